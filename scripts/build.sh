@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Configures and builds the native, sanitizer and 32-bit Windows builds.
+# Usage: scripts/build.sh [native|sanitize|windows|fuzz]...   (default: all)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${VARDELK_BUILD_DIR:-$root/build}
+jobs=$(nproc)
+
+configure_and_build() {
+  local dir=$1; shift
+  cmake -S "$root" -B "$out/$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$out/$dir" -j "$jobs"
+}
+
+build_windows() {
+  configure_and_build windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+}
+build_native() {
+  configure_and_build native -DVARDELK_BENCHMARKS=ON -DVARDELK_WINDOWS_BUILD="$out/windows"
+}
+build_sanitize() {
+  configure_and_build sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVARDELK_SANITIZE=address,undefined -DVARDELK_WINDOWS_BUILD="$out/windows"
+}
+build_fuzz() {
+  configure_and_build fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARDELK_FUZZ=ON -DVARDELK_TESTS=OFF
+}
+
+targets=("$@")
+((${#targets[@]})) || targets=(windows native sanitize)
+for t in "${targets[@]}"; do
+  echo "== build $t"
+  "build_$t"
+done
