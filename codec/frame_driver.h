@@ -31,9 +31,18 @@ int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale);
 // maxHeight is taken as equal to it, a negative one as 0, and a null frame
 // pointer makes the frame empty (nothing filled, nothing exchanged). The
 // matrix entries are read clamped to 1..4095; the matrix is not written.
+//
+// When macroblockBits is not null it receives the estimated bits of every
+// macroblock, row-major, MacroblockColumns(width) x MacroblockRows(height)
+// entries for the picture size as made safe above.
 int32_t SimulateFrame(const FilterSettings& settings,
                       const int32_t intraMatrix[kMatrixEntries],
                       FrameProcInfo& frame,
-                      const LogFileNames& logNames = LogFileNames{});
+                      const LogFileNames& logNames = LogFileNames{},
+                      int32_t* macroblockBits = nullptr);
+
+// Macroblocks across and down a picture of the given size (0 for sizes <= 0).
+int32_t MacroblockColumns(int32_t width);
+int32_t MacroblockRows(int32_t height);
 
 }  // namespace vardelk
