@@ -1,0 +1,73 @@
+// Separable 8-point integer DCT: each row, then each column, goes through a
+// factorisation with twelve multiplications by rotation factors scaled by
+// 2^13 and truncated toward zero:
+//
+//   4433  = sqrt2*c6            6269  = sqrt2*(c2-c6)      15136 = sqrt2*(c2+c6)
+//   9632  = sqrt2*c3            7372  = sqrt2*(c3-c7)      20995 = sqrt2*(c1+c3)
+//   16069 = sqrt2*(c3+c5)       3196  = sqrt2*(c3-c5)      12298 = sqrt2*(c1+c3-c5-c7)
+//   25171 = sqrt2*(c1+c3+c5-c7) 16819 = sqrt2*(c1+c3-c5+c7) 2446 = sqrt2*(-c1+c3+c5-c7)
+//
+// with ck = cos(k*pi/16). Outputs 0 and 4 of the kernel are plain sums; the
+// other six carry 13 fraction bits. The row pass keeps 4 extra fraction bits
+// (x16) and truncates; the column pass divides out 2^7 (x16 and the 8 of two
+// unnormalised passes), or 2^20 with the 13 fraction bits, rounding to
+// nearest with halves up. All intermediates are 64-bit, so no input the host
+// can send wraps.
+#include "codec/forward_dct.h"
+
+namespace vardelk {
+namespace {
+
+struct Kernel8 {
+    int64_t a[8];
+};
+
+Kernel8 ForwardKernel(const int64_t x[8]) {
+    const int64_t s0 = x[0] + x[7], s1 = x[1] + x[6], s2 = x[2] + x[5], s3 = x[3] + x[4];
+    const int64_t d0 = x[0] - x[7], d1 = x[1] - x[6], d2 = x[2] - x[5], d3 = x[3] - x[4];
+
+    const int64_t e0 = s0 + s3, e3 = s0 - s3, e1 = s1 + s2, e2 = s1 - s2;
+    const int64_t r = (e2 + e3) * 4433;
+
+    const int64_t m = (d0 + d1 + d2 + d3) * 9632;
+    const int64_t pA = (d0 + d3) * -7372;
+    const int64_t pB = (d1 + d2) * -20995;
+    const int64_t qA = m + (d1 + d3) * -16069;
+    const int64_t qB = m + (d0 + d2) * -3196;
+
+    Kernel8 k;
+    k.a[0] = e0 + e1;
+    k.a[4] = e0 - e1;
+    k.a[2] = r + e3 * 6269;
+    k.a[6] = r - e2 * 15136;
+    k.a[1] = d0 * 12298 + pA + qB;
+    k.a[3] = d1 * 25171 + pB + qA;
+    k.a[5] = d2 * 16819 + pB + qB;
+    k.a[7] = d3 * 2446 + pA + qA;
+    return k;
+}
+
+bool IsPlainSum(int k) { return k == 0 || k == 4; }
+
+}  // namespace
+
+void ForwardDct(int32_t block[64]) {
+    int64_t rows[64];
+    for (int y = 0; y < 8; ++y) {
+        int64_t x[8];
+        for (int i = 0; i < 8; ++i) x[i] = block[y * 8 + i];
+        const Kernel8 k = ForwardKernel(x);
+        for (int i = 0; i < 8; ++i) rows[y * 8 + i] = IsPlainSum(i) ? k.a[i] * 16 : k.a[i] >> 9;
+    }
+    for (int col = 0; col < 8; ++col) {
+        int64_t x[8];
+        for (int i = 0; i < 8; ++i) x[i] = rows[i * 8 + col];
+        const Kernel8 k = ForwardKernel(x);
+        for (int i = 0; i < 8; ++i) {
+            const int64_t v = IsPlainSum(i) ? (k.a[i] + 64) >> 7 : (k.a[i] + 524288) >> 20;
+            block[i * 8 + col] = static_cast<int32_t>(v);
+        }
+    }
+}
+
+}  // namespace vardelk
