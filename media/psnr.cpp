@@ -1,0 +1,28 @@
+#include "media/psnr.h"
+
+#include <cmath>
+#include <limits>
+
+namespace vardelk {
+
+double PlaneError::Psnr() const {
+    if (samples <= 0 || squaredError <= 0) return std::numeric_limits<double>::infinity();
+    return 10.0 * std::log10(255.0 * 255.0 / MeanSquaredError());
+}
+
+PlaneError ComparePlanes(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& test) {
+    if (reference.size() != test.size()) throw MediaError("planes of different sizes compared");
+    uint64_t sum = 0;
+    for (size_t i = 0; i < reference.size(); ++i) {
+        const int32_t d = int32_t(reference[i]) - int32_t(test[i]);
+        sum += uint64_t(d * d);
+    }
+    return PlaneError{double(sum), double(reference.size())};
+}
+
+FrameError CompareFrames(const Y4mFrame& reference, const Y4mFrame& test) {
+    return FrameError{ComparePlanes(reference.y, test.y), ComparePlanes(reference.cb, test.cb),
+                      ComparePlanes(reference.cr, test.cr)};
+}
+
+}  // namespace vardelk
