@@ -47,7 +47,7 @@ bool ParseRatio(const std::string& text, int32_t* num, int32_t* den) {
 int32_t ParseDimension(const std::string& text, char tag, const std::string& origin) {
     int32_t value = 0;
     if (!ParseCount(text, &value) || value < 1 || value > kMaxDimension) {
-        Fail(origin, std::string("header field ") + tag + "'" + text + "' is not a size in 1.." +
+        Fail(origin, std::string("header field '") + tag + text + "' is not a size in 1.." +
                          std::to_string(kMaxDimension));
     }
     return value;
@@ -186,11 +186,14 @@ std::string Y4mReader::ReadLine(size_t limit, bool* atEnd) {
     }
 }
 
-void Y4mReader::ReadPlane(std::vector<uint8_t>& plane) {
+void Y4mReader::ReadPlane(std::vector<uint8_t>& plane, size_t* frameBytesRead) {
     const size_t got = std::fread(plane.data(), 1, plane.size(), stream_);
+    *frameBytesRead += got;
     if (got != plane.size()) {
-        Fail(origin_, "frame " + std::to_string(frames_) + " is truncated (" + std::to_string(got) +
-                          " of " + std::to_string(plane.size()) + " bytes of a plane)");
+        if (std::ferror(stream_)) Fail(origin_, "read error");
+        Fail(origin_, "frame " + std::to_string(frames_) + " is truncated (" +
+                          std::to_string(*frameBytesRead) + " of " +
+                          std::to_string(FrameSampleBytes(format_)) + " bytes)");
     }
 }
 
@@ -199,17 +202,18 @@ bool Y4mReader::ReadFrame(Y4mFrame& frame) {
     const std::string line = ReadLine(kMaxHeaderBytes, &atEnd);
     if (atEnd && line.empty()) return false;
     const size_t markerLength = sizeof(kFrameMarker) - 1;
-    if (atEnd || line.compare(0, markerLength, kFrameMarker) != 0 ||
-        (line.size() > markerLength && line[markerLength] != ' ')) {
-        Fail(origin_, "frame " + std::to_string(frames_) +
-                          (atEnd ? " is truncated (incomplete FRAME marker)"
-                                 : " does not start with a FRAME marker"));
+    const bool markerPrefix = line.compare(0, markerLength, kFrameMarker) == 0 ||
+                              (atEnd && std::string(kFrameMarker).compare(0, line.size(), line) == 0);
+    if (!markerPrefix || (line.size() > markerLength && line[markerLength] != ' ')) {
+        Fail(origin_, "frame " + std::to_string(frames_) + " does not start with a FRAME marker");
     }
+    if (atEnd) Fail(origin_, "frame " + std::to_string(frames_) + " is truncated (incomplete FRAME marker)");
     frame.Allocate(format_);
-    ReadPlane(frame.y);
+    size_t bytesRead = 0;
+    ReadPlane(frame.y, &bytesRead);
     if (format_.chroma != ChromaFormat::kMono) {
-        ReadPlane(frame.cb);
-        ReadPlane(frame.cr);
+        ReadPlane(frame.cb, &bytesRead);
+        ReadPlane(frame.cr, &bytesRead);
     }
     ++frames_;
     return true;

@@ -67,7 +67,7 @@ public:
 
 private:
     std::string ReadLine(size_t limit, bool* atEnd);
-    void ReadPlane(std::vector<uint8_t>& plane);
+    void ReadPlane(std::vector<uint8_t>& plane, size_t* frameBytesRead);
 
     std::FILE* stream_;
     std::string origin_;
