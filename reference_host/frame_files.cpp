@@ -1,0 +1,235 @@
+#include "reference_host/frame_files.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+
+#ifdef VARDELK_HAVE_MEDIA
+#include "media/y4m.h"
+#include "media/yc_convert.h"
+#endif
+
+namespace vardelk {
+
+namespace {
+
+bool EndsWithY4m(const std::string& path) {
+    if (path.size() < 4) {
+        return false;
+    }
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return tail == ".y4m";
+}
+
+}  // namespace
+
+#ifdef VARDELK_HAVE_MEDIA
+struct FrameReader::Y4mState {
+    Y4mState(std::FILE* file, const std::string& path) : reader(file, path) {}
+    Y4mReader reader;
+    Y4mFrame frame;
+};
+struct FrameWriter::Y4mState {
+    Y4mState(std::FILE* file, const Y4mFormat& wanted, const std::string& path)
+        : format(wanted), writer(file, wanted, path) {}
+    Y4mFormat format;
+    Y4mWriter writer;
+    Y4mFrame frame;
+};
+#else
+struct FrameReader::Y4mState {};
+struct FrameWriter::Y4mState {};
+#endif
+
+FrameReader::FrameReader() = default;
+FrameReader::~FrameReader() {
+    y4m_.reset();
+    if (file_ != nullptr) {
+        std::fclose(file_);
+    }
+}
+
+bool FrameReader::Open(const std::string& path, int32_t width, int32_t height,
+                       std::string* error) {
+    path_ = path;
+    file_ = std::fopen(path.c_str(), "rb");
+    if (file_ == nullptr) {
+        *error = "cannot open input " + path;
+        return false;
+    }
+    width_ = width;
+    height_ = height;
+    if (!EndsWithY4m(path)) {
+        return true;
+    }
+#ifdef VARDELK_HAVE_MEDIA
+    try {
+        y4m_ = std::make_unique<Y4mState>(file_, path);
+        width_ = y4m_->reader.Format().width;
+        height_ = y4m_->reader.Format().height;
+        y4m_->frame.Allocate(y4m_->reader.Format());
+        return true;
+    } catch (const std::exception& e) {
+        *error = e.what();
+        return false;
+    }
+#else
+    *error = "this build cannot read Y4M: " + path;
+    return false;
+#endif
+}
+
+bool FrameReader::Read(YcPixel* pixels, int32_t stride, std::string* error) {
+    if (!y4m_) {
+        return ReadRaw(pixels, stride, error);
+    }
+#ifdef VARDELK_HAVE_MEDIA
+    try {
+        if (!y4m_->reader.ReadFrame(y4m_->frame)) {
+            return false;
+        }
+        Y4mToYc(y4m_->reader.Format(), y4m_->frame, pixels, stride);
+        return true;
+    } catch (const std::exception& e) {
+        *error = e.what();
+        return false;
+    }
+#else
+    (void)pixels;
+    (void)stride;
+    (void)error;
+    return false;
+#endif
+}
+
+// Pixels are stored as the host keeps them in memory (6 bytes, little
+// endian), so each row is read straight into place.
+bool FrameReader::ReadRaw(YcPixel* pixels, int32_t stride, std::string* error) {
+    for (int32_t y = 0; y < height_; ++y) {
+        const size_t got = std::fread(pixels + static_cast<size_t>(y) * stride, sizeof(YcPixel),
+                                      static_cast<size_t>(width_), file_);
+        if (got == static_cast<size_t>(width_)) {
+            continue;
+        }
+        if (y == 0 && got == 0 && std::feof(file_)) {
+            return false;
+        }
+        *error = "input " + path_ + " ends inside a frame";
+        return false;
+    }
+    return true;
+}
+
+FrameWriter::FrameWriter() = default;
+FrameWriter::~FrameWriter() {
+    std::string ignored;
+    Close(&ignored);
+}
+
+bool FrameWriter::Open(const std::string& path, int32_t width, int32_t height,
+                       std::string* error) {
+    path_ = path;
+    width_ = width;
+    height_ = height;
+    file_ = std::fopen(path.c_str(), "wb");
+    if (file_ == nullptr) {
+        *error = "cannot create output " + path;
+        return false;
+    }
+#ifdef VARDELK_HAVE_MEDIA
+    if (EndsWithY4m(path)) {
+        Y4mFormat format;
+        format.width = width;
+        format.height = height;
+        try {
+            y4m_ = std::make_unique<Y4mState>(file_, format, path);
+            y4m_->frame.Allocate(format);
+        } catch (const std::exception& e) {
+            *error = e.what();
+            return false;
+        }
+    }
+#endif
+    return true;
+}
+
+bool FrameWriter::Write(const YcPixel* pixels, int32_t stride, std::string* error) {
+#ifdef VARDELK_HAVE_MEDIA
+    if (y4m_) {
+        try {
+            YcToY4m(y4m_->format, pixels, stride, y4m_->frame);
+            y4m_->writer.WriteFrame(y4m_->frame);
+            return true;
+        } catch (const std::exception& e) {
+            *error = e.what();
+            return false;
+        }
+    }
+#endif
+    for (int32_t y = 0; y < height_; ++y) {
+        if (std::fwrite(pixels + static_cast<size_t>(y) * stride, sizeof(YcPixel),
+                        static_cast<size_t>(width_), file_) != static_cast<size_t>(width_)) {
+            *error = "cannot write output " + path_;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FrameWriter::Close(std::string* error) {
+    y4m_.reset();
+    if (file_ == nullptr) {
+        return true;
+    }
+    const bool ok = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!ok) {
+        *error = "cannot finish output " + path_;
+    }
+    return ok;
+}
+
+bool ReadMatrixFile(const std::string& path, int32_t matrix[kMatrixEntries], std::string* error) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *error = "cannot open matrix file " + path;
+        return false;
+    }
+    std::string text;
+    char chunk[512];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+        text.append(chunk, n);
+    }
+    std::fclose(file);
+    int count = 0;
+    const char* p = text.c_str();
+    while (true) {
+        while (*p == ',' || std::isspace(static_cast<unsigned char>(*p))) {
+            ++p;
+        }
+        if (*p == '\0') {
+            break;
+        }
+        char* end = nullptr;
+        errno = 0;
+        const long value = std::strtol(p, &end, 10);
+        if (end == p || errno != 0 || value < kMinMatrixEntry || value > kMaxMatrixEntry ||
+            count == kMatrixEntries) {
+            *error = "matrix file " + path + " must hold 64 integers in 1..4095";
+            return false;
+        }
+        matrix[count++] = static_cast<int32_t>(value);
+        p = end;
+    }
+    if (count != kMatrixEntries) {
+        *error = "matrix file " + path + " holds " + std::to_string(count) +
+                 " numbers instead of 64";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vardelk
