@@ -62,7 +62,9 @@ int32_t SignificantBits(uint64_t magnitude) {
 
 // Differences are taken in 64 bits so that no pair of DC values can overflow.
 int32_t DcBits(int64_t difference, const int32_t lengths[12]) {
-    const int32_t size = SignificantBits(static_cast<uint64_t>(difference < 0 ? -difference : difference));
+    // Negated as unsigned: the magnitude of the most negative value is representable there.
+    const uint64_t bits = static_cast<uint64_t>(difference);
+    const int32_t size = SignificantBits(difference < 0 ? 0 - bits : bits);
     return size + lengths[size < 12 ? size : 11];
 }
 
