@@ -1,0 +1,172 @@
+// Arbitrary sequences of snapshot-list operations, with allocations failing
+// wherever the input says, checked step by step against a plain model of
+// the list. LeakSanitizer reports any node or block that is not freed.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "editor/matrix_history.h"
+
+namespace {
+
+using vardelk::HistoryNode;
+using vardelk::MatrixHistory;
+
+#define FUZZ_CHECK(condition)                                                   \
+    do {                                                                        \
+        if (!(condition)) {                                                     \
+            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
+            std::abort();                                                       \
+        }                                                                       \
+    } while (0)
+
+// Decides the fate of each allocation from a bit pattern the input supplies.
+uint64_t g_failurePattern = 0;
+size_t g_allocations = 0;
+
+void* FlakyAllocate(size_t bytes) {
+    const bool fail = ((g_failurePattern >> (g_allocations++ % 64)) & 1u) != 0;
+    return fail ? nullptr : std::malloc(bytes);
+}
+
+using Snapshot = std::vector<uint8_t>;
+
+// The list as it should be: the nodes in order and the bytes each holds.
+struct Model {
+    std::vector<HistoryNode*> nodes;
+    std::vector<Snapshot> data;
+};
+
+void CheckList(const MatrixHistory* list, const Model& model) {
+    if (model.nodes.empty()) {
+        FUZZ_CHECK(list->first == nullptr && list->last == nullptr);
+        return;
+    }
+    FUZZ_CHECK(list->first == model.nodes.front() && list->last == model.nodes.back());
+    const HistoryNode* previous = nullptr;
+    const HistoryNode* node = list->first;
+    for (size_t i = 0; i < model.nodes.size(); ++i) {
+        FUZZ_CHECK(node == model.nodes[i]);
+        FUZZ_CHECK(node->owner == list);
+        FUZZ_CHECK(node->prev == previous);
+        FUZZ_CHECK(node->data != nullptr);
+        const Snapshot& expected = model.data[i];
+        FUZZ_CHECK(expected.empty() || std::memcmp(node->data, expected.data(), expected.size()) == 0);
+        previous = node;
+        node = node->next;
+    }
+    FUZZ_CHECK(node == nullptr);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
+    FuzzedDataProvider provider(input, size);
+    g_failurePattern = 0;
+    g_allocations = 0;
+    vardelk::SetHistoryAllocator(FlakyAllocate);
+
+    MatrixHistory* list = vardelk::HistoryCreate();
+    Model model;
+    int steps = 0;
+    while (provider.remaining_bytes() > 0 && steps++ < 256) {
+        if (list == nullptr) {
+            // Creation itself failed: try again with whatever fate comes next.
+            g_failurePattern = provider.ConsumeIntegral<uint64_t>();
+            list = vardelk::HistoryCreate();
+            continue;
+        }
+        const auto anyNode = [&]() -> HistoryNode* {
+            if (model.nodes.empty()) return nullptr;
+            return model.nodes[provider.ConsumeIntegralInRange<size_t>(0, model.nodes.size() - 1)];
+        };
+        switch (provider.ConsumeIntegralInRange<int>(0, 8)) {
+            case 0: {  // allocations start failing (or stop)
+                g_failurePattern = provider.ConsumeIntegral<uint64_t>();
+                break;
+            }
+            case 1: {
+                const Snapshot bytes = provider.ConsumeBytes<uint8_t>(provider.ConsumeIntegralInRange<size_t>(0, 300));
+                const size_t before = g_allocations;
+                const HistoryNode* oldFirst = list->first;
+                FUZZ_CHECK(vardelk::HistoryPushFront(list, bytes.data(), bytes.size()) == list);
+                FUZZ_CHECK(g_allocations > before);
+                if (list->first != oldFirst) {
+                    model.nodes.insert(model.nodes.begin(), list->first);
+                    model.data.insert(model.data.begin(), bytes);
+                }
+                break;
+            }
+            case 2: {
+                if (model.nodes.empty()) break;
+                const size_t at = provider.ConsumeIntegralInRange<size_t>(0, model.nodes.size() - 1);
+                const Snapshot bytes = provider.ConsumeBytes<uint8_t>(provider.ConsumeIntegralInRange<size_t>(0, 300));
+                // Insertion needs a source even for no bytes.
+                static const uint8_t kNoBytes[1] = {0};
+                const void* source = bytes.empty() ? kNoBytes : bytes.data();
+                HistoryNode* added = vardelk::HistoryInsertAfter(model.nodes[at], source, bytes.size());
+                if (added != nullptr) {
+                    FUZZ_CHECK(model.nodes[at]->next == added);
+                    model.nodes.insert(model.nodes.begin() + static_cast<ptrdiff_t>(at) + 1, added);
+                    model.data.insert(model.data.begin() + static_cast<ptrdiff_t>(at) + 1, bytes);
+                }
+                break;
+            }
+            case 3: {
+                if (model.nodes.empty()) break;
+                const size_t at = provider.ConsumeIntegralInRange<size_t>(0, model.nodes.size() - 1);
+                vardelk::HistoryRemove(model.nodes[at]);
+                model.nodes.erase(model.nodes.begin() + static_cast<ptrdiff_t>(at));
+                model.data.erase(model.data.begin() + static_cast<ptrdiff_t>(at));
+                break;
+            }
+            case 4: {
+                vardelk::HistoryPopFront(list);
+                if (!model.nodes.empty()) {
+                    model.nodes.erase(model.nodes.begin());
+                    model.data.erase(model.data.begin());
+                }
+                break;
+            }
+            case 5: {
+                vardelk::HistoryClear(list);
+                model = Model{};
+                break;
+            }
+            case 6: {  // null arguments change nothing
+                uint8_t byte = 0;
+                FUZZ_CHECK(vardelk::HistoryInsertAfter(nullptr, &byte, 1) == nullptr);
+                FUZZ_CHECK(vardelk::HistoryInsertAfter(anyNode(), nullptr, 1) == nullptr);
+                vardelk::HistoryRemove(nullptr);
+                vardelk::HistoryPopFront(nullptr);
+                vardelk::HistoryClear(nullptr);
+                vardelk::HistoryDestroy(nullptr);
+                break;
+            }
+            case 7: {  // a snapshot written through its node stays its own
+                HistoryNode* node = anyNode();
+                if (node == nullptr) break;
+                size_t index = 0;
+                while (model.nodes[index] != node) ++index;
+                if (model.data[index].empty()) break;
+                node->data[0] ^= 0xff;
+                model.data[index][0] ^= 0xff;
+                break;
+            }
+            default: {  // the whole list goes, and a new one starts
+                vardelk::HistoryDestroy(list);
+                model = Model{};
+                list = vardelk::HistoryCreate();
+                continue;
+            }
+        }
+        CheckList(list, model);
+    }
+    vardelk::HistoryDestroy(list);
+    vardelk::SetHistoryAllocator(nullptr);
+    return 0;
+}
