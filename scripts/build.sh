@@ -28,7 +28,7 @@ build_fuzz() {
 }
 
 targets=("$@")
-((${#targets[@]})) || targets=(windows native sanitize)
+((${#targets[@]})) || targets=(windows native sanitize fuzz)
 for t in "${targets[@]}"; do
   echo "== build $t"
   "build_$t"
