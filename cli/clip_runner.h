@@ -1,0 +1,54 @@
+// Runs frames through the simulated codec and measures the result: the
+// shared pipeline on host-format frames, converted from and back to 8-bit.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "codec/frame_driver.h"
+#include "media/psnr.h"
+#include "media/y4m.h"
+
+namespace vardelk {
+
+struct FrameResult {
+    int64_t index = 0;
+    int32_t bytes = 0;
+    FrameError error;  // reconstruction against input, 8-bit planes
+};
+
+class ClipRunner {
+public:
+    // Buffers are sized here once; Process() allocates nothing. `logDir`
+    // empty means the coefficient logs are off.
+    ClipRunner(const Y4mFormat& format, const FilterSettings& settings, const int32_t* matrix,
+               const std::string& logDir);
+
+    ClipRunner(const ClipRunner&) = delete;  // holds pointers into itself
+    ClipRunner& operator=(const ClipRunner&) = delete;
+
+    FrameResult Process(const Y4mFrame& input);
+
+    const Y4mFormat& Format() const { return format_; }
+    const Y4mFrame& Reconstruction() const { return reconstruction_; }
+    // The reconstructed frame in the host's format, rows `width` apart.
+    const YcPixel* ReconstructionYc() const { return frame_.editFrame; }
+    // Estimated bits of each macroblock of the last frame, row-major.
+    const std::vector<int32_t>& MacroblockBits() const { return macroblockBits_; }
+    int32_t MacroblockColumnCount() const { return MacroblockColumns(format_.width); }
+
+private:
+    Y4mFormat format_;
+    FilterSettings settings_;
+    const int32_t* matrix_;
+    std::string coefficientLog_, levelLog_;
+    LogFileNames logNames_;
+    std::vector<YcPixel> bufferA_, bufferB_;
+    FrameProcInfo frame_{};
+    std::vector<int32_t> macroblockBits_;
+    Y4mFrame reconstruction_;
+    int64_t processed_ = 0;
+};
+
+}  // namespace vardelk

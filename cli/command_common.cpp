@@ -1,0 +1,38 @@
+#include "command_common.h"
+
+#include "cli_error.h"
+#include "output_file.h"
+
+namespace vardelk {
+
+std::FILE* TextStream(const CliOptions& o) {
+    if (o.quiet) return nullptr;
+    return (o.output == "-" || o.stats == "-") ? stderr : stdout;
+}
+
+void CheckWritable(const std::string& path) {
+    if (path.empty() || path == "-") return;
+    OutputFile probe(path);  // removed again when it goes out of scope
+}
+
+void CheckLogFolder(const std::string& dir) {
+    if (dir.empty()) return;
+    for (const char* name : {"/dct.txt", "/qdct.txt"}) {
+        const std::string path = dir + name;
+        std::FILE* file = std::fopen(path.c_str(), "a");
+        if (file == nullptr) throw CliError("--log " + dir + ": cannot write " + path);
+        std::fclose(file);
+    }
+}
+
+void WriteOutputText(const std::string& path, const std::string& text) {
+    if (path != "-") {
+        WriteTextFile(path, text);
+        return;
+    }
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        throw CliError("standard output: write failed");
+    }
+}
+
+}  // namespace vardelk

@@ -1,0 +1,33 @@
+// The vardelk command: parses the command line and runs a single pass or a
+// sweep, turning every failure into a message and a non-zero exit status.
+#include <cstdio>
+#include <exception>
+
+#include <CLI/CLI.hpp>
+
+#include "options.h"
+#include "run_command.h"
+#include "sweep_command.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"vardelk"};
+    app.name("vardelk");
+    vardelk::CliOptions options;
+    vardelk::DefineOptions(app, options);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);  // prints help, or the error with a hint
+        return status == 0 ? 0 : 2;
+    }
+    try {
+        vardelk::CheckOptions(app, options);
+        return options.sweep ? vardelk::RunSweepCommand(options) : vardelk::RunClipCommand(options);
+    } catch (const vardelk::UsageError& e) {
+        std::fprintf(stderr, "vardelk: %s\n", e.what());
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vardelk: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,105 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+
+#include "codec/frame_driver.h"
+
+namespace vardelk {
+
+void DefineOptions(CLI::App& app, CliOptions& o) {
+    app.description(
+        "Runs pictures or video through the simulated intra codec and reports the estimated size and the "
+        "quality of the reconstruction.");
+    app.add_option("-i,--input", o.input,
+                   "Y4M file, - for Y4M on standard input, a .png picture, or builtin:demo[:WxH] for the "
+                   "built-in test scene")
+        ->required();
+    app.add_option("-o,--output", o.output, "Reconstruction: .y4m, .png (%d for the frame number), .yc (raw host frames) or - for Y4M on standard output");
+    app.add_option("-s,--scale", o.scaleText, "Quantiser scale code, 1..31 (default 1)");
+    app.add_flag("--nonlinear", o.nonLinear, "Non-linear quantiser scale mapping");
+    app.add_flag("--alternate-scan", o.alternateScan, "Alternate scan order for the bit estimate");
+    app.add_flag("--interlaced", o.interlaced, "Interlaced (field) DCT");
+    app.add_option("--log", o.logDir, "Write the coefficient logs dct.txt and qdct.txt into this folder (they hold the last frame)");
+    app.add_option("-m,--matrix", o.matrices, "Intra matrix: default, flat16 or a file of 64 integers (repeat for several in a sweep)");
+    app.add_option("-n,--frames", o.framesText, "Process at most this many frames (the built-in scene makes this many; default 1)");
+    app.add_option("--stats", o.stats, "Write the figures as CSV or JSON (by name ending, or --stats-format); - for standard output");
+    app.add_option("--stats-format", o.statsFormat, "csv or json")->check(CLI::IsMember({"csv", "json"}));
+    app.add_option("--picture", o.picture, "Write a PNG comparing input, reconstruction, difference and bits per macroblock");
+    app.add_option("--picture-frame", o.pictureFrameText, "Frame shown by --picture (default 0)");
+    app.add_option("--difference-gain", o.gainText, "Amplification of the difference in --picture, 1..64 (default 8)");
+    app.add_flag("--sweep", o.sweep, "Run every scale code for each matrix and report size against PSNR");
+    app.add_flag("--sweep-nonlinear", o.sweepNonLinear, "In a sweep, run the non-linear mapping as well");
+    app.add_option("--plot", o.plot, "In a sweep, write the rate-distortion plot (.svg or .png)");
+    app.add_flag("-q,--quiet", o.quiet, "Print nothing but errors (no table, summary or progress)");
+    app.footer(
+        "Exit status: 0 on success, 1 when input or output fails, 2 for a wrong command line.\n"
+        "Example: ffmpeg -i clip.mp4 -f yuv4mpegpipe - | vardelk -i - -s 8 -o out.y4m --stats stats.json");
+}
+
+int64_t ParseBoundedInteger(const std::string& option, const std::string& text, int64_t lo, int64_t hi,
+                            const std::string& meaning) {
+    errno = 0;
+    char* end = nullptr;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || end == text.c_str() || *end != '\0') {
+        throw UsageError(option + " " + text + ": not an integer");
+    }
+    if (errno == ERANGE || value < lo || value > hi) {
+        throw UsageError(option + " " + text + ": out of range; " + meaning + " must be " + std::to_string(lo) +
+                         ".." + std::to_string(hi));
+    }
+    return value;
+}
+
+namespace {
+
+void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
+    if (o.sweep) {
+        for (const char* name : {"--scale", "--nonlinear", "--output", "--picture", "--log"}) {
+            if (app.count(name) > 0) throw UsageError(std::string(name) + " cannot be used with --sweep");
+        }
+        return;
+    }
+    if (o.sweepNonLinear) throw UsageError("--sweep-nonlinear needs --sweep");
+    if (!o.plot.empty()) throw UsageError("--plot needs --sweep");
+    if (o.matrices.size() > 1) throw UsageError("--matrix was given " + std::to_string(o.matrices.size()) + " times; several matrices need --sweep");
+}
+
+void CheckStandardOutput(const CliOptions& o) {
+    int users = 0;
+    for (const std::string* name : {&o.output, &o.stats, &o.picture, &o.plot}) users += *name == "-";
+    if (users > 1) throw UsageError("only one output can go to standard output (-)");
+    if (o.picture == "-" || o.plot == "-") throw UsageError("pictures and plots need a file name, not -");
+}
+
+}  // namespace
+
+void CheckOptions(const CLI::App& app, CliOptions& o) {
+    o.scaleCode = int32_t(ParseBoundedInteger("--scale", o.scaleText, kMinScaleCode, kMaxScaleCode, "the scale code"));
+    if (!o.framesText.empty()) o.maxFrames = ParseBoundedInteger("--frames", o.framesText, 1, INT32_MAX, "the frame count");
+    o.pictureFrame = ParseBoundedInteger("--picture-frame", o.pictureFrameText, 0, INT32_MAX, "the frame number");
+    o.differenceGain = int32_t(ParseBoundedInteger("--difference-gain", o.gainText, 1, 64, "the gain"));
+    if (app.count("--picture-frame") > 0 && o.picture.empty()) throw UsageError("--picture-frame needs --picture");
+    if (!o.stats.empty() && o.statsFormat.empty()) {
+        const std::string& s = o.stats;
+        if (s.size() > 4 && s.compare(s.size() - 4, 4, ".csv") == 0) o.statsFormat = "csv";
+        else if (s.size() > 5 && s.compare(s.size() - 5, 5, ".json") == 0) o.statsFormat = "json";
+        else throw UsageError("--stats " + s + ": name it .csv or .json, or give --stats-format");
+    }
+    CheckSweepCombination(app, o);
+    CheckStandardOutput(o);
+}
+
+FilterSettings SettingsFrom(const CliOptions& o) {
+    FilterSettings s;
+    s.scaleCode = o.scaleCode;
+    s.nonLinearScale = o.nonLinear ? 1 : 0;
+    s.alternateScan = o.alternateScan ? 1 : 0;
+    s.interlacedDct = o.interlaced ? 1 : 0;
+    s.logOutput = o.logDir.empty() ? 0 : 1;
+    return s;
+}
+
+}  // namespace vardelk

@@ -1,0 +1,61 @@
+// The command line: every option, its checks and the errors it reports.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "cli_error.h"
+#include "codec/types.h"
+
+namespace vardelk {
+
+// A wrong command line (as opposed to bad input data): exit code 2.
+class UsageError : public CliError {
+public:
+    using CliError::CliError;
+};
+
+struct CliOptions {
+    std::string input;
+    std::string output;
+    std::string scaleText = "1";
+    bool nonLinear = false;
+    bool alternateScan = false;
+    bool interlaced = false;
+    std::string logDir;
+    std::vector<std::string> matrices;
+    std::string framesText;
+    std::string stats;
+    std::string statsFormat;
+    std::string picture;
+    std::string pictureFrameText = "0";
+    std::string gainText = "8";
+    bool sweep = false;
+    bool sweepNonLinear = false;
+    std::string plot;
+    bool quiet = false;
+
+    // Checked values, filled by CheckOptions.
+    int32_t scaleCode = 1;
+    int64_t maxFrames = -1;  // -1: all
+    int64_t pictureFrame = 0;
+    int32_t differenceGain = 8;
+};
+
+void DefineOptions(CLI::App& app, CliOptions& options);
+
+// Converts and range-checks the numeric options and rejects combinations
+// that make no sense; throws UsageError naming the option and the value.
+void CheckOptions(const CLI::App& app, CliOptions& options);
+
+// Parses a whole decimal integer given for `option`, in lo..hi.
+int64_t ParseBoundedInteger(const std::string& option, const std::string& text, int64_t lo, int64_t hi,
+                            const std::string& meaning);
+
+FilterSettings SettingsFrom(const CliOptions& options);
+
+}  // namespace vardelk

@@ -1,0 +1,87 @@
+#include "run_command.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "canvas.h"
+#include "clip_runner.h"
+#include "clip_source.h"
+#include "command_common.h"
+#include "png_io.h"
+#include "progress.h"
+#include "reconstruction_sink.h"
+#include "run_report.h"
+#include "side_by_side.h"
+
+namespace vardelk {
+namespace {
+
+// Everything a run writes besides the table, opened before the work starts.
+struct RunOutputs {
+    std::unique_ptr<ReconstructionSink> reconstruction;
+    std::optional<Canvas> picture;
+};
+
+Canvas Comparison(const ClipRunner& runner, const Y4mFrame& input, const FrameResult& r, const CliOptions& o) {
+    ComparisonInput in{&runner.Format(), &input, &runner.Reconstruction(), &runner.MacroblockBits(),
+                       runner.MacroblockColumnCount(), int32_t(r.index), r.bytes, o.differenceGain};
+    return DrawComparison(in);
+}
+
+void Finish(const CliOptions& o, RunOutputs& outputs, const RunDescription& run, const std::vector<FrameResult>& results) {
+    if (results.empty()) throw CliError(o.input + ": holds no frames");
+    if (!o.picture.empty() && !outputs.picture) {
+        throw CliError("--picture-frame " + std::to_string(o.pictureFrame) + ": the clip has only " +
+                       std::to_string(results.size()) + " frames");
+    }
+    const RunSummary summary = Summarise(results, run.format);
+    if (outputs.reconstruction) outputs.reconstruction->Commit();
+    if (outputs.picture) WritePng(o.picture, outputs.picture->Image());
+    if (!o.stats.empty()) {
+        WriteOutputText(o.stats, o.statsFormat == "csv" ? RunCsv(results, summary) : RunJson(run, results, summary));
+    }
+    if (std::FILE* text = TextStream(o)) PrintSummary(text, run, summary);
+}
+
+}  // namespace
+
+int RunClipCommand(const CliOptions& o) {
+    RunDescription run;
+    run.input = o.input;
+    run.matrix = LoadMatrix(o.matrices.empty() ? "default" : o.matrices.front());
+    run.settings = SettingsFrom(o);
+    CheckLogFolder(o.logDir);
+    std::unique_ptr<ClipSource> source = OpenClipSource(o.input, o.maxFrames > 0 ? int32_t(o.maxFrames) : 1);
+    run.format = source->Format();
+    RunOutputs outputs;
+    if (!o.output.empty()) outputs.reconstruction = OpenReconstructionSink(o.output, run.format);
+    CheckWritable(o.picture);
+    CheckWritable(o.stats);
+
+    ClipRunner runner(run.format, run.settings, run.matrix.entries.data(), o.logDir);
+    std::FILE* text = TextStream(o);
+    int64_t expected = source->ExpectedFrames();
+    if (o.maxFrames > 0 && (expected < 0 || o.maxFrames < expected)) expected = o.maxFrames;
+    Progress progress(expected, !o.quiet && StderrIsTerminal());
+    std::vector<FrameResult> results;
+    Y4mFrame input;
+    if (text) PrintFrameHeader(text);
+    while ((o.maxFrames < 0 || int64_t(results.size()) < o.maxFrames) && source->ReadFrame(input)) {
+        const FrameResult r = runner.Process(input);
+        if (outputs.reconstruction) outputs.reconstruction->Write(runner, r.index);
+        if (!o.picture.empty() && r.index == o.pictureFrame) outputs.picture = Comparison(runner, input, r, o);
+        results.push_back(r);
+        if (text) {
+            progress.Finish();
+            PrintFrameLine(text, r);
+            std::fflush(text);
+        }
+        progress.Update(int64_t(results.size()), text != nullptr);
+    }
+    progress.Finish();
+    Finish(o, outputs, run, results);
+    return 0;
+}
+
+}  // namespace vardelk

@@ -1,0 +1,114 @@
+#include "run_report.h"
+
+#include <cinttypes>
+#include <cmath>
+#include <sstream>
+
+namespace vardelk {
+namespace {
+
+std::string Mapping(const FilterSettings& s) { return s.nonLinearScale ? "non-linear" : "linear"; }
+
+std::string PsnrColumns(const FrameError& e, const char* separator, bool json) {
+    return FormatPsnr(e.y.Psnr(), json) + separator + FormatPsnr(e.cb.Psnr(), json) + separator +
+           FormatPsnr(e.cr.Psnr(), json);
+}
+
+std::string MatrixJson(const NamedMatrix& m) {
+    std::string text = "[";
+    for (size_t i = 0; i < m.entries.size(); ++i) text += (i ? "," : "") + std::to_string(m.entries[i]);
+    return text + "]";
+}
+
+}  // namespace
+
+std::string FormatPsnr(double psnr, bool json) {
+    if (std::isinf(psnr)) return json ? "null" : "inf";
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.4f", psnr);
+    return text;
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof(escape), "\\u%04x", unsigned(static_cast<unsigned char>(c)));
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& format) {
+    RunSummary summary;
+    summary.frames = int64_t(frames.size());
+    for (const FrameResult& f : frames) {
+        summary.totalBytes += f.bytes;
+        summary.error.Add(f.error);
+    }
+    if (!frames.empty()) summary.meanBytes = double(summary.totalBytes) / double(frames.size());
+    summary.bitRate = summary.meanBytes * 8.0 * format.rateNum / format.rateDen;
+    return summary;
+}
+
+void PrintFrameHeader(std::FILE* out) { std::fprintf(out, "%7s %10s %9s %9s %9s\n", "frame", "bytes", "Y dB", "Cb dB", "Cr dB"); }
+
+void PrintFrameLine(std::FILE* out, const FrameResult& f) {
+    std::fprintf(out, "%7" PRId64 " %10d %9s %9s %9s\n", f.index, f.bytes, FormatPsnr(f.error.y.Psnr(), false).c_str(),
+                 FormatPsnr(f.error.cb.Psnr(), false).c_str(), FormatPsnr(f.error.cr.Psnr(), false).c_str());
+}
+
+void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s) {
+    const FilterSettings& set = run.settings;
+    std::fprintf(out, "%s: %" PRId64 " frames of %dx%d at %d:%d fps\n", run.input.c_str(), s.frames,
+                 run.format.width, run.format.height, run.format.rateNum, run.format.rateDen);
+    std::fprintf(out, "settings: scale code %d (%s, quantiser scale %d), %s scan, %s DCT, matrix %s\n",
+                 set.scaleCode, Mapping(set).c_str(), QuantiserScale(set.scaleCode, set.nonLinearScale),
+                 set.alternateScan ? "alternate" : "zigzag", set.interlacedDct ? "interlaced" : "progressive",
+                 run.matrix.name.c_str());
+    std::fprintf(out, "bytes: total %" PRId64 ", mean %.1f per frame, %.3f Mbit/s\n", s.totalBytes, s.meanBytes,
+                 s.bitRate / 1e6);
+    std::fprintf(out, "PSNR over the clip: Y %s dB, Cb %s dB, Cr %s dB\n",
+                 FormatPsnr(s.error.y.Psnr(), false).c_str(), FormatPsnr(s.error.cb.Psnr(), false).c_str(),
+                 FormatPsnr(s.error.cr.Psnr(), false).c_str());
+}
+
+std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary) {
+    std::ostringstream csv;
+    csv << "frame,bytes,psnr_y,psnr_cb,psnr_cr\n";
+    for (const FrameResult& f : frames) csv << f.index << ',' << f.bytes << ',' << PsnrColumns(f.error, ",", false) << '\n';
+    csv << "total," << summary.totalBytes << ',' << PsnrColumns(summary.error, ",", false) << '\n';
+    return csv.str();
+}
+
+std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& frames, const RunSummary& s) {
+    const FilterSettings& set = run.settings;
+    std::ostringstream json;
+    json << "{\n  \"input\": " << JsonString(run.input) << ",\n  \"width\": " << run.format.width
+         << ",\n  \"height\": " << run.format.height << ",\n  \"frame_rate\": [" << run.format.rateNum << ", "
+         << run.format.rateDen << "],\n  \"settings\": {\"scale_code\": " << set.scaleCode
+         << ", \"non_linear_scale\": " << set.nonLinearScale << ", \"alternate_scan\": " << set.alternateScan
+         << ", \"interlaced_dct\": " << set.interlacedDct << ", \"matrix\": " << JsonString(run.matrix.name)
+         << ", \"matrix_entries\": " << MatrixJson(run.matrix) << "},\n  \"frames\": [";
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const FrameResult& f = frames[i];
+        json << (i ? ",\n" : "\n") << "    {\"frame\": " << f.index << ", \"bytes\": " << f.bytes
+             << ", \"psnr_y\": " << FormatPsnr(f.error.y.Psnr(), true) << ", \"psnr_cb\": "
+             << FormatPsnr(f.error.cb.Psnr(), true) << ", \"psnr_cr\": " << FormatPsnr(f.error.cr.Psnr(), true) << "}";
+    }
+    json << "\n  ],\n  \"summary\": {\"frames\": " << s.frames << ", \"total_bytes\": " << s.totalBytes
+         << ", \"mean_bytes\": " << s.meanBytes << ", \"bit_rate\": " << s.bitRate
+         << ", \"psnr_y\": " << FormatPsnr(s.error.y.Psnr(), true) << ", \"psnr_cb\": "
+         << FormatPsnr(s.error.cb.Psnr(), true) << ", \"psnr_cr\": " << FormatPsnr(s.error.cr.Psnr(), true)
+         << "}\n}\n";
+    return json.str();
+}
+
+}  // namespace vardelk

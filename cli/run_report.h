@@ -1,0 +1,46 @@
+// What a run reports: a line per frame and a summary for people, and the
+// same figures as CSV or JSON for programs.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "clip_runner.h"
+#include "matrix_spec.h"
+
+namespace vardelk {
+
+struct RunDescription {
+    std::string input;
+    Y4mFormat format;
+    FilterSettings settings;
+    NamedMatrix matrix;
+};
+
+struct RunSummary {
+    int64_t frames = 0;
+    int64_t totalBytes = 0;
+    double meanBytes = 0.0;
+    double bitRate = 0.0;  // bits per second at the clip's frame rate
+    FrameError error;      // pooled over all frames: PSNR of the mean MSE
+};
+
+RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& format);
+
+// Human-readable lines.
+void PrintFrameHeader(std::FILE* out);
+void PrintFrameLine(std::FILE* out, const FrameResult& frame);
+void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& summary);
+
+// Machine-readable forms. Infinite PSNR (identical planes) is "inf" in CSV
+// and null in JSON.
+std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary);
+std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& frames,
+                    const RunSummary& summary);
+
+// Shared number formatting.
+std::string FormatPsnr(double psnr, bool json);
+std::string JsonString(const std::string& text);
+
+}  // namespace vardelk

@@ -1,0 +1,33 @@
+// The comparison picture for one frame, four panels in a 2x2 grid: the
+// input, the reconstruction, their difference amplified around mid-grey,
+// and a heat map of the estimated bits of each macroblock laid over a faint
+// copy of the input. Each panel is titled; the heat map's title carries its
+// colour scale from 0 to the largest macroblock's bits.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "canvas.h"
+#include "media/y4m.h"
+
+namespace vardelk {
+
+struct ComparisonInput {
+    const Y4mFormat* format;
+    const Y4mFrame* input;
+    const Y4mFrame* reconstruction;
+    const std::vector<int32_t>* macroblockBits;  // row-major
+    int32_t macroblockColumns;
+    int32_t frameIndex;
+    int32_t frameBytes;
+    int32_t differenceGain;  // the difference is multiplied by this
+};
+
+Canvas DrawComparison(const ComparisonInput& in);
+
+// Heat map colour for a share 0..1 of the largest value: black, blue, red,
+// yellow, white.
+Colour HeatColour(double share);
+
+}  // namespace vardelk

@@ -1,0 +1,131 @@
+#include "sweep_command.h"
+
+#include <cinttypes>
+#include <memory>
+#include <sstream>
+
+#include "clip_runner.h"
+#include "clip_source.h"
+#include "command_common.h"
+#include "progress.h"
+#include "rd_plot.h"
+#include "run_report.h"
+
+namespace vardelk {
+namespace {
+
+// The sweep runs the clip many times, so it is read into memory once.
+std::vector<Y4mFrame> LoadClip(ClipSource& source, int64_t maxFrames) {
+    std::vector<Y4mFrame> frames;
+    Y4mFrame frame;
+    while ((maxFrames < 0 || int64_t(frames.size()) < maxFrames) && source.ReadFrame(frame)) frames.push_back(frame);
+    return frames;
+}
+
+SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, const NamedMatrix& matrix, FilterSettings settings,
+                Progress& progress, int64_t& done) {
+    ClipRunner runner(format, settings, matrix.entries.data(), "");
+    SweepRow row;
+    row.matrix = matrix.name;
+    row.nonLinear = settings.nonLinearScale != 0;
+    row.scaleCode = settings.scaleCode;
+    row.quantiserScale = QuantiserScale(settings.scaleCode, settings.nonLinearScale);
+    for (const Y4mFrame& frame : clip) {
+        const FrameResult r = runner.Process(frame);
+        row.totalBytes += r.bytes;
+        row.error.Add(r.error);
+        progress.Update(++done);
+    }
+    row.frames = int64_t(clip.size());
+    row.meanBytes = double(row.totalBytes) / double(row.frames);
+    row.bitRate = row.meanBytes * 8.0 * format.rateNum / format.rateDen;
+    return row;
+}
+
+const char* MappingName(bool nonLinear) { return nonLinear ? "non-linear" : "linear"; }
+
+void PrintTable(std::FILE* out, const std::vector<SweepRow>& rows) {
+    std::fprintf(out, "%-24s %-10s %4s %6s %12s %10s %9s %9s %9s\n", "matrix", "mapping", "code", "qscale", "bytes/frame",
+                 "Mbit/s", "Y dB", "Cb dB", "Cr dB");
+    for (const SweepRow& r : rows) {
+        std::fprintf(out, "%-24s %-10s %4d %6d %12.1f %10.3f %9s %9s %9s\n", r.matrix.c_str(), MappingName(r.nonLinear), r.scaleCode,
+                     r.quantiserScale, r.meanBytes, r.bitRate / 1e6, FormatPsnr(r.error.y.Psnr(), false).c_str(),
+                     FormatPsnr(r.error.cb.Psnr(), false).c_str(), FormatPsnr(r.error.cr.Psnr(), false).c_str());
+    }
+}
+
+std::vector<RdCurve> Curves(const std::vector<SweepRow>& rows) {
+    std::vector<RdCurve> curves;
+    for (const SweepRow& r : rows) {
+        const std::string label = r.matrix.substr(r.matrix.find_last_of('/') + 1) + " " + MappingName(r.nonLinear);
+        if (curves.empty() || curves.back().label != label) curves.push_back(RdCurve{label, {}});
+        curves.back().points.push_back(RdPoint{r.meanBytes, r.error.y.Psnr(), r.scaleCode});
+    }
+    return curves;
+}
+
+}  // namespace
+
+std::string SweepCsv(const std::vector<SweepRow>& rows) {
+    std::ostringstream csv;
+    csv << "matrix,mapping,scale_code,quantiser_scale,frames,total_bytes,mean_bytes,bit_rate,psnr_y,psnr_cb,psnr_cr\n";
+    for (const SweepRow& r : rows) {
+        std::string name = r.matrix;  // quoted, with quotes doubled, as CSV wants
+        for (size_t p = name.find('"'); p != std::string::npos; p = name.find('"', p + 2)) name.insert(p, "\"");
+        csv << '"' << name << "\"," << MappingName(r.nonLinear) << ',' << r.scaleCode << ',' << r.quantiserScale << ','
+            << r.frames << ',' << r.totalBytes << ',' << r.meanBytes << ',' << r.bitRate << ','
+            << FormatPsnr(r.error.y.Psnr(), false) << ',' << FormatPsnr(r.error.cb.Psnr(), false) << ','
+            << FormatPsnr(r.error.cr.Psnr(), false) << '\n';
+    }
+    return csv.str();
+}
+
+std::string SweepJson(const std::string& input, const std::vector<SweepRow>& rows) {
+    std::ostringstream json;
+    json << "{\n  \"input\": " << JsonString(input) << ",\n  \"rows\": [";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const SweepRow& r = rows[i];
+        json << (i ? ",\n" : "\n") << "    {\"matrix\": " << JsonString(r.matrix) << ", \"mapping\": \"" << MappingName(r.nonLinear)
+             << "\", \"scale_code\": " << r.scaleCode << ", \"quantiser_scale\": " << r.quantiserScale << ", \"frames\": " << r.frames
+             << ", \"total_bytes\": " << r.totalBytes << ", \"mean_bytes\": " << r.meanBytes << ", \"bit_rate\": " << r.bitRate
+             << ", \"psnr_y\": " << FormatPsnr(r.error.y.Psnr(), true) << ", \"psnr_cb\": " << FormatPsnr(r.error.cb.Psnr(), true)
+             << ", \"psnr_cr\": " << FormatPsnr(r.error.cr.Psnr(), true) << "}";
+    }
+    json << "\n  ]\n}\n";
+    return json.str();
+}
+
+int RunSweepCommand(const CliOptions& o) {
+    std::vector<NamedMatrix> matrices;
+    for (const std::string& spec : o.matrices) matrices.push_back(LoadMatrix(spec));
+    if (matrices.empty()) matrices.push_back(LoadMatrix("default"));
+    CheckWritable(o.stats);
+    CheckWritable(o.plot);
+    std::unique_ptr<ClipSource> source = OpenClipSource(o.input, o.maxFrames > 0 ? int32_t(o.maxFrames) : 1);
+    const Y4mFormat format = source->Format();
+    const std::vector<Y4mFrame> clip = LoadClip(*source, o.maxFrames);
+    if (clip.empty()) throw CliError(o.input + ": holds no frames");
+
+    const int mappings = o.sweepNonLinear ? 2 : 1;
+    const int64_t runs = int64_t(matrices.size()) * mappings * kMaxScaleCode;
+    Progress progress(runs * int64_t(clip.size()), !o.quiet && StderrIsTerminal());
+    std::vector<SweepRow> rows;
+    int64_t done = 0;
+    for (const NamedMatrix& matrix : matrices) {
+        for (int nonLinear = 0; nonLinear < mappings; ++nonLinear) {
+            FilterSettings settings = SettingsFrom(o);
+            settings.nonLinearScale = nonLinear;
+            for (int32_t code = kMinScaleCode; code <= kMaxScaleCode; ++code) {
+                settings.scaleCode = code;
+                rows.push_back(RunOne(clip, format, matrix, settings, progress, done));
+            }
+        }
+    }
+    progress.Finish();
+    if (!o.plot.empty()) WriteRdPlot(o.plot, Curves(rows), o.input + ", " + std::to_string(clip.size()) + " frame(s)");
+    if (!o.stats.empty()) WriteOutputText(o.stats, o.statsFormat == "csv" ? SweepCsv(rows) : SweepJson(o.input, rows));
+    if (std::FILE* text = TextStream(o)) PrintTable(text, rows);
+    return 0;
+}
+
+}  // namespace vardelk
