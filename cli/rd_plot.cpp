@@ -13,12 +13,18 @@
 namespace vardelk {
 namespace {
 
-constexpr int32_t kWidth = 960, kHeight = 640;
-constexpr int32_t kLeft = 90, kRight = 700, kTop = 50, kBottom = 570;
+constexpr int32_t kWidth = 1120, kHeight = 660;
+constexpr int32_t kLeft = 90, kRight = 760, kTop = 70, kBottom = 590;
+constexpr size_t kMaxLabel = 28;  // characters of a legend entry
 constexpr Colour kPalette[] = {{31, 119, 180}, {214, 39, 40}, {44, 160, 44},  {148, 103, 189},
                                {255, 127, 14}, {23, 190, 207}, {140, 86, 75}, {227, 119, 194}};
 constexpr Colour kInk{20, 20, 20}, kGrid{220, 220, 220}, kWhite{255, 255, 255};
 constexpr int32_t kLabelledCodes[] = {1, 2, 4, 8, 16, 31};
+
+// Long file names keep their end, which usually tells them apart.
+std::string LegendLabel(const std::string& label) {
+    return label.size() <= kMaxLabel ? label : "..." + label.substr(label.size() - (kMaxLabel - 3));
+}
 
 struct Tick {
     int32_t pixel;
@@ -94,10 +100,10 @@ void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCu
     }
     c.Line(kLeft, kBottom, kRight, kBottom, kInk, 2);
     c.Line(kLeft, kTop, kLeft, kBottom, kInk, 2);
-    c.Text(kLeft, 15, title, kInk, 2);
+    c.Text(kLeft, 12, title, kInk, 2);
     const std::string xTitle = "mean bytes per frame (log scale)";
     c.Text((kLeft + kRight - Canvas::TextWidth(xTitle, 2)) / 2, kBottom + 38, xTitle, kInk, 2);
-    c.Text(10, kTop - 20, "Y PSNR (dB)", kInk, 2);
+    c.Text(10, kTop - 24, "Y PSNR (dB)", kInk, 2);
     for (size_t i = 0; i < curves.size(); ++i) {
         const Colour& colour = CurveColour(i);
         const RdPoint* previous = nullptr;
@@ -105,14 +111,14 @@ void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCu
             if (!Plottable(p)) continue;
             if (previous) c.Line(m.X(previous->bytes), m.Y(previous->psnr), m.X(p.bytes), m.Y(p.psnr), colour, 2);
             c.FillRect(m.X(p.bytes) - 3, m.Y(p.psnr) - 3, 7, 7, colour);
-            if (Labelled(p.scaleCode)) c.Text(m.X(p.bytes) + 5, m.Y(p.psnr) - 12, std::to_string(p.scaleCode), colour, 1);
+            if (Labelled(p.scaleCode)) c.Text(m.X(p.bytes) + 6, m.Y(p.psnr) - 18, std::to_string(p.scaleCode), colour, 2);
             previous = &p;
         }
         const int32_t ly = kTop + int32_t(i) * 24;
         c.FillRect(kRight + 20, ly + 4, 24, 6, colour);
-        c.Text(kRight + 52, ly, curves[i].label, kInk, 2);
+        c.Text(kRight + 52, ly, LegendLabel(curves[i].label), kInk, 2);
     }
-    c.Text(kRight + 20, kTop + int32_t(curves.size()) * 24 + 10, "numbers: scale code", kInk, 1);
+    c.Text(kRight + 20, kTop + int32_t(curves.size()) * 24 + 10, "labels: scale code", kInk, 2);
     WritePng(path, c.Image());
 }
 
@@ -150,8 +156,8 @@ std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, con
     for (const Tick& t : m.xTicks) s << SvgLine(t.pixel, kTop, t.pixel, kBottom, grid, 1) << SvgText(t.pixel, kBottom + 22, t.label, "middle", 14, ink);
     for (const Tick& t : m.yTicks) s << SvgLine(kLeft, t.pixel, kRight, t.pixel, grid, 1) << SvgText(kLeft - 10, t.pixel + 5, t.label, "end", 14, ink);
     s << SvgLine(kLeft, kBottom, kRight, kBottom, ink, 2) << SvgLine(kLeft, kTop, kLeft, kBottom, ink, 2);
-    s << SvgText(kLeft, 28, title, "start", 16, ink) << SvgText((kLeft + kRight) / 2, kBottom + 50, "mean bytes per frame (log scale)", "middle", 14, ink)
-      << SvgText(10, kTop - 12, "Y PSNR (dB)", "start", 14, ink);
+    s << SvgText(kLeft, 26, title, "start", 16, ink) << SvgText((kLeft + kRight) / 2, kBottom + 50, "mean bytes per frame (log scale)", "middle", 14, ink)
+      << SvgText(10, kTop - 14, "Y PSNR (dB)", "start", 14, ink);
     for (size_t i = 0; i < curves.size(); ++i) {
         const std::string colour = Rgb(CurveColour(i));
         s << "<polyline fill=\"none\" stroke=\"" << colour << "\" stroke-width=\"2\" points=\"";
@@ -167,9 +173,9 @@ std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, con
         }
         const int32_t ly = kTop + int32_t(i) * 24;
         s << "<rect x=\"" << kRight + 20 << "\" y=\"" << ly + 4 << "\" width=\"24\" height=\"6\" fill=\"" << colour << "\"/>\n"
-          << SvgText(kRight + 52, ly + 12, curves[i].label, "start", 14, ink);
+          << SvgText(kRight + 52, ly + 12, LegendLabel(curves[i].label), "start", 14, ink);
     }
-    s << SvgText(kRight + 20, kTop + int32_t(curves.size()) * 24 + 16, "numbers: scale code", "start", 12, ink) << "</svg>\n";
+    s << SvgText(kRight + 20, kTop + int32_t(curves.size()) * 24 + 16, "labels: scale code", "start", 14, ink) << "</svg>\n";
     return s.str();
 }
 
