@@ -173,6 +173,7 @@ int32_t HostSession::CallModule(HWND window, UINT message, WPARAM wParam, LPARAM
     const int32_t result = record.windowCallback(window, message, wParam, lParam, nullptr, &record);
     ++events.callbacksReturned;
     if (message == WM_COMMAND) {
+        events.commandIds.push_back(LOWORD(wParam));
         events.lastCommandResult = result;
     }
     return result;

@@ -33,6 +33,7 @@ struct HostEvents {
     int sizeReports = 0;           // CmdShowSize messages the window received
     int32_t lastReportedSize = 0;
     int32_t lastCommandResult = 0;  // the module's answer to the last WM_COMMAND
+    std::vector<WORD> commandIds;   // low words of every WM_COMMAND the window got
     int callbacksEntered = 0;       // window-callback calls begun ...
     int callbacksReturned = 0;      // ... and finished
     std::vector<OwnerMessage> ownerMessages;  // key and wheel messages only
@@ -69,6 +70,9 @@ public:
     FrameProcInfo& Frame() { return frame_; }
     // Calls the processing callback once; returns its result.
     int32_t RunFrame();
+
+    // The loaded module file; null after Attach.
+    HMODULE Module() const { return module_; }
 
     // Delivers the message loop's pending messages.
     void PumpMessages();

@@ -1,0 +1,81 @@
+// The module's code linked into the test, so that the history's memory can
+// be made to run out in the middle of the editor's work.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "editor/matrix_history.h"
+#include "plugin/filter_descriptor.h"
+#include "tests/module/module_fixture.h"
+
+namespace vardelk {
+namespace {
+
+bool outOfMemory = false;
+void* FailingAllocate(size_t bytes) {
+    return outOfMemory ? nullptr : std::malloc(bytes);
+}
+
+class AllocationTest : public ModuleFixture {
+protected:
+    bool Start(HostSession& session, std::string* error) override {
+        std::memcpy(IntraMatrix, kDefaultIntraMatrix, kMatrixBytes);
+        outOfMemory = false;
+        SetHistoryAllocator(FailingAllocate);
+        session.matrixChangedAnswer = 3;
+        return session.Attach(&GetFilterTable, error);
+    }
+    void TearDown() override {
+        ModuleFixture::TearDown();
+        SetHistoryAllocator(nullptr);
+        EXPECT_EQ(History, nullptr);
+    }
+};
+
+TEST_F(AllocationTest, ApplyWithoutMemoryStillAppliesAndNotifies) {
+    Open();
+    outOfMemory = true;
+    Type(0, "123");
+    EXPECT_EQ(Click(40001), 3);
+    EXPECT_EQ(IntraMatrix[0], 123);
+    EXPECT_EQ(host->events.matrixChangedCalls, 1);
+    ASSERT_NE(History, nullptr);
+    EXPECT_EQ(History->first, History->last);  // the list is intact
+    EXPECT_EQ(CurrentNode, History->first);
+    EXPECT_FALSE(BackEnabled());
+    outOfMemory = false;
+    Type(1, "7");
+    EXPECT_EQ(Click(40001), 3);  // the editor keeps working
+    EXPECT_TRUE(BackEnabled());
+    EXPECT_EQ(Click(40003), 3);
+    EXPECT_EQ(IntraMatrix[0], kDefaultIntraMatrix[0]);
+}
+
+TEST_F(AllocationTest, InitWithoutMemoryKeepsTheHostsMatrix) {
+    IntraMatrix[5] = 44;
+    outOfMemory = true;
+    Open();
+    EXPECT_EQ(Text(Box(5)), "44");
+    EXPECT_FALSE(BackEnabled());
+    EXPECT_EQ(host->SendCommand(40003), 0);
+    EXPECT_EQ(IntraMatrix[5], 44);
+}
+
+TEST_F(AllocationTest, ReopenWithoutMemoryLeavesNoHistoryButAWorkingEditor) {
+    Open();
+    host->CloseWindow();
+    outOfMemory = true;
+    Open();  // the fresh history cannot be made
+    EXPECT_EQ(CurrentNode, nullptr);
+    EXPECT_EQ(host->SendCommand(40003), 0);
+    EXPECT_EQ(host->SendCommand(40004), 0);
+    Type(2, "9");
+    EXPECT_EQ(Click(40001), 3);
+    EXPECT_EQ(IntraMatrix[2], 9);
+    EXPECT_FALSE(BackEnabled());
+    EXPECT_FALSE(ForwardEnabled());
+}
+
+}  // namespace
+}  // namespace vardelk
