@@ -24,7 +24,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--log", o.logDir, "Write the coefficient logs dct.txt and qdct.txt into this folder (they hold the last frame)");
     app.add_option("-m,--matrix", o.matrices, "Intra matrix: default, flat16 or a file of 64 integers (repeat for several in a sweep)");
     app.add_option("-n,--frames", o.framesText, "Process at most this many frames (the built-in scene makes this many; default 1)");
-    app.add_option("--stats", o.stats, "Write the figures as CSV or JSON (by name ending, or --stats-format); - for standard output");
+    app.add_option("--stats", o.stats, "Write the figures as CSV or JSON (by name ending, or --stats-format); - for CSV on standard output");
     app.add_option("--stats-format", o.statsFormat, "csv or json")->check(CLI::IsMember({"csv", "json"}));
     app.add_option("--picture", o.picture, "Write a PNG comparing input, reconstruction, difference and bits per macroblock");
     app.add_option("--picture-frame", o.pictureFrameText, "Frame shown by --picture (default 0)");
@@ -82,14 +82,15 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     o.pictureFrame = ParseBoundedInteger("--picture-frame", o.pictureFrameText, 0, INT32_MAX, "the frame number");
     o.differenceGain = int32_t(ParseBoundedInteger("--difference-gain", o.gainText, 1, 64, "the gain"));
     if (app.count("--picture-frame") > 0 && o.picture.empty()) throw UsageError("--picture-frame needs --picture");
+    CheckStandardOutput(o);
     if (!o.stats.empty() && o.statsFormat.empty()) {
         const std::string& s = o.stats;
-        if (s.size() > 4 && s.compare(s.size() - 4, 4, ".csv") == 0) o.statsFormat = "csv";
+        if (s == "-") o.statsFormat = "csv";
+        else if (s.size() > 4 && s.compare(s.size() - 4, 4, ".csv") == 0) o.statsFormat = "csv";
         else if (s.size() > 5 && s.compare(s.size() - 5, 5, ".json") == 0) o.statsFormat = "json";
         else throw UsageError("--stats " + s + ": name it .csv or .json, or give --stats-format");
     }
     CheckSweepCombination(app, o);
-    CheckStandardOutput(o);
 }
 
 FilterSettings SettingsFrom(const CliOptions& o) {
