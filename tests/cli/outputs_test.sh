@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# What the command writes when all goes well: Y4M to a file and through a
+# pipe alike, per-frame PNGs, CSV and JSON figures, the sweep table and plot,
+# the comparison picture, the logs, and no progress line off a terminal.
+set -u
+: "${VARDELK:?path of the vardelk command}" "${MAKE_TEST_CLIP:?path of make_test_clip}"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }'; }
+
+"$MAKE_TEST_CLIP" clip.y4m 50 34 3 422 || exit 1
+
+# File and pipe give the same stream; the header keeps the input's layout.
+"$VARDELK" -i clip.y4m -s 5 -o file.y4m --stats run.json >table.txt 2>err.txt || fail "run to a file"
+"$VARDELK" -q -i - -s 5 -o - <clip.y4m >pipe.y4m || fail "run through a pipe"
+cmp -s file.y4m pipe.y4m || fail "file and pipe output differ"
+head -n 1 file.y4m | grep -q "W50 H34 F25:1 Ip A1:1 C422" || fail "header changed: $(head -n 1 file.y4m)"
+[ "$(grep -c FRAME file.y4m)" -eq 3 ] || fail "frame count of the output"
+[ "$(grep -cE '^ +[0-9]+ +[0-9]+ ' table.txt)" -eq 3 ] || fail "three frame lines expected in: $(cat table.txt)"
+grep -q "Mbit/s" table.txt || fail "summary missing"
+[ ! -s err.txt ] || fail "standard error not empty off a terminal: $(cat -v err.txt)"
+python3 - run.json <<'PY' || fail "JSON content"
+import json, sys
+d = json.load(open(sys.argv[1]))
+assert d["width"] == 50 and d["settings"]["scale_code"] == 5
+assert len(d["frames"]) == 3
+assert d["summary"]["total_bytes"] == sum(f["bytes"] for f in d["frames"])
+PY
+
+# With standard output carrying video, the table moves to standard error.
+"$VARDELK" -i clip.y4m -o - >/dev/null 2>table2.txt || fail "table with video on stdout"
+grep -q "PSNR over the clip" table2.txt || fail "summary not on standard error"
+"$VARDELK" -q -i clip.y4m --stats - >quiet.csv 2>quiet_err.txt || fail "CSV to stdout"
+[ "$(wc -l <quiet.csv)" -eq 5 ] && [ ! -s quiet_err.txt ] || fail "quiet CSV: $(cat quiet.csv)"
+
+# Per-frame pictures, raw host frames, logs, the comparison picture.
+mkdir logs
+"$VARDELK" -q -i clip.y4m -o "frame_%02d.png" || fail "per-frame PNG"
+ls frame_00.png frame_01.png frame_02.png >/dev/null || fail "per-frame PNG names"
+"$VARDELK" -q -i clip.y4m -o raw.yc --log logs || fail "raw output"
+[ "$(stat -c %s raw.yc)" -eq $((50 * 34 * 6 * 3)) ] || fail "raw output size"
+[ -s logs/dct.txt ] && [ -s logs/qdct.txt ] || fail "logs not written"
+"$VARDELK" -q -i clip.y4m --picture cmp.png --picture-frame 2 || fail "picture"
+[ "$(png_size cmp.png)" = "$((3 * 8 + 2 * 50))x$((3 * 8 + 2 * (15 + 34)))" ] || fail "picture size $(png_size cmp.png)"
+
+# Sweep: table rows, CSV rows, both plot formats.
+printf '%s\n' $(seq 1 64 | sed 's/.*/24/') >flat24.txt
+"$VARDELK" -i clip.y4m --sweep --sweep-nonlinear -m default -m flat24.txt --stats sweep.csv --plot rd.svg >sweep.txt ||
+  fail "sweep"
+[ "$(wc -l <sweep.csv)" -eq $((1 + 2 * 2 * 31)) ] || fail "sweep CSV rows"
+[ "$(grep -c 'non-linear' sweep.txt)" -eq 62 ] || fail "sweep table rows"
+grep -q "<polyline" rd.svg && grep -q "flat24.txt linear" rd.svg || fail "SVG plot content"
+"$VARDELK" -q -i clip.y4m --sweep --plot rd.png || fail "PNG plot"
+[ "$(png_size rd.png)" = "1120x660" ] || fail "PNG plot size $(png_size rd.png)"
+# Coarser quantisation never costs more bytes in this sweep.
+awk -F, '$2 == "linear" && $1 == "\"default\"" { if (prev != "" && $7 > prev) bad = 1; prev = $7 } END { exit bad }' sweep.csv ||
+  fail "bytes grow with the scale code"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures output check(s) failed"
+  exit 1
+fi
+echo "all output checks passed"
