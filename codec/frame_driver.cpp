@@ -8,6 +8,7 @@
 
 #include "codec/bit_cost.h"
 #include "codec/coefficient_log.h"
+#include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
 #include "codec/macroblock_interlaced.h"
@@ -41,6 +42,7 @@ struct FramePlan {
     GatherFunction gather = nullptr;
     ScatterFunction scatter = nullptr;
     int32_t weights[kMatrixEntries] = {};
+    fast::QuantiserTables quantiser = {};
     std::FILE* coefficientLog = nullptr;
     std::FILE* levelLog = nullptr;
 };
@@ -106,9 +108,34 @@ int32_t CodeMacroblock(const FramePlan& plan, const YcPixel* source, YcPixel* de
     return bits;
 }
 
+// The same macroblock through the fast kernels, without logs. A whole
+// macroblock's gather writes all 384 values, so only partial ones need the
+// buffer cleared first.
+int32_t CodeMacroblockFast(const FramePlan& plan, const YcPixel* source, YcPixel* destination, int32_t x,
+                           int32_t y) {
+    const int32_t remainingWidth = plan.width - x;
+    const int32_t remainingHeight = plan.height - y;
+    if (remainingWidth < 16 || remainingHeight < 16) std::memset(g_buffer.value, 0, sizeof g_buffer.value);
+    plan.gather(source, g_buffer, remainingWidth, remainingHeight, plan.stride);
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) {
+        fast::ForwardDct(g_buffer.Block(b));
+        fast::QuantiseBlock(g_buffer.Block(b), plan.quantiser);
+    }
+    const int32_t bits = fast::EstimateMacroblockBits(g_buffer, plan.alternateScan, g_predictors);
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) {
+        fast::DequantiseBlock(g_buffer.Block(b), plan.quantiser);
+        fast::InverseDct(g_buffer.Block(b));
+    }
+    plan.scatter(g_buffer, destination, remainingWidth, remainingHeight, plan.stride);
+    return bits;
+}
+
+using MacroblockCoder = int32_t (*)(const FramePlan&, const YcPixel*, YcPixel*, int32_t, int32_t);
+
 // Walks the picture in macroblock rows; each row's bits are rounded up to
 // whole bytes on their own.
-int32_t CodePicture(const FramePlan& plan, const FrameProcInfo& frame, int32_t* macroblockBits) {
+int32_t CodePicture(const FramePlan& plan, const FrameProcInfo& frame, int32_t* macroblockBits,
+                    MacroblockCoder codeMacroblock) {
     int64_t frameBytes = 0;
     // 64-bit positions: stepping past a height near the 32-bit limit cannot overflow.
     for (int64_t y = 0; y < plan.height; y += 16) {
@@ -116,7 +143,7 @@ int32_t CodePicture(const FramePlan& plan, const FrameProcInfo& frame, int32_t* 
         int64_t rowBits = 0;
         for (int64_t x = 0; x < plan.width; x += 16) {
             const ptrdiff_t offset = static_cast<ptrdiff_t>(y * plan.stride + x);
-            const int32_t bits = CodeMacroblock(plan, frame.editFrame + offset, frame.tempFrame + offset,
+            const int32_t bits = codeMacroblock(plan, frame.editFrame + offset, frame.tempFrame + offset,
                                                 static_cast<int32_t>(x), static_cast<int32_t>(y));
             if (macroblockBits != nullptr) *macroblockBits++ = bits;
             rowBits += bits;
@@ -124,6 +151,46 @@ int32_t CodePicture(const FramePlan& plan, const FrameProcInfo& frame, int32_t* 
         frameBytes += (rowBits + 7) / 8;
     }
     return SaturatedBytes(frameBytes);
+}
+
+// The scatters write every component of every pixel inside the picture, so
+// zero-filling only what lies outside it (the end of each row beyond the
+// width, the rows below the height) leaves the same frame as filling all of
+// it first, and writes each byte once instead of twice.
+void ZeroFillOutsidePicture(const FramePlan& plan, const FrameProcInfo& frame) {
+    if (!plan.framesUsable) return;
+    const size_t stride = static_cast<size_t>(plan.stride);
+    const size_t width = static_cast<size_t>(plan.width);
+    const size_t height = static_cast<size_t>(plan.height);
+    if (width < stride)
+        for (size_t row = 0; row < height; ++row)
+            std::memset(frame.tempFrame + row * stride + width, 0, (stride - width) * sizeof(YcPixel));
+    std::memset(frame.tempFrame + height * stride, 0, (plan.framePixels - height * stride) * sizeof(YcPixel));
+}
+
+// Whether the two frames share any memory. The plain order (fill the whole
+// output, then read the input) then matters, and only the plain path keeps it.
+bool FramesOverlap(const FramePlan& plan, const FrameProcInfo& frame) {
+    const uintptr_t edit = reinterpret_cast<uintptr_t>(frame.editFrame);
+    const uintptr_t temp = reinterpret_cast<uintptr_t>(frame.tempFrame);
+    const uintptr_t bytes = plan.framePixels * sizeof(YcPixel);
+    return edit < temp + bytes && temp < edit + bytes;
+}
+
+void ChooseStages(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries], FramePlan& plan,
+                  bool fastStages) {
+    plan.q = QuantiserScale(settings.scaleCode, settings.nonLinearScale);
+    plan.alternateScan = settings.alternateScan != 0 ? 1 : 0;
+    ClampMatrix(intraMatrix, plan.weights);
+    const bool interlaced = settings.interlacedDct != 0;
+    if (fastStages) {
+        plan.gather = interlaced ? fast::GatherMacroblockInterlaced : fast::GatherMacroblockProgressive;
+        plan.scatter = interlaced ? fast::ScatterMacroblockInterlaced : fast::ScatterMacroblockProgressive;
+        fast::PrepareQuantiser(plan.weights, plan.q, plan.quantiser);
+    } else {
+        plan.gather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
+        plan.scatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
+    }
 }
 
 }  // namespace
@@ -136,21 +203,31 @@ int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale) {
 int32_t MacroblockColumns(int32_t width) { return width <= 0 ? 0 : (width - 1) / 16 + 1; }
 int32_t MacroblockRows(int32_t height) { return height <= 0 ? 0 : (height - 1) / 16 + 1; }
 
+int32_t SimulateFrameReference(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
+                               FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
+    FramePlan plan;
+    MakeGeometrySafe(frame, plan);
+    ChooseStages(settings, intraMatrix, plan, false);
+    OpenLogs(settings, logNames, plan);
+    ZeroFill(plan, frame);
+    const int32_t frameBytes = CodePicture(plan, frame, macroblockBits, CodeMacroblock);
+    if (plan.framesUsable) std::swap(frame.editFrame, frame.tempFrame);
+    CloseLogs(plan);
+    return frameBytes;
+}
+
+// Frames with logs keep the plain stages (the logs need every intermediate
+// and the file output dominates anyway); all others take the fast kernels.
 int32_t SimulateFrame(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
                       FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
     FramePlan plan;
     MakeGeometrySafe(frame, plan);
-    plan.q = QuantiserScale(settings.scaleCode, settings.nonLinearScale);
-    plan.alternateScan = settings.alternateScan != 0 ? 1 : 0;
-    plan.gather = settings.interlacedDct != 0 ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
-    plan.scatter = settings.interlacedDct != 0 ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
-    ClampMatrix(intraMatrix, plan.weights);
-
-    OpenLogs(settings, logNames, plan);
-    ZeroFill(plan, frame);
-    const int32_t frameBytes = CodePicture(plan, frame, macroblockBits);
+    if (settings.logOutput != 0 || (plan.framesUsable && FramesOverlap(plan, frame)))
+        return SimulateFrameReference(settings, intraMatrix, frame, logNames, macroblockBits);
+    ChooseStages(settings, intraMatrix, plan, true);
+    ZeroFillOutsidePicture(plan, frame);
+    const int32_t frameBytes = CodePicture(plan, frame, macroblockBits, CodeMacroblockFast);
     if (plan.framesUsable) std::swap(frame.editFrame, frame.tempFrame);
-    CloseLogs(plan);
     return frameBytes;
 }
 

@@ -41,6 +41,15 @@ int32_t SimulateFrame(const FilterSettings& settings,
                       const LogFileNames& logNames = LogFileNames{},
                       int32_t* macroblockBits = nullptr);
 
+// The same frame through the plain stages only, kept as the reference that
+// the fast kernels are tested and timed against. SimulateFrame gives
+// exactly its frame, bytes and macroblock bits.
+int32_t SimulateFrameReference(const FilterSettings& settings,
+                               const int32_t intraMatrix[kMatrixEntries],
+                               FrameProcInfo& frame,
+                               const LogFileNames& logNames = LogFileNames{},
+                               int32_t* macroblockBits = nullptr);
+
 // Macroblocks across and down a picture of the given size (0 for sizes <= 0).
 int32_t MacroblockColumns(int32_t width);
 int32_t MacroblockRows(int32_t height);

@@ -1,0 +1,155 @@
+// Bit-cost estimate that visits only the non-zero levels, exactly equal to
+// bit_cost.cpp.
+//
+// The block's non-zero levels become a 64-bit mask in natural order (vector
+// compares where SSE2 is present), which table lookups, one per byte,
+// reorder into scan order. Walking the set bits of the scan-order mask
+// gives each non-zero level with the run of zeros before it (the distance
+// to the previous set bit), so the zeros cost nothing. The code lengths,
+// sign bit and escape are folded into one table indexed by run and by the
+// magnitude capped at 41: no run has a code word for 41 or more.
+#include <array>
+#include <cstddef>
+
+#include "codec/fast/fast_kernels.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vardelk {
+namespace fast {
+namespace {
+
+constexpr int kMagnitudeCap = 41;
+
+// Lookup tables built once from the plain tables.
+struct Tables {
+    // Natural-order mask byte -> its bits moved to scan positions, for each
+    // of the two scans and each of the eight bytes of the mask.
+    uint64_t scanMask[2][8][256];
+    // Bits of one run/level pair: code word and sign, or the escape.
+    uint8_t pairBits[64][kMagnitudeCap + 1];
+};
+
+Tables MakeTables() {
+    Tables t{};
+    for (int s = 0; s < 2; ++s) {
+        const int32_t* scan = s == 0 ? ZigzagScan : AlternateScan;
+        int position[64] = {};
+        for (int p = 0; p < 64; ++p) position[scan[p]] = p;
+        for (int byte = 0; byte < 8; ++byte)
+            for (int value = 0; value < 256; ++value)
+                for (int bit = 0; bit < 8; ++bit)
+                    if ((value >> bit) & 1) t.scanMask[s][byte][value] |= uint64_t{1} << position[byte * 8 + bit];
+    }
+    for (size_t run = 0; run < 64; ++run) {
+        const auto& lengths = AcCodeLengths[run];
+        for (int32_t m = 1; m <= kMagnitudeCap; ++m)
+            t.pairBits[run][m] =
+                static_cast<uint8_t>(m < lengths[0] ? lengths[static_cast<size_t>(m)] + kSignBits : kEscapeBits);
+    }
+    return t;
+}
+
+const Tables& GetTables() {
+    static const Tables tables = MakeTables();
+    return tables;
+}
+
+// Bit i set when block[i] is not zero.
+uint64_t NonZeroMask(const int32_t block[64]) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i* p = reinterpret_cast<const __m128i*>(block + 16 * i);
+        const __m128i z01 = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(p), zero),
+                                            _mm_cmpeq_epi32(_mm_loadu_si128(p + 1), zero));
+        const __m128i z23 = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(p + 2), zero),
+                                            _mm_cmpeq_epi32(_mm_loadu_si128(p + 3), zero));
+        const uint32_t zeros = static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(z01, z23)));
+        mask |= uint64_t{~zeros & 0xFFFFu} << (16 * i);
+    }
+    return mask;
+#else
+    uint64_t mask = 0;
+    for (int i = 0; i < 64; ++i) mask |= uint64_t{block[i] != 0} << i;
+    return mask;
+#endif
+}
+
+inline int LowestSetBit(uint64_t v) {
+#if defined(__GNUC__)
+    return __builtin_ctzll(v);
+#else
+    int n = 0;
+    for (; (v & 1) == 0; v >>= 1) ++n;
+    return n;
+#endif
+}
+
+inline int32_t SignificantBits(uint64_t v) {
+#if defined(__GNUC__)
+    return v == 0 ? 0 : 64 - __builtin_clzll(v);
+#else
+    int32_t n = 0;
+    for (; v != 0; v >>= 1) ++n;
+    return n;
+#endif
+}
+
+int32_t DcBits(int64_t difference, const int32_t lengths[12]) {
+    const int32_t size = SignificantBits(static_cast<uint64_t>(difference < 0 ? -difference : difference));
+    return size + lengths[size < 12 ? size : 11];
+}
+
+int32_t AcBits(const int32_t block[64], int scan, const Tables& tables) {
+    const int32_t* order = scan != 0 ? AlternateScan : ZigzagScan;
+    const uint64_t natural = NonZeroMask(block);
+    uint64_t inScan = 0;
+    for (int byte = 0; byte < 8; ++byte) inScan |= tables.scanMask[scan][byte][(natural >> (8 * byte)) & 0xFF];
+    inScan &= ~uint64_t{1};  // the DC is not an AC level
+
+    int32_t bits = 0;
+    int previous = 0;
+    while (inScan != 0) {
+        const int position = LowestSetBit(inScan);
+        inScan &= inScan - 1;
+        const int32_t level = block[order[position]];
+        const uint32_t magnitude = level < 0 ? 0u - static_cast<uint32_t>(level) : static_cast<uint32_t>(level);
+        const uint32_t capped = magnitude < kMagnitudeCap ? magnitude : kMagnitudeCap;
+        bits += tables.pairBits[position - previous - 1][capped];
+        previous = position;
+    }
+    // End of block unless the last level sits at scan position 63.
+    return previous == 63 ? bits : bits + kEndOfBlockBits;
+}
+
+}  // namespace
+
+int32_t AcBlockBits(const int32_t block[64], int32_t alternateScan) {
+    return AcBits(block, alternateScan != 0 ? 1 : 0, GetTables());
+}
+
+int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, int32_t alternateScan, DcPredictors& predictors) {
+    const Tables& tables = GetTables();
+    const int scan = alternateScan != 0 ? 1 : 0;
+    int32_t bits = 0;
+    for (int b = 0; b < 4; ++b) {
+        const int32_t dc = buffer.Block(b)[0];
+        bits += DcBits(int64_t{dc} - predictors.luma, DcLumaCodeLengths);
+        predictors.luma = dc;
+    }
+    const int32_t cb = buffer.Block(kCbBlock)[0];
+    const int32_t cr = buffer.Block(kCrBlock)[0];
+    bits += DcBits(int64_t{cb} - predictors.cb, DcChromaCodeLengths) +
+            DcBits(int64_t{cr} - predictors.cr, DcChromaCodeLengths);
+    predictors.cb = cb;
+    predictors.cr = cr;
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) bits += AcBits(buffer.Block(b), scan, tables);
+    return bits;
+}
+
+}  // namespace fast
+}  // namespace vardelk

@@ -1,0 +1,61 @@
+// Fast versions of the pipeline's kernels. Each one gives exactly the
+// result of its plain counterpart (forward_dct, inverse_dct, quantise,
+// bit_cost, macroblock_*) for every input the frame driver can hand it;
+// the domain each one needs is stated beside it. With SSE2 they use vector
+// code; elsewhere they fall back to the plain kernels or portable loops.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/bit_cost.h"
+#include "codec/types.h"
+
+namespace vardelk {
+namespace fast {
+
+// Samples in -2048..2047 (any host component >> 4, any chroma mean). Blocks
+// whose intermediate values would not fit the vector path go through
+// ForwardDct unchanged.
+void ForwardDct(int32_t block[64]);
+
+// Coefficients in -2048..2047, as dequantisation leaves them. Blocks whose
+// row-pass values would not fit the vector path go through InverseDct.
+void InverseDct(int32_t block[64]);
+
+// The 64 divisors d = W x q of one frame, prepared once so that the
+// quantiser multiplies instead of dividing.
+struct QuantiserTables {
+    alignas(16) int32_t divisor[64];      // d; 1 for the DC, which is never divided
+    alignas(16) int32_t halfDivisor[64];  // d >> 1, the rounding offset
+    alignas(16) float reciprocal[64];     // 1 / d, nudged up (see quantise_fast.cpp)
+    alignas(16) float dequantScale[64];   // d / 16, exact; 1 for the DC
+};
+
+// weights must already be clamped to 1..4095 and q lie in 1..112.
+void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, QuantiserTables& tables);
+
+// Coefficients with magnitude up to 40000 (ForwardDct of host samples stays
+// below 32770). The DC passes through.
+void QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
+// Any levels.
+void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
+
+// Any levels; the same counts as AcBlockBits and EstimateMacroblockBits.
+int32_t AcBlockBits(const int32_t block[64], int32_t alternateScan);
+int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, int32_t alternateScan, DcPredictors& predictors);
+
+// Same contract as the plain gather/scatter pairs. Whole macroblocks take a
+// straight path; partial ones at the picture's edges use the plain code.
+// Like the plain gathers, the gathers leave entries outside the inside part
+// as they were, so partial macroblocks need a zeroed buffer.
+void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
+                                 int32_t remainingHeight, int32_t stride);
+void ScatterMacroblockProgressive(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
+                                  int32_t remainingHeight, int32_t stride);
+void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
+                                int32_t remainingHeight, int32_t stride);
+void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
+                                 int32_t remainingHeight, int32_t stride);
+
+}  // namespace fast
+}  // namespace vardelk

@@ -1,0 +1,110 @@
+// Quantisation and reconstruction with per-frame tables, exactly equal to
+// quantise.cpp.
+//
+// Quantisation. level = trunc(n / d) with n = (d >> 1) + 16 F. The vector
+// code converts n to float (exact: |n| < 2^24) and multiplies by r, the
+// reciprocal 1/d enlarged by the factor 1 + 2^-21 before it is rounded to
+// float. Whatever the rounding mode, the product then lies above the true
+// quotient n/d by a relative amount e with 2^-22 < e < 2^-20.4 (three
+// roundings of at most 2^-23 each cannot cancel the 2^-21). Truncating it
+// gives trunc(n / d) as long as |n| < 2^20:
+//   - when n/d is an integer k, the product is at least k and below k + 1
+//     because k e < 1;
+//   - otherwise n/d = k + f with 1/d <= f <= 1 - 1/d, and the excess
+//     (n/d) e < 1/d cannot carry the product past k + 1.
+// Negative n is the mirror image, and truncation goes toward zero as the
+// integer division does. Coefficients up to 40000 in magnitude give
+// |n| <= 640000 + 229320 < 2^20; ForwardDct of host samples stays below
+// 32770.
+//
+// Reconstruction. W x level x q / 16 is (d x level) / 16; multiplying the
+// level by d / 16 in float is exact while |d x level| < 2^24, and when it is
+// larger the value saturates anyway, so clamping the float product to
+// -2048..2047 and truncating equals the integer result for every level.
+#include <cstddef>
+
+#include "codec/fast/fast_kernels.h"
+#include "codec/quantise.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vardelk {
+namespace fast {
+namespace {
+
+constexpr int32_t kMismatchToggle[4] = {+1, -1, 0, 0};
+
+void ApplyMismatchControl(int32_t block[64], uint32_t sum) {
+    const uint32_t last = static_cast<uint32_t>(block[63]);
+    block[63] += kMismatchToggle[(last & 1u) + 2u * (sum & 1u)];
+}
+
+}  // namespace
+
+void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, QuantiserTables& tables) {
+    for (int i = 0; i < 64; ++i) {
+        const int32_t d = i == 0 ? 1 : weights[i] * q;
+        tables.divisor[i] = d;
+        tables.halfDivisor[i] = d >> 1;
+        tables.reciprocal[i] = static_cast<float>((1.0 + 0x1p-21) / d);
+        tables.dequantScale[i] = static_cast<float>(d) / 16.0f;
+    }
+    tables.dequantScale[0] = 1.0f;
+}
+
+#if defined(__SSE2__)
+
+void QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+    const int32_t dc = block[0];
+    for (int i = 0; i < 64; i += 4) {
+        __m128i* p = reinterpret_cast<__m128i*>(block + i);
+        const __m128i n = _mm_add_epi32(_mm_slli_epi32(_mm_loadu_si128(p), 4),
+                                        _mm_load_si128(reinterpret_cast<const __m128i*>(tables.halfDivisor + i)));
+        const __m128 quotient = _mm_mul_ps(_mm_cvtepi32_ps(n), _mm_load_ps(tables.reciprocal + i));
+        _mm_storeu_si128(p, _mm_cvttps_epi32(quotient));
+    }
+    block[0] = dc;
+}
+
+void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+    const __m128 low = _mm_set1_ps(static_cast<float>(kMinCoefficient));
+    const __m128 high = _mm_set1_ps(static_cast<float>(kMaxCoefficient));
+    __m128i sum = _mm_setzero_si128();
+    for (int i = 0; i < 64; i += 4) {
+        __m128i* p = reinterpret_cast<__m128i*>(block + i);
+        const __m128 value = _mm_mul_ps(_mm_cvtepi32_ps(_mm_loadu_si128(p)), _mm_load_ps(tables.dequantScale + i));
+        const __m128i saturated = _mm_cvttps_epi32(_mm_max_ps(_mm_min_ps(value, high), low));
+        sum = _mm_add_epi32(sum, saturated);
+        _mm_storeu_si128(p, saturated);
+    }
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)));
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(2, 3, 0, 1)));
+    ApplyMismatchControl(block, static_cast<uint32_t>(_mm_cvtsi128_si32(sum)));
+}
+
+#else  // no SSE2: integer division and products, as the plain kernels
+
+void QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+    for (int i = 1; i < 64; ++i) {
+        const int64_t d = tables.divisor[i];
+        block[i] = static_cast<int32_t>((tables.halfDivisor[i] + int64_t{block[i]} * 16) / d);
+    }
+}
+
+void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+    uint32_t sum = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int64_t value = i == 0 ? block[0] : int64_t{tables.divisor[i]} * block[i] / 16;
+        block[i] = value < kMinCoefficient ? kMinCoefficient
+                                           : (value > kMaxCoefficient ? kMaxCoefficient : static_cast<int32_t>(value));
+        sum += static_cast<uint32_t>(block[i]);
+    }
+    ApplyMismatchControl(block, sum);
+}
+
+#endif
+
+}  // namespace fast
+}  // namespace vardelk

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "codec/bit_cost.h"
+#include "codec/fast/fast_kernels.h"
+#include "tests/kernels/random_source.h"
+
+namespace vardelk {
+namespace {
+
+using testing::RandomSource;
+
+// A level of the kind chosen: zero most of the time, small, near the code
+// table's limits, or anything at all.
+int32_t RandomLevel(RandomSource& random, int density) {
+    if (random.Between(0, 99) >= density) return 0;
+    switch (random.Between(0, 4)) {
+        case 0: return random.Between(-2, 2);
+        case 1: return random.Between(-45, 45);
+        case 2: return random.Between(-2100, 2100);
+        case 3: return random.OneIn(2) ? INT_MIN : INT_MAX;
+        default: return random.Between(INT_MIN, INT_MAX);
+    }
+}
+
+TEST(FastBitCost, AcBitsEqualPlainForRandomBlocksInBothScans) {
+    RandomSource random(21);
+    for (int n = 0; n < 40000; ++n) {
+        int32_t block[64];
+        const int density = n % 5 == 0 ? 100 : n % 5 == 1 ? 3 : random.Between(0, 60);
+        for (int32_t& v : block) v = RandomLevel(random, density);
+        for (int32_t scan = 0; scan < 2; ++scan)
+            ASSERT_EQ(AcBlockBits(block, scan), fast::AcBlockBits(block, scan)) << "block " << n;
+    }
+}
+
+// One level at each scan position with every magnitude around the code
+// limits: runs 0..62, escapes, and the end-of-block rule at position 63.
+TEST(FastBitCost, AcBitsEqualPlainForSingleLevels) {
+    for (int32_t scan = 0; scan < 2; ++scan)
+        for (int position = 1; position < 64; ++position)
+            for (int32_t level = -45; level <= 45; ++level) {
+                int32_t block[64] = {};
+                block[0] = 77;  // the DC never counts here
+                block[(scan ? AlternateScan : ZigzagScan)[position]] = level;
+                ASSERT_EQ(AcBlockBits(block, scan), fast::AcBlockBits(block, scan))
+                    << "position " << position << " level " << level;
+            }
+}
+
+// Macroblock estimates along a row share the predictors: both versions must
+// leave them alike after every macroblock, also for DC jumps beyond the
+// size tables.
+TEST(FastBitCost, MacroblockEstimatesAndPredictorsEqualPlain) {
+    RandomSource random(22);
+    for (int32_t scan = 0; scan < 2; ++scan) {
+        DcPredictors plain, quick;
+        for (int n = 0; n < 5000; ++n) {
+            if (n % 45 == 0) {
+                ResetDcPredictors(plain);
+                ResetDcPredictors(quick);
+            }
+            MacroblockBuffer mb;
+            for (int32_t& v : mb.value) v = RandomLevel(random, 15);
+            for (int b = 0; b < kBlocksPerMacroblock; ++b)
+                mb.Block(b)[0] = random.OneIn(10) ? random.Between(INT_MIN, INT_MAX) : random.Between(-16384, 16384);
+            ASSERT_EQ(EstimateMacroblockBits(mb, scan, plain), fast::EstimateMacroblockBits(mb, scan, quick));
+            ASSERT_EQ(plain.luma, quick.luma);
+            ASSERT_EQ(plain.cb, quick.cb);
+            ASSERT_EQ(plain.cr, quick.cr);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vardelk

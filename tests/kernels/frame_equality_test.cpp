@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "codec/frame_driver.h"
+#include "codec/quantise.h"
+#include "tests/kernels/random_source.h"
+
+namespace vardelk {
+namespace {
+
+using testing::RandomSource;
+
+enum class Content { Natural, Extreme, Flat };
+
+// A pair of identical host frame sets, one for each driver.
+struct FramePair {
+    int32_t width, height, maxWidth, maxHeight;
+    std::vector<YcPixel> input, plainOut, fastOut;
+
+    FramePair(int32_t w, int32_t h, int32_t mw, int32_t mh, Content content, uint64_t seed)
+        : width(w), height(h), maxWidth(mw), maxHeight(mh), input(static_cast<size_t>(mw) * mh) {
+        RandomSource random(seed);
+        for (size_t i = 0; i < input.size(); ++i) {
+            const int32_t x = static_cast<int32_t>(i % static_cast<size_t>(mw));
+            const int32_t y = static_cast<int32_t>(i / static_cast<size_t>(mw));
+            YcPixel& p = input[i];
+            if (content == Content::Extreme) {
+                p = YcPixel{static_cast<int16_t>(random.Between(-32768, 32767)),
+                            static_cast<int16_t>(random.Between(-32768, 32767)),
+                            static_cast<int16_t>(random.Between(-32768, 32767))};
+            } else if (content == Content::Flat) {
+                p = YcPixel{static_cast<int16_t>(x < mw / 2 ? 4095 : 0), -2048, 2047};
+            } else {
+                p = YcPixel{static_cast<int16_t>((x * 53 + y * 29) % 4096 + random.Between(-64, 64) - 64),
+                            static_cast<int16_t>((x * 11 - y * 17) % 2048 + random.Between(-40, 40)),
+                            static_cast<int16_t>((y * 23) % 2048 - 1024 + random.Between(-40, 40))};
+            }
+        }
+        // Stale content in the output frames: the drivers must clear it.
+        plainOut.assign(input.size(), YcPixel{111, 222, 333});
+        fastOut = plainOut;
+    }
+};
+
+void ExpectSameFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries], FramePair& f,
+                     const char* what) {
+    std::vector<YcPixel> plainIn = f.input, fastIn = f.input;
+    FrameProcInfo plain{0, plainIn.data(), f.plainOut.data(), f.width, f.height, f.maxWidth, f.maxHeight};
+    FrameProcInfo quick{0, fastIn.data(), f.fastOut.data(), f.width, f.height, f.maxWidth, f.maxHeight};
+    const size_t macroblocks = static_cast<size_t>(MacroblockColumns(f.width)) * MacroblockRows(f.height);
+    std::vector<int32_t> plainBits(macroblocks + 1, -7), fastBits(macroblocks + 1, -7);
+    const int32_t plainBytes = SimulateFrameReference(settings, matrix, plain, LogFileNames{}, plainBits.data());
+    const int32_t fastBytes = SimulateFrame(settings, matrix, quick, LogFileNames{}, fastBits.data());
+
+    const auto trace = [&] {
+        return std::string(what) + " scale " + std::to_string(settings.scaleCode) + " nonlinear " +
+               std::to_string(settings.nonLinearScale) + " alternate " + std::to_string(settings.alternateScan) +
+               " interlaced " + std::to_string(settings.interlacedDct);
+    };
+    ASSERT_EQ(plainBytes, fastBytes) << trace();
+    ASSERT_EQ(plainBits, fastBits) << trace();
+    ASSERT_EQ(plain.editFrame, f.plainOut.data()) << trace();
+    ASSERT_EQ(quick.editFrame, f.fastOut.data()) << trace();
+    ASSERT_EQ(quick.tempFrame, fastIn.data()) << trace();
+    for (size_t i = 0; i < f.plainOut.size(); ++i) {
+        const YcPixel a = f.plainOut[i], b = f.fastOut[i];
+        ASSERT_TRUE(a.y == b.y && a.cb == b.cb && a.cr == b.cr) << trace() << " pixel " << i;
+    }
+    ASSERT_EQ(std::vector<YcPixel>(fastIn).size(), f.input.size());
+    for (size_t i = 0; i < f.input.size(); ++i)
+        ASSERT_TRUE(fastIn[i].y == f.input[i].y && fastIn[i].cb == f.input[i].cb && fastIn[i].cr == f.input[i].cr)
+            << trace() << " input changed at " << i;
+}
+
+// Every combination of the four settings that change the pipeline, on a
+// picture with partial macroblocks at both edges in a larger frame, with
+// video-like content and with components anywhere in the 16-bit range.
+TEST(FastFrame, EqualsPlainForEverySettingsCombination) {
+    for (Content content : {Content::Natural, Content::Extreme}) {
+        FramePair f(53, 37, 61, 40, content, content == Content::Natural ? 41 : 42);
+        for (int32_t code = 1; code <= 31; ++code)
+            for (int32_t nonLinear = 0; nonLinear < 2; ++nonLinear)
+                for (int32_t alternate = 0; alternate < 2; ++alternate)
+                    for (int32_t interlaced = 0; interlaced < 2; ++interlaced) {
+                        FilterSettings s;
+                        s.scaleCode = code;
+                        s.nonLinearScale = nonLinear;
+                        s.alternateScan = alternate;
+                        s.interlacedDct = interlaced;
+                        ExpectSameFrame(s, kDefaultIntraMatrix, f,
+                                        content == Content::Natural ? "natural" : "extreme");
+                    }
+    }
+}
+
+// Matrices at the limits, random ones, and entries outside 1..4095 that
+// the driver clamps; whole-macroblock and partial geometries.
+TEST(FastFrame, EqualsPlainForMatricesAndGeometries) {
+    RandomSource random(43);
+    std::vector<std::vector<int32_t>> matrices;
+    matrices.emplace_back(kDefaultIntraMatrix, kDefaultIntraMatrix + kMatrixEntries);
+    matrices.emplace_back(kMatrixEntries, 1);
+    matrices.emplace_back(kMatrixEntries, kMaxMatrixEntry);
+    std::vector<int32_t> wild(kMatrixEntries);
+    for (int32_t& e : wild) e = random.OneIn(3) ? random.Between(-100000, 100000) : random.Between(1, 4095);
+    wild[0] = 0;
+    matrices.push_back(wild);
+    struct Geometry {
+        int32_t w, h, mw, mh;
+    };
+    const Geometry geometries[] = {{96, 64, 96, 64}, {1, 1, 1, 1}, {17, 3, 17, 3}, {100, 100, 100, 100},
+                                   {32, 48, 40, 60}, {0, 16, 16, 16}, {16, 0, 16, 16}};
+    for (const Geometry& g : geometries)
+        for (Content content : {Content::Natural, Content::Extreme, Content::Flat}) {
+            FramePair f(g.w, g.h, g.mw, g.mh, content, 44);
+            for (const auto& matrix : matrices)
+                for (int32_t code : {1, 2, 8, 31})
+                    for (int32_t interlaced = 0; interlaced < 2; ++interlaced) {
+                        FilterSettings s;
+                        s.scaleCode = code;
+                        s.interlacedDct = interlaced;
+                        s.nonLinearScale = code == 2;
+                        ExpectSameFrame(s, matrix.data(), f, "geometry");
+                    }
+        }
+}
+
+// Edit and temporary frame being the same memory: the plain order (fill,
+// then read the already-cleared frame) must be kept.
+TEST(FastFrame, SharedFrameMemoryGivesThePlainResult) {
+    FramePair f(32, 32, 32, 32, Content::Natural, 45);
+    std::vector<YcPixel> plainFrame = f.input, fastFrame = f.input;
+    FrameProcInfo plain{0, plainFrame.data(), plainFrame.data(), 32, 32, 32, 32};
+    FrameProcInfo quick{0, fastFrame.data(), fastFrame.data(), 32, 32, 32, 32};
+    FilterSettings s;
+    EXPECT_EQ(SimulateFrameReference(s, kDefaultIntraMatrix, plain), SimulateFrame(s, kDefaultIntraMatrix, quick));
+    for (size_t i = 0; i < plainFrame.size(); ++i) ASSERT_EQ(plainFrame[i].y, fastFrame[i].y);
+}
+
+}  // namespace
+}  // namespace vardelk

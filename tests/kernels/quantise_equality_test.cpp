@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <climits>
+#include <vector>
+
+#include "codec/fast/fast_kernels.h"
+#include "codec/frame_driver.h"
+#include "codec/quantise.h"
+#include "tests/kernels/random_source.h"
+
+namespace vardelk {
+namespace {
+
+using Block = std::array<int32_t, 64>;
+using testing::RandomSource;
+
+// Largest AC coefficient magnitude ForwardDct gives for host samples, with
+// a margin: the quantiser's stated domain is 40000.
+constexpr int32_t kCoefficientLimit = 32770;
+
+// Every quantiser scale a host can select, both mappings.
+std::vector<int32_t> AllScales() {
+    std::vector<int32_t> scales;
+    for (int32_t nonLinear = 0; nonLinear < 2; ++nonLinear)
+        for (int32_t code = 1; code <= 31; ++code) scales.push_back(QuantiserScale(code, nonLinear));
+    return scales;
+}
+
+struct Matrix {
+    int32_t w[64];
+};
+
+Matrix Uniform(int32_t v) {
+    Matrix m;
+    for (int32_t& e : m.w) e = v;
+    return m;
+}
+
+Matrix RandomMatrix(RandomSource& random) {
+    Matrix m;
+    for (int32_t& e : m.w) e = random.OneIn(4) ? random.Between(1, 16) : random.Between(1, kMaxMatrixEntry);
+    return m;
+}
+
+void ExpectQuantiseEqual(const Block& input, const Matrix& m, int32_t q, const fast::QuantiserTables& tables) {
+    Block plain = input, quick = input;
+    QuantiseBlock(plain.data(), m.w, q);
+    fast::QuantiseBlock(quick.data(), tables);
+    ASSERT_EQ(plain, quick) << "q " << q;
+}
+
+void ExpectDequantiseEqual(const Block& input, const Matrix& m, int32_t q, const fast::QuantiserTables& tables) {
+    Block plain = input, quick = input;
+    DequantiseBlock(plain.data(), m.w, q);
+    fast::DequantiseBlock(quick.data(), tables);
+    ASSERT_EQ(plain, quick) << "q " << q;
+}
+
+// Sweeps every coefficient value a host can produce through divisors from
+// the smallest (1) to the largest (4095 x 112), where a reciprocal that is
+// a hair too small or too large would first show.
+TEST(FastQuantise, EqualsPlainForEveryCoefficientValue) {
+    const std::vector<int32_t> weights = {1, 2, 3, 5, 7, 8, 13, 16, 27, 83, 255, 256, 1000, 2049, 4093, 4095};
+    for (int32_t q : AllScales()) {
+        if (q != 1 && q != 2 && q != 3 && q != 62 && q != 112 && q != 7) continue;  // the sweep is long
+        for (int32_t w : weights) {
+            const Matrix m = Uniform(w);
+            fast::QuantiserTables tables;
+            fast::PrepareQuantiser(m.w, q, tables);
+            Block b{};
+            int fill = 1;
+            for (int32_t f = -kCoefficientLimit; f <= kCoefficientLimit; ++f) {
+                b[static_cast<size_t>(fill++)] = f;
+                if (fill == 64 || f == kCoefficientLimit) {
+                    ExpectQuantiseEqual(b, m, q, tables);
+                    fill = 1;
+                }
+            }
+        }
+    }
+}
+
+// Coefficients just around the points where the quotient crosses an
+// integer, for every scale and many matrices: n = (d >> 1) + 16 F lands on
+// k x d - 1, k x d or k x d + 1 whenever such an F exists.
+TEST(FastQuantise, EqualsPlainAtQuotientBoundaries) {
+    RandomSource random(11);
+    for (int32_t q : AllScales()) {
+        for (int trial = 0; trial < 12; ++trial) {
+            const Matrix m = trial == 0 ? Uniform(kMaxMatrixEntry) : trial == 1 ? Uniform(1) : RandomMatrix(random);
+            fast::QuantiserTables tables;
+            fast::PrepareQuantiser(m.w, q, tables);
+            for (int n = 0; n < 40; ++n) {
+                Block b{};
+                for (int i = 1; i < 64; ++i) {
+                    const int64_t d = int64_t{m.w[i]} * q;
+                    const int64_t maxK = (16 * int64_t{kCoefficientLimit}) / d;
+                    const int64_t k = random.Between(static_cast<int32_t>(-maxK), static_cast<int32_t>(maxK));
+                    const int64_t target = k * d + random.Between(-1, 1) - (d >> 1);
+                    int64_t f = target / 16;
+                    if (f > kCoefficientLimit) f = kCoefficientLimit;
+                    if (f < -kCoefficientLimit) f = -kCoefficientLimit;
+                    b[static_cast<size_t>(i)] = static_cast<int32_t>(f + random.Between(-1, 1));
+                }
+                b[0] = random.Between(-16384, 16384);
+                ExpectQuantiseEqual(b, m, q, tables);
+            }
+        }
+    }
+}
+
+TEST(FastDequantise, EqualsPlainOnLevelsOfEverySize) {
+    RandomSource random(12);
+    for (int32_t q : AllScales()) {
+        for (int trial = 0; trial < 6; ++trial) {
+            const Matrix m = trial == 0 ? Uniform(kMaxMatrixEntry) : trial == 1 ? Uniform(1) : RandomMatrix(random);
+            fast::QuantiserTables tables;
+            fast::PrepareQuantiser(m.w, q, tables);
+            for (int n = 0; n < 60; ++n) {
+                Block b{};
+                for (int i = 0; i < 64; ++i) {
+                    const int kind = random.Between(0, 5);
+                    int32_t v = 0;
+                    if (kind == 1) v = random.Between(-3, 3);
+                    if (kind == 2) v = random.Between(-600, 600);
+                    if (kind == 3) {  // around the saturation limits
+                        const int32_t d = m.w[i] * q;
+                        const int32_t edge = (2048 * 16) / d;
+                        v = random.Between(-edge - 2, edge + 2);
+                    }
+                    if (kind == 4) v = random.Between(INT_MIN, INT_MAX);
+                    b[static_cast<size_t>(i)] = v;
+                }
+                b[0] = random.Between(-20000, 20000);
+                ExpectDequantiseEqual(b, m, q, tables);
+            }
+        }
+    }
+}
+
+// Mismatch control turns on the parity of the saturated sum, including
+// sums of saturated coefficients and coefficient 63 at both limits.
+TEST(FastDequantise, EqualsPlainOnMismatchCases) {
+    const Matrix m = Uniform(16);
+    fast::QuantiserTables tables;
+    fast::PrepareQuantiser(m.w, 2, tables);
+    for (int32_t dc : {0, 1, 1023, 1024, 2047, 2048, -2048, -2049, INT_MAX, INT_MIN})
+        for (int32_t last : {0, 1, -1, 2047, -2048, 1000000, -1000000, INT_MAX, INT_MIN}) {
+            Block b{};
+            b[0] = dc;
+            b[63] = last;
+            ExpectDequantiseEqual(b, m, 2, tables);
+        }
+}
+
+}  // namespace
+}  // namespace vardelk
