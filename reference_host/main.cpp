@@ -187,6 +187,10 @@ bool RunFrames(Options& o, HostSession& host, std::string* error) {
 void KeepWindowUp(HostSession& host, int32_t seconds) {
     const DWORD until = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
     InvalidateRect(host.filterWindow, nullptr, TRUE);
+    host.PumpMessages();
+    // Scripts that capture the window wait for this line.
+    std::printf("reference_host: window shown\n");
+    std::fflush(stdout);
     while (static_cast<int32_t>(until - GetTickCount()) > 0 && IsWindow(host.filterWindow)) {
         host.PumpMessages();
         Sleep(20);
