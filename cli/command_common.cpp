@@ -7,7 +7,7 @@ namespace vardelk {
 
 std::FILE* TextStream(const CliOptions& o) {
     if (o.quiet) return nullptr;
-    return (o.output == "-" || o.stats == "-") ? stderr : stdout;
+    return (o.output == "-" || o.saveInput == "-" || o.stats == "-") ? stderr : stdout;
 }
 
 void CheckWritable(const std::string& path) {

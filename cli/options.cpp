@@ -15,23 +15,24 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("-i,--input", o.input,
                    "Y4M file, - for Y4M on standard input, a .png picture, or builtin:demo[:WxH] for the "
                    "built-in test scene")
-        ->required();
-    app.add_option("-o,--output", o.output, "Reconstruction: .y4m, .png (%d for the frame number), .yc (raw host frames) or - for Y4M on standard output");
-    app.add_option("-s,--scale", o.scaleText, "Quantiser scale code, 1..31 (default 1)");
+        ->required()->type_name("SOURCE");
+    app.add_option("-o,--output", o.output, "Reconstruction: .y4m, .png (%d for the frame number), .yc (raw host frames) or - for Y4M on standard output")->type_name("FILE");
+    app.add_option("--save-input", o.saveInput, "Also write the input frames as read (.y4m or .png), e.g. to keep the built-in scene")->type_name("FILE");
+    app.add_option("-s,--scale", o.scaleText, "Quantiser scale code, 1..31 (default 1)")->type_name("CODE");
     app.add_flag("--nonlinear", o.nonLinear, "Non-linear quantiser scale mapping");
     app.add_flag("--alternate-scan", o.alternateScan, "Alternate scan order for the bit estimate");
     app.add_flag("--interlaced", o.interlaced, "Interlaced (field) DCT");
-    app.add_option("--log", o.logDir, "Write the coefficient logs dct.txt and qdct.txt into this folder (they hold the last frame)");
-    app.add_option("-m,--matrix", o.matrices, "Intra matrix: default, flat16 or a file of 64 integers (repeat for several in a sweep)");
-    app.add_option("-n,--frames", o.framesText, "Process at most this many frames (the built-in scene makes this many; default 1)");
-    app.add_option("--stats", o.stats, "Write the figures as CSV or JSON (by name ending, or --stats-format); - for CSV on standard output");
-    app.add_option("--stats-format", o.statsFormat, "csv or json")->check(CLI::IsMember({"csv", "json"}));
-    app.add_option("--picture", o.picture, "Write a PNG comparing input, reconstruction, difference and bits per macroblock");
-    app.add_option("--picture-frame", o.pictureFrameText, "Frame shown by --picture (default 0)");
-    app.add_option("--difference-gain", o.gainText, "Amplification of the difference in --picture, 1..64 (default 8)");
+    app.add_option("--log", o.logDir, "Write the coefficient logs dct.txt and qdct.txt into this folder (they hold the last frame)")->type_name("DIR");
+    app.add_option("-m,--matrix", o.matrices, "Intra matrix: default, flat16 or a file of 64 integers (repeat for several in a sweep)")->type_name("MATRIX");
+    app.add_option("-n,--frames", o.framesText, "Process at most this many frames (the built-in scene makes this many; default 1)")->type_name("N");
+    app.add_option("--stats", o.stats, "Write the figures as CSV or JSON (by name ending, or --stats-format); - for CSV on standard output")->type_name("FILE");
+    app.add_option("--stats-format", o.statsFormat, "csv or json")->type_name("FORMAT")->check(CLI::IsMember({"csv", "json"}));
+    app.add_option("--picture", o.picture, "Write a PNG comparing input, reconstruction, difference and bits per macroblock")->type_name("FILE");
+    app.add_option("--picture-frame", o.pictureFrameText, "Frame shown by --picture (default 0)")->type_name("N");
+    app.add_option("--difference-gain", o.gainText, "Amplification of the difference in --picture, 1..64 (default 8)")->type_name("GAIN");
     app.add_flag("--sweep", o.sweep, "Run every scale code for each matrix and report size against PSNR");
     app.add_flag("--sweep-nonlinear", o.sweepNonLinear, "In a sweep, run the non-linear mapping as well");
-    app.add_option("--plot", o.plot, "In a sweep, write the rate-distortion plot (.svg or .png)");
+    app.add_option("--plot", o.plot, "In a sweep, write the rate-distortion plot (.svg or .png)")->type_name("FILE");
     app.add_flag("-q,--quiet", o.quiet, "Print nothing but errors (no table, summary or progress)");
     app.footer(
         "Exit status: 0 on success, 1 when input or output fails, 2 for a wrong command line.\n"
@@ -57,7 +58,7 @@ namespace {
 
 void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
     if (o.sweep) {
-        for (const char* name : {"--scale", "--nonlinear", "--output", "--picture", "--log"}) {
+        for (const char* name : {"--scale", "--nonlinear", "--output", "--save-input", "--picture", "--log"}) {
             if (app.count(name) > 0) throw UsageError(std::string(name) + " cannot be used with --sweep");
         }
         return;
@@ -69,7 +70,7 @@ void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
 
 void CheckStandardOutput(const CliOptions& o) {
     int users = 0;
-    for (const std::string* name : {&o.output, &o.stats, &o.picture, &o.plot}) users += *name == "-";
+    for (const std::string* name : {&o.output, &o.saveInput, &o.stats, &o.picture, &o.plot}) users += *name == "-";
     if (users > 1) throw UsageError("only one output can go to standard output (-)");
     if (o.picture == "-" || o.plot == "-") throw UsageError("pictures and plots need a file name, not -");
 }
@@ -89,6 +90,10 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
         else if (s.size() > 4 && s.compare(s.size() - 4, 4, ".csv") == 0) o.statsFormat = "csv";
         else if (s.size() > 5 && s.compare(s.size() - 5, 5, ".json") == 0) o.statsFormat = "json";
         else throw UsageError("--stats " + s + ": name it .csv or .json, or give --stats-format");
+    }
+    const std::string& copy = o.saveInput;
+    if (copy.size() >= 3 && copy.compare(copy.size() - 3, 3, ".yc") == 0) {
+        throw UsageError("--save-input " + copy + ": the input copy is written as .y4m or .png");
     }
     CheckSweepCombination(app, o);
 }

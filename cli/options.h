@@ -22,6 +22,7 @@ public:
 struct CliOptions {
     std::string input;
     std::string output;
+    std::string saveInput;
     std::string scaleText = "1";
     bool nonLinear = false;
     bool alternateScan = false;

@@ -19,7 +19,7 @@ class Y4mSink : public ReconstructionSink {
 public:
     Y4mSink(const std::string& path, const Y4mFormat& format)
         : file_(path), writer_(file_.Stream(), format, path == "-" ? "standard output" : path) {}
-    void Write(const ClipRunner& runner, int64_t) override { writer_.WriteFrame(runner.Reconstruction()); }
+    void Write(const Y4mFrame& frame, const YcPixel*, int64_t) override { writer_.WriteFrame(frame); }
     void Commit() override { file_.Commit(); }
 
 private:
@@ -31,8 +31,8 @@ class YcSink : public ReconstructionSink {
 public:
     YcSink(const std::string& path, const Y4mFormat& format)
         : file_(path), bytes_(size_t(format.width) * size_t(format.height) * 6) {}
-    void Write(const ClipRunner& runner, int64_t) override {
-        const YcPixel* pixels = runner.ReconstructionYc();
+    void Write(const Y4mFrame&, const YcPixel* pixels, int64_t) override {
+        if (pixels == nullptr) throw CliError(file_.Path() + ": raw host frames are only written for the reconstruction");
         for (size_t i = 0; i < bytes_.size() / 6; ++i) {
             PutLittleEndian(pixels[i].y, &bytes_[i * 6]);
             PutLittleEndian(pixels[i].cb, &bytes_[i * 6 + 2]);
@@ -57,16 +57,17 @@ private:
 // held back until Commit() so that a longer clip is caught first.
 class PngSink : public ReconstructionSink {
 public:
-    explicit PngSink(const std::string& path) : path_(path) {
+    PngSink(const std::string& path, const Y4mFormat& format, const std::string& option)
+        : path_(path), format_(format), option_(option) {
         FramePath(path_, 0, &perFrame_);
         if (!perFrame_) probe_ = std::make_unique<OutputFile>(path_);  // fail early if unwritable
     }
-    void Write(const ClipRunner& runner, int64_t index) override {
+    void Write(const Y4mFrame& frame, const YcPixel*, int64_t index) override {
         if (!perFrame_ && index > 0) {
-            throw CliError("--output " + path_ + " holds one picture but the clip has more frames; "
+            throw CliError(option_ + " " + path_ + " holds one picture but the clip has more frames; "
                            "use a name with a frame number such as out_%04d.png, or --frames 1");
         }
-        FrameToRgb(runner.Format(), runner.Reconstruction(), image_);
+        FrameToRgb(format_, frame, image_);
         if (perFrame_) WritePng(FramePath(path_, index, &perFrame_), image_);
     }
     void Commit() override {
@@ -77,6 +78,8 @@ public:
 
 private:
     std::string path_;
+    Y4mFormat format_;
+    std::string option_;
     bool perFrame_ = false;
     std::unique_ptr<OutputFile> probe_;
     RgbImage image_;
@@ -110,11 +113,12 @@ std::string FramePath(const std::string& pattern, int64_t index, bool* hasField)
     return result;
 }
 
-std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& path, const Y4mFormat& format) {
-    if (EndsWith(path, ".png")) return std::make_unique<PngSink>(path);
+std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& path, const Y4mFormat& format,
+                                                           const std::string& option) {
+    if (EndsWith(path, ".png")) return std::make_unique<PngSink>(path, format, option);
     if (EndsWith(path, ".yc")) return std::make_unique<YcSink>(path, format);
     if (path == "-" || EndsWith(path, ".y4m")) return std::make_unique<Y4mSink>(path, format);
-    throw CliError("--output " + path + ": unknown kind of output; use a name ending in .y4m, .png or .yc, "
+    throw CliError(option + " " + path + ": unknown kind of output; use a name ending in .y4m, .png or .yc, "
                    "or - for Y4M on standard output");
 }
 

@@ -1,4 +1,5 @@
-// Where the reconstructed frames go, chosen by the output name:
+// Where frames go (the reconstruction, or a copy of the input), chosen by
+// the output name:
 //   "-" or *.y4m   YUV4MPEG2 in the input's layout (standard output for "-")
 //   *.yc           raw host frames: per pixel three little-endian int16
 //                  (Y, Cb, Cr), width x height pixels per frame, no header
@@ -9,20 +10,24 @@
 #include <memory>
 #include <string>
 
-#include "clip_runner.h"
+#include "codec/types.h"
+#include "media/y4m.h"
 
 namespace vardelk {
 
 class ReconstructionSink {
 public:
     virtual ~ReconstructionSink() = default;
-    // Takes the frame the runner has just processed.
-    virtual void Write(const ClipRunner& runner, int64_t index) = 0;
+    // Takes a frame as 8-bit planes and, where there is one, in the host's
+    // format (rows `width` apart); only the .yc form needs the latter.
+    virtual void Write(const Y4mFrame& frame, const YcPixel* yc, int64_t index) = 0;
     // Makes the output final; until then nothing appears under its name.
     virtual void Commit() = 0;
 };
 
-std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& path, const Y4mFormat& format);
+// `option` names the option the path came from, for messages.
+std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& path, const Y4mFormat& format,
+                                                           const std::string& option);
 
 // Expands a %d or %0Nd field in a picture name; throws CliError when the
 // name holds another % sequence or more than one field. Returns the name

@@ -20,6 +20,7 @@ namespace {
 // Everything a run writes besides the table, opened before the work starts.
 struct RunOutputs {
     std::unique_ptr<ReconstructionSink> reconstruction;
+    std::unique_ptr<ReconstructionSink> inputCopy;
     std::optional<Canvas> picture;
 };
 
@@ -37,6 +38,7 @@ void Finish(const CliOptions& o, RunOutputs& outputs, const RunDescription& run,
     }
     const RunSummary summary = Summarise(results, run.format);
     if (outputs.reconstruction) outputs.reconstruction->Commit();
+    if (outputs.inputCopy) outputs.inputCopy->Commit();
     if (outputs.picture) WritePng(o.picture, outputs.picture->Image());
     if (!o.stats.empty()) {
         WriteOutputText(o.stats, o.statsFormat == "csv" ? RunCsv(results, summary) : RunJson(run, results, summary));
@@ -55,7 +57,8 @@ int RunClipCommand(const CliOptions& o) {
     std::unique_ptr<ClipSource> source = OpenClipSource(o.input, o.maxFrames > 0 ? int32_t(o.maxFrames) : 1);
     run.format = source->Format();
     RunOutputs outputs;
-    if (!o.output.empty()) outputs.reconstruction = OpenReconstructionSink(o.output, run.format);
+    if (!o.output.empty()) outputs.reconstruction = OpenReconstructionSink(o.output, run.format, "--output");
+    if (!o.saveInput.empty()) outputs.inputCopy = OpenReconstructionSink(o.saveInput, run.format, "--save-input");
     CheckWritable(o.picture);
     CheckWritable(o.stats);
 
@@ -69,7 +72,8 @@ int RunClipCommand(const CliOptions& o) {
     if (text) PrintFrameHeader(text);
     while ((o.maxFrames < 0 || int64_t(results.size()) < o.maxFrames) && source->ReadFrame(input)) {
         const FrameResult r = runner.Process(input);
-        if (outputs.reconstruction) outputs.reconstruction->Write(runner, r.index);
+        if (outputs.reconstruction) outputs.reconstruction->Write(runner.Reconstruction(), runner.ReconstructionYc(), r.index);
+        if (outputs.inputCopy) outputs.inputCopy->Write(input, nullptr, r.index);
         if (!o.picture.empty() && r.index == o.pictureFrame) outputs.picture = Comparison(runner, input, r, o);
         results.push_back(r);
         if (text) {

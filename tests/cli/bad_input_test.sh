@@ -90,6 +90,7 @@ expect_failure 2 "several matrices need --sweep" -- -i good.y4m -m default -m fl
 expect_failure 2 "--scale cannot be used with --sweep" -- -i good.y4m --sweep -s 3
 expect_failure 2 "only one output can go to standard output" -- -i good.y4m -o - --stats -
 expect_failure 2 "--input is required" -- -o out.y4m
+expect_failure 2 "--save-input out.yc: the input copy is written as .y4m or .png" -- -i good.y4m --save-input out.yc
 
 # Outputs that cannot be written, found before or after the work.
 mkdir dir.y4m

@@ -17,6 +17,8 @@ png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4 "x" $7 * 256
 "$VARDELK" -i clip.y4m -s 5 -o file.y4m --stats run.json >table.txt 2>err.txt || fail "run to a file"
 "$VARDELK" -q -i - -s 5 -o - <clip.y4m >pipe.y4m || fail "run through a pipe"
 cmp -s file.y4m pipe.y4m || fail "file and pipe output differ"
+"$VARDELK" -q -i clip.y4m --save-input copy.y4m || fail "input copy"
+cmp -s clip.y4m copy.y4m || fail "the input copy differs from the input"
 head -n 1 file.y4m | grep -q "W50 H34 F25:1 Ip A1:1 C422" || fail "header changed: $(head -n 1 file.y4m)"
 [ "$(grep -c FRAME file.y4m)" -eq 3 ] || fail "frame count of the output"
 [ "$(grep -cE '^ +[0-9]+ +[0-9]+ ' table.txt)" -eq 3 ] || fail "three frame lines expected in: $(cat table.txt)"
