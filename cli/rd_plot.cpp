@@ -76,7 +76,7 @@ PlotModel BuildModel(const std::vector<RdCurve>& curves) {
     m.yHi = std::ceil((pHi + 0.25) / step) * step;
     for (double v = m.yLo; v <= m.yHi + 1e-9; v += step) m.yTicks.push_back({m.Y(v), ShortNumber(v)});
     for (int k = int(std::floor(m.xLo)); k <= int(std::ceil(m.xHi)); ++k) {
-        for (double mantissa : {1.0, 2.0, 5.0}) {
+        for (double mantissa : {1.0, 2.0, 3.0, 5.0}) {
             const double v = mantissa * std::pow(10.0, k);
             if (std::log10(v) >= m.xLo && std::log10(v) <= m.xHi) m.xTicks.push_back({m.X(v), ShortNumber(v)});
         }
@@ -100,7 +100,7 @@ void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCu
     }
     c.Line(kLeft, kBottom, kRight, kBottom, kInk, 2);
     c.Line(kLeft, kTop, kLeft, kBottom, kInk, 2);
-    c.Text(kLeft, 12, title, kInk, 2);
+    c.Text(kLeft, 12, title.substr(0, size_t(kWidth - kLeft) / 12), kInk, 2);
     const std::string xTitle = "mean bytes per frame (log scale)";
     c.Text((kLeft + kRight - Canvas::TextWidth(xTitle, 2)) / 2, kBottom + 38, xTitle, kInk, 2);
     c.Text(10, kTop - 24, "Y PSNR (dB)", kInk, 2);

@@ -122,7 +122,11 @@ int RunSweepCommand(const CliOptions& o) {
         }
     }
     progress.Finish();
-    if (!o.plot.empty()) WriteRdPlot(o.plot, Curves(rows), o.input + ", " + std::to_string(clip.size()) + " frame(s)");
+    if (!o.plot.empty()) {
+        const std::string name = o.input.substr(o.input.find_last_of('/') + 1);
+        WriteRdPlot(o.plot, Curves(rows), name + ", " + std::to_string(clip.size()) + " frame(s), " +
+                                              std::to_string(format.width) + "x" + std::to_string(format.height));
+    }
     if (!o.stats.empty()) WriteOutputText(o.stats, o.statsFormat == "csv" ? SweepCsv(rows) : SweepJson(o.input, rows));
     if (std::FILE* text = TextStream(o)) PrintTable(text, rows);
     return 0;
