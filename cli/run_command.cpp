@@ -50,7 +50,7 @@ void Finish(const CliOptions& o, RunOutputs& outputs, const RunDescription& run,
 
 int RunClipCommand(const CliOptions& o) {
     RunDescription run;
-    run.input = o.input;
+    run.input = o.input == "-" ? "standard input" : o.input;
     run.matrix = LoadMatrix(o.matrices.empty() ? "default" : o.matrices.front());
     run.settings = SettingsFrom(o);
     CheckLogFolder(o.logDir);

@@ -67,7 +67,7 @@ void PrintFrameLine(std::FILE* out, const FrameResult& f) {
 
 void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s) {
     const FilterSettings& set = run.settings;
-    std::fprintf(out, "%s: %" PRId64 " frames of %dx%d at %d:%d fps\n", run.input.c_str(), s.frames,
+    std::fprintf(out, "%s: %" PRId64 " frame%s of %dx%d at %d:%d fps\n", run.input.c_str(), s.frames, s.frames == 1 ? "" : "s",
                  run.format.width, run.format.height, run.format.rateNum, run.format.rateDen);
     std::fprintf(out, "settings: scale code %d (%s, quantiser scale %d), %s scan, %s DCT, matrix %s\n",
                  set.scaleCode, Mapping(set).c_str(), QuantiserScale(set.scaleCode, set.nonLinearScale),
