@@ -157,7 +157,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         switch (provider.ConsumeIntegralInRange<int>(0, 3)) {
             case 0: return frameSide;
             case 1: return provider.ConsumeIntegralInRange<int32_t>(-3, 3);
-            case 2: return frameSide + provider.ConsumeIntegralInRange<int32_t>(-20, 20);
+            case 2: {
+                const int64_t side = int64_t{frameSide} + provider.ConsumeIntegralInRange<int32_t>(-20, 20);
+                return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(side, INT32_MIN), INT32_MAX));
+            }
             default: return provider.ConsumeIntegral<int32_t>();
         }
     };
