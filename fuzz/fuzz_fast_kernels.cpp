@@ -1,0 +1,175 @@
+// Each optimised kernel against its plain version, on inputs from the whole
+// domain the optimised one states: they must agree exactly. Frames for the
+// gather/scatter pairs are allocated at their exact size so that ASan sees
+// any access beyond them.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "codec/bit_cost.h"
+#include "codec/fast/fast_kernels.h"
+#include "codec/forward_dct.h"
+#include "codec/frame_driver.h"
+#include "codec/inverse_dct.h"
+#include "codec/macroblock_interlaced.h"
+#include "codec/macroblock_progressive.h"
+#include "codec/quantise.h"
+#include "codec/types.h"
+
+namespace {
+
+using namespace vardelk;
+
+#define FUZZ_CHECK(condition)                                                   \
+    do {                                                                        \
+        if (!(condition)) {                                                     \
+            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
+            std::abort();                                                       \
+        }                                                                       \
+    } while (0)
+
+bool SameBlock(const int32_t* a, const int32_t* b, size_t count = 64) {
+    return std::memcmp(a, b, count * sizeof(int32_t)) == 0;
+}
+
+// Values in low..high, with the ends of the range much more likely than
+// uniform bytes would make them: those are where vector paths overflow.
+int32_t Value(FuzzedDataProvider& p, int32_t low, int32_t high) {
+    switch (p.ConsumeIntegralInRange<int>(0, 7)) {
+        case 0: return low;
+        case 1: return high;
+        case 2: return p.ConsumeBool() ? low + 1 : high - 1;
+        case 3: return low <= 0 && high >= 0 ? 0 : low;
+        default: return p.ConsumeIntegralInRange<int32_t>(low, high);
+    }
+}
+
+void FillBlock(FuzzedDataProvider& p, int32_t* block, int32_t low, int32_t high) {
+    // A whole block of one extreme is the hardest case for the transforms.
+    if (p.ConsumeIntegralInRange<int>(0, 5) == 0) {
+        const int32_t v = p.ConsumeBool() ? low : high;
+        for (int i = 0; i < 64; ++i) block[i] = (p.ConsumeBool() || i == 0) ? v : low + high - v;
+        return;
+    }
+    for (int i = 0; i < 64; ++i) block[i] = Value(p, low, high);
+}
+
+void CheckTransforms(FuzzedDataProvider& p) {
+    int32_t plain[64];
+    int32_t fast[64];
+    FillBlock(p, plain, -2048, 2047);
+    std::memcpy(fast, plain, sizeof plain);
+    ForwardDct(plain);
+    fast::ForwardDct(fast);
+    FUZZ_CHECK(SameBlock(plain, fast));
+
+    FillBlock(p, plain, kMinCoefficient, kMaxCoefficient);
+    std::memcpy(fast, plain, sizeof plain);
+    InverseDct(plain);
+    fast::InverseDct(fast);
+    FUZZ_CHECK(SameBlock(plain, fast));
+}
+
+void CheckQuantisation(FuzzedDataProvider& p) {
+    int32_t weights[kMatrixEntries];
+    for (int32_t& w : weights) w = Value(p, kMinMatrixEntry, kMaxMatrixEntry);
+    const int32_t q = QuantiserScale(p.ConsumeIntegralInRange<int32_t>(1, 31), p.ConsumeBool());
+    fast::QuantiserTables tables;
+    fast::PrepareQuantiser(weights, q, tables);
+
+    int32_t plain[64];
+    int32_t fast[64];
+    FillBlock(p, plain, -40000, 40000);
+    std::memcpy(fast, plain, sizeof plain);
+    QuantiseBlock(plain, weights, q);
+    fast::QuantiseBlock(fast, tables);
+    FUZZ_CHECK(SameBlock(plain, fast));
+
+    // Any levels at all.
+    for (int i = 0; i < 64; ++i) plain[i] = p.ConsumeBool() ? p.ConsumeIntegral<int32_t>() : Value(p, -2048, 2047);
+    std::memcpy(fast, plain, sizeof plain);
+    DequantiseBlock(plain, weights, q);
+    fast::DequantiseBlock(fast, tables);
+    FUZZ_CHECK(SameBlock(plain, fast));
+}
+
+void CheckBitCosts(FuzzedDataProvider& p) {
+    MacroblockBuffer levels;
+    for (int32_t& v : levels.value) {
+        switch (p.ConsumeIntegralInRange<int>(0, 3)) {
+            case 0: v = 0; break;
+            case 1: v = p.ConsumeIntegralInRange<int32_t>(-3, 3); break;
+            case 2: v = p.ConsumeIntegralInRange<int32_t>(-2048, 2047); break;
+            default: v = p.ConsumeIntegral<int32_t>(); break;
+        }
+    }
+    const int32_t alternateScan = p.ConsumeIntegral<int32_t>();
+    FUZZ_CHECK(AcBlockBits(levels.Block(0), alternateScan) == fast::AcBlockBits(levels.Block(0), alternateScan));
+    DcPredictors plain;
+    plain.luma = p.ConsumeIntegral<int32_t>();
+    plain.cb = p.ConsumeIntegral<int32_t>();
+    plain.cr = p.ConsumeIntegral<int32_t>();
+    DcPredictors fast = plain;
+    FUZZ_CHECK(EstimateMacroblockBits(levels, alternateScan, plain) ==
+               fast::EstimateMacroblockBits(levels, alternateScan, fast));
+    FUZZ_CHECK(plain.luma == fast.luma && plain.cb == fast.cb && plain.cr == fast.cr);
+}
+
+using Gather = void (*)(const YcPixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
+using Scatter = void (*)(const MacroblockBuffer&, YcPixel*, int32_t, int32_t, int32_t);
+
+// One macroblock at a fuzzed position of a fuzzed picture, gathered and
+// scattered by both versions of a pair.
+void CheckTransfer(FuzzedDataProvider& p) {
+    const bool interlaced = p.ConsumeBool();
+    const Gather plainGather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
+    const Gather fastGather = interlaced ? fast::GatherMacroblockInterlaced : fast::GatherMacroblockProgressive;
+    const Scatter plainScatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
+    const Scatter fastScatter = interlaced ? fast::ScatterMacroblockInterlaced : fast::ScatterMacroblockProgressive;
+
+    const int32_t width = p.ConsumeIntegralInRange<int32_t>(1, 40);
+    const int32_t height = p.ConsumeIntegralInRange<int32_t>(1, 40);
+    const int32_t stride = width + p.ConsumeIntegralInRange<int32_t>(0, 3);
+    const int32_t frameHeight = height + p.ConsumeIntegralInRange<int32_t>(0, 3);
+    const int32_t x = 16 * p.ConsumeIntegralInRange<int32_t>(0, (width - 1) / 16);
+    const int32_t y = 16 * p.ConsumeIntegralInRange<int32_t>(0, (height - 1) / 16);
+    const size_t pixels = static_cast<size_t>(stride) * static_cast<size_t>(frameHeight);
+    std::unique_ptr<YcPixel[]> frame(new YcPixel[pixels]);
+    for (size_t i = 0; i < pixels; ++i) {
+        frame[i] = YcPixel{p.ConsumeIntegral<int16_t>(), p.ConsumeIntegral<int16_t>(), p.ConsumeIntegral<int16_t>()};
+    }
+    const size_t offset = static_cast<size_t>(y) * static_cast<size_t>(stride) + static_cast<size_t>(x);
+
+    MacroblockBuffer plain{};
+    MacroblockBuffer fast{};
+    plainGather(frame.get() + offset, plain, width - x, height - y, stride);
+    fastGather(frame.get() + offset, fast, width - x, height - y, stride);
+    FUZZ_CHECK(SameBlock(plain.value, fast.value, kMacroblockValues));
+
+    // Reconstructed samples lie in -256..255.
+    for (int32_t& v : plain.value) v = Value(p, kMinSample, kMaxSample);
+    std::unique_ptr<YcPixel[]> plainOut(new YcPixel[pixels]);
+    std::unique_ptr<YcPixel[]> fastOut(new YcPixel[pixels]);
+    std::memcpy(plainOut.get(), frame.get(), pixels * sizeof(YcPixel));
+    std::memcpy(fastOut.get(), frame.get(), pixels * sizeof(YcPixel));
+    plainScatter(plain, plainOut.get() + offset, width - x, height - y, stride);
+    fastScatter(plain, fastOut.get() + offset, width - x, height - y, stride);
+    FUZZ_CHECK(std::memcmp(plainOut.get(), fastOut.get(), pixels * sizeof(YcPixel)) == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider provider(data, size);
+    switch (provider.ConsumeIntegralInRange<int>(0, 3)) {
+        case 0: CheckTransforms(provider); break;
+        case 1: CheckQuantisation(provider); break;
+        case 2: CheckBitCosts(provider); break;
+        default: CheckTransfer(provider); break;
+    }
+    return 0;
+}
