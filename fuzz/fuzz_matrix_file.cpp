@@ -1,0 +1,36 @@
+// The text of a matrix file as the command line reads it: anything that is
+// not exactly 64 integers in 1..4095 must be refused with a CliError naming
+// the file; whatever is accepted must read back the same when written out.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "cli_error.h"
+#include "codec/types.h"
+#include "matrix_spec.h"
+
+#define FUZZ_CHECK(condition)                                                   \
+    do {                                                                        \
+        if (!(condition)) {                                                     \
+            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
+            std::abort();                                                       \
+        }                                                                       \
+    } while (0)
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    try {
+        const auto entries = vardelk::ParseMatrixText(text, "m.txt");
+        std::string written;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            FUZZ_CHECK(entries[i] >= vardelk::kMinMatrixEntry && entries[i] <= vardelk::kMaxMatrixEntry);
+            written += std::to_string(entries[i]) + (i % 8 == 7 ? "\n" : ", ");
+        }
+        FUZZ_CHECK(vardelk::ParseMatrixText(written, "again") == entries);
+    } catch (const vardelk::CliError& error) {
+        FUZZ_CHECK(std::strncmp(error.what(), "m.txt: ", 7) == 0);
+    }
+    return 0;
+}
