@@ -17,6 +17,14 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
         stream_ = stdout;
         return;
     }
+    // A device or a pipe (/dev/null, /dev/full, a FIFO) is written in place:
+    // renaming a temporary file over it would replace the node itself.
+    struct stat existing;
+    if (stat(path_.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
+        stream_ = std::fopen(path_.c_str(), "wb");
+        if (stream_ == nullptr) throw CliError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
+        return;
+    }
     // mkstemp gives a unique name in the destination's folder, so the final
     // rename stays on one file system.
     std::string pattern = path_ + ".partial-XXXXXX";
@@ -51,6 +59,10 @@ void OutputFile::Commit() {
     const bool closed = std::fclose(stream_) == 0;
     stream_ = nullptr;
     if (!flushed || !closed) throw CliError(path_ + ": write failed (disk full?)");
+    if (tempPath_.empty()) {  // written in place
+        committed_ = true;
+        return;
+    }
     // mkstemp creates the file readable by the owner only; give it the usual
     // permissions a new file would get.
     const mode_t mask = umask(0);
