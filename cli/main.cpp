@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "interrupt.h"
 #include "options.h"
 #include "run_command.h"
 #include "sweep_command.h"
@@ -20,9 +21,13 @@ int main(int argc, char** argv) {
         const int status = app.exit(e);  // prints help, or the error with a hint
         return status == 0 ? 0 : 2;
     }
+    vardelk::InstallInterruptHandler();
     try {
         vardelk::CheckOptions(app, options);
         return options.sweep ? vardelk::RunSweepCommand(options) : vardelk::RunClipCommand(options);
+    } catch (const vardelk::InterruptedError& e) {
+        std::fprintf(stderr, "vardelk: %s; unfinished outputs removed\n", e.what());
+        return 130;  // the shell's status for a run stopped by Ctrl-C
     } catch (const vardelk::UsageError& e) {
         std::fprintf(stderr, "vardelk: %s\n", e.what());
         return 2;

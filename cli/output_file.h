@@ -1,6 +1,7 @@
 // Output files that appear only when complete: data goes to a temporary file
 // beside the destination, which is renamed over it on Commit(). An output
-// never committed (an error, an interrupted run) leaves no file behind.
+// never committed (an error, or Ctrl-C, which the command turns into an
+// error between frames) leaves no file behind.
 // The name "-" means standard output, written directly.
 #pragma once
 

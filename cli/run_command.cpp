@@ -8,6 +8,7 @@
 #include "clip_runner.h"
 #include "clip_source.h"
 #include "command_common.h"
+#include "interrupt.h"
 #include "png_io.h"
 #include "progress.h"
 #include "reconstruction_sink.h"
@@ -71,6 +72,7 @@ int RunClipCommand(const CliOptions& o) {
     Y4mFrame input;
     if (text) PrintFrameHeader(text);
     while ((o.maxFrames < 0 || int64_t(results.size()) < o.maxFrames) && source->ReadFrame(input)) {
+        ThrowIfInterrupted();
         const FrameResult r = runner.Process(input);
         if (outputs.reconstruction) outputs.reconstruction->Write(runner.Reconstruction(), runner.ReconstructionYc(), r.index);
         if (outputs.inputCopy) outputs.inputCopy->Write(input, nullptr, r.index);

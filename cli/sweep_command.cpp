@@ -7,6 +7,7 @@
 #include "clip_runner.h"
 #include "clip_source.h"
 #include "command_common.h"
+#include "interrupt.h"
 #include "progress.h"
 #include "rd_plot.h"
 #include "run_report.h"
@@ -18,7 +19,10 @@ namespace {
 std::vector<Y4mFrame> LoadClip(ClipSource& source, int64_t maxFrames) {
     std::vector<Y4mFrame> frames;
     Y4mFrame frame;
-    while ((maxFrames < 0 || int64_t(frames.size()) < maxFrames) && source.ReadFrame(frame)) frames.push_back(frame);
+    while ((maxFrames < 0 || int64_t(frames.size()) < maxFrames) && source.ReadFrame(frame)) {
+        ThrowIfInterrupted();
+        frames.push_back(frame);
+    }
     return frames;
 }
 
@@ -31,6 +35,7 @@ SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, cons
     row.scaleCode = settings.scaleCode;
     row.quantiserScale = QuantiserScale(settings.scaleCode, settings.nonLinearScale);
     for (const Y4mFrame& frame : clip) {
+        ThrowIfInterrupted();
         const FrameResult r = runner.Process(frame);
         row.totalBytes += r.bytes;
         row.error.Add(r.error);

@@ -61,6 +61,17 @@ grep -q "<polyline" rd.svg && grep -q "flat24.txt linear" rd.svg || fail "SVG pl
 awk -F, '$2 == "linear" && $1 == "\"default\"" { if (prev != "" && $7 > prev) bad = 1; prev = $7 } END { exit bad }' sweep.csv ||
   fail "bytes grow with the scale code"
 
+# Ctrl-C mid-run: status 130 and no output left, finished or partial.
+mkdir stopped
+"$VARDELK" -q -i builtin:demo --frames 400 -o stopped/recon.y4m --stats stopped/s.csv &
+pid=$!
+sleep 0.5
+kill -INT "$pid"
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 130 ] || fail "interrupted run ended with status $status"
+[ -z "$(ls stopped)" ] || fail "interrupted run left $(ls stopped)"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures output check(s) failed"
   exit 1
