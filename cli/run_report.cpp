@@ -29,6 +29,12 @@ std::string FormatPsnr(double psnr, bool json) {
     return text;
 }
 
+std::string FormatDecimal(double value) {
+    char text[64];
+    std::snprintf(text, sizeof(text), "%.3f", value);
+    return text;
+}
+
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
@@ -104,7 +110,7 @@ std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& f
              << FormatPsnr(f.error.cb.Psnr(), true) << ", \"psnr_cr\": " << FormatPsnr(f.error.cr.Psnr(), true) << "}";
     }
     json << "\n  ],\n  \"summary\": {\"frames\": " << s.frames << ", \"total_bytes\": " << s.totalBytes
-         << ", \"mean_bytes\": " << s.meanBytes << ", \"bit_rate\": " << s.bitRate
+         << ", \"mean_bytes\": " << FormatDecimal(s.meanBytes) << ", \"bit_rate\": " << FormatDecimal(s.bitRate)
          << ", \"psnr_y\": " << FormatPsnr(s.error.y.Psnr(), true) << ", \"psnr_cb\": "
          << FormatPsnr(s.error.cb.Psnr(), true) << ", \"psnr_cr\": " << FormatPsnr(s.error.cr.Psnr(), true)
          << "}\n}\n";

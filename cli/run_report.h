@@ -39,8 +39,10 @@ std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& sum
 std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& frames,
                     const RunSummary& summary);
 
-// Shared number formatting.
+// Shared number formatting: PSNR with four decimals, other fractional
+// figures (mean bytes, bit rates) with three, never in exponent form.
 std::string FormatPsnr(double psnr, bool json);
+std::string FormatDecimal(double value);
 std::string JsonString(const std::string& text);
 
 }  // namespace vardelk

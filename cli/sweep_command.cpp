@@ -78,7 +78,7 @@ std::string SweepCsv(const std::vector<SweepRow>& rows) {
         std::string name = r.matrix;  // quoted, with quotes doubled, as CSV wants
         for (size_t p = name.find('"'); p != std::string::npos; p = name.find('"', p + 2)) name.insert(p, "\"");
         csv << '"' << name << "\"," << MappingName(r.nonLinear) << ',' << r.scaleCode << ',' << r.quantiserScale << ','
-            << r.frames << ',' << r.totalBytes << ',' << r.meanBytes << ',' << r.bitRate << ','
+            << r.frames << ',' << r.totalBytes << ',' << FormatDecimal(r.meanBytes) << ',' << FormatDecimal(r.bitRate) << ','
             << FormatPsnr(r.error.y.Psnr(), false) << ',' << FormatPsnr(r.error.cb.Psnr(), false) << ','
             << FormatPsnr(r.error.cr.Psnr(), false) << '\n';
     }
@@ -92,7 +92,8 @@ std::string SweepJson(const std::string& input, const std::vector<SweepRow>& row
         const SweepRow& r = rows[i];
         json << (i ? ",\n" : "\n") << "    {\"matrix\": " << JsonString(r.matrix) << ", \"mapping\": \"" << MappingName(r.nonLinear)
              << "\", \"scale_code\": " << r.scaleCode << ", \"quantiser_scale\": " << r.quantiserScale << ", \"frames\": " << r.frames
-             << ", \"total_bytes\": " << r.totalBytes << ", \"mean_bytes\": " << r.meanBytes << ", \"bit_rate\": " << r.bitRate
+             << ", \"total_bytes\": " << r.totalBytes << ", \"mean_bytes\": " << FormatDecimal(r.meanBytes)
+             << ", \"bit_rate\": " << FormatDecimal(r.bitRate)
              << ", \"psnr_y\": " << FormatPsnr(r.error.y.Psnr(), true) << ", \"psnr_cb\": " << FormatPsnr(r.error.cb.Psnr(), true)
              << ", \"psnr_cr\": " << FormatPsnr(r.error.cr.Psnr(), true) << "}";
     }
