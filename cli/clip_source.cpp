@@ -81,15 +81,24 @@ private:
     int32_t next_ = 0;
 };
 
+// Parses the ":WIDTHxHEIGHT" that may follow the scene's name.
+bool ParseDemoSize(const std::string& size, int32_t* width, int32_t* height) {
+    const size_t cross = size.find('x');
+    if (size.size() < 4 || size[0] != ':' || cross == std::string::npos) return false;
+    const std::string w = size.substr(1, cross - 1), h = size.substr(cross + 1);
+    for (const std::string* part : {&w, &h}) {
+        if (part->empty() || part->size() > 5 || part->find_first_not_of("0123456789") != std::string::npos) return false;
+    }
+    *width = std::stoi(w);
+    *height = std::stoi(h);
+    return *width >= 1 && *height >= 1 && *width <= 16384 && *height <= 16384;
+}
+
 std::unique_ptr<ClipSource> OpenDemo(const std::string& name, int32_t frames) {
     int32_t width = kDemoWidth, height = kDemoHeight;
     const std::string size = name.substr(sizeof(kDemoPrefix) - 1);
-    if (!size.empty()) {
-        char tail = 0;
-        if (std::sscanf(size.c_str(), ":%dx%d%c", &width, &height, &tail) != 2 || width < 1 ||
-            height < 1 || width > 16384 || height > 16384) {
-            throw CliError("--input " + name + ": expected builtin:demo or builtin:demo:WIDTHxHEIGHT (1..16384)");
-        }
+    if (!size.empty() && !ParseDemoSize(size, &width, &height)) {
+        throw CliError("--input " + name + ": expected builtin:demo or builtin:demo:WIDTHxHEIGHT (1..16384)");
     }
     RgbImage image;
     image.Resize(width, height);

@@ -66,6 +66,9 @@ stdin_file=f_cut_second.y4m expect_failure 1 "frame 1 is truncated" -- -i - --sw
 head -c 60 still.png >damaged.png
 expect_failure 1 "damaged.png: " -- -i damaged.png -o out.y4m
 expect_failure 1 "cannot be opened" -- -i missing.y4m -o out.y4m
+expect_failure 1 "expected builtin:demo or builtin:demo:WIDTHxHEIGHT" -- -i builtin:demo:0x10 -o out.y4m
+expect_failure 1 "expected builtin:demo or builtin:demo:WIDTHxHEIGHT" -- -i builtin:demo:99999999999x10 -o out.y4m
+expect_failure 1 "expected builtin:demo or builtin:demo:WIDTHxHEIGHT" -- -i builtin:demo:16x16x -o out.y4m
 expect_failure 1 "missing.png: cannot read PNG" -- -i missing.png -o out.y4m
 
 # Matrix files.
