@@ -43,6 +43,8 @@ struct FramePlan {
     ScatterFunction scatter = nullptr;
     int32_t weights[kMatrixEntries] = {};
     fast::QuantiserTables quantiser = {};
+    fast::BlockTransform forwardDct = nullptr;
+    fast::BlockTransform inverseDct = nullptr;
     std::FILE* coefficientLog = nullptr;
     std::FILE* levelLog = nullptr;
 };
@@ -118,13 +120,13 @@ int32_t CodeMacroblockFast(const FramePlan& plan, const YcPixel* source, YcPixel
     if (remainingWidth < 16 || remainingHeight < 16) std::memset(g_buffer.value, 0, sizeof g_buffer.value);
     plan.gather(source, g_buffer, remainingWidth, remainingHeight, plan.stride);
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
-        fast::ForwardDct(g_buffer.Block(b));
+        plan.forwardDct(g_buffer.Block(b));
         fast::QuantiseBlock(g_buffer.Block(b), plan.quantiser);
     }
     const int32_t bits = fast::EstimateMacroblockBits(g_buffer, plan.alternateScan, g_predictors);
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
         fast::DequantiseBlock(g_buffer.Block(b), plan.quantiser);
-        fast::InverseDct(g_buffer.Block(b));
+        plan.inverseDct(g_buffer.Block(b));
     }
     plan.scatter(g_buffer, destination, remainingWidth, remainingHeight, plan.stride);
     return bits;
@@ -187,6 +189,8 @@ void ChooseStages(const FilterSettings& settings, const int32_t intraMatrix[kMat
         plan.gather = interlaced ? fast::GatherMacroblockInterlaced : fast::GatherMacroblockProgressive;
         plan.scatter = interlaced ? fast::ScatterMacroblockInterlaced : fast::ScatterMacroblockProgressive;
         fast::PrepareQuantiser(plan.weights, plan.q, plan.quantiser);
+        plan.forwardDct = fast::ForwardDctFunction();
+        plan.inverseDct = fast::InverseDctFunction();
     } else {
         plan.gather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
         plan.scatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;

@@ -26,6 +26,11 @@ void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* pixels, in
 // for the format when needed).
 void YcToY4m(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, Y4mFrame& frame);
 
+// The same two conversions written per pixel with the general formulas,
+// kept as the reference the fast ones above are tested against.
+void Y4mToYcReference(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* pixels, int32_t stride);
+void YcToY4mReference(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, Y4mFrame& frame);
+
 // One YC component back to an 8-bit sample: luma, or chroma with its offset.
 uint8_t YcToSample(int32_t value);
 uint8_t YcToChromaSample(int32_t value);

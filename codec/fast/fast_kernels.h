@@ -22,6 +22,24 @@ void ForwardDct(int32_t block[64]);
 // row-pass values would not fit the vector path go through InverseDct.
 void InverseDct(int32_t block[64]);
 
+// The two transforms above come in two builds of the same vector code: SSE2,
+// always present, and AVX2 (three-operand instructions, fewer register
+// copies), usable only when CpuHasAvx2(). Where a build has no AVX2 code the
+// avx2 names run the SSE2 one. ForwardDct and InverseDct above pick per call;
+// the ...Function() forms let a caller pick once per frame.
+using BlockTransform = void (*)(int32_t block[64]);
+bool CpuHasAvx2();
+BlockTransform ForwardDctFunction();
+BlockTransform InverseDctFunction();
+namespace sse2 {
+void ForwardDct(int32_t block[64]);
+void InverseDct(int32_t block[64]);
+}  // namespace sse2
+namespace avx2 {
+void ForwardDct(int32_t block[64]);
+void InverseDct(int32_t block[64]);
+}  // namespace avx2
+
 // The 64 divisors d = W x q of one frame, prepared once so that the
 // quantiser multiplies instead of dividing.
 struct QuantiserTables {

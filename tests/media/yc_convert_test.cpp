@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace vardelk {
@@ -87,6 +88,53 @@ TEST(YcConvert, WayBackAveragesTheCoveredPixels) {
     ASSERT_EQ(frame.cb.size(), 2u);
     EXPECT_EQ(frame.cb[0], 129);
     EXPECT_EQ(frame.cb[1], 126);
+}
+
+// The fast conversions against the per-pixel reference: every layout, even
+// and odd sizes (odd last chroma column and row), a stride wider than the
+// picture, random 8-bit planes on the way in and random, extreme and
+// near-rounding-boundary host components on the way back.
+TEST(YcConvert, FastConversionsEqualTheReference) {
+    uint32_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    const int16_t extremes[] = {-32768, -32767, -2056, -2055, -2049, -2048, -8, -7, 0, 7, 8, 9, 4087,
+                                4088, 4095, 4096, 32767};
+    for (const char* chroma : {"420jpeg", "422", "444", "mono"}) {
+        for (const auto& size : {std::pair<int32_t, int32_t>{1, 1}, {2, 2}, {7, 5}, {16, 9}, {33, 17}}) {
+            const Y4mFormat format = FormatOf(chroma, size.first, size.second);
+            const int32_t stride = size.first + 3;
+            Y4mFrame frame;
+            frame.Allocate(format);
+            for (auto* plane : {&frame.y, &frame.cb, &frame.cr})
+                for (uint8_t& v : *plane) v = uint8_t(next());
+            std::vector<YcPixel> fast(size_t(stride) * size_t(size.second), YcPixel{1, 2, 3});
+            std::vector<YcPixel> plain = fast;
+            Y4mToYc(format, frame, fast.data(), stride);
+            Y4mToYcReference(format, frame, plain.data(), stride);
+            for (size_t i = 0; i < fast.size(); ++i) {
+                ASSERT_EQ(fast[i].y, plain[i].y) << chroma << " pixel " << i;
+                ASSERT_EQ(fast[i].cb, plain[i].cb) << chroma << " pixel " << i;
+                ASSERT_EQ(fast[i].cr, plain[i].cr) << chroma << " pixel " << i;
+            }
+            for (int round = 0; round < 3; ++round) {
+                for (YcPixel& p : fast) {
+                    for (int16_t* c : {&p.y, &p.cb, &p.cr}) {
+                        const uint32_t r = next();
+                        *c = round == 0 ? int16_t(r) : (round == 1 ? extremes[r % 17] : int16_t(int32_t(r % 4400) - 2200));
+                    }
+                }
+                Y4mFrame fastBack, plainBack;
+                YcToY4m(format, fast.data(), stride, fastBack);
+                YcToY4mReference(format, fast.data(), stride, plainBack);
+                EXPECT_EQ(fastBack.y, plainBack.y) << chroma << " round " << round;
+                EXPECT_EQ(fastBack.cb, plainBack.cb) << chroma << " round " << round;
+                EXPECT_EQ(fastBack.cr, plainBack.cr) << chroma << " round " << round;
+            }
+        }
+    }
 }
 
 }  // namespace
