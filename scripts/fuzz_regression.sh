@@ -14,9 +14,10 @@ seed=${VARDELK_FUZZ_SEED:-1}
 bin_dir=$out/fuzz/fuzz
 
 if [[ ${VARDELK_FUZZ_NO_BUILD:-0} != 1 ]]; then
-  if ! "$root/scripts/build.sh" fuzz >"$out.fuzz-build.log" 2>&1; then
-    echo "fuzz build failed; see $out.fuzz-build.log" >&2
-    tail -n 30 "$out.fuzz-build.log" >&2
+  mkdir -p "$out"
+  if ! "$root/scripts/build.sh" fuzz >"$out/fuzz-build.log" 2>&1; then
+    echo "fuzz build failed; see $out/fuzz-build.log" >&2
+    tail -n 30 "$out/fuzz-build.log" >&2
     exit 1
   fi
 fi
