@@ -31,6 +31,15 @@ void YcToY4m(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, Y4m
 void Y4mToYcReference(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* pixels, int32_t stride);
 void YcToY4mReference(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, Y4mFrame& frame);
 
+// The fast conversions in each build: the baseline one, and the AVX2 one
+// (its baseline twin where the build has none), which may be called only on
+// a CPU with AVX2. Y4mToYc and YcToY4m choose between them.
+// The planes are luma, Cb, Cr, sized for the format (YcToY4m allocates).
+void Y4mToYcBaseline(const Y4mFormat& format, const uint8_t* const planes[3], YcPixel* pixels, int32_t stride);
+void YcToY4mBaseline(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, uint8_t* const planes[3]);
+void Y4mToYcAvx2(const Y4mFormat& format, const uint8_t* const planes[3], YcPixel* pixels, int32_t stride);
+void YcToY4mAvx2(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, uint8_t* const planes[3]);
+
 // One YC component back to an 8-bit sample: luma, or chroma with its offset.
 uint8_t YcToSample(int32_t value);
 uint8_t YcToChromaSample(int32_t value);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <cmath>
 
 namespace vardelk {
@@ -22,6 +24,29 @@ TEST(Psnr, IdenticalPlanesAreInfiniteAndSizeMismatchIsAnError) {
     const std::vector<uint8_t> a = {1, 2, 3};
     EXPECT_TRUE(std::isinf(ComparePlanes(a, a).Psnr()));
     EXPECT_THROW(ComparePlanes(a, {1, 2}), MediaError);
+}
+
+// The vector sum against the per-sample definition: lengths around the
+// 16-sample steps and past the point where the lane sums are flushed to 64
+// bits, random samples and the largest differences (0 against 255).
+TEST(Psnr, SumOfSquaresEqualsTheDefinitionForEveryLengthAndExtremes) {
+    uint32_t seed = 7;
+    for (size_t size : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{65535}, size_t{65536},
+                        size_t{65553}, size_t{200001}}) {
+        for (int kind = 0; kind < 2; ++kind) {
+            std::vector<uint8_t> a(size), b(size);
+            for (size_t i = 0; i < size; ++i) {
+                seed = seed * 1664525u + 1013904223u;
+                a[i] = kind == 0 ? uint8_t(seed >> 24) : uint8_t(i % 2 ? 0 : 255);
+                b[i] = kind == 0 ? uint8_t(seed >> 13) : uint8_t(i % 2 ? 255 : 0);
+            }
+            uint64_t expected = 0;
+            for (size_t i = 0; i < size; ++i) expected += uint64_t((int(a[i]) - b[i]) * (int(a[i]) - b[i]));
+            const PlaneError e = ComparePlanes(a, b);
+            EXPECT_EQ(e.squaredError, double(expected)) << size << " kind " << kind;
+            EXPECT_EQ(e.samples, double(size));
+        }
+    }
 }
 
 }  // namespace

@@ -90,7 +90,16 @@ TEST(YcConvert, WayBackAveragesTheCoveredPixels) {
     EXPECT_EQ(frame.cb[1], 126);
 }
 
-// The fast conversions against the per-pixel reference: every layout, even
+bool CpuHasAvx2() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+#else
+    return false;
+#endif
+}
+
+// The fast conversions (both builds) against the per-pixel reference: every layout, even
 // and odd sizes (odd last chroma column and row), a stride wider than the
 // picture, random 8-bit planes on the way in and random, extreme and
 // near-rounding-boundary host components on the way back.
@@ -112,12 +121,17 @@ TEST(YcConvert, FastConversionsEqualTheReference) {
                 for (uint8_t& v : *plane) v = uint8_t(next());
             std::vector<YcPixel> fast(size_t(stride) * size_t(size.second), YcPixel{1, 2, 3});
             std::vector<YcPixel> plain = fast;
-            Y4mToYc(format, frame, fast.data(), stride);
             Y4mToYcReference(format, frame, plain.data(), stride);
-            for (size_t i = 0; i < fast.size(); ++i) {
-                ASSERT_EQ(fast[i].y, plain[i].y) << chroma << " pixel " << i;
-                ASSERT_EQ(fast[i].cb, plain[i].cb) << chroma << " pixel " << i;
-                ASSERT_EQ(fast[i].cr, plain[i].cr) << chroma << " pixel " << i;
+            const uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
+            for (int build = 0; build < (CpuHasAvx2() ? 3 : 2); ++build) {
+                if (build == 0) Y4mToYc(format, frame, fast.data(), stride);
+                if (build == 1) Y4mToYcBaseline(format, planes, fast.data(), stride);
+                if (build == 2) Y4mToYcAvx2(format, planes, fast.data(), stride);
+                for (size_t i = 0; i < fast.size(); ++i) {
+                    ASSERT_EQ(fast[i].y, plain[i].y) << chroma << " build " << build << " pixel " << i;
+                    ASSERT_EQ(fast[i].cb, plain[i].cb) << chroma << " build " << build << " pixel " << i;
+                    ASSERT_EQ(fast[i].cr, plain[i].cr) << chroma << " build " << build << " pixel " << i;
+                }
             }
             for (int round = 0; round < 3; ++round) {
                 for (YcPixel& p : fast) {
@@ -126,12 +140,19 @@ TEST(YcConvert, FastConversionsEqualTheReference) {
                         *c = round == 0 ? int16_t(r) : (round == 1 ? extremes[r % 17] : int16_t(int32_t(r % 4400) - 2200));
                     }
                 }
-                Y4mFrame fastBack, plainBack;
-                YcToY4m(format, fast.data(), stride, fastBack);
+                Y4mFrame plainBack;
                 YcToY4mReference(format, fast.data(), stride, plainBack);
-                EXPECT_EQ(fastBack.y, plainBack.y) << chroma << " round " << round;
-                EXPECT_EQ(fastBack.cb, plainBack.cb) << chroma << " round " << round;
-                EXPECT_EQ(fastBack.cr, plainBack.cr) << chroma << " round " << round;
+                for (int build = 0; build < (CpuHasAvx2() ? 3 : 2); ++build) {
+                    Y4mFrame fastBack;
+                    fastBack.Allocate(format);
+                    uint8_t* const outPlanes[3] = {fastBack.y.data(), fastBack.cb.data(), fastBack.cr.data()};
+                    if (build == 0) YcToY4m(format, fast.data(), stride, fastBack);
+                    if (build == 1) YcToY4mBaseline(format, fast.data(), stride, outPlanes);
+                    if (build == 2) YcToY4mAvx2(format, fast.data(), stride, outPlanes);
+                    EXPECT_EQ(fastBack.y, plainBack.y) << chroma << " build " << build << " round " << round;
+                    EXPECT_EQ(fastBack.cb, plainBack.cb) << chroma << " build " << build << " round " << round;
+                    EXPECT_EQ(fastBack.cr, plainBack.cr) << chroma << " build " << build << " round " << round;
+                }
             }
         }
     }
