@@ -1,5 +1,11 @@
 #include "media/yc_convert.h"
 
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <vector>
 

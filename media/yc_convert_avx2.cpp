@@ -2,6 +2,12 @@
 // only is built with -mavx2). Called only after a CPU check.
 #include "media/yc_convert.h"
 
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #if defined(VARDELK_HAVE_AVX2)
 namespace vardelk {
 namespace {
