@@ -1,4 +1,4 @@
-#include "matrix_spec.h"
+#include "matrix_source.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -65,25 +65,25 @@ std::array<int32_t, kMatrixEntries> ParseMatrixText(const std::string& text, con
     return entries;
 }
 
-NamedMatrix LoadMatrix(const std::string& spec) {
+NamedMatrix LoadMatrix(const std::string& source) {
     NamedMatrix matrix;
-    matrix.name = spec;
-    if (spec == "default") {
+    matrix.name = source;
+    if (source == "default") {
         for (int i = 0; i < kMatrixEntries; ++i) matrix.entries[size_t(i)] = kDefaultIntraMatrix[i];
         return matrix;
     }
-    if (spec == "flat16") {
+    if (source == "flat16") {
         matrix.entries.fill(16);
         return matrix;
     }
-    std::ifstream file(spec, std::ios::binary);
+    std::ifstream file(source, std::ios::binary);
     if (!file) {
-        throw CliError("matrix file " + spec + ": cannot be opened (presets are 'default' and 'flat16')");
+        throw CliError("matrix file " + source + ": cannot be opened (presets are 'default' and 'flat16')");
     }
     std::ostringstream text;
     text << file.rdbuf();
-    if (file.bad()) throw CliError("matrix file " + spec + ": read error");
-    matrix.entries = ParseMatrixText(text.str(), "matrix file " + spec);
+    if (file.bad()) throw CliError("matrix file " + source + ": read error");
+    matrix.entries = ParseMatrixText(text.str(), "matrix file " + source);
     return matrix;
 }
 

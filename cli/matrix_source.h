@@ -15,11 +15,11 @@ struct NamedMatrix {
     std::array<int32_t, kMatrixEntries> entries{};
 };
 
-// `spec` is "default" (the standard intra matrix), "flat16" (every entry 16)
+// `source` is "default" (the standard intra matrix), "flat16" (every entry 16)
 // or the path of a matrix file. Throws CliError naming the file and the
 // offending entry when the file is missing, holds other than 64 numbers, or
 // holds a number outside 1..4095.
-NamedMatrix LoadMatrix(const std::string& spec);
+NamedMatrix LoadMatrix(const std::string& source);
 
 // Parses the text of a matrix file: integers separated by commas and/or white
 // space; '#' starts a comment running to the end of the line.

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "clip_runner.h"
-#include "matrix_spec.h"
+#include "matrix_source.h"
 
 namespace vardelk {
 

@@ -103,7 +103,7 @@ std::string SweepJson(const std::string& input, const std::vector<SweepRow>& row
 
 int RunSweepCommand(const CliOptions& o) {
     std::vector<NamedMatrix> matrices;
-    for (const std::string& spec : o.matrices) matrices.push_back(LoadMatrix(spec));
+    for (const std::string& source : o.matrices) matrices.push_back(LoadMatrix(source));
     if (matrices.empty()) matrices.push_back(LoadMatrix("default"));
     CheckWritable(o.stats);
     CheckWritable(o.plot);

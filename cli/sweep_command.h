@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "matrix_spec.h"
+#include "matrix_source.h"
 #include "media/psnr.h"
 #include "options.h"
 

@@ -34,7 +34,7 @@ EditorControls controls;
 char textScratch[256];
 
 // Geometry and look of one control.
-struct ControlSpec {
+struct ControlLayout {
     const char* className;
     const char* text;
     DWORD style;
@@ -55,7 +55,7 @@ constexpr DWORD kSizeBoxStyle = WS_CHILD | WS_VISIBLE | ES_NUMBER | ES_READONLY 
 
 // The six controls placed directly on the filter window before the grid,
 // in creation order.
-const ControlSpec kFrameControls[] = {
+const ControlLayout kFrameControls[] = {
     // イントラブロック用量子化行列
     {"BUTTON",
      "\x83\x43\x83\x93\x83\x67\x83\x89\x83\x75\x83\x8D\x83\x62\x83\x4E\x97\x70\x97\xCA\x8E\x71"
@@ -67,7 +67,7 @@ const ControlSpec kFrameControls[] = {
     {"BUTTON", "\x81\xA8", kHistoryButtonStyle, 0, 46, 354, 26, 22, kCmdForward},      // →
     {"STATIC", "\x83\x54\x83\x43\x83\x59\x81\x46", kLabelStyle, 0, 16, 397, 60, 20, 0},  // サイズ：
 };
-const ControlSpec kSizeBoxSpec = {"EDIT", "0", kSizeBoxStyle, WS_EX_CLIENTEDGE, 84, 394, 220, 20, 0};
+const ControlLayout kSizeBoxLayout = {"EDIT", "0", kSizeBoxStyle, WS_EX_CLIENTEDGE, 84, 394, 220, 20, 0};
 
 const char kFontFace[] = "\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E";  // ＭＳ Ｐゴシック
 constexpr int kLabelFontHeight = 12;
@@ -76,10 +76,10 @@ constexpr int kFontWeight = 500;
 constexpr DWORD kFontPitchAndFamily = FF_MODERN | DEFAULT_PITCH;
 constexpr int kBoxTextLimit = 4;
 
-HWND CreateControl(const ControlSpec& spec, const char* text, HWND parent, HINSTANCE instance) {
-    return CreateWindowExA(spec.exStyle, spec.className, text, spec.style, spec.x, spec.y,
-                           spec.width, spec.height, parent,
-                           reinterpret_cast<HMENU>(static_cast<UINT_PTR>(spec.id)), instance,
+HWND CreateControl(const ControlLayout& layout, const char* text, HWND parent, HINSTANCE instance) {
+    return CreateWindowExA(layout.exStyle, layout.className, text, layout.style, layout.x, layout.y,
+                           layout.width, layout.height, parent,
+                           reinterpret_cast<HMENU>(static_cast<UINT_PTR>(layout.id)), instance,
                            nullptr);
 }
 
@@ -144,10 +144,10 @@ void CreateMatrixBoxes(HINSTANCE instance) {
     for (int i = 0; i < kGridSize; ++i) {
         for (int j = 0; j < kGridSize; ++j) {
             const int index = i * kGridSize + j;
-            const ControlSpec spec = {"EDIT", nullptr, kBoxStyle, WS_EX_CLIENTEDGE,
+            const ControlLayout layout = {"EDIT", nullptr, kBoxStyle, WS_EX_CLIENTEDGE,
                                       8 + 36 * j, 20 + 26 * i, 30, 20, 0};
             std::snprintf(textScratch, sizeof textScratch, "QuantizerMatrix%d%d", i, j);
-            HWND box = CreateControl(spec, textScratch, controls.matrixGroupBox, instance);
+            HWND box = CreateControl(layout, textScratch, controls.matrixGroupBox, instance);
             controls.matrixBoxes[index] = box;
             FormatNumber(IntraMatrix[index]);
             SetFont(box, controls.boxFont);
@@ -183,7 +183,7 @@ int32_t Init(HWND window, FilterRecord* record) {
     CreateFrameControls(window, instance);
     controls.boxFont = CreateEditorFont(kBoxFontHeight);
     CreateMatrixBoxes(instance);
-    controls.sizeBox = CreateControl(kSizeBoxSpec, kSizeBoxSpec.text, window, instance);
+    controls.sizeBox = CreateControl(kSizeBoxLayout, kSizeBoxLayout.text, window, instance);
     SetFont(controls.sizeBox, controls.boxFont);
     controls.built = true;
     if (!SameAsSnapshot(CurrentNode)) {

@@ -9,7 +9,7 @@
 
 #include "cli_error.h"
 #include "codec/types.h"
-#include "matrix_spec.h"
+#include "matrix_source.h"
 
 #define FUZZ_CHECK(condition)                                                   \
     do {                                                                        \

@@ -14,8 +14,9 @@ build=${VARDELK_BUILD_DIR:-$root/build}
 export VARDELK_BUILD_DIR=$build
 
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" native windows >"$build.run-build.log" 2>&1 ||
-  { tail -n 40 "$build.run-build.log"; exit 1; }
+mkdir -p "$build"
+"$root/scripts/build.sh" native windows >"$build/run-build.log" 2>&1 ||
+  { tail -n 40 "$build/run-build.log"; exit 1; }
 
 vardelk=$build/native/cli/vardelk
 mkdir -p "$out"

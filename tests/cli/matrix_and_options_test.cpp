@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli_error.h"
-#include "matrix_spec.h"
+#include "matrix_source.h"
 #include "options.h"
 #include "reconstruction_sink.h"
 
