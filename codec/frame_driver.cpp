@@ -112,19 +112,26 @@ int32_t CodeMacroblock(const FramePlan& plan, const YcPixel* source, YcPixel* de
 
 // The same macroblock through the fast kernels, without logs. A whole
 // macroblock's gather writes all 384 values, so only partial ones need the
-// buffer cleared first.
+// buffer cleared first. The quantiser's non-zero masks feed the bit count
+// and single out blocks without AC levels, whose reconstruction needs
+// neither dequantisation nor transform.
 int32_t CodeMacroblockFast(const FramePlan& plan, const YcPixel* source, YcPixel* destination, int32_t x,
                            int32_t y) {
     const int32_t remainingWidth = plan.width - x;
     const int32_t remainingHeight = plan.height - y;
     if (remainingWidth < 16 || remainingHeight < 16) std::memset(g_buffer.value, 0, sizeof g_buffer.value);
     plan.gather(source, g_buffer, remainingWidth, remainingHeight, plan.stride);
+    uint64_t nonZero[kBlocksPerMacroblock];
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
         plan.forwardDct(g_buffer.Block(b));
-        fast::QuantiseBlock(g_buffer.Block(b), plan.quantiser);
+        nonZero[b] = fast::QuantiseBlock(g_buffer.Block(b), plan.quantiser);
     }
-    const int32_t bits = fast::EstimateMacroblockBits(g_buffer, plan.alternateScan, g_predictors);
+    const int32_t bits = fast::EstimateMacroblockBits(g_buffer, nonZero, plan.alternateScan, g_predictors);
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
+        if ((nonZero[b] >> 1) == 0) {
+            fast::ReconstructFlatBlock(g_buffer.Block(b));
+            continue;
+        }
         fast::DequantiseBlock(g_buffer.Block(b), plan.quantiser);
         plan.inverseDct(g_buffer.Block(b));
     }

@@ -104,12 +104,12 @@ int32_t DcBits(int64_t difference, const int32_t lengths[12]) {
     return size + lengths[size < 12 ? size : 11];
 }
 
-int32_t AcBits(const int32_t block[64], int scan, const Tables& tables) {
+int32_t AcBits(const int32_t block[64], uint64_t natural, int scan, const Tables& tables) {
+    natural &= ~uint64_t{1};  // the DC is not an AC level
+    if (natural == 0) return kEndOfBlockBits;
     const int32_t* order = scan != 0 ? AlternateScan : ZigzagScan;
-    const uint64_t natural = NonZeroMask(block);
     uint64_t inScan = 0;
     for (int byte = 0; byte < 8; ++byte) inScan |= tables.scanMask[scan][byte][(natural >> (8 * byte)) & 0xFF];
-    inScan &= ~uint64_t{1};  // the DC is not an AC level
 
     int32_t bits = 0;
     int previous = 0;
@@ -129,10 +129,17 @@ int32_t AcBits(const int32_t block[64], int scan, const Tables& tables) {
 }  // namespace
 
 int32_t AcBlockBits(const int32_t block[64], int32_t alternateScan) {
-    return AcBits(block, alternateScan != 0 ? 1 : 0, GetTables());
+    return AcBits(block, NonZeroMask(block), alternateScan != 0 ? 1 : 0, GetTables());
 }
 
 int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, int32_t alternateScan, DcPredictors& predictors) {
+    uint64_t nonZero[kBlocksPerMacroblock];
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = NonZeroMask(buffer.Block(b));
+    return EstimateMacroblockBits(buffer, nonZero, alternateScan, predictors);
+}
+
+int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
+                               int32_t alternateScan, DcPredictors& predictors) {
     const Tables& tables = GetTables();
     const int scan = alternateScan != 0 ? 1 : 0;
     int32_t bits = 0;
@@ -147,7 +154,7 @@ int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, int32_t alternate
             DcBits(int64_t{cr} - predictors.cr, DcChromaCodeLengths);
     predictors.cb = cb;
     predictors.cr = cr;
-    for (int b = 0; b < kBlocksPerMacroblock; ++b) bits += AcBits(buffer.Block(b), scan, tables);
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) bits += AcBits(buffer.Block(b), nonZero[b], scan, tables);
     return bits;
 }
 

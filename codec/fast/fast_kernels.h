@@ -53,14 +53,23 @@ struct QuantiserTables {
 void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, QuantiserTables& tables);
 
 // Coefficients with magnitude up to 40000 (ForwardDct of host samples stays
-// below 32770). The DC passes through.
-void QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
+// below 32770). The DC passes through. Returns the block's non-zero mask:
+// bit i set when level i (the DC included) is not zero.
+uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
 // Any levels.
 void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
+
+// A block of levels whose 63 AC levels are all zero, reconstructed to
+// samples: the result of DequantiseBlock followed by InverseDct, for any DC
+// level. Such blocks are common at coarse quantiser scales.
+void ReconstructFlatBlock(int32_t block[64]);
 
 // Any levels; the same counts as AcBlockBits and EstimateMacroblockBits.
 int32_t AcBlockBits(const int32_t block[64], int32_t alternateScan);
 int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, int32_t alternateScan, DcPredictors& predictors);
+// The same, with each block's non-zero mask as QuantiseBlock returned it.
+int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
+                               int32_t alternateScan, DcPredictors& predictors);
 
 // Same contract as the plain gather/scatter pairs. Whole macroblocks take a
 // straight path; partial ones at the picture's edges use the plain code.

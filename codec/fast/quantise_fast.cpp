@@ -56,16 +56,31 @@ void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, Quantise
 
 #if defined(__SSE2__)
 
-void QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+// The zero tests of sixteen levels at a time (four vectors) are narrowed to
+// one byte per level and collected by movemask into the non-zero mask.
+uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     const int32_t dc = block[0];
-    for (int i = 0; i < 64; i += 4) {
-        __m128i* p = reinterpret_cast<__m128i*>(block + i);
-        const __m128i n = _mm_add_epi32(_mm_slli_epi32(_mm_loadu_si128(p), 4),
-                                        _mm_load_si128(reinterpret_cast<const __m128i*>(tables.halfDivisor + i)));
-        const __m128 quotient = _mm_mul_ps(_mm_cvtepi32_ps(n), _mm_load_ps(tables.reciprocal + i));
-        _mm_storeu_si128(p, _mm_cvttps_epi32(quotient));
+    const __m128i zero = _mm_setzero_si128();
+    uint64_t nonZero = 0;
+    for (int group = 0; group < 64; group += 16) {
+        __m128i isZero[4];
+        for (int k = 0; k < 4; ++k) {
+            const int i = group + 4 * k;
+            __m128i* p = reinterpret_cast<__m128i*>(block + i);
+            const __m128i n =
+                _mm_add_epi32(_mm_slli_epi32(_mm_loadu_si128(p), 4),
+                              _mm_load_si128(reinterpret_cast<const __m128i*>(tables.halfDivisor + i)));
+            const __m128i level =
+                _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(n), _mm_load_ps(tables.reciprocal + i)));
+            _mm_storeu_si128(p, level);
+            isZero[k] = _mm_cmpeq_epi32(level, zero);
+        }
+        const __m128i bytes = _mm_packs_epi16(_mm_packs_epi32(isZero[0], isZero[1]),
+                                              _mm_packs_epi32(isZero[2], isZero[3]));
+        nonZero |= uint64_t{~static_cast<uint32_t>(_mm_movemask_epi8(bytes)) & 0xFFFFu} << group;
     }
     block[0] = dc;
+    return (nonZero & ~uint64_t{1}) | uint64_t{dc != 0};
 }
 
 void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
@@ -86,11 +101,14 @@ void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
 
 #else  // no SSE2: integer division and products, as the plain kernels
 
-void QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+    uint64_t nonZero = uint64_t{block[0] != 0};
     for (int i = 1; i < 64; ++i) {
         const int64_t d = tables.divisor[i];
         block[i] = static_cast<int32_t>((tables.halfDivisor[i] + int64_t{block[i]} * 16) / d);
+        nonZero |= uint64_t{block[i] != 0} << i;
     }
+    return nonZero;
 }
 
 void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {

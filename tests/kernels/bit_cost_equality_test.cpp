@@ -55,20 +55,30 @@ TEST(FastBitCost, AcBitsEqualPlainForSingleLevels) {
 TEST(FastBitCost, MacroblockEstimatesAndPredictorsEqualPlain) {
     RandomSource random(22);
     for (int32_t scan = 0; scan < 2; ++scan) {
-        DcPredictors plain, quick;
+        DcPredictors plain, quick, masked;
         for (int n = 0; n < 5000; ++n) {
             if (n % 45 == 0) {
                 ResetDcPredictors(plain);
                 ResetDcPredictors(quick);
+                ResetDcPredictors(masked);
             }
             MacroblockBuffer mb;
-            for (int32_t& v : mb.value) v = RandomLevel(random, 15);
+            // Some macroblocks with blocks that have no AC level at all.
+            for (int32_t& v : mb.value) v = RandomLevel(random, n % 3 == 0 ? random.Between(0, 1) : 15);
             for (int b = 0; b < kBlocksPerMacroblock; ++b)
                 mb.Block(b)[0] = random.OneIn(10) ? random.Between(INT_MIN, INT_MAX) : random.Between(-16384, 16384);
-            ASSERT_EQ(EstimateMacroblockBits(mb, scan, plain), fast::EstimateMacroblockBits(mb, scan, quick));
-            ASSERT_EQ(plain.luma, quick.luma);
-            ASSERT_EQ(plain.cb, quick.cb);
-            ASSERT_EQ(plain.cr, quick.cr);
+            // The count from the quantiser's non-zero masks, as the frame driver uses it.
+            uint64_t nonZero[kBlocksPerMacroblock] = {};
+            for (int i = 0; i < kMacroblockValues; ++i)
+                nonZero[i / 64] |= uint64_t{mb.value[i] != 0} << (i % 64);
+            const int32_t expected = EstimateMacroblockBits(mb, scan, plain);
+            ASSERT_EQ(expected, fast::EstimateMacroblockBits(mb, scan, quick));
+            ASSERT_EQ(expected, fast::EstimateMacroblockBits(mb, nonZero, scan, masked));
+            for (const DcPredictors* p : {&quick, &masked}) {
+                ASSERT_EQ(plain.luma, p->luma);
+                ASSERT_EQ(plain.cb, p->cb);
+                ASSERT_EQ(plain.cr, p->cr);
+            }
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include "codec/fast/fast_kernels.h"
 #include "codec/frame_driver.h"
+#include "codec/inverse_dct.h"
 #include "codec/quantise.h"
 #include "tests/kernels/random_source.h"
 
@@ -46,8 +47,11 @@ Matrix RandomMatrix(RandomSource& random) {
 void ExpectQuantiseEqual(const Block& input, const Matrix& m, int32_t q, const fast::QuantiserTables& tables) {
     Block plain = input, quick = input;
     QuantiseBlock(plain.data(), m.w, q);
-    fast::QuantiseBlock(quick.data(), tables);
+    const uint64_t nonZero = fast::QuantiseBlock(quick.data(), tables);
     ASSERT_EQ(plain, quick) << "q " << q;
+    uint64_t expected = 0;
+    for (int i = 0; i < 64; ++i) expected |= uint64_t{plain[static_cast<size_t>(i)] != 0} << i;
+    ASSERT_EQ(expected, nonZero) << "q " << q;
 }
 
 void ExpectDequantiseEqual(const Block& input, const Matrix& m, int32_t q, const fast::QuantiserTables& tables) {
@@ -152,6 +156,29 @@ TEST(FastDequantise, EqualsPlainOnMismatchCases) {
             b[63] = last;
             ExpectDequantiseEqual(b, m, 2, tables);
         }
+}
+
+// Blocks without AC levels skip dequantisation and the transform. Every DC
+// level that dequantisation can see unsaturated (both parities, so with and
+// without the mismatch toggle at index 63), the saturation edges, and
+// levels far beyond them, for a few matrices and scales (the DC ignores
+// them, which this also checks).
+TEST(FastReconstructFlat, EqualsDequantiseThenInverseForEveryDcLevel) {
+    std::vector<int32_t> levels;
+    for (int32_t dc = -4200; dc <= 4200; ++dc) levels.push_back(dc);
+    for (int32_t dc : {INT_MIN, INT_MIN + 1, -1000000, 1000000, INT_MAX - 1, INT_MAX}) levels.push_back(dc);
+    RandomSource random(77);
+    for (int32_t q : {1, 16, 112}) {
+        const Matrix m = RandomMatrix(random);
+        for (int32_t dc : levels) {
+            Block plain{}, quick{};
+            plain[0] = quick[0] = dc;
+            DequantiseBlock(plain.data(), m.w, q);
+            InverseDct(plain.data());
+            fast::ReconstructFlatBlock(quick.data());
+            ASSERT_EQ(plain, quick) << "DC level " << dc << " q " << q;
+        }
+    }
 }
 
 }  // namespace
