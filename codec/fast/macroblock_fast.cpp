@@ -10,6 +10,10 @@
 #include "codec/macroblock_progressive.h"
 #include "codec/sample_scale.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vardelk {
 namespace fast {
 namespace {
@@ -24,6 +28,110 @@ const YcPixel* Row(const YcPixel* origin, int32_t m, int32_t stride) {
     return origin + static_cast<ptrdiff_t>(m) * stride;
 }
 YcPixel* Row(YcPixel* origin, int32_t m, int32_t stride) { return origin + static_cast<ptrdiff_t>(m) * stride; }
+
+#if defined(__SSE2__)
+
+// Eight pixels are 24 words, y cb cr repeating, in three registers a, b, c.
+// Word k of the register holds component (k mod 3) of pixel k / 3 in a,
+// and the same counted from 8 and 16 in b and c. Taking the words k mod 3 = 0
+// of a, 1 of b and 2 of c (the masks below) gathers the eight lumas in the
+// order y0 y3 y6 y1 y4 y7 y2 y5, word k holding pixel 3k mod 8; the other
+// two mask rotations gather cb (u5 u0 u3 u6 u1 u4 u7 u2) and cr
+// (v2 v5 v0 v3 v6 v1 v4 v7) alike. Scattering runs the same in reverse.
+// Turning y0 y3 y6 y1 y4 y7 y2 y5 into natural order swaps words 2 and 6
+// (across the halves: a blend with the halves exchanged) and then words
+// 1 and 3 within each half; the same two steps, which are their own
+// inverses, in the other order take natural order back.
+struct WordMasks {
+    __m128i third0, third1, third2, words26;
+};
+
+inline WordMasks Masks() {
+    return WordMasks{_mm_set_epi16(0, -1, 0, 0, -1, 0, 0, -1), _mm_set_epi16(-1, 0, 0, -1, 0, 0, -1, 0),
+                     _mm_set_epi16(0, 0, -1, 0, 0, -1, 0, 0), _mm_set_epi16(0, -1, 0, 0, 0, -1, 0, 0)};
+}
+
+constexpr int kSwapWords13 = _MM_SHUFFLE(1, 2, 3, 0);
+
+inline __m128i Select3(__m128i a, __m128i b, __m128i c, __m128i ma, __m128i mb, __m128i mc) {
+    return _mm_or_si128(_mm_or_si128(_mm_and_si128(a, ma), _mm_and_si128(b, mb)), _mm_and_si128(c, mc));
+}
+
+inline __m128i SwapWords26(__m128i v, const WordMasks& m) {
+    const __m128i exchanged = _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2));
+    return _mm_xor_si128(v, _mm_and_si128(_mm_xor_si128(v, exchanged), m.words26));
+}
+
+inline __m128i SwapWords13(__m128i v) {
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, kSwapWords13), kSwapWords13);
+}
+
+// Eight pixels split up: the lumas in order, and the colour differences of
+// the even pixels 0, 2, 4, 6 as 32-bit lanes, cb in the order 0 6 4 2 (the
+// odd words of the cb gather) and cr in the order 2 0 6 4 (its even words).
+struct EightPixels {
+    __m128i luma, cbEven, crEven;
+};
+
+inline EightPixels Split(const YcPixel* pixels, const WordMasks& m) {
+    const __m128i* p = reinterpret_cast<const __m128i*>(pixels);
+    const __m128i a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1), c = _mm_loadu_si128(p + 2);
+    const __m128i y = Select3(a, b, c, m.third0, m.third1, m.third2);
+    const __m128i u = Select3(a, b, c, m.third1, m.third2, m.third0);
+    const __m128i v = Select3(a, b, c, m.third2, m.third0, m.third1);
+    return EightPixels{SwapWords13(SwapWords26(y, m)), _mm_srai_epi32(u, 16),
+                       _mm_srai_epi32(_mm_slli_epi32(v, 16), 16)};
+}
+
+// cb and cr lanes of Split back into pixel order 0 2 4 6.
+inline __m128i CbInOrder(__m128i v) { return _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 2, 3, 0)); }
+inline __m128i CrInOrder(__m128i v) { return _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)); }
+
+// Eight components into a block row as samples (component >> 4): each
+// word doubled into a 32-bit lane and shifted down by 16 + 4.
+inline void StoreSamples(int32_t* row, __m128i components) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row), _mm_srai_epi32(_mm_unpacklo_epi16(components, components), 20));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 4),
+                     _mm_srai_epi32(_mm_unpackhi_epi16(components, components), 20));
+}
+
+inline __m128i Store(int32_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+    return v;
+}
+
+// Four samples as host components (ToComponent: the low 16 bits of x16),
+// sign-extended in 32-bit lanes so that a saturating pack keeps them.
+inline __m128i Components(const int32_t* samples) {
+    return _mm_srai_epi32(_mm_slli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples)), 20), 16);
+}
+
+// Eight pixels from eight luma samples and the four cb and four cr entries
+// that cover them in pairs.
+inline void Merge(const int32_t* luma, const int32_t* cb, const int32_t* cr, YcPixel* pixels, const WordMasks& m) {
+    const __m128i y = SwapWords26(SwapWords13(_mm_packs_epi32(Components(luma), Components(luma + 4))), m);
+    const __m128i cb4 = Components(cb), cr4 = Components(cr);
+    // Entry e covers pixels 2e and 2e + 1; the word orders of Split.
+    const __m128i u = _mm_shufflehi_epi16(_mm_shufflelo_epi16(_mm_packs_epi32(cb4, cb4), _MM_SHUFFLE(3, 1, 0, 2)),
+                                          _MM_SHUFFLE(1, 3, 2, 0));
+    const __m128i v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(_mm_packs_epi32(cr4, cr4), _MM_SHUFFLE(1, 0, 2, 1)),
+                                          _MM_SHUFFLE(3, 2, 0, 3));
+    __m128i* p = reinterpret_cast<__m128i*>(pixels);
+    _mm_storeu_si128(p, Select3(y, u, v, m.third0, m.third1, m.third2));
+    _mm_storeu_si128(p + 1, Select3(y, u, v, m.third1, m.third2, m.third0));
+    _mm_storeu_si128(p + 2, Select3(y, u, v, m.third2, m.third0, m.third1));
+}
+
+// One frame row from two luma block rows and one row of each chroma block;
+// every chroma entry covers two neighbouring pixels.
+inline void ScatterRow(const int32_t* left, const int32_t* right, const int32_t* cb, const int32_t* cr,
+                       YcPixel* row) {
+    const WordMasks m = Masks();
+    Merge(left, cb, cr, row, m);
+    Merge(right, cb + 4, cr + 4, row + 8, m);
+}
+
+#else
 
 // Sixteen luma samples of one frame row into two block rows (left, right).
 inline void GatherLumaRow(const YcPixel* row, int32_t* left, int32_t* right) {
@@ -41,6 +149,8 @@ inline void ScatterRow(const int32_t* left, const int32_t* right, const int32_t*
     }
 }
 
+#endif
+
 }  // namespace
 
 void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
@@ -49,12 +159,31 @@ void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer
         vardelk::GatherMacroblockProgressive(source, buffer, remainingWidth, remainingHeight, stride);
         return;
     }
+    int32_t* cb = buffer.Block(kCbBlock);
+    int32_t* cr = buffer.Block(kCrBlock);
+#if defined(__SSE2__)
+    // Row pairs: each gives two luma block rows and one chroma row,
+    // (upper + lower) >> 5 at the even pixels.
+    const WordMasks masks = Masks();
+    for (int32_t i = 0; i < 8; ++i) {
+        const YcPixel* upper = Row(source, 2 * i, stride);
+        const YcPixel* lower = upper + stride;
+        const int top = i < 4 ? 0 : 2;
+        const int32_t lumaRow = (2 * i) % 8 * 8;
+        for (int h = 0; h < 2; ++h) {
+            const EightPixels u = Split(upper + 8 * h, masks);
+            const EightPixels l = Split(lower + 8 * h, masks);
+            StoreSamples(buffer.Block(top + h) + lumaRow, u.luma);
+            StoreSamples(buffer.Block(top + h) + lumaRow + 8, l.luma);
+            Store(cb + i * 8 + 4 * h, CbInOrder(_mm_srai_epi32(_mm_add_epi32(u.cbEven, l.cbEven), 5)));
+            Store(cr + i * 8 + 4 * h, CrInOrder(_mm_srai_epi32(_mm_add_epi32(u.crEven, l.crEven), 5)));
+        }
+    }
+#else
     for (int32_t m = 0; m < 16; ++m) {
         const int top = m < 8 ? 0 : 2;
         GatherLumaRow(Row(source, m, stride), buffer.Block(top) + (m % 8) * 8, buffer.Block(top + 1) + (m % 8) * 8);
     }
-    int32_t* cb = buffer.Block(kCbBlock);
-    int32_t* cr = buffer.Block(kCrBlock);
     for (int32_t i = 0; i < 8; ++i) {
         const YcPixel* upper = Row(source, 2 * i, stride);
         const YcPixel* lower = upper + stride;
@@ -63,6 +192,7 @@ void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer
             cr[i * 8 + j] = (int32_t{upper[2 * j].cr} + lower[2 * j].cr) >> 5;
         }
     }
+#endif
 }
 
 void ScatterMacroblockProgressive(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
@@ -91,13 +221,44 @@ void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer,
         vardelk::GatherMacroblockInterlaced(source, buffer, remainingWidth, remainingHeight, stride);
         return;
     }
+    int32_t* cb = buffer.Block(kCbBlock);
+    int32_t* cr = buffer.Block(kCrBlock);
+#if defined(__SSE2__)
+    const WordMasks masks = Masks();
+    const __m128i two = _mm_set1_epi32(2);
+    const auto thrice = [](__m128i v) { return _mm_add_epi32(v, _mm_add_epi32(v, v)); };
+    for (int32_t g = 0; g < 4; ++g) {
+        const YcPixel* t0 = Row(source, 4 * g, stride);
+        const YcPixel* b0 = t0 + stride;
+        const YcPixel* t1 = b0 + stride;
+        const YcPixel* b1 = t1 + stride;
+        for (int h = 0; h < 2; ++h) {
+            const EightPixels top0 = Split(t0 + 8 * h, masks), bottom0 = Split(b0 + 8 * h, masks);
+            const EightPixels top1 = Split(t1 + 8 * h, masks), bottom1 = Split(b1 + 8 * h, masks);
+            // Rows 4g and 4g + 2 are block rows 2g and 2g + 1 of the top
+            // field (Y0/Y1), rows 4g + 1 and 4g + 3 those of the bottom one.
+            StoreSamples(buffer.Block(h) + 16 * g, top0.luma);
+            StoreSamples(buffer.Block(h) + 16 * g + 8, top1.luma);
+            StoreSamples(buffer.Block(2 + h) + 16 * g, bottom0.luma);
+            StoreSamples(buffer.Block(2 + h) + 16 * g + 8, bottom1.luma);
+            const auto top = [&](__m128i a, __m128i b) {
+                return _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(thrice(a), b), two), 6);
+            };
+            const auto bottom = [&](__m128i a, __m128i b) {
+                return _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(a, thrice(b)), two), 6);
+            };
+            Store(cb + 16 * g + 4 * h, CbInOrder(top(top0.cbEven, top1.cbEven)));
+            Store(cb + 16 * g + 8 + 4 * h, CbInOrder(bottom(bottom0.cbEven, bottom1.cbEven)));
+            Store(cr + 16 * g + 4 * h, CrInOrder(top(top0.crEven, top1.crEven)));
+            Store(cr + 16 * g + 8 + 4 * h, CrInOrder(bottom(bottom0.crEven, bottom1.crEven)));
+        }
+    }
+#else
     for (int32_t m = 0; m < 16; ++m) {
         const int field = (m % 2) * 2;
         GatherLumaRow(Row(source, m, stride), buffer.Block(field) + (m / 2) * 8,
                       buffer.Block(field + 1) + (m / 2) * 8);
     }
-    int32_t* cb = buffer.Block(kCbBlock);
-    int32_t* cr = buffer.Block(kCrBlock);
     for (int32_t g = 0; g < 4; ++g) {
         const YcPixel* t0 = Row(source, 4 * g, stride);
         const YcPixel* b0 = t0 + stride;
@@ -111,6 +272,7 @@ void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer,
             cr[(2 * g + 1) * 8 + j] = (int32_t{b0[c].cr} + 3 * int32_t{b1[c].cr} + 2) >> 6;
         }
     }
+#endif
 }
 
 void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,

@@ -70,5 +70,65 @@ TEST(FastMacroblock, GatherAndScatterEqualPlainForEveryRemainingSize) {
     }
 }
 
+// Whole macroblocks (the vector path) over every 16-bit component value:
+// the values 0..65535 laid out in turn over the luma, cb and cr of a run of
+// macroblocks, so each value meets the even and odd columns and the upper
+// and lower rows that chroma combines; then uniform extreme frames, where
+// the chroma sums are largest.
+TEST(FastMacroblock, WholeMacroblockGathersEqualPlainForEveryComponentValue) {
+    const int32_t stride = 16 * 8, rows = 16;
+    std::vector<YcPixel> frame(static_cast<size_t>(stride) * rows);
+    const auto check = [&](const char* what) {
+        for (const PairUnderTest& pair : kPairs)
+            for (int32_t x = 0; x < stride; x += 16) {
+                MacroblockBuffer plain{}, quick{};
+                pair.plainGather(frame.data() + x, plain, 16, 16, stride);
+                pair.fastGather(frame.data() + x, quick, 16, 16, stride);
+                for (int i = 0; i < kMacroblockValues; ++i)
+                    ASSERT_EQ(plain.value[i], quick.value[i]) << pair.name << " " << what << " x " << x << " at " << i;
+            }
+    };
+    for (int32_t start = 0; start < 65536; start += static_cast<int32_t>(frame.size())) {
+        for (int component = 0; component < 3; ++component) {
+            int32_t value = start;
+            for (YcPixel& p : frame) {
+                const int16_t v = static_cast<int16_t>(static_cast<uint16_t>(value++ & 0xFFFF));
+                (component == 0 ? p.y : component == 1 ? p.cb : p.cr) = v;
+                (component == 0 ? p.cb : p.y) = static_cast<int16_t>(-v - 1);
+            }
+            check("sweep");
+        }
+    }
+    for (int16_t a : {int16_t{-32768}, int16_t{32767}})
+        for (int16_t b : {int16_t{-32768}, int16_t{32767}}) {
+            for (size_t i = 0; i < frame.size(); ++i) {
+                const int16_t v = (i / stride) % 2 == 0 ? a : b;  // rows alternate
+                frame[i] = YcPixel{v, v, v};
+            }
+            check("extremes");
+        }
+}
+
+// Whole-macroblock scatters of samples beyond the reconstructed range: every
+// value whose x16 fits 16 bits, and large values where only the low 16 bits
+// of x16 survive (the vector path must wrap exactly as the plain one).
+TEST(FastMacroblock, WholeMacroblockScattersEqualPlainForEverySampleValue) {
+    RandomSource random(32);
+    const int32_t stride = 24, rows = 18;
+    for (const PairUnderTest& pair : kPairs) {
+        for (int32_t round = 0; round < 24; ++round) {
+            MacroblockBuffer samples;
+            for (int i = 0; i < kMacroblockValues; ++i)
+                samples.value[i] = round < 11 ? (round * kMacroblockValues + i) % 4096 - 2048
+                                              : random.Between(-(1 << 27) + 1, (1 << 27) - 1);
+            std::vector<YcPixel> plainOut(static_cast<size_t>(stride) * rows, YcPixel{1234, -1234, 4321});
+            std::vector<YcPixel> fastOut = plainOut;
+            pair.plainScatter(samples, plainOut.data() + stride + 3, 16, 16, stride);
+            pair.fastScatter(samples, fastOut.data() + stride + 3, 16, 16, stride);
+            ASSERT_TRUE(SamePixels(plainOut, fastOut)) << pair.name << " round " << round;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vardelk
