@@ -99,14 +99,24 @@ void CheckQuantisation(FuzzedDataProvider& p) {
     FillBlock(p, plain, -40000, 40000);
     std::memcpy(fast, plain, sizeof plain);
     QuantiseBlock(plain, weights, q);
-    fast::QuantiseBlock(fast, tables);
+    const uint64_t nonZero = fast::QuantiseBlock(fast, tables);
     FUZZ_CHECK(SameBlock(plain, fast));
+    for (int i = 0; i < 64; ++i) FUZZ_CHECK(((nonZero >> i) & 1u) == (fast[i] != 0 ? 1u : 0u));
 
     // Any levels at all.
     for (int i = 0; i < 64; ++i) plain[i] = p.ConsumeBool() ? p.ConsumeIntegral<int32_t>() : Value(p, -2048, 2047);
     std::memcpy(fast, plain, sizeof plain);
     DequantiseBlock(plain, weights, q);
     fast::DequantiseBlock(fast, tables);
+    FUZZ_CHECK(SameBlock(plain, fast));
+
+    // A block without AC levels, any DC level, straight to samples.
+    std::memset(plain, 0, sizeof plain);
+    plain[0] = p.ConsumeBool() ? p.ConsumeIntegral<int32_t>() : Value(p, -2048 * 8, 2047 * 8);
+    std::memcpy(fast, plain, sizeof plain);
+    DequantiseBlock(plain, weights, q);
+    InverseDct(plain);
+    fast::ReconstructFlatBlock(fast);
     FUZZ_CHECK(SameBlock(plain, fast));
 }
 
@@ -127,9 +137,16 @@ void CheckBitCosts(FuzzedDataProvider& p) {
     plain.cb = p.ConsumeIntegral<int32_t>();
     plain.cr = p.ConsumeIntegral<int32_t>();
     DcPredictors fast = plain;
-    FUZZ_CHECK(EstimateMacroblockBits(levels, alternateScan, plain) ==
-               fast::EstimateMacroblockBits(levels, alternateScan, fast));
+    DcPredictors masked = plain;
+    uint64_t nonZero[kBlocksPerMacroblock] = {};
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) {
+        for (int i = 0; i < 64; ++i) nonZero[b] |= uint64_t{levels.Block(b)[i] != 0} << i;
+    }
+    const int32_t bits = EstimateMacroblockBits(levels, alternateScan, plain);
+    FUZZ_CHECK(bits == fast::EstimateMacroblockBits(levels, alternateScan, fast));
+    FUZZ_CHECK(bits == fast::EstimateMacroblockBits(levels, nonZero, alternateScan, masked));
     FUZZ_CHECK(plain.luma == fast.luma && plain.cb == fast.cb && plain.cr == fast.cr);
+    FUZZ_CHECK(plain.luma == masked.luma && plain.cb == masked.cb && plain.cr == masked.cr);
 }
 
 using Gather = void (*)(const YcPixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
