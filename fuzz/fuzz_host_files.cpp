@@ -24,8 +24,18 @@
 
 namespace {
 
+// The readers take paths, so each input goes through a scratch file; the
+// three are removed when the process ends.
+struct ScratchFiles {
+    std::string base = "/tmp/vardelk_fuzz_host_" + std::to_string(getpid());
+    ~ScratchFiles() {
+        for (const char* suffix : {".txt", ".yc", ".y4m"}) std::remove((base + suffix).c_str());
+    }
+};
+
 std::string ScratchPath(const char* suffix) {
-    return "/tmp/vardelk_fuzz_host_" + std::to_string(getpid()) + suffix;
+    static const ScratchFiles files;
+    return files.base + suffix;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

@@ -24,10 +24,16 @@
 
 namespace {
 
-// The reader takes a path, so each input goes through one scratch file.
+// The reader takes a path, so each input goes through one scratch file,
+// removed when the process ends.
+struct ScratchFile {
+    std::string path = "/tmp/vardelk_fuzz_png_" + std::to_string(getpid()) + ".png";
+    ~ScratchFile() { std::remove(path.c_str()); }
+};
+
 const std::string& ScratchPath() {
-    static const std::string path = "/tmp/vardelk_fuzz_png_" + std::to_string(getpid()) + ".png";
-    return path;
+    static const ScratchFile file;
+    return file.path;
 }
 
 uint32_t BigEndian(const uint8_t* p) {
