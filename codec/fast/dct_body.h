@@ -137,6 +137,57 @@ inline void ForwardDctVector(int32_t block[64]) {
     }
 
     Transpose8x8(rows);  // rows[y] holds row y's eight pass-one outputs
+#if defined(__AVX2__)
+    // Both halves at once in 256-bit registers (columns 0..3 low, 4..7
+    // high), and the two shifts as one per-lane shift: 3 or 16 in lane 0 of
+    // each half (columns 0 and 4), 4 more in the others.
+    {
+        const auto both = [](__m128i a, __m128i b) {
+            return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(a, b)),
+                                           _mm_unpackhi_epi16(a, b), 1);
+        };
+        const auto pair = [](int16_t first, int16_t second) {
+            return _mm256_broadcastsi128_si256(Pair(first, second));
+        };
+        const auto dot4 = [](__m256i p0, __m256i p1, __m256i p2, __m256i p3, __m256i c0, __m256i c1, __m256i c2,
+                             __m256i c3) {
+            return _mm256_add_epi32(_mm256_add_epi32(_mm256_madd_epi16(p0, c0), _mm256_madd_epi16(p1, c1)),
+                                    _mm256_add_epi32(_mm256_madd_epi16(p2, c2), _mm256_madd_epi16(p3, c3)));
+        };
+        const __m256i p07 = both(rows[0], rows[7]), p16 = both(rows[1], rows[6]);
+        const __m256i p25 = both(rows[2], rows[5]), p34 = both(rows[3], rows[4]);
+        const __m256i plainBias = _mm256_set_epi32(64, 64, 64, 4, 64, 64, 64, 4);
+        const __m256i plainShift = _mm256_set_epi32(7, 7, 7, 3, 7, 7, 7, 3);
+        const __m256i scaledBias =
+            _mm256_set_epi32(1 << 19, 1 << 19, 1 << 19, 1 << 15, 1 << 19, 1 << 19, 1 << 19, 1 << 15);
+        const __m256i scaledShift = _mm256_set_epi32(20, 20, 20, 16, 20, 20, 20, 16);
+        const auto store = [block](int k, __m256i sum, __m256i bias, __m256i shift) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 8 * k),
+                                _mm256_srav_epi32(_mm256_add_epi32(sum, bias), shift));
+        };
+        const __m256i plus = pair(1, 1), minus = pair(-1, -1);
+        store(0, dot4(p07, p16, p25, p34, plus, plus, plus, plus), plainBias, plainShift);
+        store(4, dot4(p07, p16, p25, p34, plus, minus, minus, plus), plainBias, plainShift);
+        store(2, dot4(p07, p16, p25, p34, pair(10702, 10702), pair(4433, 4433), pair(-4433, -4433),
+                      pair(-10702, -10702)),
+              scaledBias, scaledShift);
+        store(6, dot4(p07, p16, p25, p34, pair(4433, 4433), pair(-10703, -10703), pair(10703, 10703),
+                      pair(-4433, -4433)),
+              scaledBias, scaledShift);
+        store(1, dot4(p07, p16, p25, p34, pair(11362, -11362), pair(9632, -9632), pair(6436, -6436),
+                      pair(2260, -2260)),
+              scaledBias, scaledShift);
+        store(3, dot4(p07, p16, p25, p34, pair(9632, -9632), pair(-2261, 2261), pair(-11363, 11363),
+                      pair(-6437, 6437)),
+              scaledBias, scaledShift);
+        store(5, dot4(p07, p16, p25, p34, pair(6436, -6436), pair(-11363, 11363), pair(2260, -2260),
+                      pair(9632, -9632)),
+              scaledBias, scaledShift);
+        store(7, dot4(p07, p16, p25, p34, pair(2260, -2260), pair(-6437, 6437), pair(9632, -9632),
+                      pair(-11363, 11363)),
+              scaledBias, scaledShift);
+    }
+#else
     const __m128i firstLane = _mm_set_epi32(0, 0, 0, -1);
     const __m128i plainBias = _mm_set_epi32(64, 64, 64, 4);
     const __m128i scaledBias = _mm_set_epi32(1 << 19, 1 << 19, 1 << 19, 1 << 15);
@@ -176,6 +227,7 @@ inline void ForwardDctVector(int32_t block[64]) {
                         scaledBias, 16);
         for (int k = 0; k < 8; ++k) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * k + 4 * h), out[k]);
     }
+#endif
 }
 
 // Inverse transform: pass one along each row of coefficients into 16-bit
@@ -233,6 +285,49 @@ inline void InverseDctVector(int32_t block[64]) {
     }
 
     Transpose8x8(work);  // work[v] holds row v of the workspace
+#if defined(__AVX2__)
+    // Both halves at once in 256-bit registers, saturated and stored as
+    // 32-bit values directly.
+    {
+        const auto both = [](__m128i a, __m128i b) {
+            return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(a, b)),
+                                           _mm_unpackhi_epi16(a, b), 1);
+        };
+        const auto pair = [](int16_t first, int16_t second) {
+            return _mm256_broadcastsi128_si256(Pair(first, second));
+        };
+        const auto dot2 = [](__m256i p0, __m256i p1, __m256i c0, __m256i c1) {
+            return _mm256_add_epi32(_mm256_madd_epi16(p0, c0), _mm256_madd_epi16(p1, c1));
+        };
+        const __m256i p04 = both(work[0], work[4]), p26 = both(work[2], work[6]);
+        const __m256i p13 = both(work[1], work[3]), p57 = both(work[5], work[7]);
+        const __m256i b0 = _mm256_madd_epi16(p04, pair(8192, 8192));
+        const __m256i b1 = _mm256_madd_epi16(p04, pair(8192, -8192));
+        const __m256i b2 = _mm256_madd_epi16(p26, pair(4433, -10703));
+        const __m256i b3 = _mm256_madd_epi16(p26, pair(10702, 4433));
+        const __m256i f0 = _mm256_add_epi32(b0, b3), f3 = _mm256_sub_epi32(b0, b3);
+        const __m256i f1 = _mm256_add_epi32(b1, b2), f2 = _mm256_sub_epi32(b1, b2);
+        const __m256i g3 = dot2(p13, p57, pair(11362, 9632), pair(6436, 2260));
+        const __m256i g2 = dot2(p13, p57, pair(9632, -2261), pair(-11363, -6437));
+        const __m256i g1 = dot2(p13, p57, pair(6436, -11363), pair(2260, 9632));
+        const __m256i g0 = dot2(p13, p57, pair(2260, -6437), pair(9632, -11363));
+        const __m256i bias = _mm256_set1_epi32(1 << 19);
+        const __m256i low = _mm256_set1_epi32(kMinSample), high = _mm256_set1_epi32(kMaxSample);
+        const auto store = [&](int k, __m256i z) {
+            const __m256i v = _mm256_srai_epi32(_mm256_add_epi32(z, bias), 20);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 8 * k),
+                                _mm256_max_epi32(_mm256_min_epi32(v, high), low));
+        };
+        store(0, _mm256_add_epi32(f0, g3));
+        store(7, _mm256_sub_epi32(f0, g3));
+        store(1, _mm256_add_epi32(f1, g2));
+        store(6, _mm256_sub_epi32(f1, g2));
+        store(2, _mm256_add_epi32(f2, g1));
+        store(5, _mm256_sub_epi32(f2, g1));
+        store(3, _mm256_add_epi32(f3, g0));
+        store(4, _mm256_sub_epi32(f3, g0));
+    }
+#else
     __m128i lo[8], hi[8];
     kernel(work, 0, lo);
     kernel(work, 1, hi);
@@ -245,4 +340,5 @@ inline void InverseDctVector(int32_t block[64]) {
                                           _mm_srai_epi32(_mm_add_epi32(hi[k], bias), 20));
         StoreRow32(block + 8 * k, _mm_max_epi16(_mm_min_epi16(v, high), low));
     }
+#endif
 }
