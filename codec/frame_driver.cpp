@@ -45,6 +45,8 @@ struct FramePlan {
     fast::QuantiserTables quantiser = {};
     fast::BlockTransform forwardDct = nullptr;
     fast::BlockTransform inverseDct = nullptr;
+    fast::QuantiseFunction quantise = nullptr;
+    fast::DequantiseFunction dequantise = nullptr;
     std::FILE* coefficientLog = nullptr;
     std::FILE* levelLog = nullptr;
 };
@@ -124,7 +126,7 @@ int32_t CodeMacroblockFast(const FramePlan& plan, const YcPixel* source, YcPixel
     uint64_t nonZero[kBlocksPerMacroblock];
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
         plan.forwardDct(g_buffer.Block(b));
-        nonZero[b] = fast::QuantiseBlock(g_buffer.Block(b), plan.quantiser);
+        nonZero[b] = plan.quantise(g_buffer.Block(b), plan.quantiser);
     }
     const int32_t bits = fast::EstimateMacroblockBits(g_buffer, nonZero, plan.alternateScan, g_predictors);
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
@@ -132,7 +134,7 @@ int32_t CodeMacroblockFast(const FramePlan& plan, const YcPixel* source, YcPixel
             fast::ReconstructFlatBlock(g_buffer.Block(b));
             continue;
         }
-        fast::DequantiseBlock(g_buffer.Block(b), plan.quantiser);
+        plan.dequantise(g_buffer.Block(b), plan.quantiser);
         plan.inverseDct(g_buffer.Block(b));
     }
     plan.scatter(g_buffer, destination, remainingWidth, remainingHeight, plan.stride);
@@ -198,6 +200,8 @@ void ChooseStages(const FilterSettings& settings, const int32_t intraMatrix[kMat
         fast::PrepareQuantiser(plan.weights, plan.q, plan.quantiser);
         plan.forwardDct = fast::ForwardDctFunction();
         plan.inverseDct = fast::InverseDctFunction();
+        plan.quantise = fast::QuantiseBlockFunction();
+        plan.dequantise = fast::DequantiseBlockFunction();
     } else {
         plan.gather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
         plan.scatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;

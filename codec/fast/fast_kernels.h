@@ -58,6 +58,16 @@ void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, Quantise
 uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
 // Any levels.
 void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
+// The same two eight levels at a time, usable only when CpuHasAvx2(); the
+// ...Function() forms pick that or the two above, once per frame.
+using QuantiseFunction = uint64_t (*)(int32_t block[64], const QuantiserTables& tables);
+using DequantiseFunction = void (*)(int32_t block[64], const QuantiserTables& tables);
+QuantiseFunction QuantiseBlockFunction();
+DequantiseFunction DequantiseBlockFunction();
+namespace avx2 {
+uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
+void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
+}  // namespace avx2
 
 // A block of levels whose 63 AC levels are all zero, reconstructed to
 // samples: the result of DequantiseBlock followed by InverseDct, for any DC

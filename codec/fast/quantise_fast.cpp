@@ -124,5 +124,11 @@ void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
 
 #endif
 
+// The choice of build lives here, in code built for the baseline only.
+QuantiseFunction QuantiseBlockFunction() { return CpuHasAvx2() ? avx2::QuantiseBlock : fast::QuantiseBlock; }
+DequantiseFunction DequantiseBlockFunction() {
+    return CpuHasAvx2() ? avx2::DequantiseBlock : fast::DequantiseBlock;
+}
+
 }  // namespace fast
 }  // namespace vardelk

@@ -1,0 +1,75 @@
+// The quantiser and its reconstruction of quantise_fast.cpp eight levels at
+// a time (this file only is built with -mavx2; called only after
+// CpuHasAvx2() said yes). The arithmetic per level is the same float
+// multiplication, conversion and clamp as in the SSE2 form, so the results
+// are the same bit for bit; see quantise_fast.cpp for why they equal the
+// integer definitions.
+#include "codec/fast/fast_kernels.h"
+#include "codec/quantise.h"
+
+#if defined(VARDELK_HAVE_AVX2)
+#include <immintrin.h>
+#endif
+
+namespace vardelk {
+namespace fast {
+namespace avx2 {
+
+#if defined(VARDELK_HAVE_AVX2)
+
+namespace {
+constexpr int32_t kMismatchToggle[4] = {+1, -1, 0, 0};
+}  // namespace
+
+uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+    const int32_t dc = block[0];
+    const __m256i zero = _mm256_setzero_si256();
+    uint64_t nonZero = 0;
+    for (int i = 0; i < 64; i += 8) {
+        __m256i* p = reinterpret_cast<__m256i*>(block + i);
+        const __m256i n =
+            _mm256_add_epi32(_mm256_slli_epi32(_mm256_loadu_si256(p), 4),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tables.halfDivisor + i)));
+        const __m256i level =
+            _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(n), _mm256_loadu_ps(tables.reciprocal + i)));
+        _mm256_storeu_si256(p, level);
+        const uint32_t zeros =
+            static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(level, zero))));
+        nonZero |= uint64_t{~zeros & 0xFFu} << i;
+    }
+    block[0] = dc;
+    return (nonZero & ~uint64_t{1}) | uint64_t{dc != 0};
+}
+
+void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+    const __m256 low = _mm256_set1_ps(static_cast<float>(kMinCoefficient));
+    const __m256 high = _mm256_set1_ps(static_cast<float>(kMaxCoefficient));
+    __m256i sum = _mm256_setzero_si256();
+    for (int i = 0; i < 64; i += 8) {
+        __m256i* p = reinterpret_cast<__m256i*>(block + i);
+        const __m256 value =
+            _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_loadu_si256(p)), _mm256_loadu_ps(tables.dequantScale + i));
+        const __m256i saturated = _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(value, high), low));
+        sum = _mm256_add_epi32(sum, saturated);
+        _mm256_storeu_si256(p, saturated);
+    }
+    __m128i total = _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, _MM_SHUFFLE(1, 0, 3, 2)));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, _MM_SHUFFLE(2, 3, 0, 1)));
+    const uint32_t last = static_cast<uint32_t>(block[63]);
+    block[63] += kMismatchToggle[(last & 1u) + 2u * (static_cast<uint32_t>(_mm_cvtsi128_si32(total)) & 1u)];
+}
+
+#else
+
+uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+    return fast::QuantiseBlock(block, tables);
+}
+void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) { fast::DequantiseBlock(block, tables); }
+
+#endif
+
+}  // namespace avx2
+
+}  // namespace fast
+}  // namespace vardelk
