@@ -66,6 +66,51 @@ inline __m128i Dot2(__m128i p0, __m128i p1, __m128i c0, __m128i c1) {
     return _mm_add_epi32(_mm_madd_epi16(p0, c0), _mm_madd_epi16(p1, c1));
 }
 
+#if defined(__AVX2__)
+// 256-bit forms for the AVX2 build: Both puts the unpacklo pairs in the low
+// half and the unpackhi pairs in the high half, so that one register covers
+// what the two halves of the 128-bit code cover.
+inline __m256i Both(__m128i a, __m128i b) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(a, b)), _mm_unpackhi_epi16(a, b), 1);
+}
+inline __m256i Pair8(int16_t first, int16_t second) { return _mm256_broadcastsi128_si256(Pair(first, second)); }
+inline __m256i Dot2x8(__m256i p0, __m256i p1, __m256i c0, __m256i c1) {
+    return _mm256_add_epi32(_mm256_madd_epi16(p0, c0), _mm256_madd_epi16(p1, c1));
+}
+inline __m256i Dot4x8(__m256i p0, __m256i p1, __m256i p2, __m256i p3, __m256i c0, __m256i c1, __m256i c2,
+                      __m256i c3) {
+    return _mm256_add_epi32(Dot2x8(p0, p1, c0, c1), Dot2x8(p2, p3, c2, c3));
+}
+// Eight 32-bit lanes to eight 16-bit ones (saturating; see the range checks).
+inline __m128i Narrow(__m256i v) {
+    return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+
+// The inverse kernel on eight lanes: z[k] is output k for each lane.
+inline void InverseKernel8(const __m128i in[8], __m256i z[8]) {
+    const __m256i p04 = Both(in[0], in[4]), p26 = Both(in[2], in[6]);
+    const __m256i p13 = Both(in[1], in[3]), p57 = Both(in[5], in[7]);
+    const __m256i b0 = _mm256_madd_epi16(p04, Pair8(8192, 8192));
+    const __m256i b1 = _mm256_madd_epi16(p04, Pair8(8192, -8192));
+    const __m256i b2 = _mm256_madd_epi16(p26, Pair8(4433, -10703));
+    const __m256i b3 = _mm256_madd_epi16(p26, Pair8(10702, 4433));
+    const __m256i f0 = _mm256_add_epi32(b0, b3), f3 = _mm256_sub_epi32(b0, b3);
+    const __m256i f1 = _mm256_add_epi32(b1, b2), f2 = _mm256_sub_epi32(b1, b2);
+    const __m256i g3 = Dot2x8(p13, p57, Pair8(11362, 9632), Pair8(6436, 2260));
+    const __m256i g2 = Dot2x8(p13, p57, Pair8(9632, -2261), Pair8(-11363, -6437));
+    const __m256i g1 = Dot2x8(p13, p57, Pair8(6436, -11363), Pair8(2260, 9632));
+    const __m256i g0 = Dot2x8(p13, p57, Pair8(2260, -6437), Pair8(9632, -11363));
+    z[0] = _mm256_add_epi32(f0, g3);
+    z[7] = _mm256_sub_epi32(f0, g3);
+    z[1] = _mm256_add_epi32(f1, g2);
+    z[6] = _mm256_sub_epi32(f1, g2);
+    z[2] = _mm256_add_epi32(f2, g1);
+    z[5] = _mm256_sub_epi32(f2, g1);
+    z[3] = _mm256_add_epi32(f3, g0);
+    z[4] = _mm256_sub_epi32(f3, g0);
+}
+#endif
+
 // Folds v into a running OR of "magnitude bits": for v >= 0 it adds v, for
 // v < 0 it adds -v - 1. The accumulated value has no bit at or above 15
 // exactly when every v fitted in a signed 16-bit value.
@@ -75,6 +120,14 @@ inline __m128i AccumulateMagnitude(__m128i acc, __m128i v) {
 inline bool FitsInt16(__m128i acc) {
     return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srai_epi32(acc, 15), _mm_setzero_si128())) == 0xFFFF;
 }
+#if defined(__AVX2__)
+inline __m256i AccumulateMagnitude8(__m256i acc, __m256i v) {
+    return _mm256_or_si256(acc, _mm256_xor_si256(v, _mm256_srai_epi32(v, 31)));
+}
+inline bool FitsInt16(__m256i acc) {
+    return FitsInt16(_mm_or_si128(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1)));
+}
+#endif
 
 inline __m128i LoadRow16(const int32_t* row) {
     return _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row)),
@@ -111,6 +164,23 @@ inline void ForwardDctVector(int32_t block[64]) {
     __m128i rows[8];  // rows[k] = pass-one output k of each row, 16-bit
     rows[0] = _mm_add_epi16(e0, e1);
     rows[4] = _mm_sub_epi16(e0, e1);
+#if defined(__AVX2__)
+    __m256i magnitude = _mm256_setzero_si256();
+    {
+        const __m256i pe = Both(e2, e3), p01 = Both(d0, d1), p23 = Both(d2, d3);
+        const auto narrow = [&magnitude](__m256i sum) {
+            const __m256i v = _mm256_srai_epi32(sum, 9);
+            magnitude = AccumulateMagnitude8(magnitude, v);
+            return Narrow(v);
+        };
+        rows[2] = narrow(_mm256_madd_epi16(pe, Pair8(4433, 10702)));
+        rows[6] = narrow(_mm256_madd_epi16(pe, Pair8(-10703, 4433)));
+        rows[1] = narrow(Dot2x8(p01, p23, Pair8(11362, 9632), Pair8(6436, 2260)));
+        rows[3] = narrow(Dot2x8(p01, p23, Pair8(9632, -2261), Pair8(-11363, -6437)));
+        rows[5] = narrow(Dot2x8(p01, p23, Pair8(6436, -11363), Pair8(2260, 9632)));
+        rows[7] = narrow(Dot2x8(p01, p23, Pair8(2260, -6437), Pair8(9632, -11363)));
+    }
+#else
     __m128i magnitude = _mm_setzero_si128();
     {
         const __m128i pe[2] = {_mm_unpacklo_epi16(e2, e3), _mm_unpackhi_epi16(e2, e3)};
@@ -131,6 +201,7 @@ inline void ForwardDctVector(int32_t block[64]) {
             rows[k] = _mm_packs_epi32(lo, hi);
         }
     }
+#endif
     if (!FitsInt16(magnitude)) {
         vardelk::ForwardDct(block);
         return;
@@ -142,18 +213,9 @@ inline void ForwardDctVector(int32_t block[64]) {
     // high), and the two shifts as one per-lane shift: 3 or 16 in lane 0 of
     // each half (columns 0 and 4), 4 more in the others.
     {
-        const auto both = [](__m128i a, __m128i b) {
-            return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(a, b)),
-                                           _mm_unpackhi_epi16(a, b), 1);
-        };
-        const auto pair = [](int16_t first, int16_t second) {
-            return _mm256_broadcastsi128_si256(Pair(first, second));
-        };
-        const auto dot4 = [](__m256i p0, __m256i p1, __m256i p2, __m256i p3, __m256i c0, __m256i c1, __m256i c2,
-                             __m256i c3) {
-            return _mm256_add_epi32(_mm256_add_epi32(_mm256_madd_epi16(p0, c0), _mm256_madd_epi16(p1, c1)),
-                                    _mm256_add_epi32(_mm256_madd_epi16(p2, c2), _mm256_madd_epi16(p3, c3)));
-        };
+        const auto both = Both;
+        const auto pair = Pair8;
+        const auto dot4 = Dot4x8;
         const __m256i p07 = both(rows[0], rows[7]), p16 = both(rows[1], rows[6]);
         const __m256i p25 = both(rows[2], rows[5]), p34 = both(rows[3], rows[4]);
         const __m256i plainBias = _mm256_set_epi32(64, 64, 64, 4, 64, 64, 64, 4);
@@ -240,6 +302,7 @@ inline void InverseDctVector(int32_t block[64]) {
     for (int i = 0; i < 8; ++i) y[i] = LoadRow16(block + 8 * i);
     Transpose8x8(y);  // y[u] holds frequency u of every row
 
+#if !defined(__AVX2__)
     const auto kernel = [](const __m128i in[8], int h, __m128i z[8]) {
         const auto half = [h](__m128i a, __m128i b) {
             return h == 0 ? _mm_unpacklo_epi16(a, b) : _mm_unpackhi_epi16(a, b);
@@ -265,8 +328,21 @@ inline void InverseDctVector(int32_t block[64]) {
         z[3] = _mm_add_epi32(f3, g0);
         z[4] = _mm_sub_epi32(f3, g0);
     };
+#endif
 
     __m128i work[8];
+#if defined(__AVX2__)
+    __m256i magnitude = _mm256_setzero_si256();
+    {
+        __m256i z[8];
+        InverseKernel8(y, z);
+        for (int k = 0; k < 8; ++k) {
+            const __m256i v = _mm256_srai_epi32(z[k], 9);
+            magnitude = AccumulateMagnitude8(magnitude, v);
+            work[k] = Narrow(v);
+        }
+    }
+#else
     __m128i magnitude = _mm_setzero_si128();
     {
         __m128i lo[8], hi[8];
@@ -279,6 +355,7 @@ inline void InverseDctVector(int32_t block[64]) {
             work[k] = _mm_packs_epi32(lo[k], hi[k]);
         }
     }
+#endif
     if (!FitsInt16(magnitude)) {
         vardelk::InverseDct(block);
         return;
@@ -289,43 +366,15 @@ inline void InverseDctVector(int32_t block[64]) {
     // Both halves at once in 256-bit registers, saturated and stored as
     // 32-bit values directly.
     {
-        const auto both = [](__m128i a, __m128i b) {
-            return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(a, b)),
-                                           _mm_unpackhi_epi16(a, b), 1);
-        };
-        const auto pair = [](int16_t first, int16_t second) {
-            return _mm256_broadcastsi128_si256(Pair(first, second));
-        };
-        const auto dot2 = [](__m256i p0, __m256i p1, __m256i c0, __m256i c1) {
-            return _mm256_add_epi32(_mm256_madd_epi16(p0, c0), _mm256_madd_epi16(p1, c1));
-        };
-        const __m256i p04 = both(work[0], work[4]), p26 = both(work[2], work[6]);
-        const __m256i p13 = both(work[1], work[3]), p57 = both(work[5], work[7]);
-        const __m256i b0 = _mm256_madd_epi16(p04, pair(8192, 8192));
-        const __m256i b1 = _mm256_madd_epi16(p04, pair(8192, -8192));
-        const __m256i b2 = _mm256_madd_epi16(p26, pair(4433, -10703));
-        const __m256i b3 = _mm256_madd_epi16(p26, pair(10702, 4433));
-        const __m256i f0 = _mm256_add_epi32(b0, b3), f3 = _mm256_sub_epi32(b0, b3);
-        const __m256i f1 = _mm256_add_epi32(b1, b2), f2 = _mm256_sub_epi32(b1, b2);
-        const __m256i g3 = dot2(p13, p57, pair(11362, 9632), pair(6436, 2260));
-        const __m256i g2 = dot2(p13, p57, pair(9632, -2261), pair(-11363, -6437));
-        const __m256i g1 = dot2(p13, p57, pair(6436, -11363), pair(2260, 9632));
-        const __m256i g0 = dot2(p13, p57, pair(2260, -6437), pair(9632, -11363));
+        __m256i z[8];
+        InverseKernel8(work, z);
         const __m256i bias = _mm256_set1_epi32(1 << 19);
         const __m256i low = _mm256_set1_epi32(kMinSample), high = _mm256_set1_epi32(kMaxSample);
-        const auto store = [&](int k, __m256i z) {
-            const __m256i v = _mm256_srai_epi32(_mm256_add_epi32(z, bias), 20);
+        for (int k = 0; k < 8; ++k) {
+            const __m256i v = _mm256_srai_epi32(_mm256_add_epi32(z[k], bias), 20);
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 8 * k),
                                 _mm256_max_epi32(_mm256_min_epi32(v, high), low));
-        };
-        store(0, _mm256_add_epi32(f0, g3));
-        store(7, _mm256_sub_epi32(f0, g3));
-        store(1, _mm256_add_epi32(f1, g2));
-        store(6, _mm256_sub_epi32(f1, g2));
-        store(2, _mm256_add_epi32(f2, g1));
-        store(5, _mm256_sub_epi32(f2, g1));
-        store(3, _mm256_add_epi32(f3, g0));
-        store(4, _mm256_sub_epi32(f3, g0));
+        }
     }
 #else
     __m128i lo[8], hi[8];
