@@ -106,29 +106,42 @@ inline __m128i Components(const int32_t* samples) {
     return _mm_srai_epi32(_mm_slli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples)), 20), 16);
 }
 
-// Eight pixels from eight luma samples and the four cb and four cr entries
-// that cover them in pairs.
-inline void Merge(const int32_t* luma, const int32_t* cb, const int32_t* cr, YcPixel* pixels, const WordMasks& m) {
-    const __m128i y = SwapWords26(SwapWords13(_mm_packs_epi32(Components(luma), Components(luma + 4))), m);
+// The cb and cr words of eight pixels from the four entries of each that
+// cover them in pairs (entry e covers pixels 2e and 2e + 1), in the word
+// orders of Split.
+struct ChromaWords {
+    __m128i u, v;
+};
+
+inline ChromaWords Chroma(const int32_t* cb, const int32_t* cr) {
     const __m128i cb4 = Components(cb), cr4 = Components(cr);
-    // Entry e covers pixels 2e and 2e + 1; the word orders of Split.
-    const __m128i u = _mm_shufflehi_epi16(_mm_shufflelo_epi16(_mm_packs_epi32(cb4, cb4), _MM_SHUFFLE(3, 1, 0, 2)),
-                                          _MM_SHUFFLE(1, 3, 2, 0));
-    const __m128i v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(_mm_packs_epi32(cr4, cr4), _MM_SHUFFLE(1, 0, 2, 1)),
-                                          _MM_SHUFFLE(3, 2, 0, 3));
-    __m128i* p = reinterpret_cast<__m128i*>(pixels);
-    _mm_storeu_si128(p, Select3(y, u, v, m.third0, m.third1, m.third2));
-    _mm_storeu_si128(p + 1, Select3(y, u, v, m.third1, m.third2, m.third0));
-    _mm_storeu_si128(p + 2, Select3(y, u, v, m.third2, m.third0, m.third1));
+    return ChromaWords{_mm_shufflehi_epi16(_mm_shufflelo_epi16(_mm_packs_epi32(cb4, cb4), _MM_SHUFFLE(3, 1, 0, 2)),
+                                           _MM_SHUFFLE(1, 3, 2, 0)),
+                       _mm_shufflehi_epi16(_mm_shufflelo_epi16(_mm_packs_epi32(cr4, cr4), _MM_SHUFFLE(1, 0, 2, 1)),
+                                           _MM_SHUFFLE(3, 2, 0, 3))};
 }
 
-// One frame row from two luma block rows and one row of each chroma block;
-// every chroma entry covers two neighbouring pixels.
-inline void ScatterRow(const int32_t* left, const int32_t* right, const int32_t* cb, const int32_t* cr,
-                       YcPixel* row) {
+// Eight pixels from eight luma samples and their chroma words.
+inline void Merge(const int32_t* luma, const ChromaWords& chroma, YcPixel* pixels, const WordMasks& m) {
+    const __m128i y = SwapWords26(SwapWords13(_mm_packs_epi32(Components(luma), Components(luma + 4))), m);
+    __m128i* p = reinterpret_cast<__m128i*>(pixels);
+    _mm_storeu_si128(p, Select3(y, chroma.u, chroma.v, m.third0, m.third1, m.third2));
+    _mm_storeu_si128(p + 1, Select3(y, chroma.u, chroma.v, m.third1, m.third2, m.third0));
+    _mm_storeu_si128(p + 2, Select3(y, chroma.u, chroma.v, m.third2, m.third0, m.third1));
+}
+
+// Two frame rows that share one row of each chroma block, each from its two
+// luma block rows (left, right); every chroma entry covers two neighbouring
+// pixels.
+inline void ScatterRowPair(const int32_t* left0, const int32_t* right0, YcPixel* row0, const int32_t* left1,
+                           const int32_t* right1, YcPixel* row1, const int32_t* cb, const int32_t* cr) {
     const WordMasks m = Masks();
-    Merge(left, cb, cr, row, m);
-    Merge(right, cb + 4, cr + 4, row + 8, m);
+    const ChromaWords leftChroma = Chroma(cb, cr);
+    Merge(left0, leftChroma, row0, m);
+    Merge(left1, leftChroma, row1, m);
+    const ChromaWords rightChroma = Chroma(cb + 4, cr + 4);
+    Merge(right0, rightChroma, row0 + 8, m);
+    Merge(right1, rightChroma, row1 + 8, m);
 }
 
 #else
@@ -147,6 +160,12 @@ inline void ScatterRow(const int32_t* left, const int32_t* right, const int32_t*
         const int32_t luma = n < 8 ? left[n] : right[n - 8];
         row[n] = YcPixel{ToComponent(luma), ToComponent(cb[n / 2]), ToComponent(cr[n / 2])};
     }
+}
+
+inline void ScatterRowPair(const int32_t* left0, const int32_t* right0, YcPixel* row0, const int32_t* left1,
+                           const int32_t* right1, YcPixel* row1, const int32_t* cb, const int32_t* cr) {
+    ScatterRow(left0, right0, cb, cr, row0);
+    ScatterRow(left1, right1, cb, cr, row1);
 }
 
 #endif
@@ -201,13 +220,15 @@ void ScatterMacroblockProgressive(const MacroblockBuffer& buffer, YcPixel* desti
         vardelk::ScatterMacroblockProgressive(buffer, destination, remainingWidth, remainingHeight, stride);
         return;
     }
-    for (int32_t m = 0; m < 16; ++m) {
-        const int top = m < 8 ? 0 : 2;
-        const int32_t lumaRow = (m % 8) * 8;
-        const int32_t chromaRow = (m / 2) * 8;
-        ScatterRow(buffer.Block(top) + lumaRow, buffer.Block(top + 1) + lumaRow,
-                   buffer.Block(kCbBlock) + chromaRow, buffer.Block(kCrBlock) + chromaRow,
-                   Row(destination, m, stride));
+    // Chroma row c covers frame rows 2c and 2c + 1.
+    for (int32_t c = 0; c < 8; ++c) {
+        const int top = c < 4 ? 0 : 2;
+        const int32_t lumaRow = (2 * c) % 8 * 8;
+        const int32_t* left = buffer.Block(top) + lumaRow;
+        const int32_t* right = buffer.Block(top + 1) + lumaRow;
+        YcPixel* row = Row(destination, 2 * c, stride);
+        ScatterRowPair(left, right, row, left + 8, right + 8, row + stride, buffer.Block(kCbBlock) + 8 * c,
+                       buffer.Block(kCrBlock) + 8 * c);
     }
 }
 
@@ -281,13 +302,16 @@ void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destin
         vardelk::ScatterMacroblockInterlaced(buffer, destination, remainingWidth, remainingHeight, stride);
         return;
     }
-    for (int32_t m = 0; m < 16; ++m) {
-        const int field = (m % 2) * 2;
-        const int32_t lumaRow = (m / 2) * 8;
-        const int32_t chromaRow = (2 * (m / 4) + m % 2) * 8;
-        ScatterRow(buffer.Block(field) + lumaRow, buffer.Block(field + 1) + lumaRow,
-                   buffer.Block(kCbBlock) + chromaRow, buffer.Block(kCrBlock) + chromaRow,
-                   Row(destination, m, stride));
+    // Chroma row c covers frame rows m = 4 (c / 2) + c % 2 and m + 2, of
+    // the field c % 2, at luma block rows m / 2 and m / 2 + 1.
+    for (int32_t c = 0; c < 8; ++c) {
+        const int32_t m = 4 * (c / 2) + c % 2;
+        const int field = (c % 2) * 2;
+        const int32_t* left = buffer.Block(field) + (m / 2) * 8;
+        const int32_t* right = buffer.Block(field + 1) + (m / 2) * 8;
+        YcPixel* row = Row(destination, m, stride);
+        ScatterRowPair(left, right, row, left + 8, right + 8, row + 2 * static_cast<ptrdiff_t>(stride),
+                       buffer.Block(kCbBlock) + 8 * c, buffer.Block(kCrBlock) + 8 * c);
     }
 }
 
