@@ -42,13 +42,20 @@ YcPixel* Row(YcPixel* origin, int32_t m, int32_t stride) { return origin + stati
 // (across the halves: a blend with the halves exchanged) and then words
 // 1 and 3 within each half; the same two steps, which are their own
 // inverses, in the other order take natural order back.
+//
+// A gather needs cb and cr of the even pixels only: the odd words of the cb
+// gather (u0 u6 u4 u2) and the even words of the cr one (v2 v0 v6 v4). One
+// gather collects both, words 1, 2, 7 from a, 0, 5, 6 from b and 3, 4 from c:
+// v2 u0 v0 u6 v6 u4 v4 u2.
 struct WordMasks {
-    __m128i third0, third1, third2, words26;
+    __m128i third0, third1, third2, words26, evenChromaA, evenChromaB, evenChromaC;
 };
 
 inline WordMasks Masks() {
     return WordMasks{_mm_set_epi16(0, -1, 0, 0, -1, 0, 0, -1), _mm_set_epi16(-1, 0, 0, -1, 0, 0, -1, 0),
-                     _mm_set_epi16(0, 0, -1, 0, 0, -1, 0, 0), _mm_set_epi16(0, -1, 0, 0, 0, -1, 0, 0)};
+                     _mm_set_epi16(0, 0, -1, 0, 0, -1, 0, 0), _mm_set_epi16(0, -1, 0, 0, 0, -1, 0, 0),
+                     _mm_set_epi16(-1, 0, 0, 0, 0, -1, -1, 0), _mm_set_epi16(0, -1, -1, 0, 0, 0, 0, -1),
+                     _mm_set_epi16(0, 0, 0, -1, -1, 0, 0, 0)};
 }
 
 constexpr int kSwapWords13 = _MM_SHUFFLE(1, 2, 3, 0);
@@ -77,10 +84,9 @@ inline EightPixels Split(const YcPixel* pixels, const WordMasks& m) {
     const __m128i* p = reinterpret_cast<const __m128i*>(pixels);
     const __m128i a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1), c = _mm_loadu_si128(p + 2);
     const __m128i y = Select3(a, b, c, m.third0, m.third1, m.third2);
-    const __m128i u = Select3(a, b, c, m.third1, m.third2, m.third0);
-    const __m128i v = Select3(a, b, c, m.third2, m.third0, m.third1);
-    return EightPixels{SwapWords13(SwapWords26(y, m)), _mm_srai_epi32(u, 16),
-                       _mm_srai_epi32(_mm_slli_epi32(v, 16), 16)};
+    const __m128i chroma = Select3(a, b, c, m.evenChromaA, m.evenChromaB, m.evenChromaC);
+    return EightPixels{SwapWords13(SwapWords26(y, m)), _mm_srai_epi32(chroma, 16),
+                       _mm_srai_epi32(_mm_slli_epi32(chroma, 16), 16)};
 }
 
 // cb and cr lanes of Split back into pixel order 0 2 4 6.
