@@ -47,6 +47,18 @@ const fast::QuantiserTables& Tables() {
     return tables;
 }
 
+// The level blocks with every AC level cleared.
+const std::vector<MacroblockBuffer>& FlatLevels() {
+    static const std::vector<MacroblockBuffer> flat = [] {
+        std::vector<MacroblockBuffer> blocks = Blocks().levels;
+        for (MacroblockBuffer& mb : blocks)
+            for (int i = 0; i < kMacroblockValues; ++i)
+                if (i % kBlockValues != 0) mb.value[i] = 0;
+        return blocks;
+    }();
+    return flat;
+}
+
 // Runs a per-block kernel over copies of every block of one stage.
 template <class Kernel>
 void RunBlocks(benchmark::State& state, const std::vector<MacroblockBuffer>& input, Kernel kernel) {
@@ -74,12 +86,21 @@ void RegisterKernels() {
         s.SetItemsProcessed(s.iterations() * kMacroblocks * kBlocksPerMacroblock);
     });
     RegisterBenchmark("ForwardDct/plain", [](State& s) { RunBlocks(s, Blocks().samples, ForwardDct); });
+    // fast: the build the frame driver picks on this CPU; fast-sse2: the
+    // baseline build every x86 CPU runs.
     RegisterBenchmark("ForwardDct/fast", [](State& s) { RunBlocks(s, Blocks().samples, fast::ForwardDct); });
+    RegisterBenchmark("ForwardDct/fast-sse2",
+                      [](State& s) { RunBlocks(s, Blocks().samples, fast::sse2::ForwardDct); });
     RegisterBenchmark("Quantise/plain", [](State& s) {
         RunBlocks(s, Blocks().coefficients,
                   [](int32_t* b) { QuantiseBlock(b, kDefaultIntraMatrix, kTypicalQ); });
     });
     RegisterBenchmark("Quantise/fast", [](State& s) {
+        const fast::QuantiserTables& t = Tables();
+        const fast::QuantiseFunction quantise = fast::QuantiseBlockFunction();
+        RunBlocks(s, Blocks().coefficients, [&t, quantise](int32_t* b) { quantise(b, t); });
+    });
+    RegisterBenchmark("Quantise/fast-sse2", [](State& s) {
         const fast::QuantiserTables& t = Tables();
         RunBlocks(s, Blocks().coefficients, [&t](int32_t* b) { fast::QuantiseBlock(b, t); });
     });
@@ -88,10 +109,27 @@ void RegisterKernels() {
     });
     RegisterBenchmark("Dequantise/fast", [](State& s) {
         const fast::QuantiserTables& t = Tables();
+        const fast::DequantiseFunction dequantise = fast::DequantiseBlockFunction();
+        RunBlocks(s, Blocks().levels, [&t, dequantise](int32_t* b) { dequantise(b, t); });
+    });
+    RegisterBenchmark("Dequantise/fast-sse2", [](State& s) {
+        const fast::QuantiserTables& t = Tables();
         RunBlocks(s, Blocks().levels, [&t](int32_t* b) { fast::DequantiseBlock(b, t); });
     });
     RegisterBenchmark("InverseDct/plain", [](State& s) { RunBlocks(s, Blocks().reconstructed, InverseDct); });
     RegisterBenchmark("InverseDct/fast", [](State& s) { RunBlocks(s, Blocks().reconstructed, fast::InverseDct); });
+    RegisterBenchmark("InverseDct/fast-sse2",
+                      [](State& s) { RunBlocks(s, Blocks().reconstructed, fast::sse2::InverseDct); });
+    // Blocks without AC levels (the levels' DCs, both parities): dequantise
+    // and inverse transform, against the direct reconstruction.
+    RegisterBenchmark("ReconstructFlat/plain", [](State& s) {
+        RunBlocks(s, FlatLevels(), [](int32_t* b) {
+            DequantiseBlock(b, kDefaultIntraMatrix, kTypicalQ);
+            InverseDct(b);
+        });
+    });
+    RegisterBenchmark("ReconstructFlat/fast",
+                      [](State& s) { RunBlocks(s, FlatLevels(), fast::ReconstructFlatBlock); });
 
     for (int alternate = 0; alternate < 2; ++alternate) {
         const std::string scan = alternate ? "alternate" : "zigzag";
