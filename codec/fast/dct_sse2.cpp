@@ -1,6 +1,8 @@
 // The vector transforms in their SSE2 form (see dct_body.h), the choice
 // between that and the AVX2 form, and the plain kernels where there is no
 // SSE2.
+#include <atomic>
+
 #include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
@@ -29,6 +31,12 @@ void InverseDct(int32_t block[64]) { vardelk::InverseDct(block); }
 }  // namespace sse2
 #endif
 
+namespace {
+std::atomic<bool> g_widerAllowed{true};
+}  // namespace
+
+void AllowWiderInstructions(bool allowed) { g_widerAllowed.store(allowed, std::memory_order_relaxed); }
+
 bool CpuHasAvx2() {
 #if defined(VARDELK_HAVE_AVX2)
     // Asked once; the answer includes the operating system's support for
@@ -37,7 +45,7 @@ bool CpuHasAvx2() {
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2") != 0;
     }();
-    return has;
+    return has && g_widerAllowed.load(std::memory_order_relaxed);
 #else
     return false;
 #endif

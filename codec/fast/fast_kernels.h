@@ -29,6 +29,10 @@ void InverseDct(int32_t block[64]);
 // the ...Function() forms let a caller pick once per frame.
 using BlockTransform = void (*)(int32_t block[64]);
 bool CpuHasAvx2();
+// With false, CpuHasAvx2() answers no from then on, so that every choice
+// falls to the SSE2 builds, as on a CPU without AVX2 (for tests and
+// benchmarks of the baseline); true restores the CPU's answer.
+void AllowWiderInstructions(bool allowed);
 BlockTransform ForwardDctFunction();
 BlockTransform InverseDctFunction();
 namespace sse2 {

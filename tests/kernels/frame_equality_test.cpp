@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "codec/fast/fast_kernels.h"
 #include "codec/frame_driver.h"
 #include "codec/quantise.h"
 #include "tests/kernels/random_source.h"
@@ -76,7 +77,7 @@ void ExpectSameFrame(const FilterSettings& settings, const int32_t matrix[kMatri
 // Every combination of the four settings that change the pipeline, on a
 // picture with partial macroblocks at both edges in a larger frame, with
 // video-like content and with components anywhere in the 16-bit range.
-TEST(FastFrame, EqualsPlainForEverySettingsCombination) {
+void ExpectEverySettingsCombinationEqual() {
     for (Content content : {Content::Natural, Content::Extreme}) {
         FramePair f(53, 37, 61, 40, content, content == Content::Natural ? 41 : 42);
         for (int32_t code = 1; code <= 31; ++code)
@@ -92,6 +93,19 @@ TEST(FastFrame, EqualsPlainForEverySettingsCombination) {
                                         content == Content::Natural ? "natural" : "extreme");
                     }
     }
+}
+
+TEST(FastFrame, EqualsPlainForEverySettingsCombination) { ExpectEverySettingsCombinationEqual(); }
+
+// The same with the AVX2 builds switched off: the frames a CPU without AVX2
+// computes (on one with AVX2, the frame above took the AVX2 kernels).
+TEST(FastFrame, BaselineBuildEqualsPlainForEverySettingsCombination) {
+    struct BaselineOnly {
+        BaselineOnly() { fast::AllowWiderInstructions(false); }
+        ~BaselineOnly() { fast::AllowWiderInstructions(true); }
+    } baseline;
+    ASSERT_FALSE(fast::CpuHasAvx2());
+    ExpectEverySettingsCombinationEqual();
 }
 
 // Matrices at the limits, random ones, and entries outside 1..4095 that
