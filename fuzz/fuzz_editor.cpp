@@ -19,26 +19,11 @@
 #include "codec/types.h"
 #include "editor/box_value.h"
 #include "editor/matrix_history.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
 using namespace vardelk;
-
-#define FUZZ_CHECK(condition)                                                   \
-    do {                                                                        \
-        if (!(condition)) {                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                       \
-        }                                                                       \
-    } while (0)
-
-uint64_t g_failurePattern = 0;
-size_t g_allocations = 0;
-
-void* FlakyAllocate(size_t bytes) {
-    const bool fail = ((g_failurePattern >> (g_allocations++ % 64)) & 1u) != 0;
-    return fail ? nullptr : std::malloc(bytes);
-}
 
 // The box reader as a user would describe it: blanks, a sign, digits, and a
 // value that saturates at the 32-bit limits.
@@ -98,9 +83,8 @@ void CheckHistory() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     FuzzedDataProvider provider(input, size);
-    g_failurePattern = 0;
-    g_allocations = 0;
-    SetHistoryAllocator(FlakyAllocate);
+    vardelk::fuzz::ResetFlakyAllocator(0);
+    SetHistoryAllocator(vardelk::fuzz::FlakyAllocate);
     std::memcpy(IntraMatrix, kDefaultIntraMatrix, kMatrixBytes);
 
     Editor editor;
@@ -110,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
         const int command = provider.ConsumeIntegralInRange<int>(0, 9);
         switch (command) {
             case 0:
-                g_failurePattern = provider.ConsumeIntegral<uint64_t>();
+                vardelk::fuzz::g_failurePattern = provider.ConsumeIntegral<uint64_t>();
                 break;
             case 1:  // a repeated descriptor request replaces the history
                 HistorySeed(IntraMatrix, kMatrixBytes);

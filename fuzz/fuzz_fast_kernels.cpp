@@ -19,18 +19,11 @@
 #include "codec/macroblock_progressive.h"
 #include "codec/quantise.h"
 #include "codec/types.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
 using namespace vardelk;
-
-#define FUZZ_CHECK(condition)                                                   \
-    do {                                                                        \
-        if (!(condition)) {                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                       \
-        }                                                                       \
-    } while (0)
 
 bool SameBlock(const int32_t* a, const int32_t* b, size_t count = 64) {
     return std::memcmp(a, b, count * sizeof(int32_t)) == 0;

@@ -21,6 +21,7 @@
 
 #include "codec/frame_driver.h"
 #include "codec/types.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
@@ -31,14 +32,6 @@ using vardelk::YcPixel;
 // Small enough to keep a run fast, large enough for several macroblocks,
 // partial ones at both edges and interlaced field pairs.
 constexpr int32_t kLargestFrameSide = 72;
-
-#define FUZZ_CHECK(condition)                                                   \
-    do {                                                                        \
-        if (!(condition)) {                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                       \
-        }                                                                       \
-    } while (0)
 
 struct Result {
     int32_t bytes = 0;

@@ -10,28 +10,12 @@
 #include <vector>
 
 #include "editor/matrix_history.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
 using vardelk::HistoryNode;
 using vardelk::MatrixHistory;
-
-#define FUZZ_CHECK(condition)                                                   \
-    do {                                                                        \
-        if (!(condition)) {                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                       \
-        }                                                                       \
-    } while (0)
-
-// Decides the fate of each allocation from a bit pattern the input supplies.
-uint64_t g_failurePattern = 0;
-size_t g_allocations = 0;
-
-void* FlakyAllocate(size_t bytes) {
-    const bool fail = ((g_failurePattern >> (g_allocations++ % 64)) & 1u) != 0;
-    return fail ? nullptr : std::malloc(bytes);
-}
 
 using Snapshot = std::vector<uint8_t>;
 
@@ -66,9 +50,8 @@ void CheckList(const MatrixHistory* list, const Model& model) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     FuzzedDataProvider provider(input, size);
-    g_failurePattern = 0;
-    g_allocations = 0;
-    vardelk::SetHistoryAllocator(FlakyAllocate);
+    vardelk::fuzz::ResetFlakyAllocator(0);
+    vardelk::SetHistoryAllocator(vardelk::fuzz::FlakyAllocate);
 
     MatrixHistory* list = vardelk::HistoryCreate();
     Model model;
@@ -76,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     while (provider.remaining_bytes() > 0 && steps++ < 256) {
         if (list == nullptr) {
             // Creation itself failed: try again with whatever fate comes next.
-            g_failurePattern = provider.ConsumeIntegral<uint64_t>();
+            vardelk::fuzz::g_failurePattern = provider.ConsumeIntegral<uint64_t>();
             list = vardelk::HistoryCreate();
             continue;
         }
@@ -86,15 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
         };
         switch (provider.ConsumeIntegralInRange<int>(0, 8)) {
             case 0: {  // allocations start failing (or stop)
-                g_failurePattern = provider.ConsumeIntegral<uint64_t>();
+                vardelk::fuzz::g_failurePattern = provider.ConsumeIntegral<uint64_t>();
                 break;
             }
             case 1: {
                 const Snapshot bytes = provider.ConsumeBytes<uint8_t>(provider.ConsumeIntegralInRange<size_t>(0, 300));
-                const size_t before = g_allocations;
+                const size_t before = vardelk::fuzz::g_allocations;
                 const HistoryNode* oldFirst = list->first;
                 FUZZ_CHECK(vardelk::HistoryPushFront(list, bytes.data(), bytes.size()) == list);
-                FUZZ_CHECK(g_allocations > before);
+                FUZZ_CHECK(vardelk::fuzz::g_allocations > before);
                 if (list->first != oldFirst) {
                     model.nodes.insert(model.nodes.begin(), list->first);
                     model.data.insert(model.data.begin(), bytes);

@@ -13,14 +13,7 @@
 
 #include "codec/types.h"
 #include "reference_host/frame_files.h"
-
-#define FUZZ_CHECK(condition)                                                   \
-    do {                                                                        \
-        if (!(condition)) {                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                       \
-        }                                                                       \
-    } while (0)
+#include "fuzz/fuzz_support.h"
 
 namespace {
 

@@ -16,18 +16,11 @@
 #include "codec/inverse_dct.h"
 #include "codec/quantise.h"
 #include "codec/types.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
 using namespace vardelk;
-
-#define FUZZ_CHECK(condition)                                                   \
-    do {                                                                        \
-        if (!(condition)) {                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                       \
-        }                                                                       \
-    } while (0)
 
 void CheckSamples(const int32_t block[64]) {
     for (int i = 0; i < 64; ++i) FUZZ_CHECK(block[i] >= kMinSample && block[i] <= kMaxSample);

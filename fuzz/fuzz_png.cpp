@@ -13,14 +13,7 @@
 #include "media/y4m.h"
 #include "png_io.h"
 #include "rgb_convert.h"
-
-#define FUZZ_CHECK(condition)                                                   \
-    do {                                                                        \
-        if (!(condition)) {                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                       \
-        }                                                                       \
-    } while (0)
+#include "fuzz/fuzz_support.h"
 
 namespace {
 

@@ -13,18 +13,11 @@
 #include "codec/types.h"
 #include "media/y4m.h"
 #include "media/yc_convert.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
 using namespace vardelk;
-
-#define FUZZ_CHECK(condition)                                                   \
-    do {                                                                        \
-        if (!(condition)) {                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                       \
-        }                                                                       \
-    } while (0)
 
 // Frames larger than this are read but not converted, to keep runs fast.
 constexpr size_t kLargestConvertedFrame = 1 << 16;
