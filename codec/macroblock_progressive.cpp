@@ -19,6 +19,18 @@ YcPixel* PixelAt(YcPixel* origin, int32_t row, int32_t column, int32_t stride) {
     return origin + static_cast<ptrdiff_t>(row) * stride + column;
 }
 
+// The part of luma quadrant b inside a w x h macroblock; empty when either
+// side is 0 or less.
+struct QuadrantExtent {
+    int32_t width;
+    int32_t height;
+    bool Empty() const { return width <= 0 || height <= 0; }
+};
+
+QuadrantExtent LumaQuadrant(int b, int32_t w, int32_t h) {
+    return {std::min(8, w - kQuadrantColumn[b]), std::min(8, h - kQuadrantRow[b])};
+}
+
 }  // namespace
 
 void GatherLumaBlock(const YcPixel* source, int32_t block[64], int32_t width, int32_t height, int32_t stride) {
@@ -66,11 +78,10 @@ void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer
     const int32_t w = InsideExtent(remainingWidth);
     const int32_t h = InsideExtent(remainingHeight);
     for (int b = 0; b < 4; ++b) {
-        const int32_t width = std::min(8, w - kQuadrantColumn[b]);
-        const int32_t height = std::min(8, h - kQuadrantRow[b]);
-        if (width > 0 && height > 0)
-            GatherLumaBlock(PixelAt(source, kQuadrantRow[b], kQuadrantColumn[b], stride), buffer.Block(b), width,
-                            height, stride);
+        const QuadrantExtent q = LumaQuadrant(b, w, h);
+        if (q.Empty()) continue;
+        const YcPixel* origin = PixelAt(source, kQuadrantRow[b], kQuadrantColumn[b], stride);
+        GatherLumaBlock(origin, buffer.Block(b), q.width, q.height, stride);
     }
     GatherChromaBlocks(source, buffer.Block(kCbBlock), w / 2, h / 2, stride);
 }
@@ -80,11 +91,10 @@ void ScatterMacroblockProgressive(const MacroblockBuffer& buffer, YcPixel* desti
     const int32_t w = InsideExtent(remainingWidth);
     const int32_t h = InsideExtent(remainingHeight);
     for (int b = 0; b < 4; ++b) {
-        const int32_t width = std::min(8, w - kQuadrantColumn[b]);
-        const int32_t height = std::min(8, h - kQuadrantRow[b]);
-        if (width > 0 && height > 0)
-            ScatterLumaBlock(buffer.Block(b), PixelAt(destination, kQuadrantRow[b], kQuadrantColumn[b], stride),
-                             width, height, stride);
+        const QuadrantExtent q = LumaQuadrant(b, w, h);
+        if (q.Empty()) continue;
+        YcPixel* origin = PixelAt(destination, kQuadrantRow[b], kQuadrantColumn[b], stride);
+        ScatterLumaBlock(buffer.Block(b), origin, q.width, q.height, stride);
     }
     ScatterChromaBlocks(buffer.Block(kCbBlock), destination, w, h, stride);
 }

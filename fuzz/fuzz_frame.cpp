@@ -216,7 +216,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FrameProcInfo same = shape;
         same.editFrame = one.get();
         same.tempFrame = one.get();
-        FUZZ_CHECK(vardelk::SimulateFrame(settings, matrix, same) >= 0);
+        const vardelk::LogFileNames discard{"/dev/null", "/dev/null"};
+        FUZZ_CHECK(vardelk::SimulateFrame(settings, matrix, same, discard) >= 0);
         FUZZ_CHECK(same.editFrame == one.get() && same.tempFrame == one.get());
     }
 

@@ -8,7 +8,7 @@
 #              VARDELK_FUZZ_NO_BUILD=1  use the existing fuzz build as it is
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=${VARDELK_BUILD_DIR:-$root/build}
+out=$(realpath -m "${VARDELK_BUILD_DIR:-$root/build}")
 seconds=${1:-5}
 seed=${VARDELK_FUZZ_SEED:-1}
 bin_dir=$out/fuzz/fuzz
@@ -48,9 +48,11 @@ for target in "${targets[@]}"; do
   corpus_args=()
   [[ -d $corpus ]] && corpus_args=("$corpus")
   # New inputs go to the scratch folder; the committed corpus is only read.
-  "$bin_dir/$target" -seed="$seed" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+  # Targets run inside their scratch folder, so any file one writes by a
+  # relative name stays out of the source tree.
+  (cd "$work/$target" && exec "$bin_dir/$target" -seed="$seed" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$work/$target/artifacts/" \
-    "$work/$target/new" "${corpus_args[@]}" >"$log" 2>&1
+    "$work/$target/new" "${corpus_args[@]}") >"$log" 2>&1
   status=$?
   replayed=$(find "${corpus_args[@]:-/nonexistent}" -type f 2>/dev/null | wc -l)
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
