@@ -2,12 +2,7 @@
 # Bad input and unwritable output: every case must end with a clear message
 # on standard error, a non-zero exit status (not a crash), and no output file
 # left behind, finished or partial.
-set -u
-: "${VARDELK:?path of the vardelk command}" "${MAKE_TEST_CLIP:?path of make_test_clip}"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
+source "$(dirname "${BASH_SOURCE[0]}")/script_setup.sh"
 
 # expect_failure STATUS MESSAGE -- ARGS...: runs vardelk with ARGS (standard
 # input from $stdin_file when set) and checks the outcome.

@@ -4,8 +4,6 @@
 # for the same clip and settings. The clip has partial macroblocks on both
 # edges; progressive and interlaced DCT are both covered, with and without
 # the non-linear scale, alternate scan and a matrix file.
-set -u
-: "${VARDELK:?path of the vardelk command}" "${MAKE_TEST_CLIP:?path of make_test_clip}"
 build=${VARDELK_WINDOWS_BUILD:-}
 if [ -z "$build" ]; then
   echo "skipped: VARDELK_WINDOWS_BUILD is empty (set it to the cross build folder)"
@@ -25,10 +23,7 @@ for tool in wine xvfb-run; do
     exit 77
   fi
 done
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
+source "$(dirname "${BASH_SOURCE[0]}")/script_setup.sh"
 
 width=100 height=56 frames=3   # 100 = 6x16 + 4, 56 = 3x16 + 8
 "$MAKE_TEST_CLIP" clip.y4m $width $height $frames 420jpeg || exit 1

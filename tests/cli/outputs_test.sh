@@ -2,12 +2,7 @@
 # What the command writes when all goes well: Y4M to a file and through a
 # pipe alike, per-frame PNGs, CSV and JSON figures, the sweep table and plot,
 # the comparison picture, the logs, and no progress line off a terminal.
-set -u
-: "${VARDELK:?path of the vardelk command}" "${MAKE_TEST_CLIP:?path of make_test_clip}"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
+source "$(dirname "${BASH_SOURCE[0]}")/script_setup.sh"
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }'; }
 

@@ -2,16 +2,11 @@
 # The command's PSNR, per frame and over the clip, must agree with ffmpeg's
 # psnr filter run on the same input and reconstruction to 0.01 dB, for each
 # supported chroma layout.
-set -u
-: "${VARDELK:?path of the vardelk command}" "${MAKE_TEST_CLIP:?path of make_test_clip}"
 if ! command -v ffmpeg >/dev/null; then
   echo "skipped: ffmpeg is not installed"
   exit 77
 fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
+source "$(dirname "${BASH_SOURCE[0]}")/script_setup.sh"
 
 # compare LABEL OURS THEIRS: numbers must differ by at most 0.01.
 compare() {
