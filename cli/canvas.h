@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "rgb_convert.h"
+#include "media/rgb_convert.h"
 
 namespace vardelk {
 

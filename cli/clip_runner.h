@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
 
@@ -33,7 +33,7 @@ public:
     const Y4mFormat& Format() const { return format_; }
     const Y4mFrame& Reconstruction() const { return reconstruction_; }
     // The reconstructed frame in the host's format, rows `width` apart.
-    const YcPixel* ReconstructionYc() const { return frame_.editFrame; }
+    const YcPixel* ReconstructionYc() const { return output_.data(); }
     // Estimated bits of each macroblock of the last frame, row-major.
     const std::vector<int32_t>& MacroblockBits() const { return macroblockBits_; }
     int32_t MacroblockColumnCount() const { return MacroblockColumns(format_.width); }
@@ -42,10 +42,9 @@ private:
     Y4mFormat format_;
     FilterSettings settings_;
     const int32_t* matrix_;
-    std::string coefficientLog_, levelLog_;
-    LogFileNames logNames_;
-    std::vector<YcPixel> bufferA_, bufferB_;
-    FrameProcInfo frame_{};
+    std::string logDir_;
+    FrameCoder coder_;
+    std::vector<YcPixel> input_, output_;
     std::vector<int32_t> macroblockBits_;
     Y4mFrame reconstruction_;
     int64_t processed_ = 0;

@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "cli_error.h"
-#include "demo_picture.h"
+#include "media/demo_picture.h"
 #include "png_io.h"
-#include "rgb_convert.h"
+#include "media/rgb_convert.h"
 
 namespace vardelk {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 
 namespace vardelk {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "rgb_convert.h"
+#include "media/rgb_convert.h"
 
 namespace vardelk {
 

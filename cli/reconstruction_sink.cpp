@@ -6,7 +6,7 @@
 #include "cli_error.h"
 #include "output_file.h"
 #include "png_io.h"
-#include "rgb_convert.h"
+#include "media/rgb_convert.h"
 
 namespace vardelk {
 namespace {

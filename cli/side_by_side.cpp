@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "rgb_convert.h"
+#include "media/rgb_convert.h"
 
 namespace vardelk {
 namespace {

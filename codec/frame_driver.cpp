@@ -1,5 +1,7 @@
 #include "codec/frame_driver.h"
 
+#include <utility>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
@@ -36,7 +38,7 @@ struct FramePlan {
     int32_t height = 0;
     int32_t stride = 0;
     bool framesUsable = false;  // both frames present and addressable
-    size_t framePixels = 0;     // maxWidth x maxHeight
+    size_t framePixels = 0;     // stride x rows
     int32_t q = 0;
     int32_t alternateScan = 0;
     GatherFunction gather = nullptr;
@@ -47,35 +49,40 @@ struct FramePlan {
     fast::BlockTransform inverseDct = nullptr;
     fast::QuantiseFunction quantise = nullptr;
     fast::DequantiseFunction dequantise = nullptr;
-    std::FILE* coefficientLog = nullptr;
-    std::FILE* levelLog = nullptr;
+    const YcPixel* input = nullptr;
+    YcPixel* output = nullptr;
+    CoefficientSink* transformedSink = nullptr;  // the sink, when it wants that stage
+    CoefficientSink* quantisedSink = nullptr;
 };
 
-// The working state of the one frame in flight: no allocation per frame.
-MacroblockBuffer g_buffer;
-DcPredictors g_predictors;
+// The working state of the frame in flight.
+struct CoderState {
+    MacroblockBuffer& buffer;
+    DcPredictors& predictors;
+};
 
 int32_t NonNegative(int32_t v) { return v < 0 ? 0 : v; }
 
 // The picture size actually processed: never beyond the frames, never
 // negative, and empty when a frame is missing or too large to address.
-void MakeGeometrySafe(const FrameProcInfo& frame, FramePlan& plan) {
-    const int32_t maxWidth = NonNegative(frame.maxWidth);
-    const int32_t maxHeight = NonNegative(frame.maxHeight);
-    const bool framesPresent = frame.editFrame != nullptr && frame.tempFrame != nullptr;
-    const bool addressable =
-        uint64_t{static_cast<uint32_t>(maxWidth)} * static_cast<uint32_t>(maxHeight) * sizeof(YcPixel) <=
-        std::numeric_limits<size_t>::max();
+void MakeGeometrySafe(const YcPixel* input, YcPixel* output, const FrameGeometry& geometry, FramePlan& plan) {
+    const int32_t stride = NonNegative(geometry.stride);
+    const int32_t rows = NonNegative(geometry.rows);
+    const bool framesPresent = input != nullptr && output != nullptr;
+    const bool addressable = uint64_t{static_cast<uint32_t>(stride)} * static_cast<uint32_t>(rows) * sizeof(YcPixel) <=
+                             std::numeric_limits<size_t>::max();
     if (!framesPresent || !addressable) return;
     plan.framesUsable = true;
-    plan.framePixels = static_cast<size_t>(maxWidth) * static_cast<size_t>(maxHeight);
-    plan.width = std::min(NonNegative(frame.width), maxWidth);
-    plan.height = std::min(NonNegative(frame.height), maxHeight);
-    plan.stride = maxWidth;
+    plan.framePixels = static_cast<size_t>(stride) * static_cast<size_t>(rows);
+    plan.width = std::min(NonNegative(geometry.width), stride);
+    plan.height = std::min(NonNegative(geometry.height), rows);
+    plan.stride = stride;
+    plan.input = input;
+    plan.output = output;
 }
 
-void ZeroFill(const FramePlan& plan, const FrameProcInfo& frame) {
-    if (plan.framesUsable) std::memset(frame.tempFrame, 0, plan.framePixels * sizeof(YcPixel));
+void ZeroFill(const FramePlan& plan) {
+    if (plan.framesUsable) std::memset(plan.output, 0, plan.framePixels * sizeof(YcPixel));
 }
 
 // Bytes beyond what a signed 32-bit count holds (only for pictures far
@@ -84,77 +91,76 @@ int32_t SaturatedBytes(int64_t bytes) {
     return static_cast<int32_t>(std::min<int64_t>(bytes, std::numeric_limits<int32_t>::max()));
 }
 
-void OpenLogs(const FilterSettings& settings, const LogFileNames& names, FramePlan& plan) {
-    if (settings.logOutput == 0) return;
-    plan.coefficientLog = std::fopen(names.coefficients, "w");
-    plan.levelLog = std::fopen(names.levels, "w");
-}
-
-void CloseLogs(FramePlan& plan) {
-    if (plan.coefficientLog != nullptr) std::fclose(plan.coefficientLog);
-    if (plan.levelLog != nullptr) std::fclose(plan.levelLog);
+void ConnectSink(CoefficientSink* sink, FramePlan& plan) {
+    if (sink == nullptr) return;
+    if (sink->Wants(CoefficientStage::kTransformed)) plan.transformedSink = sink;
+    if (sink->Wants(CoefficientStage::kQuantised)) plan.quantisedSink = sink;
 }
 
 // One macroblock through the whole codec; returns its bits.
-int32_t CodeMacroblock(const FramePlan& plan, const YcPixel* source, YcPixel* destination, int32_t x, int32_t y) {
+int32_t CodeMacroblock(const FramePlan& plan, CoderState& state, const YcPixel* source, YcPixel* destination,
+                       int32_t x, int32_t y) {
+    MacroblockBuffer& buffer = state.buffer;
     const int32_t remainingWidth = plan.width - x;
     const int32_t remainingHeight = plan.height - y;
-    std::memset(g_buffer.value, 0, sizeof g_buffer.value);
-    plan.gather(source, g_buffer, remainingWidth, remainingHeight, plan.stride);
-    for (int b = 0; b < kBlocksPerMacroblock; ++b) ForwardDct(g_buffer.Block(b));
-    if (plan.coefficientLog != nullptr) WriteCoefficientLog(plan.coefficientLog, g_buffer, x, y);
-    QuantiseMacroblock(g_buffer, plan.weights, plan.q);
-    if (plan.levelLog != nullptr) WriteCoefficientLog(plan.levelLog, g_buffer, x, y);
-    const int32_t bits = EstimateMacroblockBits(g_buffer, plan.alternateScan, g_predictors);
-    DequantiseMacroblock(g_buffer, plan.weights, plan.q);
-    for (int b = 0; b < kBlocksPerMacroblock; ++b) InverseDct(g_buffer.Block(b));
-    plan.scatter(g_buffer, destination, remainingWidth, remainingHeight, plan.stride);
+    std::memset(buffer.value, 0, sizeof buffer.value);
+    plan.gather(source, buffer, remainingWidth, remainingHeight, plan.stride);
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) ForwardDct(buffer.Block(b));
+    if (plan.transformedSink != nullptr) plan.transformedSink->Take(CoefficientStage::kTransformed, x, y, buffer);
+    QuantiseMacroblock(buffer, plan.weights, plan.q);
+    if (plan.quantisedSink != nullptr) plan.quantisedSink->Take(CoefficientStage::kQuantised, x, y, buffer);
+    const int32_t bits = EstimateMacroblockBits(buffer, plan.alternateScan, state.predictors);
+    DequantiseMacroblock(buffer, plan.weights, plan.q);
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) InverseDct(buffer.Block(b));
+    plan.scatter(buffer, destination, remainingWidth, remainingHeight, plan.stride);
     return bits;
 }
 
-// The same macroblock through the fast kernels, without logs. A whole
-// macroblock's gather writes all 384 values, so only partial ones need the
-// buffer cleared first. The quantiser's non-zero masks feed the bit count
-// and single out blocks without AC levels, whose reconstruction needs
-// neither dequantisation nor transform.
-int32_t CodeMacroblockFast(const FramePlan& plan, const YcPixel* source, YcPixel* destination, int32_t x,
-                           int32_t y) {
+// The same macroblock through the fast kernels. A whole macroblock's gather
+// writes all 384 values, so only partial ones need the buffer cleared
+// first. The quantiser's non-zero masks feed the bit count and single out
+// blocks without AC levels, whose reconstruction needs neither
+// dequantisation nor transform.
+int32_t CodeMacroblockFast(const FramePlan& plan, CoderState& state, const YcPixel* source, YcPixel* destination,
+                           int32_t x, int32_t y) {
+    MacroblockBuffer& buffer = state.buffer;
     const int32_t remainingWidth = plan.width - x;
     const int32_t remainingHeight = plan.height - y;
-    if (remainingWidth < 16 || remainingHeight < 16) std::memset(g_buffer.value, 0, sizeof g_buffer.value);
-    plan.gather(source, g_buffer, remainingWidth, remainingHeight, plan.stride);
+    if (remainingWidth < 16 || remainingHeight < 16) std::memset(buffer.value, 0, sizeof buffer.value);
+    plan.gather(source, buffer, remainingWidth, remainingHeight, plan.stride);
     uint64_t nonZero[kBlocksPerMacroblock];
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
-        plan.forwardDct(g_buffer.Block(b));
-        nonZero[b] = plan.quantise(g_buffer.Block(b), plan.quantiser);
+        plan.forwardDct(buffer.Block(b));
+        nonZero[b] = plan.quantise(buffer.Block(b), plan.quantiser);
     }
-    const int32_t bits = fast::EstimateMacroblockBits(g_buffer, nonZero, plan.alternateScan, g_predictors);
+    if (plan.quantisedSink != nullptr) plan.quantisedSink->Take(CoefficientStage::kQuantised, x, y, buffer);
+    const int32_t bits = fast::EstimateMacroblockBits(buffer, nonZero, plan.alternateScan, state.predictors);
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
         if ((nonZero[b] >> 1) == 0) {
-            fast::ReconstructFlatBlock(g_buffer.Block(b));
+            fast::ReconstructFlatBlock(buffer.Block(b));
             continue;
         }
-        plan.dequantise(g_buffer.Block(b), plan.quantiser);
-        plan.inverseDct(g_buffer.Block(b));
+        plan.dequantise(buffer.Block(b), plan.quantiser);
+        plan.inverseDct(buffer.Block(b));
     }
-    plan.scatter(g_buffer, destination, remainingWidth, remainingHeight, plan.stride);
+    plan.scatter(buffer, destination, remainingWidth, remainingHeight, plan.stride);
     return bits;
 }
 
-using MacroblockCoder = int32_t (*)(const FramePlan&, const YcPixel*, YcPixel*, int32_t, int32_t);
+using MacroblockCoder = int32_t (*)(const FramePlan&, CoderState&, const YcPixel*, YcPixel*, int32_t, int32_t);
 
 // Walks the picture in macroblock rows; each row's bits are rounded up to
 // whole bytes on their own.
-int32_t CodePicture(const FramePlan& plan, const FrameProcInfo& frame, int32_t* macroblockBits,
+int32_t CodePicture(const FramePlan& plan, CoderState& state, int32_t* macroblockBits,
                     MacroblockCoder codeMacroblock) {
     int64_t frameBytes = 0;
     // 64-bit positions: stepping past a height near the 32-bit limit cannot overflow.
     for (int64_t y = 0; y < plan.height; y += 16) {
-        ResetDcPredictors(g_predictors);
+        ResetDcPredictors(state.predictors);
         int64_t rowBits = 0;
         for (int64_t x = 0; x < plan.width; x += 16) {
             const ptrdiff_t offset = static_cast<ptrdiff_t>(y * plan.stride + x);
-            const int32_t bits = codeMacroblock(plan, frame.editFrame + offset, frame.tempFrame + offset,
+            const int32_t bits = codeMacroblock(plan, state, plan.input + offset, plan.output + offset,
                                                 static_cast<int32_t>(x), static_cast<int32_t>(y));
             if (macroblockBits != nullptr) *macroblockBits++ = bits;
             rowBits += bits;
@@ -168,22 +174,22 @@ int32_t CodePicture(const FramePlan& plan, const FrameProcInfo& frame, int32_t* 
 // zero-filling only what lies outside it (the end of each row beyond the
 // width, the rows below the height) leaves the same frame as filling all of
 // it first, and writes each byte once instead of twice.
-void ZeroFillOutsidePicture(const FramePlan& plan, const FrameProcInfo& frame) {
+void ZeroFillOutsidePicture(const FramePlan& plan) {
     if (!plan.framesUsable) return;
     const size_t stride = static_cast<size_t>(plan.stride);
     const size_t width = static_cast<size_t>(plan.width);
     const size_t height = static_cast<size_t>(plan.height);
     if (width < stride)
         for (size_t row = 0; row < height; ++row)
-            std::memset(frame.tempFrame + row * stride + width, 0, (stride - width) * sizeof(YcPixel));
-    std::memset(frame.tempFrame + height * stride, 0, (plan.framePixels - height * stride) * sizeof(YcPixel));
+            std::memset(plan.output + row * stride + width, 0, (stride - width) * sizeof(YcPixel));
+    std::memset(plan.output + height * stride, 0, (plan.framePixels - height * stride) * sizeof(YcPixel));
 }
 
 // Whether the two frames share any memory. The plain order (fill the whole
 // output, then read the input) then matters, and only the plain path keeps it.
-bool FramesOverlap(const FramePlan& plan, const FrameProcInfo& frame) {
-    const uintptr_t edit = reinterpret_cast<uintptr_t>(frame.editFrame);
-    const uintptr_t temp = reinterpret_cast<uintptr_t>(frame.tempFrame);
+bool FramesOverlap(const FramePlan& plan) {
+    const uintptr_t edit = reinterpret_cast<uintptr_t>(plan.input);
+    const uintptr_t temp = reinterpret_cast<uintptr_t>(plan.output);
     const uintptr_t bytes = plan.framePixels * sizeof(YcPixel);
     return edit < temp + bytes && temp < edit + bytes;
 }
@@ -208,6 +214,61 @@ void ChooseStages(const FilterSettings& settings, const int32_t intraMatrix[kMat
     }
 }
 
+// The coefficient logs as the module has always written them: two files,
+// opened for each frame; a file that cannot be opened is skipped.
+class LogFileSink final : public CoefficientSink {
+public:
+    explicit LogFileSink(const LogFileNames& names)
+        : coefficients_(std::fopen(names.coefficients, "w")), levels_(std::fopen(names.levels, "w")) {}
+    ~LogFileSink() override {
+        if (coefficients_ != nullptr) std::fclose(coefficients_);
+        if (levels_ != nullptr) std::fclose(levels_);
+    }
+    LogFileSink(const LogFileSink&) = delete;
+    LogFileSink& operator=(const LogFileSink&) = delete;
+    bool Wants(CoefficientStage) const override { return true; }
+    void Take(CoefficientStage stage, int32_t x, int32_t y, const MacroblockBuffer& buffer) override {
+        std::FILE* file = stage == CoefficientStage::kTransformed ? coefficients_ : levels_;
+        if (file != nullptr) WriteCoefficientLog(file, buffer, x, y);
+    }
+
+private:
+    std::FILE* coefficients_;
+    std::FILE* levels_;
+};
+
+FrameGeometry GeometryOf(const FrameProcInfo& frame) {
+    return FrameGeometry{frame.width, frame.height, frame.maxWidth, frame.maxHeight};
+}
+
+// The host's way: reconstruct into tempFrame, then exchange the pointers.
+int32_t SimulateHostFrame(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
+                          FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits,
+                          bool reference) {
+    FrameCoder coder;
+    FrameOutputs outputs;
+    outputs.macroblockBits = macroblockBits;
+    FramePlan probe;
+    MakeGeometrySafe(frame.editFrame, frame.tempFrame, GeometryOf(frame), probe);
+    const bool usable = probe.framesUsable;
+    if (settings.logOutput != 0 && usable) {
+        LogFileSink logs(logNames);
+        outputs.sink = &logs;
+        const int32_t bytes = coder.CodeFrameReference(settings, intraMatrix, frame.editFrame, frame.tempFrame,
+                                                       GeometryOf(frame), outputs);
+        std::swap(frame.editFrame, frame.tempFrame);
+        return bytes;
+    }
+    if (settings.logOutput != 0) LogFileSink logs(logNames);  // the files are still rewritten, empty
+    const int32_t bytes =
+        reference ? coder.CodeFrameReference(settings, intraMatrix, frame.editFrame, frame.tempFrame,
+                                             GeometryOf(frame), outputs)
+                  : coder.CodeFrame(settings, intraMatrix, frame.editFrame, frame.tempFrame, GeometryOf(frame),
+                                    outputs);
+    if (usable) std::swap(frame.editFrame, frame.tempFrame);
+    return bytes;
+}
+
 }  // namespace
 
 int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale) {
@@ -218,32 +279,45 @@ int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale) {
 int32_t MacroblockColumns(int32_t width) { return width <= 0 ? 0 : (width - 1) / 16 + 1; }
 int32_t MacroblockRows(int32_t height) { return height <= 0 ? 0 : (height - 1) / 16 + 1; }
 
-int32_t SimulateFrameReference(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
-                               FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
+int32_t FrameCoder::CodeFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+                                       const YcPixel* input, YcPixel* output, const FrameGeometry& geometry,
+                                       const FrameOutputs& outputs) {
     FramePlan plan;
-    MakeGeometrySafe(frame, plan);
-    ChooseStages(settings, intraMatrix, plan, false);
-    OpenLogs(settings, logNames, plan);
-    ZeroFill(plan, frame);
-    const int32_t frameBytes = CodePicture(plan, frame, macroblockBits, CodeMacroblock);
-    if (plan.framesUsable) std::swap(frame.editFrame, frame.tempFrame);
-    CloseLogs(plan);
-    return frameBytes;
+    MakeGeometrySafe(input, output, geometry, plan);
+    ChooseStages(settings, matrix, plan, false);
+    ConnectSink(outputs.sink, plan);
+    ZeroFill(plan);
+    CoderState state{buffer_, predictors_};
+    return CodePicture(plan, state, outputs.macroblockBits, CodeMacroblock);
 }
 
-// Frames with logs keep the plain stages (the logs need every intermediate
-// and the file output dominates anyway); all others take the fast kernels.
+// Frames whose sink wants the transform's coefficients keep the plain
+// stages (the coefficients are only formed there); all others take the fast
+// kernels.
+int32_t FrameCoder::CodeFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+                              const YcPixel* input, YcPixel* output, const FrameGeometry& geometry,
+                              const FrameOutputs& outputs) {
+    FramePlan plan;
+    MakeGeometrySafe(input, output, geometry, plan);
+    const bool wantsCoefficients =
+        outputs.sink != nullptr && outputs.sink->Wants(CoefficientStage::kTransformed);
+    if (wantsCoefficients || (plan.framesUsable && FramesOverlap(plan)))
+        return CodeFrameReference(settings, matrix, input, output, geometry, outputs);
+    ChooseStages(settings, matrix, plan, true);
+    ConnectSink(outputs.sink, plan);
+    ZeroFillOutsidePicture(plan);
+    CoderState state{buffer_, predictors_};
+    return CodePicture(plan, state, outputs.macroblockBits, CodeMacroblockFast);
+}
+
+int32_t SimulateFrameReference(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
+                               FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
+    return SimulateHostFrame(settings, intraMatrix, frame, logNames, macroblockBits, true);
+}
+
 int32_t SimulateFrame(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
                       FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
-    FramePlan plan;
-    MakeGeometrySafe(frame, plan);
-    if (settings.logOutput != 0 || (plan.framesUsable && FramesOverlap(plan, frame)))
-        return SimulateFrameReference(settings, intraMatrix, frame, logNames, macroblockBits);
-    ChooseStages(settings, intraMatrix, plan, true);
-    ZeroFillOutsidePicture(plan, frame);
-    const int32_t frameBytes = CodePicture(plan, frame, macroblockBits, CodeMacroblockFast);
-    if (plan.framesUsable) std::swap(frame.editFrame, frame.tempFrame);
-    return frameBytes;
+    return SimulateHostFrame(settings, intraMatrix, frame, logNames, macroblockBits, false);
 }
 
 }  // namespace vardelk

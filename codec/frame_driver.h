@@ -5,12 +5,10 @@
 
 #include <cstdint>
 
+#include "codec/frame_coder.h"
 #include "codec/types.h"
 
 namespace vardelk {
-
-constexpr int32_t kMinScaleCode = 1;
-constexpr int32_t kMaxScaleCode = 31;
 
 // Names of the two log files, relative to the current directory unless the
 // caller gives other paths.
@@ -18,10 +16,6 @@ struct LogFileNames {
     const char* coefficients = "dct.txt";
     const char* levels = "qdct.txt";
 };
-
-// Quantiser scale for a scale code (clamped into 1..31) in the linear or, for
-// any non-zero flag, the non-linear mapping.
-int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale);
 
 // Processes one frame exactly as the filter does: zero-fills tempFrame,
 // reconstructs every macroblock of editFrame into it, exchanges the two
@@ -49,9 +43,5 @@ int32_t SimulateFrameReference(const FilterSettings& settings,
                                FrameProcInfo& frame,
                                const LogFileNames& logNames = LogFileNames{},
                                int32_t* macroblockBits = nullptr);
-
-// Macroblocks across and down a picture of the given size (0 for sizes <= 0).
-int32_t MacroblockColumns(int32_t width);
-int32_t MacroblockRows(int32_t height);
 
 }  // namespace vardelk

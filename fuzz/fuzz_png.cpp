@@ -12,7 +12,7 @@
 #include "cli_error.h"
 #include "media/y4m.h"
 #include "png_io.h"
-#include "rgb_convert.h"
+#include "media/rgb_convert.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

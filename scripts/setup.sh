@@ -11,6 +11,16 @@ packages=(
   fonts-ipafont-gothic imagemagick ffmpeg libjxl-testdata
 )
 
+# Each feature that needs more lists its packages in scripts/setup.d/*.packages,
+# one a line ('#' starts a comment).
+here=$(cd "$(dirname "$0")" && pwd)
+for list in "$here"/setup.d/*.packages; do
+  [ -e "$list" ] || continue
+  while read -r p _; do
+    [ -n "$p" ] && packages+=("$p")
+  done < <(sed 's/#.*//' "$list")
+done
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

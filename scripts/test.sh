@@ -50,5 +50,18 @@ if [ -x "$root/scripts/fuzz_regression.sh" ]; then
   fi
 fi
 
+# Further stages outside ctest (a browser, a package install): each script in
+# scripts/test.d/ is one test, passed when it exits 0.
+for stage in "$root"/scripts/test.d/*.sh; do
+  [ -e "$stage" ] || continue
+  echo "== tests: $(basename "$stage" .sh)"
+  if bash "$stage"; then
+    passed=$((passed + 1))
+  else
+    echo "$(basename "$stage"): FAILED"
+    failed=$((failed + 1))
+  fi
+done
+
 echo "vardelk: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -6,10 +6,10 @@
 #include <exception>
 #include <string>
 
-#include "demo_picture.h"
+#include "media/demo_picture.h"
 #include "media/y4m.h"
 #include "media/yc_convert.h"
-#include "rgb_convert.h"
+#include "media/rgb_convert.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "clip_runner.h"
 #include "output_file.h"
 #include "png_io.h"
-#include "rgb_convert.h"
+#include "media/rgb_convert.h"
 #include "side_by_side.h"
 
 namespace vardelk {

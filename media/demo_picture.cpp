@@ -1,4 +1,4 @@
-#include "demo_picture.h"
+#include "media/demo_picture.h"
 
 #include <algorithm>
 #include <cmath>

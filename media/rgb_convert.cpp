@@ -1,4 +1,4 @@
-#include "rgb_convert.h"
+#include "media/rgb_convert.h"
 
 #include <algorithm>
 #include <cmath>

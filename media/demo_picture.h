@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "rgb_convert.h"
+#include "media/rgb_convert.h"
 
 namespace vardelk {
 

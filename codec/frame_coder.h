@@ -1,0 +1,96 @@
+// The frame coder: one frame at a time through the simulated intra codec.
+// All working state of a frame in flight (macroblock buffer, DC predictors,
+// prepared quantiser tables, the chosen kernels) lives in the coder, so any
+// number of coders may run at once, one per thread.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/bit_cost.h"
+#include "codec/types.h"
+
+namespace vardelk {
+
+// Where a frame's pixels lie. The picture is the top-left width x height of
+// two frames (input and output) whose rows are `stride` pixels apart; the
+// output frame has `rows` rows, all of which the coder writes: the
+// reconstruction inside the picture, zero everywhere else.
+//
+// Macroblock rows are independent (the DC predictors reset and the bits are
+// rounded to bytes at the start of each row), so a band of whole macroblock
+// rows coded as a picture of its own gives exactly that band's pixels,
+// bytes and macroblock bits.
+struct FrameGeometry {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t stride = 0;
+    int32_t rows = 0;
+};
+
+// The point in a macroblock's journey at which a sink sees its buffer.
+enum class CoefficientStage {
+    kTransformed,  // forward DCT coefficients of the six blocks
+    kQuantised,    // the quantised levels (the DC as it passes through)
+};
+
+// Receives every macroblock's buffer at the stages it asks for, in coding
+// order. A sink that wants kTransformed makes the frame take the plain
+// kernels; one that wants only kQuantised keeps the fast ones.
+class CoefficientSink {
+public:
+    virtual ~CoefficientSink() = default;
+    virtual bool Wants(CoefficientStage stage) const = 0;
+    // x and y: the macroblock's top-left pixel in the picture.
+    virtual void Take(CoefficientStage stage, int32_t x, int32_t y, const MacroblockBuffer& buffer) = 0;
+};
+
+// Optional results beside the reconstruction and the byte count.
+struct FrameOutputs {
+    // Estimated bits of every macroblock, row-major,
+    // MacroblockColumns(width) x MacroblockRows(height) entries.
+    int32_t* macroblockBits = nullptr;
+    CoefficientSink* sink = nullptr;
+};
+
+// Quantiser scale for a scale code (clamped into 1..31) in the linear or, for
+// any non-zero flag, the non-linear mapping.
+int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale);
+
+// Macroblocks across and down a picture of the given size (0 for sizes <= 0).
+int32_t MacroblockColumns(int32_t width);
+int32_t MacroblockRows(int32_t height);
+
+constexpr int32_t kMinScaleCode = 1;
+constexpr int32_t kMaxScaleCode = 31;
+
+class FrameCoder {
+public:
+    FrameCoder() = default;
+    FrameCoder(const FrameCoder&) = delete;
+    FrameCoder& operator=(const FrameCoder&) = delete;
+
+    // Codes the picture of `input` into `output` and returns the estimated
+    // bytes. Settings: the scale code is clamped into 1..31, any non-zero
+    // flag means on; logOutput is not read (logs are a sink's business).
+    // The matrix entries are read clamped to 1..4095.
+    //
+    // Geometry is made safe before use: negative sizes count as 0, a width
+    // above the stride or a height above the rows is taken as equal to it,
+    // and a null frame makes the frame empty (nothing written, 0 bytes).
+    // Input and output may be the same or overlapping memory; the result is
+    // then that of zero-filling the output first and reading the input after.
+    int32_t CodeFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries], const YcPixel* input,
+                      YcPixel* output, const FrameGeometry& geometry, const FrameOutputs& outputs = {});
+
+    // The same frame through the plain kernels only: the reference the fast
+    // ones are proven against. Gives exactly CodeFrame's pixels and bytes.
+    int32_t CodeFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+                               const YcPixel* input, YcPixel* output, const FrameGeometry& geometry,
+                               const FrameOutputs& outputs = {});
+
+private:
+    MacroblockBuffer buffer_;
+    DcPredictors predictors_;
+};
+
+}  // namespace vardelk
