@@ -1,12 +1,16 @@
 #include "clip_runner.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "media/coefficient_log_files.h"
+#include "parallel/parallel_for.h"
 #include "media/yc_convert.h"
 
 namespace vardelk {
 
 ClipRunner::ClipRunner(const Y4mFormat& format, const FilterSettings& settings, const int32_t* matrix,
-                       const std::string& logDir)
+                       const std::string& logDir, int32_t bandThreads)
     : format_(format), settings_(settings), matrix_(matrix), logDir_(logDir) {
     settings_.logOutput = logDir.empty() ? 0 : 1;
     const size_t pixels = size_t(format.width) * size_t(format.height);
@@ -14,25 +18,54 @@ ClipRunner::ClipRunner(const Y4mFormat& format, const FilterSettings& settings, 
     output_.resize(pixels);
     macroblockBits_.resize(size_t(MacroblockColumns(format.width)) * size_t(MacroblockRows(format.height)));
     reconstruction_.Allocate(format);
+    const int32_t bands = logDir.empty() ? std::clamp(bandThreads, 1, std::max(MacroblockRows(format.height), 1)) : 1;
+    for (int32_t b = 0; b < bands; ++b) coders_.push_back(std::make_unique<FrameCoder>());
 }
 
 FrameResult ClipRunner::Process(const Y4mFrame& input) {
     Y4mToYc(format_, input, input_.data(), format_.width);
     FrameResult result;
     result.index = processed_++;
-    const FrameGeometry geometry{format_.width, format_.height, format_.width, format_.height};
-    FrameOutputs outputs;
-    outputs.macroblockBits = macroblockBits_.data();
-    if (logDir_.empty()) {
-        result.bytes = coder_.CodeFrame(settings_, matrix_, input_.data(), output_.data(), geometry, outputs);
-    } else {
-        CoefficientLogFiles logs(logDir_ + "/dct.txt", logDir_ + "/qdct.txt");
-        outputs.sink = &logs;
-        result.bytes = coder_.CodeFrame(settings_, matrix_, input_.data(), output_.data(), geometry, outputs);
-    }
+    result.bytes = coders_.size() > 1 ? CodeBands() : CodeFrame();
     YcToY4m(format_, output_.data(), format_.width, reconstruction_);
     result.error = CompareFrames(input, reconstruction_);
     return result;
+}
+
+int32_t ClipRunner::CodeFrame() {
+    const FrameGeometry geometry{format_.width, format_.height, format_.width, format_.height};
+    FrameOutputs outputs;
+    outputs.macroblockBits = macroblockBits_.data();
+    FrameCoder& coder = *coders_.front();
+    if (logDir_.empty()) return coder.CodeFrame(settings_, matrix_, input_.data(), output_.data(), geometry, outputs);
+    CoefficientLogFiles logs(logDir_ + "/dct.txt", logDir_ + "/qdct.txt");
+    outputs.sink = &logs;
+    return coder.CodeFrame(settings_, matrix_, input_.data(), output_.data(), geometry, outputs);
+}
+
+// Macroblock rows are independent (predictors reset and bytes rounded per
+// row), so bands of whole rows coded as pictures of their own give exactly
+// the frame's pixels, bits and bytes.
+int32_t ClipRunner::CodeBands() {
+    const int64_t mbRows = MacroblockRows(format_.height);
+    const int64_t columns = MacroblockColumns(format_.width);
+    const int64_t bands = int64_t(coders_.size());
+    std::vector<int64_t> bytes(size_t(bands), 0);
+    ParallelFor(int32_t(bands), bands, [&](int64_t band) {
+        const int64_t firstRow = mbRows * band / bands;
+        const int64_t endRow = mbRows * (band + 1) / bands;
+        const int64_t top = firstRow * 16;
+        const int64_t height = std::min<int64_t>(endRow * 16, format_.height) - top;
+        const FrameGeometry geometry{format_.width, int32_t(height), format_.width, int32_t(height)};
+        const size_t offset = size_t(top) * size_t(format_.width);
+        FrameOutputs outputs;
+        outputs.macroblockBits = macroblockBits_.data() + firstRow * columns;
+        bytes[size_t(band)] = coders_[size_t(band)]->CodeFrame(settings_, matrix_, input_.data() + offset,
+                                                                output_.data() + offset, geometry, outputs);
+    });
+    int64_t total = 0;
+    for (int64_t b : bytes) total += b;
+    return int32_t(std::min<int64_t>(total, INT32_MAX));
 }
 
 }  // namespace vardelk

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,11 @@ struct FrameResult {
 class ClipRunner {
 public:
     // Buffers are sized here once; Process() allocates nothing. `logDir`
-    // empty means the coefficient logs are off.
+    // empty means the coefficient logs are off. With `bandThreads` above 1
+    // each frame's macroblock rows are split into that many bands coded at
+    // once (not with logs, which need the macroblocks in order).
     ClipRunner(const Y4mFormat& format, const FilterSettings& settings, const int32_t* matrix,
-               const std::string& logDir);
+               const std::string& logDir, int32_t bandThreads = 1);
 
     ClipRunner(const ClipRunner&) = delete;  // holds pointers into itself
     ClipRunner& operator=(const ClipRunner&) = delete;
@@ -39,11 +42,14 @@ public:
     int32_t MacroblockColumnCount() const { return MacroblockColumns(format_.width); }
 
 private:
+    int32_t CodeFrame();
+    int32_t CodeBands();
+
     Y4mFormat format_;
     FilterSettings settings_;
     const int32_t* matrix_;
     std::string logDir_;
-    FrameCoder coder_;
+    std::vector<std::unique_ptr<FrameCoder>> coders_;  // one per band
     std::vector<YcPixel> input_, output_;
     std::vector<int32_t> macroblockBits_;
     Y4mFrame reconstruction_;

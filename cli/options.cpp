@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "codec/frame_coder.h"
+#include "parallel/parallel_for.h"
 
 namespace vardelk {
 
@@ -34,6 +35,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_flag("--sweep-nonlinear", o.sweepNonLinear, "In a sweep, run the non-linear mapping as well");
     app.add_option("--plot", o.plot, "In a sweep, write the rate-distortion plot (.svg or .png)")->type_name("FILE");
     app.add_flag("-q,--quiet", o.quiet, "Print nothing but errors (no table, summary or progress)");
+    app.add_option("-j,--threads", o.threadsText, "Threads to work on: frames of a clip, points of a sweep or the macroblock rows of a single picture at once; 1..1024 (default: every core). Results do not depend on it")->type_name("N");
     app.footer(
         "Exit status: 0 on success, 1 when input or output fails, 2 for a wrong command line.\n"
         "Example: ffmpeg -i clip.mp4 -f yuv4mpegpipe - | vardelk -i - -s 8 -o out.y4m --stats stats.json");
@@ -82,6 +84,8 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     if (!o.framesText.empty()) o.maxFrames = ParseBoundedInteger("--frames", o.framesText, 1, INT32_MAX, "the frame count");
     o.pictureFrame = ParseBoundedInteger("--picture-frame", o.pictureFrameText, 0, INT32_MAX, "the frame number");
     o.differenceGain = int32_t(ParseBoundedInteger("--difference-gain", o.gainText, 1, 64, "the gain"));
+    o.threads = o.threadsText.empty() ? HardwareThreads()
+                                      : int32_t(ParseBoundedInteger("--threads", o.threadsText, 1, 1024, "the thread count"));
     if (app.count("--picture-frame") > 0 && o.picture.empty()) throw UsageError("--picture-frame needs --picture");
     CheckStandardOutput(o);
     if (!o.stats.empty() && o.statsFormat.empty()) {

@@ -39,12 +39,14 @@ struct CliOptions {
     bool sweepNonLinear = false;
     std::string plot;
     bool quiet = false;
+    std::string threadsText;
 
     // Checked values, filled by CheckOptions.
     int32_t scaleCode = 1;
     int64_t maxFrames = -1;  // -1: all
     int64_t pictureFrame = 0;
     int32_t differenceGain = 8;
+    int32_t threads = 1;  // --threads, or every core
 };
 
 void DefineOptions(CLI::App& app, CliOptions& options);

@@ -1,6 +1,8 @@
-// PNG pictures through libpng's simplified interface.
+// PNG pictures: read through libpng's simplified interface, written by a
+// small encoder of our own that compresses on several threads.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "media/rgb_convert.h"
@@ -11,7 +13,8 @@ namespace vardelk {
 // 8-bit RGB. Transparency is composited over black. Throws CliError.
 RgbImage ReadPng(const std::string& path);
 
-// Writes an 8-bit RGB PNG; the file appears only when complete.
-void WritePng(const std::string& path, const RgbImage& image);
+// Writes an 8-bit RGB PNG on up to `threads` threads; the file appears only
+// when complete, and its bytes do not depend on the thread count.
+void WritePng(const std::string& path, const RgbImage& image, int32_t threads = 1);
 
 }  // namespace vardelk

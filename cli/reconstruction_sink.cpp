@@ -1,5 +1,7 @@
 #include "reconstruction_sink.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <vector>
 
@@ -118,8 +120,13 @@ std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& pa
     if (EndsWith(path, ".png")) return std::make_unique<PngSink>(path, format, option);
     if (EndsWith(path, ".yc")) return std::make_unique<YcSink>(path, format);
     if (path == "-" || EndsWith(path, ".y4m")) return std::make_unique<Y4mSink>(path, format);
+    // A device or a pipe (/dev/null, a FIFO) says nothing by its name: it gets
+    // the same stream as standard output would.
+    struct stat node;
+    if (stat(path.c_str(), &node) == 0 && !S_ISREG(node.st_mode) && !S_ISDIR(node.st_mode))
+        return std::make_unique<Y4mSink>(path, format);
     throw CliError(option + " " + path + ": unknown kind of output; use a name ending in .y4m, .png or .yc, "
-                   "or - for Y4M on standard output");
+                   "or - for Y4M on standard output (devices and pipes get Y4M)");
 }
 
 }  // namespace vardelk

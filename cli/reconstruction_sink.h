@@ -1,6 +1,7 @@
 // Where frames go (the reconstruction, or a copy of the input), chosen by
 // the output name:
-//   "-" or *.y4m   YUV4MPEG2 in the input's layout (standard output for "-")
+//   "-" or *.y4m   YUV4MPEG2 in the input's layout (standard output for "-");
+//                  also any existing device or pipe, such as /dev/null
 //   *.yc           raw host frames: per pixel three little-endian int16
 //                  (Y, Cb, Cr), width x height pixels per frame, no header
 //   *.png          one picture; for a clip of several frames the name must

@@ -7,6 +7,7 @@
 #include "canvas.h"
 #include "clip_runner.h"
 #include "clip_source.h"
+#include "frame_pipeline.h"
 #include "command_common.h"
 #include "interrupt.h"
 #include "png_io.h"
@@ -40,7 +41,7 @@ void Finish(const CliOptions& o, RunOutputs& outputs, const RunDescription& run,
     const RunSummary summary = Summarise(results, run.format);
     if (outputs.reconstruction) outputs.reconstruction->Commit();
     if (outputs.inputCopy) outputs.inputCopy->Commit();
-    if (outputs.picture) WritePng(o.picture, outputs.picture->Image());
+    if (outputs.picture) WritePng(o.picture, outputs.picture->Image(), o.threads);
     if (!o.stats.empty()) {
         WriteOutputText(o.stats, o.statsFormat == "csv" ? RunCsv(results, summary) : RunJson(run, results, summary));
     }
@@ -63,17 +64,31 @@ int RunClipCommand(const CliOptions& o) {
     CheckWritable(o.picture);
     CheckWritable(o.stats);
 
-    ClipRunner runner(run.format, run.settings, run.matrix.entries.data(), o.logDir);
-    std::FILE* text = TextStream(o);
     int64_t expected = source->ExpectedFrames();
     if (o.maxFrames > 0 && (expected < 0 || o.maxFrames < expected)) expected = o.maxFrames;
+    // Several frames: one frame per thread. A single picture: its macroblock
+    // rows split over the threads. Logs: everything in order on one thread.
+    const int32_t threads = o.logDir.empty() ? o.threads : 1;
+    const int32_t frameThreads = expected == 1 ? 1 : threads;
+    const int32_t bandThreads = expected == 1 ? threads : 1;
+    FramePipeline pipeline(frameThreads, [&] {
+        return std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir,
+                                            bandThreads);
+    });
+    std::FILE* text = TextStream(o);
     Progress progress(expected, !o.quiet && StderrIsTerminal());
     std::vector<FrameResult> results;
-    Y4mFrame input;
     if (text) PrintFrameHeader(text);
-    while ((o.maxFrames < 0 || int64_t(results.size()) < o.maxFrames) && source->ReadFrame(input)) {
+    int64_t read = 0;
+    auto readFrame = [&](Y4mFrame& input) {
         ThrowIfInterrupted();
-        const FrameResult r = runner.Process(input);
+        if (o.maxFrames >= 0 && read >= o.maxFrames) return false;
+        if (!source->ReadFrame(input)) return false;
+        ++read;
+        return true;
+    };
+    auto emitFrame = [&](const ClipRunner& runner, const Y4mFrame& input, const FrameResult& r) {
+        ThrowIfInterrupted();
         if (outputs.reconstruction) outputs.reconstruction->Write(runner.Reconstruction(), runner.ReconstructionYc(), r.index);
         if (outputs.inputCopy) outputs.inputCopy->Write(input, nullptr, r.index);
         if (!o.picture.empty() && r.index == o.pictureFrame) outputs.picture = Comparison(runner, input, r, o);
@@ -84,7 +99,8 @@ int RunClipCommand(const CliOptions& o) {
             std::fflush(text);
         }
         progress.Update(int64_t(results.size()), text != nullptr);
-    }
+    };
+    pipeline.Run(readFrame, emitFrame);
     progress.Finish();
     Finish(o, outputs, run, results);
     return 0;

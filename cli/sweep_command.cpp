@@ -2,12 +2,14 @@
 
 #include <cinttypes>
 #include <memory>
+#include <mutex>
 #include <sstream>
 
 #include "clip_runner.h"
 #include "clip_source.h"
 #include "command_common.h"
 #include "interrupt.h"
+#include "parallel/parallel_for.h"
 #include "progress.h"
 #include "rd_plot.h"
 #include "run_report.h"
@@ -26,8 +28,20 @@ std::vector<Y4mFrame> LoadClip(ClipSource& source, int64_t maxFrames) {
     return frames;
 }
 
+// Frames done over the whole sweep, shown from whichever thread finishes one.
+struct SharedProgress {
+    Progress& progress;
+    std::mutex lock;
+    int64_t done = 0;
+
+    void FrameDone() {
+        const std::lock_guard<std::mutex> hold(lock);
+        progress.Update(++done);
+    }
+};
+
 SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, const NamedMatrix& matrix, FilterSettings settings,
-                Progress& progress, int64_t& done) {
+                SharedProgress& progress) {
     ClipRunner runner(format, settings, matrix.entries.data(), "");
     SweepRow row;
     row.matrix = matrix.name;
@@ -39,7 +53,7 @@ SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, cons
         const FrameResult r = runner.Process(frame);
         row.totalBytes += r.bytes;
         row.error.Add(r.error);
-        progress.Update(++done);
+        progress.FrameDone();
     }
     row.frames = int64_t(clip.size());
     row.meanBytes = double(row.totalBytes) / double(row.frames);
@@ -115,18 +129,27 @@ int RunSweepCommand(const CliOptions& o) {
     const int mappings = o.sweepNonLinear ? 2 : 1;
     const int64_t runs = int64_t(matrices.size()) * mappings * kMaxScaleCode;
     Progress progress(runs * int64_t(clip.size()), !o.quiet && StderrIsTerminal());
-    std::vector<SweepRow> rows;
-    int64_t done = 0;
+    struct Point {
+        const NamedMatrix* matrix;
+        FilterSettings settings;
+    };
+    std::vector<Point> points;
     for (const NamedMatrix& matrix : matrices) {
         for (int nonLinear = 0; nonLinear < mappings; ++nonLinear) {
             FilterSettings settings = SettingsFrom(o);
             settings.nonLinearScale = nonLinear;
             for (int32_t code = kMinScaleCode; code <= kMaxScaleCode; ++code) {
                 settings.scaleCode = code;
-                rows.push_back(RunOne(clip, format, matrix, settings, progress, done));
+                points.push_back(Point{&matrix, settings});
             }
         }
     }
+    // Every point is independent: they run at once and land in their place.
+    std::vector<SweepRow> rows(points.size());
+    SharedProgress shared{progress, {}, 0};
+    ParallelFor(o.threads, int64_t(points.size()), [&](int64_t i) {
+        rows[size_t(i)] = RunOne(clip, format, *points[size_t(i)].matrix, points[size_t(i)].settings, shared);
+    });
     progress.Finish();
     if (!o.plot.empty()) {
         const std::string name = o.input.substr(o.input.find_last_of('/') + 1);

@@ -6,7 +6,15 @@
 namespace vardelk {
 namespace {
 
-uint8_t ToSample(double value) { return uint8_t(std::clamp(std::lround(value), 0L, 255L)); }
+// Rounds half away from zero and clamps to 0..255: lround and a clamp, for
+// a fraction of the cost. value - trunc(value) is exact, so the halfway test
+// sees the true fraction.
+uint8_t ToSample(double value) {
+    if (!(value > 0.0)) return 0;
+    if (value >= 255.0) return 255;
+    const int32_t whole = int32_t(value);
+    return uint8_t(whole + (value - whole >= 0.5 ? 1 : 0));
+}
 
 // BT.601 studio-range forward and inverse conversion factors.
 constexpr double kYScale = 219.0 / 255.0;
@@ -39,22 +47,30 @@ void RgbToFrame(const RgbImage& image, Y4mFrame& frame) {
     }
 }
 
+// The three terms of the inverse conversion depend on one sample each, so
+// they are worked out once per sample value; each output sample then costs
+// the same additions and rounding as computing everything per pixel.
 void FrameToRgb(const Y4mFormat& format, const Y4mFrame& frame, RgbImage& image) {
     if (image.width != format.width || image.height != format.height) image.Resize(format.width, format.height);
+    double lumaOf[256], blueOf[256], redOf[256];
+    for (int32_t v = 0; v < 256; ++v) {
+        lumaOf[v] = (v - 16.0) / kYScale;
+        blueOf[v] = (v - 128.0) / kCScale * 2.0 * (1.0 - kKb);
+        redOf[v] = (v - 128.0) / kCScale * 2.0 * (1.0 - kKr);
+    }
     const int32_t chromaWidth = ChromaWidth(format);
     const bool halfWidth = format.chroma == ChromaFormat::k420 || format.chroma == ChromaFormat::k422;
     const int32_t stepX = halfWidth ? 2 : 1;
     const int32_t stepY = format.chroma == ChromaFormat::k420 ? 2 : 1;
+    const bool mono = format.chroma == ChromaFormat::kMono;
     for (int32_t y = 0; y < format.height; ++y) {
-        for (int32_t x = 0; x < format.width; ++x) {
-            const double luma = (frame.y[size_t(y) * size_t(format.width) + size_t(x)] - 16.0) / kYScale;
-            double cb = 0.0, cr = 0.0;
-            if (format.chroma != ChromaFormat::kMono) {
-                const size_t c = size_t(y / stepY) * size_t(chromaWidth) + size_t(x / stepX);
-                cb = (frame.cb[c] - 128.0) / kCScale * 2.0 * (1.0 - kKb);
-                cr = (frame.cr[c] - 128.0) / kCScale * 2.0 * (1.0 - kKr);
-            }
-            uint8_t* out = image.At(x, y);
+        const uint8_t* lumaRow = frame.y.data() + size_t(y) * size_t(format.width);
+        const size_t chromaRow = size_t(y / stepY) * size_t(chromaWidth);
+        uint8_t* out = image.At(0, y);
+        for (int32_t x = 0; x < format.width; ++x, out += 3) {
+            const double luma = lumaOf[lumaRow[x]];
+            const double cb = mono ? 0.0 : blueOf[frame.cb[chromaRow + size_t(x / stepX)]];
+            const double cr = mono ? 0.0 : redOf[frame.cr[chromaRow + size_t(x / stepX)]];
             out[0] = ToSample(luma + cr);
             out[2] = ToSample(luma + cb);
             out[1] = ToSample((luma - kKr * (luma + cr) - kKb * (luma + cb)) / kKg);
