@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "media/rgb_convert.h"
 
@@ -25,12 +26,15 @@ RgbImage Difference(const RgbImage& a, const RgbImage& b, int32_t gain) {
 }
 
 RgbImage HeatMap(const ComparisonInput& in, const RgbImage& input, int32_t maxBits) {
+    std::vector<Colour> colours;  // one per macroblock
+    colours.reserve(in.macroblockBits->size());
+    for (int32_t bits : *in.macroblockBits) colours.push_back(HeatColour(double(bits) / maxBits));
     RgbImage heat;
     heat.Resize(input.width, input.height);
     for (int32_t y = 0; y < input.height; ++y) {
+        const Colour* rowColours = colours.data() + size_t(y / 16) * size_t(in.macroblockColumns);
         for (int32_t x = 0; x < input.width; ++x) {
-            const int32_t bits = (*in.macroblockBits)[size_t((y / 16) * in.macroblockColumns + x / 16)];
-            const Colour c = HeatColour(double(bits) / maxBits);
+            const Colour c = rowColours[x / 16];
             const uint8_t* src = input.At(x, y);
             const int32_t grey = (src[0] * 77 + src[1] * 150 + src[2] * 29) >> 8;
             uint8_t* out = heat.At(x, y);

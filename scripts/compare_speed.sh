@@ -2,7 +2,9 @@
 # Times our command-line front end against ffmpeg's mpeg2video encoder piped
 # into its decoder on the same clip, one thread each, and prints the CPU time
 # per frame of both, their ratio, and a memory-floor pass (reading the clip
-# and writing it out unchanged) for comparison.
+# and writing it out unchanged) for comparison. Then the wall-clock gain of
+# two threads over one, on the clip and on a sweep, and the time of the
+# comparison picture of a 2268x1512 photograph.
 #
 # When the benchmark program sits in the same build (benchmarks/vardelk_bench)
 # it also prints the codec alone on a 1920x1080 frame in memory (no Y4M
@@ -54,11 +56,28 @@ best_of_three() {
 
 cat "$clip" >/dev/null  # warm the page cache for every contender
 
-ours=$(best_of_three "'$vardelk' -q -i '$clip' -n $frames -s $scale -o '$work/ours.y4m'")
-theirs=$(best_of_three "ffmpeg -hide_banner -loglevel error -threads 1 -i '$clip' -frames:v $frames \
+ours=$(best_of_three "'$vardelk' -j 1 -q -i '$clip' -n $frames -s $scale -o /dev/null")
+theirs=$(best_of_three "ffmpeg -nostdin -hide_banner -loglevel error -threads 1 -i '$clip' -frames:v $frames \
   -threads 1 -c:v mpeg2video -g 1 -qscale:v $scale -intra_vlc 1 -dc 11 -f mpeg2video - \
-  | ffmpeg -hide_banner -loglevel error -threads 1 -i - -threads 1 -f yuv4mpegpipe -y '$work/theirs.y4m'")
+  | ffmpeg -hide_banner -loglevel error -threads 1 -f mpegvideo -i - -f rawvideo -y /dev/null")
 floor=$(best_of_three "head -c \$(stat -c %s '$clip') '$clip' > '$work/floor.y4m'")
+
+# Wall-clock seconds of one shell command, best of three.
+wall_seconds() {
+  local best="" t
+  for _ in 1 2 3; do
+    t=$( { /usr/bin/time -f '%e' bash -c "$1" >/dev/null; } 2>&1 | tail -n 1)
+    if [[ -z $best ]] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
+  done
+  echo "$best"
+}
+clip1=$(wall_seconds "'$vardelk' -j 1 -q -i '$clip' -n $frames -s $scale -o /dev/null")
+clip2=$(wall_seconds "'$vardelk' -j 2 -q -i '$clip' -n $frames -s $scale -o /dev/null")
+sweep1=$(wall_seconds "'$vardelk' -j 1 -q -i '$clip' -n 2 --sweep -m default -m flat16")
+sweep2=$(wall_seconds "'$vardelk' -j 2 -q -i '$clip' -n 2 --sweep -m default -m flat16")
+photo=/usr/share/libjxl-testdata/jxl/flower/flower.png.ffmpeg.y4m
+picture=""
+[[ -r $photo ]] && picture=$(wall_seconds "'$vardelk' -q -i '$photo' -s $scale --picture '$work/picture.png'")
 
 bench=$(dirname "$vardelk")/../benchmarks/vardelk_bench
 codec_ms="" floor_ms=""
@@ -77,6 +96,11 @@ awk -v ours="$ours" -v theirs="$theirs" -v floor="$floor" -v n="$frames" 'BEGIN 
   printf "memory floor (read + write clip) %8.2f ms/frame CPU\n", 1000 * floor / n
   printf "ratio vardelk / ffmpeg           %8.3f  (target <= 0.5)\n", ours / theirs
   printf "gap to the floor                 %8.2f ms/frame\n", 1000 * (ours - floor) / n
+}'
+awk -v c1="$clip1" -v c2="$clip2" -v s1="$sweep1" -v s2="$sweep2" -v p="$picture" 'BEGIN {
+  printf "clip wall, 1 thread / 2 threads  %6.2f s / %6.2f s = %5.2fx  (target >= 1.8)\n", c1, c2, c1 / c2
+  printf "sweep wall, 1 thread / 2 threads %6.2f s / %6.2f s = %5.2fx  (target >= 1.8)\n", s1, s2, s1 / s2
+  if (p != "") printf "--picture of the 2268x1512 photo %6.2f s wall  (target <= 0.5)\n", p
 }'
 if [[ -n $codec_ms ]]; then
   awk -v c="$codec_ms" -v f="$floor_ms" -v theirs="$theirs" -v n="$frames" 'BEGIN {
