@@ -29,6 +29,10 @@ FrameResult ClipRunner::Process(const Y4mFrame& input) {
     result.bytes = coders_.size() > 1 ? CodeBands() : CodeFrame();
     YcToY4m(format_, output_.data(), format_.width, reconstruction_);
     result.error = CompareFrames(input, reconstruction_);
+    if (measureSsim_) {
+        result.hasSsim = true;
+        result.ssim = CompareFramesSsim(format_, input, reconstruction_);
+    }
     return result;
 }
 

@@ -10,6 +10,7 @@
 #include "codec/frame_coder.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
+#include "quality/ssim.h"
 
 namespace vardelk {
 
@@ -17,6 +18,8 @@ struct FrameResult {
     int64_t index = 0;
     int32_t bytes = 0;
     FrameError error;  // reconstruction against input, 8-bit planes
+    bool hasSsim = false;
+    FrameSsim ssim;    // the same pair, when the runner measures SSIM
 };
 
 class ClipRunner {
@@ -27,6 +30,10 @@ public:
     // once (not with logs, which need the macroblocks in order).
     ClipRunner(const Y4mFormat& format, const FilterSettings& settings, const int32_t* matrix,
                const std::string& logDir, int32_t bandThreads = 1);
+
+    // Also measure SSIM of every frame (it costs about as much as PSNR and
+    // the colour conversion together, so only on request).
+    void MeasureSsim(bool on) { measureSsim_ = on; }
 
     ClipRunner(const ClipRunner&) = delete;  // holds pointers into itself
     ClipRunner& operator=(const ClipRunner&) = delete;
@@ -54,6 +61,7 @@ private:
     std::vector<int32_t> macroblockBits_;
     Y4mFrame reconstruction_;
     int64_t processed_ = 0;
+    bool measureSsim_ = false;
 };
 
 }  // namespace vardelk

@@ -31,9 +31,13 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--picture", o.picture, "Write a PNG comparing input, reconstruction, difference and bits per macroblock")->type_name("FILE");
     app.add_option("--picture-frame", o.pictureFrameText, "Frame shown by --picture (default 0)")->type_name("N");
     app.add_option("--difference-gain", o.gainText, "Amplification of the difference in --picture, 1..64 (default 8)")->type_name("GAIN");
+    app.add_flag("--ssim", o.ssim, "Also measure SSIM per plane and overall, per frame and over the clip (the sweep always does)");
+    app.add_flag("--ssim-map", o.ssimMap, "Add a panel of luma SSIM per macroblock to --picture");
     app.add_flag("--sweep", o.sweep, "Run every scale code for each matrix and report size against PSNR");
     app.add_flag("--sweep-nonlinear", o.sweepNonLinear, "In a sweep, run the non-linear mapping as well");
     app.add_option("--plot", o.plot, "In a sweep, write the rate-distortion plot (.svg or .png)")->type_name("FILE");
+    app.add_option("--bd-method", o.bdMethod, "Interpolation of the sweep's Bjontegaard figures: pchip (default), akima or cubic")
+        ->type_name("METHOD")->check(CLI::IsMember({"pchip", "akima", "cubic"}));
     app.add_flag("-q,--quiet", o.quiet, "Print nothing but errors (no table, summary or progress)");
     app.add_option("-j,--threads", o.threadsText, "Threads to work on: frames of a clip, points of a sweep or the macroblock rows of a single picture at once; 1..1024 (default: every core). Results do not depend on it")->type_name("N");
     app.footer(
@@ -67,6 +71,7 @@ void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
     }
     if (o.sweepNonLinear) throw UsageError("--sweep-nonlinear needs --sweep");
     if (!o.plot.empty()) throw UsageError("--plot needs --sweep");
+    if (app.count("--bd-method") > 0) throw UsageError("--bd-method needs --sweep");
     if (o.matrices.size() > 1) throw UsageError("--matrix was given " + std::to_string(o.matrices.size()) + " times; several matrices need --sweep");
 }
 
@@ -87,6 +92,7 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     o.threads = o.threadsText.empty() ? HardwareThreads()
                                       : int32_t(ParseBoundedInteger("--threads", o.threadsText, 1, 1024, "the thread count"));
     if (app.count("--picture-frame") > 0 && o.picture.empty()) throw UsageError("--picture-frame needs --picture");
+    if (o.ssimMap && o.picture.empty()) throw UsageError("--ssim-map needs --picture");
     CheckStandardOutput(o);
     if (!o.stats.empty() && o.statsFormat.empty()) {
         const std::string& s = o.stats;

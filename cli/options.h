@@ -40,6 +40,9 @@ struct CliOptions {
     std::string plot;
     bool quiet = false;
     std::string threadsText;
+    bool ssim = false;
+    bool ssimMap = false;
+    std::string bdMethod = "pchip";
 
     // Checked values, filled by CheckOptions.
     int32_t scaleCode = 1;

@@ -29,6 +29,13 @@ struct RunOutputs {
 Canvas Comparison(const ClipRunner& runner, const Y4mFrame& input, const FrameResult& r, const CliOptions& o) {
     ComparisonInput in{&runner.Format(), &input, &runner.Reconstruction(), &runner.MacroblockBits(),
                        runner.MacroblockColumnCount(), int32_t(r.index), r.bytes, o.differenceGain};
+    std::vector<double> ssimMap;
+    if (o.ssimMap) {
+        const Y4mFormat& f = runner.Format();
+        ssimMap = MacroblockSsimMap(input.y.data(), f.width, runner.Reconstruction().y.data(), f.width, f.width,
+                                    f.height);
+        in.ssimMap = &ssimMap;
+    }
     return DrawComparison(in);
 }
 
@@ -72,13 +79,15 @@ int RunClipCommand(const CliOptions& o) {
     const int32_t frameThreads = expected == 1 ? 1 : threads;
     const int32_t bandThreads = expected == 1 ? threads : 1;
     FramePipeline pipeline(frameThreads, [&] {
-        return std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir,
-                                            bandThreads);
+        auto runner = std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir,
+                                                   bandThreads);
+        runner->MeasureSsim(o.ssim);
+        return runner;
     });
     std::FILE* text = TextStream(o);
     Progress progress(expected, !o.quiet && StderrIsTerminal());
     std::vector<FrameResult> results;
-    if (text) PrintFrameHeader(text);
+    if (text) PrintFrameHeader(text, o.ssim);
     int64_t read = 0;
     auto readFrame = [&](Y4mFrame& input) {
         ThrowIfInterrupted();

@@ -14,6 +14,17 @@ std::string PsnrColumns(const FrameError& e, const char* separator, bool json) {
            FormatPsnr(e.cr.Psnr(), json);
 }
 
+std::string SsimColumns(const FrameSsim& s, const char* separator, bool json) {
+    return FormatSsim(s.y.Ssim(), json) + separator + FormatSsim(s.cb.Ssim(), json) + separator +
+           FormatSsim(s.cr.Ssim(), json) + separator + FormatSsim(s.all.Ssim(), json);
+}
+
+std::string SsimJson(const FrameSsim& s) {
+    return ", \"ssim_y\": " + FormatSsim(s.y.Ssim(), true) + ", \"ssim_cb\": " + FormatSsim(s.cb.Ssim(), true) +
+           ", \"ssim_cr\": " + FormatSsim(s.cr.Ssim(), true) + ", \"ssim_all\": " + FormatSsim(s.all.Ssim(), true) +
+           ", \"ssim_db\": " + FormatPsnr(SsimDb(s.all.Ssim()), true);
+}
+
 std::string MatrixJson(const NamedMatrix& m) {
     std::string text = "[";
     for (size_t i = 0; i < m.entries.size(); ++i) text += (i ? "," : "") + std::to_string(m.entries[i]);
@@ -26,6 +37,13 @@ std::string FormatPsnr(double psnr, bool json) {
     if (std::isinf(psnr)) return json ? "null" : "inf";
     char text[32];
     std::snprintf(text, sizeof(text), "%.4f", psnr);
+    return text;
+}
+
+std::string FormatSsim(double ssim, bool json) {
+    if (std::isnan(ssim)) return json ? "null" : "nan";
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.6f", ssim);
     return text;
 }
 
@@ -58,17 +76,23 @@ RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& fo
     for (const FrameResult& f : frames) {
         summary.totalBytes += f.bytes;
         summary.error.Add(f.error);
+        summary.hasSsim = f.hasSsim;
+        summary.ssim.Add(f.ssim);
     }
     if (!frames.empty()) summary.meanBytes = double(summary.totalBytes) / double(frames.size());
     summary.bitRate = summary.meanBytes * 8.0 * format.rateNum / format.rateDen;
     return summary;
 }
 
-void PrintFrameHeader(std::FILE* out) { std::fprintf(out, "%7s %10s %9s %9s %9s\n", "frame", "bytes", "Y dB", "Cb dB", "Cr dB"); }
+void PrintFrameHeader(std::FILE* out, bool ssim) {
+    std::fprintf(out, "%7s %10s %9s %9s %9s%s\n", "frame", "bytes", "Y dB", "Cb dB", "Cr dB", ssim ? "      SSIM" : "");
+}
 
 void PrintFrameLine(std::FILE* out, const FrameResult& f) {
-    std::fprintf(out, "%7" PRId64 " %10d %9s %9s %9s\n", f.index, f.bytes, FormatPsnr(f.error.y.Psnr(), false).c_str(),
+    std::fprintf(out, "%7" PRId64 " %10d %9s %9s %9s", f.index, f.bytes, FormatPsnr(f.error.y.Psnr(), false).c_str(),
                  FormatPsnr(f.error.cb.Psnr(), false).c_str(), FormatPsnr(f.error.cr.Psnr(), false).c_str());
+    if (f.hasSsim) std::fprintf(out, " %9s", FormatSsim(f.ssim.all.Ssim(), false).c_str());
+    std::fputc('\n', out);
 }
 
 void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s) {
@@ -84,13 +108,26 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
     std::fprintf(out, "PSNR over the clip: Y %s dB, Cb %s dB, Cr %s dB\n",
                  FormatPsnr(s.error.y.Psnr(), false).c_str(), FormatPsnr(s.error.cb.Psnr(), false).c_str(),
                  FormatPsnr(s.error.cr.Psnr(), false).c_str());
+    if (s.hasSsim) {
+        std::fprintf(out, "SSIM over the clip: Y %s, Cb %s, Cr %s, all %s (%s dB)\n",
+                     FormatSsim(s.ssim.y.Ssim(), false).c_str(), FormatSsim(s.ssim.cb.Ssim(), false).c_str(),
+                     FormatSsim(s.ssim.cr.Ssim(), false).c_str(), FormatSsim(s.ssim.all.Ssim(), false).c_str(),
+                     FormatPsnr(SsimDb(s.ssim.all.Ssim()), false).c_str());
+    }
 }
 
 std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary) {
     std::ostringstream csv;
-    csv << "frame,bytes,psnr_y,psnr_cb,psnr_cr\n";
-    for (const FrameResult& f : frames) csv << f.index << ',' << f.bytes << ',' << PsnrColumns(f.error, ",", false) << '\n';
-    csv << "total," << summary.totalBytes << ',' << PsnrColumns(summary.error, ",", false) << '\n';
+    const bool ssim = summary.hasSsim;
+    csv << "frame,bytes,psnr_y,psnr_cb,psnr_cr" << (ssim ? ",ssim_y,ssim_cb,ssim_cr,ssim_all" : "") << '\n';
+    for (const FrameResult& f : frames) {
+        csv << f.index << ',' << f.bytes << ',' << PsnrColumns(f.error, ",", false);
+        if (ssim) csv << ',' << SsimColumns(f.ssim, ",", false);
+        csv << '\n';
+    }
+    csv << "total," << summary.totalBytes << ',' << PsnrColumns(summary.error, ",", false);
+    if (ssim) csv << ',' << SsimColumns(summary.ssim, ",", false);
+    csv << '\n';
     return csv.str();
 }
 
@@ -107,13 +144,14 @@ std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& f
         const FrameResult& f = frames[i];
         json << (i ? ",\n" : "\n") << "    {\"frame\": " << f.index << ", \"bytes\": " << f.bytes
              << ", \"psnr_y\": " << FormatPsnr(f.error.y.Psnr(), true) << ", \"psnr_cb\": "
-             << FormatPsnr(f.error.cb.Psnr(), true) << ", \"psnr_cr\": " << FormatPsnr(f.error.cr.Psnr(), true) << "}";
+             << FormatPsnr(f.error.cb.Psnr(), true) << ", \"psnr_cr\": " << FormatPsnr(f.error.cr.Psnr(), true)
+             << (f.hasSsim ? SsimJson(f.ssim) : "") << "}";
     }
     json << "\n  ],\n  \"summary\": {\"frames\": " << s.frames << ", \"total_bytes\": " << s.totalBytes
          << ", \"mean_bytes\": " << FormatDecimal(s.meanBytes) << ", \"bit_rate\": " << FormatDecimal(s.bitRate)
          << ", \"psnr_y\": " << FormatPsnr(s.error.y.Psnr(), true) << ", \"psnr_cb\": "
          << FormatPsnr(s.error.cb.Psnr(), true) << ", \"psnr_cr\": " << FormatPsnr(s.error.cr.Psnr(), true)
-         << "}\n}\n";
+         << (s.hasSsim ? SsimJson(s.ssim) : "") << "}\n}\n";
     return json.str();
 }
 

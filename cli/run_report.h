@@ -24,17 +24,19 @@ struct RunSummary {
     double meanBytes = 0.0;
     double bitRate = 0.0;  // bits per second at the clip's frame rate
     FrameError error;      // pooled over all frames: PSNR of the mean MSE
+    bool hasSsim = false;
+    FrameSsim ssim;        // pooled over all frames: the mean of the frames' SSIM
 };
 
 RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& format);
 
-// Human-readable lines.
-void PrintFrameHeader(std::FILE* out);
+// Human-readable lines; the SSIM column appears when the run measures it.
+void PrintFrameHeader(std::FILE* out, bool ssim);
 void PrintFrameLine(std::FILE* out, const FrameResult& frame);
 void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& summary);
 
 // Machine-readable forms. Infinite PSNR (identical planes) is "inf" in CSV
-// and null in JSON.
+// and null in JSON; SSIM columns and fields appear when the run measures it.
 std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary);
 std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& frames,
                     const RunSummary& summary);
@@ -43,6 +45,8 @@ std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& f
 // figures (mean bytes, bit rates) with three, never in exponent form.
 std::string FormatPsnr(double psnr, bool json);
 std::string FormatDecimal(double value);
+// SSIM with six decimals ("nan"/null when the plane was too small to measure).
+std::string FormatSsim(double ssim, bool json);
 std::string JsonString(const std::string& text);
 
 }  // namespace vardelk

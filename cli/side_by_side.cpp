@@ -1,6 +1,8 @@
 #include "side_by_side.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,14 +27,12 @@ RgbImage Difference(const RgbImage& a, const RgbImage& b, int32_t gain) {
     return diff;
 }
 
-RgbImage HeatMap(const ComparisonInput& in, const RgbImage& input, int32_t maxBits) {
-    std::vector<Colour> colours;  // one per macroblock
-    colours.reserve(in.macroblockBits->size());
-    for (int32_t bits : *in.macroblockBits) colours.push_back(HeatColour(double(bits) / maxBits));
+// A faint grey copy of the input under one colour per macroblock.
+RgbImage MacroblockOverlay(const std::vector<Colour>& colours, int32_t columns, const RgbImage& input) {
     RgbImage heat;
     heat.Resize(input.width, input.height);
     for (int32_t y = 0; y < input.height; ++y) {
-        const Colour* rowColours = colours.data() + size_t(y / 16) * size_t(in.macroblockColumns);
+        const Colour* rowColours = colours.data() + size_t(y / 16) * size_t(columns);
         for (int32_t x = 0; x < input.width; ++x) {
             const Colour c = rowColours[x / 16];
             const uint8_t* src = input.At(x, y);
@@ -46,8 +46,25 @@ RgbImage HeatMap(const ComparisonInput& in, const RgbImage& input, int32_t maxBi
     return heat;
 }
 
-void HeatLegend(Canvas& canvas, int32_t x, int32_t y, int32_t scale, int32_t maxBits) {
-    const std::string low = "0", high = std::to_string(maxBits);
+std::vector<Colour> BitColours(const std::vector<int32_t>& bits, int32_t maxBits) {
+    std::vector<Colour> colours;
+    colours.reserve(bits.size());
+    for (int32_t b : bits) colours.push_back(HeatColour(double(b) / maxBits));
+    return colours;
+}
+
+// Loss of similarity, 1 - SSIM, against the worst macroblock's; macroblocks
+// without a value (too narrow a strip at the edges) stay grey.
+std::vector<Colour> SsimColours(const std::vector<double>& ssim, double worst) {
+    constexpr Colour kNoValue{90, 90, 90};
+    std::vector<Colour> colours;
+    colours.reserve(ssim.size());
+    const double range = std::max(1.0 - worst, 1e-9);
+    for (double s : ssim) colours.push_back(std::isnan(s) ? kNoValue : HeatColour((1.0 - s) / range));
+    return colours;
+}
+
+void HeatLegend(Canvas& canvas, int32_t x, int32_t y, int32_t scale, const std::string& low, const std::string& high) {
     const int32_t barWidth = 60 * scale;
     canvas.Text(x, y, low, kTextColour, scale);
     const int32_t barX = x + Canvas::TextWidth(low, scale) + 2 * scale;
@@ -76,22 +93,40 @@ Canvas DrawComparison(const ComparisonInput& in) {
     const int32_t maxBits = std::max(1, *std::max_element(in.macroblockBits->begin(), in.macroblockBits->end()));
     const int32_t w = input.width, h = input.height;
     const int32_t scale = TextScale(w), title = TitleHeight(scale);
-    Canvas canvas(3 * kMargin + 2 * w, 3 * kMargin + 2 * (title + h), kBackground);
-    const struct {
+    struct Panel {
         std::string title;
         RgbImage image;
-    } panels[] = {
-        {"input, frame " + std::to_string(in.frameIndex), input},
-        {"reconstruction, " + std::to_string(in.frameBytes) + " bytes", reconstruction},
-        {"difference x" + std::to_string(in.differenceGain), Difference(input, reconstruction, in.differenceGain)},
-        {"bits per macroblock", HeatMap(in, input, maxBits)},
+        std::string legendLow, legendHigh;
     };
-    for (int32_t i = 0; i < 4; ++i) {
-        const int32_t x = kMargin + (i % 2) * (w + kMargin);
-        const int32_t y = kMargin + (i / 2) * (title + h + kMargin);
+    std::vector<Panel> panels;
+    panels.push_back({"input, frame " + std::to_string(in.frameIndex), input, "", ""});
+    panels.push_back({"reconstruction, " + std::to_string(in.frameBytes) + " bytes", reconstruction, "", ""});
+    panels.push_back({"difference x" + std::to_string(in.differenceGain),
+                      Difference(input, reconstruction, in.differenceGain), "", ""});
+    panels.push_back({"bits per macroblock",
+                      MacroblockOverlay(BitColours(*in.macroblockBits, maxBits), in.macroblockColumns, input), "0",
+                      std::to_string(maxBits)});
+    if (in.ssimMap != nullptr) {
+        double worst = 1.0;
+        for (double s : *in.ssimMap)
+            if (!std::isnan(s)) worst = std::min(worst, s);
+        char low[32];
+        std::snprintf(low, sizeof low, "%.3f", worst);
+        panels.push_back({"SSIM per macroblock",
+                          MacroblockOverlay(SsimColours(*in.ssimMap, worst), in.macroblockColumns, input), "1",
+                          low});
+    }
+    // Four panels in a 2x2 grid; with the SSIM map, five in a 3x2 grid.
+    const int32_t columns = panels.size() > 4 ? 3 : 2;
+    Canvas canvas((columns + 1) * kMargin + columns * w, 3 * kMargin + 2 * (title + h), kBackground);
+    for (size_t i = 0; i < panels.size(); ++i) {
+        const int32_t x = kMargin + int32_t(i % size_t(columns)) * (w + kMargin);
+        const int32_t y = kMargin + int32_t(i / size_t(columns)) * (title + h + kMargin);
         canvas.Text(x, y + 2, panels[i].title, kTextColour, scale);
         canvas.Blit(panels[i].image, x, y + title);
-        if (i == 3) HeatLegend(canvas, x + Canvas::TextWidth(panels[i].title + "  ", scale), y + 2, scale, maxBits);
+        if (!panels[i].legendLow.empty())
+            HeatLegend(canvas, x + Canvas::TextWidth(panels[i].title + "  ", scale), y + 2, scale, panels[i].legendLow,
+                       panels[i].legendHigh);
     }
     return canvas;
 }

@@ -2,7 +2,8 @@
 // input, the reconstruction, their difference amplified around mid-grey,
 // and a heat map of the estimated bits of each macroblock laid over a faint
 // copy of the input. Each panel is titled; the heat map's title carries its
-// colour scale from 0 to the largest macroblock's bits.
+// colour scale from 0 to the largest macroblock's bits. On request a fifth
+// panel maps each macroblock's luma SSIM the same way, from 1 to the worst.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,8 @@ struct ComparisonInput {
     int32_t frameIndex;
     int32_t frameBytes;
     int32_t differenceGain;  // the difference is multiplied by this
+    // Luma SSIM per macroblock, row-major, or null for no such panel.
+    const std::vector<double>* ssimMap = nullptr;
 };
 
 Canvas DrawComparison(const ComparisonInput& in);

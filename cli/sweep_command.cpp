@@ -48,11 +48,13 @@ SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, cons
     row.nonLinear = settings.nonLinearScale != 0;
     row.scaleCode = settings.scaleCode;
     row.quantiserScale = QuantiserScale(settings.scaleCode, settings.nonLinearScale);
+    runner.MeasureSsim(true);
     for (const Y4mFrame& frame : clip) {
         ThrowIfInterrupted();
         const FrameResult r = runner.Process(frame);
         row.totalBytes += r.bytes;
         row.error.Add(r.error);
+        row.ssim.Add(r.ssim);
         progress.FrameDone();
     }
     row.frames = int64_t(clip.size());
@@ -64,19 +66,46 @@ SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, cons
 const char* MappingName(bool nonLinear) { return nonLinear ? "non-linear" : "linear"; }
 
 void PrintTable(std::FILE* out, const std::vector<SweepRow>& rows) {
-    std::fprintf(out, "%-24s %-10s %4s %6s %12s %10s %9s %9s %9s\n", "matrix", "mapping", "code", "qscale", "bytes/frame",
-                 "Mbit/s", "Y dB", "Cb dB", "Cr dB");
+    std::fprintf(out, "%-24s %-10s %4s %6s %12s %10s %9s %9s %9s %9s\n", "matrix", "mapping", "code", "qscale",
+                 "bytes/frame", "Mbit/s", "Y dB", "Cb dB", "Cr dB", "SSIM");
     for (const SweepRow& r : rows) {
-        std::fprintf(out, "%-24s %-10s %4d %6d %12.1f %10.3f %9s %9s %9s\n", r.matrix.c_str(), MappingName(r.nonLinear), r.scaleCode,
-                     r.quantiserScale, r.meanBytes, r.bitRate / 1e6, FormatPsnr(r.error.y.Psnr(), false).c_str(),
-                     FormatPsnr(r.error.cb.Psnr(), false).c_str(), FormatPsnr(r.error.cr.Psnr(), false).c_str());
+        std::fprintf(out, "%-24s %-10s %4d %6d %12.1f %10.3f %9s %9s %9s %9s\n", r.matrix.c_str(),
+                     MappingName(r.nonLinear), r.scaleCode, r.quantiserScale, r.meanBytes, r.bitRate / 1e6,
+                     FormatPsnr(r.error.y.Psnr(), false).c_str(), FormatPsnr(r.error.cb.Psnr(), false).c_str(),
+                     FormatPsnr(r.error.cr.Psnr(), false).c_str(), FormatSsim(r.ssim.all.Ssim(), false).c_str());
     }
+}
+
+std::vector<BdCurve> BdCurves(const std::vector<SweepRow>& rows) {
+    std::vector<BdCurve> curves;
+    for (const SweepRow& r : rows) {
+        const std::string label = CurveLabel(r);
+        if (curves.empty() || curves.back().label != label) curves.push_back(BdCurve{label, {}});
+        curves.back().points.push_back(BdSweepPoint{r.meanBytes, r.error.y.Psnr(), r.ssim.all.Ssim()});
+    }
+    return curves;
+}
+
+BdInterpolation BdMethod(const std::string& name) {
+    if (name == "akima") return BdInterpolation::kAkima;
+    if (name == "cubic") return BdInterpolation::kCubicFit;
+    return BdInterpolation::kPchip;
+}
+
+// The four Bjontegaard columns of a row's curve, empty for the anchor.
+std::string BdColumns(const SweepRow& r, const std::vector<BdReportRow>& bd) {
+    auto figure = [](const BdFigure& f) { return f.computable ? FormatDecimal(f.value) : std::string(); };
+    for (const BdReportRow& b : bd) {
+        if (b.label == CurveLabel(r))
+            return "," + figure(b.psnrRate) + "," + figure(b.psnr) + "," + figure(b.ssimRate) + "," + figure(b.ssim);
+    }
+    return ",,,,";
 }
 
 std::vector<RdCurve> Curves(const std::vector<SweepRow>& rows) {
     std::vector<RdCurve> curves;
     for (const SweepRow& r : rows) {
-        const std::string label = r.matrix.substr(r.matrix.find_last_of('/') + 1) + " " + MappingName(r.nonLinear);
+        const std::string label = CurveLabel(r);
         if (curves.empty() || curves.back().label != label) curves.push_back(RdCurve{label, {}});
         curves.back().points.push_back(RdPoint{r.meanBytes, r.error.y.Psnr(), r.scaleCode});
     }
@@ -85,21 +114,30 @@ std::vector<RdCurve> Curves(const std::vector<SweepRow>& rows) {
 
 }  // namespace
 
-std::string SweepCsv(const std::vector<SweepRow>& rows) {
+std::string CurveLabel(const SweepRow& r) {
+    return r.matrix.substr(r.matrix.find_last_of('/') + 1) + " " + MappingName(r.nonLinear);
+}
+
+std::string SweepCsv(const std::vector<SweepRow>& rows, const std::vector<BdReportRow>& bd) {
     std::ostringstream csv;
-    csv << "matrix,mapping,scale_code,quantiser_scale,frames,total_bytes,mean_bytes,bit_rate,psnr_y,psnr_cb,psnr_cr\n";
+    csv << "matrix,mapping,scale_code,quantiser_scale,frames,total_bytes,mean_bytes,bit_rate,psnr_y,psnr_cb,psnr_cr,"
+           "ssim_y,ssim_cb,ssim_cr,ssim_all"
+        << (bd.empty() ? "" : ",bd_rate_psnr,bd_psnr,bd_rate_ssim,bd_ssim") << '\n';
     for (const SweepRow& r : rows) {
         std::string name = r.matrix;  // quoted, with quotes doubled, as CSV wants
         for (size_t p = name.find('"'); p != std::string::npos; p = name.find('"', p + 2)) name.insert(p, "\"");
         csv << '"' << name << "\"," << MappingName(r.nonLinear) << ',' << r.scaleCode << ',' << r.quantiserScale << ','
             << r.frames << ',' << r.totalBytes << ',' << FormatDecimal(r.meanBytes) << ',' << FormatDecimal(r.bitRate) << ','
             << FormatPsnr(r.error.y.Psnr(), false) << ',' << FormatPsnr(r.error.cb.Psnr(), false) << ','
-            << FormatPsnr(r.error.cr.Psnr(), false) << '\n';
+            << FormatPsnr(r.error.cr.Psnr(), false) << ',' << FormatSsim(r.ssim.y.Ssim(), false) << ','
+            << FormatSsim(r.ssim.cb.Ssim(), false) << ',' << FormatSsim(r.ssim.cr.Ssim(), false) << ','
+            << FormatSsim(r.ssim.all.Ssim(), false) << (bd.empty() ? "" : BdColumns(r, bd)) << '\n';
     }
     return csv.str();
 }
 
-std::string SweepJson(const std::string& input, const std::vector<SweepRow>& rows) {
+std::string SweepJson(const std::string& input, const std::vector<SweepRow>& rows, const std::vector<BdReportRow>& bd,
+                      BdInterpolation method) {
     std::ostringstream json;
     json << "{\n  \"input\": " << JsonString(input) << ",\n  \"rows\": [";
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -109,9 +147,13 @@ std::string SweepJson(const std::string& input, const std::vector<SweepRow>& row
              << ", \"total_bytes\": " << r.totalBytes << ", \"mean_bytes\": " << FormatDecimal(r.meanBytes)
              << ", \"bit_rate\": " << FormatDecimal(r.bitRate)
              << ", \"psnr_y\": " << FormatPsnr(r.error.y.Psnr(), true) << ", \"psnr_cb\": " << FormatPsnr(r.error.cb.Psnr(), true)
-             << ", \"psnr_cr\": " << FormatPsnr(r.error.cr.Psnr(), true) << "}";
+             << ", \"psnr_cr\": " << FormatPsnr(r.error.cr.Psnr(), true) << ", \"ssim_y\": " << FormatSsim(r.ssim.y.Ssim(), true)
+             << ", \"ssim_cb\": " << FormatSsim(r.ssim.cb.Ssim(), true) << ", \"ssim_cr\": " << FormatSsim(r.ssim.cr.Ssim(), true)
+             << ", \"ssim_all\": " << FormatSsim(r.ssim.all.Ssim(), true) << "}";
     }
-    json << "\n  ]\n}\n";
+    json << "\n  ]";
+    if (!bd.empty()) json << ",\n  \"bd\": " << BdJson(CurveLabel(rows.front()), method, bd);
+    json << "\n}\n";
     return json.str();
 }
 
@@ -156,8 +198,19 @@ int RunSweepCommand(const CliOptions& o) {
         WriteRdPlot(o.plot, Curves(rows), name + ", " + std::to_string(clip.size()) + " frame(s), " +
                                               std::to_string(format.width) + "x" + std::to_string(format.height));
     }
-    if (!o.stats.empty()) WriteOutputText(o.stats, o.statsFormat == "csv" ? SweepCsv(rows) : SweepJson(o.input, rows));
-    if (std::FILE* text = TextStream(o)) PrintTable(text, rows);
+    const BdInterpolation method = BdMethod(o.bdMethod);
+    const std::vector<BdReportRow> bd = CompareWithAnchor(BdCurves(rows), method);
+    if (!o.stats.empty()) {
+        WriteOutputText(o.stats, o.statsFormat == "csv" ? SweepCsv(rows, bd) : SweepJson(o.input, rows, bd, method));
+    }
+    if (std::FILE* text = TextStream(o)) {
+        PrintTable(text, rows);
+        if (!bd.empty()) {
+            std::fputc('\n', text);
+            PrintBdTable(text, CurveLabel(rows.front()), method, bd);
+        }
+    }
+    if (!o.quiet) PrintBdWarnings(stderr, bd);
     return 0;
 }
 

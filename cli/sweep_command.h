@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "matrix_source.h"
+#include "bd_report.h"
 #include "media/psnr.h"
+#include "quality/ssim.h"
 #include "options.h"
 
 namespace vardelk {
@@ -21,12 +23,21 @@ struct SweepRow {
     double meanBytes = 0.0;
     double bitRate = 0.0;
     FrameError error;  // pooled over the clip
+    FrameSsim ssim;    // pooled over the clip
 };
+
+// A curve's label, "<matrix file name> <mapping>", as the plot and the
+// Bjontegaard figures name it.
+std::string CurveLabel(const SweepRow& row);
 
 // Returns the exit status; throws CliError or MediaError on failure.
 int RunSweepCommand(const CliOptions& options);
 
-std::string SweepCsv(const std::vector<SweepRow>& rows);
-std::string SweepJson(const std::string& input, const std::vector<SweepRow>& rows);
+// With Bjontegaard figures (rows after the anchor's curve), the CSV gains
+// their four columns on every row of the curve they describe (empty on the
+// anchor's rows) and the JSON a "bd" member.
+std::string SweepCsv(const std::vector<SweepRow>& rows, const std::vector<BdReportRow>& bd = {});
+std::string SweepJson(const std::string& input, const std::vector<SweepRow>& rows,
+                      const std::vector<BdReportRow>& bd = {}, BdInterpolation method = BdInterpolation::kPchip);
 
 }  // namespace vardelk

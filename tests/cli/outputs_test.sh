@@ -42,13 +42,20 @@ ls frame_00.png frame_01.png frame_02.png >/dev/null || fail "per-frame PNG name
 [ -s logs/dct.txt ] && [ -s logs/qdct.txt ] || fail "logs not written"
 "$VARDELK" -q -i clip.y4m --picture cmp.png --picture-frame 2 || fail "picture"
 [ "$(png_size cmp.png)" = "$((3 * 8 + 2 * 50))x$((3 * 8 + 2 * (15 + 34)))" ] || fail "picture size $(png_size cmp.png)"
+"$VARDELK" -q -i clip.y4m --ssim --stats ssim.csv --picture map.png --ssim-map || fail "SSIM run"
+head -n 1 ssim.csv | grep -q ',psnr_cr,ssim_y,ssim_cb,ssim_cr,ssim_all$' || fail "SSIM columns: $(head -n 1 ssim.csv)"
+[ "$(png_size map.png)" = "$((4 * 8 + 3 * 50))x$((3 * 8 + 2 * (15 + 34)))" ] || fail "SSIM map picture size $(png_size map.png)"
 
 # Sweep: table rows, CSV rows, both plot formats.
 printf '%s\n' $(seq 1 64 | sed 's/.*/24/') >flat24.txt
 "$VARDELK" -i clip.y4m --sweep --sweep-nonlinear -m default -m flat24.txt --stats sweep.csv --plot rd.svg >sweep.txt ||
   fail "sweep"
 [ "$(wc -l <sweep.csv)" -eq $((1 + 2 * 2 * 31)) ] || fail "sweep CSV rows"
-[ "$(grep -c 'non-linear' sweep.txt)" -eq 62 ] || fail "sweep table rows"
+[ "$(grep -cE '^[^ ]+ +non-linear +[0-9]+ ' sweep.txt)" -eq 62 ] || fail "sweep table rows"
+# Three curves against the anchor, each with both measures' figures.
+[ "$(grep -cE '^(default non-linear|flat24.txt (non-)?linear) +[-+][0-9.]+ % +[-+][0-9.]+ dB +[-+][0-9.]+ % +[-+][0-9.]+ dB' sweep.txt)" -eq 3 ] ||
+  fail "Bjontegaard table: $(grep -A5 Bjontegaard sweep.txt)"
+head -n 1 sweep.csv | grep -q ',ssim_all,bd_rate_psnr,bd_psnr,bd_rate_ssim,bd_ssim$' || fail "sweep CSV header: $(head -n 1 sweep.csv)"
 grep -q "<polyline" rd.svg && grep -q "flat24.txt linear" rd.svg || fail "SVG plot content"
 "$VARDELK" -q -i clip.y4m --sweep --plot rd.png || fail "PNG plot"
 [ "$(png_size rd.png)" = "1120x660" ] || fail "PNG plot size $(png_size rd.png)"
