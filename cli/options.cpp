@@ -6,6 +6,7 @@
 
 #include "codec/frame_coder.h"
 #include "parallel/parallel_for.h"
+#include "vardelk/version.h"
 
 namespace vardelk {
 
@@ -38,10 +39,13 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--plot", o.plot, "In a sweep, write the rate-distortion plot (.svg or .png)")->type_name("FILE");
     app.add_option("--bd-method", o.bdMethod, "Interpolation of the sweep's Bjontegaard figures: pchip (default), akima or cubic")
         ->type_name("METHOD")->check(CLI::IsMember({"pchip", "akima", "cubic"}));
+    app.set_version_flag("--version", "vardelk " VARDELK_VERSION "\n"
+                         "Simulated MPEG-2 intra coding of pictures and video: estimated size and quality for a "
+                         "quantiser matrix");
     app.add_flag("-q,--quiet", o.quiet, "Print nothing but errors (no table, summary or progress)");
     app.add_option("-j,--threads", o.threadsText, "Threads to work on: frames of a clip, points of a sweep or the macroblock rows of a single picture at once; 1..1024 (default: every core). Results do not depend on it")->type_name("N");
     app.footer(
-        "Exit status: 0 on success, 1 when input or output fails, 2 for a wrong command line.\n"
+        "Exit status: 0 on success, 1 when input or output fails, 2 for a wrong command line, 130 when stopped by Ctrl-C.\n"
         "Example: ffmpeg -i clip.mp4 -f yuv4mpegpipe - | vardelk -i - -s 8 -o out.y4m --stats stats.json");
 }
 
