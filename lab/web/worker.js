@@ -35,6 +35,7 @@ function heap32(pointer, count) { return new Int32Array(core.HEAP32.buffer, poin
 function matrixState(changed, corrected) {
     return {
         type: 'matrix',
+        change: lastChange,
         matrix: Array.from(heap32(core._LabMatrix(), 64)),
         corrected: corrected || new Array(64).fill(false),
         changed: !!changed,
