@@ -65,6 +65,8 @@ function sendSettings() {
 }
 
 function sendViews() {
+    $('left-label').textContent = kViews[Number($('left-view').value)];
+    $('right-label').textContent = kViews[Number($('right-view').value)];
     send({type: 'views', left: Number($('left-view').value), right: Number($('right-view').value)});
     $('legend').hidden = Number($('left-view').value) !== kHeatMapView && Number($('right-view').value) !== kHeatMapView;
 }
@@ -89,7 +91,9 @@ function showResult(m) {
         const timing = {change: m.change, totalMs: now - sent, codeMs: m.timing.codeMs, viewsMs: m.timing.viewsMs,
                         drawMs: now - drawStart, width: m.width, height: m.height};
         lab.timings.push(timing);
-        $('timing').textContent = `${timing.totalMs.toFixed(0)} ms (coding ${timing.codeMs.toFixed(0)} ms, ${lab.core})`;
+        $('timing').textContent = `${timing.totalMs.toFixed(0)} ms · ${lab.core.endsWith('simd') ? 'wasm SIMD' : 'plain wasm'}`;
+        $('timing').title = `coding ${timing.codeMs.toFixed(1)} ms, views ${timing.viewsMs.toFixed(1)} ms, ` +
+            `drawing ${timing.drawMs.toFixed(1)} ms`;
         for (const key of changeSent.keys()) if (key <= m.change) changeSent.delete(key);
     }
     drawPlot();

@@ -31,7 +31,7 @@ export function DrawRdPlot(canvas, curves, shown) {
     g.font = '12px system-ui, sans-serif';
 
     const points = [...curves.current, ...curves.default].filter((p) => Number.isFinite(p.psnrY));
-    const left = 56, right = cssWidth - 150, top = 14, bottom = cssHeight - 30;
+    const left = 56, right = cssWidth - 180, top = 14, bottom = cssHeight - 30;
     g.fillStyle = '#9aa5b1';
     if (points.length === 0) {
         g.fillText('rate-distortion curves: computing…', left, top + 20);

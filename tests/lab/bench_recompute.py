@@ -28,7 +28,8 @@ def measure(page, changes, idle):
 
 def main(site, picture, changes=9):
     changes = int(changes)
-    print('lab recompute, %s, median of %d changes of the scale code' % (os.path.basename(picture), changes))
+    print('lab recompute, %s, median of %d changes of the scale code (load average %.1f on %d cores)' % (
+        os.path.basename(picture), changes, os.getloadavg()[0], os.cpu_count()))
     print('%-14s %-22s %9s %9s %9s %9s' % ('core', 'page', 'total', 'coding', 'views', 'drawing'))
     with lab_browser.serve(site) as url, lab_browser.browser() as page:
         for simd in ('1', '0'):
