@@ -162,6 +162,13 @@ worker.onmessage = (event) => {
     }
 };
 
+// A worker that fails to start or stops leaves the page without a core: say so.
+worker.onerror = (event) => {
+    const text = `the lab's worker stopped (${event.message || 'no reason given'}); reload the page`;
+    lab.errors.push(text);
+    showMessage(text);
+};
+
 // Which request each matrix answer belongs to, in order.
 const pendingMatrixSource = ['show'];
 const dumpWaiters = [];
