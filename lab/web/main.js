@@ -28,8 +28,10 @@ window.lab = lab;
 const changeSent = new Map();  // change number -> time it was sent
 let defaultMatrix = null;
 
-// WebAssembly SIMD is used where the browser has it: a module with one
-// v128 constant validates only then.
+// Two builds of the core give the same frames: plain wasm, and one whose
+// vector kernels run as wasm SIMD, about a quarter faster. The SIMD one is
+// taken where the browser has it (a module with one v128 constant validates
+// only then); ?simd=0 asks for the plain one.
 const simdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0, 10, 22, 1,
     20, 0, 253, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 11]);
 const params = new URLSearchParams(location.search);

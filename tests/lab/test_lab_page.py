@@ -198,9 +198,12 @@ def run(site, cli, photo):
                          '%s: state after refusal %s' % (os.path.basename(path), after))
         check.compare_with_cli('after refused files', picture, 9, flags, edited)
 
-        # The core without wasm SIMD gives the same frame.
+        # The page runs the wasm SIMD core; the plain one gives the same frame.
+        core = page.js('return lab.core;')
+        check.expect(core == 'lab_core_simd', 'the page runs %s' % core)
         page.open(url + '?simd=0')
-        check.expect(page.js('return lab.core;') == 'lab_core', 'plain core: loaded %s' % page.js('return lab.core;'))
+        core = page.js('return lab.core;')
+        check.expect(core == 'lab_core', 'plain core: loaded %s' % core)
         page.load_picture(picture)
         page.wait("lab.result && lab.result.width === 333")
         page.set_scale(9)
