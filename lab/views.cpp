@@ -82,7 +82,9 @@ void HeatMapRgba(const uint8_t* input, int32_t width, int32_t height, const int3
     for (int32_t y = 0; y < height; ++y) {
         if (y % kMacroblockSide == 0) {
             const int32_t* rowBits = macroblockBits + size_t(y / kMacroblockSide) * size_t(macroblockColumns);
-            for (int32_t m = 0; m < macroblockColumns; ++m) rowColours[size_t(m)] = HeatRamp(double(rowBits[m]) / maxBits);
+            for (int32_t m = 0; m < macroblockColumns; ++m) {
+                rowColours[size_t(m)] = HeatRamp(double(rowBits[m]) / maxBits);
+            }
         }
         for (int32_t x = 0; x < width; ++x) {
             const HeatColour c = rowColours[size_t(x / kMacroblockSide)];

@@ -70,7 +70,8 @@ function sendViews() {
     $('left-label').textContent = kViews[Number($('left-view').value)];
     $('right-label').textContent = kViews[Number($('right-view').value)];
     send({type: 'views', left: Number($('left-view').value), right: Number($('right-view').value)});
-    $('legend').hidden = Number($('left-view').value) !== kHeatMapView && Number($('right-view').value) !== kHeatMapView;
+    const shown = [Number($('left-view').value), Number($('right-view').value)];
+    $('legend').hidden = !shown.includes(kHeatMapView);
 }
 
 function showResult(m) {
@@ -93,7 +94,8 @@ function showResult(m) {
         const timing = {change: m.change, totalMs: now - sent, codeMs: m.timing.codeMs, viewsMs: m.timing.viewsMs,
                         drawMs: now - drawStart, width: m.width, height: m.height};
         lab.timings.push(timing);
-        $('timing').textContent = `${timing.totalMs.toFixed(0)} ms · ${lab.core.endsWith('simd') ? 'wasm SIMD' : 'plain wasm'}`;
+        const core = lab.core.endsWith('simd') ? 'wasm SIMD' : 'plain wasm';
+        $('timing').textContent = `${timing.totalMs.toFixed(0)} ms · ${core}`;
         $('timing').title = `coding ${timing.codeMs.toFixed(1)} ms, views ${timing.viewsMs.toFixed(1)} ms, ` +
             `drawing ${timing.drawMs.toFixed(1)} ms`;
         for (const key of changeSent.keys()) if (key <= m.change) changeSent.delete(key);

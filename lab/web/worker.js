@@ -165,7 +165,8 @@ async function takePicture(file, name) {
     const rgba = context.getImageData(0, 0, width, height).data;
     const pointer = core._LabStage(width, height);
     if (!pointer) {
-        post({type: 'error', message: `${name}: no memory for a ${width}x${height} picture; the previous picture stays`});
+        post({type: 'error',
+              message: `${name}: no memory for a ${width}x${height} picture; the previous picture stays`});
         return;
     }
     core.HEAPU8.set(rgba, pointer);

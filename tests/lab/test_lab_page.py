@@ -112,7 +112,8 @@ def run(site, cli, photo):
     scratch = tempfile.mkdtemp(prefix='vardelk-lab-test-')
     # A photo with a width and height that leave partial macroblocks.
     picture = os.path.join(scratch, 'photo.png')
-    subprocess.run(['convert', photo, '+repage', '-crop', '333x250+80+120', '+repage', '-strip', 'PNG24:' + picture], check=True)
+    subprocess.run(['convert', photo, '+repage', '-crop', '333x250+80+120', '+repage', '-strip', 'PNG24:' + picture],
+                   check=True)
     not_picture = os.path.join(scratch, 'notes.png')
     with open(not_picture, 'w') as f:
         f.write('not a picture\n')
