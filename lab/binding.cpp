@@ -1,0 +1,348 @@
+// The lab's core as the page's worker sees it: one picture, the settings, the
+// matrix with its history of applied versions, and the frame coder, behind a
+// C interface. Buffers live in the module's memory; the worker reads them
+// through the pointers returned here (which stay valid until the next call
+// that changes the picture).
+//
+// The picture takes the command line's path exactly: 8-bit RGB, the same
+// studio-range conversion to a 4:4:4 frame, the same YC samples, the same
+// coder and the same conversion back, so bytes, reconstruction and PSNR are
+// those of `vardelk -i picture.png`.
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "codec/frame_coder.h"
+#include "editor/box_value.h"
+#include "editor/matrix_history.h"
+#include "lab/views.h"
+#include "media/demo_picture.h"
+#include "media/psnr.h"
+#include "media/rgb_convert.h"
+#include "media/yc_convert.h"
+
+namespace vardelk {
+namespace {
+
+// The largest picture the lab takes: 4096 pixels a side and no more pixels
+// than 3840x2160, which keeps the working buffers (about 50 bytes a pixel)
+// well inside the browser's memory for a worker.
+constexpr int32_t kMaxSide = 4096;
+constexpr int64_t kMaxPixels = 3840 * 2160;
+
+// Box texts as the page's matrix boxes hold them, NUL-terminated.
+constexpr int kBoxTextBytes = 256;
+
+enum View { kInputView, kReconstructionView, kDifferenceView, kHeatMapView, kViewCount };
+constexpr int32_t kDifferenceGain = 8;
+constexpr int32_t kMacroblockSide = 16;
+
+// One coded frame: the coder, its output and what is measured from it.
+struct CodedFrame {
+    FrameCoder coder;
+    std::vector<YcPixel> output;
+    Y4mFrame reconstruction;
+    std::vector<int32_t> macroblockBits;
+    int32_t bytes = 0;
+    FrameError error;
+};
+
+struct Lab {
+    Y4mFormat format;
+    Y4mFrame source;  // the picture as 8-bit 4:4:4 Y'CbCr
+    std::vector<YcPixel> input;
+    CodedFrame current;
+
+    // The rate-distortion point being coded, apart from the shown frame.
+    FrameCoder sweepCoder;
+    std::vector<YcPixel> sweepOutput;
+    int32_t sweepBytes = 0;
+    double sweepSquaredError = 0.0;
+    std::vector<uint8_t> views[kViewCount];
+    bool viewFresh[kViewCount] = {};
+
+    std::vector<uint8_t> staging;  // RGBA of a picture not yet taken
+    int32_t stagingWidth = 0, stagingHeight = 0;
+
+    FilterSettings settings;
+    int32_t matrix[kMatrixEntries] = {};
+    char boxTexts[kMatrixEntries][kBoxTextBytes] = {};
+    int32_t boxCorrected[kMatrixEntries] = {};
+};
+
+Lab lab;
+
+bool FitsCap(int32_t width, int32_t height) {
+    return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide &&
+           int64_t(width) * height <= kMaxPixels;
+}
+
+void SizeCodedFrame(CodedFrame& frame, const Y4mFormat& format) {
+    frame.output.assign(size_t(format.width) * size_t(format.height), YcPixel{0, 0, 0});
+    frame.reconstruction.Allocate(format);
+    frame.macroblockBits.assign(size_t(MacroblockColumns(format.width)) * size_t(MacroblockRows(format.height)), 0);
+    frame.bytes = 0;
+    frame.error = FrameError{};
+}
+
+// Makes an RGB picture the lab's picture; the frame is coded on the next
+// LabCode().
+void TakePicture(const RgbImage& image) {
+    lab.format = FormatForRgb(image.width, image.height);
+    RgbToFrame(image, lab.source);
+    lab.input.assign(size_t(image.width) * size_t(image.height), YcPixel{0, 0, 0});
+    Y4mToYc(lab.format, lab.source, lab.input.data(), lab.format.width);
+    SizeCodedFrame(lab.current, lab.format);
+    lab.sweepOutput.assign(lab.input.size(), YcPixel{0, 0, 0});
+    for (int v = 0; v < kViewCount; ++v) {
+        lab.views[v].assign(size_t(image.width) * size_t(image.height) * 4, 0);
+        lab.viewFresh[v] = false;
+    }
+    FrameToRgba(lab.source, lab.format.width, lab.format.height, lab.views[kInputView].data());
+    lab.viewFresh[kInputView] = true;
+}
+
+void Code(CodedFrame& frame, const FilterSettings& settings, const int32_t* matrix) {
+    const FrameGeometry geometry{lab.format.width, lab.format.height, lab.format.width, lab.format.height};
+    FrameOutputs outputs;
+    outputs.macroblockBits = frame.macroblockBits.data();
+    frame.bytes = frame.coder.CodeFrame(settings, matrix, lab.input.data(), frame.output.data(), geometry, outputs);
+    YcToY4m(lab.format, frame.output.data(), lab.format.width, frame.reconstruction);
+    frame.error = CompareFrames(lab.source, frame.reconstruction);
+}
+
+bool SameAsCurrentSnapshot() {
+    return CurrentNode != nullptr && std::memcmp(CurrentNode->data, lab.matrix, kMatrixBytes) == 0;
+}
+
+double PlanePsnr(const FrameError& error, int32_t plane) {
+    switch (plane) {
+        case 0: return error.y.Psnr();
+        case 1: return error.cb.Psnr();
+        default: return error.cr.Psnr();
+    }
+}
+
+}  // namespace
+}  // namespace vardelk
+
+using namespace vardelk;
+
+extern "C" {
+
+// Makes the built-in scene (720x486) the picture.
+EMSCRIPTEN_KEEPALIVE void LabUseScene() {
+    RgbImage scene;
+    scene.Resize(kDemoWidth, kDemoHeight);
+    DrawDemoScene(scene, 0);
+    TakePicture(scene);
+}
+
+// Starts the lab with the built-in scene, the default matrix as the one
+// snapshot of the history, and scale code 1 with every flag off.
+EMSCRIPTEN_KEEPALIVE void LabInit() {
+    std::memcpy(lab.matrix, kDefaultIntraMatrix, kMatrixBytes);
+    HistorySeed(lab.matrix, kMatrixBytes);
+    lab.settings = FilterSettings{};
+    LabUseScene();
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t LabMaxSide() { return kMaxSide; }
+EMSCRIPTEN_KEEPALIVE double LabMaxPixels() { return double(kMaxPixels); }
+
+// Room for a width x height RGBA picture, or null when it exceeds the cap.
+// The current picture stays until LabTakeStaged().
+EMSCRIPTEN_KEEPALIVE uint8_t* LabStage(int32_t width, int32_t height) {
+    if (!FitsCap(width, height)) {
+        return nullptr;
+    }
+    lab.staging.assign(size_t(width) * size_t(height) * 4, 0);
+    lab.stagingWidth = width;
+    lab.stagingHeight = height;
+    return lab.staging.data();
+}
+
+// Takes the staged RGBA picture. Alpha is composited onto black, as the
+// command line reads a PNG with transparency; opaque pictures are taken as
+// they are. Returns 0 when nothing is staged.
+EMSCRIPTEN_KEEPALIVE int32_t LabTakeStaged() {
+    if (lab.staging.empty()) {
+        return 0;
+    }
+    RgbImage image;
+    image.Resize(lab.stagingWidth, lab.stagingHeight);
+    const size_t pixels = size_t(lab.stagingWidth) * size_t(lab.stagingHeight);
+    for (size_t i = 0; i < pixels; ++i) {
+        const uint8_t* in = &lab.staging[i * 4];
+        const int32_t alpha = in[3];
+        for (size_t c = 0; c < 3; ++c) {
+            image.rgb[i * 3 + c] = uint8_t((in[c] * alpha + 127) / 255);
+        }
+    }
+    std::vector<uint8_t>().swap(lab.staging);
+    TakePicture(image);
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t LabWidth() { return lab.format.width; }
+EMSCRIPTEN_KEEPALIVE int32_t LabHeight() { return lab.format.height; }
+
+EMSCRIPTEN_KEEPALIVE void LabSetSettings(int32_t scaleCode, int32_t nonLinearScale, int32_t alternateScan,
+                                         int32_t interlacedDct) {
+    lab.settings.scaleCode = scaleCode;
+    lab.settings.nonLinearScale = nonLinearScale != 0;
+    lab.settings.alternateScan = alternateScan != 0;
+    lab.settings.interlacedDct = interlacedDct != 0;
+}
+
+// Codes the picture with the current settings and matrix; returns the bytes.
+EMSCRIPTEN_KEEPALIVE int32_t LabCode() {
+    Code(lab.current, lab.settings, lab.matrix);
+    lab.viewFresh[kReconstructionView] = lab.viewFresh[kDifferenceView] = lab.viewFresh[kHeatMapView] = false;
+    return lab.current.bytes;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t LabBytes() { return lab.current.bytes; }
+// PSNR of plane 0 (Y), 1 (Cb) or 2 (Cr) in dB; infinity for identical planes.
+EMSCRIPTEN_KEEPALIVE double LabPsnr(int32_t plane) { return PlanePsnr(lab.current.error, plane); }
+EMSCRIPTEN_KEEPALIVE const int32_t* LabMacroblockBits() { return lab.current.macroblockBits.data(); }
+EMSCRIPTEN_KEEPALIVE int32_t LabMacroblockColumns() { return MacroblockColumns(lab.format.width); }
+EMSCRIPTEN_KEEPALIVE int32_t LabMacroblockRows() { return MacroblockRows(lab.format.height); }
+// The reconstruction as YC pixels (6 bytes each, rows `width` apart) and as
+// 8-bit 4:4:4 planes (0 Y, 1 Cb, 2 Cr).
+EMSCRIPTEN_KEEPALIVE const YcPixel* LabReconstructionYc() { return lab.current.output.data(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t* LabReconstructionPlane(int32_t plane) {
+    const Y4mFrame& frame = lab.current.reconstruction;
+    return plane == 0 ? frame.y.data() : plane == 1 ? frame.cb.data() : frame.cr.data();
+}
+
+// One view of the last coded frame as RGBA, width x height x 4 bytes:
+// 0 input, 1 reconstruction, 2 difference x8, 3 bits per macroblock.
+EMSCRIPTEN_KEEPALIVE const uint8_t* LabView(int32_t view) {
+    if (view < 0 || view >= kViewCount) {
+        return nullptr;
+    }
+    if (!lab.viewFresh[view]) {
+        const int32_t w = lab.format.width, h = lab.format.height;
+        if (view == kDifferenceView || view == kReconstructionView) {
+            if (!lab.viewFresh[kReconstructionView]) {
+                FrameToRgba(lab.current.reconstruction, w, h, lab.views[kReconstructionView].data());
+                lab.viewFresh[kReconstructionView] = true;
+            }
+            if (view == kDifferenceView) {
+                DifferenceRgba(lab.views[kInputView].data(), lab.views[kReconstructionView].data(), w * h,
+                               kDifferenceGain, lab.views[kDifferenceView].data());
+            }
+        } else if (view == kHeatMapView) {
+            HeatMapRgba(lab.views[kInputView].data(), w, h, lab.current.macroblockBits.data(),
+                        MacroblockColumns(w), lab.views[kHeatMapView].data());
+        }
+        lab.viewFresh[view] = true;
+    }
+    return lab.views[view].data();
+}
+
+// A point of a rate-distortion curve is coded in bands of macroblock rows,
+// so that the worker can take the page's messages between bands. Rows are
+// coded independently (predictors reset, bytes rounded per row), so the bands
+// add up to exactly the whole frame's bytes; the luma error is summed as the
+// command line measures it. The shown frame is left as it is.
+EMSCRIPTEN_KEEPALIVE void LabSweepBegin() {
+    lab.sweepBytes = 0;
+    lab.sweepSquaredError = 0.0;
+}
+// Codes macroblock rows firstRow .. firstRow + rowCount - 1 at a scale code,
+// with the current flags and either the current (0) or the default (1)
+// matrix. Returns the number of the next row, or 0 when the frame is done.
+EMSCRIPTEN_KEEPALIVE int32_t LabSweepBand(int32_t scaleCode, int32_t defaultMatrix, int32_t firstRow,
+                                          int32_t rowCount) {
+    const int32_t rows = MacroblockRows(lab.format.height);
+    if (firstRow < 0 || rowCount < 1 || firstRow >= rows) {
+        return 0;
+    }
+    const int32_t lastRow = std::min(rows, firstRow + rowCount);
+    const int32_t top = firstRow * kMacroblockSide;
+    const int32_t height = std::min(lab.format.height, lastRow * kMacroblockSide) - top;
+    const size_t offset = size_t(top) * size_t(lab.format.width);
+    FilterSettings settings = lab.settings;
+    settings.scaleCode = scaleCode;
+    const FrameGeometry geometry{lab.format.width, height, lab.format.width, height};
+    lab.sweepBytes += lab.sweepCoder.CodeFrame(settings, defaultMatrix != 0 ? kDefaultIntraMatrix : lab.matrix,
+                                               lab.input.data() + offset, lab.sweepOutput.data(), geometry);
+    const size_t samples = size_t(height) * size_t(lab.format.width);
+    int64_t squaredError = 0;
+    for (size_t i = 0; i < samples; ++i) {
+        const int32_t d = int32_t(YcToSample(lab.sweepOutput[i].y)) - int32_t(lab.source.y[offset + i]);
+        squaredError += d * d;
+    }
+    lab.sweepSquaredError += double(squaredError);
+    return lastRow < rows ? lastRow : 0;
+}
+EMSCRIPTEN_KEEPALIVE int32_t LabSweepBytes() { return lab.sweepBytes; }
+EMSCRIPTEN_KEEPALIVE double LabSweepPsnrY() {
+    PlaneError error;
+    error.squaredError = lab.sweepSquaredError;
+    error.samples = double(lab.format.width) * double(lab.format.height);
+    return error.Psnr();
+}
+
+// The matrix in effect and the default one, 64 entries row-major.
+EMSCRIPTEN_KEEPALIVE const int32_t* LabMatrix() { return lab.matrix; }
+EMSCRIPTEN_KEEPALIVE const int32_t* LabDefaultMatrix() { return kDefaultIntraMatrix; }
+
+// The page writes the 64 box texts here (entry i at i x 256 bytes, each
+// NUL-terminated) before LabApply().
+EMSCRIPTEN_KEEPALIVE char* LabBoxTexts() { return &lab.boxTexts[0][0]; }
+EMSCRIPTEN_KEEPALIVE int32_t LabBoxTextBytes() { return kBoxTextBytes; }
+// After LabApply(): 1 for every box whose value had to be clamped, so that
+// the page shows the value taken instead of the text typed.
+EMSCRIPTEN_KEEPALIVE const int32_t* LabBoxCorrected() { return lab.boxCorrected; }
+
+// Takes the 64 box texts into the matrix: each parsed as a decimal number
+// (0 when it holds none) and clamped to 1..4095. A matrix that differs from
+// the current snapshot is recorded right after it and becomes current.
+// Returns 1 when the matrix changed, else 0.
+EMSCRIPTEN_KEEPALIVE int32_t LabApply() {
+    for (int i = 0; i < kMatrixEntries; ++i) {
+        lab.boxTexts[i][kBoxTextBytes - 1] = '\0';
+        const int32_t typed = ParseBoxText(lab.boxTexts[i]);
+        lab.matrix[i] = ClampMatrixEntry(typed);
+        lab.boxCorrected[i] = lab.matrix[i] != typed;
+    }
+    if (SameAsCurrentSnapshot()) {
+        return 0;
+    }
+    HistoryNode* added = HistoryInsertAfter(CurrentNode, lab.matrix, kMatrixBytes);
+    if (added != nullptr) {
+        CurrentNode = added;
+    }
+    return 1;
+}
+
+// Steps back (-1) or forward (+1) through the applied matrices and makes the
+// snapshot there the matrix. Returns 1 when it moved, 0 at either end.
+EMSCRIPTEN_KEEPALIVE int32_t LabStep(int32_t direction) {
+    HistoryNode* target = CurrentNode == nullptr ? nullptr : direction < 0 ? CurrentNode->prev : CurrentNode->next;
+    if (target == nullptr) {
+        return 0;
+    }
+    CurrentNode = target;
+    std::memcpy(lab.matrix, CurrentNode->data, kMatrixBytes);
+    return 1;
+}
+
+// Where the current snapshot stands: position (from 1) and count.
+EMSCRIPTEN_KEEPALIVE int32_t LabHistoryPosition() {
+    int32_t position = 0;
+    for (HistoryNode* node = CurrentNode; node != nullptr; node = node->prev) ++position;
+    return position;
+}
+EMSCRIPTEN_KEEPALIVE int32_t LabHistoryCount() {
+    int32_t count = 0;
+    for (HistoryNode* node = History != nullptr ? History->first : nullptr; node != nullptr; node = node->next) ++count;
+    return count;
+}
+
+}  // extern "C"

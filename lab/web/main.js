@@ -1,0 +1,249 @@
+// The lab page: controls, the matrix editor, the split view and the
+// rate-distortion plot, all fed by the worker that owns the core.
+
+import {MatrixEditor, FlatMatrix} from './matrix_editor.js';
+import {SplitView} from './split_view.js';
+import {DrawRdPlot} from './rd_plot.js';
+
+const $ = (id) => document.getElementById(id);
+const kViews = ['input', 'reconstruction', 'difference ×8', 'bits per macroblock'];
+const kHeatMapView = 3;
+
+// The state the tests and the benchmark read (window.lab).
+const lab = {
+    ready: false,
+    core: '',
+    change: 0,            // number of the last change sent to the worker
+    result: null,         // the last frame drawn
+    matrix: null,         // the last matrix state from the worker
+    curves: {current: [], default: []},
+    sweepDone: false,
+    timings: [],          // change to frame drawn, per change
+    errors: [],
+    maxSide: 0,
+    maxPixels: 0,
+};
+window.lab = lab;
+
+const changeSent = new Map();  // change number -> time it was sent
+let defaultMatrix = null;
+
+// Two builds of the core give the same frames: plain wasm, and one whose
+// vector kernels run as wasm SIMD, about a quarter faster. The SIMD one is
+// taken where the browser has it (a module with one v128 constant validates
+// only then); ?simd=0 asks for the plain one.
+const simdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0, 10, 22, 1,
+    20, 0, 253, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 11]);
+const params = new URLSearchParams(location.search);
+const wantSimd = params.get('simd') !== '0' && WebAssembly.validate(simdProbe);
+
+const worker = new Worker('worker.js');
+const editor = new MatrixEditor($('matrix-grid'));
+const split = new SplitView({
+    frame: $('stage-frame'), stage: $('stage'), left: $('left-canvas'), right: $('right-canvas'),
+    handle: $('split-handle'), onHover: showHover,
+});
+
+function send(message) {
+    lab.change++;
+    changeSent.set(lab.change, performance.now());
+    worker.postMessage(Object.assign({change: lab.change}, message));
+}
+
+function showMessage(text) {
+    const box = $('message');
+    box.textContent = text;
+    box.hidden = !text;
+}
+
+function formatPsnr(value) { return Number.isFinite(value) ? value.toFixed(2) : '∞'; }
+
+function sendSettings() {
+    $('scale-value').textContent = $('scale').value;
+    send({
+        type: 'settings', scale: Number($('scale').value), nonLinear: $('non-linear').checked,
+        alternateScan: $('alternate-scan').checked, interlaced: $('interlaced').checked,
+    });
+}
+
+function sendViews() {
+    $('left-label').textContent = kViews[Number($('left-view').value)];
+    $('right-label').textContent = kViews[Number($('right-view').value)];
+    send({type: 'views', left: Number($('left-view').value), right: Number($('right-view').value)});
+    const shown = [Number($('left-view').value), Number($('right-view').value)];
+    $('legend').hidden = !shown.includes(kHeatMapView);
+}
+
+function showResult(m) {
+    const drawStart = performance.now();
+    const left = Number($('left-view').value), right = Number($('right-view').value);
+    if (m.views[left]) split.draw('left', m.width, m.height, m.views[left]);
+    if (m.views[right]) split.draw('right', m.width, m.height, m.views[right]);
+    const bits = new Int32Array(m.bits);
+    lab.result = Object.assign({}, m, {bits, views: undefined, maxBits: Math.max(1, ...bits)});
+    $('bytes').textContent = String(m.bytes);
+    $('psnr-y').textContent = formatPsnr(m.psnr[0]);
+    $('psnr-cb').textContent = formatPsnr(m.psnr[1]);
+    $('psnr-cr').textContent = formatPsnr(m.psnr[2]);
+    $('size').textContent = `${m.width}×${m.height}`;
+    $('picture-name').textContent = m.pictureName;
+    $('legend-max').textContent = String(lab.result.maxBits);
+    const now = performance.now();
+    const sent = changeSent.get(m.change);
+    if (sent !== undefined) {
+        const timing = {change: m.change, totalMs: now - sent, codeMs: m.timing.codeMs, viewsMs: m.timing.viewsMs,
+                        drawMs: now - drawStart, width: m.width, height: m.height};
+        lab.timings.push(timing);
+        const core = lab.core.endsWith('simd') ? 'wasm SIMD' : 'plain wasm';
+        $('timing').textContent = `${timing.totalMs.toFixed(0)} ms · ${core}`;
+        $('timing').title = `coding ${timing.codeMs.toFixed(1)} ms, views ${timing.viewsMs.toFixed(1)} ms, ` +
+            `drawing ${timing.drawMs.toFixed(1)} ms`;
+        for (const key of changeSent.keys()) if (key <= m.change) changeSent.delete(key);
+    }
+    drawPlot();
+}
+
+function drawPlot() {
+    const shown = lab.result && {bytes: lab.result.bytes, psnrY: lab.result.psnr[0]};
+    DrawRdPlot($('rd-plot'), lab.curves, shown);
+}
+
+function showHover(x, y) {
+    const r = lab.result;
+    if (!r || x < 0) {
+        $('hover').textContent = '';
+        return;
+    }
+    const column = x >> 4, row = y >> 4;
+    $('hover').textContent = `x ${x}, y ${y} · macroblock ${column},${row}: ${r.bits[row * r.columns + column]} bits`;
+}
+
+function showMatrix(m) {
+    lab.matrix = m;
+    // Apply shows the clamped values; start, back and forward the snapshot.
+    if (m.source === 'apply') editor.applied(m.matrix, m.corrected);
+    else editor.show(m.matrix);
+    $('back').disabled = m.position <= 1;
+    $('forward').disabled = m.position >= m.count;
+    $('history').textContent = `${m.position} / ${m.count}`;
+    const clamped = m.corrected.filter((c) => c).length;
+    if (clamped) {
+        showMessage(`${clamped} matrix ${clamped === 1 ? 'entry was' : 'entries were'} outside 1..4095 ` +
+                    'or not a number and now show the value taken');
+    }
+}
+
+worker.onmessage = (event) => {
+    const m = event.data;
+    switch (m.type) {
+    case 'ready':
+        lab.ready = true;
+        lab.core = m.core;
+        lab.maxSide = m.maxSide;
+        lab.maxPixels = m.maxPixels;
+        sendViews();
+        break;
+    case 'matrix':
+        if (!defaultMatrix) defaultMatrix = m.matrix.slice();
+        m.source = pendingMatrixSource.shift() || 'show';
+        showMatrix(m);
+        break;
+    case 'result':
+        if (m.change >= lab.change || !lab.result || m.pictureId !== lab.result.pictureId) showResult(m);
+        break;
+    case 'sweep':
+        lab.curves = m.curves;
+        lab.sweepDone = m.done;
+        drawPlot();
+        break;
+    case 'dump':
+        dumpWaiters.shift()?.(m);
+        break;
+    case 'error':
+        lab.errors.push(m.message);
+        showMessage(m.message);
+        break;
+    }
+};
+
+// A worker that fails to start or stops leaves the page without a core: say so.
+worker.onerror = (event) => {
+    const text = `the lab's worker stopped (${event.message || 'no reason given'}); reload the page`;
+    lab.errors.push(text);
+    showMessage(text);
+};
+
+// Which request each matrix answer belongs to, in order.
+const pendingMatrixSource = ['show'];
+const dumpWaiters = [];
+
+// For the tests: the reconstruction as the core holds it.
+lab.dump = () => new Promise((resolve) => {
+    dumpWaiters.push(resolve);
+    worker.postMessage({type: 'dump'});
+});
+
+function loadFile(file) {
+    if (!file) return;
+    showMessage('');
+    send({type: 'picture', file, name: file.name});
+}
+
+// Controls.
+for (const [i, name] of kViews.entries()) {
+    $('left-view').add(new Option(name, String(i)));
+    $('right-view').add(new Option(name, String(i)));
+}
+$('left-view').value = '0';
+$('right-view').value = '1';
+$('left-view').addEventListener('change', sendViews);
+$('right-view').addEventListener('change', sendViews);
+$('zoom').addEventListener('change', () => split.setZoom($('zoom').value));
+$('scale').addEventListener('input', sendSettings);
+for (const id of ['non-linear', 'alternate-scan', 'interlaced']) $(id).addEventListener('change', sendSettings);
+$('file').addEventListener('change', () => {
+    loadFile($('file').files[0]);
+    $('file').value = '';
+});
+$('scene').addEventListener('click', () => {
+    showMessage('');
+    send({type: 'scene'});
+});
+$('apply').addEventListener('click', () => {
+    showMessage('');
+    pendingMatrixSource.push('apply');
+    send({type: 'apply', texts: editor.texts()});
+});
+$('cancel').addEventListener('click', () => editor.show(editor.matrix));
+for (const [id, direction] of [['back', -1], ['forward', 1]]) {
+    $(id).addEventListener('click', () => {
+        showMessage('');
+        pendingMatrixSource.push('show');
+        send({type: 'step', direction});
+    });
+}
+$('preset').addEventListener('change', () => {
+    const preset = $('preset').value;
+    $('preset').value = '';
+    if (!preset) return;
+    editor.fill(preset === 'flat16' ? FlatMatrix(16) : defaultMatrix);
+    $('apply').click();
+});
+
+// Dropping a file anywhere on the page loads it.
+const hint = $('drop-hint');
+window.addEventListener('dragover', (e) => {
+    e.preventDefault();
+    hint.hidden = false;
+});
+window.addEventListener('dragleave', (e) => {
+    if (!e.relatedTarget) hint.hidden = true;
+});
+window.addEventListener('drop', (e) => {
+    e.preventDefault();
+    hint.hidden = true;
+    loadFile(e.dataTransfer.files[0]);
+});
+window.addEventListener('resize', drawPlot);
+
+worker.postMessage({type: 'init', simd: wantSimd});

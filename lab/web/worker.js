@@ -1,0 +1,254 @@
+// The lab's worker: owns the WebAssembly core, decodes pictures, codes the
+// frame after every change and sweeps the rate-distortion curves in the
+// background. The page never waits on it.
+//
+// Every message from the page is handled in order. Changes only mark the
+// frame dirty; the coding runs once the queued messages are taken, so a
+// slider dragged fast costs one frame, not one per step. The sweep codes a
+// few macroblock rows per task, so a change never waits long behind it.
+
+'use strict';
+
+const kSweepScaleCodes = [1, 2, 3, 4, 5, 6, 8, 10, 12, 14, 16, 20, 24, 28, 31];
+const kSweepBandRows = 8;
+
+let core = null;
+let coreName = '';
+let frameDirty = false;
+let viewsDirty = false;
+let scheduled = false;
+let lastChange = 0;          // the page's number of the last change taken
+let shownViews = [0, 1];     // left and right of the split view
+let pictureName = 'built-in scene';
+let pictureId = 0;
+
+// The sweep in progress: points for the current and the default matrix.
+let sweep = null;
+let sweepGeneration = 0;
+const defaultCurves = new Map();  // picture and flags -> the default matrix's points
+let settings = {scale: 1, nonLinear: 0, alternateScan: 0, interlaced: 0};
+
+function post(message, transfer) { self.postMessage(message, transfer || []); }
+
+function heap32(pointer, count) { return new Int32Array(core.HEAP32.buffer, pointer, count).slice(); }
+
+function matrixState(changed, corrected) {
+    return {
+        type: 'matrix',
+        change: lastChange,
+        matrix: Array.from(heap32(core._LabMatrix(), 64)),
+        corrected: corrected || new Array(64).fill(false),
+        changed: !!changed,
+        position: core._LabHistoryPosition(),
+        count: core._LabHistoryCount(),
+    };
+}
+
+function markDirty() {
+    frameDirty = true;
+    sweep = null;
+    sweepGeneration++;
+    schedule();
+}
+
+function schedule() {
+    if (!scheduled) {
+        scheduled = true;
+        setTimeout(runPending, 0);
+    }
+}
+
+function runPending() {
+    scheduled = false;
+    if (frameDirty) {
+        frameDirty = viewsDirty = false;
+        sendFrame(true);
+        startSweep();
+        schedule();
+        return;
+    }
+    if (viewsDirty) {
+        viewsDirty = false;
+        sendFrame(false);
+        if (sweep) schedule();
+        return;
+    }
+    if (sweep && sweepStep()) schedule();
+}
+
+// Posts the frame's figures and the two shown views, coding it first when
+// something changed since.
+function sendFrame(code) {
+    const t0 = performance.now();
+    const bytes = code ? core._LabCode() : core._LabBytes();
+    const t1 = performance.now();
+    const width = core._LabWidth(), height = core._LabHeight();
+    const views = {};
+    const transfer = [];
+    for (const v of new Set(shownViews)) {
+        const pointer = core._LabView(v);
+        const copy = core.HEAPU8.slice(pointer, pointer + width * height * 4);
+        views[v] = copy.buffer;
+        transfer.push(copy.buffer);
+    }
+    const columns = core._LabMacroblockColumns(), rows = core._LabMacroblockRows();
+    const bits = heap32(core._LabMacroblockBits(), columns * rows);
+    const t2 = performance.now();
+    post({
+        type: 'result', change: lastChange, pictureId, pictureName, width, height, bytes,
+        psnr: [core._LabPsnr(0), core._LabPsnr(1), core._LabPsnr(2)],
+        columns, rows, bits: bits.buffer, views,
+        timing: {codeMs: t1 - t0, viewsMs: t2 - t1},
+        settings: Object.assign({}, settings),
+    }, transfer.concat([bits.buffer]));
+}
+
+function flagsKey() {
+    return `${pictureId}/${settings.nonLinear}/${settings.alternateScan}/${settings.interlaced}`;
+}
+
+function startSweep() {
+    const cached = defaultCurves.get(flagsKey());
+    sweep = {
+        generation: sweepGeneration,
+        curves: {current: [], default: cached ? cached.slice() : []},
+        queue: [],
+        row: 0,
+    };
+    for (const code of kSweepScaleCodes) sweep.queue.push({code, useDefault: 0});
+    if (!cached) for (const code of kSweepScaleCodes) sweep.queue.push({code, useDefault: 1});
+}
+
+// Codes one band of the sweep's next point; false when the sweep is over.
+function sweepStep() {
+    if (sweep.queue.length === 0) return false;
+    const point = sweep.queue[0];
+    if (sweep.row === 0) core._LabSweepBegin();
+    sweep.row = core._LabSweepBand(point.code, point.useDefault, sweep.row, kSweepBandRows);
+    if (sweep.row !== 0) return true;
+    sweep.queue.shift();
+    const curve = point.useDefault ? sweep.curves.default : sweep.curves.current;
+    curve.push({code: point.code, bytes: core._LabSweepBytes(), psnrY: core._LabSweepPsnrY()});
+    const done = sweep.queue.length === 0;
+    if (done) defaultCurves.set(flagsKey(), sweep.curves.default.slice());
+    post({type: 'sweep', change: lastChange, curves: sweep.curves, done});
+    if (done) sweep = null;
+    return !done;
+}
+
+// Decodes a picture file with the browser's decoders, as stored (no colour
+// management), and takes it if it fits the cap. Anything else leaves the
+// current picture as it was and reports why.
+async function takePicture(file, name) {
+    let bitmap;
+    try {
+        bitmap = await createImageBitmap(file, {colorSpaceConversion: 'none', premultiplyAlpha: 'none'});
+    } catch (e) {
+        post({type: 'error', message: `${name}: not a picture this browser can decode (PNG or JPEG expected)`});
+        return;
+    }
+    const maxSide = core._LabMaxSide(), maxPixels = core._LabMaxPixels();
+    const {width, height} = bitmap;
+    if (width > maxSide || height > maxSide || width * height > maxPixels) {
+        bitmap.close();
+        post({
+            type: 'error',
+            message: `${name}: ${width}x${height} exceeds the limit of ${maxSide} pixels a side and ` +
+                `${(maxPixels / 1e6).toFixed(1)} megapixels; the previous picture stays`,
+        });
+        return;
+    }
+    const canvas = new OffscreenCanvas(width, height);
+    const context = canvas.getContext('2d', {willReadFrequently: true});
+    context.drawImage(bitmap, 0, 0);
+    bitmap.close();
+    const rgba = context.getImageData(0, 0, width, height).data;
+    const pointer = core._LabStage(width, height);
+    if (!pointer) {
+        post({type: 'error',
+              message: `${name}: no memory for a ${width}x${height} picture; the previous picture stays`});
+        return;
+    }
+    core.HEAPU8.set(rgba, pointer);
+    core._LabTakeStaged();
+    pictureName = name;
+    pictureId++;
+    markDirty();
+}
+
+function writeBoxTexts(texts) {
+    const base = core._LabBoxTexts(), size = core._LabBoxTextBytes();
+    const encoder = new TextEncoder();
+    for (let i = 0; i < 64; i++) {
+        const bytes = encoder.encode(String(texts[i] ?? '')).subarray(0, size - 1);
+        core.HEAPU8.set(bytes, base + i * size);
+        core.HEAPU8[base + i * size + bytes.length] = 0;
+    }
+}
+
+async function start(wantSimd) {
+    coreName = wantSimd ? 'lab_core_simd' : 'lab_core';
+    importScripts(`${coreName}.js`);
+    core = await createLabCore();
+    core._LabInit();
+    post({type: 'ready', core: coreName, maxSide: core._LabMaxSide(), maxPixels: core._LabMaxPixels()});
+    post(matrixState(false));
+    markDirty();
+}
+
+const handlers = {
+    init: (m) => start(m.simd),
+    picture: (m) => takePicture(m.file, m.name),
+    scene: () => {
+        core._LabUseScene();
+        pictureName = 'built-in scene';
+        pictureId++;
+        markDirty();
+    },
+    settings: (m) => {
+        settings = {scale: m.scale, nonLinear: m.nonLinear ? 1 : 0, alternateScan: m.alternateScan ? 1 : 0,
+                    interlaced: m.interlaced ? 1 : 0};
+        core._LabSetSettings(settings.scale, settings.nonLinear, settings.alternateScan, settings.interlaced);
+        markDirty();
+    },
+    views: (m) => {
+        shownViews = [m.left, m.right];
+        viewsDirty = true;
+        schedule();
+    },
+    apply: (m) => {
+        writeBoxTexts(m.texts);
+        const changed = core._LabApply();
+        const flags = heap32(core._LabBoxCorrected(), 64);
+        post(matrixState(changed, Array.from(flags, (f) => f !== 0)));
+        if (changed) markDirty();
+    },
+    step: (m) => {
+        const moved = core._LabStep(m.direction);
+        post(matrixState(moved));
+        if (moved) markDirty();
+    },
+    dump: () => {
+        const width = core._LabWidth(), height = core._LabHeight(), pixels = width * height;
+        const ycPointer = core._LabReconstructionYc();
+        const yc = core.HEAPU8.slice(ycPointer, ycPointer + pixels * 6);
+        const planes = [0, 1, 2].map((p) => {
+            const pointer = core._LabReconstructionPlane(p);
+            return core.HEAPU8.slice(pointer, pointer + pixels).buffer;
+        });
+        post({type: 'dump', width, height, bytes: core._LabBytes(), yc: yc.buffer, planes},
+             [yc.buffer].concat(planes));
+    },
+};
+
+// Messages that arrive while the core is still loading wait for it.
+let queue = Promise.resolve();
+self.onmessage = (event) => {
+    const message = event.data;
+    queue = queue.then(() => {
+        if (lastChange < (message.change || 0)) lastChange = message.change;
+        return handlers[message.type] && handlers[message.type](message);
+    }).catch((e) => {
+        post({type: 'error', message: `internal error: ${e && e.message ? e.message : e}`});
+    });
+};

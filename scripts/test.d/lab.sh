@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# The matrix lab in headless chromium: builds the WebAssembly cores and the
+# page, then checks the page against the command line (bytes, PSNR and every
+# reconstructed sample) through settings, matrix edits, history steps and
+# refused files.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+out=${VARDELK_BUILD_DIR:-$root/build}
+"$root/scripts/build_lab.sh"
+[ -x "$out/native/cli/vardelk" ] || "$root/scripts/build.sh" native
+photo=/usr/share/libjxl-testdata/external/wesaturate/500px/u76c0g_bliznaca_srgb8.png
+exec timeout 300 /usr/bin/python3 "$root/tests/lab/test_lab_page.py" "$out/lab/site" "$out/native/cli/vardelk" "$photo"

@@ -1,0 +1,228 @@
+"""The matrix lab in headless chromium against the command line: a photo
+loaded through the page gives the command line's bytes, PSNR and
+reconstruction (every YC sample), through setting changes, matrix edits
+with clamping, and steps back and forward through the history. Bad input
+leaves the page as it was, with a message.
+
+Usage: test_lab_page.py SITE_DIR VARDELK_CLI SOURCE_PHOTO
+"""
+
+import base64
+import json
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import lab_browser  # noqa: E402
+
+DEFAULT_MATRIX_TEXT = 'default'  # the command line's names of its built-in matrices
+
+
+def write_png(path, width, height, pixel):
+    """A plain 8-bit RGB PNG of one colour."""
+    row = b'\x00' + bytes(pixel) * width
+    body = zlib.compress(row * height)
+
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+
+    with open(path, 'wb') as f:
+        f.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0)) +
+                chunk(b'IDAT', body) + chunk(b'IEND', b''))
+
+
+class LabCheck:
+    def __init__(self, page, cli, scratch):
+        self.page, self.cli, self.scratch = page, cli, scratch
+        self.failures = []
+
+    def expect(self, condition, what):
+        if not condition:
+            self.failures.append(what)
+            print('FAIL: ' + what)
+
+    # What the page shows, and what the command line makes of the same input.
+    def page_frame(self):
+        result = self.page.settled()
+        dump = self.page.driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            lab.dump().then((d) => {
+                const bytes = new Uint8Array(d.yc);
+                let text = '';
+                for (let i = 0; i < bytes.length; i += 0x8000) {
+                    text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+                }
+                done({bytes: d.bytes, yc: btoa(text)});
+            });""")
+        return result, dump['bytes'], base64.b64decode(dump['yc'])
+
+    def cli_frame(self, picture, scale, flags, matrix):
+        if isinstance(matrix, list):
+            path = os.path.join(self.scratch, 'matrix.txt')
+            with open(path, 'w') as f:
+                f.write('\n'.join(' '.join(str(v) for v in matrix[r * 8:r * 8 + 8]) for r in range(8)) + '\n')
+            matrix = path
+        rec = os.path.join(self.scratch, 'rec.yc')
+        stats = os.path.join(self.scratch, 'stats.json')
+        subprocess.run([self.cli, '-q', '-i', picture, '-s', str(scale), '-m', matrix, '-o', rec,
+                        '--stats', stats] + flags, check=True)
+        with open(rec, 'rb') as f, open(stats) as s:
+            return json.load(s)['frames'][0], f.read()
+
+    def compare_with_cli(self, what, picture, scale, flags, matrix):
+        result, bytes_, yc = self.page_frame()
+        frame, cli_yc = self.cli_frame(picture, scale, flags, matrix)
+        self.expect(bytes_ == frame['bytes'] and result['bytes'] == frame['bytes'],
+                    '%s: page %d bytes, command line %d' % (what, result['bytes'], frame['bytes']))
+        psnr = [frame['psnr_y'], frame['psnr_cb'], frame['psnr_cr']]
+        self.expect(all(abs(a - b) < 1e-4 for a, b in zip(result['psnr'], psnr)),
+                    '%s: PSNR page %s, command line %s' % (what, result['psnr'], psnr))
+        differing = sum(1 for i in range(0, min(len(yc), len(cli_yc)), 2) if yc[i:i + 2] != cli_yc[i:i + 2])
+        self.expect(len(yc) == len(cli_yc) and differing == 0,
+                    '%s: reconstruction differs in %d of %d samples' % (what, differing, len(cli_yc) // 2))
+        return result
+
+    def matrix_state(self, change):
+        self.page.wait('lab.matrix && lab.matrix.change >= %d' % change)
+        return self.page.js('return lab.matrix;')
+
+    def apply(self, edits):
+        """Types texts into boxes (index -> text) and presses Apply; returns the
+        worker's matrix state and the texts the boxes show afterwards."""
+        for index, text in edits.items():
+            self.page.js("""const box = document.querySelectorAll('#matrix-grid input')[arguments[0]];
+                            box.value = arguments[1]; box.dispatchEvent(new Event('input'));""", index, text)
+        self.page.element('apply').click()
+        state = self.matrix_state(self.page.js('return lab.change;'))
+        return state, self.box_texts()
+
+    def step(self, button):
+        self.page.element(button).click()
+        return self.matrix_state(self.page.js('return lab.change;'))
+
+    def box_texts(self):
+        return self.page.js("return [...document.querySelectorAll('#matrix-grid input')].map((b) => b.value);")
+
+
+def run(site, cli, photo):
+    scratch = tempfile.mkdtemp(prefix='vardelk-lab-test-')
+    # A photo with a width and height that leave partial macroblocks.
+    picture = os.path.join(scratch, 'photo.png')
+    subprocess.run(['convert', photo, '+repage', '-crop', '333x250+80+120', '+repage', '-strip', 'PNG24:' + picture],
+                   check=True)
+    not_picture = os.path.join(scratch, 'notes.png')
+    with open(not_picture, 'w') as f:
+        f.write('not a picture\n')
+    oversized = os.path.join(scratch, 'wide.png')
+    write_png(oversized, 4097, 8, (200, 10, 10))
+
+    with lab_browser.serve(site) as url, lab_browser.browser() as page:
+        check = LabCheck(page, cli, scratch)
+        page.open(url)
+        start = check.matrix_state(0)
+        check.expect(start['position'] == 1 and start['count'] == 1, 'start: history %s' % start)
+        default = start['matrix']
+
+        # A picture, then the scale and every setting that changes the frame.
+        page.load_picture(picture)
+        page.wait("lab.result && lab.result.width === 333 && lab.result.height === 250")
+        check.compare_with_cli('photo, scale 1', picture, 1, [], DEFAULT_MATRIX_TEXT)
+        page.set_scale(9)
+        page.set_flag('non-linear', True)
+        page.set_flag('interlaced', True)
+        check.compare_with_cli('scale 9, non-linear, interlaced', picture, 9, ['--nonlinear', '--interlaced'],
+                               DEFAULT_MATRIX_TEXT)
+        page.set_flag('alternate-scan', True)
+        flags = ['--nonlinear', '--interlaced', '--alternate-scan']
+        check.compare_with_cli('alternate scan', picture, 9, flags, DEFAULT_MATRIX_TEXT)
+
+        # Editing: out-of-range and empty boxes are clamped and corrected,
+        # a value in range keeps its text as typed.
+        state, texts = check.apply({1: '5000', 2: '0', 3: '', 4: '08', 63: '7'})
+        edited = default[:]
+        edited[1:5] = [4095, 1, 1, 8]
+        edited[63] = 7
+        check.expect(state['matrix'] == edited, 'apply: matrix %s' % state['matrix'])
+        check.expect(texts[1:5] == ['4095', '1', '1', '08'] and texts[63] == '7', 'apply: boxes show %s' % texts[:8])
+        check.expect((state['position'], state['count']) == (2, 2), 'apply: history %s' % state)
+        check.expect(not page.element('back').get_attribute('disabled') and
+                     page.element('forward').get_attribute('disabled'), 'apply: back/forward buttons')
+        after_edit = check.compare_with_cli('edited matrix', picture, 9, flags, edited)
+
+        # Applying the same matrix again records nothing.
+        state, _ = check.apply({})
+        check.expect(state['count'] == 2 and not state['changed'], 'apply without change: %s' % state)
+
+        # Back to the default, forward to the edit.
+        state = check.step('back')
+        check.expect(state['matrix'] == default and state['position'] == 1, 'back: %s' % state)
+        check.expect(check.box_texts() == [str(v) for v in default], 'back: boxes show the default matrix')
+        check.compare_with_cli('back to the default', picture, 9, flags, DEFAULT_MATRIX_TEXT)
+        state = check.step('forward')
+        check.expect(state['matrix'] == edited and state['position'] == 2, 'forward: %s' % state)
+        check.expect(page.settled()['bytes'] == after_edit['bytes'], 'forward: bytes of the edited matrix')
+
+        # A change applied after stepping back goes right after the current
+        # snapshot: default, flat16, edited.
+        check.step('back')
+        page.js("const p = document.getElementById('preset'); p.value = 'flat16';"
+                "p.dispatchEvent(new Event('change'));")
+        state = check.matrix_state(page.js('return lab.change;'))
+        check.expect(state['matrix'] == [16] * 64 and (state['position'], state['count']) == (2, 3),
+                     'flat16 after back: %s' % state)
+        check.compare_with_cli('flat16', picture, 9, flags, 'flat16')
+        state = check.step('forward')
+        check.expect(state['matrix'] == edited and state['position'] == 3, 'forward after insert: %s' % state)
+
+        # Typed but not applied: Cancel brings back the matrix in effect.
+        for index in (0, 10, 20):
+            page.js("document.querySelectorAll('#matrix-grid input')[arguments[0]].value = '99';", index)
+        page.element('cancel').click()
+        check.expect(check.box_texts() == [str(v) for v in edited], 'cancel: boxes show the matrix in effect')
+
+        # Bad input: a message, and the picture, settings and figures stay.
+        before = page.settled()
+        for path, words in ((not_picture, 'not a picture'), (oversized, '4097x8 exceeds')):
+            errors = page.load_picture(path)
+            page.wait('lab.errors.length > %d' % errors)
+            message = page.element('message').text
+            check.expect(words in message and not page.element('message').get_attribute('hidden'),
+                         '%s: message "%s"' % (os.path.basename(path), message))
+            page.set_scale(9)  # a change after the refusal still codes the old picture
+            after = page.settled()
+            check.expect((after['width'], after['height'], after['bytes']) ==
+                         (before['width'], before['height'], before['bytes']),
+                         '%s: state after refusal %s' % (os.path.basename(path), after))
+        check.compare_with_cli('after refused files', picture, 9, flags, edited)
+
+        # The page runs the wasm SIMD core; the plain one gives the same frame.
+        core = page.js('return lab.core;')
+        check.expect(core == 'lab_core_simd', 'the page runs %s' % core)
+        page.open(url + '?simd=0')
+        core = page.js('return lab.core;')
+        check.expect(core == 'lab_core', 'plain core: loaded %s' % core)
+        page.load_picture(picture)
+        page.wait("lab.result && lab.result.width === 333")
+        page.set_scale(9)
+        page.set_flag('non-linear', True)
+        page.set_flag('interlaced', True)
+        check.compare_with_cli('plain core', picture, 9, ['--nonlinear', '--interlaced'], DEFAULT_MATRIX_TEXT)
+
+        logs = [entry for entry in page.driver.get_log('browser')
+                if entry['level'] == 'SEVERE' and 'favicon' not in entry['message']]
+        check.expect(not logs, 'browser console errors: %s' % logs)
+
+    if check.failures:
+        print('lab page: %d checks failed' % len(check.failures))
+        return 1
+    subprocess.run(['rm', '-rf', scratch])
+    print('lab page: all checks passed')
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(run(*sys.argv[1:4]))
