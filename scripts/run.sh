@@ -46,3 +46,4 @@ echo "== filter window capture"
   --input "$out/input.y4m" --output "$out/capture.yc" --scale 8
 
 echo "results in $out: comparison.png rd_plot.png filter-window.png stats.json sweep.csv"
+echo "matrix lab: scripts/serve_lab.sh builds it and serves build/lab/site at http://127.0.0.1:8731/"
