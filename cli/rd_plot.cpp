@@ -14,8 +14,9 @@ namespace vardelk {
 namespace {
 
 constexpr int32_t kWidth = 1120, kHeight = 660;
-constexpr int32_t kLeft = 90, kRight = 760, kTop = 70, kBottom = 590;
-constexpr size_t kMaxLabel = 28;  // characters of a legend entry
+constexpr int32_t kLeft = 100, kRight = 760, kTop = 70, kBottom = 590;
+constexpr int32_t kTextScale = 2;   // PNG font pixels per 5x7 font pixel: 12 x 14 per character
+constexpr size_t kMaxLabel = 24;    // characters of a legend entry: fits right of the plot
 constexpr Colour kPalette[] = {{31, 119, 180}, {214, 39, 40}, {44, 160, 44},  {148, 103, 189},
                                {255, 127, 14}, {23, 190, 207}, {140, 86, 75}, {227, 119, 194}};
 constexpr Colour kInk{20, 20, 20}, kGrid{220, 220, 220}, kWhite{255, 255, 255};
@@ -31,16 +32,27 @@ struct Tick {
     std::string label;
 };
 
+// A scale-code label placed where it covers no curve, marker or other label;
+// a label moved away from its point gets a leader line back to it.
+struct PointLabel {
+    int32_t x, y;  // top-left of the text in PNG pixels
+    int32_t pointX, pointY;
+    bool leader;
+    std::string text;
+    size_t curve;
+};
+
 // Pixel positions of everything on the plot, shared by both renderers.
 struct PlotModel {
     double xLo, xHi, yLo, yHi;  // x in log10(bytes)
     std::vector<Tick> xTicks, yTicks;
+    std::vector<PointLabel> labels;
 
     int32_t X(double bytes) const {
         return kLeft + int32_t(std::lround((std::log10(bytes) - xLo) / (xHi - xLo) * (kRight - kLeft)));
     }
-    int32_t Y(double psnr) const {
-        return kBottom - int32_t(std::lround((psnr - yLo) / (yHi - yLo) * (kBottom - kTop)));
+    int32_t Y(double quality) const {
+        return kBottom - int32_t(std::lround((quality - yLo) / (yHi - yLo) * (kBottom - kTop)));
     }
 };
 
@@ -52,73 +64,179 @@ std::string ShortNumber(double v) {
     return text;
 }
 
-bool Plottable(const RdPoint& p) { return std::isfinite(p.psnr) && p.bytes > 0; }
+bool Plottable(const RdPoint& p) { return std::isfinite(p.quality) && std::isfinite(p.bytes) && p.bytes > 0; }
 
-PlotModel BuildModel(const std::vector<RdCurve>& curves) {
-    double bLo = 1e300, bHi = 0, pLo = 1e300, pHi = -1e300;
+bool Labelled(int32_t code) {
+    return std::find(std::begin(kLabelledCodes), std::end(kLabelledCodes), code) != std::end(kLabelledCodes);
+}
+
+// Which pixels of the plot area are taken: curves (with a margin), markers and
+// labels already placed.
+class Occupancy {
+public:
+    Occupancy() : taken_(size_t(kWidth) * kHeight, false) {}
+
+    void MarkBox(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        for (int32_t y = std::max(y0, 0); y < std::min(y1, kHeight); ++y) {
+            for (int32_t x = std::max(x0, 0); x < std::min(x1, kWidth); ++x) taken_[size_t(y) * kWidth + size_t(x)] = true;
+        }
+    }
+    // A segment as a chain of small squares, one per pixel step.
+    void MarkSegment(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t margin) {
+        const int32_t steps = std::max({std::abs(x1 - x0), std::abs(y1 - y0), 1});
+        for (int32_t i = 0; i <= steps; ++i) {
+            const int32_t x = x0 + int32_t(std::lround(double(x1 - x0) * i / steps));
+            const int32_t y = y0 + int32_t(std::lround(double(y1 - y0) * i / steps));
+            MarkBox(x - margin, y - margin, x + margin + 1, y + margin + 1);
+        }
+    }
+    // Free when inside the plot area and touching nothing taken.
+    bool Free(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
+        if (x0 < kLeft + 2 || y0 < kTop + 2 || x1 > kRight - 2 || y1 > kBottom - 2) return false;
+        for (int32_t y = y0; y < y1; ++y) {
+            for (int32_t x = x0; x < x1; ++x) {
+                if (taken_[size_t(y) * kWidth + size_t(x)]) return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    std::vector<bool> taken_;
+};
+
+// Tries spots around each labelled point, nearest first, and keeps the first
+// free one; a label with no free spot is left out (the marker stays).
+std::vector<PointLabel> PlaceLabels(const PlotModel& m, const std::vector<RdCurve>& curves) {
+    Occupancy occupied;
+    for (const RdCurve& curve : curves) {
+        const RdPoint* previous = nullptr;
+        for (const RdPoint& p : curve.points) {
+            if (!Plottable(p)) continue;
+            occupied.MarkBox(m.X(p.bytes) - 5, m.Y(p.quality) - 5, m.X(p.bytes) + 6, m.Y(p.quality) + 6);
+            if (previous) occupied.MarkSegment(m.X(previous->bytes), m.Y(previous->quality), m.X(p.bytes), m.Y(p.quality), 3);
+            previous = &p;
+        }
+    }
+    std::vector<PointLabel> labels;
+    const int32_t h = Canvas::TextHeight(kTextScale), pad = 3;
+    for (size_t i = 0; i < curves.size(); ++i) {
+        for (const RdPoint& p : curves[i].points) {
+            if (!Plottable(p) || !Labelled(p.scaleCode)) continue;
+            const std::string text = std::to_string(p.scaleCode);
+            const int32_t w = Canvas::TextWidth(text, kTextScale) - kTextScale;  // no spacing after the last character
+            const int32_t px = m.X(p.bytes), py = m.Y(p.quality);
+            bool placed = false;
+            for (int32_t d : {8, 22, 40, 62}) {
+                const int32_t spots[][2] = {{px + d, py - d - h}, {px - d - w, py - d - h}, {px + d, py + d},
+                                            {px - d - w, py + d},  {px - w / 2, py - d - h}, {px - w / 2, py + d},
+                                            {px + d, py - h / 2},  {px - d - w, py - h / 2}};
+                for (const auto& s : spots) {
+                    if (!occupied.Free(s[0] - pad, s[1] - pad, s[0] + w + pad, s[1] + h + pad)) continue;
+                    labels.push_back({s[0], s[1], px, py, d > 8, text, i});
+                    occupied.MarkBox(s[0] - pad, s[1] - pad, s[0] + w + pad, s[1] + h + pad);
+                    if (d > 8) occupied.MarkSegment(px, py, s[0] + w / 2, s[1] + h / 2, 1);
+                    placed = true;
+                    break;
+                }
+                if (placed) break;
+            }
+        }
+    }
+    return labels;
+}
+
+// Tick step 1, 2 or 5 times a power of ten, at most eight steps over the range.
+double TickStep(double span) {
+    for (int exponent = -6; exponent <= 6; ++exponent) {
+        for (double mantissa : {1.0, 2.0, 5.0}) {
+            const double step = mantissa * std::pow(10.0, exponent);
+            if (span / step <= 8) return step;
+        }
+    }
+    return std::pow(10.0, 7);
+}
+
+std::string TickLabel(double v, double step) {
+    const int decimals = std::max(0, int(std::ceil(-std::log10(step) - 1e-9)));
+    char text[48];
+    std::snprintf(text, sizeof(text), "%.*f", decimals, std::fabs(v) < step / 2 ? 0.0 : v);
+    return text;
+}
+
+PlotModel BuildModel(const std::vector<RdCurve>& curves, const std::string& yTitle) {
+    double bLo = 1e300, bHi = 0, qLo = 1e300, qHi = -1e300;
     for (const RdCurve& c : curves) {
         for (const RdPoint& p : c.points) {
             if (!Plottable(p)) continue;
             bLo = std::min(bLo, p.bytes), bHi = std::max(bHi, p.bytes);
-            pLo = std::min(pLo, p.psnr), pHi = std::max(pHi, p.psnr);
+            qLo = std::min(qLo, p.quality), qHi = std::max(qHi, p.quality);
         }
     }
-    if (bHi <= 0) throw CliError("rate-distortion plot: no point with finite PSNR and non-zero bytes to plot");
+    if (bHi <= 0) throw CliError("rate-distortion plot: no point with a finite " + yTitle + " and non-zero bytes to plot");
     PlotModel m;
     m.xLo = std::log10(bLo / 1.2);
     m.xHi = std::log10(bHi * 1.2);
-    double step = 0.5;
-    for (double s : {0.5, 1.0, 2.0, 5.0, 10.0, 20.0}) {
-        step = s;
-        if ((pHi - pLo) / s <= 8) break;
+    // A little room above and below the extreme points; a flat set gets a band around it.
+    const double margin = qHi > qLo ? (qHi - qLo) * 0.03 : std::max(std::fabs(qHi) * 0.01, 1e-3);
+    const double step = TickStep(qHi - qLo + 2 * margin);
+    m.yLo = std::floor((qLo - margin) / step) * step;
+    m.yHi = std::ceil((qHi + margin) / step) * step;
+    for (int k = 0; m.yLo + k * step <= m.yHi + step * 1e-6; ++k) {
+        const double v = m.yLo + k * step;
+        m.yTicks.push_back({m.Y(v), TickLabel(v, step)});
     }
-    m.yLo = std::floor((pLo - 0.25) / step) * step;
-    m.yHi = std::ceil((pHi + 0.25) / step) * step;
-    for (double v = m.yLo; v <= m.yHi + 1e-9; v += step) m.yTicks.push_back({m.Y(v), ShortNumber(v)});
     for (int k = int(std::floor(m.xLo)); k <= int(std::ceil(m.xHi)); ++k) {
         for (double mantissa : {1.0, 2.0, 3.0, 5.0}) {
             const double v = mantissa * std::pow(10.0, k);
             if (std::log10(v) >= m.xLo && std::log10(v) <= m.xHi) m.xTicks.push_back({m.X(v), ShortNumber(v)});
         }
     }
+    m.labels = PlaceLabels(m, curves);
     return m;
 }
 
-bool Labelled(int32_t code) { return std::find(std::begin(kLabelledCodes), std::end(kLabelledCodes), code) != std::end(kLabelledCodes); }
-
 const Colour& CurveColour(size_t i) { return kPalette[i % (sizeof(kPalette) / sizeof(kPalette[0]))]; }
 
-void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCurve>& curves, const std::string& title) {
+const char kXTitle[] = "mean bytes per frame (log scale)";
+const char kLabelNote[] = "numbers: scale code";
+
+void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCurve>& curves, const std::string& title,
+             const std::string& yTitle) {
     Canvas c(kWidth, kHeight, kWhite);
+    const int32_t s = kTextScale;
     for (const Tick& t : m.xTicks) {
         c.Line(t.pixel, kTop, t.pixel, kBottom, kGrid, 1);
-        c.Text(t.pixel - Canvas::TextWidth(t.label, 2) / 2, kBottom + 10, t.label, kInk, 2);
+        c.Text(t.pixel - Canvas::TextWidth(t.label, s) / 2, kBottom + 10, t.label, kInk, s);
     }
     for (const Tick& t : m.yTicks) {
         c.Line(kLeft, t.pixel, kRight, t.pixel, kGrid, 1);
-        c.Text(kLeft - 10 - Canvas::TextWidth(t.label, 2), t.pixel - 7, t.label, kInk, 2);
+        c.Text(kLeft - 10 - Canvas::TextWidth(t.label, s), t.pixel - 7, t.label, kInk, s);
     }
     c.Line(kLeft, kBottom, kRight, kBottom, kInk, 2);
     c.Line(kLeft, kTop, kLeft, kBottom, kInk, 2);
-    c.Text(kLeft, 12, title.substr(0, size_t(kWidth - kLeft) / 12), kInk, 2);
-    const std::string xTitle = "mean bytes per frame (log scale)";
-    c.Text((kLeft + kRight - Canvas::TextWidth(xTitle, 2)) / 2, kBottom + 38, xTitle, kInk, 2);
-    c.Text(10, kTop - 24, "Y PSNR (dB)", kInk, 2);
+    c.Text(kLeft, 12, title.substr(0, size_t(kWidth - kLeft) / 12), kInk, s);
+    c.Text((kLeft + kRight - Canvas::TextWidth(kXTitle, s)) / 2, kBottom + 38, kXTitle, kInk, s);
+    c.Text(10, kTop - 26, yTitle, kInk, s);
     for (size_t i = 0; i < curves.size(); ++i) {
         const Colour& colour = CurveColour(i);
         const RdPoint* previous = nullptr;
         for (const RdPoint& p : curves[i].points) {
             if (!Plottable(p)) continue;
-            if (previous) c.Line(m.X(previous->bytes), m.Y(previous->psnr), m.X(p.bytes), m.Y(p.psnr), colour, 2);
-            c.FillRect(m.X(p.bytes) - 3, m.Y(p.psnr) - 3, 7, 7, colour);
-            if (Labelled(p.scaleCode)) c.Text(m.X(p.bytes) + 6, m.Y(p.psnr) - 18, std::to_string(p.scaleCode), colour, 2);
+            if (previous) c.Line(m.X(previous->bytes), m.Y(previous->quality), m.X(p.bytes), m.Y(p.quality), colour, 2);
+            c.FillRect(m.X(p.bytes) - 3, m.Y(p.quality) - 3, 7, 7, colour);
             previous = &p;
         }
         const int32_t ly = kTop + int32_t(i) * 24;
         c.FillRect(kRight + 20, ly + 4, 24, 6, colour);
-        c.Text(kRight + 52, ly, LegendLabel(curves[i].label), kInk, 2);
+        c.Text(kRight + 52, ly, LegendLabel(curves[i].label), kInk, s);
     }
-    c.Text(kRight + 20, kTop + int32_t(curves.size()) * 24 + 10, "labels: scale code", kInk, 2);
+    for (const PointLabel& l : m.labels) {
+        const int32_t h = Canvas::TextHeight(s), w = Canvas::TextWidth(l.text, s) - s;
+        if (l.leader) c.Line(l.pointX, l.pointY, std::clamp(l.pointX, l.x, l.x + w), std::clamp(l.pointY, l.y, l.y + h), CurveColour(l.curve), 1);
+        c.Text(l.x, l.y, l.text, CurveColour(l.curve), s);
+    }
+    c.Text(kRight + 20, kTop + int32_t(curves.size()) * 24 + 10, kLabelNote, kInk, s);
     WritePng(path, c.Image());
 }
 
@@ -148,7 +266,7 @@ std::string SvgLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1, const std::s
            "\" y2=\"" + std::to_string(y1) + "\" stroke=\"" + stroke + "\" stroke-width=\"" + std::to_string(width) + "\"/>\n";
 }
 
-std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, const std::string& title) {
+std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, const std::string& title, const std::string& yTitle) {
     std::ostringstream s;
     s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight
       << "\" font-family=\"sans-serif\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
@@ -156,26 +274,33 @@ std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, con
     for (const Tick& t : m.xTicks) s << SvgLine(t.pixel, kTop, t.pixel, kBottom, grid, 1) << SvgText(t.pixel, kBottom + 22, t.label, "middle", 14, ink);
     for (const Tick& t : m.yTicks) s << SvgLine(kLeft, t.pixel, kRight, t.pixel, grid, 1) << SvgText(kLeft - 10, t.pixel + 5, t.label, "end", 14, ink);
     s << SvgLine(kLeft, kBottom, kRight, kBottom, ink, 2) << SvgLine(kLeft, kTop, kLeft, kBottom, ink, 2);
-    s << SvgText(kLeft, 26, title, "start", 16, ink) << SvgText((kLeft + kRight) / 2, kBottom + 50, "mean bytes per frame (log scale)", "middle", 14, ink)
-      << SvgText(10, kTop - 14, "Y PSNR (dB)", "start", 14, ink);
+    s << SvgText(kLeft, 26, title, "start", 16, ink) << SvgText((kLeft + kRight) / 2, kBottom + 50, kXTitle, "middle", 14, ink)
+      << SvgText(10, kTop - 14, yTitle, "start", 14, ink);
     for (size_t i = 0; i < curves.size(); ++i) {
         const std::string colour = Rgb(CurveColour(i));
         s << "<polyline fill=\"none\" stroke=\"" << colour << "\" stroke-width=\"2\" points=\"";
         for (const RdPoint& p : curves[i].points) {
-            if (Plottable(p)) s << m.X(p.bytes) << ',' << m.Y(p.psnr) << ' ';
+            if (Plottable(p)) s << m.X(p.bytes) << ',' << m.Y(p.quality) << ' ';
         }
         s << "\"/>\n";
         for (const RdPoint& p : curves[i].points) {
             if (!Plottable(p)) continue;
-            s << "<circle cx=\"" << m.X(p.bytes) << "\" cy=\"" << m.Y(p.psnr) << "\" r=\"3.5\" fill=\"" << colour << "\"><title>scale code "
-              << p.scaleCode << ": " << p.bytes << " bytes, " << p.psnr << " dB</title></circle>\n";
-            if (Labelled(p.scaleCode)) s << SvgText(m.X(p.bytes) + 6, m.Y(p.psnr) - 6, std::to_string(p.scaleCode), "start", 11, colour);
+            s << "<circle cx=\"" << m.X(p.bytes) << "\" cy=\"" << m.Y(p.quality) << "\" r=\"3.5\" fill=\"" << colour
+              << "\"><title>scale code " << p.scaleCode << ": " << p.bytes << " bytes, " << yTitle << " " << p.quality
+              << "</title></circle>\n";
         }
         const int32_t ly = kTop + int32_t(i) * 24;
         s << "<rect x=\"" << kRight + 20 << "\" y=\"" << ly + 4 << "\" width=\"24\" height=\"6\" fill=\"" << colour << "\"/>\n"
           << SvgText(kRight + 52, ly + 12, LegendLabel(curves[i].label), "start", 14, ink);
     }
-    s << SvgText(kRight + 20, kTop + int32_t(curves.size()) * 24 + 16, "labels: scale code", "start", 14, ink) << "</svg>\n";
+    // The labels keep the PNG's boxes, which are wider than these glyphs.
+    for (const PointLabel& l : m.labels) {
+        const std::string colour = Rgb(CurveColour(l.curve));
+        const int32_t h = Canvas::TextHeight(kTextScale), w = Canvas::TextWidth(l.text, kTextScale) - kTextScale;
+        if (l.leader) s << SvgLine(l.pointX, l.pointY, std::clamp(l.pointX, l.x, l.x + w), std::clamp(l.pointY, l.y, l.y + h), colour, 1);
+        s << SvgText(l.x + w / 2, l.y + h - 1, l.text, "middle", 15, colour);
+    }
+    s << SvgText(kRight + 20, kTop + int32_t(curves.size()) * 24 + 16, kLabelNote, "start", 14, ink) << "</svg>\n";
     return s.str();
 }
 
@@ -185,13 +310,21 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 
 }  // namespace
 
-void WriteRdPlot(const std::string& path, const std::vector<RdCurve>& curves, const std::string& title) {
+RdMetric ParseRdMetric(const std::string& name) {
+    if (name == "psnr") return RdMetric::kPsnr;
+    if (name == "ssim") return RdMetric::kSsim;
+    throw CliError("--plot-metric " + name + ": the plot shows psnr or ssim");
+}
+
+std::string RdMetricTitle(RdMetric metric) { return metric == RdMetric::kSsim ? "Y SSIM" : "Y PSNR (dB)"; }
+
+void WriteRdPlot(const std::string& path, const std::vector<RdCurve>& curves, const std::string& title, const std::string& yTitle) {
     if (!EndsWith(path, ".svg") && !EndsWith(path, ".png")) {
         throw CliError("--plot " + path + ": the plot is written as SVG or PNG; use a name ending in .svg or .png");
     }
-    const PlotModel model = BuildModel(curves);
-    if (EndsWith(path, ".png")) DrawPng(path, model, curves, title);
-    else WriteTextFile(path, BuildSvg(model, curves, title));
+    const PlotModel model = BuildModel(curves, yTitle);
+    if (EndsWith(path, ".png")) DrawPng(path, model, curves, title, yTitle);
+    else WriteTextFile(path, BuildSvg(model, curves, title, yTitle));
 }
 
 }  // namespace vardelk

@@ -1,6 +1,7 @@
-// Rate-distortion plot: mean bytes per frame (logarithmic axis) against
-// luma PSNR, one curve per matrix and scale mapping, each point marked and
-// some labelled with their scale code. Written as SVG or PNG.
+// Rate-distortion plot: mean bytes per frame (logarithmic axis) against a
+// quality figure (luma PSNR or SSIM, given by the caller), one curve per
+// matrix and scale mapping, each point marked and some labelled with their
+// scale code where the label has room. Written as SVG or PNG.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@ namespace vardelk {
 
 struct RdPoint {
     double bytes;
-    double psnr;
+    double quality;  // the y value: PSNR in dB or SSIM
     int32_t scaleCode;
 };
 
@@ -20,8 +21,16 @@ struct RdCurve {
     std::vector<RdPoint> points;
 };
 
+enum class RdMetric { kPsnr, kSsim };
+
+// "psnr" or "ssim"; throws CliError naming --plot-metric for anything else.
+RdMetric ParseRdMetric(const std::string& name);
+// The y axis title for the metric: "Y PSNR (dB)", "Y SSIM".
+std::string RdMetricTitle(RdMetric metric);
+
 // Chooses the format by the name's ending (.svg or .png); throws CliError
 // for any other name or when nothing can be plotted.
-void WriteRdPlot(const std::string& path, const std::vector<RdCurve>& curves, const std::string& title);
+void WriteRdPlot(const std::string& path, const std::vector<RdCurve>& curves, const std::string& title,
+                 const std::string& yTitle = RdMetricTitle(RdMetric::kPsnr));
 
 }  // namespace vardelk
