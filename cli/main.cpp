@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "interrupt.h"
+#include "matrix_source.h"
 #include "options.h"
 #include "run_command.h"
 #include "sweep_command.h"
@@ -24,6 +25,13 @@ int main(int argc, char** argv) {
     vardelk::InstallInterruptHandler();
     try {
         vardelk::CheckOptions(app, options);
+        if (!options.writeMatrix.empty()) {
+            const vardelk::NamedMatrix matrix =
+                vardelk::LoadMatrix(options.matrices.empty() ? "default" : options.matrices.front());
+            vardelk::WriteMatrix(options.writeMatrix, options.matrixFormat, matrix.entries,
+                                 vardelk::CommandLineMatrixForms());
+            if (options.input.empty()) return 0;
+        }
         return options.sweep ? vardelk::RunSweepCommand(options) : vardelk::RunClipCommand(options);
     } catch (const vardelk::InterruptedError& e) {
         std::fprintf(stderr, "vardelk: %s; unfinished outputs removed\n", e.what());

@@ -17,7 +17,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("-i,--input", o.input,
                    "Y4M file, - for Y4M on standard input, a .png picture, or builtin:demo[:WxH] for the "
                    "built-in test scene")
-        ->required()->type_name("SOURCE");
+        ->type_name("SOURCE");
     app.add_option("-o,--output", o.output, "Reconstruction: .y4m, .png (%d for the frame number), .yc (raw host frames) or - for Y4M on standard output")->type_name("FILE");
     app.add_option("--save-input", o.saveInput, "Also write the input frames as read (.y4m or .png), e.g. to keep the built-in scene")->type_name("FILE");
     app.add_option("-s,--scale", o.scaleText, "Quantiser scale code, 1..31 (default 1)")->type_name("CODE");
@@ -25,7 +25,9 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_flag("--alternate-scan", o.alternateScan, "Alternate scan order for the bit estimate");
     app.add_flag("--interlaced", o.interlaced, "Interlaced (field) DCT");
     app.add_option("--log", o.logDir, "Write the coefficient logs dct.txt and qdct.txt into this folder (they hold the last frame)")->type_name("DIR");
-    app.add_option("-m,--matrix", o.matrices, "Intra matrix: default, flat16 or a file of 64 integers (repeat for several in a sweep)")->type_name("MATRIX");
+    app.add_option("-m,--matrix", o.matrices, "Intra matrix: default, flat16, a matrix file (form recognised) or FORMAT:FILE, FORMAT plain|ffmpeg|x264|mpeg2enc|cjpeg|stream (repeat for several in a sweep)")->type_name("MATRIX");
+    app.add_option("--write-matrix", o.writeMatrix, "Write the matrix of -m (the first) to this file in --matrix-format; without --input nothing else is done")->type_name("FILE");
+    app.add_option("--matrix-format", o.matrixFormat, "Form of --write-matrix: plain (default), ffmpeg, x264, mpeg2enc or cjpeg")->type_name("FORMAT")->check(CLI::IsMember({"plain", "ffmpeg", "x264", "mpeg2enc", "cjpeg"}));
     app.add_option("-n,--frames", o.framesText, "Process at most this many frames (the built-in scene makes this many; default 1)")->type_name("N");
     app.add_option("--stats", o.stats, "Write the figures as CSV or JSON (by name ending, or --stats-format); - for CSV on standard output")->type_name("FILE");
     app.add_option("--stats-format", o.statsFormat, "csv or json")->type_name("FORMAT")->check(CLI::IsMember({"csv", "json"}));
@@ -37,6 +39,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_flag("--sweep", o.sweep, "Run every scale code for each matrix and report size against PSNR");
     app.add_flag("--sweep-nonlinear", o.sweepNonLinear, "In a sweep, run the non-linear mapping as well");
     app.add_option("--plot", o.plot, "In a sweep, write the rate-distortion plot (.svg or .png)")->type_name("FILE");
+    app.add_option("--plot-metric", o.plotMetric, "Quality axis of the plot: psnr (luma, dB; default) or ssim (all planes)")->type_name("METRIC")->check(CLI::IsMember({"psnr", "ssim"}));
     app.add_option("--bd-method", o.bdMethod, "Interpolation of the sweep's Bjontegaard figures: pchip (default), akima or cubic")
         ->type_name("METHOD")->check(CLI::IsMember({"pchip", "akima", "cubic"}));
     app.set_version_flag("--version", "vardelk " VARDELK_VERSION "\n"
@@ -76,6 +79,7 @@ void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
     if (o.sweepNonLinear) throw UsageError("--sweep-nonlinear needs --sweep");
     if (!o.plot.empty()) throw UsageError("--plot needs --sweep");
     if (app.count("--bd-method") > 0) throw UsageError("--bd-method needs --sweep");
+    if (app.count("--plot-metric") > 0) throw UsageError("--plot-metric needs --sweep");
     if (o.matrices.size() > 1) throw UsageError("--matrix was given " + std::to_string(o.matrices.size()) + " times; several matrices need --sweep");
 }
 
@@ -89,6 +93,11 @@ void CheckStandardOutput(const CliOptions& o) {
 }  // namespace
 
 void CheckOptions(const CLI::App& app, CliOptions& o) {
+    if (app.count("--matrix-format") > 0 && o.writeMatrix.empty()) throw UsageError("--matrix-format needs --write-matrix");
+    if (o.input.empty()) {
+        if (!o.writeMatrix.empty()) return;  // a matrix converted from one form to another, nothing more
+        throw UsageError("--input is required");
+    }
     o.scaleCode = int32_t(ParseBoundedInteger("--scale", o.scaleText, kMinScaleCode, kMaxScaleCode, "the scale code"));
     if (!o.framesText.empty()) o.maxFrames = ParseBoundedInteger("--frames", o.framesText, 1, INT32_MAX, "the frame count");
     o.pictureFrame = ParseBoundedInteger("--picture-frame", o.pictureFrameText, 0, INT32_MAX, "the frame number");

@@ -43,6 +43,9 @@ struct CliOptions {
     bool ssim = false;
     bool ssimMap = false;
     std::string bdMethod = "pchip";
+    std::string plotMetric = "psnr";
+    std::string writeMatrix;
+    std::string matrixFormat = "plain";
 
     // Checked values, filled by CheckOptions.
     int32_t scaleCode = 1;

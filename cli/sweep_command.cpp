@@ -102,12 +102,13 @@ std::string BdColumns(const SweepRow& r, const std::vector<BdReportRow>& bd) {
     return ",,,,";
 }
 
-std::vector<RdCurve> Curves(const std::vector<SweepRow>& rows) {
+std::vector<RdCurve> Curves(const std::vector<SweepRow>& rows, bool ssim) {
     std::vector<RdCurve> curves;
     for (const SweepRow& r : rows) {
         const std::string label = CurveLabel(r);
         if (curves.empty() || curves.back().label != label) curves.push_back(RdCurve{label, {}});
-        curves.back().points.push_back(RdPoint{r.meanBytes, r.error.y.Psnr(), r.scaleCode});
+        const double quality = ssim ? r.ssim.all.Ssim() : r.error.y.Psnr();
+        curves.back().points.push_back(RdPoint{r.meanBytes, quality, r.scaleCode});
     }
     return curves;
 }
@@ -195,8 +196,11 @@ int RunSweepCommand(const CliOptions& o) {
     progress.Finish();
     if (!o.plot.empty()) {
         const std::string name = o.input.substr(o.input.find_last_of('/') + 1);
-        WriteRdPlot(o.plot, Curves(rows), name + ", " + std::to_string(clip.size()) + " frame(s), " +
-                                              std::to_string(format.width) + "x" + std::to_string(format.height));
+        const RdMetric metric = ParseRdMetric(o.plotMetric);
+        WriteRdPlot(o.plot, Curves(rows, metric == RdMetric::kSsim),
+                    name + ", " + std::to_string(clip.size()) + " frame(s), " + std::to_string(format.width) + "x" +
+                        std::to_string(format.height),
+                    metric == RdMetric::kSsim ? "SSIM (all planes)" : RdMetricTitle(metric));
     }
     const BdInterpolation method = BdMethod(o.bdMethod);
     const std::vector<BdReportRow> bd = CompareWithAnchor(BdCurves(rows), method);

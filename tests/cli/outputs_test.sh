@@ -62,6 +62,14 @@ grep -q "<polyline" rd.svg && grep -q "flat24.txt linear" rd.svg || fail "SVG pl
 # Coarser quantisation never costs more bytes in this sweep.
 awk -F, '$2 == "linear" && $1 == "\"default\"" { if (prev != "" && $7 > prev) bad = 1; prev = $7 } END { exit bad }' sweep.csv ||
   fail "bytes grow with the scale code"
+"$VARDELK" -q -i clip.y4m --sweep -m default -m flat16 --plot rd_ssim.svg --plot-metric ssim || fail "SSIM plot"
+grep -q "SSIM (all planes)" rd_ssim.svg || fail "SSIM plot axis"
+
+# Matrices from one file form to another, canary entries kept in place.
+printf '%s\n' $(seq 1 64) >canary.txt
+"$VARDELK" -m canary.txt --write-matrix canary.cfg --matrix-format x264 || fail "matrix to x264"
+"$VARDELK" -m x264:canary.cfg --write-matrix canary2.txt || fail "matrix from x264"
+[ "$(grep -v '^#' canary2.txt | tr -s ' ,\n' ' ' | xargs)" = "$(seq 1 64 | xargs)" ] || fail "canary round trip: $(cat canary2.txt)"
 
 # Ctrl-C mid-run: status 130 and no output left, finished or partial.
 mkdir stopped
