@@ -114,6 +114,11 @@ StreamLayout MakeStreamLayout(const StreamFormat& format, const FilterSettings& 
         throw StreamError("picture size " + std::to_string(format.width) + "x" + std::to_string(format.height) +
                           " cannot be written as a stream (1x1 to 16383x2800)");
     }
+    if (format.width % 4096 == 0 || format.height % 4096 == 0) {
+        // The 12-bit size fields may not be 0.
+        throw StreamError("picture size " + std::to_string(format.width) + "x" + std::to_string(format.height) +
+                          " cannot be written as a stream (a side is a multiple of 4096)");
+    }
     StreamLayout layout;
     layout.width = format.width;
     layout.height = format.height;

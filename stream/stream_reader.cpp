@@ -253,7 +253,10 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
     int32_t codedRows = 0;
     int32_t timeSeconds = 0;
     int32_t timePictures = 0;
-    int64_t unitStart = 0;  // where the headers in front of the coming picture begin
+    // Where the headers in front of the coming picture begin: its sequence
+    // header or group header, when it has one.
+    int64_t unitStart = 0;
+    bool unitOpen = false;
     StreamPicture* picture = nullptr;
     int32_t nextRow = 0;
     enum class After { kNothing, kSequenceHeader, kPictureHeader, kOther } after = After::kNothing;
@@ -280,8 +283,8 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
             reader.Fail("data after the sequence end code");
         }
         if (code >= kFirstSliceStartCode && code <= kLastSliceStartCode) {
-            if (picture == nullptr) {
-                reader.Fail("a slice outside a picture");
+            if (picture == nullptr || picture->intraVlcFormat != 1) {
+                reader.Fail("a slice outside a picture with its coding extension");
             }
             if (code - kFirstSliceStartCode != nextRow) {
                 reader.Fail("slice of row " + std::to_string(code - kFirstSliceStartCode) + " where row " +
@@ -296,6 +299,7 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
         case kSequenceHeaderCode: {
             finishPicture(codeByte);
             unitStart = codeByte;
+            unitOpen = true;
             StreamSequenceHeader header = ReadSequenceHeader(reader);
             if (!haveSequence) {
                 parsed.sequence = header;
@@ -343,11 +347,12 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
         }
         case kGroupStartCode: {
             finishPicture(codeByte);
-            if (after != After::kOther || !haveExtension) {
-                unitStart = after == After::kNothing ? codeByte : unitStart;
-            }
-            if (after == After::kNothing) {
+            if (!haveSequence) {
                 reader.Fail("a group header before any sequence header");
+            }
+            if (!unitOpen) {
+                unitStart = codeByte;
+                unitOpen = true;
             }
             reader.Skip(1, "the group header");
             const int32_t hours = static_cast<int32_t>(reader.Read(5, "the group header"));
@@ -368,8 +373,8 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
             parsed.pictures.emplace_back();
             picture = &parsed.pictures.back();
             picture->byteOffset = codeByte;
-            picture->bytes = unitStart;
-            unitStart = codeByte;
+            picture->bytes = unitOpen ? unitStart : codeByte;  // the start, until the end is known
+            unitOpen = false;
             picture->temporalReference = static_cast<int32_t>(reader.Read(10, "a picture header"));
             picture->codingType = static_cast<int32_t>(reader.Read(3, "a picture header"));
             if (picture->codingType != 1) {
@@ -386,6 +391,13 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
             picture->macroblockRows = codedRows;
             const size_t macroblocks =
                 static_cast<size_t>(picture->macroblockColumns) * static_cast<size_t>(codedRows);
+            // A macroblock takes at least 38 bits (its header, and six blocks of
+            // a DC size code and an end of block): refuse a picture the rest of
+            // the data cannot hold before making room for it.
+            if (macroblocks * 38 > (size - static_cast<size_t>(codeByte)) * 8) {
+                reader.Fail("the stream is too short for a picture of " + std::to_string(macroblocks) +
+                            " macroblocks");
+            }
             picture->levels.assign(macroblocks * kMacroblockValues, 0);
             picture->scaleCodes.assign(macroblocks, 0);
             picture->fieldDct.assign(macroblocks, 0);
