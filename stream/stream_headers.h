@@ -1,0 +1,82 @@
+// The headers of an intra-only video elementary stream: what they say about
+// the pictures (size, rate, scan, field order) decided once per stream, and
+// the writers of the sequence header and extension, the group-of-pictures
+// header, the picture header and the picture coding extension. Every header
+// begins with its start code and ends byte-aligned.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/types.h"
+#include "stream/bit_writer.h"
+
+namespace vardelk {
+
+constexpr uint8_t kPictureStartCode = 0x00;
+constexpr uint8_t kFirstSliceStartCode = 0x01;
+constexpr uint8_t kLastSliceStartCode = 0xAF;
+constexpr uint8_t kUserDataStartCode = 0xB2;
+constexpr uint8_t kSequenceHeaderCode = 0xB3;
+constexpr uint8_t kExtensionStartCode = 0xB5;
+constexpr uint8_t kSequenceEndCode = 0xB7;
+constexpr uint8_t kGroupStartCode = 0xB8;
+constexpr uint8_t kSequenceExtensionId = 1;
+constexpr uint8_t kPictureCodingExtensionId = 8;
+constexpr int32_t kIntraDcPrecision11Bits = 3;  // intra_dc_precision: 8 + 3 bits
+constexpr int32_t kDcPredictorReset = 1024;     // 2^(11 - 1)
+constexpr int32_t kChromaDcOffset = 1024;       // 8 x 128: unsigned chroma samples
+constexpr int32_t kMaxDcLevel = 2047;
+constexpr int32_t kMaxStreamMatrixEntry = 255;  // 8-bit matrix entries
+constexpr int32_t kStreamMatrixDcEntry = 8;
+constexpr int32_t kMaxStreamWidth = 16383;      // 12-bit size plus 2-bit extension
+constexpr int32_t kMaxStreamHeight = 2800;      // taller pictures need slice position extensions
+
+// The pictures as the source describes them.
+struct StreamFormat {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t rateNum = 25;  // frames per second = rateNum / rateDen
+    int32_t rateDen = 1;
+    char interlace = 'p';  // as a Y4M header states it: p, t, b, m or ?
+};
+
+// Everything the headers carry, decided from the format and the settings.
+struct StreamLayout {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t macroblockColumns = 0;
+    int32_t simulatedRows = 0;  // macroblock rows the frame coder codes
+    int32_t codedRows = 0;      // macroblock rows the stream holds (even when frames are not progressive)
+    bool progressiveSequence = true;
+    bool progressiveFrame = true;
+    bool topFieldFirst = false;
+    bool fieldDct = false;
+    bool alternateScan = false;
+    int32_t qScaleType = 0;
+    int32_t scaleCode = 1;
+    int32_t frameRateCode = 3;
+    int32_t frameRateExtensionN = 0;
+    int32_t frameRateExtensionD = 0;
+    int32_t timeCodeRate = 25;         // whole pictures per second in the time codes
+    uint8_t profileAndLevel = 0x18;    // the high profile (11-bit intra DC) at the smallest level that fits
+    uint32_t bitRateUnits = 0;         // 400 bit/s units
+    uint32_t vbvBufferUnits = 0;       // 16384-bit units
+    uint8_t matrixZigzag[kMatrixEntries] = {};  // the intra matrix as the sequence header loads it
+};
+
+// Decides the layout. Throws StreamError for a size the stream cannot
+// describe or a matrix entry (other than the unused DC weight) above 255.
+StreamLayout MakeStreamLayout(const StreamFormat& format, const FilterSettings& settings,
+                              const int32_t matrix[kMatrixEntries]);
+
+// Throws StreamError naming the first AC entry of the matrix (natural order)
+// that an 8-bit header field cannot hold.
+void CheckMatrixFitsStream(const int32_t matrix[kMatrixEntries]);
+
+void WriteSequenceHeader(BitWriter& writer, const StreamLayout& layout);
+void WriteSequenceExtension(BitWriter& writer, const StreamLayout& layout);
+void WriteGroupHeader(BitWriter& writer, const StreamLayout& layout, int64_t frameIndex);
+void WritePictureHeader(BitWriter& writer);
+void WritePictureCodingExtension(BitWriter& writer, const StreamLayout& layout);
+
+}  // namespace vardelk

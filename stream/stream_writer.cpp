@@ -1,0 +1,231 @@
+#include "stream/stream_writer.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+#include "codec/bit_cost.h"
+#include "stream/stream_error.h"
+#include "stream/vlc_tables.h"
+
+namespace vardelk {
+namespace {
+
+int32_t ClipLevel(int32_t value, int32_t low, int32_t high, int32_t& clipped) {
+    if (value < low || value > high) {
+        ++clipped;
+        return value < low ? low : high;
+    }
+    return value;
+}
+
+// Codes one block's DC difference against its predictor and its AC levels;
+// returns the bits written.
+int64_t WriteBlock(BitWriter& writer, const int32_t* block, bool chroma, int32_t& predictor, const int32_t* scan) {
+    const int64_t start = writer.BitCount();
+    // dct_dc_differential: size bits holding the difference when positive,
+    // or the difference plus 2^size - 1 when negative.
+    const int32_t difference = block[0] - predictor;
+    predictor = block[0];
+    const int32_t size = DcSizeCategory(difference);
+    const VlcCode sizeCode = DcSizeCode(chroma, size);
+    writer.Put(sizeCode.code, sizeCode.length);
+    if (size > 0) {
+        const int32_t bits = difference > 0 ? difference : difference + (1 << size) - 1;
+        writer.Put(static_cast<uint32_t>(bits), size);
+    }
+    int32_t run = 0;
+    for (int32_t p = 1; p < kBlockValues; ++p) {
+        const int32_t level = block[scan[p]];
+        if (level == 0) {
+            ++run;
+            continue;
+        }
+        const int32_t magnitude = level < 0 ? -level : level;
+        const VlcCode code = IntraAcCode(run, magnitude);
+        if (code.length > 0) {
+            writer.Put(code.code, code.length);
+            writer.Put(level < 0 ? 1 : 0, 1);
+        } else {
+            writer.Put(kEscapeCode.code, kEscapeCode.length);
+            writer.Put(static_cast<uint32_t>(run), kEscapeRunBits);
+            writer.Put(static_cast<uint32_t>(level) & 0xFFF, kEscapeLevelBits);
+        }
+        run = 0;
+    }
+    writer.Put(kEndOfBlockCode.code, kEndOfBlockCode.length);
+    return writer.BitCount() - start;
+}
+
+// Bits of the macroblock header: address increment 1 ('1'), type intra
+// without a scale code ('1'), and dct_type when frames use field DCT.
+int32_t WriteMacroblockHeader(BitWriter& writer, const StreamLayout& layout) {
+    writer.Put(1, 1);
+    writer.Put(1, 1);
+    if (layout.fieldDct) {
+        writer.Put(1, 1);  // field DCT
+        return 3;
+    }
+    return 2;
+}
+
+int64_t WriteSliceHeader(BitWriter& writer, const StreamLayout& layout, int32_t row) {
+    const int64_t start = writer.BitCount();
+    writer.PutStartCode(static_cast<uint8_t>(kFirstSliceStartCode + row));
+    writer.Put(static_cast<uint32_t>(layout.scaleCode), 5);
+    writer.Put(0, 1);  // extra_bit_slice
+    return writer.BitCount() - start;
+}
+
+}  // namespace
+
+int32_t ToStreamLevels(const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]) {
+    int32_t clipped = 0;
+    for (int32_t b = 0; b < kBlocksPerMacroblock; ++b) {
+        const int32_t* in = simulated.Block(b);
+        int32_t* out = stream + b * kBlockValues;
+        const int32_t offset = b >= kCbBlock ? kChromaDcOffset : 0;
+        const int64_t dc = int64_t{in[0]} + offset;
+        out[0] = static_cast<int32_t>(dc < 0 ? 0 : dc > kMaxDcLevel ? kMaxDcLevel : dc);
+        clipped += dc < 0 || dc > kMaxDcLevel ? 1 : 0;
+        for (int32_t i = 1; i < kBlockValues; ++i) {
+            out[i] = ClipLevel(in[i], -kMaxStreamLevel, kMaxStreamLevel, clipped);
+        }
+    }
+    return clipped;
+}
+
+StreamWriter::StreamWriter(const StreamFormat& format, const FilterSettings& settings,
+                           const int32_t matrix[kMatrixEntries])
+    : layout_(MakeStreamLayout(format, settings, matrix)) {
+    const size_t macroblocks = static_cast<size_t>(layout_.macroblockColumns) * layout_.simulatedRows;
+    levels_.assign(macroblocks * kMacroblockValues, 0);
+    taken_.assign(macroblocks, 0);
+}
+
+void StreamWriter::Take(CoefficientStage stage, int32_t x, int32_t y, const MacroblockBuffer& buffer) {
+    if (stage != CoefficientStage::kQuantised) {
+        return;
+    }
+    if (x < 0 || y < 0 || x % 16 != 0 || y % 16 != 0 || x / 16 >= layout_.macroblockColumns ||
+        y / 16 >= layout_.simulatedRows) {
+        throw StreamError("macroblock at (" + std::to_string(x) + ", " + std::to_string(y) +
+                          ") lies outside the stream's " + std::to_string(layout_.width) + "x" +
+                          std::to_string(layout_.height) + " picture");
+    }
+    const size_t index = static_cast<size_t>(y / 16) * layout_.macroblockColumns + static_cast<size_t>(x / 16);
+    for (int32_t i = 0; i < kMacroblockValues; ++i) {
+        levels_[index * kMacroblockValues + static_cast<size_t>(i)] = buffer.value[i];
+    }
+    taken_[index] = 1;
+}
+
+FrameAccounting StreamWriter::FinishFrame(int32_t estimatedBytes, std::vector<uint8_t>& out) {
+    for (size_t i = 0; i < taken_.size(); ++i) {
+        if (!taken_[i]) {
+            throw StreamError("frame " + std::to_string(frames_) + ": no levels for macroblock " + std::to_string(i) +
+                              " of " + std::to_string(taken_.size()));
+        }
+    }
+    FrameAccounting account;
+    account.estimatedBytes = estimatedBytes;
+    BitWriter writer;
+    WriteSequenceHeader(writer, layout_);
+    WriteSequenceExtension(writer, layout_);
+    WriteGroupHeader(writer, layout_, frames_);
+    WritePictureHeader(writer);
+    WritePictureCodingExtension(writer, layout_);
+    account.headerBits = writer.BitCount();
+
+    // Each block's bits in the stream are the estimate's DC and AC bits plus
+    // the terms below; the estimate's predictors start each row at 0 and
+    // follow the coder's own DC levels, as the coder's estimate does.
+    const int32_t alternate = layout_.alternateScan ? 1 : 0;
+    const int32_t* scan = alternate ? AlternateScan : ZigzagScan;
+    const int32_t lastNatural = scan[kBlockValues - 1];
+    int64_t estimateBytes = 0;
+    MacroblockBuffer simulated;
+    int32_t stream[kMacroblockValues];
+    for (int32_t row = 0; row < layout_.simulatedRows; ++row) {
+        account.sliceHeaderBits += WriteSliceHeader(writer, layout_, row);
+        int32_t streamPredictors[3] = {kDcPredictorReset, kDcPredictorReset, kDcPredictorReset};
+        int32_t estimatePredictors[3] = {0, 0, 0};
+        int64_t rowEstimateBits = 0;
+        for (int32_t column = 0; column < layout_.macroblockColumns; ++column) {
+            const size_t index = static_cast<size_t>(row) * layout_.macroblockColumns + static_cast<size_t>(column);
+            for (int32_t i = 0; i < kMacroblockValues; ++i) {
+                simulated.value[i] = levels_[index * kMacroblockValues + static_cast<size_t>(i)];
+            }
+            account.clippedLevels += ToStreamLevels(simulated, stream);
+            account.macroblockBits += WriteMacroblockHeader(writer, layout_);
+            for (int32_t b = 0; b < kBlocksPerMacroblock; ++b) {
+                const int32_t kind = b < kCbBlock ? 0 : b - kCbBlock + 1;
+                const int32_t* block = simulated.Block(b);
+                const int64_t difference = int64_t{block[0]} - estimatePredictors[kind];
+                estimatePredictors[kind] = block[0];
+                const int64_t estimateBits = (kind == 0 ? DcLumaBits(difference) : DcChromaBits(difference)) +
+                                             AcBlockBits(block, alternate);
+                rowEstimateBits += estimateBits;
+
+                const int64_t streamBits =
+                    WriteBlock(writer, stream + b * kBlockValues, kind != 0, streamPredictors[kind], scan);
+                const int64_t endOfBlock = block[lastNatural] != 0 ? kEndOfBlockCode.length : 0;
+                const int64_t reset =
+                    (column == 0 && b == 0) ? DcLumaBits(difference - kDcPredictorReset) - DcLumaBits(difference) : 0;
+                // What is left can only come from a DC level clipped into
+                // 0..2047 (an AC level beyond 2047 is an escape either way).
+                const int64_t clipping = streamBits - estimateBits - endOfBlock - reset;
+                account.endOfBlockBits += endOfBlock;
+                account.dcResetBits += reset;
+                account.clippingBits += clipping;
+            }
+        }
+        const int64_t stuffing = writer.AlignWithZeros();
+        const int64_t rowBytes = (rowEstimateBits + 7) / 8;
+        account.alignmentBits += stuffing - (rowBytes * 8 - rowEstimateBits);
+        estimateBytes += rowBytes;
+    }
+    if (estimateBytes != estimatedBytes) {
+        throw std::logic_error("frame " + std::to_string(frames_) + ": the levels give an estimate of " +
+                               std::to_string(estimateBytes) + " bytes, the coder reported " +
+                               std::to_string(estimatedBytes));
+    }
+
+    // Rows below the picture, present only when the stream counts rows in
+    // pairs: every block repeats its predictor (mid grey) and ends at once.
+    const int64_t paddingStart = writer.BitCount();
+    for (int32_t row = layout_.simulatedRows; row < layout_.codedRows; ++row) {
+        WriteSliceHeader(writer, layout_, row);
+        int32_t predictors[3] = {kDcPredictorReset, kDcPredictorReset, kDcPredictorReset};
+        int32_t grey[kBlockValues] = {kDcPredictorReset};
+        const int32_t* noScan = ZigzagScan;
+        for (int32_t column = 0; column < layout_.macroblockColumns; ++column) {
+            WriteMacroblockHeader(writer, layout_);
+            for (int32_t b = 0; b < kBlocksPerMacroblock; ++b) {
+                const int32_t kind = b < kCbBlock ? 0 : b - kCbBlock + 1;
+                WriteBlock(writer, grey, kind != 0, predictors[kind], noScan);
+            }
+        }
+        writer.AlignWithZeros();
+    }
+    account.paddingRowBits = writer.BitCount() - paddingStart;
+
+    account.streamBytes = static_cast<int64_t>(writer.Bytes().size());
+    if (account.TermBits() != 8 * (account.streamBytes - account.estimatedBytes)) {
+        throw std::logic_error("frame " + std::to_string(frames_) + ": the accounting terms do not add up");
+    }
+    out.insert(out.end(), writer.Bytes().begin(), writer.Bytes().end());
+    std::fill(taken_.begin(), taken_.end(), uint8_t{0});
+    ++frames_;
+    return account;
+}
+
+FrameAccounting StreamWriter::FinishStream(std::vector<uint8_t>& out) {
+    FrameAccounting account;
+    out.insert(out.end(), {0x00, 0x00, 0x01, kSequenceEndCode});
+    account.streamBytes = 4;
+    account.headerBits = 32;
+    return account;
+}
+
+}  // namespace vardelk

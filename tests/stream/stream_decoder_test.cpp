@@ -1,0 +1,264 @@
+// Streams written from the coder's levels, decoded by two independent
+// decoders: neither may complain, and each one's picture must match the
+// simulation's reconstruction to within the rounding of its own inverse
+// transform (within 1 for at least 99.9% of samples, never beyond 2).
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "stream/stream_reader.h"
+#include "stream_test_support.h"
+
+namespace vardelk {
+namespace {
+
+using testing::Planes420;
+
+std::string Scratch(const std::string& name) { return ::testing::TempDir() + "vardelk_stream_" + name; }
+
+bool HaveProgram(const char* name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        uint8_t buffer[65536];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+            bytes.insert(bytes.end(), buffer, buffer + got);
+        }
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    std::fclose(file);
+}
+
+// Runs a command with its diagnostics captured; returns them, "" when silent.
+std::string RunQuietly(const std::string& command, int* status) {
+    const std::string log = Scratch("decoder.log");
+    *status = std::system((command + " 2>" + log).c_str());
+    const std::vector<uint8_t> text = ReadAll(log);
+    std::remove(log.c_str());
+    return std::string(text.begin(), text.end());
+}
+
+// Raw 4:2:0 frames of the picture's size. One decoding thread: with more, ffmpeg
+// remarks on pictures with fewer macroblock rows than threads.
+std::vector<Planes420> DecodeWithFfmpeg(const std::string& stream, int32_t width, int32_t height) {
+    const std::string raw = Scratch("ffmpeg.yuv");
+    int status = 0;
+    const std::string log = RunQuietly("ffmpeg -nostdin -hide_banner -loglevel warning -threads 1 -y -i " + stream +
+                                           " -f rawvideo -pix_fmt yuv420p " + raw,
+                                       &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(log, "") << "ffmpeg said: " << log;
+    const std::vector<uint8_t> bytes = ReadAll(raw);
+    std::remove(raw.c_str());
+    const size_t lumaBytes = static_cast<size_t>(width) * height;
+    const size_t chromaBytes = static_cast<size_t>((width + 1) / 2) * ((height + 1) / 2);
+    std::vector<Planes420> frames;
+    for (size_t at = 0; at + lumaBytes + 2 * chromaBytes <= bytes.size(); at += lumaBytes + 2 * chromaBytes) {
+        Planes420 planes{width, height, {}, {}, {}};
+        const auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(at);
+        planes.y.assign(begin, begin + static_cast<std::ptrdiff_t>(lumaBytes));
+        planes.cb.assign(begin + static_cast<std::ptrdiff_t>(lumaBytes),
+                         begin + static_cast<std::ptrdiff_t>(lumaBytes + chromaBytes));
+        planes.cr.assign(begin + static_cast<std::ptrdiff_t>(lumaBytes + chromaBytes),
+                         begin + static_cast<std::ptrdiff_t>(lumaBytes + 2 * chromaBytes));
+        frames.push_back(std::move(planes));
+    }
+    return frames;
+}
+
+// mpeg2dec's plain C code, one PGM a frame: the coded (padded) luma above
+// the two chroma planes side by side. Cut to the picture.
+std::vector<Planes420> DecodeWithMpeg2dec(const std::string& stream, int32_t width, int32_t height) {
+    const std::string pgm = Scratch("mpeg2dec.pgm");
+    int status = 0;
+    const std::string log = RunQuietly("mpeg2dec -c -o pgmpipe " + stream + " >" + pgm, &status);
+    EXPECT_EQ(status, 0);
+    // It always names itself and counts the frames; anything more is a complaint.
+    std::string complaints;
+    size_t start = 0;
+    while (start < log.size()) {
+        const size_t end = std::min(log.find('\n', start), log.size());
+        const std::string line = log.substr(start, end - start);
+        if (!line.empty() && line.rfind("libmpeg2-", 0) != 0 && line.find(" frames decoded in ") == std::string::npos) {
+            complaints += line + "\n";
+        }
+        start = end + 1;
+    }
+    EXPECT_EQ(complaints, "") << "mpeg2dec said: " << log;
+    const std::vector<uint8_t> bytes = ReadAll(pgm);
+    std::remove(pgm.c_str());
+    std::vector<Planes420> frames;
+    size_t at = 0;
+    while (at < bytes.size()) {
+        int codedWidth = 0, rows = 0, maxValue = 0, headerLength = 0;
+        const std::string head(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                               bytes.begin() + static_cast<std::ptrdiff_t>(std::min(bytes.size(), at + 64)));
+        if (std::sscanf(head.c_str(), "P5 %d %d %d%n", &codedWidth, &rows, &maxValue, &headerLength) != 3) {
+            ADD_FAILURE() << "unreadable PGM header from mpeg2dec";
+            break;
+        }
+        at += static_cast<size_t>(headerLength) + 1;
+        const int codedHeight = rows * 2 / 3;
+        const uint8_t* data = bytes.data() + at;
+        at += static_cast<size_t>(codedWidth) * rows;
+        if (at > bytes.size()) {
+            ADD_FAILURE() << "truncated PGM from mpeg2dec";
+            break;
+        }
+        Planes420 planes{width, height, {}, {}, {}};
+        for (int32_t y = 0; y < height; ++y) {
+            planes.y.insert(planes.y.end(), data + y * codedWidth, data + y * codedWidth + width);
+        }
+        for (int32_t y = 0; y < (height + 1) / 2; ++y) {
+            const uint8_t* row = data + (codedHeight + y) * codedWidth;
+            planes.cb.insert(planes.cb.end(), row, row + (width + 1) / 2);
+            planes.cr.insert(planes.cr.end(), row + codedWidth / 2, row + codedWidth / 2 + (width + 1) / 2);
+        }
+        frames.push_back(std::move(planes));
+    }
+    return frames;
+}
+
+// Differences decoded - expected, every sample of every plane.
+using Histogram = std::map<int32_t, int64_t>;
+
+void AddDifferences(const Planes420& decoded, const Planes420& expected, Histogram& histogram) {
+    ASSERT_EQ(decoded.y.size(), expected.y.size());
+    ASSERT_EQ(decoded.cb.size(), expected.cb.size());
+    for (const auto& [a, b] : {std::pair{&decoded.y, &expected.y}, std::pair{&decoded.cb, &expected.cb},
+                               std::pair{&decoded.cr, &expected.cr}}) {
+        for (size_t i = 0; i < a->size(); ++i) {
+            ++histogram[int32_t{(*a)[i]} - int32_t{(*b)[i]}];
+        }
+    }
+}
+
+void ExpectWithinTransformRounding(const std::string& decoder, const Histogram& histogram) {
+    int64_t total = 0, withinOne = 0, beyondTwo = 0;
+    std::string shown;
+    for (const auto& [difference, count] : histogram) {
+        total += count;
+        withinOne += difference >= -1 && difference <= 1 ? count : 0;
+        beyondTwo += difference < -2 || difference > 2 ? count : 0;
+        shown += " " + std::to_string(difference) + ":" + std::to_string(count);
+    }
+    std::printf("%-9s differences from the simulation (difference:samples):%s; within 1: %.4f%%\n", decoder.c_str(),
+                shown.c_str(), 100.0 * static_cast<double>(withinOne) / static_cast<double>(total));
+    EXPECT_GE(static_cast<double>(withinOne), 0.999 * static_cast<double>(total)) << decoder;
+    EXPECT_EQ(beyondTwo, 0) << decoder;
+}
+
+struct Case {
+    int32_t width;
+    int32_t height;
+    char interlace;
+    ChromaFormat chroma;
+    int32_t combination;  // bit 0 non-linear, bit 1 alternate scan, bit 2 field DCT
+};
+
+TEST(StreamDecoders, BothDecodersShowTheSimulation) {
+    if (!HaveProgram("ffmpeg") || !HaveProgram("mpeg2dec")) {
+        GTEST_SKIP() << "ffmpeg or mpeg2dec is missing (scripts/setup.sh installs both)";
+    }
+    std::vector<Case> cases;
+    for (int32_t combination = 0; combination < 8; ++combination) {
+        cases.push_back({33, 17, 'p', ChromaFormat::k420, combination});
+        cases.push_back({70, 45, 't', ChromaFormat::k420, combination});
+    }
+    cases.push_back({721, 487, 'p', ChromaFormat::k420, 0});
+    cases.push_back({721, 487, 'b', ChromaFormat::k420, 7});
+    cases.push_back({47, 31, 'p', ChromaFormat::k422, 2});
+    cases.push_back({47, 31, 't', ChromaFormat::k444, 5});
+    cases.push_back({47, 31, 'p', ChromaFormat::kMono, 1});
+
+    Histogram ffmpegHistogram, mpeg2decHistogram;
+    const std::string path = Scratch("decoders.m2v");
+    for (const Case& c : cases) {
+        Y4mFormat format;
+        format.width = c.width;
+        format.height = c.height;
+        format.interlace = c.interlace;
+        format.chroma = c.chroma;
+        FilterSettings settings;
+        settings.nonLinearScale = c.combination & 1;
+        settings.alternateScan = (c.combination >> 1) & 1;
+        settings.interlacedDct = (c.combination >> 2) & 1;
+        settings.scaleCode = 2 + 3 * c.combination;
+        const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) + c.interlace +
+                                 " chroma " + std::to_string(static_cast<int>(c.chroma)) + " settings " +
+                                 std::to_string(c.combination);
+        SCOPED_TRACE(name);
+        StreamWriter writer(StreamFormat{c.width, c.height, 25, 1, c.interlace}, settings, kDefaultIntraMatrix);
+        FrameCoder coder;
+        std::vector<uint8_t> stream;
+        std::vector<testing::CodedFrame> frames;
+        for (uint32_t f = 0; f < 2; ++f) {
+            frames.push_back(testing::CodeIntoStream(coder, writer, settings, kDefaultIntraMatrix, format,
+                                                     testing::MakeTestFrame(format, f + 1), stream));
+            // The rebuilt luma is the coder's own output: the levels are the ones it reconstructed from.
+            ASSERT_EQ(frames.back().expected.y, frames.back().codedLuma);
+        }
+        writer.FinishStream(stream);
+        WriteAll(path, stream);
+        const std::vector<Planes420> byFfmpeg = DecodeWithFfmpeg(path, c.width, c.height);
+        const std::vector<Planes420> byMpeg2dec = DecodeWithMpeg2dec(path, c.width, c.height);
+        ASSERT_EQ(byFfmpeg.size(), frames.size());
+        ASSERT_EQ(byMpeg2dec.size(), frames.size());
+        for (size_t f = 0; f < frames.size(); ++f) {
+            AddDifferences(byFfmpeg[f], frames[f].expected, ffmpegHistogram);
+            AddDifferences(byMpeg2dec[f], frames[f].expected, mpeg2decHistogram);
+        }
+    }
+    std::remove(path.c_str());
+    ExpectWithinTransformRounding("ffmpeg", ffmpegHistogram);
+    ExpectWithinTransformRounding("mpeg2dec", mpeg2decHistogram);
+}
+
+// Streams another encoder wrote: the matrix its sequence header loads, or
+// the default when it loads none (MPEG-1 and MPEG-2 alike).
+TEST(StreamDecoders, MatrixFromAnotherEncodersStream) {
+    if (!HaveProgram("ffmpeg")) {
+        GTEST_SKIP() << "ffmpeg is missing";
+    }
+    std::string list;
+    std::array<int32_t, kMatrixEntries> wanted{};
+    for (int32_t i = 0; i < kMatrixEntries; ++i) {
+        wanted[static_cast<size_t>(i)] = i == 0 ? 8 : 9 + (i * 7) % 90;
+        list += (i ? "," : "") + std::to_string(wanted[static_cast<size_t>(i)]);
+    }
+    for (const char* codec : {"mpeg2video", "mpeg1video"}) {
+        const std::string path = Scratch(std::string(codec) + ".mpg");
+        int status = 0;
+        const std::string command = std::string("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+                                                "testsrc=size=64x48:rate=25 -frames:v 2 -c:v ") +
+                                    codec + " -intra_matrix " + list + " -f mpeg " + path;
+        ASSERT_EQ(RunQuietly(command, &status), "");
+        ASSERT_EQ(status, 0);
+        EXPECT_EQ(ReadIntraMatrixFromStream(path), wanted) << codec;
+        ASSERT_EQ(RunQuietly(std::string("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=64x48 "
+                                         "-frames:v 1 -c:v ") + codec + " -f rawvideo " + path,
+                             &status),
+                  "");
+        const auto fallback = ReadIntraMatrixFromStream(path);
+        EXPECT_TRUE(std::equal(fallback.begin(), fallback.end(), kDefaultIntraMatrix)) << codec;
+        std::remove(path.c_str());
+    }
+}
+
+}  // namespace
+}  // namespace vardelk

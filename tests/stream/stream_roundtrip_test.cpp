@@ -1,0 +1,272 @@
+// Streams written from the coder's levels and read back: every syntax
+// element and level as written, the matrix, what the stream cannot carry,
+// and the accounting of the estimate against the stream's bytes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "cli/png_io.h"
+#include "media/rgb_convert.h"
+#include "stream/stream_error.h"
+#include "stream/stream_reader.h"
+#include "stream_test_support.h"
+
+namespace vardelk {
+namespace {
+
+using testing::CodedFrame;
+
+struct Clip {
+    Y4mFormat format;
+    FilterSettings settings;
+    std::vector<int32_t> matrix = std::vector<int32_t>(kDefaultIntraMatrix, kDefaultIntraMatrix + kMatrixEntries);
+    std::vector<CodedFrame> frames;
+    std::vector<uint8_t> stream;
+    FrameAccounting end;
+};
+
+void Code(Clip& clip, const std::vector<Y4mFrame>& frames) {
+    StreamFormat format{clip.format.width, clip.format.height, clip.format.rateNum, clip.format.rateDen,
+                        clip.format.interlace};
+    StreamWriter writer(format, clip.settings, clip.matrix.data());
+    FrameCoder coder;
+    for (const Y4mFrame& frame : frames) {
+        clip.frames.push_back(
+            testing::CodeIntoStream(coder, writer, clip.settings, clip.matrix.data(), clip.format, frame, clip.stream));
+    }
+    clip.end = writer.FinishStream(clip.stream);
+}
+
+Y4mFormat Format(int32_t width, int32_t height, char interlace = 'p', ChromaFormat chroma = ChromaFormat::k420) {
+    Y4mFormat format;
+    format.width = width;
+    format.height = height;
+    format.interlace = interlace;
+    format.chroma = chroma;
+    return format;
+}
+
+// Levels as the stream must hold them: chroma DC offset by 1024, and
+// nothing clipped for ordinary pictures.
+void ExpectLevelsRead(const Clip& clip, const StreamPicture& picture, const CodedFrame& frame) {
+    const int32_t columns = MacroblockColumns(clip.format.width);
+    const int32_t rows = MacroblockRows(clip.format.height);
+    for (int32_t m = 0; m < columns * rows; ++m) {
+        for (int32_t i = 0; i < kMacroblockValues; ++i) {
+            const size_t at = static_cast<size_t>(m) * kMacroblockValues + static_cast<size_t>(i);
+            const int32_t offset = (i % kBlockValues == 0 && i >= kCbBlock * kBlockValues) ? 1024 : 0;
+            ASSERT_EQ(picture.levels[at], frame.levels[at] + offset) << "macroblock " << m << " value " << i;
+        }
+        EXPECT_EQ(picture.fieldDct[static_cast<size_t>(m)], clip.settings.interlacedDct ? 1 : 0);
+        EXPECT_EQ(picture.scaleCodes[static_cast<size_t>(m)], clip.settings.scaleCode);
+    }
+    // Rows below the picture (interlaced heights) hold mid grey and nothing else.
+    for (size_t at = static_cast<size_t>(columns) * rows * kMacroblockValues; at < picture.levels.size(); ++at) {
+        ASSERT_EQ(picture.levels[at], at % kBlockValues == 0 ? 1024 : 0);
+    }
+}
+
+TEST(StreamRoundTrip, EverySettingReadsBackExactly) {
+    for (int32_t combination = 0; combination < 8; ++combination) {
+        for (char interlace : {'p', 't', 'b'}) {
+            Clip clip;
+            clip.format = Format(interlace == 'p' ? 33 : 50, interlace == 'p' ? 17 : 35, interlace);
+            clip.settings.nonLinearScale = combination & 1;
+            clip.settings.alternateScan = (combination >> 1) & 1;
+            clip.settings.interlacedDct = (combination >> 2) & 1;
+            clip.settings.scaleCode = 3 + combination;
+            clip.matrix[0] = 99;  // unused by the coder, written as 8
+            clip.matrix[63] = 255;
+            Code(clip, {testing::MakeTestFrame(clip.format, 1), testing::MakeTestFrame(clip.format, 2)});
+            SCOPED_TRACE("combination " + std::to_string(combination) + " interlace " + interlace);
+
+            const ParsedStream parsed = ParseIntraStream(clip.stream.data(), clip.stream.size());
+            EXPECT_TRUE(parsed.ended);
+            EXPECT_EQ(parsed.sequence.width, clip.format.width);
+            EXPECT_EQ(parsed.sequence.height, clip.format.height);
+            EXPECT_EQ(parsed.sequence.chromaFormat, 1);
+            EXPECT_EQ(parsed.sequence.intraMatrix[0], 8);
+            for (int32_t i = 1; i < kMatrixEntries; ++i) {
+                EXPECT_EQ(parsed.sequence.intraMatrix[static_cast<size_t>(i)], clip.matrix[static_cast<size_t>(i)]);
+            }
+            const bool progressive = interlace == 'p' && !clip.settings.interlacedDct;
+            EXPECT_EQ(parsed.sequence.progressiveSequence, progressive);
+            ASSERT_EQ(parsed.pictures.size(), 2u);
+            int64_t total = clip.end.streamBytes;
+            for (size_t f = 0; f < 2; ++f) {
+                const StreamPicture& picture = parsed.pictures[f];
+                EXPECT_EQ(picture.intraDcPrecision, 3);
+                EXPECT_EQ(picture.intraVlcFormat, 1);
+                EXPECT_EQ(picture.qScaleType, clip.settings.nonLinearScale);
+                EXPECT_EQ(picture.alternateScan, clip.settings.alternateScan != 0);
+                EXPECT_EQ(picture.framePredFrameDct, clip.settings.interlacedDct == 0);
+                EXPECT_EQ(picture.progressiveFrame, progressive);
+                EXPECT_EQ(picture.topFieldFirst, !progressive && interlace != 'b');
+                EXPECT_EQ(picture.timeCodePictures, static_cast<int32_t>(f));
+                EXPECT_EQ(picture.bytes, clip.frames[f].accounting.streamBytes + (f == 1 ? 4 : 0));
+                ExpectLevelsRead(clip, picture, clip.frames[f]);
+                EXPECT_EQ(clip.frames[f].accounting.clippedLevels, 0);
+                total += clip.frames[f].accounting.streamBytes;
+            }
+            EXPECT_EQ(total, static_cast<int64_t>(clip.stream.size()));
+        }
+    }
+}
+
+TEST(StreamRoundTrip, WhatTheStreamCannotCarry) {
+    FilterSettings settings;
+    std::vector<int32_t> matrix(kDefaultIntraMatrix, kDefaultIntraMatrix + kMatrixEntries);
+    matrix[0] = 4000;  // the DC weight is not used and does not count
+    matrix[13] = 256;
+    try {
+        StreamWriter writer(StreamFormat{16, 16}, settings, matrix.data());
+        FAIL() << "a matrix entry of 256 was accepted";
+    } catch (const StreamError& error) {
+        EXPECT_NE(std::string(error.what()).find("256 at row 1, column 5"), std::string::npos) << error.what();
+    }
+    matrix[13] = 255;
+    EXPECT_NO_THROW(StreamWriter(StreamFormat{16, 16}, settings, matrix.data()));
+    EXPECT_THROW(StreamWriter(StreamFormat{16, 2801}, settings, matrix.data()), StreamError);
+    EXPECT_THROW(StreamWriter(StreamFormat{0, 16}, settings, matrix.data()), StreamError);
+
+    // Weights of 1 at the finest scale give AC levels far beyond 2047: the
+    // stream holds them clipped, counted, and the bytes still add up.
+    Clip clip;
+    clip.format = Format(32, 16);
+    clip.settings.nonLinearScale = 1;
+    clip.matrix.assign(kMatrixEntries, 1);
+    Y4mFrame frame = testing::MakeTestFrame(clip.format, 3);
+    for (size_t i = 0; i < frame.y.size(); ++i) {
+        frame.y[i] = (i / 3) % 2 ? 255 : 0;  // hard stripes: large AC coefficients
+    }
+    Code(clip, {frame});
+    const FrameAccounting& account = clip.frames[0].accounting;
+    EXPECT_GT(account.clippedLevels, 0);
+    EXPECT_EQ(account.TermBits(), 8 * (account.streamBytes - account.estimatedBytes));
+    const ParsedStream parsed = ParseIntraStream(clip.stream.data(), clip.stream.size());
+    int64_t clipped = 0;
+    for (size_t i = 0; i < parsed.pictures[0].levels.size(); ++i) {
+        const int32_t level = clip.frames[0].levels[i];
+        const int32_t read = parsed.pictures[0].levels[i];
+        if (i % kBlockValues != 0) {
+            EXPECT_EQ(read, std::clamp(level, -2047, 2047));
+            clipped += read != level;
+        }
+    }
+    EXPECT_EQ(clipped, account.clippedLevels);
+}
+
+// The terms that explain estimate against stream, recounted from the levels
+// the coder produced.
+void ExpectAccountingAddsUp(const Clip& clip) {
+    const int32_t columns = MacroblockColumns(clip.format.width);
+    const int32_t rows = MacroblockRows(clip.format.height);
+    const int32_t* scan = clip.settings.alternateScan ? AlternateScan : ZigzagScan;
+    int64_t sum = clip.end.streamBytes;
+    for (const CodedFrame& frame : clip.frames) {
+        const FrameAccounting& a = frame.accounting;
+        EXPECT_EQ(a.estimatedBytes, frame.estimatedBytes);
+        EXPECT_EQ(8 * (a.streamBytes - a.estimatedBytes), a.TermBits());
+        EXPECT_EQ(a.headerBits, 8 * (76 + 10 + 8 + 8 + 9));
+        EXPECT_EQ(a.sliceHeaderBits, 38 * rows);
+        EXPECT_EQ(a.macroblockBits, (clip.settings.interlacedDct ? 3 : 2) * columns * rows);
+        int64_t endingBlocks = 0;
+        for (size_t block = 0; block < frame.levels.size() / kBlockValues; ++block) {
+            endingBlocks += frame.levels[block * kBlockValues + static_cast<size_t>(scan[63])] != 0;
+        }
+        EXPECT_EQ(a.endOfBlockBits, 4 * endingBlocks);
+        EXPECT_EQ(a.clippingBits, 0);
+        EXPECT_GE(a.alignmentBits, -7 * rows);
+        EXPECT_LE(a.alignmentBits, 7 * rows);
+        sum += a.streamBytes;
+    }
+    EXPECT_EQ(sum, static_cast<int64_t>(clip.stream.size()));
+}
+
+TEST(StreamAccounting, TermsAddUpOnAPhotoAndOnNoise) {
+    const std::string photo = "/usr/share/libjxl-testdata/external/wesaturate/500px/u76c0g_bliznaca_srgb8.png";
+    if (access(photo.c_str(), R_OK) != 0) {
+        GTEST_SKIP() << photo << " is missing (package libjxl-testdata)";
+    }
+    const RgbImage image = ReadPng(photo);
+    Y4mFrame photoFrame;
+    RgbToFrame(image, photoFrame);
+    for (int32_t scaleCode : {2, 12}) {
+        Clip clip;
+        clip.format = FormatForRgb(image.width, image.height);
+        clip.settings.scaleCode = scaleCode;
+        clip.settings.alternateScan = scaleCode > 2;
+        Code(clip, {photoFrame});
+        ExpectAccountingAddsUp(clip);
+    }
+
+    Clip noise;
+    noise.format = Format(72, 40, 't');
+    noise.settings.interlacedDct = 1;
+    Y4mFrame frame = testing::MakeTestFrame(noise.format, 9);
+    uint32_t state = 7;
+    for (uint8_t* plane : {frame.y.data(), frame.cb.data(), frame.cr.data()}) {
+        const size_t count = plane == frame.y.data() ? frame.y.size() : frame.cb.size();
+        for (size_t i = 0; i < count; ++i) {
+            state = state * 1103515245u + 12345u;
+            plane[i] = static_cast<uint8_t>(state >> 23);
+        }
+    }
+    Code(noise, {frame, frame});
+    ExpectAccountingAddsUp(noise);
+    EXPECT_GT(noise.frames[0].accounting.paddingRowBits, 0);  // 40 rows need 4 macroblock rows as field pairs
+}
+
+TEST(StreamReader, MatrixImportAndDamagedStreams) {
+    Clip clip;
+    clip.format = Format(24, 24);
+    for (int32_t i = 0; i < kMatrixEntries; ++i) {
+        clip.matrix[static_cast<size_t>(i)] = 10 + i * 3;
+    }
+    Code(clip, {testing::MakeTestFrame(clip.format, 4)});
+    const auto matrix = ReadIntraMatrix(clip.stream.data(), clip.stream.size());
+    EXPECT_EQ(matrix[0], 8);
+    for (int32_t i = 1; i < kMatrixEntries; ++i) {
+        EXPECT_EQ(matrix[static_cast<size_t>(i)], clip.matrix[static_cast<size_t>(i)]);
+    }
+    const std::string path = ::testing::TempDir() + "stream_reader_matrix.m2v";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    // Bytes in front of the stream move its header off any alignment the reader might assume.
+    std::fwrite("junk", 1, 3, file);
+    std::fwrite(clip.stream.data(), 1, clip.stream.size(), file);
+    std::fclose(file);
+    EXPECT_EQ(ReadIntraMatrixFromStream(path), matrix);
+    std::remove(path.c_str());
+    EXPECT_THROW(ReadIntraMatrixFromStream(path), StreamError);
+
+    const std::vector<uint8_t> none = {0, 0, 1, 0xB7};
+    const auto fallback = ReadIntraMatrix(none.data(), none.size());
+    EXPECT_TRUE(std::equal(fallback.begin(), fallback.end(), kDefaultIntraMatrix));
+
+    // Every truncation and a flipped bit in each byte either parses or is
+    // refused with a StreamError: nothing else escapes.
+    for (size_t length = 0; length < clip.stream.size(); ++length) {
+        try {
+            ParseIntraStream(clip.stream.data(), length);
+        } catch (const StreamError&) {
+        }
+    }
+    std::vector<uint8_t> damaged = clip.stream;
+    int32_t refused = 0;
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        damaged[i] ^= static_cast<uint8_t>(1u << (i % 8));
+        try {
+            ParseIntraStream(damaged.data(), damaged.size());
+        } catch (const StreamError&) {
+            ++refused;
+        }
+        damaged[i] = clip.stream[i];
+    }
+    EXPECT_GT(refused, 0);
+}
+
+}  // namespace
+}  // namespace vardelk

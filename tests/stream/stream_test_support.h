@@ -1,0 +1,168 @@
+// Shared by the stream tests: frames coded through the frame coder into a
+// stream, with the coder's levels kept, and the pictures a compliant decoder
+// should show, rebuilt from those levels with the coder's own plain
+// dequantisation and inverse transform.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "codec/frame_coder.h"
+#include "codec/inverse_dct.h"
+#include "codec/quantise.h"
+#include "media/y4m.h"
+#include "media/yc_convert.h"
+#include "stream/stream_writer.h"
+
+namespace vardelk::testing {
+
+// Passes levels on to the writer and keeps a copy, macroblocks row-major.
+class KeepingSink final : public CoefficientSink {
+public:
+    KeepingSink(StreamWriter& writer, int32_t columns, int32_t rows)
+        : writer_(writer), columns_(columns), levels(static_cast<size_t>(columns) * rows * kMacroblockValues) {}
+    bool Wants(CoefficientStage stage) const override { return writer_.Wants(stage); }
+    void Take(CoefficientStage stage, int32_t x, int32_t y, const MacroblockBuffer& buffer) override {
+        writer_.Take(stage, x, y, buffer);
+        const size_t at = (static_cast<size_t>(y / 16) * columns_ + static_cast<size_t>(x / 16)) * kMacroblockValues;
+        std::copy(buffer.value, buffer.value + kMacroblockValues, levels.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+
+private:
+    StreamWriter& writer_;
+    int32_t columns_;
+
+public:
+    std::vector<int32_t> levels;
+};
+
+// 8-bit 4:2:0 planes cut to the picture, chroma (w + 1) / 2 x (h + 1) / 2.
+struct Planes420 {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> y, cb, cr;
+};
+
+struct CodedFrame {
+    std::vector<int32_t> levels;  // the coder's, per macroblock
+    int32_t estimatedBytes = 0;
+    FrameAccounting accounting;
+    Planes420 expected;           // what a decoder of the stream should show
+    std::vector<uint8_t> codedLuma;  // the coder's own output luma, 8-bit
+};
+
+inline uint8_t Clamp8(int32_t v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
+
+// Dequantises and inverse-transforms the levels and places the blocks as the
+// stream's decoder does: luma by quadrant or by field, chroma always by frame.
+inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width, int32_t height,
+                               const FilterSettings& settings, const int32_t matrix[kMatrixEntries]) {
+    int32_t weights[kMatrixEntries];
+    ClampMatrix(matrix, weights);
+    const int32_t q = QuantiserScale(settings.scaleCode, settings.nonLinearScale);
+    const int32_t columns = MacroblockColumns(width);
+    const int32_t rows = MacroblockRows(height);
+    const int32_t paddedWidth = columns * 16;
+    std::vector<uint8_t> luma(static_cast<size_t>(paddedWidth) * rows * 16);
+    std::vector<uint8_t> chroma[2];
+    for (auto& plane : chroma) {
+        plane.assign(luma.size() / 4, 0);
+    }
+    for (int32_t row = 0; row < rows; ++row) {
+        for (int32_t column = 0; column < columns; ++column) {
+            MacroblockBuffer buffer;
+            const size_t at = (static_cast<size_t>(row) * columns + static_cast<size_t>(column)) * kMacroblockValues;
+            std::copy(levels.begin() + static_cast<std::ptrdiff_t>(at),
+                      levels.begin() + static_cast<std::ptrdiff_t>(at + kMacroblockValues), buffer.value);
+            DequantiseMacroblock(buffer, weights, q);
+            for (int32_t b = 0; b < kBlocksPerMacroblock; ++b) {
+                InverseDct(buffer.Block(b));
+            }
+            for (int32_t b = 0; b < 4; ++b) {
+                for (int32_t i = 0; i < 8; ++i) {
+                    const int32_t line = settings.interlacedDct ? 2 * i + (b >> 1) : 8 * (b >> 1) + i;
+                    for (int32_t j = 0; j < 8; ++j) {
+                        const size_t pixel = static_cast<size_t>(row * 16 + line) * paddedWidth +
+                                             static_cast<size_t>(column * 16 + (b & 1) * 8 + j);
+                        luma[pixel] = Clamp8(buffer.Block(b)[i * 8 + j]);
+                    }
+                }
+            }
+            for (int32_t c = 0; c < 2; ++c) {
+                for (int32_t i = 0; i < 8; ++i) {
+                    for (int32_t j = 0; j < 8; ++j) {
+                        const size_t sample = static_cast<size_t>(row * 8 + i) * (paddedWidth / 2) +
+                                              static_cast<size_t>(column * 8 + j);
+                        chroma[c][sample] = Clamp8(buffer.Block(kCbBlock + c)[i * 8 + j] + 128);
+                    }
+                }
+            }
+        }
+    }
+    Planes420 planes;
+    planes.width = width;
+    planes.height = height;
+    const int32_t chromaWidth = (width + 1) / 2;
+    const int32_t chromaHeight = (height + 1) / 2;
+    for (int32_t y = 0; y < height; ++y) {
+        const auto from = luma.begin() + static_cast<std::ptrdiff_t>(y) * paddedWidth;
+        planes.y.insert(planes.y.end(), from, from + width);
+    }
+    for (int32_t y = 0; y < chromaHeight; ++y) {
+        const auto offset = static_cast<std::ptrdiff_t>(y) * (paddedWidth / 2);
+        planes.cb.insert(planes.cb.end(), chroma[0].begin() + offset, chroma[0].begin() + offset + chromaWidth);
+        planes.cr.insert(planes.cr.end(), chroma[1].begin() + offset, chroma[1].begin() + offset + chromaWidth);
+    }
+    return planes;
+}
+
+// Codes one Y4M frame through the coder into the writer.
+inline CodedFrame CodeIntoStream(FrameCoder& coder, StreamWriter& writer, const FilterSettings& settings,
+                                 const int32_t matrix[kMatrixEntries], const Y4mFormat& format,
+                                 const Y4mFrame& frame, std::vector<uint8_t>& stream) {
+    const FrameGeometry geometry{format.width, format.height, format.width, format.height};
+    std::vector<YcPixel> input(static_cast<size_t>(format.width) * format.height);
+    std::vector<YcPixel> output(input.size());
+    Y4mToYc(format, frame, input.data(), format.width);
+    KeepingSink sink(writer, MacroblockColumns(format.width), MacroblockRows(format.height));
+    CodedFrame coded;
+    FrameOutputs outputs;
+    outputs.sink = &sink;
+    coded.estimatedBytes = coder.CodeFrame(settings, matrix, input.data(), output.data(), geometry, outputs);
+    coded.accounting = writer.FinishFrame(coded.estimatedBytes, stream);
+    coded.levels = std::move(sink.levels);
+    coded.expected = RebuildPlanes(coded.levels, format.width, format.height, settings, matrix);
+    for (const YcPixel& pixel : output) {
+        coded.codedLuma.push_back(YcToSample(pixel.y));
+    }
+    return coded;
+}
+
+// A picture with smooth gradients, edges and noise, in any chroma format.
+inline Y4mFrame MakeTestFrame(const Y4mFormat& format, uint32_t seed) {
+    Y4mFrame frame;
+    frame.Allocate(format);
+    uint32_t state = seed * 2654435761u + 12345u;
+    const auto noise = [&state](int32_t span) {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<int32_t>((state >> 16) % static_cast<uint32_t>(2 * span + 1)) - span;
+    };
+    for (int32_t y = 0; y < format.height; ++y) {
+        for (int32_t x = 0; x < format.width; ++x) {
+            const int32_t edge = ((x / 11 + y / 7) % 3 == 0) ? 90 : 0;
+            frame.y[static_cast<size_t>(y) * format.width + x] = Clamp8(30 + (x * 3 + y * 2) % 160 + edge + noise(12));
+        }
+    }
+    const int32_t cw = ChromaWidth(format);
+    const int32_t ch = ChromaHeight(format);
+    for (int32_t y = 0; y < ch; ++y) {
+        for (int32_t x = 0; x < cw; ++x) {
+            frame.cb[static_cast<size_t>(y) * cw + x] = Clamp8(128 + (x * 5 - y * 3) % 90 - 20 + noise(8));
+            frame.cr[static_cast<size_t>(y) * cw + x] = Clamp8(60 + (y * 4) % 150 + noise(8));
+        }
+    }
+    return frame;
+}
+
+}  // namespace vardelk::testing
