@@ -19,13 +19,23 @@ ClipRunner::ClipRunner(const Y4mFormat& format, const FilterSettings& settings, 
     macroblockBits_.resize(size_t(MacroblockColumns(format.width)) * size_t(MacroblockRows(format.height)));
     reconstruction_.Allocate(format);
     const int32_t bands = logDir.empty() ? std::clamp(bandThreads, 1, std::max(MacroblockRows(format.height), 1)) : 1;
-    for (int32_t b = 0; b < bands; ++b) coders_.push_back(std::make_unique<FrameCoder>());
+    const int64_t mbRows = MacroblockRows(format.height);
+    for (int32_t b = 0; b < bands; ++b) {
+        coders_.push_back(std::make_unique<FrameCoder>());
+        bandTops_.push_back(int32_t(mbRows * b / bands * 16));
+    }
+    recorders_.resize(size_t(bands));
+}
+
+void ClipRunner::ReplayLevels(CoefficientSink& to) const {
+    for (size_t b = 0; b < recorders_.size(); ++b) recorders_[b].Replay(to, bandTops_[b]);
 }
 
 FrameResult ClipRunner::Process(const Y4mFrame& input) {
     Y4mToYc(format_, input, input_.data(), format_.width);
     FrameResult result;
     result.index = processed_++;
+    for (LevelRecorder& recorder : recorders_) recorder.Clear();
     result.bytes = coders_.size() > 1 ? CodeBands() : CodeFrame();
     YcToY4m(format_, output_.data(), format_.width, reconstruction_);
     result.error = CompareFrames(input, reconstruction_);
@@ -41,9 +51,11 @@ int32_t ClipRunner::CodeFrame() {
     FrameOutputs outputs;
     outputs.macroblockBits = macroblockBits_.data();
     FrameCoder& coder = *coders_.front();
+    if (recordLevels_) outputs.sink = &recorders_.front();
     if (logDir_.empty()) return coder.CodeFrame(settings_, matrix_, input_.data(), output_.data(), geometry, outputs);
     CoefficientLogFiles logs(logDir_ + "/dct.txt", logDir_ + "/qdct.txt");
-    outputs.sink = &logs;
+    SplitSink both(logs, recorders_.front());
+    outputs.sink = recordLevels_ ? static_cast<CoefficientSink*>(&both) : &logs;
     return coder.CodeFrame(settings_, matrix_, input_.data(), output_.data(), geometry, outputs);
 }
 
@@ -64,6 +76,7 @@ int32_t ClipRunner::CodeBands() {
         const size_t offset = size_t(top) * size_t(format_.width);
         FrameOutputs outputs;
         outputs.macroblockBits = macroblockBits_.data() + firstRow * columns;
+        if (recordLevels_) outputs.sink = &recorders_[size_t(band)];
         bytes[size_t(band)] = coders_[size_t(band)]->CodeFrame(settings_, matrix_, input_.data() + offset,
                                                                 output_.data() + offset, geometry, outputs);
     });

@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "codec/frame_coder.h"
+#include "level_recorder.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
 #include "quality/ssim.h"
+#include "stream/stream_writer.h"
 
 namespace vardelk {
 
@@ -20,6 +22,8 @@ struct FrameResult {
     FrameError error;  // reconstruction against input, 8-bit planes
     bool hasSsim = false;
     FrameSsim ssim;    // the same pair, when the runner measures SSIM
+    bool hasStream = false;
+    FrameAccounting stream;  // the frame in the MPEG-2 stream, when one is written
 };
 
 class ClipRunner {
@@ -34,6 +38,10 @@ public:
     // Also measure SSIM of every frame (it costs about as much as PSNR and
     // the colour conversion together, so only on request).
     void MeasureSsim(bool on) { measureSsim_ = on; }
+    // Also keep each frame's quantised levels, for a stream written later.
+    void RecordLevels(bool on) { recordLevels_ = on; }
+    // Hands the last frame's levels to `to`, macroblocks in coding order.
+    void ReplayLevels(CoefficientSink& to) const;
 
     ClipRunner(const ClipRunner&) = delete;  // holds pointers into itself
     ClipRunner& operator=(const ClipRunner&) = delete;
@@ -62,6 +70,9 @@ private:
     Y4mFrame reconstruction_;
     int64_t processed_ = 0;
     bool measureSsim_ = false;
+    bool recordLevels_ = false;
+    std::vector<LevelRecorder> recorders_;  // one per band
+    std::vector<int32_t> bandTops_;         // first pixel row of each band
 };
 
 }  // namespace vardelk

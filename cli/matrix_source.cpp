@@ -5,16 +5,36 @@
 
 #include "cli_error.h"
 #include "matrix/forms.h"
+#include "stream/stream_error.h"
+#include "stream/stream_reader.h"
 
 namespace vardelk {
+
+namespace {
+
+// MPEG-1/2 video: the intra matrix of the first sequence header that loads
+// one, else the standard's default.
+MatrixEntries ReadStreamMatrix(const std::string& bytes, const std::string& origin) {
+    try {
+        return ReadIntraMatrix(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    } catch (const StreamError& error) {
+        throw MatrixFileError(origin + ": " + error.what());
+    }
+}
+
+// A video elementary stream starts with a sequence header's start code.
+bool IsStream(const std::string& bytes) { return bytes.compare(0, 4, std::string("\0\0\1\xb3", 4)) == 0; }
+
+}  // namespace
 
 const std::vector<MatrixFileForm>& CommandLineMatrixForms() {
     // Forms read by other libraries join here, one entry each. Recognisers
     // are tried in table order before a file falls back to plain, so a form
-    // that is recognised by a signature goes first, e.g.
-    //     all.insert(all.begin(), {"stream", "...", ReadStreamMatrix, IsStream, nullptr});
+    // that is recognised by a signature goes first.
     static const std::vector<MatrixFileForm> forms = [] {
         std::vector<MatrixFileForm> all = BuiltInMatrixFileForms();
+        all.insert(all.begin(), {"stream", "MPEG-1/2 video: the first loaded intra matrix, else the default",
+                                 ReadStreamMatrix, IsStream, nullptr});
         return all;
     }();
     return forms;
@@ -44,6 +64,21 @@ NamedMatrix LoadMatrix(const std::string& source) {
     if (!file) {
         throw CliError("matrix file " + spec.path + ": cannot be opened (presets are 'default' and 'flat16')");
     }
+    // A stream may be a whole disc's worth: it is read piece by piece.
+    char start[4] = {};
+    file.read(start, 4);
+    const bool stream = spec.form != nullptr ? std::string(spec.form->name) == "stream"
+                                             : IsStream(std::string(start, size_t(file.gcount())));
+    if (stream) {
+        try {
+            matrix.entries = ReadIntraMatrixFromStream(spec.path);
+        } catch (const StreamError& error) {
+            throw CliError("stream matrix file " + spec.path + ": " + error.what());
+        }
+        return matrix;
+    }
+    file.clear();
+    file.seekg(0);
     std::ostringstream bytes;
     bytes << file.rdbuf();
     if (file.bad()) throw CliError("matrix file " + spec.path + ": read error");

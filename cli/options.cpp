@@ -6,6 +6,7 @@
 
 #include "codec/frame_coder.h"
 #include "parallel/parallel_for.h"
+#include "stream_output.h"
 #include "vardelk/version.h"
 
 namespace vardelk {
@@ -18,7 +19,8 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
                    "Y4M file, - for Y4M on standard input, a .png picture, or builtin:demo[:WxH] for the "
                    "built-in test scene")
         ->type_name("SOURCE");
-    app.add_option("-o,--output", o.output, "Reconstruction: .y4m, .png (%d for the frame number), .yc (raw host frames) or - for Y4M on standard output")->type_name("FILE");
+    app.add_option("-o,--output", o.output, "Reconstruction: .y4m, .png (%d for the frame number), .yc (raw host frames) or - for Y4M on standard output; .m2v writes the MPEG-2 stream instead")->type_name("FILE");
+    app.add_option("--stream", o.stream, "Also write the MPEG-2 video stream of the simulated levels (.m2v), every frame an I picture")->type_name("FILE");
     app.add_option("--save-input", o.saveInput, "Also write the input frames as read (.y4m or .png), e.g. to keep the built-in scene")->type_name("FILE");
     app.add_option("-s,--scale", o.scaleText, "Quantiser scale code, 1..31 (default 1)")->type_name("CODE");
     app.add_flag("--nonlinear", o.nonLinear, "Non-linear quantiser scale mapping");
@@ -71,7 +73,7 @@ namespace {
 
 void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
     if (o.sweep) {
-        for (const char* name : {"--scale", "--nonlinear", "--output", "--save-input", "--picture", "--log"}) {
+        for (const char* name : {"--scale", "--nonlinear", "--output", "--save-input", "--picture", "--log", "--stream"}) {
             if (app.count(name) > 0) throw UsageError(std::string(name) + " cannot be used with --sweep");
         }
         return;
@@ -119,6 +121,11 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
         throw UsageError("--save-input " + copy + ": the input copy is written as .y4m or .png");
     }
     CheckSweepCombination(app, o);
+    if (IsStreamPath(o.output)) {
+        if (!o.stream.empty()) throw UsageError("--output " + o.output + " and --stream " + o.stream + ": one stream at a time");
+        o.stream = o.output;
+        o.output.clear();
+    }
 }
 
 FilterSettings SettingsFrom(const CliOptions& o) {

@@ -45,6 +45,7 @@ struct CliOptions {
     std::string bdMethod = "pchip";
     std::string plotMetric = "psnr";
     std::string writeMatrix;
+    std::string stream;  // --stream, or -o naming a stream
     std::string matrixFormat = "plain";
 
     // Checked values, filled by CheckOptions.

@@ -15,6 +15,7 @@
 #include "reconstruction_sink.h"
 #include "run_report.h"
 #include "side_by_side.h"
+#include "stream_output.h"
 
 namespace vardelk {
 namespace {
@@ -24,6 +25,7 @@ struct RunOutputs {
     std::unique_ptr<ReconstructionSink> reconstruction;
     std::unique_ptr<ReconstructionSink> inputCopy;
     std::optional<Canvas> picture;
+    std::unique_ptr<StreamOutput> stream;
 };
 
 Canvas Comparison(const ClipRunner& runner, const Y4mFrame& input, const FrameResult& r, const CliOptions& o) {
@@ -45,9 +47,19 @@ void Finish(const CliOptions& o, RunOutputs& outputs, const RunDescription& run,
         throw CliError("--picture-frame " + std::to_string(o.pictureFrame) + ": the clip has only " +
                        std::to_string(results.size()) + " frames");
     }
-    const RunSummary summary = Summarise(results, run.format);
+    RunSummary summary = Summarise(results, run.format);
     if (outputs.reconstruction) outputs.reconstruction->Commit();
     if (outputs.inputCopy) outputs.inputCopy->Commit();
+    if (outputs.stream) {
+        const FrameAccounting end = outputs.stream->Finish();
+        AddAccounting(summary.stream, end);
+        if (outputs.stream->ClippedLevels() > 0) {
+            std::fprintf(stderr,
+                         "vardelk: warning: %lld levels beyond what the stream carries were clipped; the decoded "
+                         "picture differs from the simulation in those blocks\n",
+                         static_cast<long long>(outputs.stream->ClippedLevels()));
+        }
+    }
     if (outputs.picture) WritePng(o.picture, outputs.picture->Image(), o.threads);
     if (!o.stats.empty()) {
         WriteOutputText(o.stats, o.statsFormat == "csv" ? RunCsv(results, summary) : RunJson(run, results, summary));
@@ -68,6 +80,9 @@ int RunClipCommand(const CliOptions& o) {
     RunOutputs outputs;
     if (!o.output.empty()) outputs.reconstruction = OpenReconstructionSink(o.output, run.format, "--output");
     if (!o.saveInput.empty()) outputs.inputCopy = OpenReconstructionSink(o.saveInput, run.format, "--save-input");
+    if (!o.stream.empty()) {
+        outputs.stream = std::make_unique<StreamOutput>(o.stream, run.format, run.settings, run.matrix.entries.data());
+    }
     CheckWritable(o.picture);
     CheckWritable(o.stats);
 
@@ -82,12 +97,13 @@ int RunClipCommand(const CliOptions& o) {
         auto runner = std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir,
                                                    bandThreads);
         runner->MeasureSsim(o.ssim);
+        runner->RecordLevels(!o.stream.empty());
         return runner;
     });
     std::FILE* text = TextStream(o);
     Progress progress(expected, !o.quiet && StderrIsTerminal());
     std::vector<FrameResult> results;
-    if (text) PrintFrameHeader(text, o.ssim);
+    if (text) PrintFrameHeader(text, o.ssim, !o.stream.empty());
     int64_t read = 0;
     auto readFrame = [&](Y4mFrame& input) {
         ThrowIfInterrupted();
@@ -96,8 +112,14 @@ int RunClipCommand(const CliOptions& o) {
         ++read;
         return true;
     };
-    auto emitFrame = [&](const ClipRunner& runner, const Y4mFrame& input, const FrameResult& r) {
+    auto emitFrame = [&](const ClipRunner& runner, const Y4mFrame& input, const FrameResult& coded) {
         ThrowIfInterrupted();
+        FrameResult r = coded;
+        if (outputs.stream) {
+            runner.ReplayLevels(*outputs.stream->Sink());
+            r.hasStream = true;
+            r.stream = outputs.stream->WriteFrame(r.bytes);
+        }
         if (outputs.reconstruction) outputs.reconstruction->Write(runner.Reconstruction(), runner.ReconstructionYc(), r.index);
         if (outputs.inputCopy) outputs.inputCopy->Write(input, nullptr, r.index);
         if (!o.picture.empty() && r.index == o.pictureFrame) outputs.picture = Comparison(runner, input, r, o);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <sstream>
 
+#include "stream_output.h"
+
 namespace vardelk {
 namespace {
 
@@ -23,6 +25,14 @@ std::string SsimJson(const FrameSsim& s) {
     return ", \"ssim_y\": " + FormatSsim(s.y.Ssim(), true) + ", \"ssim_cb\": " + FormatSsim(s.cb.Ssim(), true) +
            ", \"ssim_cr\": " + FormatSsim(s.cr.Ssim(), true) + ", \"ssim_all\": " + FormatSsim(s.all.Ssim(), true) +
            ", \"ssim_db\": " + FormatPsnr(SsimDb(s.all.Ssim()), true);
+}
+
+std::string StreamJson(const FrameAccounting& a) {
+    std::string text;
+    const std::vector<int64_t> values = StreamStatsValues(a);
+    for (size_t i = 0; i < values.size(); ++i)
+        text += ", \"" + StreamStatsColumns()[i] + "\": " + std::to_string(values[i]);
+    return text;
 }
 
 std::string MatrixJson(const NamedMatrix& m) {
@@ -70,6 +80,20 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
+void AddAccounting(FrameAccounting& total, const FrameAccounting& part) {
+    total.estimatedBytes += part.estimatedBytes;
+    total.streamBytes += part.streamBytes;
+    total.headerBits += part.headerBits;
+    total.sliceHeaderBits += part.sliceHeaderBits;
+    total.macroblockBits += part.macroblockBits;
+    total.endOfBlockBits += part.endOfBlockBits;
+    total.dcResetBits += part.dcResetBits;
+    total.paddingRowBits += part.paddingRowBits;
+    total.clippingBits += part.clippingBits;
+    total.alignmentBits += part.alignmentBits;
+    total.clippedLevels += part.clippedLevels;
+}
+
 RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& format) {
     RunSummary summary;
     summary.frames = int64_t(frames.size());
@@ -78,20 +102,24 @@ RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& fo
         summary.error.Add(f.error);
         summary.hasSsim = f.hasSsim;
         summary.ssim.Add(f.ssim);
+        summary.hasStream = f.hasStream;
+        AddAccounting(summary.stream, f.stream);
     }
     if (!frames.empty()) summary.meanBytes = double(summary.totalBytes) / double(frames.size());
     summary.bitRate = summary.meanBytes * 8.0 * format.rateNum / format.rateDen;
     return summary;
 }
 
-void PrintFrameHeader(std::FILE* out, bool ssim) {
-    std::fprintf(out, "%7s %10s %9s %9s %9s%s\n", "frame", "bytes", "Y dB", "Cb dB", "Cr dB", ssim ? "      SSIM" : "");
+void PrintFrameHeader(std::FILE* out, bool ssim, bool stream) {
+    std::fprintf(out, "%7s %10s %9s %9s %9s%s%s\n", "frame", "bytes", "Y dB", "Cb dB", "Cr dB", ssim ? "      SSIM" : "",
+                 stream ? "     stream" : "");
 }
 
 void PrintFrameLine(std::FILE* out, const FrameResult& f) {
     std::fprintf(out, "%7" PRId64 " %10d %9s %9s %9s", f.index, f.bytes, FormatPsnr(f.error.y.Psnr(), false).c_str(),
                  FormatPsnr(f.error.cb.Psnr(), false).c_str(), FormatPsnr(f.error.cr.Psnr(), false).c_str());
     if (f.hasSsim) std::fprintf(out, " %9s", FormatSsim(f.ssim.all.Ssim(), false).c_str());
+    if (f.hasStream) std::fprintf(out, " %10lld", static_cast<long long>(f.stream.streamBytes));
     std::fputc('\n', out);
 }
 
@@ -114,19 +142,42 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
                      FormatSsim(s.ssim.cr.Ssim(), false).c_str(), FormatSsim(s.ssim.all.Ssim(), false).c_str(),
                      FormatPsnr(SsimDb(s.ssim.all.Ssim()), false).c_str());
     }
+    if (s.hasStream) {
+        const FrameAccounting& a = s.stream;
+        std::fprintf(out,
+                     "stream: %lld bytes, %lld more than the estimate: in bits, headers %lld + slice headers %lld + "
+                     "macroblocks %lld + end of block %lld + DC reset %lld + padding rows %lld + clipping %lld + "
+                     "alignment %lld = %lld\n",
+                     static_cast<long long>(a.streamBytes), static_cast<long long>(a.streamBytes - a.estimatedBytes),
+                     static_cast<long long>(a.headerBits), static_cast<long long>(a.sliceHeaderBits),
+                     static_cast<long long>(a.macroblockBits), static_cast<long long>(a.endOfBlockBits),
+                     static_cast<long long>(a.dcResetBits), static_cast<long long>(a.paddingRowBits),
+                     static_cast<long long>(a.clippingBits), static_cast<long long>(a.alignmentBits),
+                     static_cast<long long>(a.TermBits()));
+    }
 }
 
 std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary) {
     std::ostringstream csv;
     const bool ssim = summary.hasSsim;
-    csv << "frame,bytes,psnr_y,psnr_cb,psnr_cr" << (ssim ? ",ssim_y,ssim_cb,ssim_cr,ssim_all" : "") << '\n';
+    const bool stream = summary.hasStream;
+    csv << "frame,bytes,psnr_y,psnr_cb,psnr_cr" << (ssim ? ",ssim_y,ssim_cb,ssim_cr,ssim_all" : "");
+    if (stream)
+        for (const std::string& name : StreamStatsColumns()) csv << ',' << name;
+    csv << '\n';
+    auto streamColumns = [&](const FrameAccounting& a) {
+        if (stream)
+            for (int64_t v : StreamStatsValues(a)) csv << ',' << v;
+    };
     for (const FrameResult& f : frames) {
         csv << f.index << ',' << f.bytes << ',' << PsnrColumns(f.error, ",", false);
         if (ssim) csv << ',' << SsimColumns(f.ssim, ",", false);
+        streamColumns(f.stream);
         csv << '\n';
     }
     csv << "total," << summary.totalBytes << ',' << PsnrColumns(summary.error, ",", false);
     if (ssim) csv << ',' << SsimColumns(summary.ssim, ",", false);
+    streamColumns(summary.stream);
     csv << '\n';
     return csv.str();
 }
@@ -145,13 +196,13 @@ std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& f
         json << (i ? ",\n" : "\n") << "    {\"frame\": " << f.index << ", \"bytes\": " << f.bytes
              << ", \"psnr_y\": " << FormatPsnr(f.error.y.Psnr(), true) << ", \"psnr_cb\": "
              << FormatPsnr(f.error.cb.Psnr(), true) << ", \"psnr_cr\": " << FormatPsnr(f.error.cr.Psnr(), true)
-             << (f.hasSsim ? SsimJson(f.ssim) : "") << "}";
+             << (f.hasSsim ? SsimJson(f.ssim) : "") << (f.hasStream ? StreamJson(f.stream) : "") << "}";
     }
     json << "\n  ],\n  \"summary\": {\"frames\": " << s.frames << ", \"total_bytes\": " << s.totalBytes
          << ", \"mean_bytes\": " << FormatDecimal(s.meanBytes) << ", \"bit_rate\": " << FormatDecimal(s.bitRate)
          << ", \"psnr_y\": " << FormatPsnr(s.error.y.Psnr(), true) << ", \"psnr_cb\": "
          << FormatPsnr(s.error.cb.Psnr(), true) << ", \"psnr_cr\": " << FormatPsnr(s.error.cr.Psnr(), true)
-         << (s.hasSsim ? SsimJson(s.ssim) : "") << "}\n}\n";
+         << (s.hasSsim ? SsimJson(s.ssim) : "") << (s.hasStream ? StreamJson(s.stream) : "") << "}\n}\n";
     return json.str();
 }
 

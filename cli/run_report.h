@@ -26,12 +26,17 @@ struct RunSummary {
     FrameError error;      // pooled over all frames: PSNR of the mean MSE
     bool hasSsim = false;
     FrameSsim ssim;        // pooled over all frames: the mean of the frames' SSIM
+    bool hasStream = false;
+    FrameAccounting stream;  // summed over the frames, the stream's end code included
 };
+
+// Adds one frame's (or the end code's) stream accounting to a total.
+void AddAccounting(FrameAccounting& total, const FrameAccounting& part);
 
 RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& format);
 
 // Human-readable lines; the SSIM column appears when the run measures it.
-void PrintFrameHeader(std::FILE* out, bool ssim);
+void PrintFrameHeader(std::FILE* out, bool ssim, bool stream);
 void PrintFrameLine(std::FILE* out, const FrameResult& frame);
 void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& summary);
 
