@@ -21,7 +21,7 @@
 #include "codec/bit_cost.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
@@ -210,10 +210,13 @@ void RegisterFrames() {
                 settings.scaleCode = 8;
                 settings.interlacedDct = c.interlaced ? 1 : 0;
                 int32_t bytes = 0;
+                FrameCoder coder;
+                const FrameGeometry geometry{c.width, c.height, c.width, c.height};
                 for (auto _ : s) {
-                    FrameProcInfo frame{0, input.data(), output.data(), c.width, c.height, c.width, c.height};
-                    bytes = fastDriver ? SimulateFrame(settings, IntraMatrix, frame)
-                                       : SimulateFrameReference(settings, IntraMatrix, frame);
+                    bytes = fastDriver ? coder.CodeFrame(settings, kDefaultIntraMatrix, input.data(), output.data(),
+                                                         geometry)
+                                       : coder.CodeFrameReference(settings, kDefaultIntraMatrix, input.data(),
+                                                                  output.data(), geometry);
                     benchmark::DoNotOptimize(bytes);
                 }
                 s.SetItemsProcessed(s.iterations());
@@ -231,9 +234,10 @@ void RegisterFrames() {
             settings.scaleCode = 8;
             fast::AllowWiderInstructions(false);
             int32_t bytes = 0;
+            FrameCoder coder;
+            const FrameGeometry geometry{c.width, c.height, c.width, c.height};
             for (auto _ : s) {
-                FrameProcInfo frame{0, input.data(), output.data(), c.width, c.height, c.width, c.height};
-                bytes = SimulateFrame(settings, IntraMatrix, frame);
+                bytes = coder.CodeFrame(settings, kDefaultIntraMatrix, input.data(), output.data(), geometry);
                 benchmark::DoNotOptimize(bytes);
             }
             fast::AllowWiderInstructions(true);

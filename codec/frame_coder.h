@@ -60,6 +60,10 @@ int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale);
 int32_t MacroblockColumns(int32_t width);
 int32_t MacroblockRows(int32_t height);
 
+// Whether CodeFrame works on these frames at all: both present and small
+// enough to address. When not, the frame is empty: nothing is written.
+bool FramesUsable(const YcPixel* input, const YcPixel* output, const FrameGeometry& geometry);
+
 constexpr int32_t kMinScaleCode = 1;
 constexpr int32_t kMaxScaleCode = 31;
 

@@ -1,15 +1,14 @@
-#include "codec/frame_driver.h"
-
-#include <utility>
+// The per-frame walk: every macroblock of the picture through gather,
+// forward DCT, quantisation, bit-cost estimate, dequantisation, inverse DCT
+// and scatter, with the coefficients handed to the caller's sink.
+#include "codec/frame_coder.h"
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
 #include "codec/bit_cost.h"
-#include "codec/coefficient_log.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
@@ -61,17 +60,26 @@ struct CoderState {
     DcPredictors& predictors;
 };
 
+}  // namespace
+
+// The pixel count is compared before it is scaled to bytes, so that no
+// product can wrap around and pass for a small frame.
+bool FramesUsable(const YcPixel* input, const YcPixel* output, const FrameGeometry& geometry) {
+    const uint64_t pixels = uint64_t{static_cast<uint32_t>(std::max(geometry.stride, 0))} *
+                            static_cast<uint32_t>(std::max(geometry.rows, 0));
+    return input != nullptr && output != nullptr && pixels <= std::numeric_limits<size_t>::max() / sizeof(YcPixel);
+}
+
+namespace {
+
 int32_t NonNegative(int32_t v) { return v < 0 ? 0 : v; }
 
 // The picture size actually processed: never beyond the frames, never
 // negative, and empty when a frame is missing or too large to address.
 void MakeGeometrySafe(const YcPixel* input, YcPixel* output, const FrameGeometry& geometry, FramePlan& plan) {
+    if (!FramesUsable(input, output, geometry)) return;
     const int32_t stride = NonNegative(geometry.stride);
     const int32_t rows = NonNegative(geometry.rows);
-    const bool framesPresent = input != nullptr && output != nullptr;
-    const bool addressable = uint64_t{static_cast<uint32_t>(stride)} * static_cast<uint32_t>(rows) * sizeof(YcPixel) <=
-                             std::numeric_limits<size_t>::max();
-    if (!framesPresent || !addressable) return;
     plan.framesUsable = true;
     plan.framePixels = static_cast<size_t>(stride) * static_cast<size_t>(rows);
     plan.width = std::min(NonNegative(geometry.width), stride);
@@ -214,61 +222,6 @@ void ChooseStages(const FilterSettings& settings, const int32_t intraMatrix[kMat
     }
 }
 
-// The coefficient logs as the module has always written them: two files,
-// opened for each frame; a file that cannot be opened is skipped.
-class LogFileSink final : public CoefficientSink {
-public:
-    explicit LogFileSink(const LogFileNames& names)
-        : coefficients_(std::fopen(names.coefficients, "w")), levels_(std::fopen(names.levels, "w")) {}
-    ~LogFileSink() override {
-        if (coefficients_ != nullptr) std::fclose(coefficients_);
-        if (levels_ != nullptr) std::fclose(levels_);
-    }
-    LogFileSink(const LogFileSink&) = delete;
-    LogFileSink& operator=(const LogFileSink&) = delete;
-    bool Wants(CoefficientStage) const override { return true; }
-    void Take(CoefficientStage stage, int32_t x, int32_t y, const MacroblockBuffer& buffer) override {
-        std::FILE* file = stage == CoefficientStage::kTransformed ? coefficients_ : levels_;
-        if (file != nullptr) WriteCoefficientLog(file, buffer, x, y);
-    }
-
-private:
-    std::FILE* coefficients_;
-    std::FILE* levels_;
-};
-
-FrameGeometry GeometryOf(const FrameProcInfo& frame) {
-    return FrameGeometry{frame.width, frame.height, frame.maxWidth, frame.maxHeight};
-}
-
-// The host's way: reconstruct into tempFrame, then exchange the pointers.
-int32_t SimulateHostFrame(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
-                          FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits,
-                          bool reference) {
-    FrameCoder coder;
-    FrameOutputs outputs;
-    outputs.macroblockBits = macroblockBits;
-    FramePlan probe;
-    MakeGeometrySafe(frame.editFrame, frame.tempFrame, GeometryOf(frame), probe);
-    const bool usable = probe.framesUsable;
-    if (settings.logOutput != 0 && usable) {
-        LogFileSink logs(logNames);
-        outputs.sink = &logs;
-        const int32_t bytes = coder.CodeFrameReference(settings, intraMatrix, frame.editFrame, frame.tempFrame,
-                                                       GeometryOf(frame), outputs);
-        std::swap(frame.editFrame, frame.tempFrame);
-        return bytes;
-    }
-    if (settings.logOutput != 0) LogFileSink logs(logNames);  // the files are still rewritten, empty
-    const int32_t bytes =
-        reference ? coder.CodeFrameReference(settings, intraMatrix, frame.editFrame, frame.tempFrame,
-                                             GeometryOf(frame), outputs)
-                  : coder.CodeFrame(settings, intraMatrix, frame.editFrame, frame.tempFrame, GeometryOf(frame),
-                                    outputs);
-    if (usable) std::swap(frame.editFrame, frame.tempFrame);
-    return bytes;
-}
-
 }  // namespace
 
 int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale) {
@@ -278,6 +231,7 @@ int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale) {
 
 int32_t MacroblockColumns(int32_t width) { return width <= 0 ? 0 : (width - 1) / 16 + 1; }
 int32_t MacroblockRows(int32_t height) { return height <= 0 ? 0 : (height - 1) / 16 + 1; }
+
 
 int32_t FrameCoder::CodeFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
                                        const YcPixel* input, YcPixel* output, const FrameGeometry& geometry,
@@ -308,16 +262,6 @@ int32_t FrameCoder::CodeFrame(const FilterSettings& settings, const int32_t matr
     ZeroFillOutsidePicture(plan);
     CoderState state{buffer_, predictors_};
     return CodePicture(plan, state, outputs.macroblockBits, CodeMacroblockFast);
-}
-
-int32_t SimulateFrameReference(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
-                               FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
-    return SimulateHostFrame(settings, intraMatrix, frame, logNames, macroblockBits, true);
-}
-
-int32_t SimulateFrame(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
-                      FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
-    return SimulateHostFrame(settings, intraMatrix, frame, logNames, macroblockBits, false);
 }
 
 }  // namespace vardelk

@@ -13,7 +13,7 @@
 #include "codec/bit_cost.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"

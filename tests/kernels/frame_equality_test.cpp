@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "codec/fast/fast_kernels.h"
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 #include "codec/quantise.h"
 #include "tests/kernels/random_source.h"
 
@@ -47,12 +47,14 @@ struct FramePair {
 void ExpectSameFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries], FramePair& f,
                      const char* what) {
     std::vector<YcPixel> plainIn = f.input, fastIn = f.input;
-    FrameProcInfo plain{0, plainIn.data(), f.plainOut.data(), f.width, f.height, f.maxWidth, f.maxHeight};
-    FrameProcInfo quick{0, fastIn.data(), f.fastOut.data(), f.width, f.height, f.maxWidth, f.maxHeight};
+    const FrameGeometry geometry{f.width, f.height, f.maxWidth, f.maxHeight};
     const size_t macroblocks = static_cast<size_t>(MacroblockColumns(f.width)) * MacroblockRows(f.height);
     std::vector<int32_t> plainBits(macroblocks + 1, -7), fastBits(macroblocks + 1, -7);
-    const int32_t plainBytes = SimulateFrameReference(settings, matrix, plain, LogFileNames{}, plainBits.data());
-    const int32_t fastBytes = SimulateFrame(settings, matrix, quick, LogFileNames{}, fastBits.data());
+    FrameCoder plainCoder, fastCoder;
+    const int32_t plainBytes = plainCoder.CodeFrameReference(settings, matrix, plainIn.data(), f.plainOut.data(),
+                                                             geometry, FrameOutputs{plainBits.data(), nullptr});
+    const int32_t fastBytes = fastCoder.CodeFrame(settings, matrix, fastIn.data(), f.fastOut.data(), geometry,
+                                                  FrameOutputs{fastBits.data(), nullptr});
 
     const auto trace = [&] {
         return std::string(what) + " scale " + std::to_string(settings.scaleCode) + " nonlinear " +
@@ -61,9 +63,6 @@ void ExpectSameFrame(const FilterSettings& settings, const int32_t matrix[kMatri
     };
     ASSERT_EQ(plainBytes, fastBytes) << trace();
     ASSERT_EQ(plainBits, fastBits) << trace();
-    ASSERT_EQ(plain.editFrame, f.plainOut.data()) << trace();
-    ASSERT_EQ(quick.editFrame, f.fastOut.data()) << trace();
-    ASSERT_EQ(quick.tempFrame, fastIn.data()) << trace();
     for (size_t i = 0; i < f.plainOut.size(); ++i) {
         const YcPixel a = f.plainOut[i], b = f.fastOut[i];
         ASSERT_TRUE(a.y == b.y && a.cb == b.cb && a.cr == b.cr) << trace() << " pixel " << i;
@@ -145,10 +144,11 @@ TEST(FastFrame, EqualsPlainForMatricesAndGeometries) {
 TEST(FastFrame, SharedFrameMemoryGivesThePlainResult) {
     FramePair f(32, 32, 32, 32, Content::Natural, 45);
     std::vector<YcPixel> plainFrame = f.input, fastFrame = f.input;
-    FrameProcInfo plain{0, plainFrame.data(), plainFrame.data(), 32, 32, 32, 32};
-    FrameProcInfo quick{0, fastFrame.data(), fastFrame.data(), 32, 32, 32, 32};
+    const FrameGeometry geometry{32, 32, 32, 32};
     FilterSettings s;
-    EXPECT_EQ(SimulateFrameReference(s, kDefaultIntraMatrix, plain), SimulateFrame(s, kDefaultIntraMatrix, quick));
+    FrameCoder coder;
+    EXPECT_EQ(coder.CodeFrameReference(s, kDefaultIntraMatrix, plainFrame.data(), plainFrame.data(), geometry),
+              coder.CodeFrame(s, kDefaultIntraMatrix, fastFrame.data(), fastFrame.data(), geometry));
     for (size_t i = 0; i < plainFrame.size(); ++i) ASSERT_EQ(plainFrame[i].y, fastFrame[i].y);
 }
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "codec/fast/fast_kernels.h"
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/quantise.h"
 #include "tests/kernels/random_source.h"
