@@ -7,9 +7,14 @@
 #include <cstdint>
 
 #include "codec/bit_cost.h"
+#include "codec/fast/fast_kernels.h"
 #include "codec/types.h"
 
 namespace vardelk {
+
+namespace fast {
+struct KernelTable;
+}  // namespace fast
 
 // Where a frame's pixels lie. The picture is the top-left width x height of
 // two frames (input and output) whose rows are `stride` pixels apart; the
@@ -69,7 +74,11 @@ constexpr int32_t kMaxScaleCode = 31;
 
 class FrameCoder {
 public:
-    FrameCoder() = default;
+    // The kernels of ActiveCpuFlags() at the time the coder is made.
+    FrameCoder();
+    // The kernels of the given CpuFlag bits (those the CPU lacks must not be
+    // given): for tests and benchmarks that compare the builds.
+    explicit FrameCoder(uint32_t cpuFlags);
     FrameCoder(const FrameCoder&) = delete;
     FrameCoder& operator=(const FrameCoder&) = delete;
 
@@ -95,6 +104,8 @@ public:
 private:
     MacroblockBuffer buffer_;
     DcPredictors predictors_;
+    fast::QuantiserTables quantiser_;  // prepared per frame
+    const fast::KernelTable* kernels_;
 };
 
 }  // namespace vardelk

@@ -9,7 +9,9 @@
 #include <limits>
 
 #include "codec/bit_cost.h"
+#include "codec/cpu.h"
 #include "codec/fast/fast_kernels.h"
+#include "codec/fast/kernel_table.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
 #include "codec/macroblock_interlaced.h"
@@ -43,11 +45,8 @@ struct FramePlan {
     GatherFunction gather = nullptr;
     ScatterFunction scatter = nullptr;
     int32_t weights[kMatrixEntries] = {};
-    fast::QuantiserTables quantiser = {};
-    fast::BlockTransform forwardDct = nullptr;
-    fast::BlockTransform inverseDct = nullptr;
-    fast::QuantiseFunction quantise = nullptr;
-    fast::DequantiseFunction dequantise = nullptr;
+    const fast::QuantiserTables* quantiser = nullptr;  // the fast path's
+    const fast::KernelTable* kernels = nullptr;         // the fast path's
     const YcPixel* input = nullptr;
     YcPixel* output = nullptr;
     CoefficientSink* transformedSink = nullptr;  // the sink, when it wants that stage
@@ -137,19 +136,20 @@ int32_t CodeMacroblockFast(const FramePlan& plan, CoderState& state, const YcPix
     if (remainingWidth < 16 || remainingHeight < 16) std::memset(buffer.value, 0, sizeof buffer.value);
     plan.gather(source, buffer, remainingWidth, remainingHeight, plan.stride);
     uint64_t nonZero[kBlocksPerMacroblock];
+    const fast::KernelTable& k = *plan.kernels;
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
-        plan.forwardDct(buffer.Block(b));
-        nonZero[b] = plan.quantise(buffer.Block(b), plan.quantiser);
+        k.forwardDct(buffer.Block(b));
+        nonZero[b] = k.quantise(buffer.Block(b), *plan.quantiser);
     }
     if (plan.quantisedSink != nullptr) plan.quantisedSink->Take(CoefficientStage::kQuantised, x, y, buffer);
-    const int32_t bits = fast::EstimateMacroblockBits(buffer, nonZero, plan.alternateScan, state.predictors);
+    const int32_t bits = k.macroblockBits(buffer, nonZero, plan.alternateScan, state.predictors);
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
         if ((nonZero[b] >> 1) == 0) {
-            fast::ReconstructFlatBlock(buffer.Block(b));
+            k.reconstructFlat(buffer.Block(b));
             continue;
         }
-        plan.dequantise(buffer.Block(b), plan.quantiser);
-        plan.inverseDct(buffer.Block(b));
+        k.dequantise(buffer.Block(b), *plan.quantiser);
+        k.inverseDct(buffer.Block(b));
     }
     plan.scatter(buffer, destination, remainingWidth, remainingHeight, plan.stride);
     return bits;
@@ -202,20 +202,20 @@ bool FramesOverlap(const FramePlan& plan) {
     return edit < temp + bytes && temp < edit + bytes;
 }
 
+// The fast stages come from the kernel table and use the coder's quantiser
+// tables; without a table the plain stages run.
 void ChooseStages(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries], FramePlan& plan,
-                  bool fastStages) {
+                  const fast::KernelTable* kernels, fast::QuantiserTables* quantiser) {
     plan.q = QuantiserScale(settings.scaleCode, settings.nonLinearScale);
     plan.alternateScan = settings.alternateScan != 0 ? 1 : 0;
     ClampMatrix(intraMatrix, plan.weights);
     const bool interlaced = settings.interlacedDct != 0;
-    if (fastStages) {
-        plan.gather = interlaced ? fast::GatherMacroblockInterlaced : fast::GatherMacroblockProgressive;
-        plan.scatter = interlaced ? fast::ScatterMacroblockInterlaced : fast::ScatterMacroblockProgressive;
-        fast::PrepareQuantiser(plan.weights, plan.q, plan.quantiser);
-        plan.forwardDct = fast::ForwardDctFunction();
-        plan.inverseDct = fast::InverseDctFunction();
-        plan.quantise = fast::QuantiseBlockFunction();
-        plan.dequantise = fast::DequantiseBlockFunction();
+    if (kernels != nullptr) {
+        plan.gather = kernels->gather[interlaced ? 1 : 0];
+        plan.scatter = kernels->scatter[interlaced ? 1 : 0];
+        fast::PrepareQuantiser(plan.weights, plan.q, *quantiser);
+        plan.quantiser = quantiser;
+        plan.kernels = kernels;
     } else {
         plan.gather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
         plan.scatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
@@ -233,12 +233,16 @@ int32_t MacroblockColumns(int32_t width) { return width <= 0 ? 0 : (width - 1) /
 int32_t MacroblockRows(int32_t height) { return height <= 0 ? 0 : (height - 1) / 16 + 1; }
 
 
+FrameCoder::FrameCoder() : FrameCoder(ActiveCpuFlags()) {}
+
+FrameCoder::FrameCoder(uint32_t cpuFlags) : kernels_(&fast::KernelTableFor(cpuFlags)) {}
+
 int32_t FrameCoder::CodeFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
                                        const YcPixel* input, YcPixel* output, const FrameGeometry& geometry,
                                        const FrameOutputs& outputs) {
     FramePlan plan;
     MakeGeometrySafe(input, output, geometry, plan);
-    ChooseStages(settings, matrix, plan, false);
+    ChooseStages(settings, matrix, plan, nullptr, nullptr);
     ConnectSink(outputs.sink, plan);
     ZeroFill(plan);
     CoderState state{buffer_, predictors_};
@@ -257,7 +261,7 @@ int32_t FrameCoder::CodeFrame(const FilterSettings& settings, const int32_t matr
         outputs.sink != nullptr && outputs.sink->Wants(CoefficientStage::kTransformed);
     if (wantsCoefficients || (plan.framesUsable && FramesOverlap(plan)))
         return CodeFrameReference(settings, matrix, input, output, geometry, outputs);
-    ChooseStages(settings, matrix, plan, true);
+    ChooseStages(settings, matrix, plan, kernels_, &quantiser_);
     ConnectSink(outputs.sink, plan);
     ZeroFillOutsidePicture(plan);
     CoderState state{buffer_, predictors_};

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "tests/testing_support/kernel_builds.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/frame_coder.h"
 #include "codec/quantise.h"
@@ -45,12 +46,12 @@ struct FramePair {
 };
 
 void ExpectSameFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries], FramePair& f,
-                     const char* what) {
+                     const char* what, uint32_t cpuFlags = ActiveCpuFlags()) {
     std::vector<YcPixel> plainIn = f.input, fastIn = f.input;
     const FrameGeometry geometry{f.width, f.height, f.maxWidth, f.maxHeight};
     const size_t macroblocks = static_cast<size_t>(MacroblockColumns(f.width)) * MacroblockRows(f.height);
     std::vector<int32_t> plainBits(macroblocks + 1, -7), fastBits(macroblocks + 1, -7);
-    FrameCoder plainCoder, fastCoder;
+    FrameCoder plainCoder, fastCoder(cpuFlags);
     const int32_t plainBytes = plainCoder.CodeFrameReference(settings, matrix, plainIn.data(), f.plainOut.data(),
                                                              geometry, FrameOutputs{plainBits.data(), nullptr});
     const int32_t fastBytes = fastCoder.CodeFrame(settings, matrix, fastIn.data(), f.fastOut.data(), geometry,
@@ -76,7 +77,7 @@ void ExpectSameFrame(const FilterSettings& settings, const int32_t matrix[kMatri
 // Every combination of the four settings that change the pipeline, on a
 // picture with partial macroblocks at both edges in a larger frame, with
 // video-like content and with components anywhere in the 16-bit range.
-void ExpectEverySettingsCombinationEqual() {
+void ExpectEverySettingsCombinationEqual(uint32_t cpuFlags) {
     for (Content content : {Content::Natural, Content::Extreme}) {
         FramePair f(53, 37, 61, 40, content, content == Content::Natural ? 41 : 42);
         for (int32_t code = 1; code <= 31; ++code)
@@ -89,22 +90,17 @@ void ExpectEverySettingsCombinationEqual() {
                         s.alternateScan = alternate;
                         s.interlacedDct = interlaced;
                         ExpectSameFrame(s, kDefaultIntraMatrix, f,
-                                        content == Content::Natural ? "natural" : "extreme");
+                                        content == Content::Natural ? "natural" : "extreme", cpuFlags);
                     }
     }
 }
 
-TEST(FastFrame, EqualsPlainForEverySettingsCombination) { ExpectEverySettingsCombinationEqual(); }
-
-// The same with the AVX2 builds switched off: the frames a CPU without AVX2
-// computes (on one with AVX2, the frame above took the AVX2 kernels).
-TEST(FastFrame, BaselineBuildEqualsPlainForEverySettingsCombination) {
-    struct BaselineOnly {
-        BaselineOnly() { fast::AllowWiderInstructions(false); }
-        ~BaselineOnly() { fast::AllowWiderInstructions(true); }
-    } baseline;
-    ASSERT_FALSE(fast::CpuHasAvx2());
-    ExpectEverySettingsCombinationEqual();
+// In every kernel build this CPU runs.
+TEST(FastFrame, EqualsPlainForEverySettingsCombination) {
+    for (const testing::KernelBuild& build : testing::KernelBuilds()) {
+        SCOPED_TRACE(build.name);
+        ExpectEverySettingsCombinationEqual(build.flags);
+    }
 }
 
 // Matrices at the limits, random ones, and entries outside 1..4095 that
