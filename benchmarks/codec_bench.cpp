@@ -9,6 +9,7 @@
 // Copy/macroblock is that copy alone.
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #if defined(VARDELK_MINI_BENCHMARK)
@@ -18,10 +19,11 @@
 #endif
 
 #include "benchmarks/bench_inputs.h"
+#include "tests/testing_support/kernel_builds.h"
 #include "codec/bit_cost.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
@@ -85,51 +87,33 @@ void RegisterKernels() {
             }
         s.SetItemsProcessed(s.iterations() * kMacroblocks * kBlocksPerMacroblock);
     });
-    RegisterBenchmark("ForwardDct/plain", [](State& s) { RunBlocks(s, Blocks().samples, ForwardDct); });
-    // fast: the build the frame driver picks on this CPU; fast-sse2: the
-    // baseline build every x86 CPU runs.
-    RegisterBenchmark("ForwardDct/fast", [](State& s) { RunBlocks(s, Blocks().samples, fast::ForwardDct); });
-    RegisterBenchmark("ForwardDct/fast-sse2",
-                      [](State& s) { RunBlocks(s, Blocks().samples, fast::sse2::ForwardDct); });
-    RegisterBenchmark("Quantise/plain", [](State& s) {
-        RunBlocks(s, Blocks().coefficients,
-                  [](int32_t* b) { QuantiseBlock(b, kDefaultIntraMatrix, kTypicalQ); });
-    });
-    RegisterBenchmark("Quantise/fast", [](State& s) {
-        const fast::QuantiserTables& t = Tables();
-        const fast::QuantiseFunction quantise = fast::QuantiseBlockFunction();
-        RunBlocks(s, Blocks().coefficients, [&t, quantise](int32_t* b) { quantise(b, t); });
-    });
-    RegisterBenchmark("Quantise/fast-sse2", [](State& s) {
-        const fast::QuantiserTables& t = Tables();
-        RunBlocks(s, Blocks().coefficients, [&t](int32_t* b) { fast::QuantiseBlock(b, t); });
-    });
-    RegisterBenchmark("Dequantise/plain", [](State& s) {
-        RunBlocks(s, Blocks().levels, [](int32_t* b) { DequantiseBlock(b, kDefaultIntraMatrix, kTypicalQ); });
-    });
-    RegisterBenchmark("Dequantise/fast", [](State& s) {
-        const fast::QuantiserTables& t = Tables();
-        const fast::DequantiseFunction dequantise = fast::DequantiseBlockFunction();
-        RunBlocks(s, Blocks().levels, [&t, dequantise](int32_t* b) { dequantise(b, t); });
-    });
-    RegisterBenchmark("Dequantise/fast-sse2", [](State& s) {
-        const fast::QuantiserTables& t = Tables();
-        RunBlocks(s, Blocks().levels, [&t](int32_t* b) { fast::DequantiseBlock(b, t); });
-    });
-    RegisterBenchmark("InverseDct/plain", [](State& s) { RunBlocks(s, Blocks().reconstructed, InverseDct); });
-    RegisterBenchmark("InverseDct/fast", [](State& s) { RunBlocks(s, Blocks().reconstructed, fast::InverseDct); });
-    RegisterBenchmark("InverseDct/fast-sse2",
-                      [](State& s) { RunBlocks(s, Blocks().reconstructed, fast::sse2::InverseDct); });
-    // Blocks without AC levels (the levels' DCs, both parities): dequantise
-    // and inverse transform, against the direct reconstruction.
-    RegisterBenchmark("ReconstructFlat/plain", [](State& s) {
+    // The plain kernels of the pipeline (the reference walk uses these).
+    RegisterBenchmark("ForwardDct/reference", [](State& s) { RunBlocks(s, Blocks().samples, ForwardDct); });
+    RegisterBenchmark("InverseDct/reference", [](State& s) { RunBlocks(s, Blocks().reconstructed, InverseDct); });
+    RegisterBenchmark("ReconstructFlat/reference", [](State& s) {
         RunBlocks(s, FlatLevels(), [](int32_t* b) {
             DequantiseBlock(b, kDefaultIntraMatrix, kTypicalQ);
             InverseDct(b);
         });
     });
-    RegisterBenchmark("ReconstructFlat/fast",
-                      [](State& s) { RunBlocks(s, FlatLevels(), fast::ReconstructFlatBlock); });
+    // Every entry of every kernel table this machine runs, named by its build.
+    for (const testing::KernelBuild& build : testing::KernelBuilds()) {
+        const fast::KernelTable* k = build.table;
+        const std::string isa = std::string("/") + build.name;
+        RegisterBenchmark(("ForwardDct" + isa).c_str(), [k](State& s) { RunBlocks(s, Blocks().samples, k->forwardDct); });
+        RegisterBenchmark(("Quantise" + isa).c_str(), [k](State& s) {
+            const fast::QuantiserTables& t = Tables();
+            RunBlocks(s, Blocks().coefficients, [&t, k](int32_t* b) { k->quantise(b, t); });
+        });
+        RegisterBenchmark(("Dequantise" + isa).c_str(), [k](State& s) {
+            const fast::QuantiserTables& t = Tables();
+            RunBlocks(s, Blocks().levels, [&t, k](int32_t* b) { k->dequantise(b, t); });
+        });
+        RegisterBenchmark(("InverseDct" + isa).c_str(),
+                          [k](State& s) { RunBlocks(s, Blocks().reconstructed, k->inverseDct); });
+        RegisterBenchmark(("ReconstructFlat" + isa).c_str(),
+                          [k](State& s) { RunBlocks(s, FlatLevels(), k->reconstructFlat); });
+    }
 
     for (int alternate = 0; alternate < 2; ++alternate) {
         const std::string scan = alternate ? "alternate" : "zigzag";
@@ -152,19 +136,18 @@ void RegisterKernels() {
     using Gather = void (*)(const YcPixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
     using Scatter = void (*)(const MacroblockBuffer&, YcPixel*, int32_t, int32_t, int32_t);
     struct Pair {
-        const char* name;
+        std::string name;
         Gather gather;
         Scatter scatter;
     };
-    static const Pair pairs[] = {
-        {"progressive/plain", GatherMacroblockProgressive, ScatterMacroblockProgressive},
-        {"progressive/fast", fast::GatherMacroblockProgressive, fast::ScatterMacroblockProgressive},
-        {"interlaced/plain", GatherMacroblockInterlaced, ScatterMacroblockInterlaced},
-        {"interlaced/fast", fast::GatherMacroblockInterlaced, fast::ScatterMacroblockInterlaced},
-    };
+    std::vector<Pair> pairs;
+    for (const testing::KernelBuild& build : testing::KernelBuilds()) {
+        pairs.push_back({"progressive/" + std::string(build.name), build.table->gather[0], build.table->scatter[0]});
+        pairs.push_back({"interlaced/" + std::string(build.name), build.table->gather[1], build.table->scatter[1]});
+    }
     for (const Pair& pair : pairs) {
         const int32_t width = 16 * kMacroblocks;
-        RegisterBenchmark(("Gather/" + std::string(pair.name)).c_str(), [pair, width](State& s) {
+        RegisterBenchmark(("Gather/" + pair.name).c_str(), [pair, width](State& s) {
             std::vector<YcPixel> picture(static_cast<size_t>(width) * 16);
             FillNaturalPicture(picture.data(), width, 16, width, 3);
             MacroblockBuffer work;
@@ -175,7 +158,7 @@ void RegisterKernels() {
                 }
             s.SetItemsProcessed(s.iterations() * kMacroblocks);
         });
-        RegisterBenchmark(("Scatter/" + std::string(pair.name)).c_str(), [pair, width](State& s) {
+        RegisterBenchmark(("Scatter/" + pair.name).c_str(), [pair, width](State& s) {
             std::vector<YcPixel> picture(static_cast<size_t>(width) * 16);
             for (auto _ : s) {
                 for (int32_t m = 0; m < kMacroblocks; ++m)
@@ -199,10 +182,14 @@ void RegisterFrames() {
     static const FrameCase cases[] = {{720, 480, false}, {1920, 1080, false}, {1920, 1080, true}};
     for (const FrameCase& c : cases) {
         const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
-        for (int fastDriver = 0; fastDriver < 2; ++fastDriver) {
-            const std::string name = "Frame/" + std::string(fastDriver ? "fast/" : "plain/") + size +
-                                     (c.interlaced ? "/interlaced" : "/progressive");
-            benchmark::RegisterBenchmark(name.c_str(), [c, fastDriver](State& s) {
+        // The reference walk, then the fast walk with each kernel table.
+        std::vector<std::pair<std::string, int64_t>> walks{{"reference", -1}};
+        for (const testing::KernelBuild& build : testing::KernelBuilds()) walks.push_back({build.name, build.flags});
+        for (const auto& walk : walks) {
+            const std::string name =
+                "Frame/" + walk.first + "/" + size + (c.interlaced ? "/interlaced" : "/progressive");
+            const int64_t flags = walk.second;
+            benchmark::RegisterBenchmark(name.c_str(), [c, flags](State& s) {
                 const size_t pixels = static_cast<size_t>(c.width) * static_cast<size_t>(c.height);
                 std::vector<YcPixel> input(pixels), output(pixels);
                 FillNaturalPicture(input.data(), c.width, c.height, c.width, 1);
@@ -210,10 +197,13 @@ void RegisterFrames() {
                 settings.scaleCode = 8;
                 settings.interlacedDct = c.interlaced ? 1 : 0;
                 int32_t bytes = 0;
+                FrameCoder coder(flags < 0 ? 0 : static_cast<uint32_t>(flags));
+                const FrameGeometry geometry{c.width, c.height, c.width, c.height};
                 for (auto _ : s) {
-                    FrameProcInfo frame{0, input.data(), output.data(), c.width, c.height, c.width, c.height};
-                    bytes = fastDriver ? SimulateFrame(settings, IntraMatrix, frame)
-                                       : SimulateFrameReference(settings, IntraMatrix, frame);
+                    bytes = flags >= 0 ? coder.CodeFrame(settings, kDefaultIntraMatrix, input.data(), output.data(),
+                                                         geometry)
+                                       : coder.CodeFrameReference(settings, kDefaultIntraMatrix, input.data(),
+                                                                  output.data(), geometry);
                     benchmark::DoNotOptimize(bytes);
                 }
                 s.SetItemsProcessed(s.iterations());
@@ -221,25 +211,6 @@ void RegisterFrames() {
             });
         }
         if (c.interlaced) continue;
-        // The fast driver with the AVX2 builds switched off: what a CPU
-        // with SSE2 only gets.
-        benchmark::RegisterBenchmark(("Frame/fast-sse2/" + size + "/progressive").c_str(), [c](State& s) {
-            const size_t pixels = static_cast<size_t>(c.width) * static_cast<size_t>(c.height);
-            std::vector<YcPixel> input(pixels), output(pixels);
-            FillNaturalPicture(input.data(), c.width, c.height, c.width, 1);
-            FilterSettings settings;
-            settings.scaleCode = 8;
-            fast::AllowWiderInstructions(false);
-            int32_t bytes = 0;
-            for (auto _ : s) {
-                FrameProcInfo frame{0, input.data(), output.data(), c.width, c.height, c.width, c.height};
-                bytes = SimulateFrame(settings, IntraMatrix, frame);
-                benchmark::DoNotOptimize(bytes);
-            }
-            fast::AllowWiderInstructions(true);
-            s.SetItemsProcessed(s.iterations());
-            s.SetLabel(std::to_string(bytes) + " bytes/frame");
-        });
         // The floor: read the input frame once and write the output once.
         benchmark::RegisterBenchmark(("MemoryFloor/" + size).c_str(), [c](State& s) {
             const size_t pixels = static_cast<size_t>(c.width) * static_cast<size_t>(c.height);

@@ -7,9 +7,14 @@
 #include <cstdint>
 
 #include "codec/bit_cost.h"
+#include "codec/fast/fast_kernels.h"
 #include "codec/types.h"
 
 namespace vardelk {
+
+namespace fast {
+struct KernelTable;
+}  // namespace fast
 
 // Where a frame's pixels lie. The picture is the top-left width x height of
 // two frames (input and output) whose rows are `stride` pixels apart; the
@@ -60,12 +65,20 @@ int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale);
 int32_t MacroblockColumns(int32_t width);
 int32_t MacroblockRows(int32_t height);
 
+// Whether CodeFrame works on these frames at all: both present and small
+// enough to address. When not, the frame is empty: nothing is written.
+bool FramesUsable(const YcPixel* input, const YcPixel* output, const FrameGeometry& geometry);
+
 constexpr int32_t kMinScaleCode = 1;
 constexpr int32_t kMaxScaleCode = 31;
 
 class FrameCoder {
 public:
-    FrameCoder() = default;
+    // The kernels of ActiveCpuFlags() at the time the coder is made.
+    FrameCoder();
+    // The kernels of the given CpuFlag bits (those the CPU lacks must not be
+    // given): for tests and benchmarks that compare the builds.
+    explicit FrameCoder(uint32_t cpuFlags);
     FrameCoder(const FrameCoder&) = delete;
     FrameCoder& operator=(const FrameCoder&) = delete;
 
@@ -91,6 +104,8 @@ public:
 private:
     MacroblockBuffer buffer_;
     DcPredictors predictors_;
+    fast::QuantiserTables quantiser_;  // prepared per frame
+    const fast::KernelTable* kernels_;
 };
 
 }  // namespace vardelk

@@ -1,16 +1,17 @@
-#include "codec/frame_driver.h"
-
-#include <utility>
+// The per-frame walk: every macroblock of the picture through gather,
+// forward DCT, quantisation, bit-cost estimate, dequantisation, inverse DCT
+// and scatter, with the coefficients handed to the caller's sink.
+#include "codec/frame_coder.h"
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
 #include "codec/bit_cost.h"
-#include "codec/coefficient_log.h"
+#include "codec/cpu.h"
 #include "codec/fast/fast_kernels.h"
+#include "codec/fast/kernel_table.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
 #include "codec/macroblock_interlaced.h"
@@ -44,11 +45,8 @@ struct FramePlan {
     GatherFunction gather = nullptr;
     ScatterFunction scatter = nullptr;
     int32_t weights[kMatrixEntries] = {};
-    fast::QuantiserTables quantiser = {};
-    fast::BlockTransform forwardDct = nullptr;
-    fast::BlockTransform inverseDct = nullptr;
-    fast::QuantiseFunction quantise = nullptr;
-    fast::DequantiseFunction dequantise = nullptr;
+    const fast::QuantiserTables* quantiser = nullptr;  // the fast path's
+    const fast::KernelTable* kernels = nullptr;         // the fast path's
     const YcPixel* input = nullptr;
     YcPixel* output = nullptr;
     CoefficientSink* transformedSink = nullptr;  // the sink, when it wants that stage
@@ -61,17 +59,26 @@ struct CoderState {
     DcPredictors& predictors;
 };
 
+}  // namespace
+
+// The pixel count is compared before it is scaled to bytes, so that no
+// product can wrap around and pass for a small frame.
+bool FramesUsable(const YcPixel* input, const YcPixel* output, const FrameGeometry& geometry) {
+    const uint64_t pixels = uint64_t{static_cast<uint32_t>(std::max(geometry.stride, 0))} *
+                            static_cast<uint32_t>(std::max(geometry.rows, 0));
+    return input != nullptr && output != nullptr && pixels <= std::numeric_limits<size_t>::max() / sizeof(YcPixel);
+}
+
+namespace {
+
 int32_t NonNegative(int32_t v) { return v < 0 ? 0 : v; }
 
 // The picture size actually processed: never beyond the frames, never
 // negative, and empty when a frame is missing or too large to address.
 void MakeGeometrySafe(const YcPixel* input, YcPixel* output, const FrameGeometry& geometry, FramePlan& plan) {
+    if (!FramesUsable(input, output, geometry)) return;
     const int32_t stride = NonNegative(geometry.stride);
     const int32_t rows = NonNegative(geometry.rows);
-    const bool framesPresent = input != nullptr && output != nullptr;
-    const bool addressable = uint64_t{static_cast<uint32_t>(stride)} * static_cast<uint32_t>(rows) * sizeof(YcPixel) <=
-                             std::numeric_limits<size_t>::max();
-    if (!framesPresent || !addressable) return;
     plan.framesUsable = true;
     plan.framePixels = static_cast<size_t>(stride) * static_cast<size_t>(rows);
     plan.width = std::min(NonNegative(geometry.width), stride);
@@ -129,19 +136,20 @@ int32_t CodeMacroblockFast(const FramePlan& plan, CoderState& state, const YcPix
     if (remainingWidth < 16 || remainingHeight < 16) std::memset(buffer.value, 0, sizeof buffer.value);
     plan.gather(source, buffer, remainingWidth, remainingHeight, plan.stride);
     uint64_t nonZero[kBlocksPerMacroblock];
+    const fast::KernelTable& k = *plan.kernels;
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
-        plan.forwardDct(buffer.Block(b));
-        nonZero[b] = plan.quantise(buffer.Block(b), plan.quantiser);
+        k.forwardDct(buffer.Block(b));
+        nonZero[b] = k.quantise(buffer.Block(b), *plan.quantiser);
     }
     if (plan.quantisedSink != nullptr) plan.quantisedSink->Take(CoefficientStage::kQuantised, x, y, buffer);
-    const int32_t bits = fast::EstimateMacroblockBits(buffer, nonZero, plan.alternateScan, state.predictors);
+    const int32_t bits = k.macroblockBits(buffer, nonZero, plan.alternateScan, state.predictors);
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
         if ((nonZero[b] >> 1) == 0) {
-            fast::ReconstructFlatBlock(buffer.Block(b));
+            k.reconstructFlat(buffer.Block(b));
             continue;
         }
-        plan.dequantise(buffer.Block(b), plan.quantiser);
-        plan.inverseDct(buffer.Block(b));
+        k.dequantise(buffer.Block(b), *plan.quantiser);
+        k.inverseDct(buffer.Block(b));
     }
     plan.scatter(buffer, destination, remainingWidth, remainingHeight, plan.stride);
     return bits;
@@ -194,79 +202,24 @@ bool FramesOverlap(const FramePlan& plan) {
     return edit < temp + bytes && temp < edit + bytes;
 }
 
+// The fast stages come from the kernel table and use the coder's quantiser
+// tables; without a table the plain stages run.
 void ChooseStages(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries], FramePlan& plan,
-                  bool fastStages) {
+                  const fast::KernelTable* kernels, fast::QuantiserTables* quantiser) {
     plan.q = QuantiserScale(settings.scaleCode, settings.nonLinearScale);
     plan.alternateScan = settings.alternateScan != 0 ? 1 : 0;
     ClampMatrix(intraMatrix, plan.weights);
     const bool interlaced = settings.interlacedDct != 0;
-    if (fastStages) {
-        plan.gather = interlaced ? fast::GatherMacroblockInterlaced : fast::GatherMacroblockProgressive;
-        plan.scatter = interlaced ? fast::ScatterMacroblockInterlaced : fast::ScatterMacroblockProgressive;
-        fast::PrepareQuantiser(plan.weights, plan.q, plan.quantiser);
-        plan.forwardDct = fast::ForwardDctFunction();
-        plan.inverseDct = fast::InverseDctFunction();
-        plan.quantise = fast::QuantiseBlockFunction();
-        plan.dequantise = fast::DequantiseBlockFunction();
+    if (kernels != nullptr) {
+        plan.gather = kernels->gather[interlaced ? 1 : 0];
+        plan.scatter = kernels->scatter[interlaced ? 1 : 0];
+        fast::PrepareQuantiser(plan.weights, plan.q, *quantiser);
+        plan.quantiser = quantiser;
+        plan.kernels = kernels;
     } else {
         plan.gather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
         plan.scatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
     }
-}
-
-// The coefficient logs as the module has always written them: two files,
-// opened for each frame; a file that cannot be opened is skipped.
-class LogFileSink final : public CoefficientSink {
-public:
-    explicit LogFileSink(const LogFileNames& names)
-        : coefficients_(std::fopen(names.coefficients, "w")), levels_(std::fopen(names.levels, "w")) {}
-    ~LogFileSink() override {
-        if (coefficients_ != nullptr) std::fclose(coefficients_);
-        if (levels_ != nullptr) std::fclose(levels_);
-    }
-    LogFileSink(const LogFileSink&) = delete;
-    LogFileSink& operator=(const LogFileSink&) = delete;
-    bool Wants(CoefficientStage) const override { return true; }
-    void Take(CoefficientStage stage, int32_t x, int32_t y, const MacroblockBuffer& buffer) override {
-        std::FILE* file = stage == CoefficientStage::kTransformed ? coefficients_ : levels_;
-        if (file != nullptr) WriteCoefficientLog(file, buffer, x, y);
-    }
-
-private:
-    std::FILE* coefficients_;
-    std::FILE* levels_;
-};
-
-FrameGeometry GeometryOf(const FrameProcInfo& frame) {
-    return FrameGeometry{frame.width, frame.height, frame.maxWidth, frame.maxHeight};
-}
-
-// The host's way: reconstruct into tempFrame, then exchange the pointers.
-int32_t SimulateHostFrame(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
-                          FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits,
-                          bool reference) {
-    FrameCoder coder;
-    FrameOutputs outputs;
-    outputs.macroblockBits = macroblockBits;
-    FramePlan probe;
-    MakeGeometrySafe(frame.editFrame, frame.tempFrame, GeometryOf(frame), probe);
-    const bool usable = probe.framesUsable;
-    if (settings.logOutput != 0 && usable) {
-        LogFileSink logs(logNames);
-        outputs.sink = &logs;
-        const int32_t bytes = coder.CodeFrameReference(settings, intraMatrix, frame.editFrame, frame.tempFrame,
-                                                       GeometryOf(frame), outputs);
-        std::swap(frame.editFrame, frame.tempFrame);
-        return bytes;
-    }
-    if (settings.logOutput != 0) LogFileSink logs(logNames);  // the files are still rewritten, empty
-    const int32_t bytes =
-        reference ? coder.CodeFrameReference(settings, intraMatrix, frame.editFrame, frame.tempFrame,
-                                             GeometryOf(frame), outputs)
-                  : coder.CodeFrame(settings, intraMatrix, frame.editFrame, frame.tempFrame, GeometryOf(frame),
-                                    outputs);
-    if (usable) std::swap(frame.editFrame, frame.tempFrame);
-    return bytes;
 }
 
 }  // namespace
@@ -279,12 +232,17 @@ int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale) {
 int32_t MacroblockColumns(int32_t width) { return width <= 0 ? 0 : (width - 1) / 16 + 1; }
 int32_t MacroblockRows(int32_t height) { return height <= 0 ? 0 : (height - 1) / 16 + 1; }
 
+
+FrameCoder::FrameCoder() : FrameCoder(ActiveCpuFlags()) {}
+
+FrameCoder::FrameCoder(uint32_t cpuFlags) : kernels_(&fast::KernelTableFor(cpuFlags)) {}
+
 int32_t FrameCoder::CodeFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
                                        const YcPixel* input, YcPixel* output, const FrameGeometry& geometry,
                                        const FrameOutputs& outputs) {
     FramePlan plan;
     MakeGeometrySafe(input, output, geometry, plan);
-    ChooseStages(settings, matrix, plan, false);
+    ChooseStages(settings, matrix, plan, nullptr, nullptr);
     ConnectSink(outputs.sink, plan);
     ZeroFill(plan);
     CoderState state{buffer_, predictors_};
@@ -303,21 +261,11 @@ int32_t FrameCoder::CodeFrame(const FilterSettings& settings, const int32_t matr
         outputs.sink != nullptr && outputs.sink->Wants(CoefficientStage::kTransformed);
     if (wantsCoefficients || (plan.framesUsable && FramesOverlap(plan)))
         return CodeFrameReference(settings, matrix, input, output, geometry, outputs);
-    ChooseStages(settings, matrix, plan, true);
+    ChooseStages(settings, matrix, plan, kernels_, &quantiser_);
     ConnectSink(outputs.sink, plan);
     ZeroFillOutsidePicture(plan);
     CoderState state{buffer_, predictors_};
     return CodePicture(plan, state, outputs.macroblockBits, CodeMacroblockFast);
-}
-
-int32_t SimulateFrameReference(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
-                               FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
-    return SimulateHostFrame(settings, intraMatrix, frame, logNames, macroblockBits, true);
-}
-
-int32_t SimulateFrame(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries],
-                      FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
-    return SimulateHostFrame(settings, intraMatrix, frame, logNames, macroblockBits, false);
 }
 
 }  // namespace vardelk

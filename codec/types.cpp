@@ -2,16 +2,16 @@
 
 namespace vardelk {
 
-// The standard's default intra matrix, written once for the constant and for
-// the module's current matrix, which starts as a copy of it.
-#define VARDELK_DEFAULT_INTRA_MATRIX                                                        \
-    8, 16, 19, 22, 26, 27, 29, 34, 16, 16, 22, 24, 27, 29, 34, 37, 19, 22, 26, 27, 29, 34, \
-        34, 38, 22, 22, 26, 27, 29, 34, 37, 40, 22, 26, 27, 29, 32, 35, 40, 48, 26, 27,    \
-        29, 32, 35, 40, 48, 58, 26, 27, 29, 34, 38, 46, 56, 69, 27, 29, 35, 38, 46, 56, 69, 83
-
-const int32_t kDefaultIntraMatrix[kMatrixEntries] = {VARDELK_DEFAULT_INTRA_MATRIX};
-int32_t IntraMatrix[kMatrixEntries] = {VARDELK_DEFAULT_INTRA_MATRIX};
-
-#undef VARDELK_DEFAULT_INTRA_MATRIX
+// Row-major, eight entries a row.
+const int32_t kDefaultIntraMatrix[kMatrixEntries] = {
+    8,  16, 19, 22, 26, 27, 29, 34,  //
+    16, 16, 22, 24, 27, 29, 34, 37,  //
+    19, 22, 26, 27, 29, 34, 34, 38,  //
+    22, 22, 26, 27, 29, 34, 37, 40,  //
+    22, 26, 27, 29, 32, 35, 40, 48,  //
+    26, 27, 29, 32, 35, 40, 48, 58,  //
+    26, 27, 29, 34, 38, 46, 56, 69,  //
+    27, 29, 35, 38, 46, 56, 69, 83,  //
+};
 
 }  // namespace vardelk

@@ -1,6 +1,6 @@
-// Shared records of the simulated intra codec: the host's pixel and frame
-// records, the macroblock buffer every stage works on in place, the intra
-// matrix and the user's settings.
+// Shared records of the simulated intra codec: the pixel format of the
+// frames, the macroblock buffer every stage works on in place, the intra
+// matrix's limits and the user's settings.
 #pragma once
 
 #include <cstddef>
@@ -16,20 +16,6 @@ struct YcPixel {
     int16_t cr;
 };
 static_assert(sizeof(YcPixel) == 6, "the host packs pixels in 6 bytes");
-
-// The host's per-frame record. Both frames hold maxWidth x maxHeight pixels,
-// rows maxWidth pixels apart; the picture is the top-left width x height.
-// The field order is the host's; in the 32-bit module every field is one
-// 4-byte word.
-struct FrameProcInfo {
-    int32_t reserved;    // not read
-    YcPixel* editFrame;  // input; holds the output after processing
-    YcPixel* tempFrame;  // output; holds the former input after processing
-    int32_t width;
-    int32_t height;
-    int32_t maxWidth;
-    int32_t maxHeight;
-};
 
 constexpr int kBlockValues = 64;
 constexpr int kBlocksPerMacroblock = 6;  // Y0, Y1, Y2, Y3, Cb, Cr
@@ -54,11 +40,6 @@ constexpr size_t kMatrixBytes = kMatrixEntries * sizeof(int32_t);
 
 // The standard's default intra matrix, natural order.
 extern const int32_t kDefaultIntraMatrix[kMatrixEntries];
-
-// The module's one current intra matrix. It is also the filter's extra data,
-// so the host may overwrite it with anything; the pipeline clamps what it
-// reads and never writes it.
-extern int32_t IntraMatrix[kMatrixEntries];
 
 // The five user settings as the host hands them over: a scale code that
 // should lie in 1..31 and four flags where any non-zero value means on.

@@ -7,8 +7,9 @@
 
 #include "codec/types.h"
 #include "editor/box_value.h"
+#include "editor/current_matrix.h"
 #include "editor/matrix_history.h"
-#include "plugin/filter_descriptor.h"
+#include "host/filter_record.h"
 
 namespace vardelk {
 

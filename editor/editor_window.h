@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-namespace vardelk {
+#include "host/filter_record.h"
 
-struct FilterRecord;
+namespace vardelk {
 
 // The window callback registered in the descriptor. Builds the controls on
 // the host's init message, runs the commands, forwards key and wheel

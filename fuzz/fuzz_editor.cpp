@@ -18,6 +18,7 @@
 
 #include "codec/types.h"
 #include "editor/box_value.h"
+#include "editor/current_matrix.h"
 #include "editor/matrix_history.h"
 #include "fuzz/fuzz_support.h"
 

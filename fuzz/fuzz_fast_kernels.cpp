@@ -9,21 +9,29 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "codec/bit_cost.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
 #include "codec/quantise.h"
 #include "codec/types.h"
 #include "fuzz/fuzz_support.h"
+#include "tests/testing_support/kernel_builds.h"
 
 namespace {
 
 using namespace vardelk;
+
+// Every kernel table this machine runs; each is checked on every input.
+const std::vector<testing::KernelBuild>& Builds() {
+    static const std::vector<testing::KernelBuild> builds = testing::KernelBuilds();
+    return builds;
+}
 
 bool SameBlock(const int32_t* a, const int32_t* b, size_t count = 64) {
     return std::memcmp(a, b, count * sizeof(int32_t)) == 0;
@@ -54,28 +62,22 @@ void FillBlock(FuzzedDataProvider& p, int32_t* block, int32_t low, int32_t high)
 void CheckTransforms(FuzzedDataProvider& p) {
     int32_t plain[64];
     int32_t fast[64];
-    // Every build of the vector transforms: the per-call choice, SSE2, and
-    // AVX2 where this processor has it.
-    const fast::BlockTransform forward[] = {fast::ForwardDct, fast::sse2::ForwardDct,
-                                            fast::CpuHasAvx2() ? fast::avx2::ForwardDct : fast::sse2::ForwardDct};
-    const fast::BlockTransform inverse[] = {fast::InverseDct, fast::sse2::InverseDct,
-                                            fast::CpuHasAvx2() ? fast::avx2::InverseDct : fast::sse2::InverseDct};
     int32_t input[64];
     FillBlock(p, input, -2048, 2047);
     std::memcpy(plain, input, sizeof plain);
     ForwardDct(plain);
-    for (fast::BlockTransform transform : forward) {
+    for (const testing::KernelBuild& build : Builds()) {
         std::memcpy(fast, input, sizeof fast);
-        transform(fast);
+        build.table->forwardDct(fast);
         FUZZ_CHECK(SameBlock(plain, fast));
     }
 
     FillBlock(p, input, kMinCoefficient, kMaxCoefficient);
     std::memcpy(plain, input, sizeof plain);
     InverseDct(plain);
-    for (fast::BlockTransform transform : inverse) {
+    for (const testing::KernelBuild& build : Builds()) {
         std::memcpy(fast, input, sizeof fast);
-        transform(fast);
+        build.table->inverseDct(fast);
         FUZZ_CHECK(SameBlock(plain, fast));
     }
 }
@@ -87,21 +89,15 @@ void CheckQuantisation(FuzzedDataProvider& p) {
     fast::QuantiserTables tables;
     fast::PrepareQuantiser(weights, q, tables);
 
-    // The SSE2 build, and the AVX2 one where this processor has it.
-    const bool avx2 = fast::CpuHasAvx2();
-    const fast::QuantiseFunction quantise[] = {fast::QuantiseBlock, fast::QuantiseBlockFunction(),
-                                               avx2 ? fast::avx2::QuantiseBlock : fast::QuantiseBlock};
-    const fast::DequantiseFunction dequantise[] = {fast::DequantiseBlock, fast::DequantiseBlockFunction(),
-                                                   avx2 ? fast::avx2::DequantiseBlock : fast::DequantiseBlock};
     int32_t input[64];
     int32_t plain[64];
     int32_t fast[64];
     FillBlock(p, input, -40000, 40000);
     std::memcpy(plain, input, sizeof plain);
     QuantiseBlock(plain, weights, q);
-    for (fast::QuantiseFunction function : quantise) {
+    for (const testing::KernelBuild& build : Builds()) {
         std::memcpy(fast, input, sizeof fast);
-        const uint64_t nonZero = function(fast, tables);
+        const uint64_t nonZero = build.table->quantise(fast, tables);
         FUZZ_CHECK(SameBlock(plain, fast));
         for (int i = 0; i < 64; ++i) FUZZ_CHECK(((nonZero >> i) & 1u) == (fast[i] != 0 ? 1u : 0u));
     }
@@ -110,20 +106,24 @@ void CheckQuantisation(FuzzedDataProvider& p) {
     for (int i = 0; i < 64; ++i) input[i] = p.ConsumeBool() ? p.ConsumeIntegral<int32_t>() : Value(p, -2048, 2047);
     std::memcpy(plain, input, sizeof plain);
     DequantiseBlock(plain, weights, q);
-    for (fast::DequantiseFunction function : dequantise) {
+    for (const testing::KernelBuild& build : Builds()) {
         std::memcpy(fast, input, sizeof fast);
-        function(fast, tables);
+        build.table->dequantise(fast, tables);
         FUZZ_CHECK(SameBlock(plain, fast));
     }
 
     // A block without AC levels, any DC level, straight to samples.
     std::memset(plain, 0, sizeof plain);
     plain[0] = p.ConsumeBool() ? p.ConsumeIntegral<int32_t>() : Value(p, -2048 * 8, 2047 * 8);
-    std::memcpy(fast, plain, sizeof plain);
+    const int32_t dc = plain[0];
     DequantiseBlock(plain, weights, q);
     InverseDct(plain);
-    fast::ReconstructFlatBlock(fast);
-    FUZZ_CHECK(SameBlock(plain, fast));
+    for (const testing::KernelBuild& build : Builds()) {
+        std::memset(fast, 0, sizeof fast);
+        fast[0] = dc;
+        build.table->reconstructFlat(fast);
+        FUZZ_CHECK(SameBlock(plain, fast));
+    }
 }
 
 void CheckBitCosts(FuzzedDataProvider& p) {
@@ -163,9 +163,7 @@ using Scatter = void (*)(const MacroblockBuffer&, YcPixel*, int32_t, int32_t, in
 void CheckTransfer(FuzzedDataProvider& p) {
     const bool interlaced = p.ConsumeBool();
     const Gather plainGather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
-    const Gather fastGather = interlaced ? fast::GatherMacroblockInterlaced : fast::GatherMacroblockProgressive;
     const Scatter plainScatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
-    const Scatter fastScatter = interlaced ? fast::ScatterMacroblockInterlaced : fast::ScatterMacroblockProgressive;
 
     const int32_t width = p.ConsumeIntegralInRange<int32_t>(1, 40);
     const int32_t height = p.ConsumeIntegralInRange<int32_t>(1, 40);
@@ -181,20 +179,24 @@ void CheckTransfer(FuzzedDataProvider& p) {
     const size_t offset = static_cast<size_t>(y) * static_cast<size_t>(stride) + static_cast<size_t>(x);
 
     MacroblockBuffer plain{};
-    MacroblockBuffer fast{};
     plainGather(frame.get() + offset, plain, width - x, height - y, stride);
-    fastGather(frame.get() + offset, fast, width - x, height - y, stride);
-    FUZZ_CHECK(SameBlock(plain.value, fast.value, kMacroblockValues));
+    for (const testing::KernelBuild& build : Builds()) {
+        MacroblockBuffer fast{};
+        build.table->gather[interlaced ? 1 : 0](frame.get() + offset, fast, width - x, height - y, stride);
+        FUZZ_CHECK(SameBlock(plain.value, fast.value, kMacroblockValues));
+    }
 
     // Reconstructed samples lie in -256..255.
     for (int32_t& v : plain.value) v = Value(p, kMinSample, kMaxSample);
     std::unique_ptr<YcPixel[]> plainOut(new YcPixel[pixels]);
     std::unique_ptr<YcPixel[]> fastOut(new YcPixel[pixels]);
     std::memcpy(plainOut.get(), frame.get(), pixels * sizeof(YcPixel));
-    std::memcpy(fastOut.get(), frame.get(), pixels * sizeof(YcPixel));
     plainScatter(plain, plainOut.get() + offset, width - x, height - y, stride);
-    fastScatter(plain, fastOut.get() + offset, width - x, height - y, stride);
-    FUZZ_CHECK(std::memcmp(plainOut.get(), fastOut.get(), pixels * sizeof(YcPixel)) == 0);
+    for (const testing::KernelBuild& build : Builds()) {
+        std::memcpy(fastOut.get(), frame.get(), pixels * sizeof(YcPixel));
+        build.table->scatter[interlaced ? 1 : 0](plain, fastOut.get() + offset, width - x, height - y, stride);
+        FUZZ_CHECK(std::memcmp(plainOut.get(), fastOut.get(), pixels * sizeof(YcPixel)) == 0);
+    }
 }
 
 }  // namespace

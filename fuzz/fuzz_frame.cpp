@@ -1,4 +1,4 @@
-// Whole frames through SimulateFrame with whatever a host could hand over:
+// Whole frames through the frame coder with whatever a host could hand over:
 // any geometry (sizes beyond the frame, zero, negative, one), missing
 // frames, any settings, any matrix entries and any component values.
 //
@@ -19,19 +19,29 @@
 #include <memory>
 #include <vector>
 
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 #include "codec/types.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
 
 using vardelk::FilterSettings;
-using vardelk::FrameProcInfo;
+using vardelk::FrameGeometry;
 using vardelk::YcPixel;
 
 // Small enough to keep a run fast, large enough for several macroblocks,
 // partial ones at both edges and interlaced field pairs.
 constexpr int32_t kLargestFrameSide = 72;
+
+// Stands in for the coefficient logs: wants both stages, as they do, and
+// checks what it is handed.
+class CheckingSink final : public vardelk::CoefficientSink {
+public:
+    bool Wants(vardelk::CoefficientStage) const override { return true; }
+    void Take(vardelk::CoefficientStage, int32_t x, int32_t y, const vardelk::MacroblockBuffer&) override {
+        FUZZ_CHECK(x >= 0 && y >= 0 && x % 16 == 0 && y % 16 == 0);
+    }
+};
 
 struct Result {
     int32_t bytes = 0;
@@ -46,7 +56,7 @@ bool SamePixels(const YcPixel* a, const YcPixel* b, size_t count) {
 int32_t Clamp(int32_t v, int32_t low, int32_t high) { return std::min(std::max(v, low), high); }
 
 // One run on freshly allocated frames of exactly the frame's pixel count.
-Result Run(const FilterSettings& settings, const int32_t* matrix, const FrameProcInfo& shape,
+Result Run(const FilterSettings& settings, const int32_t* matrix, const FrameGeometry& shape,
            const std::vector<YcPixel>& input, bool withEdit, bool withTemp, int32_t safeWidth,
            int32_t safeHeight, bool reference = false) {
     const size_t pixels = input.size();
@@ -59,9 +69,6 @@ Result Run(const FilterSettings& settings, const int32_t* matrix, const FramePro
     }
     std::vector<YcPixel> tempBefore(temp ? temp.get() : nullptr, temp ? temp.get() + pixels : nullptr);
 
-    FrameProcInfo frame = shape;
-    frame.editFrame = edit.get();
-    frame.tempFrame = temp.get();
 
     const size_t mbCount = static_cast<size_t>(vardelk::MacroblockColumns(safeWidth)) *
                            static_cast<size_t>(vardelk::MacroblockRows(safeHeight));
@@ -69,29 +76,30 @@ Result Run(const FilterSettings& settings, const int32_t* matrix, const FramePro
     std::unique_ptr<int32_t[]> bits(new int32_t[mbCount]);
 
     Result result;
-    const vardelk::LogFileNames logs{"/dev/null", "/dev/null"};
-    result.bytes = reference ? vardelk::SimulateFrameReference(settings, matrix, frame, logs, bits.get())
-                             : vardelk::SimulateFrame(settings, matrix, frame, logs, bits.get());
+    vardelk::FrameOutputs outputs;
+    outputs.macroblockBits = bits.get();
+    CheckingSink sink;
+    if (settings.logOutput != 0) outputs.sink = &sink;
+    vardelk::FrameCoder coder;
+    result.bytes = reference ? coder.CodeFrameReference(settings, matrix, edit.get(), temp.get(), shape, outputs)
+                             : coder.CodeFrame(settings, matrix, edit.get(), temp.get(), shape, outputs);
     FUZZ_CHECK(result.bytes >= 0);
-    FUZZ_CHECK(frame.width == shape.width && frame.height == shape.height);
-    FUZZ_CHECK(frame.maxWidth == shape.maxWidth && frame.maxHeight == shape.maxHeight);
+    FUZZ_CHECK(vardelk::FramesUsable(edit.get(), temp.get(), shape) == (withEdit && withTemp));
 
     if (!withEdit || !withTemp) {
-        // Nothing to process: no pointer exchanged, nothing written.
-        FUZZ_CHECK(frame.editFrame == edit.get() && frame.tempFrame == temp.get());
+        // Nothing to process: nothing written.
         FUZZ_CHECK(result.bytes == 0);
         if (temp) FUZZ_CHECK(SamePixels(temp.get(), tempBefore.data(), pixels));
         if (edit) FUZZ_CHECK(SamePixels(edit.get(), input.data(), pixels));
         return result;
     }
 
-    FUZZ_CHECK(frame.editFrame == temp.get() && frame.tempFrame == edit.get());
     // The input frame is only read.
-    FUZZ_CHECK(SamePixels(frame.tempFrame, input.data(), pixels));
+    FUZZ_CHECK(SamePixels(edit.get(), input.data(), pixels));
 
-    const int32_t stride = shape.maxWidth;
-    const YcPixel* out = frame.editFrame;
-    for (int32_t row = 0; row < shape.maxHeight; ++row) {
+    const int32_t stride = shape.stride;
+    const YcPixel* out = temp.get();
+    for (int32_t row = 0; row < shape.rows; ++row) {
         for (int32_t col = 0; col < stride; ++col) {
             const YcPixel& p = out[static_cast<size_t>(row) * static_cast<size_t>(stride) + static_cast<size_t>(col)];
             if (row >= safeHeight || col >= safeWidth) {
@@ -140,14 +148,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool withEdit = provider.ConsumeIntegralInRange<int>(0, 15) != 0;
     const bool withTemp = provider.ConsumeIntegralInRange<int>(0, 15) != 0;
 
-    FrameProcInfo shape{};
-    shape.reserved = provider.ConsumeIntegral<int32_t>();
-    shape.maxWidth = provider.ConsumeIntegralInRange<int32_t>(-2, kLargestFrameSide);
-    shape.maxHeight = provider.ConsumeIntegralInRange<int32_t>(-2, kLargestFrameSide);
+    FrameGeometry shape{};
+    provider.ConsumeIntegral<int32_t>();  // the host record's unused word, kept so the corpus keeps its meaning
+    shape.stride = provider.ConsumeIntegralInRange<int32_t>(-2, kLargestFrameSide);
+    shape.rows = provider.ConsumeIntegralInRange<int32_t>(-2, kLargestFrameSide);
     if (!withEdit || !withTemp) {
         // Without frames even absurd sizes must be harmless.
-        if (provider.ConsumeBool()) shape.maxWidth = provider.ConsumeIntegral<int32_t>();
-        if (provider.ConsumeBool()) shape.maxHeight = provider.ConsumeIntegral<int32_t>();
+        if (provider.ConsumeBool()) shape.stride = provider.ConsumeIntegral<int32_t>();
+        if (provider.ConsumeBool()) shape.rows = provider.ConsumeIntegral<int32_t>();
     }
     // Picture sizes: near the frame's, or anything at all.
     auto pictureSide = [&](int32_t frameSide) {
@@ -161,8 +169,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             default: return provider.ConsumeIntegral<int32_t>();
         }
     };
-    shape.width = pictureSide(shape.maxWidth);
-    shape.height = pictureSide(shape.maxHeight);
+    shape.width = pictureSide(shape.stride);
+    shape.height = pictureSide(shape.rows);
 
     int32_t matrix[vardelk::kMatrixEntries];
     const int matrixKind = provider.ConsumeIntegralInRange<int>(0, 2);
@@ -175,8 +183,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(matrixBefore, matrix, sizeof matrix);
 
     const bool framesPresent = withEdit && withTemp;
-    const int32_t maxWidth = framesPresent ? std::max(shape.maxWidth, 0) : 0;
-    const int32_t maxHeight = framesPresent ? std::max(shape.maxHeight, 0) : 0;
+    const int32_t maxWidth = framesPresent ? std::max(shape.stride, 0) : 0;
+    const int32_t maxHeight = framesPresent ? std::max(shape.rows, 0) : 0;
     const size_t pixels = static_cast<size_t>(maxWidth) * static_cast<size_t>(maxHeight);
     // Frames are only allocated when both exist; a lone frame gets a few
     // pixels, since with the other missing nothing may touch it at all.
@@ -213,12 +221,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (provider.remaining_bytes() == 0 && !input.empty() && (input[0].y & 1) != 0) {
         std::unique_ptr<YcPixel[]> one(new YcPixel[input.size()]);
         std::memcpy(one.get(), input.data(), input.size() * sizeof(YcPixel));
-        FrameProcInfo same = shape;
-        same.editFrame = one.get();
-        same.tempFrame = one.get();
-        const vardelk::LogFileNames discard{"/dev/null", "/dev/null"};
-        FUZZ_CHECK(vardelk::SimulateFrame(settings, matrix, same, discard) >= 0);
-        FUZZ_CHECK(same.editFrame == one.get() && same.tempFrame == one.get());
+        vardelk::FrameCoder coder;
+        FUZZ_CHECK(coder.CodeFrame(settings, matrix, one.get(), one.get(), shape) >= 0);
     }
 
     // The plain stages alone give exactly the same frame.
@@ -238,7 +242,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < vardelk::kMatrixEntries; ++i) {
         clampedMatrix[i] = Clamp(matrix[i], vardelk::kMinMatrixEntry, vardelk::kMaxMatrixEntry);
     }
-    FrameProcInfo safeShape = shape;
+    FrameGeometry safeShape = shape;
     safeShape.width = safeWidth;
     safeShape.height = safeHeight;
     const Result reference = Run(clamped, clampedMatrix, safeShape, input, true, true, safeWidth, safeHeight);

@@ -12,7 +12,7 @@
 
 #include "codec/bit_cost.h"
 #include "codec/forward_dct.h"
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/quantise.h"
 #include "codec/types.h"

@@ -2,9 +2,10 @@
 // per-frame callback that runs a frame through the codec.
 #include "plugin/filter_descriptor.h"
 
-#include "codec/frame_driver.h"
+#include "editor/current_matrix.h"
 #include "editor/editor_window.h"
 #include "editor/matrix_history.h"
+#include "plugin/host_frame.h"
 
 namespace vardelk {
 
@@ -83,7 +84,10 @@ int32_t ProcessFrame(FilterRecord* record, FrameProcInfo* frame) {
     if (record == nullptr || frame == nullptr) {
         return 1;
     }
-    const int32_t bytes = SimulateFrame(ReadSettings(*record), IntraMatrix, *frame);
+    // The host calls on one thread, one frame at a time: one coder serves
+    // every frame, made when the first one arrives.
+    static FrameCoder coder;
+    const int32_t bytes = CodeHostFrame(coder, ReadSettings(*record), IntraMatrix, *frame);
     SendMessageA(record->windowHandle, WM_COMMAND, kCmdShowSize, bytes);
     return 1;
 }

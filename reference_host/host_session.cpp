@@ -191,7 +191,7 @@ void HostSession::PaintHostControls(HWND window) {
     char line[128];
     std::snprintf(line, sizeof line, "%s  %d", record.trackNames[0], trackValues[0]);
     TextOutA(dc, 12, 8, line, lstrlenA(line));
-    for (int i = 0; i < record.checkCount && i < kCheckCount; ++i) {
+    for (int i = 0; i < record.checkCount && i < kHostCheckCount; ++i) {
         std::snprintf(line, sizeof line, "[%c] %s", checkValues[i] != 0 ? 'x' : ' ',
                       record.checkNames[i]);
         TextOutA(dc, 12, 32 + 20 * i, line, lstrlenA(line));

@@ -12,9 +12,14 @@
 #include <vector>
 
 #include "codec/types.h"
-#include "plugin/filter_descriptor.h"
+#include "host/filter_record.h"
 
 namespace vardelk {
+
+// The values the host keeps for the filter's controls: one slider (the
+// scale code) and four check boxes, as many as the module declares.
+constexpr int32_t kHostTrackCount = 1;
+constexpr int32_t kHostCheckCount = 4;
 
 // A message that reached the owner window.
 struct OwnerMessage {
@@ -80,8 +85,8 @@ public:
     FilterDescriptor* descriptor = nullptr;  // as the module returned it
     FilterRecord record{};                   // the host's copy handed to callbacks
     HostFunctionTable functions{};
-    int32_t trackValues[kTrackCount] = {1};
-    int32_t checkValues[kCheckCount] = {0, 0, 0, 0};
+    int32_t trackValues[kHostTrackCount] = {1};
+    int32_t checkValues[kHostCheckCount] = {0, 0, 0, 0};
     int32_t matrixChangedAnswer = 1;  // what entry 25 returns
     HostEvents events;
     HWND ownerWindow = nullptr;

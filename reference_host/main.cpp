@@ -31,7 +31,7 @@ struct Options {
     int32_t width = 0, height = 0, maxWidth = 0, maxHeight = 0;
     int32_t frames = -1;  // all
     int32_t scale = 1;
-    int32_t checks[vardelk::kCheckCount] = {0, 0, 0, 0};
+    int32_t checks[vardelk::kHostCheckCount] = {0, 0, 0, 0};
     int32_t showSeconds = 0;
 };
 
@@ -63,7 +63,7 @@ const NumberOption kNumbers[] = {
     {"--scale", &Options::scale, 1, 31},
     {"--show-window", &Options::showSeconds, 0, 3600},
 };
-const char* const kCheckOptions[vardelk::kCheckCount] = {"--nonlinear", "--alternate",
+const char* const kCheckOptions[vardelk::kHostCheckCount] = {"--nonlinear", "--alternate",
                                                          "--interlaced", "--log"};
 
 bool SetOption(Options& o, const std::string& name, const char* value, std::string* error) {
@@ -85,7 +85,7 @@ bool SetOption(Options& o, const std::string& name, const char* value, std::stri
             return false;
         }
     }
-    for (int i = 0; i < vardelk::kCheckCount; ++i) {
+    for (int i = 0; i < vardelk::kHostCheckCount; ++i) {
         if (name == kCheckOptions[i]) {
             if (ParseInt(value, 0, 1, &o.checks[i])) {
                 return true;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds the native, sanitizer and 32-bit Windows builds.
-# Usage: scripts/build.sh [native|sanitize|windows|fuzz]...   (default: all)
+# Usage: scripts/build.sh [native|sanitize|windows|fuzz|tsan]...   (default: all but tsan)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${VARDELK_BUILD_DIR:-$root/build}
@@ -21,6 +21,12 @@ build_native() {
 build_sanitize() {
   configure_and_build sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVARDELK_SANITIZE=address,undefined -DVARDELK_WINDOWS_BUILD="$out/windows"
+}
+# ThreadSanitizer (gcc): only the codec and the tests that run it on threads.
+build_tsan() {
+  cmake -S "$root" -B "$out/tsan" -G Ninja -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARDELK_SANITIZE=thread >/dev/null
+  cmake --build "$out/tsan" -j "$jobs" --target threads_test codec_tests
 }
 build_fuzz() {
   configure_and_build fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \

@@ -1,8 +1,9 @@
 // Fast versions of the pipeline's kernels. Each one gives exactly the
 // result of its plain counterpart (forward_dct, inverse_dct, quantise,
-// bit_cost, macroblock_*) for every input the frame driver can hand it;
-// the domain each one needs is stated beside it. With SSE2 they use vector
-// code; elsewhere they fall back to the plain kernels or portable loops.
+// bit_cost, macroblock_*) for every input the frame driver can hand it; the
+// domain each one needs is stated beside it. They come in builds per
+// instruction set: plain:: (portable C++), sse2:: and avx2:: (only in builds
+// for x86, run only where the CPU has them). kernel_table.h gathers them.
 #pragma once
 
 #include <cstdint>
@@ -13,28 +14,15 @@
 namespace vardelk {
 namespace fast {
 
-// Samples in -2048..2047 (any host component >> 4, any chroma mean). Blocks
-// whose intermediate values would not fit the vector path go through
-// ForwardDct unchanged.
-void ForwardDct(int32_t block[64]);
-
-// Coefficients in -2048..2047, as dequantisation leaves them. Blocks whose
-// row-pass values would not fit the vector path go through InverseDct.
-void InverseDct(int32_t block[64]);
-
-// The two transforms above come in two builds of the same vector code: SSE2,
-// always present, and AVX2 (three-operand instructions, fewer register
-// copies), usable only when CpuHasAvx2(). Where a build has no AVX2 code the
-// avx2 names run the SSE2 one. ForwardDct and InverseDct above pick per call;
-// the ...Function() forms let a caller pick once per frame.
 using BlockTransform = void (*)(int32_t block[64]);
-bool CpuHasAvx2();
-// With false, CpuHasAvx2() answers no from then on, so that every choice
-// falls to the SSE2 builds, as on a CPU without AVX2 (for tests and
-// benchmarks of the baseline); true restores the CPU's answer.
-void AllowWiderInstructions(bool allowed);
-BlockTransform ForwardDctFunction();
-BlockTransform InverseDctFunction();
+
+// Forward DCT: samples in -2048..2047 (any host component >> 4, any chroma
+// mean). Blocks whose intermediate values would not fit the vector path go
+// through the plain ForwardDct unchanged.
+// Inverse DCT: coefficients in -2048..2047, as dequantisation leaves them.
+// Blocks whose row-pass values would not fit the vector path go through the
+// plain InverseDct. The AVX2 build is the same vector code with
+// three-operand instructions and both 128-bit halves in use.
 namespace sse2 {
 void ForwardDct(int32_t block[64]);
 void InverseDct(int32_t block[64]);
@@ -56,47 +44,67 @@ struct QuantiserTables {
 // weights must already be clamped to 1..4095 and q lie in 1..112.
 void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, QuantiserTables& tables);
 
-// Coefficients with magnitude up to 40000 (ForwardDct of host samples stays
-// below 32770). The DC passes through. Returns the block's non-zero mask:
-// bit i set when level i (the DC included) is not zero.
-uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
-// Any levels.
-void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
-// The same two eight levels at a time, usable only when CpuHasAvx2(); the
-// ...Function() forms pick that or the two above, once per frame.
+// Quantise: coefficients with magnitude up to 40000 (ForwardDct of host
+// samples stays below 32770). The DC passes through. Returns the block's
+// non-zero mask: bit i set when level i (the DC included) is not zero.
+// Dequantise: any levels.
 using QuantiseFunction = uint64_t (*)(int32_t block[64], const QuantiserTables& tables);
 using DequantiseFunction = void (*)(int32_t block[64], const QuantiserTables& tables);
-QuantiseFunction QuantiseBlockFunction();
-DequantiseFunction DequantiseBlockFunction();
+namespace plain {
+uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
+void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
+}  // namespace plain
+namespace sse2 {
+uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
+void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
+}  // namespace sse2
 namespace avx2 {
 uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
 void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
 }  // namespace avx2
 
 // A block of levels whose 63 AC levels are all zero, reconstructed to
-// samples: the result of DequantiseBlock followed by InverseDct, for any DC
+// samples: the result of dequantisation followed by InverseDct, for any DC
 // level. Such blocks are common at coarse quantiser scales.
+namespace plain {
 void ReconstructFlatBlock(int32_t block[64]);
+}  // namespace plain
+namespace sse2 {
+void ReconstructFlatBlock(int32_t block[64]);
+}  // namespace sse2
+namespace avx2 {
+void ReconstructFlatBlock(int32_t block[64]);
+}  // namespace avx2
 
-// Any levels; the same counts as AcBlockBits and EstimateMacroblockBits.
+// Any levels; the same counts as AcBlockBits and EstimateMacroblockBits of
+// bit_cost.h. Table work without vector code, the same in every build.
 int32_t AcBlockBits(const int32_t block[64], int32_t alternateScan);
 int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, int32_t alternateScan, DcPredictors& predictors);
 // The same, with each block's non-zero mask as QuantiseBlock returned it.
 int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
                                int32_t alternateScan, DcPredictors& predictors);
 
-// Same contract as the plain gather/scatter pairs. Whole macroblocks take a
-// straight path; partial ones at the picture's edges use the plain code.
-// Like the plain gathers, the gathers leave entries outside the inside part
-// as they were, so partial macroblocks need a zeroed buffer.
-void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
-                                 int32_t remainingHeight, int32_t stride);
-void ScatterMacroblockProgressive(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
-                                  int32_t remainingHeight, int32_t stride);
-void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
-                                int32_t remainingHeight, int32_t stride);
-void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
-                                 int32_t remainingHeight, int32_t stride);
+// Same contract as the plain gather/scatter pairs (whose plain builds they
+// are). Whole macroblocks take a straight path; partial ones at the
+// picture's edges use the plain code. Like the plain gathers, the gathers
+// leave entries outside the inside part as they were, so partial
+// macroblocks need a zeroed buffer.
+#define VARDELK_DECLARE_MACROBLOCK_KERNELS                                                                        \
+    void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,    \
+                                     int32_t remainingHeight, int32_t stride);                                   \
+    void ScatterMacroblockProgressive(const MacroblockBuffer& buffer, YcPixel* destination,                      \
+                                      int32_t remainingWidth, int32_t remainingHeight, int32_t stride);          \
+    void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,     \
+                                    int32_t remainingHeight, int32_t stride);                                    \
+    void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth, \
+                                     int32_t remainingHeight, int32_t stride);
+namespace sse2 {
+VARDELK_DECLARE_MACROBLOCK_KERNELS
+}  // namespace sse2
+namespace avx2 {
+VARDELK_DECLARE_MACROBLOCK_KERNELS
+}  // namespace avx2
+#undef VARDELK_DECLARE_MACROBLOCK_KERNELS
 
 }  // namespace fast
 }  // namespace vardelk

@@ -1,6 +1,6 @@
 // The quantiser and its reconstruction of quantise_fast.cpp eight levels at
 // a time (this file only is built with -mavx2; called only after
-// CpuHasAvx2() said yes). The arithmetic per level is the same float
+// the CPU flags allowed AVX2). The arithmetic per level is the same float
 // multiplication, conversion and clamp as in the SSE2 form, so the results
 // are the same bit for bit; see quantise_fast.cpp for why they equal the
 // integer definitions.
@@ -59,13 +59,6 @@ void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     const uint32_t last = static_cast<uint32_t>(block[63]);
     block[63] += kMismatchToggle[(last & 1u) + 2u * (static_cast<uint32_t>(_mm_cvtsi128_si32(total)) & 1u)];
 }
-
-#else
-
-uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
-    return fast::QuantiseBlock(block, tables);
-}
-void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) { fast::DequantiseBlock(block, tables); }
 
 #endif
 

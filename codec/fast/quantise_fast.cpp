@@ -56,6 +56,8 @@ void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, Quantise
 
 #if defined(__SSE2__)
 
+namespace sse2 {
+
 // The zero tests of sixteen levels at a time (four vectors) are narrowed to
 // one byte per level and collected by movemask into the non-zero mask.
 uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
@@ -99,7 +101,12 @@ void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     ApplyMismatchControl(block, static_cast<uint32_t>(_mm_cvtsi128_si32(sum)));
 }
 
-#else  // no SSE2: integer division and products, as the plain kernels
+}  // namespace sse2
+
+#endif
+
+// Integer division and products, as the plain quantiser.
+namespace plain {
 
 uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     uint64_t nonZero = uint64_t{block[0] != 0};
@@ -122,13 +129,7 @@ void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     ApplyMismatchControl(block, sum);
 }
 
-#endif
-
-// The choice of build lives here, in code built for the baseline only.
-QuantiseFunction QuantiseBlockFunction() { return CpuHasAvx2() ? avx2::QuantiseBlock : fast::QuantiseBlock; }
-DequantiseFunction DequantiseBlockFunction() {
-    return CpuHasAvx2() ? avx2::DequantiseBlock : fast::DequantiseBlock;
-}
+}  // namespace plain
 
 }  // namespace fast
 }  // namespace vardelk

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 #include "codec/quantise.h"
 
 namespace vardelk {

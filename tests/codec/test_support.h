@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codec/types.h"
+#include "host/frame_record.h"
 
 namespace vardelk::testing {
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "tests/testing_support/kernel_builds.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
@@ -18,16 +19,15 @@ using testing::RandomSource;
 constexpr int32_t kLowSample = -2048, kHighSample = 2047;    // any host component >> 4
 constexpr int32_t kLowCoefficient = -2048, kHighCoefficient = 2047;
 
-// Every build of the vector transforms this CPU can run: the SSE2 one, the
-// AVX2 one when the CPU has it, and the per-call choice.
+// Every build of the transforms this CPU can run.
 struct Transforms {
     const char* name;
     fast::BlockTransform forward, inverse;
 };
 std::vector<Transforms> Builds() {
-    std::vector<Transforms> builds{{"sse2", fast::sse2::ForwardDct, fast::sse2::InverseDct},
-                                   {"chosen", fast::ForwardDct, fast::InverseDct}};
-    if (fast::CpuHasAvx2()) builds.push_back({"avx2", fast::avx2::ForwardDct, fast::avx2::InverseDct});
+    std::vector<Transforms> builds;
+    for (const testing::KernelBuild& build : testing::KernelBuilds())
+        builds.push_back({build.name, build.table->forwardDct, build.table->inverseDct});
     return builds;
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
+#include "tests/testing_support/kernel_builds.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
@@ -16,17 +18,24 @@ using Gather = void (*)(const YcPixel*, MacroblockBuffer&, int32_t, int32_t, int
 using Scatter = void (*)(const MacroblockBuffer&, YcPixel*, int32_t, int32_t, int32_t);
 
 struct PairUnderTest {
-    const char* name;
+    std::string name;
     Gather plainGather, fastGather;
     Scatter plainScatter, fastScatter;
 };
 
-const PairUnderTest kPairs[] = {
-    {"progressive", GatherMacroblockProgressive, fast::GatherMacroblockProgressive, ScatterMacroblockProgressive,
-     fast::ScatterMacroblockProgressive},
-    {"interlaced", GatherMacroblockInterlaced, fast::GatherMacroblockInterlaced, ScatterMacroblockInterlaced,
-     fast::ScatterMacroblockInterlaced},
-};
+// Both layouts in every build this CPU can run.
+std::vector<PairUnderTest> Pairs() {
+    std::vector<PairUnderTest> pairs;
+    for (const testing::KernelBuild& build : testing::KernelBuilds()) {
+        const fast::KernelTable& k = *build.table;
+        pairs.push_back({std::string("progressive ") + build.name, GatherMacroblockProgressive, k.gather[0],
+                         ScatterMacroblockProgressive, k.scatter[0]});
+        pairs.push_back({std::string("interlaced ") + build.name, GatherMacroblockInterlaced, k.gather[1],
+                         ScatterMacroblockInterlaced, k.scatter[1]});
+    }
+    return pairs;
+}
+const std::vector<PairUnderTest> kPairs = Pairs();
 
 bool SamePixels(const std::vector<YcPixel>& a, const std::vector<YcPixel>& b) {
     for (size_t i = 0; i < a.size(); ++i)

@@ -4,8 +4,9 @@
 #include <climits>
 #include <vector>
 
+#include "tests/testing_support/kernel_builds.h"
 #include "codec/fast/fast_kernels.h"
-#include "codec/frame_driver.h"
+#include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/quantise.h"
 #include "tests/kernels/random_source.h"
@@ -44,8 +45,8 @@ Matrix RandomMatrix(RandomSource& random) {
     return m;
 }
 
-// The baseline build of the fast quantiser, and the AVX2 one where the CPU
-// has it: every check below runs on each.
+// Every build of the fast quantiser this CPU can run: every check below
+// runs on each.
 struct QuantiserBuild {
     const char* name;
     fast::QuantiseFunction quantise;
@@ -53,8 +54,9 @@ struct QuantiserBuild {
 };
 
 std::vector<QuantiserBuild> Builds() {
-    std::vector<QuantiserBuild> builds{{"baseline", fast::QuantiseBlock, fast::DequantiseBlock}};
-    if (fast::CpuHasAvx2()) builds.push_back({"avx2", fast::avx2::QuantiseBlock, fast::avx2::DequantiseBlock});
+    std::vector<QuantiserBuild> builds;
+    for (const testing::KernelBuild& build : testing::KernelBuilds())
+        builds.push_back({build.name, build.table->quantise, build.table->dequantise});
     return builds;
 }
 
@@ -193,12 +195,16 @@ TEST(FastReconstructFlat, EqualsDequantiseThenInverseForEveryDcLevel) {
     for (int32_t q : {1, 16, 112}) {
         const Matrix m = RandomMatrix(random);
         for (int32_t dc : levels) {
-            Block plain{}, quick{};
-            plain[0] = quick[0] = dc;
+            Block plain{};
+            plain[0] = dc;
             DequantiseBlock(plain.data(), m.w, q);
             InverseDct(plain.data());
-            fast::ReconstructFlatBlock(quick.data());
-            ASSERT_EQ(plain, quick) << "DC level " << dc << " q " << q;
+            for (const testing::KernelBuild& build : testing::KernelBuilds()) {
+                Block quick{};
+                quick[0] = dc;
+                build.table->reconstructFlat(quick.data());
+                ASSERT_EQ(plain, quick) << build.name << " DC level " << dc << " q " << q;
+            }
         }
     }
 }

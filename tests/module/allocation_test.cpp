@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "editor/current_matrix.h"
 #include "editor/matrix_history.h"
 #include "plugin/filter_descriptor.h"
 #include "tests/module/module_fixture.h"

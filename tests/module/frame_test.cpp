@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "codec/frame_driver.h"
+#include "plugin/host_frame.h"
 #include "tests/module/dll_fixture.h"
 
 namespace vardelk {
@@ -44,7 +44,8 @@ protected:
 
         std::vector<YcPixel> a = input, b(input.size());
         FrameProcInfo frame{0, a.data(), b.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
-        const int32_t bytes = SimulateFrame(settings, Matrix(), frame);
+        FrameCoder coder;
+        const int32_t bytes = CodeHostFrame(coder, settings, Matrix(), frame);
         EXPECT_EQ(std::memcmp(host->Picture(), frame.editFrame, input.size() * sizeof(YcPixel)), 0);
         EXPECT_EQ(host->events.sizeReports, reports + 1);
         EXPECT_EQ(host->events.lastReportedSize, bytes);

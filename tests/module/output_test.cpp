@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/frame_driver.h"
+#include "plugin/host_frame.h"
 
 namespace vardelk {
 namespace {
@@ -106,8 +106,9 @@ TEST_F(ModuleOutputTest, FramesMatchTheNativePipelineSampleForSample) {
                 std::memcpy(&a[y * kMaxWidth], &input[(f * kHeight + y) * kWidth], kWidth * 6);
             }
             FrameProcInfo frame{0, a.data(), b.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
+            FrameCoder coder;
             const int32_t bytes =
-                SimulateFrame(c.settings, c.customMatrix ? matrix : kDefaultIntraMatrix, frame);
+                CodeHostFrame(coder, c.settings, c.customMatrix ? matrix : kDefaultIntraMatrix, frame);
             ASSERT_TRUE(out.read(reinterpret_cast<char*>(got.data()), got.size() * 6)) << f;
             for (int y = 0; y < kHeight; ++y) {
                 ASSERT_EQ(std::memcmp(&got[y * kWidth], &frame.editFrame[y * kMaxWidth], kWidth * 6), 0)

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/frame_driver.h"
+#include "plugin/host_frame.h"
 #include "codec/types.h"
 #include "tests/robustness/fault_support.h"
 
@@ -52,7 +52,8 @@ FrameRun ProcessWithLogs(const fs::path& coefficients, const fs::path& levels) {
     const std::string coefficientName = coefficients.string();
     const std::string levelName = levels.string();
     FrameRun run;
-    run.bytes = SimulateFrame(settings, kDefaultIntraMatrix, frame,
+    FrameCoder coder;
+    run.bytes = CodeHostFrame(coder, settings, kDefaultIntraMatrix, frame,
                               LogFileNames{coefficientName.c_str(), levelName.c_str()});
     run.output.assign(frame.editFrame, frame.editFrame + edit.size());
     return run;

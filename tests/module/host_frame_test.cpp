@@ -4,13 +4,20 @@
 #include <array>
 #include <vector>
 
-#include "codec/frame_driver.h"
+#include "plugin/host_frame.h"
 #include "tests/codec/test_support.h"
 
 namespace vardelk {
 namespace {
 
 using testing::HostFrames;
+
+// One frame the module's way, with a fresh coder.
+int32_t Process(const FilterSettings& settings, const int32_t* matrix, FrameProcInfo& frame,
+                const LogFileNames& logNames = LogFileNames{}, int32_t* macroblockBits = nullptr) {
+    FrameCoder coder;
+    return CodeHostFrame(coder, settings, matrix, frame, logNames, macroblockBits);
+}
 
 bool SamePixels(const YcPixel* a, const YcPixel* b, size_t count) {
     return std::equal(a, a + count, b, [](const YcPixel& p, const YcPixel& q) {
@@ -27,7 +34,7 @@ TEST(SimulateFrame, GreyMacroblockCostsEightBytesAndComesBackUnchanged) {
     HostFrames frames(16, 16, 16, 16);
     std::fill(frames.edit.begin(), frames.edit.end(), YcPixel{2048, 0, 0});
     const YcPixel* edit = frames.edit.data();
-    EXPECT_EQ(SimulateFrame(FilterSettings{}, kDefaultIntraMatrix, frames.info), 8);
+    EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, frames.info), 8);
     EXPECT_EQ(frames.info.editFrame, frames.temp.data()) << "the pointers are exchanged";
     EXPECT_EQ(frames.info.tempFrame, edit);
     for (const YcPixel& p : frames.temp) ASSERT_TRUE(p.y == 2048 && p.cb == 0 && p.cr == 0);
@@ -37,7 +44,7 @@ TEST(SimulateFrame, EmptyPictureStillZeroFillsExchangesAndReportsZero) {
     for (auto [w, h] : {std::pair{0, 16}, {16, 0}, {-5, 16}, {16, INT32_MIN}}) {
         HostFrames frames(w, h, 16, 16);
         std::fill(frames.temp.begin(), frames.temp.end(), YcPixel{1, 2, 3});
-        EXPECT_EQ(SimulateFrame(FilterSettings{}, kDefaultIntraMatrix, frames.info), 0);
+        EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, frames.info), 0);
         EXPECT_EQ(frames.info.editFrame, frames.temp.data());
         for (const YcPixel& p : frames.temp) ASSERT_TRUE(p.y == 0 && p.cb == 0 && p.cr == 0);
     }
@@ -48,7 +55,7 @@ TEST(SimulateFrame, PixelsOutsideThePictureKeepTheZeroFill) {
     HostFrames frames(100, 100, 120, 110);
     testing::FillNatural(frames.edit, 120, random);
     std::fill(frames.temp.begin(), frames.temp.end(), YcPixel{9, 9, 9});
-    SimulateFrame(FilterSettings{}, kDefaultIntraMatrix, frames.info);
+    Process(FilterSettings{}, kDefaultIntraMatrix, frames.info);
     for (int32_t y = 0; y < 110; ++y)
         for (int32_t x = 0; x < 120; ++x) {
             const YcPixel& p = frames.At(frames.temp, x, y);
@@ -67,7 +74,7 @@ TEST(SimulateFrame, AwkwardSizesInTightFramesStayInside) {
             testing::FillExtreme(frames.edit, random);
             FilterSettings s;
             s.interlacedDct = interlaced;
-            EXPECT_GT(SimulateFrame(s, kDefaultIntraMatrix, frames.info), 0);
+            EXPECT_GT(Process(s, kDefaultIntraMatrix, frames.info), 0);
         }
     }
 }
@@ -77,22 +84,22 @@ TEST(SimulateFrame, SizesBeyondTheFramesAreTakenAsTheFrameSize) {
     HostFrames clamped(40, 24, 40, 24), oversized(5000, 999999, 40, 24);
     testing::FillNatural(clamped.edit, 40, random);
     oversized.edit = clamped.edit;
-    const int32_t expected = SimulateFrame(FilterSettings{}, kDefaultIntraMatrix, clamped.info);
-    EXPECT_EQ(SimulateFrame(FilterSettings{}, kDefaultIntraMatrix, oversized.info), expected);
+    const int32_t expected = Process(FilterSettings{}, kDefaultIntraMatrix, clamped.info);
+    EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, oversized.info), expected);
     EXPECT_TRUE(SamePixels(clamped.info.editFrame, oversized.info.editFrame, clamped.edit.size()));
 }
 
 TEST(SimulateFrame, MissingFramesProcessNothing) {
     std::vector<YcPixel> frame(16 * 16, YcPixel{5, 5, 5});
     FrameProcInfo noTemp{0, frame.data(), nullptr, 16, 16, 16, 16};
-    EXPECT_EQ(SimulateFrame(FilterSettings{}, kDefaultIntraMatrix, noTemp), 0);
+    EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, noTemp), 0);
     EXPECT_EQ(noTemp.editFrame, frame.data());
     FrameProcInfo noEdit{0, nullptr, frame.data(), 16, 16, 16, 16};
-    EXPECT_EQ(SimulateFrame(FilterSettings{}, kDefaultIntraMatrix, noEdit), 0);
+    EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, noEdit), 0);
     EXPECT_EQ(noEdit.tempFrame, frame.data());
     EXPECT_EQ(frame[0].y, 5) << "nothing is written through the remaining pointer";
     FrameProcInfo negativeFrame{0, frame.data(), frame.data() + 1, 16, 16, -16, 16};
-    EXPECT_EQ(SimulateFrame(FilterSettings{}, kDefaultIntraMatrix, negativeFrame), 0);
+    EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, negativeFrame), 0);
 }
 
 TEST(SimulateFrame, MatrixEntriesAreReadClampedAndNeverWritten) {
@@ -109,7 +116,7 @@ TEST(SimulateFrame, MatrixEntriesAreReadClampedAndNeverWritten) {
     FilterSettings s;
     s.scaleCode = 31;
     s.nonLinearScale = 1;
-    EXPECT_EQ(SimulateFrame(s, wild, a.info), SimulateFrame(s, tame, b.info));
+    EXPECT_EQ(Process(s, wild, a.info), Process(s, tame, b.info));
     EXPECT_TRUE(SamePixels(a.info.editFrame, b.info.editFrame, a.edit.size()));
     EXPECT_TRUE(std::equal(before.begin(), before.end(), wild));
 }
@@ -123,7 +130,7 @@ TEST(SimulateFrame, SettingsOutsideTheirRangesActAsTheNearestValid) {
     auto run = [&](const FilterSettings& s) {
         HostFrames f(32, 32, 32, 32);
         f.edit = input;
-        const int32_t bytes = SimulateFrame(s, kDefaultIntraMatrix, f.info);
+        const int32_t bytes = Process(s, kDefaultIntraMatrix, f.info);
         return std::pair{bytes, Output(f)};
     };
     FilterSettings low, lowest, high, highest, flags, unitFlags;
@@ -148,7 +155,7 @@ TEST(SimulateFrame, EachMacroblockRowIsRoundedUpToBytesOnItsOwn) {
     HostFrames frames(50, 40, 50, 40);  // 4 x 3 macroblocks, partial at both edges
     testing::FillNatural(frames.edit, 50, random);
     std::array<int32_t, 12> bits{};
-    const int32_t bytes = SimulateFrame(FilterSettings{}, kDefaultIntraMatrix, frames.info, LogFileNames{}, bits.data());
+    const int32_t bytes = Process(FilterSettings{}, kDefaultIntraMatrix, frames.info, LogFileNames{}, bits.data());
     int32_t expected = 0;
     bool someRowUneven = false;
     for (int row = 0; row < 3; ++row) {
@@ -172,7 +179,7 @@ TEST(SimulateFrame, DcPredictionRestartsOnEveryRow) {
     testing::FillNatural(frames.edit, 64, random);
     std::copy(frames.edit.begin(), frames.edit.begin() + 64 * 16, frames.edit.begin() + 64 * 16);
     std::array<int32_t, 8> bits{};
-    SimulateFrame(FilterSettings{}, kDefaultIntraMatrix, frames.info, LogFileNames{}, bits.data());
+    Process(FilterSettings{}, kDefaultIntraMatrix, frames.info, LogFileNames{}, bits.data());
     for (int column = 0; column < 4; ++column) EXPECT_EQ(bits[column], bits[4 + column]) << column;
 }
 

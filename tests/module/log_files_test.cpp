@@ -7,14 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "codec/coefficient_log.h"
-#include "codec/frame_driver.h"
+#include "media/coefficient_log_files.h"
+#include "plugin/host_frame.h"
 #include "tests/codec/test_support.h"
 
 namespace vardelk {
 namespace {
 
 namespace fs = std::filesystem;
+
+// One frame the module's way, with a fresh coder.
+int32_t Process(const FilterSettings& settings, const int32_t* matrix, FrameProcInfo& frame,
+                const LogFileNames& logNames = LogFileNames{}, int32_t* macroblockBits = nullptr) {
+    FrameCoder coder;
+    return CodeHostFrame(coder, settings, matrix, frame, logNames, macroblockBits);
+}
 
 std::vector<std::string> Lines(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -43,7 +50,7 @@ protected:
         if (input != nullptr) frames.edit = *input;
         FilterSettings s;
         s.logOutput = logOutput;
-        const int32_t bytes = SimulateFrame(s, kDefaultIntraMatrix, frames.info, names_);
+        const int32_t bytes = Process(s, kDefaultIntraMatrix, frames.info, names_);
         output_.assign(frames.info.editFrame, frames.info.editFrame + frames.edit.size());
         return bytes;
     }
@@ -98,10 +105,20 @@ TEST(WriteCoefficientLog, FieldsWidenForLargeAndNegativeValues) {
     fs::remove(path);
 }
 
-TEST_F(LogFiles, EmptyPictureLeavesBothFilesEmpty) {
+// Empty pictures and missing frames still rewrite both files, empty.
+TEST_F(LogFiles, EmptyPictureOrMissingFrameLeavesBothFilesEmpty) {
     std::ofstream(coefficients_) << "old";
     Run(0, 0, 1);
     EXPECT_EQ(fs::file_size(coefficients_), 0u);
+    EXPECT_EQ(fs::file_size(levels_), 0u);
+
+    std::ofstream(levels_) << "old";
+    std::vector<YcPixel> frame(256);
+    FrameProcInfo noTemp{0, frame.data(), nullptr, 16, 16, 16, 16};
+    FilterSettings s;
+    s.logOutput = 1;
+    EXPECT_EQ(Process(s, kDefaultIntraMatrix, noTemp, names_), 0);
+    EXPECT_EQ(noTemp.editFrame, frame.data());
     EXPECT_EQ(fs::file_size(levels_), 0u);
 }
 

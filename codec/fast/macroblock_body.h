@@ -1,22 +1,13 @@
-// Gather and scatter of whole macroblocks with fixed loop bounds, row by
+// Body of the vector gather and scatter of whole macroblocks with fixed loop bounds, row by
 // row through the frame; partial macroblocks at the picture's right and
 // bottom edges go to the plain operations, which handle the clipping.
 // The values written are those of macroblock_progressive.cpp and
 // macroblock_interlaced.cpp; only the order of the reads and writes differs.
-#include <cstddef>
-
-#include "codec/fast/fast_kernels.h"
-#include "codec/macroblock_interlaced.h"
-#include "codec/macroblock_progressive.h"
-#include "codec/sample_scale.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-namespace vardelk {
-namespace fast {
-namespace {
+//
+// Compiled once per instruction set (kernels_sse2.cpp, kernels_avx2.cpp):
+// the includer provides <emmintrin.h>, codec/macroblock_progressive.h,
+// codec/macroblock_interlaced.h and codec/sample_scale.h, and includes this
+// file inside an unnamed namespace of its own.
 
 constexpr int32_t kWhole = 16;
 
@@ -28,8 +19,6 @@ const YcPixel* Row(const YcPixel* origin, int32_t m, int32_t stride) {
     return origin + static_cast<ptrdiff_t>(m) * stride;
 }
 YcPixel* Row(YcPixel* origin, int32_t m, int32_t stride) { return origin + static_cast<ptrdiff_t>(m) * stride; }
-
-#if defined(__SSE2__)
 
 // Eight pixels are 24 words, y cb cr repeating, in three registers a, b, c.
 // Word k of the register holds component (k mod 3) of pixel k / 3 in a,
@@ -150,35 +139,7 @@ inline void ScatterRowPair(const int32_t* left0, const int32_t* right0, YcPixel*
     Merge(right1, rightChroma, row1 + 8, m);
 }
 
-#else
-
-// Sixteen luma samples of one frame row into two block rows (left, right).
-inline void GatherLumaRow(const YcPixel* row, int32_t* left, int32_t* right) {
-    for (int n = 0; n < 8; ++n) left[n] = ToSample(row[n].y);
-    for (int n = 0; n < 8; ++n) right[n] = ToSample(row[8 + n].y);
-}
-
-// One frame row from two luma block rows and one row of each chroma block;
-// every chroma entry covers two neighbouring pixels.
-inline void ScatterRow(const int32_t* left, const int32_t* right, const int32_t* cb, const int32_t* cr,
-                       YcPixel* row) {
-    for (int n = 0; n < 16; ++n) {
-        const int32_t luma = n < 8 ? left[n] : right[n - 8];
-        row[n] = YcPixel{ToComponent(luma), ToComponent(cb[n / 2]), ToComponent(cr[n / 2])};
-    }
-}
-
-inline void ScatterRowPair(const int32_t* left0, const int32_t* right0, YcPixel* row0, const int32_t* left1,
-                           const int32_t* right1, YcPixel* row1, const int32_t* cb, const int32_t* cr) {
-    ScatterRow(left0, right0, cb, cr, row0);
-    ScatterRow(left1, right1, cb, cr, row1);
-}
-
-#endif
-
-}  // namespace
-
-void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
+void GatherWholeProgressive(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
                                  int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::GatherMacroblockProgressive(source, buffer, remainingWidth, remainingHeight, stride);
@@ -186,7 +147,6 @@ void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer
     }
     int32_t* cb = buffer.Block(kCbBlock);
     int32_t* cr = buffer.Block(kCrBlock);
-#if defined(__SSE2__)
     // Row pairs: each gives two luma block rows and one chroma row,
     // (upper + lower) >> 5 at the even pixels.
     const WordMasks masks = Masks();
@@ -204,23 +164,9 @@ void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer
             Store(cr + i * 8 + 4 * h, CrInOrder(_mm_srai_epi32(_mm_add_epi32(u.crEven, l.crEven), 5)));
         }
     }
-#else
-    for (int32_t m = 0; m < 16; ++m) {
-        const int top = m < 8 ? 0 : 2;
-        GatherLumaRow(Row(source, m, stride), buffer.Block(top) + (m % 8) * 8, buffer.Block(top + 1) + (m % 8) * 8);
-    }
-    for (int32_t i = 0; i < 8; ++i) {
-        const YcPixel* upper = Row(source, 2 * i, stride);
-        const YcPixel* lower = upper + stride;
-        for (int j = 0; j < 8; ++j) {
-            cb[i * 8 + j] = (int32_t{upper[2 * j].cb} + lower[2 * j].cb) >> 5;
-            cr[i * 8 + j] = (int32_t{upper[2 * j].cr} + lower[2 * j].cr) >> 5;
-        }
-    }
-#endif
 }
 
-void ScatterMacroblockProgressive(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
+void ScatterWholeProgressive(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
                                   int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::ScatterMacroblockProgressive(buffer, destination, remainingWidth, remainingHeight, stride);
@@ -242,7 +188,7 @@ void ScatterMacroblockProgressive(const MacroblockBuffer& buffer, YcPixel* desti
 // row m / 2. Each group of four rows gives a top-field chroma row,
 // (3 x row 4g + row 4g+2 + 2) >> 6, and a bottom-field one,
 // (row 4g+1 + 3 x row 4g+3 + 2) >> 6, from the even pixel columns.
-void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
+void GatherWholeInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
                                 int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::GatherMacroblockInterlaced(source, buffer, remainingWidth, remainingHeight, stride);
@@ -250,7 +196,6 @@ void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer,
     }
     int32_t* cb = buffer.Block(kCbBlock);
     int32_t* cr = buffer.Block(kCrBlock);
-#if defined(__SSE2__)
     const WordMasks masks = Masks();
     const __m128i two = _mm_set1_epi32(2);
     const auto thrice = [](__m128i v) { return _mm_add_epi32(v, _mm_add_epi32(v, v)); };
@@ -280,29 +225,9 @@ void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer,
             Store(cr + 16 * g + 8 + 4 * h, CrInOrder(bottom(bottom0.crEven, bottom1.crEven)));
         }
     }
-#else
-    for (int32_t m = 0; m < 16; ++m) {
-        const int field = (m % 2) * 2;
-        GatherLumaRow(Row(source, m, stride), buffer.Block(field) + (m / 2) * 8,
-                      buffer.Block(field + 1) + (m / 2) * 8);
-    }
-    for (int32_t g = 0; g < 4; ++g) {
-        const YcPixel* t0 = Row(source, 4 * g, stride);
-        const YcPixel* b0 = t0 + stride;
-        const YcPixel* t1 = b0 + stride;
-        const YcPixel* b1 = t1 + stride;
-        for (int j = 0; j < 8; ++j) {
-            const int c = 2 * j;
-            cb[(2 * g) * 8 + j] = (3 * int32_t{t0[c].cb} + t1[c].cb + 2) >> 6;
-            cb[(2 * g + 1) * 8 + j] = (int32_t{b0[c].cb} + 3 * int32_t{b1[c].cb} + 2) >> 6;
-            cr[(2 * g) * 8 + j] = (3 * int32_t{t0[c].cr} + t1[c].cr + 2) >> 6;
-            cr[(2 * g + 1) * 8 + j] = (int32_t{b0[c].cr} + 3 * int32_t{b1[c].cr} + 2) >> 6;
-        }
-    }
-#endif
 }
 
-void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
+void ScatterWholeInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
                                  int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::ScatterMacroblockInterlaced(buffer, destination, remainingWidth, remainingHeight, stride);
@@ -320,6 +245,3 @@ void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destin
                        buffer.Block(kCbBlock) + 8 * c, buffer.Block(kCrBlock) + 8 * c);
     }
 }
-
-}  // namespace fast
-}  // namespace vardelk

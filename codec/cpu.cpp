@@ -1,0 +1,61 @@
+#include "codec/cpu.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace vardelk {
+namespace {
+
+uint32_t Detect() {
+    uint32_t flags = 0;
+#if defined(__SSE2__)
+    // Every x86-64 CPU has it, and the 32-bit module is built for it.
+    flags |= kCpuSse2;
+#endif
+#if defined(VARDELK_HAVE_AVX2)
+    // The answer includes the operating system's support for the wider
+    // register state.
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2") != 0) flags |= kCpuAvx2;
+#endif
+    return flags;
+}
+
+uint32_t MaskFromEnvironment() {
+    uint32_t mask = kAllCpuFlags;
+    if (const char* name = std::getenv("VARDELK_CPU")) ParseCpuMask(name, mask);
+    return mask;
+}
+
+std::atomic<uint32_t>& Mask() {
+    static std::atomic<uint32_t> mask{MaskFromEnvironment()};
+    return mask;
+}
+
+}  // namespace
+
+uint32_t DetectedCpuFlags() {
+    static const uint32_t flags = Detect();
+    return flags;
+}
+
+bool ParseCpuMask(const std::string& name, uint32_t& mask) {
+    if (name == "plain") {
+        mask = 0;
+    } else if (name == "sse2") {
+        mask = kCpuSse2;
+    } else if (name == "avx2") {
+        mask = kCpuSse2 | kCpuAvx2;
+    } else if (name == "auto") {
+        mask = kAllCpuFlags;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void SetCpuMask(uint32_t mask) { Mask().store(mask, std::memory_order_relaxed); }
+
+uint32_t ActiveCpuFlags() { return DetectedCpuFlags() & Mask().load(std::memory_order_relaxed); }
+
+}  // namespace vardelk

@@ -1,0 +1,46 @@
+// Which instruction-set extensions the kernels may use. The detected flags
+// say what this CPU and this build support; a process-wide mask, set once at
+// start-up, caps them (to compare or time the kernel builds, or to rule out
+// a build). Frame coders made afterwards take the kernels of the flags that
+// remain.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vardelk {
+
+enum CpuFlag : uint32_t {
+    kCpuSse2 = 1u << 0,
+    kCpuAvx2 = 1u << 1,
+};
+constexpr uint32_t kAllCpuFlags = kCpuSse2 | kCpuAvx2;
+
+// The kernel builds in rising order, each with the flags its table uses:
+// the list the equality tests, the fuzz targets and the benchmarks walk.
+struct CpuLevel {
+    const char* name;
+    uint32_t flags;
+};
+constexpr CpuLevel kCpuLevels[] = {{"plain", 0}, {"sse2", kCpuSse2}, {"avx2", kCpuSse2 | kCpuAvx2}};
+
+// What this CPU and build support; 0 where the build has no vector kernels.
+uint32_t DetectedCpuFlags();
+
+// "plain" (no extension), "sse2", "avx2" (with SSE2) or "auto" (all). False,
+// leaving mask alone, for any other name.
+bool ParseCpuMask(const std::string& name, uint32_t& mask);
+
+// The process-wide cap. It starts from the environment variable VARDELK_CPU
+// when that holds a name ParseCpuMask accepts, and from "auto" otherwise.
+// Set it before making frame coders; coders keep the kernels they started
+// with.
+void SetCpuMask(uint32_t mask);
+
+// DetectedCpuFlags() & the mask.
+uint32_t ActiveCpuFlags();
+
+// Whether this CPU and build run every kernel of these flags.
+inline bool CpuRuns(uint32_t flags) { return (DetectedCpuFlags() & flags) == flags; }
+
+}  // namespace vardelk

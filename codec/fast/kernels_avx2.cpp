@@ -1,0 +1,51 @@
+// The AVX2 builds of the vector kernels: the shared bodies compiled with
+// AVX2 enabled (this file only), so that the same intrinsics take the
+// three-operand forms and the transforms their 256-bit paths. Run only when
+// the CPU flags allow AVX2.
+#include "codec/fast/fast_kernels.h"
+
+#if defined(VARDELK_HAVE_AVX2)
+#include <immintrin.h>
+
+#include <cstddef>
+
+#include "codec/fast/flat_block.h"
+#include "codec/forward_dct.h"
+#include "codec/inverse_dct.h"
+#include "codec/macroblock_interlaced.h"
+#include "codec/macroblock_progressive.h"
+#include "codec/sample_scale.h"
+
+namespace vardelk {
+namespace fast {
+namespace avx2 {
+namespace {
+#include "codec/fast/dct_body.h"
+#include "codec/fast/flat_block_body.h"
+#include "codec/fast/macroblock_body.h"
+}  // namespace
+
+void ForwardDct(int32_t block[64]) { ForwardDctVector(block); }
+void InverseDct(int32_t block[64]) { InverseDctVector(block); }
+void ReconstructFlatBlock(int32_t block[64]) { ReconstructFlatBlockVector(block); }
+void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
+                                 int32_t remainingHeight, int32_t stride) {
+    GatherWholeProgressive(source, buffer, remainingWidth, remainingHeight, stride);
+}
+void ScatterMacroblockProgressive(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
+                                  int32_t remainingHeight, int32_t stride) {
+    ScatterWholeProgressive(buffer, destination, remainingWidth, remainingHeight, stride);
+}
+void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
+                                int32_t remainingHeight, int32_t stride) {
+    GatherWholeInterlaced(source, buffer, remainingWidth, remainingHeight, stride);
+}
+void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
+                                 int32_t remainingHeight, int32_t stride) {
+    ScatterWholeInterlaced(buffer, destination, remainingWidth, remainingHeight, stride);
+}
+
+}  // namespace avx2
+}  // namespace fast
+}  // namespace vardelk
+#endif

@@ -1,0 +1,37 @@
+// The host's frame record run through a frame coder the way the module's
+// per-frame callback does it: reconstruction into tempFrame, the exchange of
+// the two pointers, and the coefficient logs while the log box is checked.
+// Free of Windows types, so that it is tested and fuzzed on every platform.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/frame_coder.h"
+#include "host/frame_record.h"
+
+namespace vardelk {
+
+// Paths of the two log files; the module writes them to the host's current
+// folder.
+struct LogFileNames {
+    const char* coefficients = "dct.txt";
+    const char* levels = "qdct.txt";
+};
+
+// Codes editFrame into tempFrame (geometry made safe as FrameCoder does,
+// with maxWidth as the stride and maxHeight as the rows), exchanges the two
+// pointers and returns the estimated bytes. A missing or unaddressable
+// frame leaves everything as it was and gives 0 bytes. With logOutput on,
+// both log files are truncated and rewritten for every frame, empty ones
+// included; a file that cannot be opened is skipped. macroblockBits, when
+// not null, receives each macroblock's bits as FrameOutputs describes.
+int32_t CodeHostFrame(FrameCoder& coder, const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+                      FrameProcInfo& frame, const LogFileNames& logNames = LogFileNames{},
+                      int32_t* macroblockBits = nullptr);
+
+// The same through the plain kernels only (FrameCoder::CodeFrameReference).
+int32_t CodeHostFrameReference(FrameCoder& coder, const FilterSettings& settings,
+                               const int32_t matrix[kMatrixEntries], FrameProcInfo& frame,
+                               const LogFileNames& logNames = LogFileNames{}, int32_t* macroblockBits = nullptr);
+
+}  // namespace vardelk
