@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "codec/cpu.h"
 #include "codec/frame_coder.h"
 #include "parallel/parallel_for.h"
 #include "stream_output.h"
@@ -36,6 +37,8 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--picture", o.picture, "Write a PNG comparing input, reconstruction, difference and bits per macroblock")->type_name("FILE");
     app.add_option("--picture-frame", o.pictureFrameText, "Frame shown by --picture (default 0)")->type_name("N");
     app.add_option("--difference-gain", o.gainText, "Amplification of the difference in --picture, 1..64 (default 8)")->type_name("GAIN");
+    app.add_option("--cpu", o.cpu, "Kernel builds the codec may use: plain, sse2, avx2 or auto (default auto, or the environment variable VARDELK_CPU); results do not depend on it")
+        ->type_name("LEVEL")->check(CLI::IsMember({"plain", "sse2", "avx2", "auto"}));
     app.add_flag("--ssim", o.ssim, "Also measure SSIM per plane and overall, per frame and over the clip (the sweep always does)");
     app.add_flag("--ssim-map", o.ssimMap, "Add a panel of luma SSIM per macroblock to --picture");
     app.add_flag("--sweep", o.sweep, "Run every scale code for each matrix and report size against PSNR");
@@ -104,6 +107,11 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     if (!o.framesText.empty()) o.maxFrames = ParseBoundedInteger("--frames", o.framesText, 1, INT32_MAX, "the frame count");
     o.pictureFrame = ParseBoundedInteger("--picture-frame", o.pictureFrameText, 0, INT32_MAX, "the frame number");
     o.differenceGain = int32_t(ParseBoundedInteger("--difference-gain", o.gainText, 1, 64, "the gain"));
+    if (!o.cpu.empty()) {
+        uint32_t mask = 0;
+        ParseCpuMask(o.cpu, mask);
+        SetCpuMask(mask);
+    }
     o.threads = o.threadsText.empty() ? HardwareThreads()
                                       : int32_t(ParseBoundedInteger("--threads", o.threadsText, 1, 1024, "the thread count"));
     if (app.count("--picture-frame") > 0 && o.picture.empty()) throw UsageError("--picture-frame needs --picture");

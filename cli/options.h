@@ -40,6 +40,7 @@ struct CliOptions {
     std::string plot;
     bool quiet = false;
     std::string threadsText;
+    std::string cpu;  // --cpu: the kernel builds allowed, empty for the environment's or all
     bool ssim = false;
     bool ssimMap = false;
     std::string bdMethod = "pchip";
