@@ -103,7 +103,7 @@ TEST_F(MatrixFiles, BadEntriesAreNamedByRowColumnValueAndFile) {
         {"mpeg2enc:" + Write("mf", Repeat("16", 8, ",") + "\n"), "holds 1 lines of values; mpeg2enc wants 16"},
         {"cjpeg:" + Write("c", Repeat("16", 63, " ") + " 300"), "entry 64 (row 8, column 8) is 300; baseline JPEG tables take 1..255"},
         {"cjpeg:" + Write("c2", Repeat("16", 63, " ") + " 1,"), "is '1,', not an unsigned integer"},
-        {Write("nul", Repeat("16", 63, " ") + " 1" + std::string(1, '\0') + "2"), "entry 64 (row 8, column 8) is '1"},
+        {Write("nulbyte", Repeat("16", 63, " ") + " 1" + std::string(1, '\0') + "2"), "entry 64 (row 8, column 8) is '1"},
         {Write("p", Repeat("16", 64, " ") + " 5000"), "holds 65 numbers"},
         {Path("absent"), "matrix file " + Path("absent") + ": cannot be opened"},
         {"nosuch:" + Path("x"), "matrix file nosuch:" + Path("x") + ": cannot be opened"},
