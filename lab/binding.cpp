@@ -138,7 +138,7 @@ void Code(CodedFrame& frame, const FilterSettings& settings, const int32_t* matr
     frame.bytes = frame.coder.CodeFrame(settings, matrix, lab.input.data(), frame.output.data(), geometry, outputs);
     YcToY4m(lab.format, frame.output.data(), lab.format.width, frame.reconstruction);
     frame.error = CompareFrames(lab.source, frame.reconstruction);
-    frame.ssim = CompareFramesSsim(lab.format, lab.source, frame.reconstruction);
+    frame.ssim = FrameSsim{};
 }
 
 // Makes `typed` (values as read, before clamping) the matrix, as Apply
@@ -250,8 +250,14 @@ EMSCRIPTEN_KEEPALIVE int32_t LabCode() {
 EMSCRIPTEN_KEEPALIVE int32_t LabBytes() { return lab.current.bytes; }
 // PSNR of plane 0 (Y), 1 (Cb) or 2 (Cr) in dB; infinity for identical planes.
 EMSCRIPTEN_KEEPALIVE double LabPsnr(int32_t plane) { return PlanePsnr(lab.current.error, plane); }
-// SSIM of plane 0 (Y), 1 (Cb), 2 (Cr) or 3 (all, weighted by samples);
-// NaN for a plane too small to measure. LabSsimDb() is the overall figure in dB.
+// Measures the SSIM of the last coded frame (a separate step, so that the
+// worker can time it).
+EMSCRIPTEN_KEEPALIVE void LabMeasureSsim() {
+    lab.current.ssim = CompareFramesSsim(lab.format, lab.source, lab.current.reconstruction);
+}
+// After LabMeasureSsim(): SSIM of plane 0 (Y), 1 (Cb), 2 (Cr) or 3 (all,
+// weighted by samples); NaN for a plane too small to measure. LabSsimDb() is
+// the overall figure in dB.
 EMSCRIPTEN_KEEPALIVE double LabSsim(int32_t plane) {
     const FrameSsim& s = lab.current.ssim;
     return (plane == 0 ? s.y : plane == 1 ? s.cb : plane == 2 ? s.cr : s.all).Ssim();
@@ -380,6 +386,8 @@ EMSCRIPTEN_KEEPALIVE char* LabSlot(int32_t slot, int32_t bytes) {
     lab.slots[slot].assign(size_t(bytes), '\0');
     return lab.slots[slot].data();
 }
+
+EMSCRIPTEN_KEEPALIVE int32_t LabMaxMatrixFileBytes() { return int32_t(kMaxMatrixFileBytes); }
 
 // The form names the page offers, "plain" first.
 EMSCRIPTEN_KEEPALIVE int32_t LabMatrixFormCount() { return int32_t(MatrixFormCount()); }
