@@ -274,7 +274,8 @@ def run(site, cli, photo):
                 "v.dispatchEvent(new Event('change'));")
         shown = page.settled()
         check.expect(0 < shown['ssimWorst'] <= shown['ssim'][0] and
-                     not page.element('ssim-legend').get_attribute('hidden'), 'SSIM view: worst %s' % shown['ssimWorst'])
+                     not page.element('ssim-legend').get_attribute('hidden'),
+                     'SSIM view: worst %s' % shown['ssimWorst'])
 
         # Bad input: a message, and the picture, settings and figures stay.
         before = page.settled()
