@@ -83,8 +83,9 @@ function sendViews() {
 function showResult(m) {
     const drawStart = performance.now();
     for (const side of ['left', 'right']) {
-        if (m.sides[side]) split.draw(side, m.width, m.height, m.sides[side].pixels);
+        if (m.sides[side] && !split.transferred) split.draw(side, m.width, m.height, m.sides[side].pixels);
     }
+    split.resize(m.width, m.height);
     const bits = new Int32Array(m.bits);
     let maxBits = 1;
     for (const b of bits) if (b > maxBits) maxBits = b;
@@ -260,9 +261,11 @@ $('matrix-file').addEventListener('change', () => {
     importMatrix($('matrix-file').files[0]);
     $('matrix-file').value = '';
 });
-$('export').addEventListener('click', () => {
-    showMessage('');
+$('export-form').addEventListener('change', () => {
     const form = $('export-form').value;
+    $('export-form').value = '';
+    if (!form) return;
+    showMessage('');
     send({type: 'exportMatrix', form, name: form === 'plain' ? 'matrix.txt' : `matrix-${form}.txt`});
 });
 $('cancel').addEventListener('click', () => editor.show(editor.matrix));
@@ -302,3 +305,4 @@ window.addEventListener('drop', (e) => {
 window.addEventListener('resize', drawPlot);
 
 worker.postMessage({type: 'init', simd: wantSimd});
+split.transferTo(worker);

@@ -7,9 +7,11 @@
 // slider dragged fast costs one frame, not one per step. The sweep codes a
 // few macroblock rows per task, so a change never waits long behind it.
 //
-// A view goes to the page only when the side showing it needs new pixels:
-// the input stays until the picture changes, the others until the frame is
-// coded again. The page draws every view it is sent.
+// A side of the split view gets new pixels only when it needs them: the
+// input stays until the picture changes, the others until the frame is
+// coded again. The worker draws them into the page's canvases itself, from
+// the core's memory; where the page could not hand its canvases over, the
+// pixels are copied out and sent, and the page draws every view it is sent.
 
 'use strict';
 
@@ -24,6 +26,7 @@ let scheduled = false;
 let lastChange = 0;          // the page's number of the last change taken
 let shownViews = {left: 0, right: 1};
 let sentViews = {left: '', right: ''};  // what each side of the page holds
+let canvases = null;         // the page's canvases, when the worker draws
 let pictureName = 'built-in scene';
 let pictureId = 0;
 let frameId = 0;             // counts the frames coded
@@ -107,6 +110,17 @@ function sendFrame(code) {
     for (const side of ['left', 'right']) {
         const view = shownViews[side], key = viewKey(view);
         if (sentViews[side] === key) continue;
+        sentViews[side] = key;
+        if (canvases) {
+            const canvas = canvases[side];
+            if (canvas.width !== width || canvas.height !== height) {
+                canvas.width = width;
+                canvas.height = height;
+            }
+            const pixels = new Uint8ClampedArray(core.HEAPU8.buffer, core._LabView(view), width * height * 4);
+            canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
+            continue;
+        }
         if (!copies.has(view)) {
             const pointer = core._LabView(view);
             const copy = core.HEAPU8.slice(pointer, pointer + width * height * 4);
@@ -114,7 +128,6 @@ function sendFrame(code) {
             transfer.push(copy.buffer);
         }
         sides[side] = {view, pixels: copies.get(view)};
-        sentViews[side] = key;
     }
     const columns = core._LabMacroblockColumns(), rows = core._LabMacroblockRows();
     const bits = heap32(core._LabMacroblockBits(), columns * rows);
@@ -316,6 +329,12 @@ const handlers = {
         const moved = core._LabStep(m.direction);
         post(matrixState('show', moved));
         if (moved) markDirty();
+    },
+    canvases: (m) => {
+        canvases = {left: m.left, right: m.right};
+        sentViews = {left: '', right: ''};
+        viewsDirty = true;
+        schedule();
     },
     importMatrix: (m) => importMatrix(m.file, m.name, m.form),
     exportMatrix: (m) => exportMatrix(m.name, m.form),

@@ -126,8 +126,8 @@ class LabCheck:
         if os.path.exists(path):
             os.remove(path)
         errors = self.page.js('return lab.errors.length;')
-        self.page.js("document.getElementById('export-form').value = arguments[0];", form)
-        self.page.element('export').click()
+        self.page.js("const e = document.getElementById('export-form'); e.value = arguments[0];"
+                     "e.dispatchEvent(new Event('change'));", form)
         self.page.wait('(lab.exported && lab.exported.name === %r) || lab.errors.length > %d' % (name, errors))
         if self.page.js('return lab.errors.length;') > errors:
             return self.page.element('message').text, None
