@@ -305,4 +305,6 @@ window.addEventListener('drop', (e) => {
 window.addEventListener('resize', drawPlot);
 
 worker.postMessage({type: 'init', simd: wantSimd});
-split.transferTo(worker);
+// The worker draws the views itself where the browser lets it have the
+// canvases; ?offscreen=0 keeps them in the page (pixels sent with results).
+if (params.get('offscreen') !== '0') split.transferTo(worker);

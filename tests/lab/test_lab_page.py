@@ -293,9 +293,11 @@ def run(site, cli, photo):
         check.compare_with_cli('after refused files', picture, 9, flags, edited)
 
         # The page runs the wasm SIMD core; the plain one gives the same frame.
+        # That one runs with the canvases left in the page, drawn from the
+        # pixels sent with each result.
         core = page.js('return lab.core;')
         check.expect(core == 'lab_core_simd', 'the page runs %s' % core)
-        page.open(url + '?simd=0')
+        page.open(url + '?simd=0&offscreen=0')
         core = page.js('return lab.core;')
         check.expect(core == 'lab_core', 'plain core: loaded %s' % core)
         page.load_picture(picture)
@@ -304,6 +306,10 @@ def run(site, cli, photo):
         page.set_flag('non-linear', True)
         page.set_flag('interlaced', True)
         check.compare_with_cli('plain core', picture, 9, ['--nonlinear', '--interlaced'], DEFAULT_MATRIX_TEXT)
+        drawn = page.js("const c = document.getElementById('right-canvas');"
+                        "return [c.width, c.height, ...c.getContext('2d').getImageData(166, 125, 1, 1).data];")
+        check.expect(drawn[:2] == [333, 250] and drawn[5] == 255 and any(drawn[2:5]),
+                     'views drawn in the page: %s' % drawn)
 
         logs = [entry for entry in page.driver.get_log('browser')
                 if entry['level'] == 'SEVERE' and 'favicon' not in entry['message']]
