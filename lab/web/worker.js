@@ -117,7 +117,10 @@ function sendFrame(code) {
                 canvas.width = width;
                 canvas.height = height;
             }
-            const pixels = new Uint8ClampedArray(core.HEAPU8.buffer, core._LabView(view), width * height * 4);
+            // The view first: drawing it may grow the core's memory, which
+            // replaces the buffer.
+            const pointer = core._LabView(view);
+            const pixels = new Uint8ClampedArray(core.HEAPU8.buffer, pointer, width * height * 4);
             canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
             continue;
         }
