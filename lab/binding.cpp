@@ -7,21 +7,25 @@
 // The picture takes the command line's path exactly: 8-bit RGB, the same
 // studio-range conversion to a 4:4:4 frame, the same YC samples, the same
 // coder and the same conversion back, so bytes, reconstruction and PSNR are
-// those of `vardelk -i picture.png`.
+// those of `vardelk -i picture.png`, and so are its SSIM figures.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "codec/cpu.h"
 #include "codec/frame_coder.h"
 #include "editor/box_value.h"
 #include "editor/matrix_history.h"
+#include "lab/matrix_io.h"
 #include "lab/views.h"
 #include "media/demo_picture.h"
 #include "media/psnr.h"
 #include "media/rgb_convert.h"
 #include "media/yc_convert.h"
+#include "quality/ssim.h"
 
 namespace vardelk {
 namespace {
@@ -35,18 +39,28 @@ constexpr int64_t kMaxPixels = 3840 * 2160;
 // Box texts as the page's matrix boxes hold them, NUL-terminated.
 constexpr int kBoxTextBytes = 256;
 
-enum View { kInputView, kReconstructionView, kDifferenceView, kHeatMapView, kViewCount };
+// The kernels the coders use. A build with the SSE2 intrinsics (as wasm
+// SIMD) takes their table outright: the core's CPU detection knows nothing
+// of wasm, and the page loads this build only where wasm SIMD validates.
+#if defined(__SSE2__)
+constexpr uint32_t kLabCpuFlags = kCpuSse2;
+#else
+constexpr uint32_t kLabCpuFlags = 0;
+#endif
+
+enum View { kInputView, kReconstructionView, kDifferenceView, kHeatMapView, kSsimMapView, kViewCount };
 constexpr int32_t kDifferenceGain = 8;
 constexpr int32_t kMacroblockSide = 16;
 
 // One coded frame: the coder, its output and what is measured from it.
 struct CodedFrame {
-    FrameCoder coder;
+    FrameCoder coder{kLabCpuFlags};
     std::vector<YcPixel> output;
     Y4mFrame reconstruction;
     std::vector<int32_t> macroblockBits;
     int32_t bytes = 0;
     FrameError error;
+    FrameSsim ssim;
 };
 
 struct Lab {
@@ -56,7 +70,7 @@ struct Lab {
     CodedFrame current;
 
     // The rate-distortion point being coded, apart from the shown frame.
-    FrameCoder sweepCoder;
+    FrameCoder sweepCoder{kLabCpuFlags};
     std::vector<YcPixel> sweepOutput;
     int32_t sweepBytes = 0;
     double sweepSquaredError = 0.0;
@@ -70,6 +84,14 @@ struct Lab {
     int32_t matrix[kMatrixEntries] = {};
     char boxTexts[kMatrixEntries][kBoxTextBytes] = {};
     int32_t boxCorrected[kMatrixEntries] = {};
+
+    // Matrix files: the page's file, name and form (NUL-terminated) in
+    // three slots; the text written and the last message.
+    std::string slots[3];
+    std::string text;
+    std::string message;
+    std::string form;
+    double ssimMapWorst = 1.0;
 };
 
 Lab lab;
@@ -85,6 +107,7 @@ void SizeCodedFrame(CodedFrame& frame, const Y4mFormat& format) {
     frame.macroblockBits.assign(size_t(MacroblockColumns(format.width)) * size_t(MacroblockRows(format.height)), 0);
     frame.bytes = 0;
     frame.error = FrameError{};
+    frame.ssim = FrameSsim{};
 }
 
 // Makes an RGB picture the lab's picture; the frame is coded on the next
@@ -104,6 +127,10 @@ void TakePicture(const RgbImage& image) {
     lab.viewFresh[kInputView] = true;
 }
 
+bool SameAsCurrentSnapshot() {
+    return CurrentNode != nullptr && std::memcmp(CurrentNode->data, lab.matrix, kMatrixBytes) == 0;
+}
+
 void Code(CodedFrame& frame, const FilterSettings& settings, const int32_t* matrix) {
     const FrameGeometry geometry{lab.format.width, lab.format.height, lab.format.width, lab.format.height};
     FrameOutputs outputs;
@@ -111,10 +138,26 @@ void Code(CodedFrame& frame, const FilterSettings& settings, const int32_t* matr
     frame.bytes = frame.coder.CodeFrame(settings, matrix, lab.input.data(), frame.output.data(), geometry, outputs);
     YcToY4m(lab.format, frame.output.data(), lab.format.width, frame.reconstruction);
     frame.error = CompareFrames(lab.source, frame.reconstruction);
+    frame.ssim = FrameSsim{};
 }
 
-bool SameAsCurrentSnapshot() {
-    return CurrentNode != nullptr && std::memcmp(CurrentNode->data, lab.matrix, kMatrixBytes) == 0;
+// Makes `typed` (values as read, before clamping) the matrix, as Apply
+// does: every entry clamped to 1..4095 and flagged when that changed it; a
+// matrix that differs from the current snapshot is recorded right after it
+// and becomes current. Returns 1 when the matrix changed, else 0.
+int32_t TakeMatrix(const int32_t typed[kMatrixEntries]) {
+    for (int i = 0; i < kMatrixEntries; ++i) {
+        lab.matrix[i] = ClampMatrixEntry(typed[i]);
+        lab.boxCorrected[i] = lab.matrix[i] != typed[i];
+    }
+    if (SameAsCurrentSnapshot()) {
+        return 0;
+    }
+    HistoryNode* added = HistoryInsertAfter(CurrentNode, lab.matrix, kMatrixBytes);
+    if (added != nullptr) {
+        CurrentNode = added;
+    }
+    return 1;
 }
 
 double PlanePsnr(const FrameError& error, int32_t plane) {
@@ -200,13 +243,26 @@ EMSCRIPTEN_KEEPALIVE void LabSetSettings(int32_t scaleCode, int32_t nonLinearSca
 // Codes the picture with the current settings and matrix; returns the bytes.
 EMSCRIPTEN_KEEPALIVE int32_t LabCode() {
     Code(lab.current, lab.settings, lab.matrix);
-    lab.viewFresh[kReconstructionView] = lab.viewFresh[kDifferenceView] = lab.viewFresh[kHeatMapView] = false;
+    for (int v = kReconstructionView; v < kViewCount; ++v) lab.viewFresh[v] = false;
     return lab.current.bytes;
 }
 
 EMSCRIPTEN_KEEPALIVE int32_t LabBytes() { return lab.current.bytes; }
 // PSNR of plane 0 (Y), 1 (Cb) or 2 (Cr) in dB; infinity for identical planes.
 EMSCRIPTEN_KEEPALIVE double LabPsnr(int32_t plane) { return PlanePsnr(lab.current.error, plane); }
+// Measures the SSIM of the last coded frame (a separate step, so that the
+// worker can time it).
+EMSCRIPTEN_KEEPALIVE void LabMeasureSsim() {
+    lab.current.ssim = CompareFramesSsim(lab.format, lab.source, lab.current.reconstruction);
+}
+// After LabMeasureSsim(): SSIM of plane 0 (Y), 1 (Cb), 2 (Cr) or 3 (all,
+// weighted by samples); NaN for a plane too small to measure. LabSsimDb() is
+// the overall figure in dB.
+EMSCRIPTEN_KEEPALIVE double LabSsim(int32_t plane) {
+    const FrameSsim& s = lab.current.ssim;
+    return (plane == 0 ? s.y : plane == 1 ? s.cb : plane == 2 ? s.cr : s.all).Ssim();
+}
+EMSCRIPTEN_KEEPALIVE double LabSsimDb() { return lab.current.ssim.all.Db(); }
 EMSCRIPTEN_KEEPALIVE const int32_t* LabMacroblockBits() { return lab.current.macroblockBits.data(); }
 EMSCRIPTEN_KEEPALIVE int32_t LabMacroblockColumns() { return MacroblockColumns(lab.format.width); }
 EMSCRIPTEN_KEEPALIVE int32_t LabMacroblockRows() { return MacroblockRows(lab.format.height); }
@@ -219,7 +275,8 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* LabReconstructionPlane(int32_t plane) {
 }
 
 // One view of the last coded frame as RGBA, width x height x 4 bytes:
-// 0 input, 1 reconstruction, 2 difference x8, 3 bits per macroblock.
+// 0 input, 1 reconstruction, 2 difference x8, 3 bits per macroblock,
+// 4 luma SSIM per macroblock. Views are drawn when first asked for.
 EMSCRIPTEN_KEEPALIVE const uint8_t* LabView(int32_t view) {
     if (view < 0 || view >= kViewCount) {
         return nullptr;
@@ -238,11 +295,18 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* LabView(int32_t view) {
         } else if (view == kHeatMapView) {
             HeatMapRgba(lab.views[kInputView].data(), w, h, lab.current.macroblockBits.data(),
                         MacroblockColumns(w), lab.views[kHeatMapView].data());
+        } else if (view == kSsimMapView) {
+            const std::vector<double> map =
+                MacroblockSsimMap(lab.source.y.data(), w, lab.current.reconstruction.y.data(), w, w, h);
+            lab.ssimMapWorst = SsimMapRgba(lab.views[kInputView].data(), w, h, map.data(), MacroblockColumns(w),
+                                           lab.views[kSsimMapView].data());
         }
         lab.viewFresh[view] = true;
     }
     return lab.views[view].data();
 }
+// The lowest macroblock SSIM of the last SSIM view drawn: the top of its scale.
+EMSCRIPTEN_KEEPALIVE double LabSsimMapWorst() { return lab.ssimMapWorst; }
 
 // A point of a rate-distortion curve is coded in bands of macroblock rows,
 // so that the worker can take the page's messages between bands. Rows are
@@ -305,21 +369,61 @@ EMSCRIPTEN_KEEPALIVE const int32_t* LabBoxCorrected() { return lab.boxCorrected;
 // the current snapshot is recorded right after it and becomes current.
 // Returns 1 when the matrix changed, else 0.
 EMSCRIPTEN_KEEPALIVE int32_t LabApply() {
+    int32_t typed[kMatrixEntries];
     for (int i = 0; i < kMatrixEntries; ++i) {
         lab.boxTexts[i][kBoxTextBytes - 1] = '\0';
-        const int32_t typed = ParseBoxText(lab.boxTexts[i]);
-        lab.matrix[i] = ClampMatrixEntry(typed);
-        lab.boxCorrected[i] = lab.matrix[i] != typed;
+        typed[i] = ParseBoxText(lab.boxTexts[i]);
     }
-    if (SameAsCurrentSnapshot()) {
-        return 0;
-    }
-    HistoryNode* added = HistoryInsertAfter(CurrentNode, lab.matrix, kMatrixBytes);
-    if (added != nullptr) {
-        CurrentNode = added;
-    }
-    return 1;
+    return TakeMatrix(typed);
 }
+
+// Room for `bytes` bytes in slot 0 (a matrix file's bytes), 1 (its name) or
+// 2 (a form's name, empty to recognise the form); null for another slot.
+EMSCRIPTEN_KEEPALIVE char* LabSlot(int32_t slot, int32_t bytes) {
+    if (slot < 0 || slot > 2 || bytes < 0) {
+        return nullptr;
+    }
+    lab.slots[slot].assign(size_t(bytes), '\0');
+    return lab.slots[slot].data();
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t LabMaxMatrixFileBytes() { return int32_t(kMaxMatrixFileBytes); }
+
+// The form names the page offers, "plain" first.
+EMSCRIPTEN_KEEPALIVE int32_t LabMatrixFormCount() { return int32_t(MatrixFormCount()); }
+EMSCRIPTEN_KEEPALIVE const char* LabMatrixFormName(int32_t index) {
+    return index < 0 ? nullptr : MatrixFormName(size_t(index));
+}
+
+// Reads the file of slot 0 (named by slot 1, in the form of slot 2) and
+// takes its matrix as LabApply() takes the boxes. Returns 1 when the matrix
+// changed, 0 when it was the one in effect, -1 when the file was refused
+// (LabMessage() says why; nothing changes).
+EMSCRIPTEN_KEEPALIVE int32_t LabImportMatrix() {
+    const MatrixFileResult read = ImportMatrix(lab.slots[0], lab.slots[1].c_str(), lab.slots[2].c_str());
+    std::string().swap(lab.slots[0]);
+    lab.message = read.message;
+    lab.form = read.form;
+    return read.ok ? TakeMatrix(read.entries.data()) : -1;
+}
+
+// Writes the matrix in effect in the form of slot 2, for the file named by
+// slot 1. Returns 1 with the file in LabText(), or 0 when the form cannot
+// hold the matrix (LabMessage() says which entry).
+EMSCRIPTEN_KEEPALIVE int32_t LabExportMatrix() {
+    MatrixEntries matrix;
+    std::copy(lab.matrix, lab.matrix + kMatrixEntries, matrix.begin());
+    MatrixFileResult written = ExportMatrix(matrix, lab.slots[1].c_str(), lab.slots[2].c_str());
+    lab.message = written.message;
+    lab.form = written.form;
+    lab.text = std::move(written.text);
+    return written.ok ? 1 : 0;
+}
+EMSCRIPTEN_KEEPALIVE const char* LabText() { return lab.text.data(); }
+EMSCRIPTEN_KEEPALIVE int32_t LabTextLength() { return int32_t(lab.text.size()); }
+EMSCRIPTEN_KEEPALIVE const char* LabMessage() { return lab.message.c_str(); }
+// The form of the last file read or written.
+EMSCRIPTEN_KEEPALIVE const char* LabMatrixForm() { return lab.form.c_str(); }
 
 // Steps back (-1) or forward (+1) through the applied matrices and makes the
 // snapshot there the matrix. Returns 1 when it moved, 0 at either end.

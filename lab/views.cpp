@@ -48,6 +48,28 @@ HeatColour HeatRamp(double share) {
     return {uint8_t(a.r + (b.r - a.r) * f), uint8_t(a.g + (b.g - a.g) * f), uint8_t(a.b + (b.b - a.b) * f)};
 }
 
+constexpr HeatColour kNoValueColour{90, 90, 90};
+
+int32_t MacroblockRowsOf(int32_t height) { return (height + kMacroblockSide - 1) / kMacroblockSide; }
+
+// Each macroblock's colour at three quarters, a quarter of the input's grey
+// showing through.
+void Overlay(const uint8_t* input, int32_t width, int32_t height, const HeatColour* colours,
+             int32_t macroblockColumns, uint8_t* rgba) {
+    for (int32_t y = 0; y < height; ++y) {
+        const HeatColour* rowColours = colours + size_t(y / kMacroblockSide) * size_t(macroblockColumns);
+        for (int32_t x = 0; x < width; ++x) {
+            const HeatColour c = rowColours[x / kMacroblockSide];
+            const size_t i = (size_t(y) * size_t(width) + size_t(x)) * 4;
+            const int32_t grey = (input[i] * 77 + input[i + 1] * 150 + input[i + 2] * 29) >> 8;
+            rgba[i] = uint8_t((c.r * 3 + grey) / 4);
+            rgba[i + 1] = uint8_t((c.g * 3 + grey) / 4);
+            rgba[i + 2] = uint8_t((c.b * 3 + grey) / 4);
+            rgba[i + 3] = 255;
+        }
+    }
+}
+
 }  // namespace
 
 void FrameToRgba(const Y4mFrame& frame, int32_t width, int32_t height, uint8_t* rgba) {
@@ -75,27 +97,28 @@ void DifferenceRgba(const uint8_t* reference, const uint8_t* test, int32_t pixel
 
 void HeatMapRgba(const uint8_t* input, int32_t width, int32_t height, const int32_t* macroblockBits,
                  int32_t macroblockColumns, uint8_t* rgba) {
-    const int32_t macroblockRows = (height + kMacroblockSide - 1) / kMacroblockSide;
-    const size_t macroblocks = size_t(macroblockColumns) * size_t(macroblockRows);
+    const size_t macroblocks = size_t(macroblockColumns) * size_t(MacroblockRowsOf(height));
     const int32_t maxBits = std::max(1, *std::max_element(macroblockBits, macroblockBits + macroblocks));
-    std::vector<HeatColour> rowColours(static_cast<size_t>(macroblockColumns));
-    for (int32_t y = 0; y < height; ++y) {
-        if (y % kMacroblockSide == 0) {
-            const int32_t* rowBits = macroblockBits + size_t(y / kMacroblockSide) * size_t(macroblockColumns);
-            for (int32_t m = 0; m < macroblockColumns; ++m) {
-                rowColours[size_t(m)] = HeatRamp(double(rowBits[m]) / maxBits);
-            }
-        }
-        for (int32_t x = 0; x < width; ++x) {
-            const HeatColour c = rowColours[size_t(x / kMacroblockSide)];
-            const size_t i = (size_t(y) * size_t(width) + size_t(x)) * 4;
-            const int32_t grey = (input[i] * 77 + input[i + 1] * 150 + input[i + 2] * 29) >> 8;
-            rgba[i] = uint8_t((c.r * 3 + grey) / 4);
-            rgba[i + 1] = uint8_t((c.g * 3 + grey) / 4);
-            rgba[i + 2] = uint8_t((c.b * 3 + grey) / 4);
-            rgba[i + 3] = 255;
-        }
+    std::vector<HeatColour> colours(macroblocks);
+    for (size_t m = 0; m < macroblocks; ++m) colours[m] = HeatRamp(double(macroblockBits[m]) / maxBits);
+    Overlay(input, width, height, colours.data(), macroblockColumns, rgba);
+}
+
+double SsimMapRgba(const uint8_t* input, int32_t width, int32_t height, const double* macroblockSsim,
+                   int32_t macroblockColumns, uint8_t* rgba) {
+    const size_t macroblocks = size_t(macroblockColumns) * size_t(MacroblockRowsOf(height));
+    double worst = 1.0;
+    for (size_t m = 0; m < macroblocks; ++m) {
+        if (!std::isnan(macroblockSsim[m])) worst = std::min(worst, macroblockSsim[m]);
     }
+    const double range = std::max(1.0 - worst, 1e-9);
+    std::vector<HeatColour> colours(macroblocks);
+    for (size_t m = 0; m < macroblocks; ++m) {
+        const double s = macroblockSsim[m];
+        colours[m] = std::isnan(s) ? kNoValueColour : HeatRamp((1.0 - s) / range);
+    }
+    Overlay(input, width, height, colours.data(), macroblockColumns, rgba);
+    return worst;
 }
 
 }  // namespace vardelk

@@ -1,6 +1,6 @@
 // The pictures the lab page shows, as RGBA for a canvas: a 4:4:4 frame back
 // to RGB, the difference of two of those, and the bits of every macroblock
-// as a heat map over a faint grey copy of the input.
+// or their loss of SSIM as heat maps over a faint grey copy of the input.
 #pragma once
 
 #include <cstdint>
@@ -20,5 +20,11 @@ void DifferenceRgba(const uint8_t* reference, const uint8_t* test, int32_t pixel
 // through. input is the input view in RGBA.
 void HeatMapRgba(const uint8_t* input, int32_t width, int32_t height, const int32_t* macroblockBits,
                  int32_t macroblockColumns, uint8_t* rgba);
+
+// Every macroblock coloured by its loss of SSIM, 1 - SSIM, as a share of the
+// worst macroblock's, on the same ramp; macroblocks without a value (NaN)
+// are grey. Returns the worst macroblock's SSIM (1 when none has a value).
+double SsimMapRgba(const uint8_t* input, int32_t width, int32_t height, const double* macroblockSsim,
+                   int32_t macroblockColumns, uint8_t* rgba);
 
 }  // namespace vardelk

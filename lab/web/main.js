@@ -6,8 +6,9 @@ import {SplitView} from './split_view.js';
 import {DrawRdPlot} from './rd_plot.js';
 
 const $ = (id) => document.getElementById(id);
-const kViews = ['input', 'reconstruction', 'difference ×8', 'bits per macroblock'];
+const kViews = ['input', 'reconstruction', 'difference ×8', 'bits per macroblock', 'SSIM per macroblock'];
 const kHeatMapView = 3;
+const kSsimMapView = 4;
 
 // The state the tests and the benchmark read (window.lab).
 const lab = {
@@ -22,6 +23,9 @@ const lab = {
     errors: [],
     maxSide: 0,
     maxPixels: 0,
+    forms: [],            // the matrix file forms
+    exported: null,       // the last matrix file made for download: {name, form, text}
+    imported: null,       // the last matrix file taken: {name, form, changed}
 };
 window.lab = lab;
 
@@ -57,6 +61,7 @@ function showMessage(text) {
 }
 
 function formatPsnr(value) { return Number.isFinite(value) ? value.toFixed(2) : '∞'; }
+function formatSsim(value) { return Number.isNaN(value) ? '–' : value.toFixed(4); }
 
 function sendSettings() {
     $('scale-value').textContent = $('scale').value;
@@ -72,32 +77,39 @@ function sendViews() {
     send({type: 'views', left: Number($('left-view').value), right: Number($('right-view').value)});
     const shown = [Number($('left-view').value), Number($('right-view').value)];
     $('legend').hidden = !shown.includes(kHeatMapView);
+    $('ssim-legend').hidden = !shown.includes(kSsimMapView);
 }
 
 function showResult(m) {
     const drawStart = performance.now();
-    const left = Number($('left-view').value), right = Number($('right-view').value);
-    if (m.views[left]) split.draw('left', m.width, m.height, m.views[left]);
-    if (m.views[right]) split.draw('right', m.width, m.height, m.views[right]);
+    for (const side of ['left', 'right']) {
+        if (m.sides[side] && !split.transferred) split.draw(side, m.width, m.height, m.sides[side].pixels);
+    }
+    split.resize(m.width, m.height);
     const bits = new Int32Array(m.bits);
-    lab.result = Object.assign({}, m, {bits, views: undefined, maxBits: Math.max(1, ...bits)});
+    let maxBits = 1;
+    for (const b of bits) if (b > maxBits) maxBits = b;
+    lab.result = Object.assign({}, m, {bits, sides: undefined, maxBits});
     $('bytes').textContent = String(m.bytes);
     $('psnr-y').textContent = formatPsnr(m.psnr[0]);
     $('psnr-cb').textContent = formatPsnr(m.psnr[1]);
     $('psnr-cr').textContent = formatPsnr(m.psnr[2]);
+    $('ssim-planes').textContent = m.ssim.slice(0, 3).map(formatSsim).join(' · ');
+    $('ssim-all').textContent = `${formatSsim(m.ssim[3])} (${formatPsnr(m.ssimDb)} dB)`;
+    if (!Number.isNaN(m.ssimWorst)) $('ssim-legend-worst').textContent = m.ssimWorst.toFixed(3);
     $('size').textContent = `${m.width}×${m.height}`;
     $('picture-name').textContent = m.pictureName;
     $('legend-max').textContent = String(lab.result.maxBits);
     const now = performance.now();
     const sent = changeSent.get(m.change);
     if (sent !== undefined) {
-        const timing = {change: m.change, totalMs: now - sent, codeMs: m.timing.codeMs, viewsMs: m.timing.viewsMs,
-                        drawMs: now - drawStart, width: m.width, height: m.height};
+        const timing = {change: m.change, totalMs: now - sent, codeMs: m.timing.codeMs, ssimMs: m.timing.ssimMs,
+                        viewsMs: m.timing.viewsMs, drawMs: now - drawStart, width: m.width, height: m.height};
         lab.timings.push(timing);
         const core = lab.core.endsWith('simd') ? 'wasm SIMD' : 'plain wasm';
         $('timing').textContent = `${timing.totalMs.toFixed(0)} ms · ${core}`;
-        $('timing').title = `coding ${timing.codeMs.toFixed(1)} ms, views ${timing.viewsMs.toFixed(1)} ms, ` +
-            `drawing ${timing.drawMs.toFixed(1)} ms`;
+        $('timing').title = `coding ${timing.codeMs.toFixed(1)} ms, SSIM ${timing.ssimMs.toFixed(1)} ms, ` +
+            `views ${timing.viewsMs.toFixed(1)} ms, drawing ${timing.drawMs.toFixed(1)} ms`;
         for (const key of changeSent.keys()) if (key <= m.change) changeSent.delete(key);
     }
     drawPlot();
@@ -120,9 +132,10 @@ function showHover(x, y) {
 
 function showMatrix(m) {
     lab.matrix = m;
-    // Apply shows the clamped values; start, back and forward the snapshot.
+    // Apply shows the clamped values; start, back, forward and an imported
+    // file the snapshot; a refused file leaves the boxes as they are.
     if (m.source === 'apply') editor.applied(m.matrix, m.corrected);
-    else editor.show(m.matrix);
+    else if (m.source === 'show') editor.show(m.matrix);
     $('back').disabled = m.position <= 1;
     $('forward').disabled = m.position >= m.count;
     $('history').textContent = `${m.position} / ${m.count}`;
@@ -141,15 +154,27 @@ worker.onmessage = (event) => {
         lab.core = m.core;
         lab.maxSide = m.maxSide;
         lab.maxPixels = m.maxPixels;
+        lab.forms = m.forms;
+        for (const form of m.forms) {
+            $('import-form').add(new Option(form, form));
+            $('export-form').add(new Option(form, form));
+        }
         sendViews();
         break;
     case 'matrix':
         if (!defaultMatrix) defaultMatrix = m.matrix.slice();
-        m.source = pendingMatrixSource.shift() || 'show';
         showMatrix(m);
         break;
     case 'result':
-        if (m.change >= lab.change || !lab.result || m.pictureId !== lab.result.pictureId) showResult(m);
+        // Every result is drawn: the worker sends a side's pixels only once.
+        showResult(m);
+        break;
+    case 'imported':
+        lab.imported = {name: m.name, form: m.form, changed: m.changed};
+        showMessage(`${m.name}: read as ${m.form}` + (m.changed ? '' : '; it holds the matrix in effect'));
+        break;
+    case 'exported':
+        download(m);
         break;
     case 'sweep':
         lab.curves = m.curves;
@@ -173,8 +198,6 @@ worker.onerror = (event) => {
     showMessage(text);
 };
 
-// Which request each matrix answer belongs to, in order.
-const pendingMatrixSource = ['show'];
 const dumpWaiters = [];
 
 // For the tests: the reconstruction as the core holds it.
@@ -187,6 +210,27 @@ function loadFile(file) {
     if (!file) return;
     showMessage('');
     send({type: 'picture', file, name: file.name});
+}
+
+// A matrix file is read in the form chosen, or in the one its content shows.
+function importMatrix(file) {
+    if (!file) return;
+    showMessage('');
+    send({type: 'importMatrix', file, name: file.name, form: $('import-form').value});
+}
+
+// The worker's file becomes a download made in the page.
+function download(m) {
+    const text = new Uint8Array(m.text);
+    lab.exported = {name: m.name, form: m.form, text: new TextDecoder().decode(text)};
+    const url = URL.createObjectURL(new Blob([text], {type: 'text/plain'}));
+    const link = document.createElement('a');
+    link.href = url;
+    link.download = m.name;
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 1000);
 }
 
 // Controls.
@@ -211,14 +255,23 @@ $('scene').addEventListener('click', () => {
 });
 $('apply').addEventListener('click', () => {
     showMessage('');
-    pendingMatrixSource.push('apply');
     send({type: 'apply', texts: editor.texts()});
+});
+$('matrix-file').addEventListener('change', () => {
+    importMatrix($('matrix-file').files[0]);
+    $('matrix-file').value = '';
+});
+$('export-form').addEventListener('change', () => {
+    const form = $('export-form').value;
+    $('export-form').value = '';
+    if (!form) return;
+    showMessage('');
+    send({type: 'exportMatrix', form, name: form === 'plain' ? 'matrix.txt' : `matrix-${form}.txt`});
 });
 $('cancel').addEventListener('click', () => editor.show(editor.matrix));
 for (const [id, direction] of [['back', -1], ['forward', 1]]) {
     $(id).addEventListener('click', () => {
         showMessage('');
-        pendingMatrixSource.push('show');
         send({type: 'step', direction});
     });
 }
@@ -230,7 +283,8 @@ $('preset').addEventListener('change', () => {
     $('apply').click();
 });
 
-// Dropping a file anywhere on the page loads it.
+// A file dropped on the matrix panel is a matrix file; anywhere else a
+// picture, unless it is plainly text.
 const hint = $('drop-hint');
 window.addEventListener('dragover', (e) => {
     e.preventDefault();
@@ -242,8 +296,15 @@ window.addEventListener('dragleave', (e) => {
 window.addEventListener('drop', (e) => {
     e.preventDefault();
     hint.hidden = true;
-    loadFile(e.dataTransfer.files[0]);
+    const file = e.dataTransfer.files[0];
+    if (!file) return;
+    const onMatrix = $('matrix').contains(e.target);
+    if (onMatrix || !file.type.startsWith('image/')) importMatrix(file);
+    else loadFile(file);
 });
 window.addEventListener('resize', drawPlot);
 
 worker.postMessage({type: 'init', simd: wantSimd});
+// The worker draws the views itself where the browser lets it have the
+// canvases; ?offscreen=0 keeps them in the page (pixels sent with results).
+if (params.get('offscreen') !== '0') split.transferTo(worker);

@@ -9,8 +9,7 @@ export class SplitView {
         this.height = 0;
         this.zoom = 'fit';
         this.split = 0.5;  // share of the visible width
-        this.left.getContext('2d');
-        this.right.getContext('2d');
+        this.transferred = false;
 
         let dragging = false;
         handle.addEventListener('pointerdown', (e) => {
@@ -41,6 +40,17 @@ export class SplitView {
         this.layout();
     }
 
+    // Hands both canvases to a worker, which then draws into them itself
+    // (the pixels never travel through the page). False where the browser
+    // cannot; draw() stays the way then.
+    transferTo(worker) {
+        if (!this.left.transferControlToOffscreen) return false;
+        const left = this.left.transferControlToOffscreen(), right = this.right.transferControlToOffscreen();
+        worker.postMessage({type: 'canvases', left, right}, [left, right]);
+        this.transferred = true;
+        return true;
+    }
+
     // Draws new pixels into one side ('left' or 'right').
     draw(side, width, height, rgba) {
         const canvas = side === 'left' ? this.left : this.right;
@@ -49,6 +59,11 @@ export class SplitView {
             canvas.height = height;
         }
         canvas.getContext('2d').putImageData(new ImageData(new Uint8ClampedArray(rgba), width, height), 0, 0);
+        this.resize(width, height);
+    }
+
+    // The picture's size, when the worker draws.
+    resize(width, height) {
         if (this.width !== width || this.height !== height) {
             this.width = width;
             this.height = height;

@@ -6,6 +6,12 @@
 // frame dirty; the coding runs once the queued messages are taken, so a
 // slider dragged fast costs one frame, not one per step. The sweep codes a
 // few macroblock rows per task, so a change never waits long behind it.
+//
+// A side of the split view gets new pixels only when it needs them: the
+// input stays until the picture changes, the others until the frame is
+// coded again. The worker draws them into the page's canvases itself, from
+// the core's memory; where the page could not hand its canvases over, the
+// pixels are copied out and sent, and the page draws every view it is sent.
 
 'use strict';
 
@@ -18,9 +24,13 @@ let frameDirty = false;
 let viewsDirty = false;
 let scheduled = false;
 let lastChange = 0;          // the page's number of the last change taken
-let shownViews = [0, 1];     // left and right of the split view
+let shownViews = {left: 0, right: 1};
+let sentViews = {left: '', right: ''};  // what each side of the page holds
+let canvases = null;         // the page's canvases, when the worker draws
 let pictureName = 'built-in scene';
 let pictureId = 0;
+let frameId = 0;             // counts the frames coded
+const kInputView = 0;
 
 // The sweep in progress: points for the current and the default matrix.
 let sweep = null;
@@ -32,9 +42,13 @@ function post(message, transfer) { self.postMessage(message, transfer || []); }
 
 function heap32(pointer, count) { return new Int32Array(core.HEAP32.buffer, pointer, count).slice(); }
 
-function matrixState(changed, corrected) {
+// The matrix in effect and the history's position. `source` tells the page
+// what to do with its boxes: 'apply' (show the values taken where clamped),
+// 'show' (show the matrix) or 'keep' (leave them: nothing changed).
+function matrixState(source, changed, corrected) {
     return {
         type: 'matrix',
+        source,
         change: lastChange,
         matrix: Array.from(heap32(core._LabMatrix(), 64)),
         corrected: corrected || new Array(64).fill(false),
@@ -76,29 +90,58 @@ function runPending() {
     if (sweep && sweepStep()) schedule();
 }
 
-// Posts the frame's figures and the two shown views, coding it first when
-// something changed since.
+function viewKey(view) { return view === kInputView ? `p${pictureId}/${view}` : `f${frameId}/${view}`; }
+
+// Posts the frame's figures and the views a side of the page lacks, coding
+// the frame first when something changed since.
 function sendFrame(code) {
     const t0 = performance.now();
-    const bytes = code ? core._LabCode() : core._LabBytes();
+    if (code) {
+        core._LabCode();
+        frameId++;
+    }
     const t1 = performance.now();
+    if (code) core._LabMeasureSsim();
+    const t2 = performance.now();
     const width = core._LabWidth(), height = core._LabHeight();
-    const views = {};
+    const sides = {};
     const transfer = [];
-    for (const v of new Set(shownViews)) {
-        const pointer = core._LabView(v);
-        const copy = core.HEAPU8.slice(pointer, pointer + width * height * 4);
-        views[v] = copy.buffer;
-        transfer.push(copy.buffer);
+    const copies = new Map();  // one copy for a view shown on both sides
+    for (const side of ['left', 'right']) {
+        const view = shownViews[side], key = viewKey(view);
+        if (sentViews[side] === key) continue;
+        sentViews[side] = key;
+        if (canvases) {
+            const canvas = canvases[side];
+            if (canvas.width !== width || canvas.height !== height) {
+                canvas.width = width;
+                canvas.height = height;
+            }
+            // The view first: drawing it may grow the core's memory, which
+            // replaces the buffer.
+            const pointer = core._LabView(view);
+            const pixels = new Uint8ClampedArray(core.HEAPU8.buffer, pointer, width * height * 4);
+            canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
+            continue;
+        }
+        if (!copies.has(view)) {
+            const pointer = core._LabView(view);
+            const copy = core.HEAPU8.slice(pointer, pointer + width * height * 4);
+            copies.set(view, copy.buffer);
+            transfer.push(copy.buffer);
+        }
+        sides[side] = {view, pixels: copies.get(view)};
     }
     const columns = core._LabMacroblockColumns(), rows = core._LabMacroblockRows();
     const bits = heap32(core._LabMacroblockBits(), columns * rows);
-    const t2 = performance.now();
+    const t3 = performance.now();
     post({
-        type: 'result', change: lastChange, pictureId, pictureName, width, height, bytes,
+        type: 'result', change: lastChange, pictureId, pictureName, width, height, bytes: core._LabBytes(),
         psnr: [core._LabPsnr(0), core._LabPsnr(1), core._LabPsnr(2)],
-        columns, rows, bits: bits.buffer, views,
-        timing: {codeMs: t1 - t0, viewsMs: t2 - t1},
+        ssim: [core._LabSsim(0), core._LabSsim(1), core._LabSsim(2), core._LabSsim(3)], ssimDb: core._LabSsimDb(),
+        ssimWorst: core._LabSsimMapWorst(),
+        columns, rows, bits: bits.buffer, sides,
+        timing: {codeMs: t1 - t0, ssimMs: t2 - t1, viewsMs: t3 - t2},
         settings: Object.assign({}, settings),
     }, transfer.concat([bits.buffer]));
 }
@@ -176,6 +219,67 @@ async function takePicture(file, name) {
     markDirty();
 }
 
+// A NUL-terminated UTF-8 string of the core's memory.
+function coreString(pointer) {
+    const heap = core.HEAPU8;
+    let end = pointer;
+    while (heap[end] !== 0) end++;
+    return new TextDecoder().decode(heap.subarray(pointer, end));
+}
+
+function writeSlot(slot, bytes) {
+    const pointer = core._LabSlot(slot, bytes.length);
+    core.HEAPU8.set(bytes, pointer);
+}
+
+// Reads a matrix file (at most one byte more than the core takes, so that a
+// huge file is refused without reading it all) and applies its matrix.
+async function importMatrix(file, name, form) {
+    const limit = core._LabMaxMatrixFileBytes();
+    let bytes;
+    try {
+        bytes = new Uint8Array(await file.slice(0, limit + 1).arrayBuffer());
+    } catch (e) {
+        post(matrixState('keep', false));
+        post({type: 'error', message: `matrix file ${name}: cannot be read`});
+        return;
+    }
+    const encoder = new TextEncoder();
+    writeSlot(0, bytes);
+    writeSlot(1, encoder.encode(name));
+    writeSlot(2, encoder.encode(form));
+    const outcome = core._LabImportMatrix();
+    if (outcome < 0) {
+        post(matrixState('keep', false));
+        post({type: 'error', message: coreString(core._LabMessage())});
+        return;
+    }
+    const readAs = coreString(core._LabMatrixForm());
+    post(matrixState('show', outcome === 1));
+    post({type: 'imported', name, form: readAs, changed: outcome === 1});
+    if (outcome === 1) markDirty();
+}
+
+// The matrix in effect as a file of the form; the page makes the download.
+function exportMatrix(name, form) {
+    const encoder = new TextEncoder();
+    writeSlot(1, encoder.encode(name));
+    writeSlot(2, encoder.encode(form));
+    if (!core._LabExportMatrix()) {
+        post({type: 'error', message: coreString(core._LabMessage())});
+        return;
+    }
+    const pointer = core._LabText();
+    const text = core.HEAPU8.slice(pointer, pointer + core._LabTextLength());
+    post({type: 'exported', name, form, text: text.buffer}, [text.buffer]);
+}
+
+function matrixForms() {
+    const forms = [];
+    for (let i = 0; i < core._LabMatrixFormCount(); i++) forms.push(coreString(core._LabMatrixFormName(i)));
+    return forms;
+}
+
 function writeBoxTexts(texts) {
     const base = core._LabBoxTexts(), size = core._LabBoxTextBytes();
     const encoder = new TextEncoder();
@@ -191,8 +295,9 @@ async function start(wantSimd) {
     importScripts(`${coreName}.js`);
     core = await createLabCore();
     core._LabInit();
-    post({type: 'ready', core: coreName, maxSide: core._LabMaxSide(), maxPixels: core._LabMaxPixels()});
-    post(matrixState(false));
+    post({type: 'ready', core: coreName, maxSide: core._LabMaxSide(), maxPixels: core._LabMaxPixels(),
+          forms: matrixForms()});
+    post(matrixState('show', false));
     markDirty();
 }
 
@@ -212,7 +317,7 @@ const handlers = {
         markDirty();
     },
     views: (m) => {
-        shownViews = [m.left, m.right];
+        shownViews = {left: m.left, right: m.right};
         viewsDirty = true;
         schedule();
     },
@@ -220,14 +325,22 @@ const handlers = {
         writeBoxTexts(m.texts);
         const changed = core._LabApply();
         const flags = heap32(core._LabBoxCorrected(), 64);
-        post(matrixState(changed, Array.from(flags, (f) => f !== 0)));
+        post(matrixState('apply', changed, Array.from(flags, (f) => f !== 0)));
         if (changed) markDirty();
     },
     step: (m) => {
         const moved = core._LabStep(m.direction);
-        post(matrixState(moved));
+        post(matrixState('show', moved));
         if (moved) markDirty();
     },
+    canvases: (m) => {
+        canvases = {left: m.left, right: m.right};
+        sentViews = {left: '', right: ''};
+        viewsDirty = true;
+        schedule();
+    },
+    importMatrix: (m) => importMatrix(m.file, m.name, m.form),
+    exportMatrix: (m) => exportMatrix(m.name, m.form),
     dump: () => {
         const width = core._LabWidth(), height = core._LabHeight(), pixels = width * height;
         const ycPointer = core._LabReconstructionYc();

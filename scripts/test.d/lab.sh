@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The matrix lab in headless chromium: builds the WebAssembly cores and the
-# page, then checks the page against the command line (bytes, PSNR and every
-# reconstructed sample) through settings, matrix edits, history steps and
-# refused files.
+# page, then checks the page against the command line (bytes, PSNR, SSIM and
+# every reconstructed sample) through settings, matrix edits, history steps,
+# matrix files exported and imported, and refused files.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=${VARDELK_BUILD_DIR:-$root/build}

@@ -14,7 +14,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lab_browser  # noqa: E402
 
-KEYS = ('totalMs', 'codeMs', 'viewsMs', 'drawMs')
+KEYS = ('totalMs', 'codeMs', 'ssimMs', 'viewsMs', 'drawMs')
 
 
 def change_once(page, code):
@@ -45,7 +45,7 @@ def main(site, picture, changes=9):
                 timings[core].append(change_once(page, 3 + (i * 7) % 29))
     print('lab recompute of a 1920x1080 picture after a change of the scale code, %d changes per core '
           '(load average %.1f on %d cores)' % (changes, os.getloadavg()[0], os.cpu_count()))
-    print('%-14s %-7s %9s %9s %9s %9s' % ('core', '', 'total', 'coding', 'views', 'drawing'))
+    print('%-14s %-7s %9s %9s %9s %9s %9s' % ('core', '', 'total', 'coding', 'SSIM', 'views', 'drawing'))
     for core, runs in timings.items():
         for name, pick in (('median', statistics.median), ('best', min)):
             figures = [pick(t[key] for t in runs) for key in KEYS]

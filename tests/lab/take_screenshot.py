@@ -1,6 +1,6 @@
 """The README's picture of the lab: a photo at scale code 12 with the flat
-matrix applied, reconstruction against the bits-per-macroblock heat map in
-the split view, and both rate-distortion curves.
+matrix applied, reconstruction against the SSIM per macroblock in the split
+view, the frame's figures with SSIM, and both rate-distortion curves.
 
 Usage: take_screenshot.py SITE_DIR PICTURE OUTPUT_PNG
 """
@@ -24,7 +24,7 @@ def main(site, picture, output):
         page.set_scale(12)
         page.js("const p = document.getElementById('preset'); p.value = 'flat16';"
                 "p.dispatchEvent(new Event('change'));")
-        for side, view in (('left', 1), ('right', 3)):
+        for side, view in (('left', 1), ('right', 4)):
             page.js("const v = document.getElementById(arguments[0] + '-view'); v.value = arguments[1];"
                     "v.dispatchEvent(new Event('change'));", side, str(view))
         page.settled(120)

@@ -1,8 +1,9 @@
 """The matrix lab in headless chromium against the command line: a photo
-loaded through the page gives the command line's bytes, PSNR and
+loaded through the page gives the command line's bytes, PSNR, SSIM and
 reconstruction (every YC sample), through setting changes, matrix edits
-with clamping, and steps back and forward through the history. Bad input
-leaves the page as it was, with a message.
+with clamping, and steps back and forward through the history. Matrix files
+exported from the page are the command line's files and read back as the
+matrix they came from. Bad input leaves the page as it was, with a message.
 
 Usage: test_lab_page.py SITE_DIR VARDELK_CLI SOURCE_PHOTO
 """
@@ -14,6 +15,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -69,7 +71,7 @@ class LabCheck:
         rec = os.path.join(self.scratch, 'rec.yc')
         stats = os.path.join(self.scratch, 'stats.json')
         subprocess.run([self.cli, '-q', '-i', picture, '-s', str(scale), '-m', matrix, '-o', rec,
-                        '--stats', stats] + flags, check=True)
+                        '--ssim', '--stats', stats] + flags, check=True)
         with open(rec, 'rb') as f, open(stats) as s:
             return json.load(s)['frames'][0], f.read()
 
@@ -81,6 +83,10 @@ class LabCheck:
         psnr = [frame['psnr_y'], frame['psnr_cb'], frame['psnr_cr']]
         self.expect(all(abs(a - b) < 1e-4 for a, b in zip(result['psnr'], psnr)),
                     '%s: PSNR page %s, command line %s' % (what, result['psnr'], psnr))
+        # The command line prints six decimals.
+        ssim = [frame['ssim_y'], frame['ssim_cb'], frame['ssim_cr'], frame['ssim_all']]
+        self.expect(all(abs(a - b) < 1e-6 for a, b in zip(result['ssim'], ssim)),
+                    '%s: SSIM page %s, command line %s' % (what, result['ssim'], ssim))
         differing = sum(1 for i in range(0, min(len(yc), len(cli_yc)), 2) if yc[i:i + 2] != cli_yc[i:i + 2])
         self.expect(len(yc) == len(cli_yc) and differing == 0,
                     '%s: reconstruction differs in %d of %d samples' % (what, differing, len(cli_yc) // 2))
@@ -103,6 +109,44 @@ class LabCheck:
     def step(self, button):
         self.page.element(button).click()
         return self.matrix_state(self.page.js('return lab.change;'))
+
+    def import_matrix(self, path, form=''):
+        """Reads a matrix file through the page's import; returns the matrix
+        state that follows and the message shown."""
+        self.page.js("document.getElementById('import-form').value = arguments[0];", form)
+        self.page.element('matrix-file').send_keys(os.path.abspath(path))
+        state = self.matrix_state(self.page.js('return lab.change;'))
+        return state, self.page.element('message').text
+
+    def export_matrix(self, form):
+        """Exports through the page; returns the message shown and the bytes
+        of the file downloaded (None when there is none)."""
+        name = 'matrix.txt' if form == 'plain' else 'matrix-%s.txt' % form
+        path = os.path.join(self.scratch, 'downloads', name)
+        if os.path.exists(path):
+            os.remove(path)
+        errors = self.page.js('return lab.errors.length;')
+        self.page.js("const e = document.getElementById('export-form'); e.value = arguments[0];"
+                     "e.dispatchEvent(new Event('change'));", form)
+        self.page.wait('(lab.exported && lab.exported.name === %r) || lab.errors.length > %d' % (name, errors))
+        if self.page.js('return lab.errors.length;') > errors:
+            return self.page.element('message').text, None
+        self.page.js('lab.exported = null;')
+        for _ in range(200):
+            if os.path.exists(path):
+                with open(path, 'rb') as f:
+                    return self.page.element('message').text, f.read()
+            time.sleep(0.05)
+        return 'no download', None
+
+    def cli_matrix_file(self, matrix, form):
+        source = os.path.join(self.scratch, 'source-matrix.txt')
+        with open(source, 'w') as f:
+            f.write(' '.join(str(v) for v in matrix) + '\n')
+        out = os.path.join(self.scratch, 'cli-matrix.txt')
+        subprocess.run([self.cli, '-q', '-m', source, '--write-matrix', out, '--matrix-format', form], check=True)
+        with open(out, 'rb') as f:
+            return f.read()
 
     def box_texts(self):
         return self.page.js("return [...document.querySelectorAll('#matrix-grid input')].map((b) => b.value);")
@@ -184,6 +228,55 @@ def run(site, cli, photo):
         page.element('cancel').click()
         check.expect(check.box_texts() == [str(v) for v in edited], 'cancel: boxes show the matrix in effect')
 
+        # Matrix files: the page's download is the command line's file; a
+        # form that cannot hold an entry refuses with the entry named.
+        page.driver.execute_cdp_cmd('Browser.setDownloadBehavior',
+                                    {'behavior': 'allow', 'downloadPath': os.path.join(scratch, 'downloads')})
+        message, exported = check.export_matrix('plain')
+        check.expect(exported == check.cli_matrix_file(edited, 'plain'), 'export plain: %r' % exported)
+        message, refused = check.export_matrix('ffmpeg')
+        check.expect(refused is None and 'entry 2 (row 1, column 2) is 4095' in message,
+                     'export ffmpeg of 4095: "%s"' % message)
+        # Read back after stepping away, it is applied like Apply: recorded
+        # right after the snapshot shown.
+        check.step('back')
+        state, message = check.import_matrix(os.path.join(scratch, 'downloads', 'matrix.txt'))
+        check.expect(state['matrix'] == edited and (state['position'], state['count']) == (3, 4),
+                     'import of the export: %s' % state)
+        check.expect('read as plain' in message, 'import of the export: "%s"' % message)
+        check.compare_with_cli('imported matrix', picture, 9, flags, edited)
+        # A recognised form, then files refused with the typing and the
+        # history kept.
+        check.step('back')
+        message, x264 = check.export_matrix('x264')
+        check.expect(x264 == check.cli_matrix_file([16] * 64, 'x264'), 'export x264: %r' % x264)
+        x264_path = os.path.join(scratch, 'downloads', 'matrix-x264.txt')
+        with open(x264_path, 'w') as f:
+            f.write(x264.decode().replace('16,16,16,16', '16,16,16,17', 1))
+        state, message = check.import_matrix(x264_path)
+        check.expect(state['matrix'] == [16] * 3 + [17] + [16] * 60 and 'read as x264' in message,
+                     'import x264: %s "%s"' % (state['matrix'][:8], message))
+        before = check.matrix_state(0)
+        page.js("document.querySelectorAll('#matrix-grid input')[5].value = '77';")
+        for path, form, words in ((not_picture, '', "matrix file notes.png: holds 3 numbers"),
+                                  (os.path.join(scratch, 'downloads', 'matrix.txt'), 'ffmpeg',
+                                   'ffmpeg matrix file matrix.txt: ')):
+            state, message = check.import_matrix(path, form)
+            check.expect(words in message, 'refused %s: "%s"' % (os.path.basename(path), message))
+            check.expect((state['matrix'], state['position'], state['count']) ==
+                         (before['matrix'], before['position'], before['count']) and check.box_texts()[5] == '77',
+                         'refused %s: state %s' % (os.path.basename(path), state))
+        page.element('cancel').click()
+        check.step('forward')
+
+        # The SSIM map as a view.
+        page.js("const v = document.getElementById('right-view'); v.value = '4';"
+                "v.dispatchEvent(new Event('change'));")
+        shown = page.settled()
+        check.expect(0 < shown['ssimWorst'] <= shown['ssim'][0] and
+                     not page.element('ssim-legend').get_attribute('hidden'),
+                     'SSIM view: worst %s' % shown['ssimWorst'])
+
         # Bad input: a message, and the picture, settings and figures stay.
         before = page.settled()
         for path, words in ((not_picture, 'not a picture'), (oversized, '4097x8 exceeds')):
@@ -200,9 +293,11 @@ def run(site, cli, photo):
         check.compare_with_cli('after refused files', picture, 9, flags, edited)
 
         # The page runs the wasm SIMD core; the plain one gives the same frame.
+        # That one runs with the canvases left in the page, drawn from the
+        # pixels sent with each result.
         core = page.js('return lab.core;')
         check.expect(core == 'lab_core_simd', 'the page runs %s' % core)
-        page.open(url + '?simd=0')
+        page.open(url + '?simd=0&offscreen=0')
         core = page.js('return lab.core;')
         check.expect(core == 'lab_core', 'plain core: loaded %s' % core)
         page.load_picture(picture)
@@ -211,6 +306,10 @@ def run(site, cli, photo):
         page.set_flag('non-linear', True)
         page.set_flag('interlaced', True)
         check.compare_with_cli('plain core', picture, 9, ['--nonlinear', '--interlaced'], DEFAULT_MATRIX_TEXT)
+        drawn = page.js("const c = document.getElementById('right-canvas');"
+                        "return [c.width, c.height, ...c.getContext('2d').getImageData(166, 125, 1, 1).data];")
+        check.expect(drawn[:2] == [333, 250] and drawn[5] == 255 and any(drawn[2:5]),
+                     'views drawn in the page: %s' % drawn)
 
         logs = [entry for entry in page.driver.get_log('browser')
                 if entry['level'] == 'SEVERE' and 'favicon' not in entry['message']]
