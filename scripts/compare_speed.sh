@@ -83,9 +83,9 @@ bench=$(dirname "$vardelk")/../benchmarks/vardelk_bench
 codec_ms="" floor_ms=""
 if [[ -x $bench ]]; then
   # cpu_time column of the CSV report, in ns per frame.
-  csv=$("$bench" --benchmark_filter='^(Frame/fast/1920x1080/progressive|MemoryFloor/1920x1080)$' \
+  csv=$("$bench" --benchmark_filter='^(Frame/avx2/1920x1080/progressive|MemoryFloor/1920x1080)$' \
         --benchmark_repetitions=3 --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null)
-  codec_ms=$(awk -F, '/Frame\/fast.*_median/ { gsub(/"/, ""); print $4 / 1e6; exit }' <<<"$csv")
+  codec_ms=$(awk -F, '/Frame\/avx2.*_median/ { gsub(/"/, ""); print $4 / 1e6; exit }' <<<"$csv")
   floor_ms=$(awk -F, '/MemoryFloor.*_median/ { gsub(/"/, ""); print $4 / 1e6; exit }' <<<"$csv")
 fi
 
