@@ -26,7 +26,7 @@
 #include "codec/fast/fast_kernels.h"
 #include "codec/quantise.h"
 
-#if defined(__SSE2__)
+#if defined(VARDELK_SSE2_QUANTISER)
 #include <emmintrin.h>
 #endif
 
@@ -43,7 +43,7 @@ void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, Quantise
     tables.dequantScale[0] = 1.0f;
 }
 
-#if defined(__SSE2__)
+#if defined(VARDELK_SSE2_QUANTISER)
 
 namespace sse2 {
 
