@@ -1,5 +1,6 @@
-// Speed of each kernel, plain and fast, and of whole frames through the
-// plain and the fast driver, with a memory-floor pass for comparison.
+// Speed of each kernel in every build this machine runs (the codec's and
+// the media's tables), and of whole frames through the plain and the fast
+// driver, with a memory-floor pass for comparison.
 //
 //   build/native/benchmarks/vardelk_bench                 (Google Benchmark)
 //   WINEDEBUG=-all wine build/windows/benchmarks/vardelk_bench.exe
@@ -19,7 +20,6 @@
 #endif
 
 #include "benchmarks/bench_inputs.h"
-#include "tests/testing_support/kernel_builds.h"
 #include "codec/bit_cost.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
@@ -28,6 +28,9 @@
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
 #include "codec/quantise.h"
+#include "media/kernel_table.h"
+#include "media/y4m.h"
+#include "tests/testing_support/kernel_builds.h"
 
 namespace vardelk::bench {
 namespace {
@@ -100,7 +103,8 @@ void RegisterKernels() {
     for (const testing::KernelBuild& build : testing::KernelBuilds()) {
         const fast::KernelTable* k = build.table;
         const std::string isa = std::string("/") + build.name;
-        RegisterBenchmark(("ForwardDct" + isa).c_str(), [k](State& s) { RunBlocks(s, Blocks().samples, k->forwardDct); });
+        RegisterBenchmark(("ForwardDct" + isa).c_str(),
+                          [k](State& s) { RunBlocks(s, Blocks().samples, k->forwardDct); });
         RegisterBenchmark(("Quantise" + isa).c_str(), [k](State& s) {
             const fast::QuantiserTables& t = Tables();
             RunBlocks(s, Blocks().coefficients, [&t, k](int32_t* b) { k->quantise(b, t); });
@@ -170,6 +174,67 @@ void RegisterKernels() {
     }
 }
 
+// The media kernels on one 1920x1080 4:2:0 frame; items are frames.
+void RegisterMedia() {
+    using benchmark::State;
+    static const Y4mFormat format = [] {
+        Y4mFormat f;
+        f.width = 1920;
+        f.height = 1080;
+        return f;
+    }();
+    const size_t pixels = static_cast<size_t>(format.width) * static_cast<size_t>(format.height);
+    for (const testing::MediaKernelBuild& build : testing::MediaKernelBuilds()) {
+        const media::KernelTable* k = build.table;
+        const std::string suffix = std::string("/") + build.name + "/1920x1080";
+        benchmark::RegisterBenchmark(("YcToY4m" + suffix).c_str(), [k, pixels](State& s) {
+            std::vector<YcPixel> picture(pixels);
+            FillNaturalPicture(picture.data(), format.width, format.height, format.width, 2);
+            Y4mFrame frame;
+            frame.Allocate(format);
+            uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
+            for (auto _ : s) {
+                k->toY4m(format, picture.data(), format.width, planes);
+                benchmark::DoNotOptimize(frame.y);
+            }
+            s.SetItemsProcessed(s.iterations());
+        });
+        benchmark::RegisterBenchmark(("Y4mToYc" + suffix).c_str(), [k, pixels](State& s) {
+            std::vector<YcPixel> picture(pixels);
+            FillNaturalPicture(picture.data(), format.width, format.height, format.width, 2);
+            Y4mFrame frame;
+            frame.Allocate(format);
+            uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
+            k->toY4m(format, picture.data(), format.width, planes);
+            for (auto _ : s) {
+                k->toYc(format, planes, picture.data(), format.width);
+                benchmark::DoNotOptimize(picture);
+            }
+            s.SetItemsProcessed(s.iterations());
+        });
+        benchmark::RegisterBenchmark(("SquaredError" + suffix).c_str(), [k, pixels](State& s) {
+            std::vector<YcPixel> picture(pixels);
+            FillNaturalPicture(picture.data(), format.width, format.height, format.width, 2);
+            Y4mFrame a, b;
+            a.Allocate(format);
+            b.Allocate(format);
+            uint8_t* const planesA[3] = {a.y.data(), a.cb.data(), a.cr.data()};
+            uint8_t* const planesB[3] = {b.y.data(), b.cb.data(), b.cr.data()};
+            k->toY4m(format, picture.data(), format.width, planesA);
+            FillNaturalPicture(picture.data(), format.width, format.height, format.width, 3);
+            k->toY4m(format, picture.data(), format.width, planesB);
+            uint64_t sum = 0;
+            for (auto _ : s) {
+                sum += k->squaredError(a.y.data(), b.y.data(), a.y.size()) +
+                       k->squaredError(a.cb.data(), b.cb.data(), a.cb.size()) +
+                       k->squaredError(a.cr.data(), b.cr.data(), a.cr.size());
+                benchmark::DoNotOptimize(sum);
+            }
+            s.SetItemsProcessed(s.iterations());
+        });
+    }
+}
+
 struct FrameCase {
     int32_t width, height;
     bool interlaced;
@@ -200,10 +265,10 @@ void RegisterFrames() {
                 FrameCoder coder(flags < 0 ? 0 : static_cast<uint32_t>(flags));
                 const FrameGeometry geometry{c.width, c.height, c.width, c.height};
                 for (auto _ : s) {
-                    bytes = flags >= 0 ? coder.CodeFrame(settings, kDefaultIntraMatrix, input.data(), output.data(),
-                                                         geometry)
-                                       : coder.CodeFrameReference(settings, kDefaultIntraMatrix, input.data(),
-                                                                  output.data(), geometry);
+                    bytes = flags >= 0
+                                ? coder.CodeFrame(settings, kDefaultIntraMatrix, input.data(), output.data(), geometry)
+                                : coder.CodeFrameReference(settings, kDefaultIntraMatrix, input.data(), output.data(),
+                                                           geometry);
                     benchmark::DoNotOptimize(bytes);
                 }
                 s.SetItemsProcessed(s.iterations());
@@ -230,6 +295,7 @@ void RegisterFrames() {
 
 int main(int argc, char** argv) {
     vardelk::bench::RegisterKernels();
+    vardelk::bench::RegisterMedia();
     vardelk::bench::RegisterFrames();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -9,10 +9,11 @@ namespace {
 uint32_t Detect() {
     uint32_t flags = 0;
 #if defined(__SSE2__)
-    // Every x86-64 CPU has it, and the 32-bit module is built for it.
+    // Every x86-64 CPU has it, the 32-bit module is built for it, and a
+    // wasm build with it runs the SSE2 kernels as wasm SIMD.
     flags |= kCpuSse2;
 #endif
-#if defined(VARDELK_HAVE_AVX2)
+#if defined(VARDELK_HAVE_AVX2) && (defined(__x86_64__) || defined(__i386__))
     // The answer includes the operating system's support for the wider
     // register state.
     __builtin_cpu_init();

@@ -1,19 +1,14 @@
-// Separable 8-point integer DCT: each row, then each column, goes through a
-// factorisation with twelve multiplications by rotation factors scaled by
-// 2^13 and truncated toward zero:
-//
-//   4433  = sqrt2*c6            6269  = sqrt2*(c2-c6)      15136 = sqrt2*(c2+c6)
-//   9632  = sqrt2*c3            7372  = sqrt2*(c3-c7)      20995 = sqrt2*(c1+c3)
-//   16069 = sqrt2*(c3+c5)       3196  = sqrt2*(c3-c5)      12298 = sqrt2*(c1+c3-c5-c7)
-//   25171 = sqrt2*(c1+c3+c5-c7) 16819 = sqrt2*(c1+c3-c5+c7) 2446 = sqrt2*(-c1+c3+c5-c7)
-//
-// with ck = cos(k*pi/16). Outputs 0 and 4 of the kernel are plain sums; the
-// other six carry 13 fraction bits. The row pass keeps 4 extra fraction bits
-// (x16) and truncates; the column pass divides out 2^7 (x16 and the 8 of two
-// unnormalised passes), or 2^20 with the 13 fraction bits, rounding to
-// nearest with halves up. All intermediates are 64-bit, so no input the host
-// can send wraps.
+// Separable 8-point integer DCT: each row, then each column, goes through
+// the kernel with twelve multiplications by 13-bit factors (dct_constants.h
+// names them and says where they come from). Outputs 0 and 4 of the kernel
+// are plain sums; the other six carry 13 fraction bits. The row pass keeps 4
+// extra fraction bits (x16) and truncates; the column pass divides out 2^7
+// (x16 and the 8 of two unnormalised passes), or 2^20 with the 13 fraction
+// bits, rounding to nearest with halves up. All intermediates are 64-bit, so
+// no input the host can send wraps.
 #include "codec/forward_dct.h"
+
+#include "codec/dct_constants.h"
 
 namespace vardelk {
 namespace {
@@ -27,23 +22,23 @@ Kernel8 ForwardKernel(const int64_t x[8]) {
     const int64_t d0 = x[0] - x[7], d1 = x[1] - x[6], d2 = x[2] - x[5], d3 = x[3] - x[4];
 
     const int64_t e0 = s0 + s3, e3 = s0 - s3, e1 = s1 + s2, e2 = s1 - s2;
-    const int64_t r = (e2 + e3) * 4433;
+    const int64_t r = (e2 + e3) * dct::kC6;
 
-    const int64_t m = (d0 + d1 + d2 + d3) * 9632;
-    const int64_t pA = (d0 + d3) * -7372;
-    const int64_t pB = (d1 + d2) * -20995;
-    const int64_t qA = m + (d1 + d3) * -16069;
-    const int64_t qB = m + (d0 + d2) * -3196;
+    const int64_t m = (d0 + d1 + d2 + d3) * dct::kC3;
+    const int64_t pA = (d0 + d3) * -dct::kC3MinusC7;
+    const int64_t pB = (d1 + d2) * -dct::kC1PlusC3;
+    const int64_t qA = m + (d1 + d3) * -dct::kC3PlusC5;
+    const int64_t qB = m + (d0 + d2) * -dct::kC3MinusC5;
 
     Kernel8 k;
     k.a[0] = e0 + e1;
     k.a[4] = e0 - e1;
-    k.a[2] = r + e3 * 6269;
-    k.a[6] = r - e2 * 15136;
-    k.a[1] = d0 * 12298 + pA + qB;
-    k.a[3] = d1 * 25171 + pB + qA;
-    k.a[5] = d2 * 16819 + pB + qB;
-    k.a[7] = d3 * 2446 + pA + qA;
+    k.a[2] = r + e3 * dct::kC2MinusC6;
+    k.a[6] = r - e2 * dct::kC2PlusC6;
+    k.a[1] = d0 * dct::kC1PlusC3MinusC5MinusC7 + pA + qB;
+    k.a[3] = d1 * dct::kC1PlusC3PlusC5MinusC7 + pB + qA;
+    k.a[5] = d2 * dct::kC1PlusC3MinusC5PlusC7 + pB + qB;
+    k.a[7] = d3 * dct::kMinusC1PlusC3PlusC5MinusC7 + pA + qA;
     return k;
 }
 

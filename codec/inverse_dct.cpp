@@ -1,5 +1,5 @@
-// Separable 8-point integer inverse DCT with the same twelve 13-bit rotation
-// factors as the forward transform (see forward_dct.cpp). Each kernel output
+// Separable 8-point integer inverse DCT with the same twelve 13-bit factors as
+// the forward transform (dct_constants.h). Each kernel output
 // carries 13 fraction bits. The row pass keeps 4 of them (>> 9, truncating);
 // the column pass removes the rest together with the x16 of the row pass and
 // the 8 of two unnormalised passes (>> 20, rounding to nearest, halves up) and
@@ -7,6 +7,8 @@
 // every output is then the DC term scaled the same way, which is exactly what
 // the kernel would give.
 #include "codec/inverse_dct.h"
+
+#include "codec/dct_constants.h"
 
 namespace vardelk {
 namespace {
@@ -21,29 +23,27 @@ struct Kernel8 {
 };
 
 Kernel8 InverseKernel(const int64_t y[8]) {
-    const int64_t r = (y[2] + y[6]) * 4433;
-    const int64_t b2 = r - y[6] * 15136;
-    const int64_t b3 = r + y[2] * 6269;
-    const int64_t b0 = (y[0] + y[4]) * 8192;
-    const int64_t b1 = (y[0] - y[4]) * 8192;
+    const int64_t r = (y[2] + y[6]) * dct::kC6;
+    const int64_t b2 = r - y[6] * dct::kC2PlusC6;
+    const int64_t b3 = r + y[2] * dct::kC2MinusC6;
+    const int64_t b0 = (y[0] + y[4]) * dct::kOne;
+    const int64_t b1 = (y[0] - y[4]) * dct::kOne;
     const int64_t f0 = b0 + b3, f3 = b0 - b3, f1 = b1 + b2, f2 = b1 - b2;
 
-    const int64_t m = (y[1] + y[3] + y[5] + y[7]) * 9632;
-    const int64_t pA = (y[1] + y[7]) * -7372;
-    const int64_t pB = (y[3] + y[5]) * -20995;
-    const int64_t qA = m + (y[3] + y[7]) * -16069;
-    const int64_t qB = m + (y[1] + y[5]) * -3196;
-    const int64_t g0 = y[7] * 2446 + pA + qA;
-    const int64_t g1 = y[5] * 16819 + pB + qB;
-    const int64_t g2 = y[3] * 25171 + pB + qA;
-    const int64_t g3 = y[1] * 12298 + pA + qB;
+    const int64_t m = (y[1] + y[3] + y[5] + y[7]) * dct::kC3;
+    const int64_t pA = (y[1] + y[7]) * -dct::kC3MinusC7;
+    const int64_t pB = (y[3] + y[5]) * -dct::kC1PlusC3;
+    const int64_t qA = m + (y[3] + y[7]) * -dct::kC3PlusC5;
+    const int64_t qB = m + (y[1] + y[5]) * -dct::kC3MinusC5;
+    const int64_t g0 = y[7] * dct::kMinusC1PlusC3PlusC5MinusC7 + pA + qA;
+    const int64_t g1 = y[5] * dct::kC1PlusC3MinusC5PlusC7 + pB + qB;
+    const int64_t g2 = y[3] * dct::kC1PlusC3PlusC5MinusC7 + pB + qA;
+    const int64_t g3 = y[1] * dct::kC1PlusC3MinusC5MinusC7 + pA + qB;
 
     return Kernel8{{f0 + g3, f1 + g2, f2 + g1, f3 + g0, f3 - g0, f2 - g1, f1 - g2, f0 - g3}};
 }
 
-bool AcTermsAreZero(const int64_t y[8]) {
-    return (y[1] | y[2] | y[3] | y[4] | y[5] | y[6] | y[7]) == 0;
-}
+bool AcTermsAreZero(const int64_t y[8]) { return (y[1] | y[2] | y[3] | y[4] | y[5] | y[6] | y[7]) == 0; }
 
 }  // namespace
 

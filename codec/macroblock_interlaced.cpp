@@ -8,13 +8,6 @@
 namespace vardelk {
 namespace {
 
-const YcPixel* PixelAt(const YcPixel* origin, int32_t row, int32_t column, int32_t stride) {
-    return origin + static_cast<ptrdiff_t>(row) * stride + column;
-}
-YcPixel* PixelAt(YcPixel* origin, int32_t row, int32_t column, int32_t stride) {
-    return origin + static_cast<ptrdiff_t>(row) * stride + column;
-}
-
 // Luma block of macroblock pixel (m, n): top field (even m) in Y0/Y1, bottom
 // field in Y2/Y3, left half in Y0/Y2, right half in Y1/Y3.
 int LumaBlockOf(int32_t m, int32_t n) { return (m % 2) * 2 + (n >= 8 ? 1 : 0); }

@@ -12,13 +12,6 @@ namespace {
 constexpr int32_t kQuadrantRow[4] = {0, 0, 8, 8};
 constexpr int32_t kQuadrantColumn[4] = {0, 8, 0, 8};
 
-const YcPixel* PixelAt(const YcPixel* origin, int32_t row, int32_t column, int32_t stride) {
-    return origin + static_cast<ptrdiff_t>(row) * stride + column;
-}
-YcPixel* PixelAt(YcPixel* origin, int32_t row, int32_t column, int32_t stride) {
-    return origin + static_cast<ptrdiff_t>(row) * stride + column;
-}
-
 // The part of luma quadrant b inside a w x h macroblock; empty when either
 // side is 0 or less.
 struct QuadrantExtent {
@@ -38,16 +31,14 @@ void GatherLumaBlock(const YcPixel* source, int32_t block[64], int32_t width, in
         for (int32_t j = 0; j < width; ++j) block[i * 8 + j] = ToSample(PixelAt(source, i, j, stride)->y);
 }
 
-void ScatterLumaBlock(const int32_t block[64], YcPixel* destination, int32_t width, int32_t height,
-                      int32_t stride) {
+void ScatterLumaBlock(const int32_t block[64], YcPixel* destination, int32_t width, int32_t height, int32_t stride) {
     for (int32_t i = 0; i < height; ++i)
         for (int32_t j = 0; j < width; ++j) PixelAt(destination, i, j, stride)->y = ToComponent(block[i * 8 + j]);
 }
 
 // Each chroma entry is the mean of the two vertically adjacent pixels in
 // the left column of its 2x2 square, at 1/16 scale, rounded down.
-void GatherChromaBlocks(const YcPixel* source, int32_t cbBlock[128], int32_t columns, int32_t rows,
-                        int32_t stride) {
+void GatherChromaBlocks(const YcPixel* source, int32_t cbBlock[128], int32_t columns, int32_t rows, int32_t stride) {
     int32_t* crBlock = cbBlock + 64;
     for (int32_t i = 0; i < rows; ++i) {
         for (int32_t j = 0; j < columns; ++j) {

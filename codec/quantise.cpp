@@ -7,12 +7,6 @@ int32_t Clamp(int64_t v, int32_t low, int32_t high) {
     return v < low ? low : (v > high ? high : static_cast<int32_t>(v));
 }
 
-// Mismatch control: when the sum of the 64 reconstructed coefficients is
-// even, coefficient 63 is moved by one toward making it odd (odd values step
-// down, even values step up); an odd sum leaves it alone. Indexed by
-// (coefficient parity) + 2 x (sum parity), on two's-complement bits.
-constexpr int32_t kMismatchToggle[4] = {+1, -1, 0, 0};
-
 }  // namespace
 
 void ClampMatrix(const int32_t matrix[kMatrixEntries], int32_t clamped[kMatrixEntries]) {
@@ -38,8 +32,7 @@ void DequantiseBlock(int32_t block[64], const int32_t weights[kMatrixEntries], i
         block[i] = Clamp(value, kMinCoefficient, kMaxCoefficient);
         sum += static_cast<uint32_t>(block[i]);
     }
-    const uint32_t last = static_cast<uint32_t>(block[63]);
-    block[63] += kMismatchToggle[(last & 1u) + 2u * (sum & 1u)];
+    ApplyMismatchControl(block, sum);
 }
 
 void QuantiseMacroblock(MacroblockBuffer& buffer, const int32_t weights[kMatrixEntries], int32_t q) {

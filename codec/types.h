@@ -17,6 +17,15 @@ struct YcPixel {
 };
 static_assert(sizeof(YcPixel) == 6, "the host packs pixels in 6 bytes");
 
+// The pixel `row` rows below and `column` pixels right of `origin` in a
+// frame whose rows are `stride` pixels apart.
+inline const YcPixel* PixelAt(const YcPixel* origin, int32_t row, int32_t column, int32_t stride) {
+    return origin + static_cast<ptrdiff_t>(row) * stride + column;
+}
+inline YcPixel* PixelAt(YcPixel* origin, int32_t row, int32_t column, int32_t stride) {
+    return origin + static_cast<ptrdiff_t>(row) * stride + column;
+}
+
 constexpr int kBlockValues = 64;
 constexpr int kBlocksPerMacroblock = 6;  // Y0, Y1, Y2, Y3, Cb, Cr
 constexpr int kMacroblockValues = kBlockValues * kBlocksPerMacroblock;

@@ -1,13 +1,10 @@
 #include "media/yc_convert.h"
 
-#include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <vector>
+
+#include "codec/cpu.h"
+#include "media/kernel_table.h"
 
 namespace vardelk {
 namespace {
@@ -30,8 +27,8 @@ int32_t RoundedDivide(int32_t numerator, int32_t denominator) {
 uint8_t ClampSample(int32_t value) { return uint8_t(std::clamp(value, 0, 255)); }
 
 // Mean of one chroma component over the pixels a subsampled sample covers.
-uint8_t SubsampledChroma(const YcPixel* pixels, int32_t stride, int32_t x0, int32_t y0, int32_t x1,
-                         int32_t y1, int16_t YcPixel::*component) {
+uint8_t SubsampledChroma(const YcPixel* pixels, int32_t stride, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                         int16_t YcPixel::*component) {
     int32_t sum = 0;
     for (int32_t y = y0; y < y1; ++y) {
         for (int32_t x = x0; x < x1; ++x) sum += pixels[y * stride + x].*component;
@@ -93,49 +90,14 @@ void YcToY4mReference(const Y4mFormat& format, const YcPixel* pixels, int32_t st
     }
 }
 
-namespace {
-#include "media/yc_convert_body.h"
-
-// Asked once; the answer includes the operating system's support for the
-// wider register state.
-bool CpuHasAvx2() {
-#if defined(VARDELK_HAVE_AVX2)
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-#else
-    return false;
-#endif
-}
-
-}  // namespace
-
-#if !defined(VARDELK_HAVE_AVX2)
-void Y4mToYcAvx2(const Y4mFormat& format, const uint8_t* const planes[3], YcPixel* pixels, int32_t stride) {
-    Y4mToYcBody(format, planes, pixels, stride);
-}
-void YcToY4mAvx2(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, uint8_t* const planes[3]) {
-    YcToY4mBody(format, pixels, stride, planes);
-}
-#endif
-
-void Y4mToYcBaseline(const Y4mFormat& format, const uint8_t* const planes[3], YcPixel* pixels, int32_t stride) {
-    Y4mToYcBody(format, planes, pixels, stride);
-}
-void YcToY4mBaseline(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, uint8_t* const planes[3]) {
-    YcToY4mBody(format, pixels, stride, planes);
-}
-
 void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* pixels, int32_t stride) {
     const uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
-    (CpuHasAvx2() ? Y4mToYcAvx2 : Y4mToYcBaseline)(format, planes, pixels, stride);
+    media::KernelTableFor(ActiveCpuFlags()).toYc(format, planes, pixels, stride);
 }
 void YcToY4m(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, Y4mFrame& frame) {
     frame.Allocate(format);
     uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
-    (CpuHasAvx2() ? YcToY4mAvx2 : YcToY4mBaseline)(format, pixels, stride, planes);
+    media::KernelTableFor(ActiveCpuFlags()).toY4m(format, pixels, stride, planes);
 }
 
 }  // namespace vardelk

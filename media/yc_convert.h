@@ -18,6 +18,7 @@
 
 namespace vardelk {
 
+// Both take the kernels of ActiveCpuFlags().
 // Writes the picture into the top-left width x height of `pixels`, whose
 // rows are `stride` pixels apart.
 void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* pixels, int32_t stride);
@@ -27,18 +28,10 @@ void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* pixels, in
 void YcToY4m(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, Y4mFrame& frame);
 
 // The same two conversions written per pixel with the general formulas,
-// kept as the reference the fast ones above are tested against.
+// kept as the reference the fast ones above (the builds of
+// media/kernel_table.h) are tested against.
 void Y4mToYcReference(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* pixels, int32_t stride);
 void YcToY4mReference(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, Y4mFrame& frame);
-
-// The fast conversions in each build: the baseline one, and the AVX2 one
-// (its baseline twin where the build has none), which may be called only on
-// a CPU with AVX2. Y4mToYc and YcToY4m choose between them.
-// The planes are luma, Cb, Cr, sized for the format (YcToY4m allocates).
-void Y4mToYcBaseline(const Y4mFormat& format, const uint8_t* const planes[3], YcPixel* pixels, int32_t stride);
-void YcToY4mBaseline(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, uint8_t* const planes[3]);
-void Y4mToYcAvx2(const Y4mFormat& format, const uint8_t* const planes[3], YcPixel* pixels, int32_t stride);
-void YcToY4mAvx2(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, uint8_t* const planes[3]);
 
 // One YC component back to an 8-bit sample: luma, or chroma with its offset.
 uint8_t YcToSample(int32_t value);

@@ -2,6 +2,7 @@
 // per-frame callback that runs a frame through the codec.
 #include "plugin/filter_descriptor.h"
 
+#include "codec/cpu.h"
 #include "editor/current_matrix.h"
 #include "editor/editor_window.h"
 #include "editor/matrix_history.h"
@@ -85,8 +86,9 @@ int32_t ProcessFrame(FilterRecord* record, FrameProcInfo* frame) {
         return 1;
     }
     // The host calls on one thread, one frame at a time: one coder serves
-    // every frame, made when the first one arrives.
-    static FrameCoder coder;
+    // every frame, made when the first one arrives. The module takes every
+    // kernel build the CPU runs: it reads no environment variable.
+    static FrameCoder coder(DetectedCpuFlags());
     const int32_t bytes = CodeHostFrame(coder, ReadSettings(*record), IntraMatrix, *frame);
     SendMessageA(record->windowHandle, WM_COMMAND, kCmdShowSize, bytes);
     return 1;

@@ -64,8 +64,8 @@ uint64_t NonZeroMask(const int32_t block[64]) {
     uint64_t mask = 0;
     for (int i = 0; i < 4; ++i) {
         const __m128i* p = reinterpret_cast<const __m128i*>(block + 16 * i);
-        const __m128i z01 = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(p), zero),
-                                            _mm_cmpeq_epi32(_mm_loadu_si128(p + 1), zero));
+        const __m128i z01 =
+            _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(p), zero), _mm_cmpeq_epi32(_mm_loadu_si128(p + 1), zero));
         const __m128i z23 = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(p + 2), zero),
                                             _mm_cmpeq_epi32(_mm_loadu_si128(p + 3), zero));
         const uint32_t zeros = static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(z01, z23)));
@@ -79,25 +79,10 @@ uint64_t NonZeroMask(const int32_t block[64]) {
 #endif
 }
 
-inline int LowestSetBit(uint64_t v) {
-#if defined(__GNUC__)
-    return __builtin_ctzll(v);
-#else
-    int n = 0;
-    for (; (v & 1) == 0; v >>= 1) ++n;
-    return n;
-#endif
-}
-
-inline int32_t SignificantBits(uint64_t v) {
-#if defined(__GNUC__)
-    return v == 0 ? 0 : 64 - __builtin_clzll(v);
-#else
-    int32_t n = 0;
-    for (; v != 0; v >>= 1) ++n;
-    return n;
-#endif
-}
+// Every compiler of the project's builds (gcc, clang, mingw, emscripten)
+// has these builtins.
+inline int LowestSetBit(uint64_t v) { return __builtin_ctzll(v); }
+inline int32_t SignificantBits(uint64_t v) { return v == 0 ? 0 : 64 - __builtin_clzll(v); }
 
 int32_t DcBits(int64_t difference, const int32_t lengths[12]) {
     const int32_t size = SignificantBits(static_cast<uint64_t>(difference < 0 ? -difference : difference));

@@ -41,6 +41,13 @@ struct QuantiserTables {
     alignas(16) float dequantScale[64];   // d / 16, exact; 1 for the DC
 };
 
+// The SSE2 quantiser converts floats to integers and clamps floats, which
+// wasm SIMD does not do the x86 way: emulated there it is slower than the
+// portable loops, so wasm builds keep the plain quantiser in every table.
+#if defined(__SSE2__) && !defined(__wasm__)
+#define VARDELK_SSE2_QUANTISER 1
+#endif
+
 // weights must already be clamped to 1..4095 and q lie in 1..112.
 void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, QuantiserTables& tables);
 
@@ -89,14 +96,14 @@ int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const uint64_t no
 // picture's edges use the plain code. Like the plain gathers, the gathers
 // leave entries outside the inside part as they were, so partial
 // macroblocks need a zeroed buffer.
-#define VARDELK_DECLARE_MACROBLOCK_KERNELS                                                                        \
-    void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,    \
-                                     int32_t remainingHeight, int32_t stride);                                   \
-    void ScatterMacroblockProgressive(const MacroblockBuffer& buffer, YcPixel* destination,                      \
-                                      int32_t remainingWidth, int32_t remainingHeight, int32_t stride);          \
-    void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,     \
-                                    int32_t remainingHeight, int32_t stride);                                    \
-    void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth, \
+#define VARDELK_DECLARE_MACROBLOCK_KERNELS                                                                          \
+    void GatherMacroblockProgressive(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,       \
+                                     int32_t remainingHeight, int32_t stride);                                      \
+    void ScatterMacroblockProgressive(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth, \
+                                      int32_t remainingHeight, int32_t stride);                                     \
+    void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,        \
+                                    int32_t remainingHeight, int32_t stride);                                       \
+    void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,  \
                                      int32_t remainingHeight, int32_t stride);
 namespace sse2 {
 VARDELK_DECLARE_MACROBLOCK_KERNELS

@@ -1,5 +1,5 @@
-#include "codec/fast/fast_kernels.h"
 #include "codec/fast/flat_block.h"
+#include "codec/fast/fast_kernels.h"
 
 namespace vardelk {
 namespace fast {
@@ -8,7 +8,7 @@ namespace plain {
 void ReconstructFlatBlock(int32_t block[64]) {
     const int32_t d = flat::SaturatedDc(block[0]);
     const int32_t scaledDc = d * (1 << 17);
-    if ((d & 1) != 0) {
+    if (flat::StaysFlat(d)) {
         const int32_t v = flat::SaturateSample((d + 4) >> 3);
         for (int i = 0; i < 64; ++i) block[i] = v;
         return;

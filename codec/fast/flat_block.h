@@ -2,8 +2,8 @@
 // DequantiseBlock followed by InverseDct (quantise.cpp, inverse_dct.cpp).
 //
 // Dequantisation leaves the DC level saturated to D in -2048..2047 and every
-// AC value zero; the sum of the block is then D, so mismatch control adds 1
-// at index 63 when D is even and nothing when D is odd.
+// AC value zero; the sum of the block is then D, so mismatch control adds
+// MismatchStep(0, D) at index 63: 1 when D is even, nothing when D is odd.
 //
 // D odd: the row pass sees DC only in row 0 (work D x 16, all else 0), and
 // the column pass DC only in every column, so every sample is
@@ -19,6 +19,7 @@
 
 #include <cstdint>
 
+#include "codec/dct_constants.h"
 #include "codec/inverse_dct.h"
 #include "codec/quantise.h"
 
@@ -26,8 +27,10 @@ namespace vardelk {
 namespace fast {
 namespace flat {
 
-// The inverse kernel's weights of input 7 at outputs 0..7.
-constexpr int32_t kLastInputWeight[8] = {2260, -6437, 9632, -11363, 11363, -9632, 6437, -2260};
+// The inverse kernel's weights of input 7 at outputs 0..7: column 3 of the
+// odd weights, through g3, g2, g1, g0 and back.
+constexpr int32_t kLastInputWeight[8] = {dct::kOdd[0][3],  dct::kOdd[1][3],  dct::kOdd[2][3],  dct::kOdd[3][3],
+                                         -dct::kOdd[3][3], -dct::kOdd[2][3], -dct::kOdd[1][3], -dct::kOdd[0][3]};
 
 struct FlatOffsets {
     alignas(16) int32_t value[64];  // row i, column x
@@ -48,6 +51,9 @@ constexpr FlatOffsets MakeFlatOffsets() {
 inline constexpr FlatOffsets kFlatOffsets = MakeFlatOffsets();
 
 inline int32_t SaturateSample(int32_t v) { return v < kMinSample ? kMinSample : (v > kMaxSample ? kMaxSample : v); }
+
+// Whether mismatch control leaves the block of saturated DC level d flat.
+inline bool StaysFlat(int32_t d) { return MismatchStep(0, static_cast<uint32_t>(d)) == 0; }
 
 // The DC level as dequantisation saturates it.
 inline int32_t SaturatedDc(int32_t level) {

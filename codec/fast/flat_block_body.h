@@ -5,7 +5,7 @@
 void ReconstructFlatBlockVector(int32_t block[64]) {
     const int32_t d = flat::SaturatedDc(block[0]);
     const int32_t scaledDc = d * (1 << 17);
-    if ((d & 1) != 0) {
+    if (flat::StaysFlat(d)) {
         const __m128i v = _mm_set1_epi32(flat::SaturateSample((d + 4) >> 3));
         for (int i = 0; i < 64; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), v);
         return;

@@ -44,8 +44,10 @@ void InitSse2Kernels([[maybe_unused]] KernelTable& table) {
 #if defined(__SSE2__)
     table.forwardDct = sse2::ForwardDct;
     table.inverseDct = sse2::InverseDct;
+#if defined(VARDELK_SSE2_QUANTISER)
     table.quantise = sse2::QuantiseBlock;
     table.dequantise = sse2::DequantiseBlock;
+#endif
     table.reconstructFlat = sse2::ReconstructFlatBlock;
     table.gather[0] = sse2::GatherMacroblockProgressive;
     table.gather[1] = sse2::GatherMacroblockInterlaced;

@@ -1,7 +1,7 @@
-// The AVX2 builds of the vector kernels: the shared bodies compiled with
-// AVX2 enabled (this file only), so that the same intrinsics take the
-// three-operand forms and the transforms their 256-bit paths. Run only when
-// the CPU flags allow AVX2.
+// The AVX2 builds of the vector kernels, compiled with AVX2 enabled (this
+// file only): the transforms' 256-bit bodies, and the shared gather, scatter
+// and flat-block bodies, whose intrinsics take the three-operand forms here.
+// Run only when the CPU flags allow AVX2.
 #include "codec/fast/fast_kernels.h"
 
 #if defined(VARDELK_HAVE_AVX2)
@@ -9,6 +9,7 @@
 
 #include <cstddef>
 
+#include "codec/dct_constants.h"
 #include "codec/fast/flat_block.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
@@ -20,7 +21,7 @@ namespace vardelk {
 namespace fast {
 namespace avx2 {
 namespace {
-#include "codec/fast/dct_body.h"
+#include "codec/fast/dct_avx2_body.h"
 #include "codec/fast/flat_block_body.h"
 #include "codec/fast/macroblock_body.h"
 }  // namespace

@@ -1,4 +1,4 @@
-// The SSE2 builds of the vector kernels, compiled from the shared bodies.
+// The SSE2 builds of the vector kernels, compiled from their bodies.
 // Builds for targets without SSE2 (wasm32, for one) leave this file empty
 // and their kernel tables plain.
 #include "codec/fast/fast_kernels.h"
@@ -8,6 +8,7 @@
 
 #include <cstddef>
 
+#include "codec/dct_constants.h"
 #include "codec/fast/flat_block.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
@@ -19,7 +20,7 @@ namespace vardelk {
 namespace fast {
 namespace sse2 {
 namespace {
-#include "codec/fast/dct_body.h"
+#include "codec/fast/dct_sse2_body.h"
 #include "codec/fast/flat_block_body.h"
 #include "codec/fast/macroblock_body.h"
 }  // namespace

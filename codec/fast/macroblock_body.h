@@ -15,11 +15,6 @@ bool IsWhole(int32_t remainingWidth, int32_t remainingHeight) {
     return remainingWidth >= kWhole && remainingHeight >= kWhole;
 }
 
-const YcPixel* Row(const YcPixel* origin, int32_t m, int32_t stride) {
-    return origin + static_cast<ptrdiff_t>(m) * stride;
-}
-YcPixel* Row(YcPixel* origin, int32_t m, int32_t stride) { return origin + static_cast<ptrdiff_t>(m) * stride; }
-
 // Eight pixels are 24 words, y cb cr repeating, in three registers a, b, c.
 // Word k of the register holds component (k mod 3) of pixel k / 3 in a,
 // and the same counted from 8 and 16 in b and c. Taking the words k mod 3 = 0
@@ -42,7 +37,7 @@ struct WordMasks {
 
 inline WordMasks Masks() {
     return WordMasks{_mm_set_epi16(0, -1, 0, 0, -1, 0, 0, -1), _mm_set_epi16(-1, 0, 0, -1, 0, 0, -1, 0),
-                     _mm_set_epi16(0, 0, -1, 0, 0, -1, 0, 0), _mm_set_epi16(0, -1, 0, 0, 0, -1, 0, 0),
+                     _mm_set_epi16(0, 0, -1, 0, 0, -1, 0, 0),  _mm_set_epi16(0, -1, 0, 0, 0, -1, 0, 0),
                      _mm_set_epi16(-1, 0, 0, 0, 0, -1, -1, 0), _mm_set_epi16(0, -1, -1, 0, 0, 0, 0, -1),
                      _mm_set_epi16(0, 0, 0, -1, -1, 0, 0, 0)};
 }
@@ -140,7 +135,7 @@ inline void ScatterRowPair(const int32_t* left0, const int32_t* right0, YcPixel*
 }
 
 void GatherWholeProgressive(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
-                                 int32_t remainingHeight, int32_t stride) {
+                            int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::GatherMacroblockProgressive(source, buffer, remainingWidth, remainingHeight, stride);
         return;
@@ -151,7 +146,7 @@ void GatherWholeProgressive(const YcPixel* source, MacroblockBuffer& buffer, int
     // (upper + lower) >> 5 at the even pixels.
     const WordMasks masks = Masks();
     for (int32_t i = 0; i < 8; ++i) {
-        const YcPixel* upper = Row(source, 2 * i, stride);
+        const YcPixel* upper = PixelAt(source, 2 * i, 0, stride);
         const YcPixel* lower = upper + stride;
         const int top = i < 4 ? 0 : 2;
         const int32_t lumaRow = (2 * i) % 8 * 8;
@@ -167,7 +162,7 @@ void GatherWholeProgressive(const YcPixel* source, MacroblockBuffer& buffer, int
 }
 
 void ScatterWholeProgressive(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
-                                  int32_t remainingHeight, int32_t stride) {
+                             int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::ScatterMacroblockProgressive(buffer, destination, remainingWidth, remainingHeight, stride);
         return;
@@ -178,7 +173,7 @@ void ScatterWholeProgressive(const MacroblockBuffer& buffer, YcPixel* destinatio
         const int32_t lumaRow = (2 * c) % 8 * 8;
         const int32_t* left = buffer.Block(top) + lumaRow;
         const int32_t* right = buffer.Block(top + 1) + lumaRow;
-        YcPixel* row = Row(destination, 2 * c, stride);
+        YcPixel* row = PixelAt(destination, 2 * c, 0, stride);
         ScatterRowPair(left, right, row, left + 8, right + 8, row + stride, buffer.Block(kCbBlock) + 8 * c,
                        buffer.Block(kCrBlock) + 8 * c);
     }
@@ -189,7 +184,7 @@ void ScatterWholeProgressive(const MacroblockBuffer& buffer, YcPixel* destinatio
 // (3 x row 4g + row 4g+2 + 2) >> 6, and a bottom-field one,
 // (row 4g+1 + 3 x row 4g+3 + 2) >> 6, from the even pixel columns.
 void GatherWholeInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
-                                int32_t remainingHeight, int32_t stride) {
+                           int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::GatherMacroblockInterlaced(source, buffer, remainingWidth, remainingHeight, stride);
         return;
@@ -200,7 +195,7 @@ void GatherWholeInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int3
     const __m128i two = _mm_set1_epi32(2);
     const auto thrice = [](__m128i v) { return _mm_add_epi32(v, _mm_add_epi32(v, v)); };
     for (int32_t g = 0; g < 4; ++g) {
-        const YcPixel* t0 = Row(source, 4 * g, stride);
+        const YcPixel* t0 = PixelAt(source, 4 * g, 0, stride);
         const YcPixel* b0 = t0 + stride;
         const YcPixel* t1 = b0 + stride;
         const YcPixel* b1 = t1 + stride;
@@ -228,7 +223,7 @@ void GatherWholeInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int3
 }
 
 void ScatterWholeInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
-                                 int32_t remainingHeight, int32_t stride) {
+                            int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::ScatterMacroblockInterlaced(buffer, destination, remainingWidth, remainingHeight, stride);
         return;
@@ -240,7 +235,7 @@ void ScatterWholeInterlaced(const MacroblockBuffer& buffer, YcPixel* destination
         const int field = (c % 2) * 2;
         const int32_t* left = buffer.Block(field) + (m / 2) * 8;
         const int32_t* right = buffer.Block(field + 1) + (m / 2) * 8;
-        YcPixel* row = Row(destination, m, stride);
+        YcPixel* row = PixelAt(destination, m, 0, stride);
         ScatterRowPair(left, right, row, left + 8, right + 8, row + 2 * static_cast<ptrdiff_t>(stride),
                        buffer.Block(kCbBlock) + 8 * c, buffer.Block(kCrBlock) + 8 * c);
     }

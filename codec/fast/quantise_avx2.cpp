@@ -17,10 +17,6 @@ namespace avx2 {
 
 #if defined(VARDELK_HAVE_AVX2)
 
-namespace {
-constexpr int32_t kMismatchToggle[4] = {+1, -1, 0, 0};
-}  // namespace
-
 uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     const int32_t dc = block[0];
     const __m256i zero = _mm256_setzero_si256();
@@ -56,8 +52,7 @@ void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     __m128i total = _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
     total = _mm_add_epi32(total, _mm_shuffle_epi32(total, _MM_SHUFFLE(1, 0, 3, 2)));
     total = _mm_add_epi32(total, _mm_shuffle_epi32(total, _MM_SHUFFLE(2, 3, 0, 1)));
-    const uint32_t last = static_cast<uint32_t>(block[63]);
-    block[63] += kMismatchToggle[(last & 1u) + 2u * (static_cast<uint32_t>(_mm_cvtsi128_si32(total)) & 1u)];
+    ApplyMismatchControl(block, static_cast<uint32_t>(_mm_cvtsi128_si32(total)));
 }
 
 #endif

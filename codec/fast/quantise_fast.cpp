@@ -26,23 +26,12 @@
 #include "codec/fast/fast_kernels.h"
 #include "codec/quantise.h"
 
-#if defined(__SSE2__)
+#if defined(VARDELK_SSE2_QUANTISER)
 #include <emmintrin.h>
 #endif
 
 namespace vardelk {
 namespace fast {
-namespace {
-
-constexpr int32_t kMismatchToggle[4] = {+1, -1, 0, 0};
-
-void ApplyMismatchControl(int32_t block[64], uint32_t sum) {
-    const uint32_t last = static_cast<uint32_t>(block[63]);
-    block[63] += kMismatchToggle[(last & 1u) + 2u * (sum & 1u)];
-}
-
-}  // namespace
-
 void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, QuantiserTables& tables) {
     for (int i = 0; i < 64; ++i) {
         const int32_t d = i == 0 ? 1 : weights[i] * q;
@@ -54,7 +43,7 @@ void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, Quantise
     tables.dequantScale[0] = 1.0f;
 }
 
-#if defined(__SSE2__)
+#if defined(VARDELK_SSE2_QUANTISER)
 
 namespace sse2 {
 
@@ -69,16 +58,14 @@ uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
         for (int k = 0; k < 4; ++k) {
             const int i = group + 4 * k;
             __m128i* p = reinterpret_cast<__m128i*>(block + i);
-            const __m128i n =
-                _mm_add_epi32(_mm_slli_epi32(_mm_loadu_si128(p), 4),
-                              _mm_load_si128(reinterpret_cast<const __m128i*>(tables.halfDivisor + i)));
-            const __m128i level =
-                _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(n), _mm_load_ps(tables.reciprocal + i)));
+            const __m128i n = _mm_add_epi32(_mm_slli_epi32(_mm_loadu_si128(p), 4),
+                                            _mm_load_si128(reinterpret_cast<const __m128i*>(tables.halfDivisor + i)));
+            const __m128i level = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(n), _mm_load_ps(tables.reciprocal + i)));
             _mm_storeu_si128(p, level);
             isZero[k] = _mm_cmpeq_epi32(level, zero);
         }
-        const __m128i bytes = _mm_packs_epi16(_mm_packs_epi32(isZero[0], isZero[1]),
-                                              _mm_packs_epi32(isZero[2], isZero[3]));
+        const __m128i bytes =
+            _mm_packs_epi16(_mm_packs_epi32(isZero[0], isZero[1]), _mm_packs_epi32(isZero[2], isZero[3]));
         nonZero |= uint64_t{~static_cast<uint32_t>(_mm_movemask_epi8(bytes)) & 0xFFFFu} << group;
     }
     block[0] = dc;

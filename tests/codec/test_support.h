@@ -1,5 +1,5 @@
-// Small helpers shared by the codec tests: a deterministic generator and
-// frames sized exactly as the host would allocate them.
+// Small helpers shared by the codec tests: frames sized exactly as the host
+// would allocate them, filled from the tests' generator.
 #pragma once
 
 #include <cstdint>
@@ -7,28 +7,9 @@
 
 #include "codec/types.h"
 #include "host/frame_record.h"
+#include "tests/testing_support/random.h"
 
 namespace vardelk::testing {
-
-// xorshift64*: the same sequence on every platform and compiler.
-class Random {
-public:
-    explicit Random(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
-    uint64_t Next() {
-        state_ ^= state_ >> 12;
-        state_ ^= state_ << 25;
-        state_ ^= state_ >> 27;
-        return state_ * 0x2545F4914F6CDD1Dull;
-    }
-    // Uniform in low..high inclusive.
-    int32_t Between(int32_t low, int32_t high) {
-        const uint64_t span = static_cast<uint64_t>(int64_t{high} - low + 1);
-        return static_cast<int32_t>(low + static_cast<int64_t>(Next() % span));
-    }
-
-private:
-    uint64_t state_;
-};
 
 struct HostFrames {
     std::vector<YcPixel> edit;

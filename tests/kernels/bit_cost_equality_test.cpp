@@ -4,28 +4,33 @@
 
 #include "codec/bit_cost.h"
 #include "codec/fast/fast_kernels.h"
-#include "tests/kernels/random_source.h"
+#include "tests/testing_support/random.h"
 
 namespace vardelk {
 namespace {
 
-using testing::RandomSource;
+using testing::Random;
 
 // A level of the kind chosen: zero most of the time, small, near the code
 // table's limits, or anything at all.
-int32_t RandomLevel(RandomSource& random, int density) {
+int32_t RandomLevel(Random& random, int density) {
     if (random.Between(0, 99) >= density) return 0;
     switch (random.Between(0, 4)) {
-        case 0: return random.Between(-2, 2);
-        case 1: return random.Between(-45, 45);
-        case 2: return random.Between(-2100, 2100);
-        case 3: return random.OneIn(2) ? INT_MIN : INT_MAX;
-        default: return random.Between(INT_MIN, INT_MAX);
+        case 0:
+            return random.Between(-2, 2);
+        case 1:
+            return random.Between(-45, 45);
+        case 2:
+            return random.Between(-2100, 2100);
+        case 3:
+            return random.OneIn(2) ? INT_MIN : INT_MAX;
+        default:
+            return random.Between(INT_MIN, INT_MAX);
     }
 }
 
 TEST(FastBitCost, AcBitsEqualPlainForRandomBlocksInBothScans) {
-    RandomSource random(21);
+    Random random(21);
     for (int n = 0; n < 40000; ++n) {
         int32_t block[64];
         const int density = n % 5 == 0 ? 100 : n % 5 == 1 ? 3 : random.Between(0, 60);
@@ -53,7 +58,7 @@ TEST(FastBitCost, AcBitsEqualPlainForSingleLevels) {
 // leave them alike after every macroblock, also for DC jumps beyond the
 // size tables.
 TEST(FastBitCost, MacroblockEstimatesAndPredictorsEqualPlain) {
-    RandomSource random(22);
+    Random random(22);
     for (int32_t scan = 0; scan < 2; ++scan) {
         DcPredictors plain, quick, masked;
         for (int n = 0; n < 5000; ++n) {
@@ -69,8 +74,7 @@ TEST(FastBitCost, MacroblockEstimatesAndPredictorsEqualPlain) {
                 mb.Block(b)[0] = random.OneIn(10) ? random.Between(INT_MIN, INT_MAX) : random.Between(-16384, 16384);
             // The count from the quantiser's non-zero masks, as the frame driver uses it.
             uint64_t nonZero[kBlocksPerMacroblock] = {};
-            for (int i = 0; i < kMacroblockValues; ++i)
-                nonZero[i / 64] |= uint64_t{mb.value[i] != 0} << (i % 64);
+            for (int i = 0; i < kMacroblockValues; ++i) nonZero[i / 64] |= uint64_t{mb.value[i] != 0} << (i % 64);
             const int32_t expected = EstimateMacroblockBits(mb, scan, plain);
             ASSERT_EQ(expected, fast::EstimateMacroblockBits(mb, scan, quick));
             ASSERT_EQ(expected, fast::EstimateMacroblockBits(mb, nonZero, scan, masked));

@@ -4,19 +4,19 @@
 #include <cmath>
 #include <vector>
 
-#include "tests/testing_support/kernel_builds.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
-#include "tests/kernels/random_source.h"
+#include "tests/testing_support/kernel_builds.h"
+#include "tests/testing_support/random.h"
 
 namespace vardelk {
 namespace {
 
 using Block = std::array<int32_t, 64>;
-using testing::RandomSource;
+using testing::Random;
 
-constexpr int32_t kLowSample = -2048, kHighSample = 2047;    // any host component >> 4
+constexpr int32_t kLowSample = -2048, kHighSample = 2047;  // any host component >> 4
 constexpr int32_t kLowCoefficient = -2048, kHighCoefficient = 2047;
 
 // Every build of the transforms this CPU can run.
@@ -64,8 +64,10 @@ std::vector<Block> ExtremeBlocks(int32_t low, int32_t high) {
         Block b;
         for (int i = 0; i < 64; ++i) {
             const int row = i / 8, column = i % 8;
-            const bool odd = pattern == 0 ? (row + column) % 2 : pattern == 1 ? row % 2 : pattern == 2 ? column % 2
-                                                                                                     : column >= 4;
+            const bool odd = pattern == 0   ? (row + column) % 2
+                             : pattern == 1 ? row % 2
+                             : pattern == 2 ? column % 2
+                                            : column >= 4;
             b[static_cast<size_t>(i)] = odd ? high : low;
         }
         blocks.push_back(b);
@@ -76,7 +78,8 @@ std::vector<Block> ExtremeBlocks(int32_t low, int32_t high) {
             for (int sign : {1, -1}) {
                 Block b;
                 for (int i = 0; i < 64; ++i) {
-                    const double c = std::cos((2 * (i / 8) + 1) * v * pi / 16) * std::cos((2 * (i % 8) + 1) * u * pi / 16);
+                    const double c =
+                        std::cos((2 * (i / 8) + 1) * v * pi / 16) * std::cos((2 * (i % 8) + 1) * u * pi / 16);
                     b[static_cast<size_t>(i)] = (c * sign >= 0) ? high : low;
                 }
                 blocks.push_back(b);
@@ -86,13 +89,13 @@ std::vector<Block> ExtremeBlocks(int32_t low, int32_t high) {
 
 TEST(FastForwardDct, EqualsPlainOnExtremeBlocks) {
     for (const Block& b : ExtremeBlocks(kLowSample, kHighSample)) ExpectForwardEqual(b);
-    for (const Block& b : ExtremeBlocks(0, 256)) ExpectForwardEqual(b);       // nominal luma
-    for (const Block& b : ExtremeBlocks(-128, 128)) ExpectForwardEqual(b);    // nominal chroma
+    for (const Block& b : ExtremeBlocks(0, 256)) ExpectForwardEqual(b);     // nominal luma
+    for (const Block& b : ExtremeBlocks(-128, 128)) ExpectForwardEqual(b);  // nominal chroma
     for (const Block& b : ExtremeBlocks(-256, 255)) ExpectForwardEqual(b);
 }
 
 TEST(FastForwardDct, EqualsPlainOnRandomBlocks) {
-    RandomSource random(1);
+    Random random(1);
     // Ranges from flat to the whole host range, so both the vector path and
     // the wide fallback are exercised.
     for (int32_t span : {1, 16, 256, 512, 600, 1024, 4096}) {
@@ -120,7 +123,7 @@ TEST(FastInverseDct, EqualsPlainOnExtremeBlocks) {
 }
 
 TEST(FastInverseDct, EqualsPlainOnRandomBlocks) {
-    RandomSource random(2);
+    Random random(2);
     for (int n = 0; n < 30000; ++n) {
         Block b{};
         // Sparse low-frequency blocks as quantisation leaves them, and dense
@@ -138,7 +141,7 @@ TEST(FastInverseDct, EqualsPlainOnRandomBlocks) {
 
 // The round trip through both fast transforms equals the plain round trip.
 TEST(FastDct, RoundTripEqualsPlain) {
-    RandomSource random(3);
+    Random random(3);
     for (int n = 0; n < 5000; ++n) {
         Block b;
         for (int32_t& v : b) v = random.Between(0, 256);

@@ -2,16 +2,16 @@
 
 #include <vector>
 
-#include "tests/testing_support/kernel_builds.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/frame_coder.h"
 #include "codec/quantise.h"
-#include "tests/kernels/random_source.h"
+#include "tests/testing_support/kernel_builds.h"
+#include "tests/testing_support/random.h"
 
 namespace vardelk {
 namespace {
 
-using testing::RandomSource;
+using testing::Random;
 
 enum class Content { Natural, Extreme, Flat };
 
@@ -22,7 +22,7 @@ struct FramePair {
 
     FramePair(int32_t w, int32_t h, int32_t mw, int32_t mh, Content content, uint64_t seed)
         : width(w), height(h), maxWidth(mw), maxHeight(mh), input(static_cast<size_t>(mw) * mh) {
-        RandomSource random(seed);
+        Random random(seed);
         for (size_t i = 0; i < input.size(); ++i) {
             const int32_t x = static_cast<int32_t>(i % static_cast<size_t>(mw));
             const int32_t y = static_cast<int32_t>(i / static_cast<size_t>(mw));
@@ -89,8 +89,8 @@ void ExpectEverySettingsCombinationEqual(uint32_t cpuFlags) {
                         s.nonLinearScale = nonLinear;
                         s.alternateScan = alternate;
                         s.interlacedDct = interlaced;
-                        ExpectSameFrame(s, kDefaultIntraMatrix, f,
-                                        content == Content::Natural ? "natural" : "extreme", cpuFlags);
+                        ExpectSameFrame(s, kDefaultIntraMatrix, f, content == Content::Natural ? "natural" : "extreme",
+                                        cpuFlags);
                     }
     }
 }
@@ -106,7 +106,7 @@ TEST(FastFrame, EqualsPlainForEverySettingsCombination) {
 // Matrices at the limits, random ones, and entries outside 1..4095 that
 // the driver clamps; whole-macroblock and partial geometries.
 TEST(FastFrame, EqualsPlainForMatricesAndGeometries) {
-    RandomSource random(43);
+    Random random(43);
     std::vector<std::vector<int32_t>> matrices;
     matrices.emplace_back(kDefaultIntraMatrix, kDefaultIntraMatrix + kMatrixEntries);
     matrices.emplace_back(kMatrixEntries, 1);
@@ -118,7 +118,7 @@ TEST(FastFrame, EqualsPlainForMatricesAndGeometries) {
     struct Geometry {
         int32_t w, h, mw, mh;
     };
-    const Geometry geometries[] = {{96, 64, 96, 64}, {1, 1, 1, 1}, {17, 3, 17, 3}, {100, 100, 100, 100},
+    const Geometry geometries[] = {{96, 64, 96, 64}, {1, 1, 1, 1},    {17, 3, 17, 3}, {100, 100, 100, 100},
                                    {32, 48, 40, 60}, {0, 16, 16, 16}, {16, 0, 16, 16}};
     for (const Geometry& g : geometries)
         for (Content content : {Content::Natural, Content::Extreme, Content::Flat}) {

@@ -3,16 +3,16 @@
 #include <string>
 #include <vector>
 
-#include "tests/testing_support/kernel_builds.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
-#include "tests/kernels/random_source.h"
+#include "tests/testing_support/kernel_builds.h"
+#include "tests/testing_support/random.h"
 
 namespace vardelk {
 namespace {
 
-using testing::RandomSource;
+using testing::Random;
 
 using Gather = void (*)(const YcPixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
 using Scatter = void (*)(const MacroblockBuffer&, YcPixel*, int32_t, int32_t, int32_t);
@@ -48,7 +48,7 @@ bool SamePixels(const std::vector<YcPixel>& a, const std::vector<YcPixel>& b) {
 // starts from a pattern so that untouched entries are checked too, and the
 // destination from a sentinel so that stray writes show.
 TEST(FastMacroblock, GatherAndScatterEqualPlainForEveryRemainingSize) {
-    RandomSource random(31);
+    Random random(31);
     const int32_t stride = 40, rows = 24;
     std::vector<YcPixel> frame(static_cast<size_t>(stride) * rows);
     for (YcPixel& p : frame)
@@ -122,7 +122,7 @@ TEST(FastMacroblock, WholeMacroblockGathersEqualPlainForEveryComponentValue) {
 // value whose x16 fits 16 bits, and large values where only the low 16 bits
 // of x16 survive (the vector path must wrap exactly as the plain one).
 TEST(FastMacroblock, WholeMacroblockScattersEqualPlainForEverySampleValue) {
-    RandomSource random(32);
+    Random random(32);
     const int32_t stride = 24, rows = 18;
     for (const PairUnderTest& pair : kPairs) {
         for (int32_t round = 0; round < 24; ++round) {

@@ -4,18 +4,18 @@
 #include <climits>
 #include <vector>
 
-#include "tests/testing_support/kernel_builds.h"
 #include "codec/fast/fast_kernels.h"
 #include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/quantise.h"
-#include "tests/kernels/random_source.h"
+#include "tests/testing_support/kernel_builds.h"
+#include "tests/testing_support/random.h"
 
 namespace vardelk {
 namespace {
 
 using Block = std::array<int32_t, 64>;
-using testing::RandomSource;
+using testing::Random;
 
 // Largest AC coefficient magnitude ForwardDct gives for host samples, with
 // a margin: the quantiser's stated domain is 40000.
@@ -39,7 +39,7 @@ Matrix Uniform(int32_t v) {
     return m;
 }
 
-Matrix RandomMatrix(RandomSource& random) {
+Matrix RandomMatrix(Random& random) {
     Matrix m;
     for (int32_t& e : m.w) e = random.OneIn(4) ? random.Between(1, 16) : random.Between(1, kMaxMatrixEntry);
     return m;
@@ -113,7 +113,7 @@ TEST(FastQuantise, EqualsPlainForEveryCoefficientValue) {
 // integer, for every scale and many matrices: n = (d >> 1) + 16 F lands on
 // k x d - 1, k x d or k x d + 1 whenever such an F exists.
 TEST(FastQuantise, EqualsPlainAtQuotientBoundaries) {
-    RandomSource random(11);
+    Random random(11);
     for (int32_t q : AllScales()) {
         for (int trial = 0; trial < 12; ++trial) {
             const Matrix m = trial == 0 ? Uniform(kMaxMatrixEntry) : trial == 1 ? Uniform(1) : RandomMatrix(random);
@@ -139,7 +139,7 @@ TEST(FastQuantise, EqualsPlainAtQuotientBoundaries) {
 }
 
 TEST(FastDequantise, EqualsPlainOnLevelsOfEverySize) {
-    RandomSource random(12);
+    Random random(12);
     for (int32_t q : AllScales()) {
         for (int trial = 0; trial < 6; ++trial) {
             const Matrix m = trial == 0 ? Uniform(kMaxMatrixEntry) : trial == 1 ? Uniform(1) : RandomMatrix(random);
@@ -191,7 +191,7 @@ TEST(FastReconstructFlat, EqualsDequantiseThenInverseForEveryDcLevel) {
     std::vector<int32_t> levels;
     for (int32_t dc = -4200; dc <= 4200; ++dc) levels.push_back(dc);
     for (int32_t dc : {INT_MIN, INT_MIN + 1, -1000000, 1000000, INT_MAX - 1, INT_MAX}) levels.push_back(dc);
-    RandomSource random(77);
+    Random random(77);
     for (int32_t q : {1, 16, 112}) {
         const Matrix m = RandomMatrix(random);
         for (int32_t dc : levels) {

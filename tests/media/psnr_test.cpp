@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "tests/testing_support/kernel_builds.h"
+
 namespace vardelk {
 namespace {
 
@@ -26,13 +28,14 @@ TEST(Psnr, IdenticalPlanesAreInfiniteAndSizeMismatchIsAnError) {
     EXPECT_THROW(ComparePlanes(a, {1, 2}), MediaError);
 }
 
-// The vector sum against the per-sample definition: lengths around the
-// 16-sample steps and past the point where the lane sums are flushed to 64
-// bits, random samples and the largest differences (0 against 255).
+// Every build's sum, and the one ComparePlanes picks, against the
+// per-sample definition: lengths around the 16- and 32-sample steps and past
+// the point where the lane sums are flushed to 64 bits, random samples and
+// the largest differences (0 against 255).
 TEST(Psnr, SumOfSquaresEqualsTheDefinitionForEveryLengthAndExtremes) {
     uint32_t seed = 7;
-    for (size_t size : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{65535}, size_t{65536},
-                        size_t{65553}, size_t{200001}}) {
+    for (size_t size : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{31}, size_t{33}, size_t{65535},
+                        size_t{65536}, size_t{65553}, size_t{131072}, size_t{200001}}) {
         for (int kind = 0; kind < 2; ++kind) {
             std::vector<uint8_t> a(size), b(size);
             for (size_t i = 0; i < size; ++i) {
@@ -45,6 +48,8 @@ TEST(Psnr, SumOfSquaresEqualsTheDefinitionForEveryLengthAndExtremes) {
             const PlaneError e = ComparePlanes(a, b);
             EXPECT_EQ(e.squaredError, double(expected)) << size << " kind " << kind;
             EXPECT_EQ(e.samples, double(size));
+            for (const testing::MediaKernelBuild& build : testing::MediaKernelBuilds())
+                EXPECT_EQ(build.table->squaredError(a.data(), b.data(), size), expected) << build.name << " " << size;
         }
     }
 }

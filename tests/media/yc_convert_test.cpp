@@ -5,12 +5,13 @@
 #include <utility>
 #include <vector>
 
+#include "tests/testing_support/kernel_builds.h"
+
 namespace vardelk {
 namespace {
 
 Y4mFormat FormatOf(const char* chroma, int32_t width, int32_t height) {
-    return ParseY4mHeader("YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) +
-                              " C" + chroma,
+    return ParseY4mHeader("YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " C" + chroma,
                           "test");
 }
 
@@ -81,8 +82,7 @@ TEST(YcConvert, WayBackAveragesTheCoveredPixels) {
     const Y4mFormat format = FormatOf("420jpeg", 3, 2);
     // Cb of the left 2x2 square: 16, 16, 32, 0 -> mean 16 -> +1 step.
     // Right column (one pixel wide at the odd edge): -24 and -40 -> -32.
-    std::vector<YcPixel> pixels = {{0, 16, 0}, {0, 16, 0}, {0, -24, 0},
-                                   {0, 32, 0}, {0, 0, 0},  {0, -40, 0}};
+    std::vector<YcPixel> pixels = {{0, 16, 0}, {0, 16, 0}, {0, -24, 0}, {0, 32, 0}, {0, 0, 0}, {0, -40, 0}};
     Y4mFrame frame;
     YcToY4m(format, pixels.data(), 3, frame);
     ASSERT_EQ(frame.cb.size(), 2u);
@@ -90,16 +90,8 @@ TEST(YcConvert, WayBackAveragesTheCoveredPixels) {
     EXPECT_EQ(frame.cb[1], 126);
 }
 
-bool CpuHasAvx2() {
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-#else
-    return false;
-#endif
-}
-
-// The fast conversions (both builds) against the per-pixel reference: every layout, even
+// The fast conversions (every build this machine runs, and the entry points
+// that pick one) against the per-pixel reference: every layout, even
 // and odd sizes (odd last chroma column and row), a stride wider than the
 // picture, random 8-bit planes on the way in and random, extreme and
 // near-rounding-boundary host components on the way back.
@@ -109,8 +101,9 @@ TEST(YcConvert, FastConversionsEqualTheReference) {
         seed = seed * 1664525u + 1013904223u;
         return seed >> 8;
     };
-    const int16_t extremes[] = {-32768, -32767, -2056, -2055, -2049, -2048, -8, -7, 0, 7, 8, 9, 4087,
-                                4088, 4095, 4096, 32767};
+    const std::vector<testing::MediaKernelBuild> builds = testing::MediaKernelBuilds();
+    const int16_t extremes[] = {-32768, -32767, -2056, -2055, -2049, -2048, -8,   -7,   0,
+                                7,      8,      9,     4087,  4088,  4095,  4096, 32767};
     for (const char* chroma : {"420jpeg", "422", "444", "mono"}) {
         for (const auto& size : {std::pair<int32_t, int32_t>{1, 1}, {2, 2}, {7, 5}, {16, 9}, {33, 17}}) {
             const Y4mFormat format = FormatOf(chroma, size.first, size.second);
@@ -123,10 +116,11 @@ TEST(YcConvert, FastConversionsEqualTheReference) {
             std::vector<YcPixel> plain = fast;
             Y4mToYcReference(format, frame, plain.data(), stride);
             const uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
-            for (int build = 0; build < (CpuHasAvx2() ? 3 : 2); ++build) {
-                if (build == 0) Y4mToYc(format, frame, fast.data(), stride);
-                if (build == 1) Y4mToYcBaseline(format, planes, fast.data(), stride);
-                if (build == 2) Y4mToYcAvx2(format, planes, fast.data(), stride);
+            for (size_t build = 0; build <= builds.size(); ++build) {
+                if (build == builds.size())
+                    Y4mToYc(format, frame, fast.data(), stride);
+                else
+                    builds[build].table->toYc(format, planes, fast.data(), stride);
                 for (size_t i = 0; i < fast.size(); ++i) {
                     ASSERT_EQ(fast[i].y, plain[i].y) << chroma << " build " << build << " pixel " << i;
                     ASSERT_EQ(fast[i].cb, plain[i].cb) << chroma << " build " << build << " pixel " << i;
@@ -137,18 +131,20 @@ TEST(YcConvert, FastConversionsEqualTheReference) {
                 for (YcPixel& p : fast) {
                     for (int16_t* c : {&p.y, &p.cb, &p.cr}) {
                         const uint32_t r = next();
-                        *c = round == 0 ? int16_t(r) : (round == 1 ? extremes[r % 17] : int16_t(int32_t(r % 4400) - 2200));
+                        *c = round == 0 ? int16_t(r)
+                                        : (round == 1 ? extremes[r % 17] : int16_t(int32_t(r % 4400) - 2200));
                     }
                 }
                 Y4mFrame plainBack;
                 YcToY4mReference(format, fast.data(), stride, plainBack);
-                for (int build = 0; build < (CpuHasAvx2() ? 3 : 2); ++build) {
+                for (size_t build = 0; build <= builds.size(); ++build) {
                     Y4mFrame fastBack;
                     fastBack.Allocate(format);
                     uint8_t* const outPlanes[3] = {fastBack.y.data(), fastBack.cb.data(), fastBack.cr.data()};
-                    if (build == 0) YcToY4m(format, fast.data(), stride, fastBack);
-                    if (build == 1) YcToY4mBaseline(format, fast.data(), stride, outPlanes);
-                    if (build == 2) YcToY4mAvx2(format, fast.data(), stride, outPlanes);
+                    if (build == builds.size())
+                        YcToY4m(format, fast.data(), stride, fastBack);
+                    else
+                        builds[build].table->toY4m(format, fast.data(), stride, outPlanes);
                     EXPECT_EQ(fastBack.y, plainBack.y) << chroma << " build " << build << " round " << round;
                     EXPECT_EQ(fastBack.cb, plainBack.cb) << chroma << " build " << build << " round " << round;
                     EXPECT_EQ(fastBack.cr, plainBack.cr) << chroma << " build " << build << " round " << round;

@@ -1,0 +1,128 @@
+// The fixed-point factors of the 8-point transforms (forward_dct.cpp,
+// inverse_dct.cpp and the vector bodies in codec/fast/).
+//
+// The kernel is the factorisation of Loeffler, Ligtenberg and Moschytz: an
+// even part of one rotation (three multiplications) and an odd part of two
+// butterflies and nine multiplications, twelve in all. With ck = cos(k pi/16)
+// every factor is sqrt(2) times a sum of cosines; its integer is that real
+// value times 2^13, truncated toward zero:
+//
+//   factor                              real value     x 2^13          used
+//   sqrt2 c6                            0.541196100    4433.478    4433
+//   sqrt2 (c2 - c6)                     0.765366865    6269.885    6269
+//   sqrt2 (c2 + c6)                     1.847759065   15136.842   15136
+//   sqrt2 c3                            1.175875602    9632.773    9632
+//   sqrt2 (c3 - c7)                     0.899976223    7372.605    7372
+//   sqrt2 (c1 + c3)                     2.562915448   20995.403   20995
+//   sqrt2 (c3 + c5)                     1.961570561   16069.186   16069
+//   sqrt2 (c3 - c5)                     0.390180644    3196.360    3196
+//   sqrt2 (c1 + c3 - c5 - c7)           1.501321110   12298.823   12298
+//   sqrt2 (c1 + c3 + c5 - c7)           3.072711027   25171.649   25171
+//   sqrt2 (c1 + c3 - c5 + c7)           2.053119869   16819.158   16819
+//   sqrt2 (-c1 + c3 + c5 - c7)          0.298631336    2446.388    2446
+//
+// Why truncated and not rounded: these are the integers the filter has
+// always multiplied by, and every reconstruction and size estimate it has
+// produced follows from them. Rounding would raise six of them by one
+// (6269, 15136, 9632, 7372, 12298, 25171) and change pictures and byte
+// counts that users and stored results compare against.
+//
+// The vector bodies evaluate the same kernel multiplied out, each output as
+// one dot product of the butterfly differences (forward) or of the odd
+// inputs (inverse). Integer arithmetic gives the same value for either
+// form, so those weights are the sums and differences of the factors above
+// that the butterflies form, checked below.
+#pragma once
+
+#include <cstdint>
+
+namespace vardelk {
+namespace dct {
+
+constexpr int kFractionBits = 13;
+constexpr int32_t kOne = int32_t{1} << kFractionBits;  // 8192, the factor of inputs 0 and 4 in the inverse
+
+// Even part.
+constexpr int32_t kC6 = 4433;
+constexpr int32_t kC2MinusC6 = 6269;
+constexpr int32_t kC2PlusC6 = 15136;
+// Odd part: the shared products m, pA, pB, qA, qB, then one per output.
+constexpr int32_t kC3 = 9632;
+constexpr int32_t kC3MinusC7 = 7372;
+constexpr int32_t kC1PlusC3 = 20995;
+constexpr int32_t kC3PlusC5 = 16069;
+constexpr int32_t kC3MinusC5 = 3196;
+constexpr int32_t kC1PlusC3MinusC5MinusC7 = 12298;
+constexpr int32_t kC1PlusC3PlusC5MinusC7 = 25171;
+constexpr int32_t kC1PlusC3MinusC5PlusC7 = 16819;
+constexpr int32_t kMinusC1PlusC3PlusC5MinusC7 = 2446;
+
+// The even outputs multiplied out, with e2 and e3 the differences of the
+// even butterfly: A2 = kEven2[0] e2 + kEven2[1] e3, A6 likewise.
+constexpr int32_t kEven2[2] = {kC6, kC6 + kC2MinusC6};  // 4433, 10702
+constexpr int32_t kEven6[2] = {kC6 - kC2PlusC6, kC6};   // -10703, 4433
+
+// The odd outputs multiplied out: A(2k+1) = sum over j of kOdd[k][j] x dj,
+// dj = x(j) - x(7-j). The inverse's odd terms g3, g2, g1, g0 use the same
+// rows with y1, y3, y5, y7 in place of d0..d3.
+constexpr int32_t kOdd[4][4] = {
+    {kC1PlusC3MinusC5MinusC7 - kC3MinusC7 + kC3 - kC3MinusC5, kC3, kC3 - kC3MinusC5, kC3 - kC3MinusC7},
+    {kC3, kC1PlusC3PlusC5MinusC7 - kC1PlusC3 + kC3 - kC3PlusC5, kC3 - kC1PlusC3, kC3 - kC3PlusC5},
+    {kC3 - kC3MinusC5, kC3 - kC1PlusC3, kC1PlusC3MinusC5PlusC7 - kC1PlusC3 + kC3 - kC3MinusC5, kC3},
+    {kC3 - kC3MinusC7, kC3 - kC3PlusC5, kC3, kMinusC1PlusC3PlusC5MinusC7 - kC3MinusC7 + kC3 - kC3PlusC5},
+};
+
+// The figures the vector code's comments quote: within one of
+// 2^13 sqrt2 ck (11363.1, 10703.4, 9632.8, 6436.6, 4433.5, 2260.2), as a
+// DCT's weights should be.
+static_assert(kEven2[0] == 4433 && kEven2[1] == 10702, "even output 2");
+static_assert(kEven6[0] == -10703 && kEven6[1] == 4433, "even output 6");
+static_assert(kOdd[0][0] == 11362 && kOdd[0][1] == 9632 && kOdd[0][2] == 6436 && kOdd[0][3] == 2260, "output 1");
+static_assert(kOdd[1][0] == 9632 && kOdd[1][1] == -2261 && kOdd[1][2] == -11363 && kOdd[1][3] == -6437, "output 3");
+static_assert(kOdd[2][0] == 6436 && kOdd[2][1] == -11363 && kOdd[2][2] == 2260 && kOdd[2][3] == 9632, "output 5");
+static_assert(kOdd[3][0] == 2260 && kOdd[3][1] == -6437 && kOdd[3][2] == 9632 && kOdd[3][3] == -11363, "output 7");
+
+// Each factor checked against its real value at compile time: cosines by
+// their Taylor series, sqrt(2) by Newton's method, both far more precise
+// than the distance of any scaled factor from an integer (0.12 or more).
+namespace derivation {
+
+constexpr double kPi = 3.14159265358979323846;
+
+constexpr double Cos(int k) {  // cos(k pi / 16) for k in 0..8
+    const double x = k * kPi / 16, x2 = x * x;
+    double term = 1, sum = 1;
+    for (int n = 1; n < 20; ++n) {
+        term *= -x2 / ((2 * n - 1) * (2 * n));
+        sum += term;
+    }
+    return sum;
+}
+
+constexpr double Sqrt2() {
+    double r = 1.5;
+    for (int i = 0; i < 8; ++i) r = (r + 2 / r) / 2;
+    return r;
+}
+
+// sqrt(2) x the sum of cosines, scaled by 2^13 and truncated toward zero
+// (every factor is positive).
+constexpr int32_t Fixed(double cosines) { return static_cast<int32_t>(Sqrt2() * cosines * kOne); }
+
+static_assert(Fixed(Cos(6)) == kC6, "sqrt2 c6");
+static_assert(Fixed(Cos(2) - Cos(6)) == kC2MinusC6, "sqrt2 (c2 - c6)");
+static_assert(Fixed(Cos(2) + Cos(6)) == kC2PlusC6, "sqrt2 (c2 + c6)");
+static_assert(Fixed(Cos(3)) == kC3, "sqrt2 c3");
+static_assert(Fixed(Cos(3) - Cos(7)) == kC3MinusC7, "sqrt2 (c3 - c7)");
+static_assert(Fixed(Cos(1) + Cos(3)) == kC1PlusC3, "sqrt2 (c1 + c3)");
+static_assert(Fixed(Cos(3) + Cos(5)) == kC3PlusC5, "sqrt2 (c3 + c5)");
+static_assert(Fixed(Cos(3) - Cos(5)) == kC3MinusC5, "sqrt2 (c3 - c5)");
+static_assert(Fixed(Cos(1) + Cos(3) - Cos(5) - Cos(7)) == kC1PlusC3MinusC5MinusC7, "sqrt2 (c1 + c3 - c5 - c7)");
+static_assert(Fixed(Cos(1) + Cos(3) + Cos(5) - Cos(7)) == kC1PlusC3PlusC5MinusC7, "sqrt2 (c1 + c3 + c5 - c7)");
+static_assert(Fixed(Cos(1) + Cos(3) - Cos(5) + Cos(7)) == kC1PlusC3MinusC5PlusC7, "sqrt2 (c1 + c3 - c5 + c7)");
+static_assert(Fixed(-Cos(1) + Cos(3) + Cos(5) - Cos(7)) == kMinusC1PlusC3PlusC5MinusC7, "sqrt2 (-c1 + c3 + c5 - c7)");
+
+}  // namespace derivation
+
+}  // namespace dct
+}  // namespace vardelk
