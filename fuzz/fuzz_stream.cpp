@@ -16,6 +16,7 @@
 #include "stream/stream_error.h"
 #include "stream/stream_reader.h"
 #include "stream/stream_writer.h"
+#include "tests/stream/stream_test_support.h"
 
 namespace {
 
@@ -23,24 +24,7 @@ using namespace vardelk;
 
 constexpr int32_t kLargestSide = 56;
 
-class KeepingSink final : public CoefficientSink {
-public:
-    KeepingSink(StreamWriter& writer, int32_t columns, int32_t rows)
-        : writer_(writer), columns_(columns), levels(static_cast<size_t>(columns) * rows * kMacroblockValues) {}
-    bool Wants(CoefficientStage stage) const override { return writer_.Wants(stage); }
-    void Take(CoefficientStage stage, int32_t x, int32_t y, const MacroblockBuffer& buffer) override {
-        writer_.Take(stage, x, y, buffer);
-        const size_t at = (static_cast<size_t>(y / 16) * columns_ + static_cast<size_t>(x / 16)) * kMacroblockValues;
-        std::copy(buffer.value, buffer.value + kMacroblockValues, levels.begin() + static_cast<std::ptrdiff_t>(at));
-    }
-
-private:
-    StreamWriter& writer_;
-    int32_t columns_;
-
-public:
-    std::vector<int32_t> levels;
-};
+using testing::KeepingSink;
 
 void ParseAnything(const uint8_t* data, size_t size) {
     try {
