@@ -14,11 +14,7 @@ ClipRunner::ClipRunner(const Y4mFormat& format, const FilterSettings& settings, 
     : format_(format), settings_(settings), matrix_(matrix), logDir_(logDir) {
     settings_.logOutput = logDir.empty() ? 0 : 1;
     planar_ = format.chroma == ChromaFormat::k420 && logDir.empty();
-    if (!planar_) {
-        const size_t pixels = size_t(format.width) * size_t(format.height);
-        input_.resize(pixels);
-        output_.resize(pixels);
-    }
+    if (!planar_) SizeHostFrames();
     macroblockBits_.resize(size_t(MacroblockColumns(format.width)) * size_t(MacroblockRows(format.height)));
     reconstruction_.Allocate(format);
     const int32_t bands = logDir.empty() ? std::clamp(bandThreads, 1, std::max(MacroblockRows(format.height), 1)) : 1;
@@ -34,16 +30,31 @@ void ClipRunner::ReplayLevels(CoefficientSink& to) const {
     for (size_t b = 0; b < recorders_.size(); ++b) recorders_[b].Replay(to, bandTops_[b]);
 }
 
+void ClipRunner::SizeHostFrames() const {
+    const size_t pixels = size_t(format_.width) * size_t(format_.height);
+    input_.resize(pixels);
+    output_.resize(pixels);
+}
+
+void ClipRunner::KeepHostFrames(bool on) {
+    hostFrames_ = on ? HostFrames::kKept : HostFrames::kNone;
+    planar_ = !on && format_.chroma == ChromaFormat::k420 && logDir_.empty();
+    if (!planar_) SizeHostFrames();
+}
+
 const YcPixel* ClipRunner::ReconstructionYc() const {
-    if (planar_ && !hostFramesCurrent_ && last_ != nullptr) {
-        const size_t pixels = size_t(format_.width) * size_t(format_.height);
-        input_.resize(pixels);
-        output_.resize(pixels);
+    if (!planar_) return output_.data();
+    if (hostFrames_ == HostFrames::kNone || last_ == nullptr) return nullptr;
+    // Asked for without notice: this frame again through host frames, and
+    // the later ones straight away.
+    if (!hostFramesCurrent_) {
+        SizeHostFrames();
         ToHostFrames(*last_);
         const FrameGeometry geometry{format_.width, format_.height, format_.width, format_.height};
         coders_.front()->CodeFrame(settings_, matrix_, input_.data(), output_.data(), geometry);
         hostFramesCurrent_ = true;
     }
+    planar_ = false;
     return output_.data();
 }
 
