@@ -13,9 +13,8 @@ ClipRunner::ClipRunner(const Y4mFormat& format, const FilterSettings& settings, 
                        const std::string& logDir, int32_t bandThreads)
     : format_(format), settings_(settings), matrix_(matrix), logDir_(logDir) {
     settings_.logOutput = logDir.empty() ? 0 : 1;
-    const size_t pixels = size_t(format.width) * size_t(format.height);
-    input_.resize(pixels);
-    output_.resize(pixels);
+    planar_ = format.chroma == ChromaFormat::k420 && logDir.empty();
+    if (!planar_) SizeHostFrames();
     macroblockBits_.resize(size_t(MacroblockColumns(format.width)) * size_t(MacroblockRows(format.height)));
     reconstruction_.Allocate(format);
     const int32_t bands = logDir.empty() ? std::clamp(bandThreads, 1, std::max(MacroblockRows(format.height), 1)) : 1;
@@ -31,13 +30,47 @@ void ClipRunner::ReplayLevels(CoefficientSink& to) const {
     for (size_t b = 0; b < recorders_.size(); ++b) recorders_[b].Replay(to, bandTops_[b]);
 }
 
-FrameResult ClipRunner::Process(const Y4mFrame& input) {
+void ClipRunner::SizeHostFrames() const {
+    const size_t pixels = size_t(format_.width) * size_t(format_.height);
+    input_.resize(pixels);
+    output_.resize(pixels);
+}
+
+void ClipRunner::KeepHostFrames(bool on) {
+    hostFrames_ = on ? HostFrames::kKept : HostFrames::kNone;
+    planar_ = !on && format_.chroma == ChromaFormat::k420 && logDir_.empty();
+    if (!planar_) SizeHostFrames();
+}
+
+const YcPixel* ClipRunner::ReconstructionYc() const {
+    if (!planar_) return output_.data();
+    if (hostFrames_ == HostFrames::kNone || last_ == nullptr) return nullptr;
+    // Asked for without notice: this frame again through host frames, and
+    // the later ones straight away.
+    if (!hostFramesCurrent_) {
+        SizeHostFrames();
+        ToHostFrames(*last_);
+        const FrameGeometry geometry{format_.width, format_.height, format_.width, format_.height};
+        coders_.front()->CodeFrame(settings_, matrix_, input_.data(), output_.data(), geometry);
+        hostFramesCurrent_ = true;
+    }
+    planar_ = false;
+    return output_.data();
+}
+
+void ClipRunner::ToHostFrames(const Y4mFrame& input) const {
     Y4mToYc(format_, input, input_.data(), format_.width);
+}
+
+FrameResult ClipRunner::Process(const Y4mFrame& input) {
+    last_ = &input;
+    hostFramesCurrent_ = !planar_;
+    if (!planar_) ToHostFrames(input);
     FrameResult result;
     result.index = processed_++;
     for (LevelRecorder& recorder : recorders_) recorder.Clear();
     result.bytes = coders_.size() > 1 ? CodeBands() : CodeFrame();
-    YcToY4m(format_, output_.data(), format_.width, reconstruction_);
+    if (!planar_) YcToY4m(format_, output_.data(), format_.width, reconstruction_);
     result.error = CompareFrames(input, reconstruction_);
     if (measureSsim_) {
         result.hasSsim = true;
@@ -52,7 +85,7 @@ int32_t ClipRunner::CodeFrame() {
     outputs.macroblockBits = macroblockBits_.data();
     FrameCoder& coder = *coders_.front();
     if (recordLevels_) outputs.sink = &recorders_.front();
-    if (logDir_.empty()) return coder.CodeFrame(settings_, matrix_, input_.data(), output_.data(), geometry, outputs);
+    if (logDir_.empty()) return CodeBand(coder, 0, format_.height, outputs);
     CoefficientLogFiles logs(logDir_ + "/dct.txt", logDir_ + "/qdct.txt");
     SplitSink both(logs, recorders_.front());
     outputs.sink = recordLevels_ ? static_cast<CoefficientSink*>(&both) : &logs;
@@ -72,17 +105,29 @@ int32_t ClipRunner::CodeBands() {
         const int64_t endRow = mbRows * (band + 1) / bands;
         const int64_t top = firstRow * 16;
         const int64_t height = std::min<int64_t>(endRow * 16, format_.height) - top;
-        const FrameGeometry geometry{format_.width, int32_t(height), format_.width, int32_t(height)};
-        const size_t offset = size_t(top) * size_t(format_.width);
         FrameOutputs outputs;
         outputs.macroblockBits = macroblockBits_.data() + firstRow * columns;
         if (recordLevels_) outputs.sink = &recorders_[size_t(band)];
-        bytes[size_t(band)] = coders_[size_t(band)]->CodeFrame(settings_, matrix_, input_.data() + offset,
-                                                                output_.data() + offset, geometry, outputs);
+        bytes[size_t(band)] = CodeBand(*coders_[size_t(band)], int32_t(top), int32_t(height), outputs);
     });
     int64_t total = 0;
     for (int64_t b : bytes) total += b;
     return int32_t(std::min<int64_t>(total, INT32_MAX));
+}
+
+// top is a multiple of 16, so the chroma planes' band starts at top / 2.
+int32_t ClipRunner::CodeBand(FrameCoder& coder, int32_t top, int32_t height, const FrameOutputs& outputs) {
+    if (planar_) {
+        const int32_t chromaWidth = ChromaWidth(format_);
+        const PlanarInput in = PlanarInput{last_->y.data(), last_->cb.data(), last_->cr.data(), format_.width,
+                                           chromaWidth}.At(top, 0);
+        const PlanarOutput out = PlanarOutput{reconstruction_.y.data(), reconstruction_.cb.data(),
+                                              reconstruction_.cr.data(), format_.width, chromaWidth}.At(top, 0);
+        return coder.CodePlanarFrame(settings_, matrix_, in, out, format_.width, height, outputs);
+    }
+    const FrameGeometry geometry{format_.width, height, format_.width, height};
+    const size_t offset = size_t(top) * size_t(format_.width);
+    return coder.CodeFrame(settings_, matrix_, input_.data() + offset, output_.data() + offset, geometry, outputs);
 }
 
 }  // namespace vardelk

@@ -8,6 +8,7 @@
 
 #include "codec/bit_cost.h"
 #include "codec/fast/fast_kernels.h"
+#include "codec/planar.h"
 #include "codec/types.h"
 
 namespace vardelk {
@@ -101,7 +102,30 @@ public:
                                const YcPixel* input, YcPixel* output, const FrameGeometry& geometry,
                                const FrameOutputs& outputs = {});
 
+    // The same coding for a width x height picture given as 8-bit 4:2:0
+    // planes (codec/planar.h), written to 8-bit planes: the bytes, the
+    // macroblock bits and the sink's buffers of CodeFrame, and exactly the
+    // planes YcToY4m makes of CodeFrame's output frame when the input frame
+    // was made from the input planes. Only the picture is written.
+    //
+    // Negative sizes count as 0. Missing planes, or pitches below the
+    // planes' widths (width, and half of it rounded up for chroma), make the
+    // frame empty: nothing written, 0 bytes. The output planes may be the
+    // input planes themselves (coding in place: every macroblock reads its
+    // pixels before it writes them); otherwise they must not overlap them.
+    int32_t CodePlanarFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+                            const PlanarInput& input, const PlanarOutput& output, int32_t width, int32_t height,
+                            const FrameOutputs& outputs = {});
+    // The same through the plain kernels only.
+    int32_t CodePlanarFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+                                     const PlanarInput& input, const PlanarOutput& output, int32_t width,
+                                     int32_t height, const FrameOutputs& outputs = {});
+
 private:
+    int32_t CodePlanar(const FilterSettings& settings, const int32_t matrix[kMatrixEntries], const PlanarInput& input,
+                       const PlanarOutput& output, int32_t width, int32_t height, const FrameOutputs& outputs,
+                       const fast::KernelTable* kernels);
+
     MacroblockBuffer buffer_;
     DcPredictors predictors_;
     fast::QuantiserTables quantiser_;  // prepared per frame

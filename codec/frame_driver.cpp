@@ -16,6 +16,7 @@
 #include "codec/inverse_dct.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
+#include "codec/planar.h"
 #include "codec/quantise.h"
 
 namespace vardelk {
@@ -57,6 +58,33 @@ struct FramePlan {
 struct CoderState {
     MacroblockBuffer& buffer;
     DcPredictors& predictors;
+};
+
+// Moves macroblocks between the buffer and host frames...
+struct YcTransfer {
+    const FramePlan& plan;
+    void Gather(MacroblockBuffer& buffer, int32_t x, int32_t y) const {
+        plan.gather(plan.input + Offset(x, y), buffer, plan.width - x, plan.height - y, plan.stride);
+    }
+    void Scatter(const MacroblockBuffer& buffer, int32_t x, int32_t y) const {
+        plan.scatter(buffer, plan.output + Offset(x, y), plan.width - x, plan.height - y, plan.stride);
+    }
+    ptrdiff_t Offset(int32_t x, int32_t y) const { return ptrdiff_t{y} * plan.stride + x; }
+};
+
+// ... or 8-bit planes.
+struct PlanarTransfer {
+    int32_t width, height;
+    fast::PlanarGatherFunction gather;
+    fast::PlanarScatterFunction scatter;
+    PlanarInput input;
+    PlanarOutput output;
+    void Gather(MacroblockBuffer& buffer, int32_t x, int32_t y) const {
+        gather(input.At(y, x), buffer, width - x, height - y);
+    }
+    void Scatter(const MacroblockBuffer& buffer, int32_t x, int32_t y) const {
+        scatter(buffer, output.At(y, x), width - x, height - y);
+    }
 };
 
 }  // namespace
@@ -105,13 +133,11 @@ void ConnectSink(CoefficientSink* sink, FramePlan& plan) {
 }
 
 // One macroblock through the whole codec; returns its bits.
-int32_t CodeMacroblock(const FramePlan& plan, CoderState& state, const YcPixel* source, YcPixel* destination,
-                       int32_t x, int32_t y) {
+template <typename Transfer>
+int32_t CodeMacroblock(const FramePlan& plan, CoderState& state, const Transfer& transfer, int32_t x, int32_t y) {
     MacroblockBuffer& buffer = state.buffer;
-    const int32_t remainingWidth = plan.width - x;
-    const int32_t remainingHeight = plan.height - y;
     std::memset(buffer.value, 0, sizeof buffer.value);
-    plan.gather(source, buffer, remainingWidth, remainingHeight, plan.stride);
+    transfer.Gather(buffer, x, y);
     for (int b = 0; b < kBlocksPerMacroblock; ++b) ForwardDct(buffer.Block(b));
     if (plan.transformedSink != nullptr) plan.transformedSink->Take(CoefficientStage::kTransformed, x, y, buffer);
     QuantiseMacroblock(buffer, plan.weights, plan.q);
@@ -119,7 +145,7 @@ int32_t CodeMacroblock(const FramePlan& plan, CoderState& state, const YcPixel* 
     const int32_t bits = EstimateMacroblockBits(buffer, plan.alternateScan, state.predictors);
     DequantiseMacroblock(buffer, plan.weights, plan.q);
     for (int b = 0; b < kBlocksPerMacroblock; ++b) InverseDct(buffer.Block(b));
-    plan.scatter(buffer, destination, remainingWidth, remainingHeight, plan.stride);
+    transfer.Scatter(buffer, x, y);
     return bits;
 }
 
@@ -128,13 +154,11 @@ int32_t CodeMacroblock(const FramePlan& plan, CoderState& state, const YcPixel* 
 // first. The quantiser's non-zero masks feed the bit count and single out
 // blocks without AC levels, whose reconstruction needs neither
 // dequantisation nor transform.
-int32_t CodeMacroblockFast(const FramePlan& plan, CoderState& state, const YcPixel* source, YcPixel* destination,
-                           int32_t x, int32_t y) {
+template <typename Transfer>
+int32_t CodeMacroblockFast(const FramePlan& plan, CoderState& state, const Transfer& transfer, int32_t x, int32_t y) {
     MacroblockBuffer& buffer = state.buffer;
-    const int32_t remainingWidth = plan.width - x;
-    const int32_t remainingHeight = plan.height - y;
-    if (remainingWidth < 16 || remainingHeight < 16) std::memset(buffer.value, 0, sizeof buffer.value);
-    plan.gather(source, buffer, remainingWidth, remainingHeight, plan.stride);
+    if (plan.width - x < 16 || plan.height - y < 16) std::memset(buffer.value, 0, sizeof buffer.value);
+    transfer.Gather(buffer, x, y);
     uint64_t nonZero[kBlocksPerMacroblock];
     const fast::KernelTable& k = *plan.kernels;
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
@@ -151,25 +175,22 @@ int32_t CodeMacroblockFast(const FramePlan& plan, CoderState& state, const YcPix
         k.dequantise(buffer.Block(b), *plan.quantiser);
         k.inverseDct(buffer.Block(b));
     }
-    plan.scatter(buffer, destination, remainingWidth, remainingHeight, plan.stride);
+    transfer.Scatter(buffer, x, y);
     return bits;
 }
 
-using MacroblockCoder = int32_t (*)(const FramePlan&, CoderState&, const YcPixel*, YcPixel*, int32_t, int32_t);
-
 // Walks the picture in macroblock rows; each row's bits are rounded up to
 // whole bytes on their own.
-int32_t CodePicture(const FramePlan& plan, CoderState& state, int32_t* macroblockBits,
-                    MacroblockCoder codeMacroblock) {
+template <typename Transfer>
+int32_t CodePicture(const FramePlan& plan, CoderState& state, int32_t* macroblockBits, const Transfer& transfer,
+                    int32_t (*codeMacroblock)(const FramePlan&, CoderState&, const Transfer&, int32_t, int32_t)) {
     int64_t frameBytes = 0;
     // 64-bit positions: stepping past a height near the 32-bit limit cannot overflow.
     for (int64_t y = 0; y < plan.height; y += 16) {
         ResetDcPredictors(state.predictors);
         int64_t rowBits = 0;
         for (int64_t x = 0; x < plan.width; x += 16) {
-            const ptrdiff_t offset = static_cast<ptrdiff_t>(y * plan.stride + x);
-            const int32_t bits = codeMacroblock(plan, state, plan.input + offset, plan.output + offset,
-                                                static_cast<int32_t>(x), static_cast<int32_t>(y));
+            const int32_t bits = codeMacroblock(plan, state, transfer, static_cast<int32_t>(x), static_cast<int32_t>(y));
             if (macroblockBits != nullptr) *macroblockBits++ = bits;
             rowBits += bits;
         }
@@ -229,6 +250,16 @@ int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale) {
     return kQuantiserScale[(nonLinearScale != 0 ? 32 : 0) + code];
 }
 
+namespace {
+
+template <typename Sample>
+bool PlanesUsable(const Planes<Sample>& planes, int32_t width) {
+    return planes.y != nullptr && planes.cb != nullptr && planes.cr != nullptr && planes.lumaStride >= width &&
+           planes.chromaStride >= width / 2 + width % 2;
+}
+
+}  // namespace
+
 int32_t MacroblockColumns(int32_t width) { return width <= 0 ? 0 : (width - 1) / 16 + 1; }
 int32_t MacroblockRows(int32_t height) { return height <= 0 ? 0 : (height - 1) / 16 + 1; }
 
@@ -246,7 +277,7 @@ int32_t FrameCoder::CodeFrameReference(const FilterSettings& settings, const int
     ConnectSink(outputs.sink, plan);
     ZeroFill(plan);
     CoderState state{buffer_, predictors_};
-    return CodePicture(plan, state, outputs.macroblockBits, CodeMacroblock);
+    return CodePicture(plan, state, outputs.macroblockBits, YcTransfer{plan}, CodeMacroblock<YcTransfer>);
 }
 
 // Frames whose sink wants the transform's coefficients keep the plain
@@ -265,7 +296,44 @@ int32_t FrameCoder::CodeFrame(const FilterSettings& settings, const int32_t matr
     ConnectSink(outputs.sink, plan);
     ZeroFillOutsidePicture(plan);
     CoderState state{buffer_, predictors_};
-    return CodePicture(plan, state, outputs.macroblockBits, CodeMacroblockFast);
+    return CodePicture(plan, state, outputs.macroblockBits, YcTransfer{plan}, CodeMacroblockFast<YcTransfer>);
+}
+
+int32_t FrameCoder::CodePlanarFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+                                    const PlanarInput& input, const PlanarOutput& output, int32_t width,
+                                    int32_t height, const FrameOutputs& outputs) {
+    const bool wantsCoefficients =
+        outputs.sink != nullptr && outputs.sink->Wants(CoefficientStage::kTransformed);
+    return CodePlanar(settings, matrix, input, output, width, height, outputs, wantsCoefficients ? nullptr : kernels_);
+}
+
+int32_t FrameCoder::CodePlanarFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+                                             const PlanarInput& input, const PlanarOutput& output, int32_t width,
+                                             int32_t height, const FrameOutputs& outputs) {
+    return CodePlanar(settings, matrix, input, output, width, height, outputs, nullptr);
+}
+
+// Without a kernel table the plain stages run.
+int32_t FrameCoder::CodePlanar(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+                               const PlanarInput& input, const PlanarOutput& output, int32_t width, int32_t height,
+                               const FrameOutputs& outputs, const fast::KernelTable* kernels) {
+    FramePlan plan;
+    plan.width = NonNegative(width);
+    plan.height = NonNegative(height);
+    if (!PlanesUsable(input, plan.width) || !PlanesUsable(output, plan.width)) return 0;
+    ChooseStages(settings, matrix, plan, kernels, &quantiser_);
+    ConnectSink(outputs.sink, plan);
+    const int dct = settings.interlacedDct != 0 ? 1 : 0;
+    CoderState state{buffer_, predictors_};
+    if (kernels == nullptr) {
+        const PlanarTransfer transfer{plan.width, plan.height,
+                                      dct != 0 ? GatherPlanarInterlaced : GatherPlanarProgressive,
+                                      dct != 0 ? ScatterPlanarInterlaced : ScatterPlanarProgressive, input, output};
+        return CodePicture(plan, state, outputs.macroblockBits, transfer, CodeMacroblock<PlanarTransfer>);
+    }
+    const PlanarTransfer transfer{plan.width, plan.height, kernels->gatherPlanar[dct], kernels->scatterPlanar[dct],
+                                  input, output};
+    return CodePicture(plan, state, outputs.macroblockBits, transfer, CodeMacroblockFast<PlanarTransfer>);
 }
 
 }  // namespace vardelk

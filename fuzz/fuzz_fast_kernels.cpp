@@ -21,6 +21,7 @@
 #include "codec/quantise.h"
 #include "codec/types.h"
 #include "fuzz/fuzz_support.h"
+#include "media/yc_convert.h"
 #include "tests/testing_support/kernel_builds.h"
 
 namespace {
@@ -199,15 +200,56 @@ void CheckTransfer(FuzzedDataProvider& p) {
     }
 }
 
+// A small 4:2:0 picture coded from its planes by every build against the
+// host-frame route (conversion in, plain coder, conversion back). The
+// planes are allocated at their exact sizes.
+void CheckPlanarFrame(FuzzedDataProvider& p) {
+    Y4mFormat format;
+    format.width = p.ConsumeIntegralInRange<int32_t>(1, 40);
+    format.height = p.ConsumeIntegralInRange<int32_t>(1, 40);
+    FilterSettings settings;
+    settings.scaleCode = p.ConsumeIntegralInRange<int32_t>(1, 31);
+    settings.nonLinearScale = p.ConsumeBool();
+    settings.alternateScan = p.ConsumeBool();
+    settings.interlacedDct = p.ConsumeBool();
+    int32_t matrix[kMatrixEntries];
+    for (int32_t& entry : matrix) entry = Value(p, kMinMatrixEntry, kMaxMatrixEntry);
+    Y4mFrame picture;
+    picture.Allocate(format);
+    for (auto* plane : {&picture.y, &picture.cb, &picture.cr})
+        for (uint8_t& v : *plane) v = static_cast<uint8_t>(Value(p, 0, 255));
+
+    const size_t pixels = static_cast<size_t>(format.width) * static_cast<size_t>(format.height);
+    std::vector<YcPixel> in(pixels), out(pixels);
+    Y4mToYcReference(format, picture, in.data(), format.width);
+    FrameCoder reference(0);
+    const int32_t bytes = reference.CodeFrameReference(
+        settings, matrix, in.data(), out.data(), FrameGeometry{format.width, format.height, format.width, format.height});
+    Y4mFrame expected;
+    YcToY4mReference(format, out.data(), format.width, expected);
+
+    const int32_t chromaWidth = ChromaWidth(format);
+    const PlanarInput input{picture.y.data(), picture.cb.data(), picture.cr.data(), format.width, chromaWidth};
+    for (const testing::KernelBuild& build : Builds()) {
+        Y4mFrame coded;
+        coded.Allocate(format);
+        FrameCoder coder(build.flags);
+        const PlanarOutput output{coded.y.data(), coded.cb.data(), coded.cr.data(), format.width, chromaWidth};
+        FUZZ_CHECK(coder.CodePlanarFrame(settings, matrix, input, output, format.width, format.height) == bytes);
+        FUZZ_CHECK(coded.y == expected.y && coded.cb == expected.cb && coded.cr == expected.cr);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider provider(data, size);
-    switch (provider.ConsumeIntegralInRange<int>(0, 3)) {
+    switch (provider.ConsumeIntegralInRange<int>(0, 4)) {
         case 0: CheckTransforms(provider); break;
         case 1: CheckQuantisation(provider); break;
         case 2: CheckBitCosts(provider); break;
-        default: CheckTransfer(provider); break;
+        case 3: CheckTransfer(provider); break;
+        default: CheckPlanarFrame(provider); break;
     }
     return 0;
 }

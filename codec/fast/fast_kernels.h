@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "codec/bit_cost.h"
+#include "codec/planar.h"
 #include "codec/types.h"
 
 namespace vardelk {
@@ -112,6 +113,25 @@ namespace avx2 {
 VARDELK_DECLARE_MACROBLOCK_KERNELS
 }  // namespace avx2
 #undef VARDELK_DECLARE_MACROBLOCK_KERNELS
+
+// The same for 8-bit planes (codec/planar.h), same contract as the plain
+// planar gathers and scatters; partial macroblocks use the plain code.
+#define VARDELK_DECLARE_PLANAR_KERNELS                                                                        \
+    void GatherPlanarProgressive(const PlanarInput& source, MacroblockBuffer& buffer, int32_t remainingWidth,  \
+                                 int32_t remainingHeight);                                                    \
+    void ScatterPlanarProgressive(const MacroblockBuffer& buffer, const PlanarOutput& destination,            \
+                                  int32_t remainingWidth, int32_t remainingHeight);                           \
+    void GatherPlanarInterlaced(const PlanarInput& source, MacroblockBuffer& buffer, int32_t remainingWidth,   \
+                                int32_t remainingHeight);                                                     \
+    void ScatterPlanarInterlaced(const MacroblockBuffer& buffer, const PlanarOutput& destination,             \
+                                 int32_t remainingWidth, int32_t remainingHeight);
+namespace sse2 {
+VARDELK_DECLARE_PLANAR_KERNELS
+}  // namespace sse2
+namespace avx2 {
+VARDELK_DECLARE_PLANAR_KERNELS
+}  // namespace avx2
+#undef VARDELK_DECLARE_PLANAR_KERNELS
 
 }  // namespace fast
 }  // namespace vardelk

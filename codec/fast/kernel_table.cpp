@@ -38,6 +38,10 @@ void InitPlainKernels(KernelTable& table) {
     table.gather[1] = vardelk::GatherMacroblockInterlaced;
     table.scatter[0] = vardelk::ScatterMacroblockProgressive;
     table.scatter[1] = vardelk::ScatterMacroblockInterlaced;
+    table.gatherPlanar[0] = vardelk::GatherPlanarProgressive;
+    table.gatherPlanar[1] = vardelk::GatherPlanarInterlaced;
+    table.scatterPlanar[0] = vardelk::ScatterPlanarProgressive;
+    table.scatterPlanar[1] = vardelk::ScatterPlanarInterlaced;
 }
 
 void InitSse2Kernels([[maybe_unused]] KernelTable& table) {
@@ -53,6 +57,10 @@ void InitSse2Kernels([[maybe_unused]] KernelTable& table) {
     table.gather[1] = sse2::GatherMacroblockInterlaced;
     table.scatter[0] = sse2::ScatterMacroblockProgressive;
     table.scatter[1] = sse2::ScatterMacroblockInterlaced;
+    table.gatherPlanar[0] = sse2::GatherPlanarProgressive;
+    table.gatherPlanar[1] = sse2::GatherPlanarInterlaced;
+    table.scatterPlanar[0] = sse2::ScatterPlanarProgressive;
+    table.scatterPlanar[1] = sse2::ScatterPlanarInterlaced;
 #endif
 }
 
@@ -67,6 +75,10 @@ void InitAvx2Kernels([[maybe_unused]] KernelTable& table) {
     table.gather[1] = avx2::GatherMacroblockInterlaced;
     table.scatter[0] = avx2::ScatterMacroblockProgressive;
     table.scatter[1] = avx2::ScatterMacroblockInterlaced;
+    table.gatherPlanar[0] = avx2::GatherPlanarProgressive;
+    table.gatherPlanar[1] = avx2::GatherPlanarInterlaced;
+    table.scatterPlanar[0] = avx2::ScatterPlanarProgressive;
+    table.scatterPlanar[1] = avx2::ScatterPlanarInterlaced;
 #endif
 }
 

@@ -8,6 +8,7 @@
 
 #include "codec/bit_cost.h"
 #include "codec/fast/fast_kernels.h"
+#include "codec/planar.h"
 #include "codec/types.h"
 
 namespace vardelk {
@@ -17,6 +18,10 @@ using GatherFunction = void (*)(const YcPixel* source, MacroblockBuffer& buffer,
                                 int32_t remainingHeight, int32_t stride);
 using ScatterFunction = void (*)(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
                                  int32_t remainingHeight, int32_t stride);
+using PlanarGatherFunction = void (*)(const PlanarInput& source, MacroblockBuffer& buffer, int32_t remainingWidth,
+                                      int32_t remainingHeight);
+using PlanarScatterFunction = void (*)(const MacroblockBuffer& buffer, const PlanarOutput& destination,
+                                       int32_t remainingWidth, int32_t remainingHeight);
 using FlatBlockFunction = void (*)(int32_t block[64]);
 using MacroblockBitsFunction = int32_t (*)(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
                                            int32_t alternateScan, DcPredictors& predictors);
@@ -30,6 +35,8 @@ struct KernelTable {
     FlatBlockFunction reconstructFlat;
     GatherFunction gather[2];    // [0] progressive, [1] interlaced
     ScatterFunction scatter[2];  // likewise
+    PlanarGatherFunction gatherPlanar[2];  // 8-bit 4:2:0 planes, likewise
+    PlanarScatterFunction scatterPlanar[2];
 };
 
 // The table for these flags (any bits beyond kAllCpuFlags are ignored).

@@ -15,6 +15,7 @@
 #include "codec/inverse_dct.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
+#include "codec/planar.h"
 #include "codec/sample_scale.h"
 
 namespace vardelk {
@@ -24,6 +25,7 @@ namespace {
 #include "codec/fast/dct_avx2_body.h"
 #include "codec/fast/flat_block_body.h"
 #include "codec/fast/macroblock_body.h"
+#include "codec/fast/planar_body.h"
 }  // namespace
 
 void ForwardDct(int32_t block[64]) { ForwardDctVector(block); }
@@ -44,6 +46,23 @@ void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer,
 void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
                                  int32_t remainingHeight, int32_t stride) {
     ScatterWholeInterlaced(buffer, destination, remainingWidth, remainingHeight, stride);
+}
+
+void GatherPlanarProgressive(const PlanarInput& source, MacroblockBuffer& buffer, int32_t remainingWidth,
+                             int32_t remainingHeight) {
+    GatherPlanarProgressiveWhole(source, buffer, remainingWidth, remainingHeight);
+}
+void ScatterPlanarProgressive(const MacroblockBuffer& buffer, const PlanarOutput& destination, int32_t remainingWidth,
+                              int32_t remainingHeight) {
+    ScatterPlanarProgressiveWhole(buffer, destination, remainingWidth, remainingHeight);
+}
+void GatherPlanarInterlaced(const PlanarInput& source, MacroblockBuffer& buffer, int32_t remainingWidth,
+                            int32_t remainingHeight) {
+    GatherPlanarInterlacedWhole(source, buffer, remainingWidth, remainingHeight);
+}
+void ScatterPlanarInterlaced(const MacroblockBuffer& buffer, const PlanarOutput& destination, int32_t remainingWidth,
+                             int32_t remainingHeight) {
+    ScatterPlanarInterlacedWhole(buffer, destination, remainingWidth, remainingHeight);
 }
 
 }  // namespace avx2
