@@ -98,6 +98,9 @@ int RunClipCommand(const CliOptions& o) {
                                                    bandThreads);
         runner->MeasureSsim(o.ssim);
         runner->RecordLevels(!o.stream.empty());
+        // Only raw host-frame output needs the frames in the host's format.
+        const std::string& out = o.output;
+        runner->KeepHostFrames(out.size() >= 3 && out.compare(out.size() - 3, 3, ".yc") == 0);
         return runner;
     });
     std::FILE* text = TextStream(o);
