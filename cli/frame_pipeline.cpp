@@ -29,9 +29,9 @@ struct FramePipeline::Shared {
 
 FramePipeline::FramePipeline(int32_t threads, const MakeRunner& makeRunner) : shared_(std::make_unique<Shared>()) {
     const int32_t workers = threads < 1 ? 1 : threads;
-    // Two frames beyond the workers' keep them busy while the calling thread
-    // reads the next frame and writes the last.
-    shared_->slots.resize(workers == 1 ? 1 : size_t(workers) + 2);
+    // One frame beyond the workers' keeps them busy while the calling thread
+    // reads the next frame; more only cost memory and first-touch faults.
+    shared_->slots.resize(workers == 1 ? 1 : size_t(workers) + 1);
     for (Slot& slot : shared_->slots) slot.runner = makeRunner();
     if (workers > 1)
         for (int32_t t = 0; t < workers; ++t) shared_->workers.emplace_back([this] { Work(); });
