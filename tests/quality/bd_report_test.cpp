@@ -1,0 +1,64 @@
+#include "bd_report.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace vardelk {
+namespace {
+
+// PSNR and SSIM dB both straight lines in log-rate; `factor` scales the rates.
+BdCurve Curve(const std::string& label, double factor) {
+    BdCurve c{label, {}};
+    for (int k = 0; k < 6; ++k) {
+        const double bytes = 1000.0 * std::pow(1.5, k);
+        const double db = 2 + 3 * std::log(bytes);
+        c.points.push_back({bytes * factor, 10 + 4 * std::log(bytes), 1 - std::pow(10.0, -db / 10)});
+    }
+    return c;
+}
+
+std::string Printed(const std::vector<BdReportRow>& rows) {
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    PrintBdTable(out, "default linear", BdInterpolation::kPchip, rows);
+    PrintBdWarnings(out, rows);
+    std::fclose(out);
+    std::string s(text, size);
+    free(text);
+    return s;
+}
+
+TEST(BdReport, FiguresOnPsnrAndSsimDbAndUnavailableOnesShownAsSuch) {
+    BdCurve few = Curve("two points", 0.8);
+    few.points.resize(2);
+    few.points[1].ssimAll = 1.0;  // identical pictures: infinite SSIM dB
+    const std::vector<BdReportRow> rows =
+        CompareWithAnchor({Curve("default linear", 1.0), Curve("flat16 linear", 0.9), few}, BdInterpolation::kAkima);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_NEAR(rows[0].psnrRate.value, -10.0, 1e-9);
+    EXPECT_NEAR(rows[0].psnr.value, -4 * std::log(0.9), 1e-9);
+    EXPECT_NEAR(rows[0].ssimRate.value, -10.0, 1e-6);
+    EXPECT_NEAR(rows[0].ssim.value, -3 * std::log(0.9), 1e-6);
+    EXPECT_TRUE(rows[0].warnings.empty());
+    EXPECT_FALSE(rows[1].psnrRate.computable);
+
+    const std::string text = Printed(rows);
+    EXPECT_NE(text.find("-10.000 %"), std::string::npos) << text;
+    EXPECT_NE(text.find("n/a"), std::string::npos);
+    EXPECT_NE(text.find("warning: two points, SSIM: test point 2"), std::string::npos) << text;
+
+    const std::string csv = BdCsv("default linear", BdInterpolation::kAkima, rows);
+    EXPECT_NE(csv.find("\"default linear\",\"flat16 linear\",akima,-10.0000,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\"two points\",akima,,,,\n"), std::string::npos) << csv;
+    const std::string json = BdJson("default linear", BdInterpolation::kAkima, rows);
+    EXPECT_NE(json.find("\"bd_rate_psnr\": null"), std::string::npos) << json;
+}
+
+}  // namespace
+}  // namespace vardelk
