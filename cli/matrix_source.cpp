@@ -1,68 +1,31 @@
 #include "matrix_source.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <vector>
 
 #include "cli_error.h"
+#include "matrix/forms.h"
 
 namespace vardelk {
-namespace {
 
-// Splits the text into number tokens, dropping separators and comments.
-std::vector<std::string> Tokens(const std::string& text) {
-    std::vector<std::string> tokens;
-    std::string current;
-    bool comment = false;
-    for (char c : text + "\n") {
-        if (comment) {
-            comment = c != '\n';
-            continue;
-        }
-        const bool separator = c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '#';
-        if (!separator) {
-            current.push_back(c);
-            continue;
-        }
-        if (!current.empty()) tokens.push_back(current);
-        current.clear();
-        comment = c == '#';
-    }
-    return tokens;
+const std::vector<MatrixFileForm>& CommandLineMatrixForms() {
+    // Forms read by other libraries join here, one entry each. Recognisers
+    // are tried in table order before a file falls back to plain, so a form
+    // that is recognised by a signature goes first, e.g.
+    //     all.insert(all.begin(), {"stream", "...", ReadStreamMatrix, IsStream, nullptr});
+    static const std::vector<MatrixFileForm> forms = [] {
+        std::vector<MatrixFileForm> all = BuiltInMatrixFileForms();
+        return all;
+    }();
+    return forms;
 }
-
-std::string Position(const std::string& origin, size_t index) {
-    return origin + ": entry " + std::to_string(index + 1) + " (row " + std::to_string(index / 8 + 1) +
-           ", column " + std::to_string(index % 8 + 1) + ")";
-}
-
-int32_t ParseEntry(const std::string& token, const std::string& origin, size_t index) {
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(token.c_str(), &end, 10);
-    if (end == token.c_str() || *end != '\0') {
-        throw CliError(Position(origin, index) + " is '" + token + "', not an integer");
-    }
-    if (errno == ERANGE || value < kMinMatrixEntry || value > kMaxMatrixEntry) {
-        throw CliError(Position(origin, index) + " is " + token + "; matrix entries must be " +
-                       std::to_string(kMinMatrixEntry) + ".." + std::to_string(kMaxMatrixEntry));
-    }
-    return int32_t(value);
-}
-
-}  // namespace
 
 std::array<int32_t, kMatrixEntries> ParseMatrixText(const std::string& text, const std::string& origin) {
-    const std::vector<std::string> tokens = Tokens(text);
-    if (tokens.size() != size_t(kMatrixEntries)) {
-        throw CliError(origin + ": holds " + std::to_string(tokens.size()) + " numbers; a matrix needs exactly " +
-                       std::to_string(kMatrixEntries) + " (8 rows of 8, natural order)");
+    try {
+        return ReadPlainMatrix(text, origin);
+    } catch (const MatrixFileError& error) {
+        throw CliError(error.what());
     }
-    std::array<int32_t, kMatrixEntries> entries{};
-    for (size_t i = 0; i < tokens.size(); ++i) entries[i] = ParseEntry(tokens[i], origin, i);
-    return entries;
 }
 
 NamedMatrix LoadMatrix(const std::string& source) {
@@ -76,14 +39,19 @@ NamedMatrix LoadMatrix(const std::string& source) {
         matrix.entries.fill(16);
         return matrix;
     }
-    std::ifstream file(source, std::ios::binary);
+    const MatrixFileSpec spec = SplitMatrixFileSpec(source, CommandLineMatrixForms());
+    std::ifstream file(spec.path, std::ios::binary);
     if (!file) {
-        throw CliError("matrix file " + source + ": cannot be opened (presets are 'default' and 'flat16')");
+        throw CliError("matrix file " + spec.path + ": cannot be opened (presets are 'default' and 'flat16')");
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) throw CliError("matrix file " + source + ": read error");
-    matrix.entries = ParseMatrixText(text.str(), "matrix file " + source);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    if (file.bad()) throw CliError("matrix file " + spec.path + ": read error");
+    try {
+        matrix.entries = ReadMatrixBytes(bytes.str(), spec.path, spec.form, CommandLineMatrixForms());
+    } catch (const MatrixFileError& error) {
+        throw CliError(error.what());
+    }
     return matrix;
 }
 

@@ -1,28 +1,34 @@
-// Intra matrices named on the command line: a built-in preset or a file of
-// 64 integers in natural row-major order.
+// Intra matrices named on the command line: a built-in preset or a matrix
+// file, in natural row-major order, in any form the matrix library reads.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "codec/types.h"
+#include "matrix/matrix_files.h"
 
 namespace vardelk {
 
 struct NamedMatrix {
-    std::string name;  // preset name or file path, as the user gave it
+    std::string name;  // preset name or file spec, as the user gave it
     std::array<int32_t, kMatrixEntries> entries{};
 };
 
-// `source` is "default" (the standard intra matrix), "flat16" (every entry 16)
-// or the path of a matrix file. Throws CliError naming the file and the
-// offending entry when the file is missing, holds other than 64 numbers, or
-// holds a number outside 1..4095.
+// The file forms -m accepts: the library's and any this front end adds.
+const std::vector<MatrixFileForm>& CommandLineMatrixForms();
+
+// `source` is "default" (the standard intra matrix), "flat16" (every entry 16),
+// "FORMAT:FILE" (FORMAT one of CommandLineMatrixForms()) or the path of a
+// matrix file whose form is recognised from its content. Throws CliError
+// naming the file and the offending entry when the file is missing, is not
+// of its form, or holds a value outside the form's range.
 NamedMatrix LoadMatrix(const std::string& source);
 
-// Parses the text of a matrix file: integers separated by commas and/or white
-// space; '#' starts a comment running to the end of the line.
+// Parses the text of a plain matrix file: integers separated by commas and/or
+// white space; '#' starts a comment running to the end of the line.
 std::array<int32_t, kMatrixEntries> ParseMatrixText(const std::string& text, const std::string& origin);
 
 }  // namespace vardelk
