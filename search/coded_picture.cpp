@@ -1,5 +1,6 @@
 #include "search/coded_picture.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codec/quantise.h"
@@ -55,7 +56,6 @@ CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& forma
 // bits are rounded up to whole bytes on their own.
 PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
                              bool nonLinearScale, PointMeasures measures) {
-    const int32_t width = picture.format.width, height = picture.format.height;
     int32_t weights[kMatrixEntries];
     ClampMatrix(matrix, weights);
     fast::QuantiserTables tables;
@@ -63,7 +63,7 @@ PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[k
     const fast::QuantiseFunction quantise = fast::QuantiseBlockFunction();
     const fast::DequantiseFunction dequantise = fast::DequantiseBlockFunction();
     const fast::BlockTransform inverseDct = fast::InverseDctFunction();
-    pixels_.resize(size_t(width) * size_t(height));
+    reconstruction_.Allocate(picture.format);
 
     PointResult result;
     const int32_t* coefficients = picture.coefficients.data();
@@ -86,15 +86,45 @@ PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[k
                 dequantise(buffer_.Block(b), tables);
                 inverseDct(buffer_.Block(b));
             }
-            fast::ScatterMacroblockProgressive(buffer_, pixels_.data() + size_t(y) * size_t(width) + size_t(x),
-                                               width - x, height - y, width);
+            WriteSamples(picture.format, x, y);
         }
         result.bytes += (rowBits + 7) / 8;
     }
-    YcToY4m(picture.format, pixels_.data(), width, reconstruction_);
-    if (measures != PointMeasures::kSsim) result.error = CompareFrames(picture.original, reconstruction_);
+    if (measures == PointMeasures::kLumaPsnr) result.error.y = ComparePlanes(picture.original.y, reconstruction_.y);
+    else if (measures != PointMeasures::kSsim) result.error = CompareFrames(picture.original, reconstruction_);
     if (measures != PointMeasures::kPsnr) result.ssim = CompareFramesSsim(picture.format, picture.original, reconstruction_);
     return result;
+}
+
+// The scatter puts a luma sample s at s x 16 and repeats a chroma entry c
+// at c x 16 over its 2x2 square of pixels; back in 8 bits these become
+// clamp(s, 0, 255) and clamp(c + 128, 0, 255), and a subsampled chroma
+// sample, the mean of pixels of one square, is that square's value. So the
+// 8-bit planes are written straight from the blocks.
+void PointCoder::WriteSamples(const Y4mFormat& format, int32_t x, int32_t y) {
+    const int32_t width = format.width, height = format.height;
+    const int32_t right = std::min(width, x + 16), bottom = std::min(height, y + 16);
+    for (int32_t py = y; py < bottom; ++py) {
+        const int32_t* row = buffer_.Block(((py - y) / 8) * 2) + ((py - y) % 8) * 8;
+        uint8_t* out = reconstruction_.y.data() + size_t(py) * size_t(width);
+        for (int32_t px = x; px < right; ++px) {
+            const int32_t sample = row[((px - x) / 8) * 64 + (px - x) % 8];
+            out[px] = uint8_t(std::clamp(sample, 0, 255));
+        }
+    }
+    if (format.chroma == ChromaFormat::kMono) return;
+    const int32_t chromaWidth = ChromaWidth(format);
+    const int32_t stepX = chromaWidth < width ? 2 : 1, stepY = ChromaHeight(format) < height ? 2 : 1;
+    const int32_t* cb = buffer_.Block(kCbBlock);
+    const int32_t* cr = buffer_.Block(kCrBlock);
+    for (int32_t py = y; py < bottom; py += stepY) {
+        const size_t line = size_t(py / stepY) * size_t(chromaWidth);
+        for (int32_t px = x; px < right; px += stepX) {
+            const int32_t entry = ((py - y) / 2) * 8 + (px - x) / 2;
+            reconstruction_.cb[line + size_t(px / stepX)] = uint8_t(std::clamp(cb[entry] + 128, 0, 255));
+            reconstruction_.cr[line + size_t(px / stepX)] = uint8_t(std::clamp(cr[entry] + 128, 0, 255));
+        }
+    }
 }
 
 }  // namespace vardelk

@@ -33,11 +33,11 @@ struct CodedPicture {
 CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame);
 
 // What the measures need from one coded point.
-enum class PointMeasures { kPsnr, kSsim, kBoth };
+enum class PointMeasures { kLumaPsnr, kPsnr, kSsim, kBoth };
 
 struct PointResult {
     int64_t bytes = 0;
-    FrameError error;  // filled for kPsnr and kBoth
+    FrameError error;  // luma only for kLumaPsnr, all planes for kPsnr and kBoth
     FrameSsim ssim;    // filled for kSsim and kBoth
 };
 
@@ -46,14 +46,16 @@ class PointCoder {
 public:
     // Exactly the bytes and reconstruction FrameCoder::CodeFrame gives for
     // the picture with zigzag scan and progressive DCT, the linear or
-    // non-linear mapping as asked. The reconstruction is left in
+    // non-linear mapping as asked. The reconstruction, as the frame coder's
+    // output converted back to the picture's format, is left in
     // Reconstruction().
     PointResult Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
                      bool nonLinearScale, PointMeasures measures);
     const Y4mFrame& Reconstruction() const { return reconstruction_; }
 
 private:
-    std::vector<YcPixel> pixels_;
+    void WriteSamples(const Y4mFormat& format, int32_t x, int32_t y);
+
     Y4mFrame reconstruction_;
     MacroblockBuffer buffer_;
 };

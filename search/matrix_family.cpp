@@ -50,14 +50,14 @@ SearchMatrix RoundedMatrix(const std::array<double, kMatrixEntries>& weights) {
 std::vector<FamilyMatrix> StartingFamilies() {
     std::vector<FamilyMatrix> families;
     families.push_back({"flat16", FlatSearchMatrix(16)});
-    for (double g : {0.5, 1.25, 1.5, 1.75, 2.0}) {
+    for (double g : {0.5, 1.25, 1.5, 2.0, 2.5, 3.0}) {
         std::array<double, kMatrixEntries> w;
         for (int i = 0; i < kMatrixEntries; ++i) w[size_t(i)] = 16.0 * std::pow(kDefaultIntraMatrix[i] / 16.0, g);
         char name[32];
         std::snprintf(name, sizeof name, "default^%.2f", g);
         families.push_back({name, RoundedMatrix(w)});
     }
-    for (int k = 1; k <= 4; ++k) {
+    for (int k : {1, 2, 3, 4, 6, 8}) {
         std::array<double, kMatrixEntries> w;
         for (int i = 0; i < kMatrixEntries; ++i) w[size_t(i)] = 16.0 + k * (i / 8 + i % 8);
         families.push_back({"16+" + std::to_string(k) + "(u+v)", RoundedMatrix(w)});

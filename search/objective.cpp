@@ -81,7 +81,9 @@ void Objective::ReturnCoder(std::unique_ptr<PointCoder> coder) const {
 std::vector<RdCurveData> Objective::Curves(const SearchMatrix& matrix) const {
     const size_t codes = scaleCodes_.size();
     std::vector<RdCurveData> curves(pictures_.size(), RdCurveData(codes));
-    const PointMeasures needs = measure_ == QualityMeasure::kSsim ? PointMeasures::kSsim : PointMeasures::kPsnr;
+    const PointMeasures needs = measure_ == QualityMeasure::kSsim    ? PointMeasures::kSsim
+                                : measure_ == QualityMeasure::kPsnrY ? PointMeasures::kLumaPsnr
+                                                                     : PointMeasures::kPsnr;
     ParallelFor(threads_, int64_t(pictures_.size() * codes), [&](int64_t task) {
         const size_t picture = size_t(task) / codes, code = size_t(task) % codes;
         std::unique_ptr<PointCoder> coder = TakeCoder();
