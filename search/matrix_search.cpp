@@ -36,7 +36,11 @@ public:
         if (stop_ && stop_()) throw SearchStopped{"stopped"};
         if (settings_.maxEvaluations > 0 && result_.evaluations >= settings_.maxEvaluations)
             throw SearchStopped{"evaluations"};
-        if (settings_.budgetSeconds > 0 && Seconds() >= settings_.budgetSeconds) throw SearchStopped{"budget"};
+        if (settings_.budgetSeconds > 0) {
+            const double perEvaluation = result_.evaluations > 0 ? Seconds() / double(result_.evaluations) : 0.0;
+            const double needed = settings_.secondsBefore + Seconds() + perEvaluation * (1 + settings_.reservedEvaluations);
+            if (needed > settings_.budgetSeconds) throw SearchStopped{"budget"};
+        }
         MatrixScore score = objective_.Score(matrix);
         ++result_.evaluations;
         seen_[matrix] = score.objective;
@@ -117,16 +121,24 @@ private:
     // helps; true when the parameter moved.
     bool DescendShape(const SearchMatrix& base, ShapeParameters& shape, int index, double step) {
         const double first = (rng_() & 1) != 0 ? step : -step;
+        // A direction that helps is walked with doubling steps; after an
+        // overshoot the walk goes on from the first step.
         for (double delta : {first, -first}) {
             bool moved = false;
-            for (;;) {
+            for (double walk = delta;;) {
                 ShapeParameters trial = shape;
-                trial[size_t(index)] += delta;
+                trial[size_t(index)] += walk;
                 char move[64];
-                std::snprintf(move, sizeof move, "shape %s %+.3f", ShapeParameterName(index).c_str(), delta);
-                if (!Try(ShapedMatrix(base, trial), move)) break;
-                shape = trial;
-                moved = true;
+                std::snprintf(move, sizeof move, "shape %s %+.3f", ShapeParameterName(index).c_str(), walk);
+                if (Try(ShapedMatrix(base, trial), move)) {
+                    shape = trial;
+                    moved = true;
+                    walk *= 2;
+                } else if (walk != delta) {
+                    walk = delta;
+                } else {
+                    break;
+                }
             }
             if (moved) return true;
         }

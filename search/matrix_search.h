@@ -32,6 +32,11 @@ struct SearchSettings {
     int64_t maxEvaluations = 0;    // matrices coded, the anchor excluded; 0: no limit
     uint64_t seed = 1;
     bool entryPhase = true;  // phase 3
+    // Time already spent on the budget before the search starts (loading
+    // the pictures), and evaluations' worth of time kept back for the work
+    // after it (the final figures), so that the whole run fits the budget.
+    double secondsBefore = 0.0;
+    double reservedEvaluations = 0.0;
 };
 
 // One accepted improvement.
