@@ -243,6 +243,16 @@ double Worst(const std::vector<double>& values) {
     return worst;
 }
 
+// [[scale code, bytes, quality], ...]
+std::string CurveJson(const RdCurveData& curve) {
+    std::string json = "[";
+    for (const CurvePoint& p : curve) {
+        json += (json.size() > 1 ? ", [" : "[") + std::to_string(p.scaleCode) + ", " + FormatDecimal(p.bytes) + ", " +
+                NumberJson(p.quality) + "]";
+    }
+    return json + "]";
+}
+
 std::string SetJson(const SetFigures& f) {
     std::ostringstream json;
     json << "{\n    \"bd_rate_vs_default\": " << NumberJson(Mean(f.foundVsDefault))
@@ -253,7 +263,10 @@ std::string SetJson(const SetFigures& f) {
         json << (i ? ",\n" : "\n") << "      {\"name\": " << JsonString(f.names[i])
              << ", \"bd_rate_vs_default\": " << NumberJson(f.foundVsDefault[i])
              << ", \"bd_rate_vs_flat16\": " << NumberJson(f.foundVsFlat[i])
-             << ", \"flat16_vs_default\": " << NumberJson(f.flatVsDefault[i]) << "}";
+             << ", \"flat16_vs_default\": " << NumberJson(f.flatVsDefault[i])
+             << ",\n       \"curves\": {\"default\": " << CurveJson(f.defaultCurves[i])
+             << ",\n                  \"flat16\": " << CurveJson(f.flatCurves[i])
+             << ",\n                  \"found\": " << CurveJson(f.foundCurves[i]) << "}}";
     }
     json << "\n    ]\n  }";
     return json.str();
@@ -329,7 +342,10 @@ void WriteOutputs(const SearchOptions& o, const std::vector<int32_t>& codes, con
     const std::vector<RdCurve> curves = {PooledCurve("default", training.defaultCurves),
                                          PooledCurve("flat16", training.flatCurves),
                                          PooledCurve("found", training.foundCurves)};
-    const std::string title = "training set, " + o.measure + " (mean of " + std::to_string(training.names.size()) + " pictures)";
+    // The plot's vertical axis is labelled for PSNR; for SSIM the title says what it holds.
+    std::string title = "training set, mean of " + std::to_string(training.names.size()) + " pictures";
+    if (o.measure == "ssim") title += "; vertical axis: SSIM dB, -10 log10(1 - SSIM)";
+    if (o.measure == "psnr611") title += "; vertical axis: PSNR 6:1:1";
     WriteRdPlot(o.out + "/rd.svg", curves, title);
     WriteRdPlot(o.out + "/rd.png", curves, title);
 }

@@ -91,7 +91,7 @@ public:
             }
         }
         for (int i = 1; i < kMatrixEntries; ++i) singles.push_back({i});
-        DescendEntries(pairs, 0.08);
+        DescendEntries(pairs, 0.16);
         DescendEntries(singles, 0.04);
         EndPhase();
     }
@@ -145,6 +145,8 @@ private:
         return false;
     }
 
+    // Each group moves by a relative step (at least 1) in the direction that
+    // helps, walked with doubling steps like the shape parameters.
     void DescendEntries(const std::vector<std::vector<int>>& groups, double firstStep) {
         for (double step = firstStep; step >= 0.01; step /= 2) {
             bool improved = true;
@@ -154,16 +156,18 @@ private:
                     const std::vector<int>& group = groups[size_t(g)];
                     const int sign = (rng_() & 1) != 0 ? 1 : -1;
                     for (int direction : {sign, -sign}) {
-                        SearchMatrix trial = result_.best;
-                        for (int i : group) {
-                            const int32_t w = trial[size_t(i)];
-                            const int32_t delta = std::max<int32_t>(1, int32_t(std::lround(w * step)));
-                            trial[size_t(i)] = std::clamp(w + direction * delta, kSearchMinEntry, kSearchMaxEntry);
+                        bool moved = false;
+                        for (double walk = step;;) {
+                            if (TryEntryMove(group, direction, walk)) {
+                                moved = true;
+                                walk *= 2;
+                            } else if (walk != step) {
+                                walk = step;
+                            } else {
+                                break;
+                            }
                         }
-                        char move[64];
-                        std::snprintf(move, sizeof move, "entry (%d,%d)%s %+d%%", group[0] / 8, group[0] % 8,
-                                      group.size() > 1 ? " pair" : "", direction * int(std::lround(step * 100)));
-                        if (Try(trial, move)) {
+                        if (moved) {
                             improved = true;
                             break;
                         }
@@ -171,6 +175,19 @@ private:
                 }
             }
         }
+    }
+
+    bool TryEntryMove(const std::vector<int>& group, int direction, double step) {
+        SearchMatrix trial = result_.best;
+        for (int i : group) {
+            const int32_t w = trial[size_t(i)];
+            const int32_t delta = std::max<int32_t>(1, int32_t(std::lround(w * step)));
+            trial[size_t(i)] = std::clamp(w + direction * delta, kSearchMinEntry, kSearchMaxEntry);
+        }
+        char move[64];
+        std::snprintf(move, sizeof move, "entry (%d,%d)%s %+d%%", group[0] / 8, group[0] % 8,
+                      group.size() > 1 ? " pair" : "", direction * int(std::lround(step * 100)));
+        return Try(trial, move);
     }
 
     void Report() {

@@ -10,6 +10,7 @@
 //  3. entries: coordinate descent over the entries themselves, symmetric
 //     pairs (u, v) and (v, u) moved together, by relative steps that halve
 //     the same way, then single entries.
+// A move that helps is repeated with doubling steps until it stops helping.
 // The coordinates of a round are visited in an order drawn from the seed,
 // so a seed fixes the whole sequence of candidates; threads only share out
 // the pictures and scale codes of one candidate. The search ends when the
