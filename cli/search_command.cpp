@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -39,6 +40,7 @@ struct SearchOptions {
     uint64_t seed = 1;
     int32_t threads = 0;
     int32_t frames = 1;
+    double minOverlap = kBdMinimumOverlap;
     bool shapeOnly = false;
     bool quiet = false;
 };
@@ -214,6 +216,7 @@ std::string NumberJson(double value) { return std::isfinite(value) ? FormatDecim
 struct SetFigures {
     std::vector<std::string> names;
     std::vector<double> foundVsDefault, foundVsFlat, flatVsDefault;
+    std::vector<double> overlaps;  // of the found matrix's curve and the default's
     std::vector<RdCurveData> defaultCurves, flatCurves, foundCurves;
 };
 
@@ -224,7 +227,9 @@ SetFigures MeasureSet(const std::vector<CodedPicture>& pictures, const Objective
     f.flatCurves = objective.Curves(FlatSearchMatrix(16));
     f.foundCurves = objective.Curves(found);
     for (size_t i = 0; i < pictures.size(); ++i) {
-        f.foundVsDefault.push_back(CurveBdRate(f.defaultCurves[i], f.foundCurves[i]));
+        const BdFigure figure = CurveBdFigure(f.defaultCurves[i], f.foundCurves[i]);
+        f.foundVsDefault.push_back(figure.computable ? figure.value : NAN);
+        f.overlaps.push_back(std::min(figure.anchorOverlap, figure.testOverlap));
         f.foundVsFlat.push_back(CurveBdRate(f.flatCurves[i], f.foundCurves[i]));
         f.flatVsDefault.push_back(CurveBdRate(f.defaultCurves[i], f.flatCurves[i]));
     }
@@ -264,7 +269,7 @@ std::string SetJson(const SetFigures& f) {
              << ", \"bd_rate_vs_default\": " << NumberJson(f.foundVsDefault[i])
              << ", \"bd_rate_vs_flat16\": " << NumberJson(f.foundVsFlat[i])
              << ", \"flat16_vs_default\": " << NumberJson(f.flatVsDefault[i])
-             << ",\n       \"curves\": {\"default\": " << CurveJson(f.defaultCurves[i])
+             << ", \"overlap\": " << NumberJson(f.overlaps[i]) << ",\n       \"curves\": {\"default\": " << CurveJson(f.defaultCurves[i])
              << ",\n                  \"flat16\": " << CurveJson(f.flatCurves[i])
              << ",\n                  \"found\": " << CurveJson(f.foundCurves[i]) << "}}";
     }
@@ -277,7 +282,7 @@ std::string ReportJson(const SearchOptions& o, const std::vector<int32_t>& codes
     std::ostringstream json;
     json << "{\n  \"measure\": \"" << o.measure << "\",\n  \"scale_codes\": [";
     for (size_t i = 0; i < codes.size(); ++i) json << (i ? ", " : "") << codes[i];
-    json << "],\n  \"mapping\": \"linear\",\n  \"seed\": " << o.seed << ",\n  \"evaluations\": " << result.evaluations
+    json << "],\n  \"mapping\": \"linear\",\n  \"seed\": " << o.seed << ",\n  \"min_overlap\": " << FormatDecimal(o.minOverlap) << ",\n  \"evaluations\": " << result.evaluations
          << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"stop\": \"" << result.stopReason
          << "\",\n  \"matrix\": " << MatrixJson(result.best) << ",\n  \"objective\": " << NumberJson(result.score.objective)
          << ",\n  \"families\": [";
@@ -373,6 +378,10 @@ int RunSearchCommand(int argc, char** argv) {
     app.add_option("--validate", o.validate, "Pictures to check the found matrix on (same forms as the inputs)")
         ->type_name("SET");
     app.add_option("--out", o.out, "Folder for matrix.*.txt, report.json, rd.svg and rd.png (default search-out)");
+    app.add_option("--min-overlap", o.minOverlap,
+                   "Refuse matrices whose curve shares less than this part of its quality range with the default's "
+                   "on any picture, 0..1 (default 0.75, where BD figures start to warn)")
+        ->check(CLI::Range(0.0, 1.0));
     app.add_flag("--shape-only", o.shapeOnly, "Stop after the smooth shape phase (no moves of single entries)");
     app.add_flag("-q,--quiet", o.quiet, "No progress line and no summary");
     app.footer("Exit status: 0 when done, 130 when stopped by Ctrl-C (outputs hold the best so far), 1 on failure, "
@@ -396,7 +405,7 @@ int RunSearchCommand(int argc, char** argv) {
         const std::vector<CodedPicture> training = LoadPictures(o.inputs, o.frames, o.threads);
         std::vector<CodedPicture> validationPictures;
         if (!o.validate.empty()) validationPictures = LoadPictures(o.validate, o.frames, o.threads);
-        const Objective objective(training, measure, codes, o.threads);
+        const Objective objective(training, measure, codes, o.threads, o.minOverlap);
 
         SearchSettings settings;
         settings.budgetSeconds = budget;

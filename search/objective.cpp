@@ -1,5 +1,6 @@
 #include "search/objective.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -37,12 +38,16 @@ double MeasureQuality(QualityMeasure measure, const PointResult& point) {
     return std::numeric_limits<double>::quiet_NaN();
 }
 
-double CurveBdRate(const RdCurveData& anchor, const RdCurveData& test) {
+BdFigure CurveBdFigure(const RdCurveData& anchor, const RdCurveData& test) {
     std::vector<BdPoint> a, t;
     for (const CurvePoint& p : anchor) a.push_back(BdPoint{p.bytes, p.quality});
     for (const CurvePoint& p : test) t.push_back(BdPoint{p.bytes, p.quality});
-    const BdResult result = BjontegaardDelta(a, t, BdInterpolation::kPchip);
-    return result.rate.computable ? result.rate.value : std::numeric_limits<double>::quiet_NaN();
+    return BjontegaardDelta(a, t, BdInterpolation::kPchip).rate;
+}
+
+double CurveBdRate(const RdCurveData& anchor, const RdCurveData& test) {
+    const BdFigure figure = CurveBdFigure(anchor, test);
+    return figure.computable ? figure.value : std::numeric_limits<double>::quiet_NaN();
 }
 
 double PooledBdRate(const std::vector<double>& bdRates) {
@@ -56,8 +61,9 @@ double PooledBdRate(const std::vector<double>& bdRates) {
 }
 
 Objective::Objective(const std::vector<CodedPicture>& pictures, QualityMeasure measure,
-                     std::vector<int32_t> scaleCodes, int32_t threads)
-    : pictures_(pictures), measure_(measure), scaleCodes_(std::move(scaleCodes)), threads_(threads) {
+                     std::vector<int32_t> scaleCodes, int32_t threads, double minimumOverlap)
+    : pictures_(pictures), measure_(measure), scaleCodes_(std::move(scaleCodes)), threads_(threads),
+      minimumOverlap_(minimumOverlap) {
     SearchMatrix defaultMatrix;
     for (int i = 0; i < kMatrixEntries; ++i) defaultMatrix[size_t(i)] = kDefaultIntraMatrix[i];
     anchor_ = Curves(defaultMatrix);
@@ -96,8 +102,14 @@ std::vector<RdCurveData> Objective::Curves(const SearchMatrix& matrix) const {
 
 MatrixScore Objective::ScoreCurves(std::vector<RdCurveData> curves) const {
     MatrixScore score;
-    for (size_t p = 0; p < curves.size(); ++p) score.bdRates.push_back(CurveBdRate(anchor_[p], curves[p]));
-    score.objective = PooledBdRate(score.bdRates);
+    bool overlapping = true;
+    for (size_t p = 0; p < curves.size(); ++p) {
+        const BdFigure figure = CurveBdFigure(anchor_[p], curves[p]);
+        score.bdRates.push_back(figure.computable ? figure.value : std::numeric_limits<double>::quiet_NaN());
+        score.overlaps.push_back(std::min(figure.anchorOverlap, figure.testOverlap));
+        overlapping = overlapping && score.overlaps.back() >= minimumOverlap_;
+    }
+    score.objective = overlapping ? PooledBdRate(score.bdRates) : std::numeric_limits<double>::infinity();
     score.curves = std::move(curves);
     return score;
 }

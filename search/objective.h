@@ -6,9 +6,16 @@
 // the measure, one point per scale code) and its own BD-rate against the
 // default matrix's curve (PCHIP). The objective is the plain mean of the
 // per-picture BD-rates, so every picture counts the same whatever its size
-// or content, which is how a set's figure is reported. A matrix for which
-// any picture's BD-rate cannot be computed (curves that do not overlap)
-// scores +infinity and is never preferred.
+// or content, which is how a set's figure is reported.
+//
+// A BD-rate only compares the curves over the quality range they share. A
+// matrix much coarser than the default reaches less quality at the finest
+// scale code, and its figure then leaves out the top of the default's
+// curve; a search left free would drift there. So a matrix for which any
+// picture's shared range is less than kBdMinimumOverlap of either curve's
+// range (the share below which the Bjontegaard figures warn; the caller may
+// choose another share), or whose
+// BD-rate cannot be computed, scores +infinity and is never preferred.
 #pragma once
 
 #include <array>
@@ -45,11 +52,15 @@ using RdCurveData = std::vector<CurvePoint>;
 struct MatrixScore {
     double objective = 0.0;       // mean BD-rate in percent (negative: saves rate)
     std::vector<double> bdRates;  // per picture; NaN where not computable
+    // Per picture: the shared quality range as a share of the narrower of
+    // the default's and the candidate's ranges.
+    std::vector<double> overlaps;
     std::vector<RdCurveData> curves;
 };
 
 // The BD-rate of `test` against `anchor` in percent, NaN when not computable.
 double CurveBdRate(const RdCurveData& anchor, const RdCurveData& test);
+BdFigure CurveBdFigure(const RdCurveData& anchor, const RdCurveData& test);
 // The mean of the figures, +infinity when any is NaN or there are none.
 double PooledBdRate(const std::vector<double>& bdRates);
 
@@ -57,8 +68,10 @@ class Objective {
 public:
     // Codes the default matrix once for the anchor curves. The pictures must
     // outlive the objective.
+    // minimumOverlap: the share of shared range below which a matrix is
+    // refused (0 accepts any computable figure).
     Objective(const std::vector<CodedPicture>& pictures, QualityMeasure measure, std::vector<int32_t> scaleCodes,
-              int32_t threads);
+              int32_t threads, double minimumOverlap = kBdMinimumOverlap);
     ~Objective();
 
     // Every picture's curve for the matrix, pictures x scale codes spread
@@ -81,6 +94,7 @@ private:
     QualityMeasure measure_;
     std::vector<int32_t> scaleCodes_;
     int32_t threads_;
+    double minimumOverlap_;
     std::vector<RdCurveData> anchor_;
     mutable std::mutex coderLock_;
     mutable std::vector<std::unique_ptr<PointCoder>> idleCoders_;  // scratch kept between calls

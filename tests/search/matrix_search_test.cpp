@@ -83,6 +83,17 @@ TEST(MatrixSearch, StopKeepsTheBestSoFar) {
     EXPECT_EQ(stopped.phaseBest.back().second, stopped.best);
 }
 
+TEST(Objective, RefusesCurvesThatShareTooLittleOfTheirRange) {
+    const std::vector<CodedPicture> pictures = TinySet();
+    const Objective objective(pictures, QualityMeasure::kSsim, kCodes, 2);
+    // Far coarser than the default: its finest point lies below most of the default's curve.
+    const MatrixScore coarse = objective.Score(FlatSearchMatrix(255));
+    EXPECT_TRUE(std::isinf(coarse.objective));
+    EXPECT_LT(*std::min_element(coarse.overlaps.begin(), coarse.overlaps.end()), kBdMinimumOverlap);
+    const SearchResult result = RunMatrixSearch(objective, Limited(60, 1), {}, {});
+    for (double overlap : result.score.overlaps) EXPECT_GE(overlap, kBdMinimumOverlap);
+}
+
 TEST(MatrixFamily, EveryMatrixStaysCarriable) {
     for (const FamilyMatrix& family : StartingFamilies()) ExpectCarriable(family.matrix);
     for (double extreme : {-40.0, 40.0, std::nan("")}) {
