@@ -349,8 +349,8 @@ void WriteOutputs(const SearchOptions& o, const std::vector<int32_t>& codes, con
                                          PooledCurve("found", training.foundCurves)};
     // The plot's vertical axis is labelled for PSNR; for SSIM the title says what it holds.
     std::string title = "training set, mean of " + std::to_string(training.names.size()) + " pictures";
-    if (o.measure == "ssim") title += "; vertical axis: SSIM dB, -10 log10(1 - SSIM)";
-    if (o.measure == "psnr611") title += "; vertical axis: PSNR 6:1:1";
+    if (o.measure == "ssim") title += ", vertical axis: SSIM dB = -10 log10(1 - SSIM)";
+    if (o.measure == "psnr611") title += ", vertical axis: PSNR 6:1:1";
     WriteRdPlot(o.out + "/rd.svg", curves, title);
     WriteRdPlot(o.out + "/rd.png", curves, title);
 }
