@@ -2,6 +2,7 @@
 // sweep, turning every failure into a message and a non-zero exit status.
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include <CLI/CLI.hpp>
 
@@ -9,9 +10,11 @@
 #include "matrix_source.h"
 #include "options.h"
 #include "run_command.h"
+#include "search_command.h"
 #include "sweep_command.h"
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "search") return vardelk::RunSearchCommand(argc - 1, argv + 1);
     CLI::App app{"vardelk"};
     app.name("vardelk");
     vardelk::CliOptions options;

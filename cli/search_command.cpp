@@ -1,0 +1,457 @@
+#include "search_command.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "clip_source.h"
+#include "interrupt.h"
+#include "matrix/matrix_files.h"
+#include "options.h"
+#include "output_file.h"
+#include "parallel/parallel_for.h"
+#include "rd_plot.h"
+#include "run_report.h"
+#include "search/matrix_search.h"
+
+namespace vardelk {
+namespace {
+
+struct SearchOptions {
+    std::vector<std::string> inputs;
+    std::vector<std::string> validate;
+    std::string measure = "psnr";
+    std::string codes = "2..16";
+    std::string budget = "10m";
+    std::string out = "search-out";
+    int64_t evaluations = 0;
+    uint64_t seed = 1;
+    int32_t threads = 0;
+    int32_t frames = 1;
+    double minOverlap = kBdMinimumOverlap;
+    bool shapeOnly = false;
+    bool quiet = false;
+};
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool IsPicture(const std::string& name) {
+    const std::string lower = Lower(name);
+    return EndsWith(lower, ".png") || EndsWith(lower, ".y4m");
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// A picture or clip, every picture or clip of a folder (sorted by name), or
+// a list file: one path a line, relative to the list's folder, '#' starting
+// a comment, anything after the first white space ignored.
+void ExpandInput(const std::string& spec, std::vector<std::string>& paths) {
+    if (IsFolder(spec)) {
+        std::vector<std::string> names;
+        if (DIR* dir = opendir(spec.c_str())) {
+            while (const dirent* entry = readdir(dir)) {
+                if (IsPicture(entry->d_name)) names.push_back(entry->d_name);
+            }
+            closedir(dir);
+        } else {
+            throw CliError(spec + ": the folder cannot be read");
+        }
+        std::sort(names.begin(), names.end());
+        if (names.empty()) throw CliError(spec + ": the folder holds no .png or .y4m file");
+        for (const std::string& name : names) paths.push_back(spec + "/" + name);
+        return;
+    }
+    if (IsPicture(spec)) {
+        paths.push_back(spec);
+        return;
+    }
+    std::ifstream list(spec);
+    if (!list) throw CliError(spec + ": cannot be opened as a picture, folder or list");
+    const size_t slash = spec.find_last_of('/');
+    const std::string base = slash == std::string::npos ? "" : spec.substr(0, slash + 1);
+    std::string line;
+    size_t before = paths.size();
+    while (std::getline(list, line)) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream words(line);
+        std::string path;
+        if (!(words >> path)) continue;
+        paths.push_back(path[0] == '/' ? path : base + path);
+    }
+    if (paths.size() == before) throw CliError(spec + ": the list names no picture");
+}
+
+std::vector<CodedPicture> LoadPictures(const std::vector<std::string>& specs, int32_t frames, int32_t threads) {
+    std::vector<std::string> paths;
+    for (const std::string& spec : specs) ExpandInput(spec, paths);
+    struct Source {
+        std::string name;
+        Y4mFormat format;
+        Y4mFrame frame;
+    };
+    std::vector<Source> sources;
+    for (const std::string& path : paths) {
+        std::unique_ptr<ClipSource> clip = OpenClipSource(path, 1);
+        Y4mFrame frame;
+        for (int32_t n = 0; n < frames && clip->ReadFrame(frame); ++n) {
+            ThrowIfInterrupted();
+            const std::string name = n == 0 ? path : path + "#" + std::to_string(n);
+            sources.push_back(Source{name, clip->Format(), frame});
+        }
+    }
+    std::vector<CodedPicture> pictures(sources.size());
+    ParallelFor(threads, int64_t(sources.size()), [&](int64_t i) {
+        const Source& s = sources[size_t(i)];
+        pictures[size_t(i)] = PrepareCodedPicture(s.name, s.format, s.frame);
+    });
+    return pictures;
+}
+
+// "A..B" or a comma-separated list of scale codes in 1..31.
+std::vector<int32_t> ParseCodes(const std::string& text) {
+    std::vector<int32_t> codes;
+    const size_t dots = text.find("..");
+    if (dots != std::string::npos) {
+        const int64_t first = ParseBoundedInteger("--codes", text.substr(0, dots), 1, 31, "a scale code");
+        const int64_t last = ParseBoundedInteger("--codes", text.substr(dots + 2), 1, 31, "a scale code");
+        for (int64_t c = first; c <= last; ++c) codes.push_back(int32_t(c));
+    } else {
+        std::istringstream parts(text);
+        std::string part;
+        while (std::getline(parts, part, ',')) codes.push_back(int32_t(ParseBoundedInteger("--codes", part, 1, 31, "a scale code")));
+    }
+    std::sort(codes.begin(), codes.end());
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    if (codes.size() < 4) throw UsageError("--codes " + text + ": needs at least 4 distinct scale codes");
+    return codes;
+}
+
+// "600", "600s", "10m", "1.5h"; 0 means no time limit.
+double ParseBudget(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    const std::string unit = end == nullptr ? "" : std::string(end);
+    double scale = 0;
+    if (unit.empty() || unit == "s") scale = 1;
+    else if (unit == "m") scale = 60;
+    else if (unit == "h") scale = 3600;
+    if (end == text.c_str() || scale == 0 || !std::isfinite(value) || value < 0)
+        throw UsageError("--budget " + text + ": expected a duration such as 90s, 10m or 1h");
+    return value * scale;
+}
+
+bool StopRequested() {
+    try {
+        ThrowIfInterrupted();
+        return false;
+    } catch (const InterruptedError&) {
+        return true;
+    }
+}
+
+// The progress line, redrawn at most a few times a second on a terminal.
+class SearchProgressLine {
+public:
+    explicit SearchProgressLine(bool enabled) : enabled_(enabled) {}
+    ~SearchProgressLine() { Finish(); }
+    void Show(const SearchProgress& p) {
+        if (!enabled_ || (shown_ && p.seconds - lastDraw_ < 0.25)) return;
+        lastDraw_ = p.seconds;
+        shown_ = true;
+        char left[32] = "";
+        if (p.secondsLeft >= 0)
+            std::snprintf(left, sizeof left, ", %d:%02d left", int(p.secondsLeft) / 60, int(p.secondsLeft) % 60);
+        std::fprintf(stderr, "\r\033[Ksearch %s: best %+.3f%% after %lld matrices (%.2f/s)%s", p.phase.c_str(), p.best,
+                     static_cast<long long>(p.evaluations), p.evaluationsPerSecond, left);
+        std::fflush(stderr);
+    }
+    void Finish() {
+        if (shown_) std::fprintf(stderr, "\r\033[K");
+        shown_ = false;
+    }
+
+private:
+    bool enabled_;
+    bool shown_ = false;
+    double lastDraw_ = 0.0;
+};
+
+std::string MatrixJson(const SearchMatrix& m) {
+    std::ostringstream json;
+    json << "[";
+    for (int r = 0; r < 8; ++r) {
+        json << (r ? ",\n    " : "\n    ");
+        for (int c = 0; c < 8; ++c) json << (c ? ", " : "") << m[size_t(r * 8 + c)];
+    }
+    json << "\n  ]";
+    return json.str();
+}
+
+std::string NumberJson(double value) { return std::isfinite(value) ? FormatDecimal(value) : "null"; }
+
+// A set's figures for the found matrix: BD-rates against the default and
+// flat 16 per picture and their means, and flat 16 against the default.
+struct SetFigures {
+    std::vector<std::string> names;
+    std::vector<double> foundVsDefault, foundVsFlat, flatVsDefault;
+    std::vector<double> overlaps;  // of the found matrix's curve and the default's
+    std::vector<RdCurveData> defaultCurves, flatCurves, foundCurves;
+};
+
+SetFigures MeasureSet(const std::vector<CodedPicture>& pictures, const Objective& objective, const SearchMatrix& found) {
+    SetFigures f;
+    for (const CodedPicture& p : pictures) f.names.push_back(p.name);
+    f.defaultCurves = objective.AnchorCurves();
+    f.flatCurves = objective.Curves(FlatSearchMatrix(16));
+    f.foundCurves = objective.Curves(found);
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const BdFigure figure = CurveBdFigure(f.defaultCurves[i], f.foundCurves[i]);
+        f.foundVsDefault.push_back(figure.computable ? figure.value : NAN);
+        f.overlaps.push_back(std::min(figure.anchorOverlap, figure.testOverlap));
+        f.foundVsFlat.push_back(CurveBdRate(f.flatCurves[i], f.foundCurves[i]));
+        f.flatVsDefault.push_back(CurveBdRate(f.defaultCurves[i], f.flatCurves[i]));
+    }
+    return f;
+}
+
+double Mean(const std::vector<double>& values) {
+    double sum = 0;
+    for (double v : values) sum += v;
+    return values.empty() ? NAN : sum / double(values.size());
+}
+
+double Worst(const std::vector<double>& values) {
+    double worst = -INFINITY;
+    for (double v : values) worst = std::isnan(v) ? v : std::max(worst, v);
+    return worst;
+}
+
+// [[scale code, bytes, quality], ...]
+std::string CurveJson(const RdCurveData& curve) {
+    std::string json = "[";
+    for (const CurvePoint& p : curve) {
+        json += (json.size() > 1 ? ", [" : "[") + std::to_string(p.scaleCode) + ", " + FormatDecimal(p.bytes) + ", " +
+                NumberJson(p.quality) + "]";
+    }
+    return json + "]";
+}
+
+std::string SetJson(const SetFigures& f) {
+    std::ostringstream json;
+    json << "{\n    \"bd_rate_vs_default\": " << NumberJson(Mean(f.foundVsDefault))
+         << ",\n    \"bd_rate_vs_flat16\": " << NumberJson(Mean(f.foundVsFlat))
+         << ",\n    \"flat16_vs_default\": " << NumberJson(Mean(f.flatVsDefault))
+         << ",\n    \"worst_vs_default\": " << NumberJson(Worst(f.foundVsDefault)) << ",\n    \"pictures\": [";
+    for (size_t i = 0; i < f.names.size(); ++i) {
+        json << (i ? ",\n" : "\n") << "      {\"name\": " << JsonString(f.names[i])
+             << ", \"bd_rate_vs_default\": " << NumberJson(f.foundVsDefault[i])
+             << ", \"bd_rate_vs_flat16\": " << NumberJson(f.foundVsFlat[i])
+             << ", \"flat16_vs_default\": " << NumberJson(f.flatVsDefault[i])
+             << ", \"overlap\": " << NumberJson(f.overlaps[i]) << ",\n       \"curves\": {\"default\": " << CurveJson(f.defaultCurves[i])
+             << ",\n                  \"flat16\": " << CurveJson(f.flatCurves[i])
+             << ",\n                  \"found\": " << CurveJson(f.foundCurves[i]) << "}}";
+    }
+    json << "\n    ]\n  }";
+    return json.str();
+}
+
+std::string ReportJson(const SearchOptions& o, const std::vector<int32_t>& codes, const SearchResult& result,
+                       const SetFigures& training, const SetFigures* validation, const std::string& validationNote) {
+    std::ostringstream json;
+    json << "{\n  \"measure\": \"" << o.measure << "\",\n  \"scale_codes\": [";
+    for (size_t i = 0; i < codes.size(); ++i) json << (i ? ", " : "") << codes[i];
+    json << "],\n  \"mapping\": \"linear\",\n  \"seed\": " << o.seed << ",\n  \"min_overlap\": " << FormatDecimal(o.minOverlap) << ",\n  \"evaluations\": " << result.evaluations
+         << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"stop\": \"" << result.stopReason
+         << "\",\n  \"matrix\": " << MatrixJson(result.best) << ",\n  \"objective\": " << NumberJson(result.score.objective)
+         << ",\n  \"families\": [";
+    for (size_t i = 0; i < result.families.size(); ++i)
+        json << (i ? ", " : "") << "{\"name\": " << JsonString(result.families[i].first)
+             << ", \"objective\": " << NumberJson(result.families[i].second) << "}";
+    json << "],\n  \"phases\": [";
+    for (size_t i = 0; i < result.phaseBest.size(); ++i)
+        json << (i ? ",\n    " : "\n    ") << "{\"phase\": " << JsonString(result.phaseBest[i].first)
+             << ", \"matrix\": [" << [&] {
+                    std::string s;
+                    for (int32_t v : result.phaseBest[i].second) s += (s.empty() ? "" : ", ") + std::to_string(v);
+                    return s;
+                }() << "]}";
+    json << "\n  ],\n  \"history\": [";
+    for (size_t i = 0; i < result.history.size(); ++i) {
+        const SearchEvent& e = result.history[i];
+        json << (i ? ",\n    " : "\n    ") << "{\"evaluation\": " << e.evaluation << ", \"seconds\": "
+             << FormatDecimal(e.seconds) << ", \"objective\": " << NumberJson(e.objective)
+             << ", \"move\": " << JsonString(e.move) << "}";
+    }
+    json << "\n  ],\n  \"training\": " << SetJson(training);
+    if (validation != nullptr) json << ",\n  \"validation\": " << SetJson(*validation);
+    else if (!validationNote.empty()) json << ",\n  \"validation\": " << JsonString(validationNote);
+    json << "\n}\n";
+    return json.str();
+}
+
+// Mean bytes per picture against mean quality per scale code, one curve per matrix.
+RdCurve PooledCurve(const std::string& label, const std::vector<RdCurveData>& curves) {
+    RdCurve curve{label, {}};
+    for (size_t c = 0; c < curves.front().size(); ++c) {
+        double bytes = 0, quality = 0;
+        for (const RdCurveData& picture : curves) {
+            bytes += picture[c].bytes;
+            quality += picture[c].quality;
+        }
+        curve.points.push_back(RdPoint{bytes / double(curves.size()), quality / double(curves.size()),
+                                       curves.front()[c].scaleCode});
+    }
+    return curve;
+}
+
+void PrintSet(std::FILE* out, const char* title, const SetFigures& f) {
+    std::fprintf(out, "%s: BD-rate %+.2f%% against default (worst picture %+.2f%%), %+.2f%% against flat16\n", title,
+                 Mean(f.foundVsDefault), Worst(f.foundVsDefault), Mean(f.foundVsFlat));
+    for (size_t i = 0; i < f.names.size(); ++i)
+        std::fprintf(out, "  %+7.2f%% %+7.2f%%  %s\n", f.foundVsDefault[i], f.foundVsFlat[i], f.names[i].c_str());
+}
+
+void WriteOutputs(const SearchOptions& o, const std::vector<int32_t>& codes, const SearchResult& result,
+                  const SetFigures& training, const SetFigures* validation, const std::string& validationNote) {
+    if (!IsFolder(o.out) && mkdir(o.out.c_str(), 0777) != 0 && !IsFolder(o.out))
+        throw CliError(o.out + ": the output folder cannot be created");
+    MatrixEntries entries;
+    std::copy(result.best.begin(), result.best.end(), entries.begin());
+    for (const MatrixFileForm& form : BuiltInMatrixFileForms()) {
+        if (form.write == nullptr) continue;
+        WriteMatrix(o.out + "/matrix." + form.name + ".txt", form.name, entries);
+    }
+    WriteTextFile(o.out + "/report.json", ReportJson(o, codes, result, training, validation, validationNote));
+    const std::vector<RdCurve> curves = {PooledCurve("default", training.defaultCurves),
+                                         PooledCurve("flat16", training.flatCurves),
+                                         PooledCurve("found", training.foundCurves)};
+    // The plot's vertical axis is labelled for PSNR; for SSIM the title says what it holds.
+    std::string title = "training set, mean of " + std::to_string(training.names.size()) + " pictures";
+    if (o.measure == "ssim") title += ", vertical axis: SSIM dB = -10 log10(1 - SSIM)";
+    if (o.measure == "psnr611") title += ", vertical axis: PSNR 6:1:1";
+    WriteRdPlot(o.out + "/rd.svg", curves, title);
+    WriteRdPlot(o.out + "/rd.png", curves, title);
+}
+
+}  // namespace
+
+int RunSearchCommand(int argc, char** argv) {
+    CLI::App app{"vardelk search"};
+    app.name("vardelk search");
+    app.description(
+        "Finds the intra matrix (DC 8, AC entries 1..255) that saves the most rate against the default matrix over "
+        "a range of scale codes on a set of pictures, for a quality measure, and checks it on other pictures.");
+    SearchOptions o;
+    std::string threadsText;
+    app.add_option("inputs", o.inputs, "Pictures (.png), clips (.y4m), folders of them, or list files")
+        ->required()->type_name("SET");
+    app.add_option("--measure", o.measure, "psnr (luma, default), ssim (all planes, in dB) or psnr611 (Y, Cb, Cr 6:1:1)")
+        ->check(CLI::IsMember({"psnr", "ssim", "psnr611"}));
+    app.add_option("--codes", o.codes, "Scale codes of the curves, linear mapping: A..B or a list (default 2..16)");
+    app.add_option("--budget", o.budget, "Time for the search: 90s, 10m, 1h; 0 for none (default 10m)");
+    app.add_option("--evaluations", o.evaluations, "Stop after this many matrices (default: no limit)");
+    app.add_option("--seed", o.seed, "Seed of the order in which moves are tried (default 1)");
+    app.add_option("-j,--threads", threadsText, "Threads, 1..1024 (default: every core); results do not depend on it");
+    app.add_option("--frames", o.frames, "Frames taken from each clip (default 1)")->check(CLI::Range(1, 1000));
+    app.add_option("--validate", o.validate, "Pictures to check the found matrix on (same forms as the inputs)")
+        ->type_name("SET");
+    app.add_option("--out", o.out, "Folder for matrix.*.txt, report.json, rd.svg and rd.png (default search-out)");
+    app.add_option("--min-overlap", o.minOverlap,
+                   "Refuse matrices whose curve shares less than this part of its quality range with the default's "
+                   "on any picture, 0..1 (default 0.75, where BD figures start to warn)")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_flag("--shape-only", o.shapeOnly, "Stop after the smooth shape phase (no moves of single entries)");
+    app.add_flag("-q,--quiet", o.quiet, "No progress line and no summary");
+    app.footer("Exit status: 0 when done, 130 when stopped by Ctrl-C (outputs hold the best so far), 1 on failure, "
+               "2 for a wrong command line.");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);
+        return status == 0 ? 0 : 2;
+    }
+    InstallInterruptHandler();
+    try {
+        const std::vector<int32_t> codes = ParseCodes(o.codes);
+        const double budget = ParseBudget(o.budget);
+        o.threads = threadsText.empty() ? HardwareThreads()
+                                        : int32_t(ParseBoundedInteger("--threads", threadsText, 1, 1024, "the thread count"));
+        QualityMeasure measure = QualityMeasure::kPsnrY;
+        ParseQualityMeasure(o.measure, &measure);
+
+        const auto started = std::chrono::steady_clock::now();
+        const std::vector<CodedPicture> training = LoadPictures(o.inputs, o.frames, o.threads);
+        std::vector<CodedPicture> validationPictures;
+        if (!o.validate.empty()) validationPictures = LoadPictures(o.validate, o.frames, o.threads);
+        const Objective objective(training, measure, codes, o.threads, o.minOverlap);
+
+        SearchSettings settings;
+        settings.budgetSeconds = budget;
+        settings.maxEvaluations = o.evaluations;
+        settings.seed = o.seed;
+        settings.entryPhase = !o.shapeOnly;
+        // The budget covers the whole run: loading, the search and the final
+        // figures (flat 16 and the found matrix on the training pictures; the
+        // default, flat 16 and the found matrix on the validation pictures).
+        settings.secondsBefore = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        settings.reservedEvaluations = 2.0 + 3.0 * double(validationPictures.size()) / double(training.size());
+        SearchProgressLine line(!o.quiet && isatty(2));
+        const SearchResult result = RunMatrixSearch(objective, settings, StopRequested,
+                                                    [&](const SearchProgress& p) { line.Show(p); });
+        line.Finish();
+        const bool interrupted = result.stopReason == "stopped";
+
+        const SetFigures trainingFigures = MeasureSet(training, objective, result.best);
+        std::unique_ptr<SetFigures> validationFigures;
+        std::string validationNote;
+        if (!validationPictures.empty() && !interrupted) {
+            const Objective check(validationPictures, measure, codes, o.threads);
+            validationFigures = std::make_unique<SetFigures>(MeasureSet(validationPictures, check, result.best));
+        } else if (!validationPictures.empty()) {
+            validationNote = "skipped: the search was interrupted";
+        }
+        WriteOutputs(o, codes, result, trainingFigures, validationFigures.get(), validationNote);
+        if (!o.quiet) {
+            std::printf("search (%s, scale codes %d..%d): %lld matrices in %.0f s, stopped: %s\n", o.measure.c_str(),
+                        codes.front(), codes.back(), static_cast<long long>(result.evaluations), result.seconds,
+                        result.stopReason.c_str());
+            PrintSet(stdout, "training", trainingFigures);
+            if (validationFigures) PrintSet(stdout, "validation", *validationFigures);
+            std::printf("matrix and report in %s/\n", o.out.c_str());
+        }
+        return interrupted ? 130 : 0;
+    } catch (const InterruptedError& e) {
+        std::fprintf(stderr, "vardelk search: %s\n", e.what());
+        return 130;
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "vardelk search: %s\n", e.what());
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vardelk search: %s\n", e.what());
+        return 1;
+    }
+}
+
+}  // namespace vardelk

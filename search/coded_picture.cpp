@@ -1,0 +1,130 @@
+#include "search/coded_picture.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codec/quantise.h"
+#include "media/media_error.h"
+#include "media/yc_convert.h"
+
+namespace vardelk {
+namespace {
+
+// Keeps the forward transform of every macroblock as the coder hands it over.
+class TransformCapture final : public CoefficientSink {
+public:
+    TransformCapture(std::vector<int32_t>& store, int32_t columns) : store_(store), columns_(columns) {}
+    bool Wants(CoefficientStage stage) const override { return stage == CoefficientStage::kTransformed; }
+    void Take(CoefficientStage, int32_t x, int32_t y, const MacroblockBuffer& buffer) override {
+        const size_t index = size_t(y / 16) * size_t(columns_) + size_t(x / 16);
+        std::memcpy(store_.data() + index * kMacroblockValues, buffer.value, sizeof buffer.value);
+    }
+
+private:
+    std::vector<int32_t>& store_;
+    int32_t columns_;
+};
+
+}  // namespace
+
+CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame) {
+    if (format.width <= 0 || format.height <= 0) throw MediaError(name + ": the picture is empty");
+    CodedPicture picture;
+    picture.name = name;
+    picture.format = format;
+    picture.original = frame;
+    picture.columns = MacroblockColumns(format.width);
+    picture.rows = MacroblockRows(format.height);
+    picture.coefficients.resize(size_t(picture.columns) * size_t(picture.rows) * kMacroblockValues);
+    const size_t pixels = size_t(format.width) * size_t(format.height);
+    std::vector<YcPixel> input(pixels), output(pixels);
+    Y4mToYc(format, frame, input.data(), format.width);
+    TransformCapture capture(picture.coefficients, picture.columns);
+    FrameOutputs outputs;
+    outputs.sink = &capture;
+    FilterSettings settings;  // the transform is the same for every scale code and matrix
+    FrameCoder coder;
+    coder.CodeFrameReference(settings, kDefaultIntraMatrix, input.data(), output.data(),
+                             FrameGeometry{format.width, format.height, format.width, format.height}, outputs);
+    return picture;
+}
+
+// The fast path of the frame coder from the transform on, macroblock by
+// macroblock: levels and their non-zero masks, the bit count against the
+// row's DC predictors, then blocks without AC levels reconstructed directly
+// and the others dequantised and inverse transformed. Each macroblock row's
+// bits are rounded up to whole bytes on their own.
+PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
+                             bool nonLinearScale, PointMeasures measures) {
+    int32_t weights[kMatrixEntries];
+    ClampMatrix(matrix, weights);
+    fast::QuantiserTables tables;
+    fast::PrepareQuantiser(weights, QuantiserScale(scaleCode, nonLinearScale ? 1 : 0), tables);
+    const fast::QuantiseFunction quantise = fast::QuantiseBlockFunction();
+    const fast::DequantiseFunction dequantise = fast::DequantiseBlockFunction();
+    const fast::BlockTransform inverseDct = fast::InverseDctFunction();
+    reconstruction_.Allocate(picture.format);
+
+    PointResult result;
+    const int32_t* coefficients = picture.coefficients.data();
+    DcPredictors predictors;
+    for (int32_t row = 0; row < picture.rows; ++row) {
+        ResetDcPredictors(predictors);
+        int64_t rowBits = 0;
+        const int32_t y = row * 16;
+        for (int32_t column = 0; column < picture.columns; ++column, coefficients += kMacroblockValues) {
+            const int32_t x = column * 16;
+            std::memcpy(buffer_.value, coefficients, sizeof buffer_.value);
+            uint64_t nonZero[kBlocksPerMacroblock];
+            for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = quantise(buffer_.Block(b), tables);
+            rowBits += fast::EstimateMacroblockBits(buffer_, nonZero, 0, predictors);
+            for (int b = 0; b < kBlocksPerMacroblock; ++b) {
+                if ((nonZero[b] >> 1) == 0) {
+                    fast::ReconstructFlatBlock(buffer_.Block(b));
+                    continue;
+                }
+                dequantise(buffer_.Block(b), tables);
+                inverseDct(buffer_.Block(b));
+            }
+            WriteSamples(picture.format, x, y);
+        }
+        result.bytes += (rowBits + 7) / 8;
+    }
+    if (measures == PointMeasures::kLumaPsnr) result.error.y = ComparePlanes(picture.original.y, reconstruction_.y);
+    else if (measures != PointMeasures::kSsim) result.error = CompareFrames(picture.original, reconstruction_);
+    if (measures != PointMeasures::kPsnr) result.ssim = CompareFramesSsim(picture.format, picture.original, reconstruction_);
+    return result;
+}
+
+// The scatter puts a luma sample s at s x 16 and repeats a chroma entry c
+// at c x 16 over its 2x2 square of pixels; back in 8 bits these become
+// clamp(s, 0, 255) and clamp(c + 128, 0, 255), and a subsampled chroma
+// sample, the mean of pixels of one square, is that square's value. So the
+// 8-bit planes are written straight from the blocks.
+void PointCoder::WriteSamples(const Y4mFormat& format, int32_t x, int32_t y) {
+    const int32_t width = format.width, height = format.height;
+    const int32_t right = std::min(width, x + 16), bottom = std::min(height, y + 16);
+    for (int32_t py = y; py < bottom; ++py) {
+        const int32_t* row = buffer_.Block(((py - y) / 8) * 2) + ((py - y) % 8) * 8;
+        uint8_t* out = reconstruction_.y.data() + size_t(py) * size_t(width);
+        for (int32_t px = x; px < right; ++px) {
+            const int32_t sample = row[((px - x) / 8) * 64 + (px - x) % 8];
+            out[px] = uint8_t(std::clamp(sample, 0, 255));
+        }
+    }
+    if (format.chroma == ChromaFormat::kMono) return;
+    const int32_t chromaWidth = ChromaWidth(format);
+    const int32_t stepX = chromaWidth < width ? 2 : 1, stepY = ChromaHeight(format) < height ? 2 : 1;
+    const int32_t* cb = buffer_.Block(kCbBlock);
+    const int32_t* cr = buffer_.Block(kCrBlock);
+    for (int32_t py = y; py < bottom; py += stepY) {
+        const size_t line = size_t(py / stepY) * size_t(chromaWidth);
+        for (int32_t px = x; px < right; px += stepX) {
+            const int32_t entry = ((py - y) / 2) * 8 + (px - x) / 2;
+            reconstruction_.cb[line + size_t(px / stepX)] = uint8_t(std::clamp(cb[entry] + 128, 0, 255));
+            reconstruction_.cr[line + size_t(px / stepX)] = uint8_t(std::clamp(cr[entry] + 128, 0, 255));
+        }
+    }
+}
+
+}  // namespace vardelk

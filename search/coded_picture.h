@@ -1,0 +1,63 @@
+// A training picture prepared once for many codings: its 8-bit planes and
+// the forward transform of every macroblock. The transform does not depend
+// on the matrix or the scale code, so a candidate point only needs the
+// stages after it: quantisation, bit count, reconstruction and the measure.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "codec/bit_cost.h"
+#include "codec/fast/fast_kernels.h"
+#include "codec/frame_coder.h"
+#include "media/psnr.h"
+#include "media/y4m.h"
+#include "quality/ssim.h"
+
+namespace vardelk {
+
+struct CodedPicture {
+    std::string name;
+    Y4mFormat format;
+    Y4mFrame original;
+    int32_t columns = 0;  // macroblocks across and down
+    int32_t rows = 0;
+    // kMacroblockValues coefficients per macroblock, in coding order.
+    std::vector<int32_t> coefficients;
+};
+
+// Converts the frame to the codec's pixels and captures the transform of
+// every macroblock with progressive DCT. Throws MediaError for an empty
+// picture.
+CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame);
+
+// What the measures need from one coded point.
+enum class PointMeasures { kLumaPsnr, kPsnr, kSsim, kBoth };
+
+struct PointResult {
+    int64_t bytes = 0;
+    FrameError error;  // luma only for kLumaPsnr, all planes for kPsnr and kBoth
+    FrameSsim ssim;    // filled for kSsim and kBoth
+};
+
+// Codes cached pictures; holds the scratch frames of one thread.
+class PointCoder {
+public:
+    // Exactly the bytes and reconstruction FrameCoder::CodeFrame gives for
+    // the picture with zigzag scan and progressive DCT, the linear or
+    // non-linear mapping as asked. The reconstruction, as the frame coder's
+    // output converted back to the picture's format, is left in
+    // Reconstruction().
+    PointResult Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
+                     bool nonLinearScale, PointMeasures measures);
+    const Y4mFrame& Reconstruction() const { return reconstruction_; }
+
+private:
+    void WriteSamples(const Y4mFormat& format, int32_t x, int32_t y);
+
+    Y4mFrame reconstruction_;
+    MacroblockBuffer buffer_;
+};
+
+}  // namespace vardelk

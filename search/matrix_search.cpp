@@ -1,0 +1,231 @@
+#include "search/matrix_search.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <random>
+
+namespace vardelk {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Unwinds the phases once a limit is reached.
+struct SearchStopped {
+    const char* reason;
+};
+
+class Searcher {
+public:
+    Searcher(const Objective& objective, const SearchSettings& settings, const StopRequest& stop,
+             const ProgressReport& progress)
+        : objective_(objective), settings_(settings), stop_(stop), progress_(progress), rng_(settings.seed),
+          start_(Clock::now()) {
+        result_.best = DefaultSearchMatrix();
+        result_.score = objective.ScoreCurves(objective.AnchorCurves());
+        seen_[result_.best] = result_.score.objective;
+    }
+
+    // Scores a candidate (each distinct matrix once) and keeps it when it
+    // improves on the best; true when it did.
+    bool Try(const SearchMatrix& matrix, const std::string& move) {
+        auto known = seen_.find(matrix);
+        if (known != seen_.end()) return false;
+        if (stop_ && stop_()) throw SearchStopped{"stopped"};
+        if (settings_.maxEvaluations > 0 && result_.evaluations >= settings_.maxEvaluations)
+            throw SearchStopped{"evaluations"};
+        if (settings_.budgetSeconds > 0) {
+            const double perEvaluation = result_.evaluations > 0 ? Seconds() / double(result_.evaluations) : 0.0;
+            const double needed = settings_.secondsBefore + Seconds() + perEvaluation * (1 + settings_.reservedEvaluations);
+            if (needed > settings_.budgetSeconds) throw SearchStopped{"budget"};
+        }
+        MatrixScore score = objective_.Score(matrix);
+        ++result_.evaluations;
+        seen_[matrix] = score.objective;
+        const bool better = score.objective < result_.score.objective;
+        if (better) {
+            result_.best = matrix;
+            result_.score = std::move(score);
+            result_.history.push_back(SearchEvent{result_.evaluations, Seconds(), result_.score.objective, move});
+        }
+        Report();
+        return better;
+    }
+
+    void Families() {
+        phase_ = "families";
+        for (const FamilyMatrix& family : StartingFamilies()) {
+            Try(family.matrix, "family " + family.name);
+            result_.families.emplace_back(family.name, seen_[family.matrix]);
+        }
+        EndPhase();
+    }
+
+    // Coordinate descent over the shape parameters of the best so far.
+    void Shape() {
+        phase_ = "shape";
+        const SearchMatrix base = result_.best;
+        ShapeParameters shape{};
+        for (double step = 0.16; step >= 0.01; step /= 2) {
+            bool improved = true;
+            while (improved) {
+                improved = false;
+                for (int index : ShuffledOrder(kShapeParameters)) {
+                    improved |= DescendShape(base, shape, index, index == 0 ? step / 2 : step);
+                }
+            }
+        }
+        EndPhase();
+    }
+
+    // Coordinate descent over the entries, symmetric pairs first.
+    void Entries() {
+        phase_ = "entries";
+        std::vector<std::vector<int>> pairs, singles;
+        for (int u = 0; u < 8; ++u) {
+            for (int v = u; v < 8; ++v) {
+                if (u + v == 0) continue;
+                pairs.push_back(u == v ? std::vector<int>{u * 8 + v} : std::vector<int>{u * 8 + v, v * 8 + u});
+            }
+        }
+        for (int i = 1; i < kMatrixEntries; ++i) singles.push_back({i});
+        DescendEntries(pairs, 0.16);
+        DescendEntries(singles, 0.04);
+        EndPhase();
+    }
+
+    SearchResult Finish(const char* reason) {
+        result_.seconds = Seconds();
+        result_.stopReason = reason;
+        if (std::string(reason) != "converged") result_.phaseBest.emplace_back(phase_ + " (unfinished)", result_.best);
+        return std::move(result_);
+    }
+
+private:
+    double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+    void EndPhase() { result_.phaseBest.emplace_back(phase_, result_.best); }
+
+    std::vector<int> ShuffledOrder(int count) {
+        std::vector<int> order(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i) order[size_t(i)] = i;
+        // Fisher-Yates from the generator's raw output, so that the order is
+        // the same with every standard library.
+        for (int i = count - 1; i > 0; --i) std::swap(order[size_t(i)], order[size_t(rng_() % uint64_t(i + 1))]);
+        return order;
+    }
+
+    // Tries both directions of one parameter and keeps walking the one that
+    // helps; true when the parameter moved.
+    bool DescendShape(const SearchMatrix& base, ShapeParameters& shape, int index, double step) {
+        const double first = (rng_() & 1) != 0 ? step : -step;
+        // A direction that helps is walked with doubling steps; after an
+        // overshoot the walk goes on from the first step.
+        for (double delta : {first, -first}) {
+            bool moved = false;
+            for (double walk = delta;;) {
+                ShapeParameters trial = shape;
+                trial[size_t(index)] += walk;
+                char move[64];
+                std::snprintf(move, sizeof move, "shape %s %+.3f", ShapeParameterName(index).c_str(), walk);
+                if (Try(ShapedMatrix(base, trial), move)) {
+                    shape = trial;
+                    moved = true;
+                    walk *= 2;
+                } else if (walk != delta) {
+                    walk = delta;
+                } else {
+                    break;
+                }
+            }
+            if (moved) return true;
+        }
+        return false;
+    }
+
+    // Each group moves by a relative step (at least 1) in the direction that
+    // helps, walked with doubling steps like the shape parameters.
+    void DescendEntries(const std::vector<std::vector<int>>& groups, double firstStep) {
+        for (double step = firstStep; step >= 0.01; step /= 2) {
+            bool improved = true;
+            while (improved) {
+                improved = false;
+                for (int g : ShuffledOrder(int(groups.size()))) {
+                    const std::vector<int>& group = groups[size_t(g)];
+                    const int sign = (rng_() & 1) != 0 ? 1 : -1;
+                    for (int direction : {sign, -sign}) {
+                        bool moved = false;
+                        for (double walk = step;;) {
+                            if (TryEntryMove(group, direction, walk)) {
+                                moved = true;
+                                walk *= 2;
+                            } else if (walk != step) {
+                                walk = step;
+                            } else {
+                                break;
+                            }
+                        }
+                        if (moved) {
+                            improved = true;
+                            break;
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    bool TryEntryMove(const std::vector<int>& group, int direction, double step) {
+        SearchMatrix trial = result_.best;
+        for (int i : group) {
+            const int32_t w = trial[size_t(i)];
+            const int32_t delta = std::max<int32_t>(1, int32_t(std::lround(w * step)));
+            trial[size_t(i)] = std::clamp(w + direction * delta, kSearchMinEntry, kSearchMaxEntry);
+        }
+        char move[64];
+        std::snprintf(move, sizeof move, "entry (%d,%d)%s %+d%%", group[0] / 8, group[0] % 8,
+                      group.size() > 1 ? " pair" : "", direction * int(std::lround(step * 100)));
+        return Try(trial, move);
+    }
+
+    void Report() {
+        if (!progress_) return;
+        SearchProgress p;
+        p.phase = phase_;
+        p.best = result_.score.objective;
+        p.evaluations = result_.evaluations;
+        p.seconds = Seconds();
+        p.evaluationsPerSecond = p.seconds > 0 ? double(p.evaluations) / p.seconds : 0.0;
+        p.secondsLeft = settings_.budgetSeconds > 0 ? std::max(0.0, settings_.budgetSeconds - p.seconds) : -1.0;
+        progress_(p);
+    }
+
+    const Objective& objective_;
+    const SearchSettings& settings_;
+    const StopRequest& stop_;
+    const ProgressReport& progress_;
+    std::mt19937_64 rng_;
+    Clock::time_point start_;
+    std::string phase_ = "families";
+    std::map<SearchMatrix, double> seen_;
+    SearchResult result_;
+};
+
+}  // namespace
+
+SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& settings, const StopRequest& stop,
+                             const ProgressReport& progress) {
+    Searcher searcher(objective, settings, stop, progress);
+    try {
+        searcher.Families();
+        searcher.Shape();
+        if (settings.entryPhase) searcher.Entries();
+    } catch (const SearchStopped& stopped) {
+        return searcher.Finish(stopped.reason);
+    }
+    return searcher.Finish("converged");
+}
+
+}  // namespace vardelk

@@ -1,0 +1,79 @@
+// The search for the matrix a set of pictures deserves, on an Objective.
+//
+// Method, in three phases, each accepting a candidate only when it lowers
+// the objective (so the best so far only ever improves):
+//  1. families: flat 16, powers of the default and straight slopes; the
+//     best of these and the default becomes the base;
+//  2. shape: coordinate descent over the few smooth parameters of
+//     ShapedMatrix (tilt, five knots over u + v, orientation, diagonal),
+//     steps halving whenever a round over all of them gains nothing;
+//  3. entries: coordinate descent over the entries themselves, symmetric
+//     pairs (u, v) and (v, u) moved together, by relative steps that halve
+//     the same way, then single entries.
+// A move that helps is repeated with doubling steps until it stops helping.
+// The coordinates of a round are visited in an order drawn from the seed,
+// so a seed fixes the whole sequence of candidates; threads only share out
+// the pictures and scale codes of one candidate. The search ends when the
+// steps have shrunk to nothing, the time budget or the evaluation limit is
+// spent, or a stop is requested; the best matrix so far is the result.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "search/matrix_family.h"
+#include "search/objective.h"
+
+namespace vardelk {
+
+struct SearchSettings {
+    double budgetSeconds = 600.0;  // <= 0: no time limit
+    int64_t maxEvaluations = 0;    // matrices coded, the anchor excluded; 0: no limit
+    uint64_t seed = 1;
+    bool entryPhase = true;  // phase 3
+    // Time already spent on the budget before the search starts (loading
+    // the pictures), and evaluations' worth of time kept back for the work
+    // after it (the final figures), so that the whole run fits the budget.
+    double secondsBefore = 0.0;
+    double reservedEvaluations = 0.0;
+};
+
+// One accepted improvement.
+struct SearchEvent {
+    int64_t evaluation = 0;
+    double seconds = 0.0;
+    double objective = 0.0;
+    std::string move;  // what was changed, e.g. "family default^1.50", "shape knot3 +0.080"
+};
+
+struct SearchProgress {
+    std::string phase;
+    double best = 0.0;
+    int64_t evaluations = 0;
+    double seconds = 0.0;
+    double evaluationsPerSecond = 0.0;
+    double secondsLeft = -1.0;  // -1 without a time budget
+};
+
+struct SearchResult {
+    SearchMatrix best;
+    MatrixScore score;
+    std::vector<SearchEvent> history;
+    std::vector<std::pair<std::string, double>> families;  // every starting point's objective
+    std::vector<std::pair<std::string, SearchMatrix>> phaseBest;  // the best when each phase ended
+    int64_t evaluations = 0;
+    double seconds = 0.0;
+    std::string stopReason;  // "converged", "budget", "evaluations" or "stopped"
+};
+
+using StopRequest = std::function<bool()>;
+using ProgressReport = std::function<void(const SearchProgress&)>;
+
+// Runs the search; `stop` is asked before every candidate, `progress` told
+// after every one (either may be empty).
+SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& settings, const StopRequest& stop,
+                             const ProgressReport& progress);
+
+}  // namespace vardelk

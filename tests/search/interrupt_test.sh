@@ -1,0 +1,34 @@
+# vardelk search stopped by SIGINT: exit status 130, and every output
+# written whole with the best matrix so far (DC 8, AC entries 1..255).
+set -u
+: "${VARDELK:?path of the vardelk command}"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+"$VARDELK" -i builtin:demo -s 1 --save-input scene.png -q || exit 1
+for i in 1 2 3 4 5 6 7 8; do echo scene.png; done > set.txt  # slow enough to be stopped midway
+"$VARDELK" search set.txt --measure ssim --budget 0 -j 2 --out result -q &
+pid=$!
+sleep 3
+kill -INT "$pid"
+wait "$pid"
+status=$?
+if [[ $status -ne 130 ]]; then echo "exit status $status, expected 130"; exit 1; fi
+grep -q '"stop": "stopped"' result/report.json || { echo "report does not say stopped"; exit 1; }
+for form in plain ffmpeg x264 mpeg2enc cjpeg; do
+    [[ -s result/matrix.$form.txt ]] || { echo "matrix.$form.txt missing"; exit 1; }
+done
+[[ -s result/rd.svg && -s result/rd.png ]] || { echo "plot missing"; exit 1; }
+# The report's matrix and the plain file agree, entries in range.
+python3 - <<'PY' || exit 1
+import json, re
+report = json.load(open("result/report.json"))
+flat = [v for row in report["matrix"] for v in row] if isinstance(report["matrix"][0], list) else report["matrix"]
+plain = [int(v) for v in re.findall(r"-?\d+", re.sub(r"#.*", "", open("result/matrix.plain.txt").read()))]
+assert flat == plain, (flat, plain)
+assert flat[0] == 8 and all(1 <= v <= 255 for v in flat[1:]), flat
+assert report["objective"] <= 0, report["objective"]
+PY
+ls result | grep -q tmp && { echo "temporary file left behind"; exit 1; }
+exit 0
