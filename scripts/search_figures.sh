@@ -12,6 +12,16 @@ measures=${3:-psnr ssim}
 vardelk=${VARDELK:-$root/build/native/cli/vardelk}
 
 "$root/scripts/setup.sh"
+# The photographs' packages are needed here only, not by the tests.
+mapfile -t photos < <(sed 's/#.*//' "$root/search/sets/packages.txt" | xargs -n1)
+missing=()
+for p in "${photos[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
+if ((${#missing[@]})); then
+  as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  "${as_root[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 [[ -x "$vardelk" ]] || "$root/scripts/build.sh" native
 "$root/search/sets/prepare.sh" "$root/search/sets/training.txt" "$out/training"
 "$root/search/sets/prepare.sh" "$root/search/sets/validation.txt" "$out/validation"

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "codec/cpu.h"
+#include "codec/fast/kernel_table.h"
 #include "codec/quantise.h"
 #include "media/media_error.h"
 #include "media/yc_convert.h"
@@ -60,9 +62,7 @@ PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[k
     ClampMatrix(matrix, weights);
     fast::QuantiserTables tables;
     fast::PrepareQuantiser(weights, QuantiserScale(scaleCode, nonLinearScale ? 1 : 0), tables);
-    const fast::QuantiseFunction quantise = fast::QuantiseBlockFunction();
-    const fast::DequantiseFunction dequantise = fast::DequantiseBlockFunction();
-    const fast::BlockTransform inverseDct = fast::InverseDctFunction();
+    const fast::KernelTable& kernels = fast::KernelTableFor(ActiveCpuFlags());
     reconstruction_.Allocate(picture.format);
 
     PointResult result;
@@ -76,15 +76,15 @@ PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[k
             const int32_t x = column * 16;
             std::memcpy(buffer_.value, coefficients, sizeof buffer_.value);
             uint64_t nonZero[kBlocksPerMacroblock];
-            for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = quantise(buffer_.Block(b), tables);
-            rowBits += fast::EstimateMacroblockBits(buffer_, nonZero, 0, predictors);
+            for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = kernels.quantise(buffer_.Block(b), tables);
+            rowBits += kernels.macroblockBits(buffer_, nonZero, 0, predictors);
             for (int b = 0; b < kBlocksPerMacroblock; ++b) {
                 if ((nonZero[b] >> 1) == 0) {
-                    fast::ReconstructFlatBlock(buffer_.Block(b));
+                    kernels.reconstructFlat(buffer_.Block(b));
                     continue;
                 }
-                dequantise(buffer_.Block(b), tables);
-                inverseDct(buffer_.Block(b));
+                kernels.dequantise(buffer_.Block(b), tables);
+                kernels.inverseDct(buffer_.Block(b));
             }
             WriteSamples(picture.format, x, y);
         }
