@@ -83,8 +83,8 @@ void RunSpecifiedBenchmarks() {
             }
         }
         const double itemsPerSecond = static_cast<double>(items) / (bestCpu * static_cast<double>(bestIterations));
-        std::printf("%-40s %11.0f ns %11.0f ns %10lld %14.4g %s\n", entry.name.c_str(), bestCpu * 1e9,
-                    bestWall * 1e9, static_cast<long long>(bestIterations), itemsPerSecond, label.c_str());
+        std::printf("%-40s %11.0f ns %11.0f ns %10lld %14.4g %s\n", entry.name.c_str(), bestCpu * 1e9, bestWall * 1e9,
+                    static_cast<long long>(bestIterations), itemsPerSecond, label.c_str());
         std::fflush(stdout);
     }
 }

@@ -98,9 +98,10 @@ std::string BdJson(const std::string& anchorLabel, BdInterpolation method, const
          << "\", \"rows\": [";
     for (size_t i = 0; i < rows.size(); ++i) {
         const BdReportRow& r = rows[i];
-        json << (i ? ", " : "") << "{\"curve\": " << JsonString(r.label) << ", \"bd_rate_psnr\": " << Value(r.psnrRate, "null")
-             << ", \"bd_psnr\": " << Value(r.psnr, "null") << ", \"bd_rate_ssim\": " << Value(r.ssimRate, "null")
-             << ", \"bd_ssim\": " << Value(r.ssim, "null") << ", \"warnings\": [";
+        json << (i ? ", " : "") << "{\"curve\": " << JsonString(r.label)
+             << ", \"bd_rate_psnr\": " << Value(r.psnrRate, "null") << ", \"bd_psnr\": " << Value(r.psnr, "null")
+             << ", \"bd_rate_ssim\": " << Value(r.ssimRate, "null") << ", \"bd_ssim\": " << Value(r.ssim, "null")
+             << ", \"warnings\": [";
         for (size_t w = 0; w < r.warnings.size(); ++w) json << (w ? ", " : "") << JsonString(r.warnings[w]);
         json << "]}";
     }

@@ -8,8 +8,7 @@ namespace vardelk {
 namespace {
 
 // 5x7 glyphs: seven rows, top first, bit 4 the leftmost column.
-constexpr char kGlyphChars[] =
-    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz .,:-+/()%=_*?";
+constexpr char kGlyphChars[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz .,:-+/()%=_*?";
 constexpr uint8_t kGlyphs[][7] = {
     {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}, {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E},
     {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}, {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E},

@@ -4,8 +4,8 @@
 #include <climits>
 
 #include "media/coefficient_log_files.h"
-#include "parallel/parallel_for.h"
 #include "media/yc_convert.h"
+#include "parallel/parallel_for.h"
 
 namespace vardelk {
 
@@ -58,9 +58,7 @@ const YcPixel* ClipRunner::ReconstructionYc() const {
     return output_.data();
 }
 
-void ClipRunner::ToHostFrames(const Y4mFrame& input) const {
-    Y4mToYc(format_, input, input_.data(), format_.width);
-}
+void ClipRunner::ToHostFrames(const Y4mFrame& input) const { Y4mToYc(format_, input, input_.data(), format_.width); }
 
 FrameResult ClipRunner::Process(const Y4mFrame& input) {
     last_ = &input;
@@ -119,10 +117,11 @@ int32_t ClipRunner::CodeBands() {
 int32_t ClipRunner::CodeBand(FrameCoder& coder, int32_t top, int32_t height, const FrameOutputs& outputs) {
     if (planar_) {
         const int32_t chromaWidth = ChromaWidth(format_);
-        const PlanarInput in = PlanarInput{last_->y.data(), last_->cb.data(), last_->cr.data(), format_.width,
-                                           chromaWidth}.At(top, 0);
+        const PlanarInput in =
+            PlanarInput{last_->y.data(), last_->cb.data(), last_->cr.data(), format_.width, chromaWidth}.At(top, 0);
         const PlanarOutput out = PlanarOutput{reconstruction_.y.data(), reconstruction_.cb.data(),
-                                              reconstruction_.cr.data(), format_.width, chromaWidth}.At(top, 0);
+                                              reconstruction_.cr.data(), format_.width, chromaWidth}
+                                     .At(top, 0);
         return coder.CodePlanarFrame(settings_, matrix_, in, out, format_.width, height, outputs);
     }
     const FrameGeometry geometry{format_.width, height, format_.width, height};

@@ -23,7 +23,7 @@ struct FrameResult {
     int32_t bytes = 0;
     FrameError error;  // reconstruction against input, 8-bit planes
     bool hasSsim = false;
-    FrameSsim ssim;    // the same pair, when the runner measures SSIM
+    FrameSsim ssim;  // the same pair, when the runner measures SSIM
     bool hasStream = false;
     FrameAccounting stream;  // the frame in the MPEG-2 stream, when one is written
 };
@@ -79,9 +79,9 @@ private:
     const int32_t* matrix_;
     std::string logDir_;
     std::vector<std::unique_ptr<FrameCoder>> coders_;  // one per band
-    mutable bool planar_ = false;  // 4:2:0 without logs: frames coded as planes
-    const Y4mFrame* last_ = nullptr;  // the last frame given to Process
-    mutable std::vector<YcPixel> input_, output_;  // host frames; sized on first use when planar
+    mutable bool planar_ = false;                      // 4:2:0 without logs: frames coded as planes
+    const Y4mFrame* last_ = nullptr;                   // the last frame given to Process
+    mutable std::vector<YcPixel> input_, output_;      // host frames; sized on first use when planar
     mutable bool hostFramesCurrent_ = false;
     enum class HostFrames { kOnRequest, kKept, kNone };
     mutable HostFrames hostFrames_ = HostFrames::kOnRequest;

@@ -8,8 +8,8 @@
 
 #include "cli_error.h"
 #include "media/demo_picture.h"
-#include "png_io.h"
 #include "media/rgb_convert.h"
+#include "png_io.h"
 
 namespace vardelk {
 namespace {
@@ -61,7 +61,9 @@ private:
 class RgbSource : public ClipSource {
 public:
     RgbSource(RgbImage image, int32_t frames, bool animated)
-        : image_(std::move(image)), frames_(frames), animated_(animated),
+        : image_(std::move(image)),
+          frames_(frames),
+          animated_(animated),
           format_(FormatForRgb(image_.width, image_.height)) {}
     const Y4mFormat& Format() const override { return format_; }
     bool ReadFrame(Y4mFrame& frame) override {
@@ -87,7 +89,8 @@ bool ParseDemoSize(const std::string& size, int32_t* width, int32_t* height) {
     if (size.size() < 4 || size[0] != ':' || cross == std::string::npos) return false;
     const std::string w = size.substr(1, cross - 1), h = size.substr(cross + 1);
     for (const std::string* part : {&w, &h}) {
-        if (part->empty() || part->size() > 5 || part->find_first_not_of("0123456789") != std::string::npos) return false;
+        if (part->empty() || part->size() > 5 || part->find_first_not_of("0123456789") != std::string::npos)
+            return false;
     }
     *width = std::stoi(w);
     *height = std::stoi(h);

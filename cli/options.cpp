@@ -20,38 +20,79 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
                    "Y4M file, - for Y4M on standard input, a .png picture, or builtin:demo[:WxH] for the "
                    "built-in test scene")
         ->type_name("SOURCE");
-    app.add_option("-o,--output", o.output, "Reconstruction: .y4m, .png (%d for the frame number), .yc (raw host frames) or - for Y4M on standard output; .m2v writes the MPEG-2 stream instead")->type_name("FILE");
-    app.add_option("--stream", o.stream, "Also write the MPEG-2 video stream of the simulated levels (.m2v), every frame an I picture")->type_name("FILE");
-    app.add_option("--save-input", o.saveInput, "Also write the input frames as read (.y4m or .png), e.g. to keep the built-in scene")->type_name("FILE");
+    app.add_option(
+           "-o,--output", o.output,
+           "Reconstruction: .y4m, .png (%d for the frame number), .yc (raw host frames) or - for Y4M on standard output; .m2v writes the MPEG-2 stream instead")
+        ->type_name("FILE");
+    app.add_option("--stream", o.stream,
+                   "Also write the MPEG-2 video stream of the simulated levels (.m2v), every frame an I picture")
+        ->type_name("FILE");
+    app.add_option("--save-input", o.saveInput,
+                   "Also write the input frames as read (.y4m or .png), e.g. to keep the built-in scene")
+        ->type_name("FILE");
     app.add_option("-s,--scale", o.scaleText, "Quantiser scale code, 1..31 (default 1)")->type_name("CODE");
     app.add_flag("--nonlinear", o.nonLinear, "Non-linear quantiser scale mapping");
     app.add_flag("--alternate-scan", o.alternateScan, "Alternate scan order for the bit estimate");
     app.add_flag("--interlaced", o.interlaced, "Interlaced (field) DCT");
-    app.add_option("--log", o.logDir, "Write the coefficient logs dct.txt and qdct.txt into this folder (they hold the last frame)")->type_name("DIR");
-    app.add_option("-m,--matrix", o.matrices, "Intra matrix: default, flat16, a matrix file (form recognised) or FORMAT:FILE, FORMAT plain|ffmpeg|x264|mpeg2enc|cjpeg|stream (repeat for several in a sweep)")->type_name("MATRIX");
-    app.add_option("--write-matrix", o.writeMatrix, "Write the matrix of -m (the first) to this file in --matrix-format; without --input nothing else is done")->type_name("FILE");
-    app.add_option("--matrix-format", o.matrixFormat, "Form of --write-matrix: plain (default), ffmpeg, x264, mpeg2enc or cjpeg")->type_name("FORMAT")->check(CLI::IsMember({"plain", "ffmpeg", "x264", "mpeg2enc", "cjpeg"}));
-    app.add_option("-n,--frames", o.framesText, "Process at most this many frames (the built-in scene makes this many; default 1)")->type_name("N");
-    app.add_option("--stats", o.stats, "Write the figures as CSV or JSON (by name ending, or --stats-format); - for CSV on standard output")->type_name("FILE");
-    app.add_option("--stats-format", o.statsFormat, "csv or json")->type_name("FORMAT")->check(CLI::IsMember({"csv", "json"}));
-    app.add_option("--picture", o.picture, "Write a PNG comparing input, reconstruction, difference and bits per macroblock")->type_name("FILE");
+    app.add_option("--log", o.logDir,
+                   "Write the coefficient logs dct.txt and qdct.txt into this folder (they hold the last frame)")
+        ->type_name("DIR");
+    app.add_option(
+           "-m,--matrix", o.matrices,
+           "Intra matrix: default, flat16, a matrix file (form recognised) or FORMAT:FILE, FORMAT plain|ffmpeg|x264|mpeg2enc|cjpeg|stream (repeat for several in a sweep)")
+        ->type_name("MATRIX");
+    app.add_option(
+           "--write-matrix", o.writeMatrix,
+           "Write the matrix of -m (the first) to this file in --matrix-format; without --input nothing else is done")
+        ->type_name("FILE");
+    app.add_option("--matrix-format", o.matrixFormat,
+                   "Form of --write-matrix: plain (default), ffmpeg, x264, mpeg2enc or cjpeg")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"plain", "ffmpeg", "x264", "mpeg2enc", "cjpeg"}));
+    app.add_option("-n,--frames", o.framesText,
+                   "Process at most this many frames (the built-in scene makes this many; default 1)")
+        ->type_name("N");
+    app.add_option("--stats", o.stats,
+                   "Write the figures as CSV or JSON (by name ending, or --stats-format); - for CSV on standard output")
+        ->type_name("FILE");
+    app.add_option("--stats-format", o.statsFormat, "csv or json")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"csv", "json"}));
+    app.add_option("--picture", o.picture,
+                   "Write a PNG comparing input, reconstruction, difference and bits per macroblock")
+        ->type_name("FILE");
     app.add_option("--picture-frame", o.pictureFrameText, "Frame shown by --picture (default 0)")->type_name("N");
-    app.add_option("--difference-gain", o.gainText, "Amplification of the difference in --picture, 1..64 (default 8)")->type_name("GAIN");
-    app.add_option("--cpu", o.cpu, "Kernel builds the codec may use: plain, sse2, avx2 or auto (default auto, or the environment variable VARDELK_CPU); results do not depend on it")
-        ->type_name("LEVEL")->check(CLI::IsMember({"plain", "sse2", "avx2", "auto"}));
-    app.add_flag("--ssim", o.ssim, "Also measure SSIM per plane and overall, per frame and over the clip (the sweep always does)");
+    app.add_option("--difference-gain", o.gainText, "Amplification of the difference in --picture, 1..64 (default 8)")
+        ->type_name("GAIN");
+    app.add_option(
+           "--cpu", o.cpu,
+           "Kernel builds the codec may use: plain, sse2, avx2 or auto (default auto, or the environment variable VARDELK_CPU); results do not depend on it")
+        ->type_name("LEVEL")
+        ->check(CLI::IsMember({"plain", "sse2", "avx2", "auto"}));
+    app.add_flag("--ssim", o.ssim,
+                 "Also measure SSIM per plane and overall, per frame and over the clip (the sweep always does)");
     app.add_flag("--ssim-map", o.ssimMap, "Add a panel of luma SSIM per macroblock to --picture");
     app.add_flag("--sweep", o.sweep, "Run every scale code for each matrix and report size against PSNR");
     app.add_flag("--sweep-nonlinear", o.sweepNonLinear, "In a sweep, run the non-linear mapping as well");
     app.add_option("--plot", o.plot, "In a sweep, write the rate-distortion plot (.svg or .png)")->type_name("FILE");
-    app.add_option("--plot-metric", o.plotMetric, "Quality axis of the plot: psnr (luma, dB; default) or ssim (all planes)")->type_name("METRIC")->check(CLI::IsMember({"psnr", "ssim"}));
-    app.add_option("--bd-method", o.bdMethod, "Interpolation of the sweep's Bjontegaard figures: pchip (default), akima or cubic")
-        ->type_name("METHOD")->check(CLI::IsMember({"pchip", "akima", "cubic"}));
-    app.set_version_flag("--version", "vardelk " VARDELK_VERSION "\n"
+    app.add_option("--plot-metric", o.plotMetric,
+                   "Quality axis of the plot: psnr (luma, dB; default) or ssim (all planes)")
+        ->type_name("METRIC")
+        ->check(CLI::IsMember({"psnr", "ssim"}));
+    app.add_option("--bd-method", o.bdMethod,
+                   "Interpolation of the sweep's Bjontegaard figures: pchip (default), akima or cubic")
+        ->type_name("METHOD")
+        ->check(CLI::IsMember({"pchip", "akima", "cubic"}));
+    app.set_version_flag("--version",
+                         "vardelk " VARDELK_VERSION
+                         "\n"
                          "Simulated MPEG-2 intra coding of pictures and video: estimated size and quality for a "
                          "quantiser matrix");
     app.add_flag("-q,--quiet", o.quiet, "Print nothing but errors (no table, summary or progress)");
-    app.add_option("-j,--threads", o.threadsText, "Threads to work on: frames of a clip, points of a sweep or the macroblock rows of a single picture at once; 1..1024 (default: every core). Results do not depend on it")->type_name("N");
+    app.add_option(
+           "-j,--threads", o.threadsText,
+           "Threads to work on: frames of a clip, points of a sweep or the macroblock rows of a single picture at once; 1..1024 (default: every core). Results do not depend on it")
+        ->type_name("N");
     app.footer(
         "Exit status: 0 on success, 1 when input or output fails, 2 for a wrong command line, 130 when stopped by Ctrl-C.\n"
         "Example: ffmpeg -i clip.mp4 -f yuv4mpegpipe - | vardelk -i - -s 8 -o out.y4m --stats stats.json");
@@ -66,8 +107,8 @@ int64_t ParseBoundedInteger(const std::string& option, const std::string& text, 
         throw UsageError(option + " " + text + ": not an integer");
     }
     if (errno == ERANGE || value < lo || value > hi) {
-        throw UsageError(option + " " + text + ": out of range; " + meaning + " must be " + std::to_string(lo) +
-                         ".." + std::to_string(hi));
+        throw UsageError(option + " " + text + ": out of range; " + meaning + " must be " + std::to_string(lo) + ".." +
+                         std::to_string(hi));
     }
     return value;
 }
@@ -76,7 +117,8 @@ namespace {
 
 void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
     if (o.sweep) {
-        for (const char* name : {"--scale", "--nonlinear", "--output", "--save-input", "--picture", "--log", "--stream"}) {
+        for (const char* name :
+             {"--scale", "--nonlinear", "--output", "--save-input", "--picture", "--log", "--stream"}) {
             if (app.count(name) > 0) throw UsageError(std::string(name) + " cannot be used with --sweep");
         }
         return;
@@ -85,7 +127,9 @@ void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
     if (!o.plot.empty()) throw UsageError("--plot needs --sweep");
     if (app.count("--bd-method") > 0) throw UsageError("--bd-method needs --sweep");
     if (app.count("--plot-metric") > 0) throw UsageError("--plot-metric needs --sweep");
-    if (o.matrices.size() > 1) throw UsageError("--matrix was given " + std::to_string(o.matrices.size()) + " times; several matrices need --sweep");
+    if (o.matrices.size() > 1)
+        throw UsageError("--matrix was given " + std::to_string(o.matrices.size()) +
+                         " times; several matrices need --sweep");
 }
 
 void CheckStandardOutput(const CliOptions& o) {
@@ -98,13 +142,15 @@ void CheckStandardOutput(const CliOptions& o) {
 }  // namespace
 
 void CheckOptions(const CLI::App& app, CliOptions& o) {
-    if (app.count("--matrix-format") > 0 && o.writeMatrix.empty()) throw UsageError("--matrix-format needs --write-matrix");
+    if (app.count("--matrix-format") > 0 && o.writeMatrix.empty())
+        throw UsageError("--matrix-format needs --write-matrix");
     if (o.input.empty()) {
         if (!o.writeMatrix.empty()) return;  // a matrix converted from one form to another, nothing more
         throw UsageError("--input is required");
     }
     o.scaleCode = int32_t(ParseBoundedInteger("--scale", o.scaleText, kMinScaleCode, kMaxScaleCode, "the scale code"));
-    if (!o.framesText.empty()) o.maxFrames = ParseBoundedInteger("--frames", o.framesText, 1, INT32_MAX, "the frame count");
+    if (!o.framesText.empty())
+        o.maxFrames = ParseBoundedInteger("--frames", o.framesText, 1, INT32_MAX, "the frame count");
     o.pictureFrame = ParseBoundedInteger("--picture-frame", o.pictureFrameText, 0, INT32_MAX, "the frame number");
     o.differenceGain = int32_t(ParseBoundedInteger("--difference-gain", o.gainText, 1, 64, "the gain"));
     if (!o.cpu.empty()) {
@@ -112,17 +158,22 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
         ParseCpuMask(o.cpu, mask);
         SetCpuMask(mask);
     }
-    o.threads = o.threadsText.empty() ? HardwareThreads()
-                                      : int32_t(ParseBoundedInteger("--threads", o.threadsText, 1, 1024, "the thread count"));
+    o.threads = o.threadsText.empty()
+                    ? HardwareThreads()
+                    : int32_t(ParseBoundedInteger("--threads", o.threadsText, 1, 1024, "the thread count"));
     if (app.count("--picture-frame") > 0 && o.picture.empty()) throw UsageError("--picture-frame needs --picture");
     if (o.ssimMap && o.picture.empty()) throw UsageError("--ssim-map needs --picture");
     CheckStandardOutput(o);
     if (!o.stats.empty() && o.statsFormat.empty()) {
         const std::string& s = o.stats;
-        if (s == "-") o.statsFormat = "csv";
-        else if (s.size() > 4 && s.compare(s.size() - 4, 4, ".csv") == 0) o.statsFormat = "csv";
-        else if (s.size() > 5 && s.compare(s.size() - 5, 5, ".json") == 0) o.statsFormat = "json";
-        else throw UsageError("--stats " + s + ": name it .csv or .json, or give --stats-format");
+        if (s == "-")
+            o.statsFormat = "csv";
+        else if (s.size() > 4 && s.compare(s.size() - 4, 4, ".csv") == 0)
+            o.statsFormat = "csv";
+        else if (s.size() > 5 && s.compare(s.size() - 5, 5, ".json") == 0)
+            o.statsFormat = "json";
+        else
+            throw UsageError("--stats " + s + ": name it .csv or .json, or give --stats-format");
     }
     const std::string& copy = o.saveInput;
     if (copy.size() >= 3 && copy.compare(copy.size() - 3, 3, ".yc") == 0) {
@@ -130,7 +181,8 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     }
     CheckSweepCombination(app, o);
     if (IsStreamPath(o.output)) {
-        if (!o.stream.empty()) throw UsageError("--output " + o.output + " and --stream " + o.stream + ": one stream at a time");
+        if (!o.stream.empty())
+            throw UsageError("--output " + o.output + " and --stream " + o.stream + ": one stream at a time");
         o.stream = o.output;
         o.output.clear();
     }

@@ -28,8 +28,8 @@ RgbImage ReadPng(const std::string& path) {
     }
     if (image.width > kMaxSide || image.height > kMaxSide) {
         png_image_free(&image);
-        throw CliError(path + ": picture of " + std::to_string(image.width) + "x" +
-                       std::to_string(image.height) + " exceeds " + std::to_string(kMaxSide) + " per side");
+        throw CliError(path + ": picture of " + std::to_string(image.width) + "x" + std::to_string(image.height) +
+                       " exceeds " + std::to_string(kMaxSide) + " per side");
     }
     image.format = PNG_FORMAT_RGB;
     RgbImage result;

@@ -15,9 +15,9 @@ namespace {
 
 constexpr int32_t kWidth = 1120, kHeight = 660;
 constexpr int32_t kLeft = 100, kRight = 760, kTop = 70, kBottom = 590;
-constexpr int32_t kTextScale = 2;   // PNG font pixels per 5x7 font pixel: 12 x 14 per character
-constexpr size_t kMaxLabel = 24;    // characters of a legend entry: fits right of the plot
-constexpr Colour kPalette[] = {{31, 119, 180}, {214, 39, 40}, {44, 160, 44},  {148, 103, 189},
+constexpr int32_t kTextScale = 2;  // PNG font pixels per 5x7 font pixel: 12 x 14 per character
+constexpr size_t kMaxLabel = 24;   // characters of a legend entry: fits right of the plot
+constexpr Colour kPalette[] = {{31, 119, 180}, {214, 39, 40},  {44, 160, 44}, {148, 103, 189},
                                {255, 127, 14}, {23, 190, 207}, {140, 86, 75}, {227, 119, 194}};
 constexpr Colour kInk{20, 20, 20}, kGrid{220, 220, 220}, kWhite{255, 255, 255};
 constexpr int32_t kLabelledCodes[] = {1, 2, 4, 8, 16, 31};
@@ -58,9 +58,12 @@ struct PlotModel {
 
 std::string ShortNumber(double v) {
     char text[32];
-    if (v >= 1e6) std::snprintf(text, sizeof(text), "%gM", v / 1e6);
-    else if (v >= 1e3) std::snprintf(text, sizeof(text), "%gk", v / 1e3);
-    else std::snprintf(text, sizeof(text), "%g", v);
+    if (v >= 1e6)
+        std::snprintf(text, sizeof(text), "%gM", v / 1e6);
+    else if (v >= 1e3)
+        std::snprintf(text, sizeof(text), "%gk", v / 1e3);
+    else
+        std::snprintf(text, sizeof(text), "%g", v);
     return text;
 }
 
@@ -78,7 +81,8 @@ public:
 
     void MarkBox(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
         for (int32_t y = std::max(y0, 0); y < std::min(y1, kHeight); ++y) {
-            for (int32_t x = std::max(x0, 0); x < std::min(x1, kWidth); ++x) taken_[size_t(y) * kWidth + size_t(x)] = true;
+            for (int32_t x = std::max(x0, 0); x < std::min(x1, kWidth); ++x)
+                taken_[size_t(y) * kWidth + size_t(x)] = true;
         }
     }
     // A segment as a chain of small squares, one per pixel step.
@@ -114,7 +118,8 @@ std::vector<PointLabel> PlaceLabels(const PlotModel& m, const std::vector<RdCurv
         for (const RdPoint& p : curve.points) {
             if (!Plottable(p)) continue;
             occupied.MarkBox(m.X(p.bytes) - 5, m.Y(p.quality) - 5, m.X(p.bytes) + 6, m.Y(p.quality) + 6);
-            if (previous) occupied.MarkSegment(m.X(previous->bytes), m.Y(previous->quality), m.X(p.bytes), m.Y(p.quality), 3);
+            if (previous)
+                occupied.MarkSegment(m.X(previous->bytes), m.Y(previous->quality), m.X(p.bytes), m.Y(p.quality), 3);
             previous = &p;
         }
     }
@@ -129,8 +134,8 @@ std::vector<PointLabel> PlaceLabels(const PlotModel& m, const std::vector<RdCurv
             bool placed = false;
             for (int32_t d : {8, 22, 40, 62}) {
                 const int32_t spots[][2] = {{px + d, py - d - h}, {px - d - w, py - d - h}, {px + d, py + d},
-                                            {px - d - w, py + d},  {px - w / 2, py - d - h}, {px - w / 2, py + d},
-                                            {px + d, py - h / 2},  {px - d - w, py - h / 2}};
+                                            {px - d - w, py + d}, {px - w / 2, py - d - h}, {px - w / 2, py + d},
+                                            {px + d, py - h / 2}, {px - d - w, py - h / 2}};
                 for (const auto& s : spots) {
                     if (!occupied.Free(s[0] - pad, s[1] - pad, s[0] + w + pad, s[1] + h + pad)) continue;
                     labels.push_back({s[0], s[1], px, py, d > 8, text, i});
@@ -173,7 +178,8 @@ PlotModel BuildModel(const std::vector<RdCurve>& curves, const std::string& yTit
             qLo = std::min(qLo, p.quality), qHi = std::max(qHi, p.quality);
         }
     }
-    if (bHi <= 0) throw CliError("rate-distortion plot: no point with a finite " + yTitle + " and non-zero bytes to plot");
+    if (bHi <= 0)
+        throw CliError("rate-distortion plot: no point with a finite " + yTitle + " and non-zero bytes to plot");
     PlotModel m;
     m.xLo = std::log10(bLo / 1.2);
     m.xHi = std::log10(bHi * 1.2);
@@ -233,7 +239,9 @@ void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCu
     }
     for (const PointLabel& l : m.labels) {
         const int32_t h = Canvas::TextHeight(s), w = Canvas::TextWidth(l.text, s) - s;
-        if (l.leader) c.Line(l.pointX, l.pointY, std::clamp(l.pointX, l.x, l.x + w), std::clamp(l.pointY, l.y, l.y + h), CurveColour(l.curve), 1);
+        if (l.leader)
+            c.Line(l.pointX, l.pointY, std::clamp(l.pointX, l.x, l.x + w), std::clamp(l.pointY, l.y, l.y + h),
+                   CurveColour(l.curve), 1);
         c.Text(l.x, l.y, l.text, CurveColour(l.curve), s);
     }
     c.Text(kRight + 20, kTop + int32_t(curves.size()) * 24 + 10, kLabelNote, kInk, s);
@@ -243,11 +251,16 @@ void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCu
 std::string SvgEscape(const std::string& text) {
     std::string out;
     for (char ch : text) {
-        if (ch == '&') out += "&amp;";
-        else if (ch == '<') out += "&lt;";
-        else if (ch == '>') out += "&gt;";
-        else if (ch == '"') out += "&quot;";
-        else out += ch;
+        if (ch == '&')
+            out += "&amp;";
+        else if (ch == '<')
+            out += "&lt;";
+        else if (ch == '>')
+            out += "&gt;";
+        else if (ch == '"')
+            out += "&quot;";
+        else
+            out += ch;
     }
     return out;
 }
@@ -256,25 +269,33 @@ std::string Rgb(const Colour& c) {
     return "rgb(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
 }
 
-std::string SvgText(int32_t x, int32_t y, const std::string& text, const char* anchor, int32_t size, const std::string& fill) {
+std::string SvgText(int32_t x, int32_t y, const std::string& text, const char* anchor, int32_t size,
+                    const std::string& fill) {
     return "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) + "\" text-anchor=\"" + anchor +
            "\" font-size=\"" + std::to_string(size) + "\" fill=\"" + fill + "\">" + SvgEscape(text) + "</text>\n";
 }
 
 std::string SvgLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1, const std::string& stroke, int32_t width) {
     return "<line x1=\"" + std::to_string(x0) + "\" y1=\"" + std::to_string(y0) + "\" x2=\"" + std::to_string(x1) +
-           "\" y2=\"" + std::to_string(y1) + "\" stroke=\"" + stroke + "\" stroke-width=\"" + std::to_string(width) + "\"/>\n";
+           "\" y2=\"" + std::to_string(y1) + "\" stroke=\"" + stroke + "\" stroke-width=\"" + std::to_string(width) +
+           "\"/>\n";
 }
 
-std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, const std::string& title, const std::string& yTitle) {
+std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, const std::string& title,
+                     const std::string& yTitle) {
     std::ostringstream s;
     s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight
       << "\" font-family=\"sans-serif\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     const std::string grid = Rgb(kGrid), ink = Rgb(kInk);
-    for (const Tick& t : m.xTicks) s << SvgLine(t.pixel, kTop, t.pixel, kBottom, grid, 1) << SvgText(t.pixel, kBottom + 22, t.label, "middle", 14, ink);
-    for (const Tick& t : m.yTicks) s << SvgLine(kLeft, t.pixel, kRight, t.pixel, grid, 1) << SvgText(kLeft - 10, t.pixel + 5, t.label, "end", 14, ink);
+    for (const Tick& t : m.xTicks)
+        s << SvgLine(t.pixel, kTop, t.pixel, kBottom, grid, 1)
+          << SvgText(t.pixel, kBottom + 22, t.label, "middle", 14, ink);
+    for (const Tick& t : m.yTicks)
+        s << SvgLine(kLeft, t.pixel, kRight, t.pixel, grid, 1)
+          << SvgText(kLeft - 10, t.pixel + 5, t.label, "end", 14, ink);
     s << SvgLine(kLeft, kBottom, kRight, kBottom, ink, 2) << SvgLine(kLeft, kTop, kLeft, kBottom, ink, 2);
-    s << SvgText(kLeft, 26, title, "start", 16, ink) << SvgText((kLeft + kRight) / 2, kBottom + 50, kXTitle, "middle", 14, ink)
+    s << SvgText(kLeft, 26, title, "start", 16, ink)
+      << SvgText((kLeft + kRight) / 2, kBottom + 50, kXTitle, "middle", 14, ink)
       << SvgText(10, kTop - 14, yTitle, "start", 14, ink);
     for (size_t i = 0; i < curves.size(); ++i) {
         const std::string colour = Rgb(CurveColour(i));
@@ -290,14 +311,17 @@ std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, con
               << "</title></circle>\n";
         }
         const int32_t ly = kTop + int32_t(i) * 24;
-        s << "<rect x=\"" << kRight + 20 << "\" y=\"" << ly + 4 << "\" width=\"24\" height=\"6\" fill=\"" << colour << "\"/>\n"
+        s << "<rect x=\"" << kRight + 20 << "\" y=\"" << ly + 4 << "\" width=\"24\" height=\"6\" fill=\"" << colour
+          << "\"/>\n"
           << SvgText(kRight + 52, ly + 12, LegendLabel(curves[i].label), "start", 14, ink);
     }
     // The labels keep the PNG's boxes, which are wider than these glyphs.
     for (const PointLabel& l : m.labels) {
         const std::string colour = Rgb(CurveColour(l.curve));
         const int32_t h = Canvas::TextHeight(kTextScale), w = Canvas::TextWidth(l.text, kTextScale) - kTextScale;
-        if (l.leader) s << SvgLine(l.pointX, l.pointY, std::clamp(l.pointX, l.x, l.x + w), std::clamp(l.pointY, l.y, l.y + h), colour, 1);
+        if (l.leader)
+            s << SvgLine(l.pointX, l.pointY, std::clamp(l.pointX, l.x, l.x + w), std::clamp(l.pointY, l.y, l.y + h),
+                         colour, 1);
         s << SvgText(l.x + w / 2, l.y + h - 1, l.text, "middle", 15, colour);
     }
     s << SvgText(kRight + 20, kTop + int32_t(curves.size()) * 24 + 16, kLabelNote, "start", 14, ink) << "</svg>\n";
@@ -318,13 +342,16 @@ RdMetric ParseRdMetric(const std::string& name) {
 
 std::string RdMetricTitle(RdMetric metric) { return metric == RdMetric::kSsim ? "Y SSIM" : "Y PSNR (dB)"; }
 
-void WriteRdPlot(const std::string& path, const std::vector<RdCurve>& curves, const std::string& title, const std::string& yTitle) {
+void WriteRdPlot(const std::string& path, const std::vector<RdCurve>& curves, const std::string& title,
+                 const std::string& yTitle) {
     if (!EndsWith(path, ".svg") && !EndsWith(path, ".png")) {
         throw CliError("--plot " + path + ": the plot is written as SVG or PNG; use a name ending in .svg or .png");
     }
     const PlotModel model = BuildModel(curves, yTitle);
-    if (EndsWith(path, ".png")) DrawPng(path, model, curves, title, yTitle);
-    else WriteTextFile(path, BuildSvg(model, curves, title, yTitle));
+    if (EndsWith(path, ".png"))
+        DrawPng(path, model, curves, title, yTitle);
+    else
+        WriteTextFile(path, BuildSvg(model, curves, title, yTitle));
 }
 
 }  // namespace vardelk

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "cli_error.h"
+#include "media/rgb_convert.h"
 #include "output_file.h"
 #include "png_io.h"
-#include "media/rgb_convert.h"
 
 namespace vardelk {
 namespace {
@@ -34,7 +34,8 @@ public:
     YcSink(const std::string& path, const Y4mFormat& format)
         : file_(path), bytes_(size_t(format.width) * size_t(format.height) * 6) {}
     void Write(const Y4mFrame&, const YcPixel* pixels, int64_t) override {
-        if (pixels == nullptr) throw CliError(file_.Path() + ": raw host frames are only written for the reconstruction");
+        if (pixels == nullptr)
+            throw CliError(file_.Path() + ": raw host frames are only written for the reconstruction");
         for (size_t i = 0; i < bytes_.size() / 6; ++i) {
             PutLittleEndian(pixels[i].y, &bytes_[i * 6]);
             PutLittleEndian(pixels[i].cb, &bytes_[i * 6 + 2]);
@@ -66,7 +67,8 @@ public:
     }
     void Write(const Y4mFrame& frame, const YcPixel*, int64_t index) override {
         if (!perFrame_ && index > 0) {
-            throw CliError(option_ + " " + path_ + " holds one picture but the clip has more frames; "
+            throw CliError(option_ + " " + path_ +
+                           " holds one picture but the clip has more frames; "
                            "use a name with a frame number such as out_%04d.png, or --frames 1");
         }
         FrameToRgb(format_, frame, image_);
@@ -102,7 +104,8 @@ std::string FramePath(const std::string& pattern, int64_t index, bool* hasField)
         const std::string width = pattern.substr(i + 1, j - i - 1);
         if (j >= pattern.size() || pattern[j] != 'd' || *hasField || width.size() > 2 ||
             (!width.empty() && width[0] != '0')) {
-            throw CliError("--output " + pattern + ": a picture name may hold one frame-number field, "
+            throw CliError("--output " + pattern +
+                           ": a picture name may hold one frame-number field, "
                            "%d or %0Nd (N up to 9), and no other %");
         }
         std::string number = std::to_string(index);
@@ -125,7 +128,8 @@ std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& pa
     struct stat node;
     if (stat(path.c_str(), &node) == 0 && !S_ISREG(node.st_mode) && !S_ISDIR(node.st_mode))
         return std::make_unique<Y4mSink>(path, format);
-    throw CliError(option + " " + path + ": unknown kind of output; use a name ending in .y4m, .png or .yc, "
+    throw CliError(option + " " + path +
+                   ": unknown kind of output; use a name ending in .y4m, .png or .yc, "
                    "or - for Y4M on standard output (devices and pipes get Y4M)");
 }
 

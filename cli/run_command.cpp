@@ -7,8 +7,8 @@
 #include "canvas.h"
 #include "clip_runner.h"
 #include "clip_source.h"
-#include "frame_pipeline.h"
 #include "command_common.h"
+#include "frame_pipeline.h"
 #include "interrupt.h"
 #include "png_io.h"
 #include "progress.h"
@@ -29,19 +29,21 @@ struct RunOutputs {
 };
 
 Canvas Comparison(const ClipRunner& runner, const Y4mFrame& input, const FrameResult& r, const CliOptions& o) {
-    ComparisonInput in{&runner.Format(), &input, &runner.Reconstruction(), &runner.MacroblockBits(),
-                       runner.MacroblockColumnCount(), int32_t(r.index), r.bytes, o.differenceGain};
+    ComparisonInput in{
+        &runner.Format(), &input,  &runner.Reconstruction(), &runner.MacroblockBits(), runner.MacroblockColumnCount(),
+        int32_t(r.index), r.bytes, o.differenceGain};
     std::vector<double> ssimMap;
     if (o.ssimMap) {
         const Y4mFormat& f = runner.Format();
-        ssimMap = MacroblockSsimMap(input.y.data(), f.width, runner.Reconstruction().y.data(), f.width, f.width,
-                                    f.height);
+        ssimMap =
+            MacroblockSsimMap(input.y.data(), f.width, runner.Reconstruction().y.data(), f.width, f.width, f.height);
         in.ssimMap = &ssimMap;
     }
     return DrawComparison(in);
 }
 
-void Finish(const CliOptions& o, RunOutputs& outputs, const RunDescription& run, const std::vector<FrameResult>& results) {
+void Finish(const CliOptions& o, RunOutputs& outputs, const RunDescription& run,
+            const std::vector<FrameResult>& results) {
     if (results.empty()) throw CliError(o.input + ": holds no frames");
     if (!o.picture.empty() && !outputs.picture) {
         throw CliError("--picture-frame " + std::to_string(o.pictureFrame) + ": the clip has only " +
@@ -94,8 +96,8 @@ int RunClipCommand(const CliOptions& o) {
     const int32_t frameThreads = expected == 1 ? 1 : threads;
     const int32_t bandThreads = expected == 1 ? threads : 1;
     FramePipeline pipeline(frameThreads, [&] {
-        auto runner = std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir,
-                                                   bandThreads);
+        auto runner =
+            std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir, bandThreads);
         runner->MeasureSsim(o.ssim);
         runner->RecordLevels(!o.stream.empty());
         // Only raw host-frame output needs the frames in the host's format.
@@ -123,7 +125,8 @@ int RunClipCommand(const CliOptions& o) {
             r.hasStream = true;
             r.stream = outputs.stream->WriteFrame(r.bytes);
         }
-        if (outputs.reconstruction) outputs.reconstruction->Write(runner.Reconstruction(), runner.ReconstructionYc(), r.index);
+        if (outputs.reconstruction)
+            outputs.reconstruction->Write(runner.Reconstruction(), runner.ReconstructionYc(), r.index);
         if (outputs.inputCopy) outputs.inputCopy->Write(input, nullptr, r.index);
         if (!o.picture.empty() && r.index == o.pictureFrame) outputs.picture = Comparison(runner, input, r, o);
         results.push_back(r);

@@ -111,8 +111,8 @@ RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& fo
 }
 
 void PrintFrameHeader(std::FILE* out, bool ssim, bool stream) {
-    std::fprintf(out, "%7s %10s %9s %9s %9s%s%s\n", "frame", "bytes", "Y dB", "Cb dB", "Cr dB", ssim ? "      SSIM" : "",
-                 stream ? "     stream" : "");
+    std::fprintf(out, "%7s %10s %9s %9s %9s%s%s\n", "frame", "bytes", "Y dB", "Cb dB", "Cr dB",
+                 ssim ? "      SSIM" : "", stream ? "     stream" : "");
 }
 
 void PrintFrameLine(std::FILE* out, const FrameResult& f) {
@@ -125,17 +125,16 @@ void PrintFrameLine(std::FILE* out, const FrameResult& f) {
 
 void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s) {
     const FilterSettings& set = run.settings;
-    std::fprintf(out, "%s: %" PRId64 " frame%s of %dx%d at %d:%d fps\n", run.input.c_str(), s.frames, s.frames == 1 ? "" : "s",
-                 run.format.width, run.format.height, run.format.rateNum, run.format.rateDen);
-    std::fprintf(out, "settings: scale code %d (%s, quantiser scale %d), %s scan, %s DCT, matrix %s\n",
-                 set.scaleCode, Mapping(set).c_str(), QuantiserScale(set.scaleCode, set.nonLinearScale),
+    std::fprintf(out, "%s: %" PRId64 " frame%s of %dx%d at %d:%d fps\n", run.input.c_str(), s.frames,
+                 s.frames == 1 ? "" : "s", run.format.width, run.format.height, run.format.rateNum, run.format.rateDen);
+    std::fprintf(out, "settings: scale code %d (%s, quantiser scale %d), %s scan, %s DCT, matrix %s\n", set.scaleCode,
+                 Mapping(set).c_str(), QuantiserScale(set.scaleCode, set.nonLinearScale),
                  set.alternateScan ? "alternate" : "zigzag", set.interlacedDct ? "interlaced" : "progressive",
                  run.matrix.name.c_str());
     std::fprintf(out, "bytes: total %" PRId64 ", mean %.1f per frame, %.3f Mbit/s\n", s.totalBytes, s.meanBytes,
                  s.bitRate / 1e6);
-    std::fprintf(out, "PSNR over the clip: Y %s dB, Cb %s dB, Cr %s dB\n",
-                 FormatPsnr(s.error.y.Psnr(), false).c_str(), FormatPsnr(s.error.cb.Psnr(), false).c_str(),
-                 FormatPsnr(s.error.cr.Psnr(), false).c_str());
+    std::fprintf(out, "PSNR over the clip: Y %s dB, Cb %s dB, Cr %s dB\n", FormatPsnr(s.error.y.Psnr(), false).c_str(),
+                 FormatPsnr(s.error.cb.Psnr(), false).c_str(), FormatPsnr(s.error.cr.Psnr(), false).c_str());
     if (s.hasSsim) {
         std::fprintf(out, "SSIM over the clip: Y %s, Cb %s, Cr %s, all %s (%s dB)\n",
                      FormatSsim(s.ssim.y.Ssim(), false).c_str(), FormatSsim(s.ssim.cb.Ssim(), false).c_str(),
@@ -194,15 +193,17 @@ std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& f
     for (size_t i = 0; i < frames.size(); ++i) {
         const FrameResult& f = frames[i];
         json << (i ? ",\n" : "\n") << "    {\"frame\": " << f.index << ", \"bytes\": " << f.bytes
-             << ", \"psnr_y\": " << FormatPsnr(f.error.y.Psnr(), true) << ", \"psnr_cb\": "
-             << FormatPsnr(f.error.cb.Psnr(), true) << ", \"psnr_cr\": " << FormatPsnr(f.error.cr.Psnr(), true)
-             << (f.hasSsim ? SsimJson(f.ssim) : "") << (f.hasStream ? StreamJson(f.stream) : "") << "}";
+             << ", \"psnr_y\": " << FormatPsnr(f.error.y.Psnr(), true)
+             << ", \"psnr_cb\": " << FormatPsnr(f.error.cb.Psnr(), true)
+             << ", \"psnr_cr\": " << FormatPsnr(f.error.cr.Psnr(), true) << (f.hasSsim ? SsimJson(f.ssim) : "")
+             << (f.hasStream ? StreamJson(f.stream) : "") << "}";
     }
     json << "\n  ],\n  \"summary\": {\"frames\": " << s.frames << ", \"total_bytes\": " << s.totalBytes
          << ", \"mean_bytes\": " << FormatDecimal(s.meanBytes) << ", \"bit_rate\": " << FormatDecimal(s.bitRate)
-         << ", \"psnr_y\": " << FormatPsnr(s.error.y.Psnr(), true) << ", \"psnr_cb\": "
-         << FormatPsnr(s.error.cb.Psnr(), true) << ", \"psnr_cr\": " << FormatPsnr(s.error.cr.Psnr(), true)
-         << (s.hasSsim ? SsimJson(s.ssim) : "") << (s.hasStream ? StreamJson(s.stream) : "") << "}\n}\n";
+         << ", \"psnr_y\": " << FormatPsnr(s.error.y.Psnr(), true)
+         << ", \"psnr_cb\": " << FormatPsnr(s.error.cb.Psnr(), true)
+         << ", \"psnr_cr\": " << FormatPsnr(s.error.cr.Psnr(), true) << (s.hasSsim ? SsimJson(s.ssim) : "")
+         << (s.hasStream ? StreamJson(s.stream) : "") << "}\n}\n";
     return json.str();
 }
 

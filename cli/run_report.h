@@ -25,7 +25,7 @@ struct RunSummary {
     double bitRate = 0.0;  // bits per second at the clip's frame rate
     FrameError error;      // pooled over all frames: PSNR of the mean MSE
     bool hasSsim = false;
-    FrameSsim ssim;        // pooled over all frames: the mean of the frames' SSIM
+    FrameSsim ssim;  // pooled over all frames: the mean of the frames' SSIM
     bool hasStream = false;
     FrameAccounting stream;  // summed over the frames, the stream's end code included
 };
@@ -43,8 +43,7 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
 // Machine-readable forms. Infinite PSNR (identical planes) is "inf" in CSV
 // and null in JSON; SSIM columns and fields appear when the run measures it.
 std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary);
-std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& frames,
-                    const RunSummary& summary);
+std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& frames, const RunSummary& summary);
 
 // Shared number formatting: PSNR with four decimals, other fractional
 // figures (mean bytes, bit rates) with three, never in exponent form.

@@ -140,7 +140,8 @@ std::vector<int32_t> ParseCodes(const std::string& text) {
     } else {
         std::istringstream parts(text);
         std::string part;
-        while (std::getline(parts, part, ',')) codes.push_back(int32_t(ParseBoundedInteger("--codes", part, 1, 31, "a scale code")));
+        while (std::getline(parts, part, ','))
+            codes.push_back(int32_t(ParseBoundedInteger("--codes", part, 1, 31, "a scale code")));
     }
     std::sort(codes.begin(), codes.end());
     codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
@@ -154,9 +155,12 @@ double ParseBudget(const std::string& text) {
     const double value = std::strtod(text.c_str(), &end);
     const std::string unit = end == nullptr ? "" : std::string(end);
     double scale = 0;
-    if (unit.empty() || unit == "s") scale = 1;
-    else if (unit == "m") scale = 60;
-    else if (unit == "h") scale = 3600;
+    if (unit.empty() || unit == "s")
+        scale = 1;
+    else if (unit == "m")
+        scale = 60;
+    else if (unit == "h")
+        scale = 3600;
     if (end == text.c_str() || scale == 0 || !std::isfinite(value) || value < 0)
         throw UsageError("--budget " + text + ": expected a duration such as 90s, 10m or 1h");
     return value * scale;
@@ -220,7 +224,8 @@ struct SetFigures {
     std::vector<RdCurveData> defaultCurves, flatCurves, foundCurves;
 };
 
-SetFigures MeasureSet(const std::vector<CodedPicture>& pictures, const Objective& objective, const SearchMatrix& found) {
+SetFigures MeasureSet(const std::vector<CodedPicture>& pictures, const Objective& objective,
+                      const SearchMatrix& found) {
     SetFigures f;
     for (const CodedPicture& p : pictures) f.names.push_back(p.name);
     f.defaultCurves = objective.AnchorCurves();
@@ -269,7 +274,8 @@ std::string SetJson(const SetFigures& f) {
              << ", \"bd_rate_vs_default\": " << NumberJson(f.foundVsDefault[i])
              << ", \"bd_rate_vs_flat16\": " << NumberJson(f.foundVsFlat[i])
              << ", \"flat16_vs_default\": " << NumberJson(f.flatVsDefault[i])
-             << ", \"overlap\": " << NumberJson(f.overlaps[i]) << ",\n       \"curves\": {\"default\": " << CurveJson(f.defaultCurves[i])
+             << ", \"overlap\": " << NumberJson(f.overlaps[i])
+             << ",\n       \"curves\": {\"default\": " << CurveJson(f.defaultCurves[i])
              << ",\n                  \"flat16\": " << CurveJson(f.flatCurves[i])
              << ",\n                  \"found\": " << CurveJson(f.foundCurves[i]) << "}}";
     }
@@ -282,31 +288,36 @@ std::string ReportJson(const SearchOptions& o, const std::vector<int32_t>& codes
     std::ostringstream json;
     json << "{\n  \"measure\": \"" << o.measure << "\",\n  \"scale_codes\": [";
     for (size_t i = 0; i < codes.size(); ++i) json << (i ? ", " : "") << codes[i];
-    json << "],\n  \"mapping\": \"linear\",\n  \"seed\": " << o.seed << ",\n  \"min_overlap\": " << FormatDecimal(o.minOverlap) << ",\n  \"evaluations\": " << result.evaluations
+    json << "],\n  \"mapping\": \"linear\",\n  \"seed\": " << o.seed
+         << ",\n  \"min_overlap\": " << FormatDecimal(o.minOverlap) << ",\n  \"evaluations\": " << result.evaluations
          << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"stop\": \"" << result.stopReason
-         << "\",\n  \"matrix\": " << MatrixJson(result.best) << ",\n  \"objective\": " << NumberJson(result.score.objective)
-         << ",\n  \"families\": [";
+         << "\",\n  \"matrix\": " << MatrixJson(result.best)
+         << ",\n  \"objective\": " << NumberJson(result.score.objective) << ",\n  \"families\": [";
     for (size_t i = 0; i < result.families.size(); ++i)
         json << (i ? ", " : "") << "{\"name\": " << JsonString(result.families[i].first)
              << ", \"objective\": " << NumberJson(result.families[i].second) << "}";
     json << "],\n  \"phases\": [";
     for (size_t i = 0; i < result.phaseBest.size(); ++i)
         json << (i ? ",\n    " : "\n    ") << "{\"phase\": " << JsonString(result.phaseBest[i].first)
-             << ", \"matrix\": [" << [&] {
-                    std::string s;
-                    for (int32_t v : result.phaseBest[i].second) s += (s.empty() ? "" : ", ") + std::to_string(v);
-                    return s;
-                }() << "]}";
+             << ", \"matrix\": [" <<
+            [&] {
+                std::string s;
+                for (int32_t v : result.phaseBest[i].second) s += (s.empty() ? "" : ", ") + std::to_string(v);
+                return s;
+            }()
+             << "]}";
     json << "\n  ],\n  \"history\": [";
     for (size_t i = 0; i < result.history.size(); ++i) {
         const SearchEvent& e = result.history[i];
-        json << (i ? ",\n    " : "\n    ") << "{\"evaluation\": " << e.evaluation << ", \"seconds\": "
-             << FormatDecimal(e.seconds) << ", \"objective\": " << NumberJson(e.objective)
+        json << (i ? ",\n    " : "\n    ") << "{\"evaluation\": " << e.evaluation
+             << ", \"seconds\": " << FormatDecimal(e.seconds) << ", \"objective\": " << NumberJson(e.objective)
              << ", \"move\": " << JsonString(e.move) << "}";
     }
     json << "\n  ],\n  \"training\": " << SetJson(training);
-    if (validation != nullptr) json << ",\n  \"validation\": " << SetJson(*validation);
-    else if (!validationNote.empty()) json << ",\n  \"validation\": " << JsonString(validationNote);
+    if (validation != nullptr)
+        json << ",\n  \"validation\": " << SetJson(*validation);
+    else if (!validationNote.empty())
+        json << ",\n  \"validation\": " << JsonString(validationNote);
     json << "\n}\n";
     return json.str();
 }
@@ -320,8 +331,8 @@ RdCurve PooledCurve(const std::string& label, const std::vector<RdCurveData>& cu
             bytes += picture[c].bytes;
             quality += picture[c].quality;
         }
-        curve.points.push_back(RdPoint{bytes / double(curves.size()), quality / double(curves.size()),
-                                       curves.front()[c].scaleCode});
+        curve.points.push_back(
+            RdPoint{bytes / double(curves.size()), quality / double(curves.size()), curves.front()[c].scaleCode});
     }
     return curve;
 }
@@ -366,8 +377,10 @@ int RunSearchCommand(int argc, char** argv) {
     SearchOptions o;
     std::string threadsText;
     app.add_option("inputs", o.inputs, "Pictures (.png), clips (.y4m), folders of them, or list files")
-        ->required()->type_name("SET");
-    app.add_option("--measure", o.measure, "psnr (luma, default), ssim (all planes, in dB) or psnr611 (Y, Cb, Cr 6:1:1)")
+        ->required()
+        ->type_name("SET");
+    app.add_option("--measure", o.measure,
+                   "psnr (luma, default), ssim (all planes, in dB) or psnr611 (Y, Cb, Cr 6:1:1)")
         ->check(CLI::IsMember({"psnr", "ssim", "psnr611"}));
     app.add_option("--codes", o.codes, "Scale codes of the curves, linear mapping: A..B or a list (default 2..16)");
     app.add_option("--budget", o.budget, "Time for the search: 90s, 10m, 1h; 0 for none (default 10m)");
@@ -384,8 +397,9 @@ int RunSearchCommand(int argc, char** argv) {
         ->check(CLI::Range(0.0, 1.0));
     app.add_flag("--shape-only", o.shapeOnly, "Stop after the smooth shape phase (no moves of single entries)");
     app.add_flag("-q,--quiet", o.quiet, "No progress line and no summary");
-    app.footer("Exit status: 0 when done, 130 when stopped by Ctrl-C (outputs hold the best so far), 1 on failure, "
-               "2 for a wrong command line.");
+    app.footer(
+        "Exit status: 0 when done, 130 when stopped by Ctrl-C (outputs hold the best so far), 1 on failure, "
+        "2 for a wrong command line.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -396,8 +410,9 @@ int RunSearchCommand(int argc, char** argv) {
     try {
         const std::vector<int32_t> codes = ParseCodes(o.codes);
         const double budget = ParseBudget(o.budget);
-        o.threads = threadsText.empty() ? HardwareThreads()
-                                        : int32_t(ParseBoundedInteger("--threads", threadsText, 1, 1024, "the thread count"));
+        o.threads = threadsText.empty()
+                        ? HardwareThreads()
+                        : int32_t(ParseBoundedInteger("--threads", threadsText, 1, 1024, "the thread count"));
         QualityMeasure measure = QualityMeasure::kPsnrY;
         ParseQualityMeasure(o.measure, &measure);
 
@@ -418,8 +433,8 @@ int RunSearchCommand(int argc, char** argv) {
         settings.secondsBefore = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         settings.reservedEvaluations = 2.0 + 3.0 * double(validationPictures.size()) / double(training.size());
         SearchProgressLine line(!o.quiet && isatty(2));
-        const SearchResult result = RunMatrixSearch(objective, settings, StopRequested,
-                                                    [&](const SearchProgress& p) { line.Show(p); });
+        const SearchResult result =
+            RunMatrixSearch(objective, settings, StopRequested, [&](const SearchProgress& p) { line.Show(p); });
         line.Finish();
         const bool interrupted = result.stopReason == "stopped";
 

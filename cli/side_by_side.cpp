@@ -23,7 +23,8 @@ uint8_t Clamp8(int32_t v) { return uint8_t(std::clamp(v, 0, 255)); }
 RgbImage Difference(const RgbImage& a, const RgbImage& b, int32_t gain) {
     RgbImage diff;
     diff.Resize(a.width, a.height);
-    for (size_t i = 0; i < diff.rgb.size(); ++i) diff.rgb[i] = Clamp8(128 + gain * (int32_t(b.rgb[i]) - int32_t(a.rgb[i])));
+    for (size_t i = 0; i < diff.rgb.size(); ++i)
+        diff.rgb[i] = Clamp8(128 + gain * (int32_t(b.rgb[i]) - int32_t(a.rgb[i])));
     return diff;
 }
 
@@ -113,8 +114,7 @@ Canvas DrawComparison(const ComparisonInput& in) {
         char low[32];
         std::snprintf(low, sizeof low, "%.3f", worst);
         panels.push_back({"SSIM per macroblock",
-                          MacroblockOverlay(SsimColours(*in.ssimMap, worst), in.macroblockColumns, input), "1",
-                          low});
+                          MacroblockOverlay(SsimColours(*in.ssimMap, worst), in.macroblockColumns, input), "1", low});
     }
     // Four panels in a 2x2 grid; with the SSIM map, five in a 3x2 grid.
     const int32_t columns = panels.size() > 4 ? 3 : 2;

@@ -70,19 +70,19 @@ FrameAccounting StreamOutput::Finish() {
 }
 
 const std::vector<std::string>& StreamStatsColumns() {
-    static const std::vector<std::string> columns = {
-        "stream_bytes",     "stream_minus_estimate", "header_bits",  "slice_header_bits", "macroblock_bits",
-        "end_of_block_bits", "dc_reset_bits",        "padding_row_bits", "clipping_bits", "alignment_bits",
-        "clipped_levels"};
+    static const std::vector<std::string> columns = {"stream_bytes",      "stream_minus_estimate", "header_bits",
+                                                     "slice_header_bits", "macroblock_bits",       "end_of_block_bits",
+                                                     "dc_reset_bits",     "padding_row_bits",      "clipping_bits",
+                                                     "alignment_bits",    "clipped_levels"};
     return columns;
 }
 
 std::vector<int64_t> StreamStatsValues(const FrameAccounting& row) {
-    return {row.streamBytes,     row.streamBytes - row.estimatedBytes,
-            row.headerBits,      row.sliceHeaderBits,
-            row.macroblockBits,  row.endOfBlockBits,
-            row.dcResetBits,     row.paddingRowBits,
-            row.clippingBits,    row.alignmentBits,
+    return {row.streamBytes,    row.streamBytes - row.estimatedBytes,
+            row.headerBits,     row.sliceHeaderBits,
+            row.macroblockBits, row.endOfBlockBits,
+            row.dcResetBits,    row.paddingRowBits,
+            row.clippingBits,   row.alignmentBits,
             row.clippedLevels};
 }
 

@@ -40,8 +40,8 @@ struct SharedProgress {
     }
 };
 
-SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, const NamedMatrix& matrix, FilterSettings settings,
-                SharedProgress& progress) {
+SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, const NamedMatrix& matrix,
+                FilterSettings settings, SharedProgress& progress) {
     ClipRunner runner(format, settings, matrix.entries.data(), "");
     SweepRow row;
     row.matrix = matrix.name;
@@ -128,8 +128,8 @@ std::string SweepCsv(const std::vector<SweepRow>& rows, const std::vector<BdRepo
         std::string name = r.matrix;  // quoted, with quotes doubled, as CSV wants
         for (size_t p = name.find('"'); p != std::string::npos; p = name.find('"', p + 2)) name.insert(p, "\"");
         csv << '"' << name << "\"," << MappingName(r.nonLinear) << ',' << r.scaleCode << ',' << r.quantiserScale << ','
-            << r.frames << ',' << r.totalBytes << ',' << FormatDecimal(r.meanBytes) << ',' << FormatDecimal(r.bitRate) << ','
-            << FormatPsnr(r.error.y.Psnr(), false) << ',' << FormatPsnr(r.error.cb.Psnr(), false) << ','
+            << r.frames << ',' << r.totalBytes << ',' << FormatDecimal(r.meanBytes) << ',' << FormatDecimal(r.bitRate)
+            << ',' << FormatPsnr(r.error.y.Psnr(), false) << ',' << FormatPsnr(r.error.cb.Psnr(), false) << ','
             << FormatPsnr(r.error.cr.Psnr(), false) << ',' << FormatSsim(r.ssim.y.Ssim(), false) << ','
             << FormatSsim(r.ssim.cb.Ssim(), false) << ',' << FormatSsim(r.ssim.cr.Ssim(), false) << ','
             << FormatSsim(r.ssim.all.Ssim(), false) << (bd.empty() ? "" : BdColumns(r, bd)) << '\n';
@@ -143,13 +143,16 @@ std::string SweepJson(const std::string& input, const std::vector<SweepRow>& row
     json << "{\n  \"input\": " << JsonString(input) << ",\n  \"rows\": [";
     for (size_t i = 0; i < rows.size(); ++i) {
         const SweepRow& r = rows[i];
-        json << (i ? ",\n" : "\n") << "    {\"matrix\": " << JsonString(r.matrix) << ", \"mapping\": \"" << MappingName(r.nonLinear)
-             << "\", \"scale_code\": " << r.scaleCode << ", \"quantiser_scale\": " << r.quantiserScale << ", \"frames\": " << r.frames
+        json << (i ? ",\n" : "\n") << "    {\"matrix\": " << JsonString(r.matrix) << ", \"mapping\": \""
+             << MappingName(r.nonLinear) << "\", \"scale_code\": " << r.scaleCode
+             << ", \"quantiser_scale\": " << r.quantiserScale << ", \"frames\": " << r.frames
              << ", \"total_bytes\": " << r.totalBytes << ", \"mean_bytes\": " << FormatDecimal(r.meanBytes)
-             << ", \"bit_rate\": " << FormatDecimal(r.bitRate)
-             << ", \"psnr_y\": " << FormatPsnr(r.error.y.Psnr(), true) << ", \"psnr_cb\": " << FormatPsnr(r.error.cb.Psnr(), true)
-             << ", \"psnr_cr\": " << FormatPsnr(r.error.cr.Psnr(), true) << ", \"ssim_y\": " << FormatSsim(r.ssim.y.Ssim(), true)
-             << ", \"ssim_cb\": " << FormatSsim(r.ssim.cb.Ssim(), true) << ", \"ssim_cr\": " << FormatSsim(r.ssim.cr.Ssim(), true)
+             << ", \"bit_rate\": " << FormatDecimal(r.bitRate) << ", \"psnr_y\": " << FormatPsnr(r.error.y.Psnr(), true)
+             << ", \"psnr_cb\": " << FormatPsnr(r.error.cb.Psnr(), true)
+             << ", \"psnr_cr\": " << FormatPsnr(r.error.cr.Psnr(), true)
+             << ", \"ssim_y\": " << FormatSsim(r.ssim.y.Ssim(), true)
+             << ", \"ssim_cb\": " << FormatSsim(r.ssim.cb.Ssim(), true)
+             << ", \"ssim_cr\": " << FormatSsim(r.ssim.cr.Ssim(), true)
              << ", \"ssim_all\": " << FormatSsim(r.ssim.all.Ssim(), true) << "}";
     }
     json << "\n  ]";

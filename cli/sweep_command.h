@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "matrix_source.h"
 #include "bd_report.h"
+#include "matrix_source.h"
 #include "media/psnr.h"
-#include "quality/ssim.h"
 #include "options.h"
+#include "quality/ssim.h"
 
 namespace vardelk {
 

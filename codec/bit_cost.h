@@ -24,7 +24,7 @@ extern const int32_t ZigzagScan[64];
 extern const int32_t AlternateScan[64];
 
 constexpr int32_t kSignBits = 1;
-constexpr int32_t kEscapeBits = 24;       // 6-bit escape, 6-bit run, 12-bit level
+constexpr int32_t kEscapeBits = 24;  // 6-bit escape, 6-bit run, 12-bit level
 constexpr int32_t kEndOfBlockBits = 4;
 
 // Row r: entry 0 is the smallest magnitude with no code word for run r;

@@ -25,10 +25,10 @@ namespace {
 // quantiser_scale for q_scale_type 0 (entries 0..31) and 1 (32..63),
 // indexed by non-linear flag x 32 + scale code.
 constexpr int32_t kQuantiserScale[64] = {
-    0, 2,  4,  6,  8,  10, 12, 14, 16, 18, 20, 22, 24, 26, 28,  30,  32,  34,  36, 38, 40, 42,
-    44, 46, 48, 50, 52, 54, 56, 58, 60, 62,  //
-    0, 1,  2,  3,  4,  5,  6,  7,  8,  10, 12, 14, 16, 18, 20,  22,  24,  28,  32, 36, 40, 44,
-    48, 52, 56, 64, 72, 80, 88, 96, 104, 112,
+    0,  2,  4,  6,  8,  10, 12, 14, 16, 18, 20, 22, 24, 26, 28,  30,
+    32, 34, 36, 38, 40, 42, 44, 46, 48, 50, 52, 54, 56, 58, 60,  62,  //
+    0,  1,  2,  3,  4,  5,  6,  7,  8,  10, 12, 14, 16, 18, 20,  22,
+    24, 28, 32, 36, 40, 44, 48, 52, 56, 64, 72, 80, 88, 96, 104, 112,
 };
 
 using GatherFunction = void (*)(const YcPixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
@@ -47,7 +47,7 @@ struct FramePlan {
     ScatterFunction scatter = nullptr;
     int32_t weights[kMatrixEntries] = {};
     const fast::QuantiserTables* quantiser = nullptr;  // the fast path's
-    const fast::KernelTable* kernels = nullptr;         // the fast path's
+    const fast::KernelTable* kernels = nullptr;        // the fast path's
     const YcPixel* input = nullptr;
     YcPixel* output = nullptr;
     CoefficientSink* transformedSink = nullptr;  // the sink, when it wants that stage
@@ -190,7 +190,8 @@ int32_t CodePicture(const FramePlan& plan, CoderState& state, int32_t* macrobloc
         ResetDcPredictors(state.predictors);
         int64_t rowBits = 0;
         for (int64_t x = 0; x < plan.width; x += 16) {
-            const int32_t bits = codeMacroblock(plan, state, transfer, static_cast<int32_t>(x), static_cast<int32_t>(y));
+            const int32_t bits =
+                codeMacroblock(plan, state, transfer, static_cast<int32_t>(x), static_cast<int32_t>(y));
             if (macroblockBits != nullptr) *macroblockBits++ = bits;
             rowBits += bits;
         }
@@ -263,7 +264,6 @@ bool PlanesUsable(const Planes<Sample>& planes, int32_t width) {
 int32_t MacroblockColumns(int32_t width) { return width <= 0 ? 0 : (width - 1) / 16 + 1; }
 int32_t MacroblockRows(int32_t height) { return height <= 0 ? 0 : (height - 1) / 16 + 1; }
 
-
 FrameCoder::FrameCoder() : FrameCoder(ActiveCpuFlags()) {}
 
 FrameCoder::FrameCoder(uint32_t cpuFlags) : kernels_(&fast::KernelTableFor(cpuFlags)) {}
@@ -288,8 +288,7 @@ int32_t FrameCoder::CodeFrame(const FilterSettings& settings, const int32_t matr
                               const FrameOutputs& outputs) {
     FramePlan plan;
     MakeGeometrySafe(input, output, geometry, plan);
-    const bool wantsCoefficients =
-        outputs.sink != nullptr && outputs.sink->Wants(CoefficientStage::kTransformed);
+    const bool wantsCoefficients = outputs.sink != nullptr && outputs.sink->Wants(CoefficientStage::kTransformed);
     if (wantsCoefficients || (plan.framesUsable && FramesOverlap(plan)))
         return CodeFrameReference(settings, matrix, input, output, geometry, outputs);
     ChooseStages(settings, matrix, plan, kernels_, &quantiser_);
@@ -300,10 +299,9 @@ int32_t FrameCoder::CodeFrame(const FilterSettings& settings, const int32_t matr
 }
 
 int32_t FrameCoder::CodePlanarFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
-                                    const PlanarInput& input, const PlanarOutput& output, int32_t width,
-                                    int32_t height, const FrameOutputs& outputs) {
-    const bool wantsCoefficients =
-        outputs.sink != nullptr && outputs.sink->Wants(CoefficientStage::kTransformed);
+                                    const PlanarInput& input, const PlanarOutput& output, int32_t width, int32_t height,
+                                    const FrameOutputs& outputs) {
+    const bool wantsCoefficients = outputs.sink != nullptr && outputs.sink->Wants(CoefficientStage::kTransformed);
     return CodePlanar(settings, matrix, input, output, width, height, outputs, wantsCoefficients ? nullptr : kernels_);
 }
 
@@ -326,13 +324,16 @@ int32_t FrameCoder::CodePlanar(const FilterSettings& settings, const int32_t mat
     const int dct = settings.interlacedDct != 0 ? 1 : 0;
     CoderState state{buffer_, predictors_};
     if (kernels == nullptr) {
-        const PlanarTransfer transfer{plan.width, plan.height,
+        const PlanarTransfer transfer{plan.width,
+                                      plan.height,
                                       dct != 0 ? GatherPlanarInterlaced : GatherPlanarProgressive,
-                                      dct != 0 ? ScatterPlanarInterlaced : ScatterPlanarProgressive, input, output};
+                                      dct != 0 ? ScatterPlanarInterlaced : ScatterPlanarProgressive,
+                                      input,
+                                      output};
         return CodePicture(plan, state, outputs.macroblockBits, transfer, CodeMacroblock<PlanarTransfer>);
     }
     const PlanarTransfer transfer{plan.width, plan.height, kernels->gatherPlanar[dct], kernels->scatterPlanar[dct],
-                                  input, output};
+                                  input,      output};
     return CodePicture(plan, state, outputs.macroblockBits, transfer, CodeMacroblockFast<PlanarTransfer>);
 }
 

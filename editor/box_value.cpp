@@ -8,9 +8,7 @@ namespace vardelk {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 }  // namespace
 
@@ -35,11 +33,9 @@ int32_t ParseBoxText(const char* text) {
         }
     }
     if (negative) {
-        return magnitude >= kCeiling ? std::numeric_limits<int32_t>::min()
-                                     : static_cast<int32_t>(-magnitude);
+        return magnitude >= kCeiling ? std::numeric_limits<int32_t>::min() : static_cast<int32_t>(-magnitude);
     }
-    return magnitude >= kCeiling - 1 ? std::numeric_limits<int32_t>::max()
-                                     : static_cast<int32_t>(magnitude);
+    return magnitude >= kCeiling - 1 ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(magnitude);
 }
 
 int32_t ClampMatrixEntry(int32_t value) {

@@ -62,10 +62,10 @@ const ControlLayout kFrameControls[] = {
      "\x83\x43\x83\x93\x83\x67\x83\x89\x83\x75\x83\x8D\x83\x62\x83\x4E\x97\x70\x97\xCA\x8E\x71"
      "\x89\xBB\x8D\x73\x97\xF1",
      kGroupStyle, 0, 7, 124, 300, 260, 0},
-    {"BUTTON", "\x93\x4B\x97\x70", kButtonStyle, 0, 150, 354, 70, 22, kCmdApply},      // 適用
-    {"BUTTON", "\x8E\xE6\x8F\xC1", kButtonStyle, 0, 226, 354, 70, 22, kCmdCancel},     // 取消
-    {"BUTTON", "\x81\xA9", kHistoryButtonStyle, 0, 16, 354, 26, 22, kCmdBack},         // ←
-    {"BUTTON", "\x81\xA8", kHistoryButtonStyle, 0, 46, 354, 26, 22, kCmdForward},      // →
+    {"BUTTON", "\x93\x4B\x97\x70", kButtonStyle, 0, 150, 354, 70, 22, kCmdApply},        // 適用
+    {"BUTTON", "\x8E\xE6\x8F\xC1", kButtonStyle, 0, 226, 354, 70, 22, kCmdCancel},       // 取消
+    {"BUTTON", "\x81\xA9", kHistoryButtonStyle, 0, 16, 354, 26, 22, kCmdBack},           // ←
+    {"BUTTON", "\x81\xA8", kHistoryButtonStyle, 0, 46, 354, 26, 22, kCmdForward},        // →
     {"STATIC", "\x83\x54\x83\x43\x83\x59\x81\x46", kLabelStyle, 0, 16, 397, 60, 20, 0},  // サイズ：
 };
 const ControlLayout kSizeBoxLayout = {"EDIT", "0", kSizeBoxStyle, WS_EX_CLIENTEDGE, 84, 394, 220, 20, 0};
@@ -78,25 +78,19 @@ constexpr DWORD kFontPitchAndFamily = FF_MODERN | DEFAULT_PITCH;
 constexpr int kBoxTextLimit = 4;
 
 HWND CreateControl(const ControlLayout& layout, const char* text, HWND parent, HINSTANCE instance) {
-    return CreateWindowExA(layout.exStyle, layout.className, text, layout.style, layout.x, layout.y,
-                           layout.width, layout.height, parent,
-                           reinterpret_cast<HMENU>(static_cast<UINT_PTR>(layout.id)), instance,
+    return CreateWindowExA(layout.exStyle, layout.className, text, layout.style, layout.x, layout.y, layout.width,
+                           layout.height, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(layout.id)), instance,
                            nullptr);
 }
 
 HFONT CreateEditorFont(int height) {
-    return CreateFontA(height, 0, 0, 0, kFontWeight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
-                       kFontPitchAndFamily, kFontFace);
+    return CreateFontA(height, 0, 0, 0, kFontWeight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, PROOF_QUALITY, kFontPitchAndFamily, kFontFace);
 }
 
-void SetFont(HWND control, HFONT font) {
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
-}
+void SetFont(HWND control, HFONT font) { SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0); }
 
-void FormatNumber(int32_t value) {
-    std::snprintf(textScratch, sizeof textScratch, "%d", static_cast<int>(value));
-}
+void FormatNumber(int32_t value) { std::snprintf(textScratch, sizeof textScratch, "%d", static_cast<int>(value)); }
 
 bool SameAsSnapshot(const HistoryNode* node) {
     return node != nullptr && std::memcmp(IntraMatrix, node->data, kMatrixBytes) == 0;
@@ -135,8 +129,7 @@ int32_t NotifyMatrixChanged(FilterRecord* record) {
 }
 
 void NotifySizeShown(FilterRecord* record) {
-    if (record != nullptr && record->hostFunctions != nullptr &&
-        record->hostFunctions->sizeShownNotify != nullptr) {
+    if (record != nullptr && record->hostFunctions != nullptr && record->hostFunctions->sizeShownNotify != nullptr) {
         record->hostFunctions->sizeShownNotify(record);
     }
 }
@@ -145,8 +138,8 @@ void CreateMatrixBoxes(HINSTANCE instance) {
     for (int i = 0; i < kGridSize; ++i) {
         for (int j = 0; j < kGridSize; ++j) {
             const int index = i * kGridSize + j;
-            const ControlLayout layout = {"EDIT", nullptr, kBoxStyle, WS_EX_CLIENTEDGE,
-                                      8 + 36 * j, 20 + 26 * i, 30, 20, 0};
+            const ControlLayout layout = {"EDIT", nullptr, kBoxStyle, WS_EX_CLIENTEDGE, 8 + 36 * j, 20 + 26 * i,
+                                          30,     20,      0};
             std::snprintf(textScratch, sizeof textScratch, "QuantizerMatrix%d%d", i, j);
             HWND box = CreateControl(layout, textScratch, controls.matrixGroupBox, instance);
             controls.matrixBoxes[index] = box;
@@ -159,7 +152,7 @@ void CreateMatrixBoxes(HINSTANCE instance) {
 }
 
 void CreateFrameControls(HWND window, HINSTANCE instance) {
-    HWND* handles[] = {&controls.matrixGroupBox, &controls.applyButton, &controls.cancelButton,
+    HWND* handles[] = {&controls.matrixGroupBox, &controls.applyButton,   &controls.cancelButton,
                        &controls.backButton,     &controls.forwardButton, &controls.sizeLabel};
     for (size_t k = 0; k < sizeof handles / sizeof handles[0]; ++k) {
         *handles[k] = CreateControl(kFrameControls[k], kFrameControls[k].text, window, instance);
@@ -277,8 +270,8 @@ void ForwardToOwner(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-int32_t EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                         void* /*hostValue*/, FilterRecord* record) {
+int32_t EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, void* /*hostValue*/,
+                         FilterRecord* record) {
     switch (message) {
         case WM_DESTROY:
             return Destroy();

@@ -15,7 +15,7 @@ namespace vardelk {
 // the host's init message, runs the commands, forwards key and wheel
 // messages to the owner window and frees everything on WM_DESTROY. Returns
 // 0 except where the host's matrix-changed function answers.
-int32_t EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                         void* hostValue, FilterRecord* record);
+int32_t EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, void* hostValue,
+                         FilterRecord* record);
 
 }  // namespace vardelk

@@ -14,9 +14,7 @@ namespace {
 
 HistoryAllocator allocator = nullptr;
 
-void* Allocate(size_t bytes) {
-    return allocator != nullptr ? allocator(bytes) : std::malloc(bytes);
-}
+void* Allocate(size_t bytes) { return allocator != nullptr ? allocator(bytes) : std::malloc(bytes); }
 
 // A detached node holding a copy of the source, or null with nothing held.
 HistoryNode* NewNode(MatrixHistory* owner, const void* source, size_t size) {
@@ -39,9 +37,7 @@ HistoryNode* NewNode(MatrixHistory* owner, const void* source, size_t size) {
 
 }  // namespace
 
-void SetHistoryAllocator(HistoryAllocator replacement) {
-    allocator = replacement;
-}
+void SetHistoryAllocator(HistoryAllocator replacement) { allocator = replacement; }
 
 MatrixHistory* HistoryCreate() {
     auto* list = static_cast<MatrixHistory*>(Allocate(sizeof(MatrixHistory)));

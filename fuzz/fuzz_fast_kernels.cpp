@@ -42,11 +42,16 @@ bool SameBlock(const int32_t* a, const int32_t* b, size_t count = 64) {
 // uniform bytes would make them: those are where vector paths overflow.
 int32_t Value(FuzzedDataProvider& p, int32_t low, int32_t high) {
     switch (p.ConsumeIntegralInRange<int>(0, 7)) {
-        case 0: return low;
-        case 1: return high;
-        case 2: return p.ConsumeBool() ? low + 1 : high - 1;
-        case 3: return low <= 0 && high >= 0 ? 0 : low;
-        default: return p.ConsumeIntegralInRange<int32_t>(low, high);
+        case 0:
+            return low;
+        case 1:
+            return high;
+        case 2:
+            return p.ConsumeBool() ? low + 1 : high - 1;
+        case 3:
+            return low <= 0 && high >= 0 ? 0 : low;
+        default:
+            return p.ConsumeIntegralInRange<int32_t>(low, high);
     }
 }
 
@@ -131,10 +136,18 @@ void CheckBitCosts(FuzzedDataProvider& p) {
     MacroblockBuffer levels;
     for (int32_t& v : levels.value) {
         switch (p.ConsumeIntegralInRange<int>(0, 3)) {
-            case 0: v = 0; break;
-            case 1: v = p.ConsumeIntegralInRange<int32_t>(-3, 3); break;
-            case 2: v = p.ConsumeIntegralInRange<int32_t>(-2048, 2047); break;
-            default: v = p.ConsumeIntegral<int32_t>(); break;
+            case 0:
+                v = 0;
+                break;
+            case 1:
+                v = p.ConsumeIntegralInRange<int32_t>(-3, 3);
+                break;
+            case 2:
+                v = p.ConsumeIntegralInRange<int32_t>(-2048, 2047);
+                break;
+            default:
+                v = p.ConsumeIntegral<int32_t>();
+                break;
         }
     }
     const int32_t alternateScan = p.ConsumeIntegral<int32_t>();
@@ -223,8 +236,9 @@ void CheckPlanarFrame(FuzzedDataProvider& p) {
     std::vector<YcPixel> in(pixels), out(pixels);
     Y4mToYcReference(format, picture, in.data(), format.width);
     FrameCoder reference(0);
-    const int32_t bytes = reference.CodeFrameReference(
-        settings, matrix, in.data(), out.data(), FrameGeometry{format.width, format.height, format.width, format.height});
+    const int32_t bytes =
+        reference.CodeFrameReference(settings, matrix, in.data(), out.data(),
+                                     FrameGeometry{format.width, format.height, format.width, format.height});
     Y4mFrame expected;
     YcToY4mReference(format, out.data(), format.width, expected);
 
@@ -245,11 +259,21 @@ void CheckPlanarFrame(FuzzedDataProvider& p) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider provider(data, size);
     switch (provider.ConsumeIntegralInRange<int>(0, 4)) {
-        case 0: CheckTransforms(provider); break;
-        case 1: CheckQuantisation(provider); break;
-        case 2: CheckBitCosts(provider); break;
-        case 3: CheckTransfer(provider); break;
-        default: CheckPlanarFrame(provider); break;
+        case 0:
+            CheckTransforms(provider);
+            break;
+        case 1:
+            CheckQuantisation(provider);
+            break;
+        case 2:
+            CheckBitCosts(provider);
+            break;
+        case 3:
+            CheckTransfer(provider);
+            break;
+        default:
+            CheckPlanarFrame(provider);
+            break;
     }
     return 0;
 }

@@ -57,8 +57,8 @@ int32_t Clamp(int32_t v, int32_t low, int32_t high) { return std::min(std::max(v
 
 // One run on freshly allocated frames of exactly the frame's pixel count.
 Result Run(const FilterSettings& settings, const int32_t* matrix, const FrameGeometry& shape,
-           const std::vector<YcPixel>& input, bool withEdit, bool withTemp, int32_t safeWidth,
-           int32_t safeHeight, bool reference = false) {
+           const std::vector<YcPixel>& input, bool withEdit, bool withTemp, int32_t safeWidth, int32_t safeHeight,
+           bool reference = false) {
     const size_t pixels = input.size();
     std::unique_ptr<YcPixel[]> edit(withEdit ? new YcPixel[pixels] : nullptr);
     std::unique_ptr<YcPixel[]> temp(withTemp ? new YcPixel[pixels] : nullptr);
@@ -68,7 +68,6 @@ Result Run(const FilterSettings& settings, const int32_t* matrix, const FrameGeo
         for (size_t i = 0; i < pixels; ++i) temp[i] = YcPixel{int16_t(0x5a5a), int16_t(-1), int16_t(0x7fff)};
     }
     std::vector<YcPixel> tempBefore(temp ? temp.get() : nullptr, temp ? temp.get() + pixels : nullptr);
-
 
     const size_t mbCount = static_cast<size_t>(vardelk::MacroblockColumns(safeWidth)) *
                            static_cast<size_t>(vardelk::MacroblockRows(safeHeight));
@@ -160,13 +159,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Picture sizes: near the frame's, or anything at all.
     auto pictureSide = [&](int32_t frameSide) {
         switch (provider.ConsumeIntegralInRange<int>(0, 3)) {
-            case 0: return frameSide;
-            case 1: return provider.ConsumeIntegralInRange<int32_t>(-3, 3);
+            case 0:
+                return frameSide;
+            case 1:
+                return provider.ConsumeIntegralInRange<int32_t>(-3, 3);
             case 2: {
                 const int64_t side = int64_t{frameSide} + provider.ConsumeIntegralInRange<int32_t>(-20, 20);
                 return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(side, INT32_MIN), INT32_MAX));
             }
-            default: return provider.ConsumeIntegral<int32_t>();
+            default:
+                return provider.ConsumeIntegral<int32_t>();
         }
     };
     shape.width = pictureSide(shape.stride);

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "codec/types.h"
-#include "reference_host/frame_files.h"
 #include "fuzz/fuzz_support.h"
+#include "reference_host/frame_files.h"
 
 namespace {
 

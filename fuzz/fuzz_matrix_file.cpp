@@ -9,8 +9,8 @@
 
 #include "cli_error.h"
 #include "codec/types.h"
-#include "matrix_source.h"
 #include "fuzz/fuzz_support.h"
+#include "matrix_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -10,10 +10,10 @@
 #include <string>
 
 #include "cli_error.h"
+#include "fuzz/fuzz_support.h"
+#include "media/rgb_convert.h"
 #include "media/y4m.h"
 #include "png_io.h"
-#include "media/rgb_convert.h"
-#include "fuzz/fuzz_support.h"
 
 namespace {
 

@@ -70,9 +70,8 @@ void RoundTrip(FuzzedDataProvider& input) {
     FrameCoder coder;
     FrameOutputs outputs;
     outputs.sink = &sink;
-    const int32_t estimated =
-        coder.CodeFrame(settings, matrix, pixels.data(), output.data(), FrameGeometry{width, height, width, height},
-                        outputs);
+    const int32_t estimated = coder.CodeFrame(settings, matrix, pixels.data(), output.data(),
+                                              FrameGeometry{width, height, width, height}, outputs);
     std::vector<uint8_t> stream;
     const FrameAccounting account = writer.FinishFrame(estimated, stream);
     writer.FinishStream(stream);

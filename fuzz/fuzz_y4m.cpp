@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "codec/types.h"
+#include "fuzz/fuzz_support.h"
 #include "media/y4m.h"
 #include "media/yc_convert.h"
-#include "fuzz/fuzz_support.h"
 
 namespace {
 

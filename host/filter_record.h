@@ -22,8 +22,8 @@ using ProcessCallback = int32_t (*)(FilterRecord* record, FrameProcInfo* frame);
 
 // Window callback: the filter window's messages with the record; the fifth
 // argument is a host value the module does not read.
-using WindowCallback = int32_t (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                   void* hostValue, FilterRecord* record);
+using WindowCallback = int32_t (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam, void* hostValue,
+                                   FilterRecord* record);
 
 // A host function called back with the record.
 using HostNotify = int32_t (*)(FilterRecord* record);
@@ -31,7 +31,7 @@ using HostNotify = int32_t (*)(FilterRecord* record);
 // The host's table of functions. The module calls only entries 21 and 25.
 struct HostFunctionTable {
     void* entries0To20[21];
-    HostNotify sizeShownNotify;      // entry 21: after the size read-out changed
+    HostNotify sizeShownNotify;  // entry 21: after the size read-out changed
     void* entries22To24[3];
     HostNotify matrixChangedNotify;  // entry 25: after the matrix changed
 };

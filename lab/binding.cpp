@@ -162,9 +162,12 @@ int32_t TakeMatrix(const int32_t typed[kMatrixEntries]) {
 
 double PlanePsnr(const FrameError& error, int32_t plane) {
     switch (plane) {
-        case 0: return error.y.Psnr();
-        case 1: return error.cb.Psnr();
-        default: return error.cr.Psnr();
+        case 0:
+            return error.y.Psnr();
+        case 1:
+            return error.cb.Psnr();
+        default:
+            return error.cr.Psnr();
     }
 }
 
@@ -293,8 +296,8 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* LabView(int32_t view) {
                                kDifferenceGain, lab.views[kDifferenceView].data());
             }
         } else if (view == kHeatMapView) {
-            HeatMapRgba(lab.views[kInputView].data(), w, h, lab.current.macroblockBits.data(),
-                        MacroblockColumns(w), lab.views[kHeatMapView].data());
+            HeatMapRgba(lab.views[kInputView].data(), w, h, lab.current.macroblockBits.data(), MacroblockColumns(w),
+                        lab.views[kHeatMapView].data());
         } else if (view == kSsimMapView) {
             const std::vector<double> map =
                 MacroblockSsimMap(lab.source.y.data(), w, lab.current.reconstruction.y.data(), w, w, h);

@@ -54,8 +54,8 @@ int32_t MacroblockRowsOf(int32_t height) { return (height + kMacroblockSide - 1)
 
 // Each macroblock's colour at three quarters, a quarter of the input's grey
 // showing through.
-void Overlay(const uint8_t* input, int32_t width, int32_t height, const HeatColour* colours,
-             int32_t macroblockColumns, uint8_t* rgba) {
+void Overlay(const uint8_t* input, int32_t width, int32_t height, const HeatColour* colours, int32_t macroblockColumns,
+             uint8_t* rgba) {
     for (int32_t y = 0; y < height; ++y) {
         const HeatColour* rowColours = colours + size_t(y / kMacroblockSide) * size_t(macroblockColumns);
         for (int32_t x = 0; x < width; ++x) {

@@ -33,8 +33,9 @@ MatrixEntries ReadCjpegMatrix(const std::string& bytes, const std::string& origi
     }
     MatrixEntries matrix{};
     for (size_t i = 0; i < tokens.size(); ++i) {
-        const std::string position = i < 64 ? EntryPosition(origin, i)
-                                            : EntryPosition(origin, i % 64, ("table " + std::to_string(i / 64 + 1) + " ").c_str());
+        const std::string position =
+            i < 64 ? EntryPosition(origin, i)
+                   : EntryPosition(origin, i % 64, ("table " + std::to_string(i / 64 + 1) + " ").c_str());
         for (char c : tokens[i]) {
             if (!std::isdigit(static_cast<unsigned char>(c))) {
                 throw MatrixFileError(position + " is '" + tokens[i] + "', not an unsigned integer");

@@ -32,7 +32,8 @@ MatrixEntries ReadFfmpegMatrix(const std::string& bytes, const std::string& orig
                               " comma-separated values; -intra_matrix takes exactly 64");
     }
     MatrixEntries matrix{};
-    for (size_t i = 0; i < fields.size(); ++i) matrix[i] = ParseEntry(fields[i], EntryPosition(origin, i), kFfmpegRange);
+    for (size_t i = 0; i < fields.size(); ++i)
+        matrix[i] = ParseEntry(fields[i], EntryPosition(origin, i), kFfmpegRange);
     return matrix;
 }
 

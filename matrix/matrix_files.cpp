@@ -11,13 +11,15 @@ namespace vardelk {
 
 const std::vector<MatrixFileForm>& BuiltInMatrixFileForms() {
     static const std::vector<MatrixFileForm> forms = {
-        {"plain", "64 integers 1..4095, commas or white space, '#' comments", ReadPlainMatrix, nullptr, WritePlainMatrix},
+        {"plain", "64 integers 1..4095, commas or white space, '#' comments", ReadPlainMatrix, nullptr,
+         WritePlainMatrix},
         {"ffmpeg", "the value of ffmpeg's -intra_matrix: 64 comma-separated integers 1..255", ReadFfmpegMatrix, nullptr,
          WriteFfmpegMatrix},
         {"x264", "x264's --cqmfile: the INTRA8X8_LUMA list, 1..255", ReadX264Matrix, IsX264Matrix, WriteX264Matrix},
         {"mpeg2enc", "mpeg2enc's -K file=: 16 lines of 8, intra then non-intra, 1..255", ReadMpeg2encMatrix,
          IsMpeg2encMatrix, WriteMpeg2encMatrix},
-        {"cjpeg", "cjpeg's -qtables: the first table of 64, 1..255", ReadCjpegMatrix, IsCjpegTableSet, WriteCjpegMatrix},
+        {"cjpeg", "cjpeg's -qtables: the first table of 64, 1..255", ReadCjpegMatrix, IsCjpegTableSet,
+         WriteCjpegMatrix},
     };
     return forms;
 }
@@ -60,7 +62,8 @@ const MatrixFileForm& RecogniseMatrixFileForm(const std::string& bytes, const st
 }
 
 std::string MatrixFileOrigin(const MatrixFileForm& form, const std::string& path) {
-    return std::strcmp(form.name, "plain") == 0 ? "matrix file " + path : std::string(form.name) + " matrix file " + path;
+    return std::strcmp(form.name, "plain") == 0 ? "matrix file " + path
+                                                : std::string(form.name) + " matrix file " + path;
 }
 
 MatrixEntries ReadMatrixBytes(const std::string& bytes, const std::string& path, const MatrixFileForm* form,
@@ -83,8 +86,8 @@ void WriteMatrix(const std::string& path, const std::string& format, const Matri
                  const std::vector<MatrixFileForm>& forms) {
     const MatrixFileForm* form = FindForm(format, forms);
     if (form == nullptr || form->write == nullptr) {
-        throw MatrixFileError("writing matrix file " + path + ": no written form '" + format + "' (forms: " +
-                              FormNames(forms, true) + ")");
+        throw MatrixFileError("writing matrix file " + path + ": no written form '" + format +
+                              "' (forms: " + FormNames(forms, true) + ")");
     }
     const std::string origin = "writing " + MatrixFileOrigin(*form, path);
     WriteFileAtomically(path, form->write(matrix, origin), origin);

@@ -34,7 +34,8 @@ std::vector<std::string> Fields(const std::string& line) {
         const size_t comma = line.find(',', start);
         std::string field = line.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         const size_t first = field.find_first_not_of(" \t\r");
-        fields.push_back(first == std::string::npos ? "" : field.substr(first, field.find_last_not_of(" \t\r") - first + 1));
+        fields.push_back(first == std::string::npos ? ""
+                                                    : field.substr(first, field.find_last_not_of(" \t\r") - first + 1));
         if (comma == std::string::npos) return fields;
         start = comma + 1;
     }

@@ -34,7 +34,7 @@ void ZonePlate(double u, double v, uint8_t* out) {
 // Bottom left: a chequerboard of saturated colour with hard edges and a
 // diagonal edge through it.
 void ColourChecks(int32_t x, int32_t y, double u, double v, uint8_t* out) {
-    static const uint8_t colours[6][3] = {{220, 30, 30}, {30, 200, 40}, {40, 60, 230},
+    static const uint8_t colours[6][3] = {{220, 30, 30},  {30, 200, 40},  {40, 60, 230},
                                           {240, 220, 20}, {20, 210, 220}, {230, 40, 210}};
     const int32_t cell = ((x / 23) + (y / 19) * 2) % 6;
     const uint8_t* c = colours[cell];
@@ -67,10 +67,14 @@ void DrawDemoScene(RgbImage& image, int32_t frame) {
             const double v = double(y % halfHeight) / halfHeight;
             uint8_t* out = image.At(x, y);
             const bool left = x < halfWidth, top = y < halfHeight;
-            if (top && left) HueGradient(u, v, out);
-            else if (top) ZonePlate(u, v, out);
-            else if (left) ColourChecks(sx, y, u, v, out);
-            else Texture(sx, y, u, out);
+            if (top && left)
+                HueGradient(u, v, out);
+            else if (top)
+                ZonePlate(u, v, out);
+            else if (left)
+                ColourChecks(sx, y, u, v, out);
+            else
+                Texture(sx, y, u, out);
         }
     }
 }

@@ -25,9 +25,7 @@ struct RgbImage {
         rgb.assign(size_t(w) * size_t(h) * 3, 0);
     }
     uint8_t* At(int32_t x, int32_t y) { return rgb.data() + (size_t(y) * size_t(width) + size_t(x)) * 3; }
-    const uint8_t* At(int32_t x, int32_t y) const {
-        return rgb.data() + (size_t(y) * size_t(width) + size_t(x)) * 3;
-    }
+    const uint8_t* At(int32_t x, int32_t y) const { return rgb.data() + (size_t(y) * size_t(width) + size_t(x)) * 3; }
 };
 
 // A 4:4:4 format of the image's size at 25 frames per second.

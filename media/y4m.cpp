@@ -16,15 +16,12 @@ struct ChromaTag {
     ChromaFormat format;
 };
 constexpr ChromaTag kChromaTags[] = {
-    {"420jpeg", ChromaFormat::k420}, {"420mpeg2", ChromaFormat::k420},
-    {"420paldv", ChromaFormat::k420}, {"420", ChromaFormat::k420},
-    {"422", ChromaFormat::k422},      {"444", ChromaFormat::k444},
+    {"420jpeg", ChromaFormat::k420}, {"420mpeg2", ChromaFormat::k420}, {"420paldv", ChromaFormat::k420},
+    {"420", ChromaFormat::k420},     {"422", ChromaFormat::k422},      {"444", ChromaFormat::k444},
     {"mono", ChromaFormat::kMono},
 };
 
-[[noreturn]] void Fail(const std::string& origin, const std::string& what) {
-    throw MediaError(origin + ": " + what);
-}
+[[noreturn]] void Fail(const std::string& origin, const std::string& what) { throw MediaError(origin + ": " + what); }
 
 // Parses a non-negative decimal number that must fill the whole text.
 bool ParseCount(const std::string& text, int32_t* value) {
@@ -47,8 +44,8 @@ bool ParseRatio(const std::string& text, int32_t* num, int32_t* den) {
 int32_t ParseDimension(const std::string& text, char tag, const std::string& origin) {
     int32_t value = 0;
     if (!ParseCount(text, &value) || value < 1 || value > kMaxDimension) {
-        Fail(origin, std::string("header field '") + tag + text + "' is not a size in 1.." +
-                         std::to_string(kMaxDimension));
+        Fail(origin,
+             std::string("header field '") + tag + text + "' is not a size in 1.." + std::to_string(kMaxDimension));
     }
     return value;
 }
@@ -69,11 +66,14 @@ void ParseField(const std::string& token, Y4mFormat& format, const std::string& 
     const char tag = token[0];
     const std::string value = token.substr(1);
     switch (tag) {
-        case 'W': format.width = ParseDimension(value, tag, origin); return;
-        case 'H': format.height = ParseDimension(value, tag, origin); return;
+        case 'W':
+            format.width = ParseDimension(value, tag, origin);
+            return;
+        case 'H':
+            format.height = ParseDimension(value, tag, origin);
+            return;
         case 'F':
-            if (!ParseRatio(value, &format.rateNum, &format.rateDen) || format.rateNum == 0 ||
-                format.rateDen == 0) {
+            if (!ParseRatio(value, &format.rateNum, &format.rateDen) || format.rateNum == 0 || format.rateDen == 0) {
                 Fail(origin, "header field 'F" + value + "' is not a frame rate such as 25:1");
             }
             return;
@@ -89,9 +89,13 @@ void ParseField(const std::string& token, Y4mFormat& format, const std::string& 
                 Fail(origin, "header field 'A" + value + "' is not an aspect ratio such as 1:1");
             }
             return;
-        case 'C': ParseChroma(value, format, origin); return;
-        case 'X': return;  // extensions carry nothing the conversion needs
-        default: Fail(origin, "unknown header field '" + token + "'");
+        case 'C':
+            ParseChroma(value, format, origin);
+            return;
+        case 'X':
+            return;  // extensions carry nothing the conversion needs
+        default:
+            Fail(origin, "unknown header field '" + token + "'");
     }
 }
 
@@ -100,19 +104,25 @@ void ParseField(const std::string& token, Y4mFormat& format, const std::string& 
 int32_t ChromaWidth(const Y4mFormat& format) {
     switch (format.chroma) {
         case ChromaFormat::k420:
-        case ChromaFormat::k422: return (format.width + 1) / 2;
-        case ChromaFormat::k444: return format.width;
-        case ChromaFormat::kMono: return 0;
+        case ChromaFormat::k422:
+            return (format.width + 1) / 2;
+        case ChromaFormat::k444:
+            return format.width;
+        case ChromaFormat::kMono:
+            return 0;
     }
     return 0;
 }
 
 int32_t ChromaHeight(const Y4mFormat& format) {
     switch (format.chroma) {
-        case ChromaFormat::k420: return (format.height + 1) / 2;
+        case ChromaFormat::k420:
+            return (format.height + 1) / 2;
         case ChromaFormat::k422:
-        case ChromaFormat::k444: return format.height;
-        case ChromaFormat::kMono: return 0;
+        case ChromaFormat::k444:
+            return format.height;
+        case ChromaFormat::kMono:
+            return 0;
     }
     return 0;
 }
@@ -131,8 +141,7 @@ void Y4mFrame::Allocate(const Y4mFormat& format) {
 
 Y4mFormat ParseY4mHeader(const std::string& line, const std::string& origin) {
     const size_t magicLength = sizeof(kMagic) - 1;
-    if (line.compare(0, magicLength, kMagic) != 0 ||
-        (line.size() > magicLength && line[magicLength] != ' ')) {
+    if (line.compare(0, magicLength, kMagic) != 0 || (line.size() > magicLength && line[magicLength] != ' ')) {
         Fail(origin, "not a YUV4MPEG2 stream (the header must start with 'YUV4MPEG2 ')");
     }
     Y4mFormat format;
@@ -154,15 +163,12 @@ Y4mFormat ParseY4mHeader(const std::string& line, const std::string& origin) {
 }
 
 std::string FormatY4mHeader(const Y4mFormat& format) {
-    return std::string(kMagic) + " W" + std::to_string(format.width) + " H" +
-           std::to_string(format.height) + " F" + std::to_string(format.rateNum) + ":" +
-           std::to_string(format.rateDen) + " I" + format.interlace + " A" +
-           std::to_string(format.aspectNum) + ":" + std::to_string(format.aspectDen) + " C" +
-           format.chromaTag;
+    return std::string(kMagic) + " W" + std::to_string(format.width) + " H" + std::to_string(format.height) + " F" +
+           std::to_string(format.rateNum) + ":" + std::to_string(format.rateDen) + " I" + format.interlace + " A" +
+           std::to_string(format.aspectNum) + ":" + std::to_string(format.aspectDen) + " C" + format.chromaTag;
 }
 
-Y4mReader::Y4mReader(std::FILE* stream, std::string origin)
-    : stream_(stream), origin_(std::move(origin)) {
+Y4mReader::Y4mReader(std::FILE* stream, std::string origin) : stream_(stream), origin_(std::move(origin)) {
     bool atEnd = false;
     const std::string line = ReadLine(kMaxHeaderBytes, &atEnd);
     if (atEnd && line.empty()) Fail(origin_, "empty input, expected a YUV4MPEG2 header");
@@ -191,9 +197,8 @@ void Y4mReader::ReadPlane(std::vector<uint8_t>& plane, size_t* frameBytesRead) {
     *frameBytesRead += got;
     if (got != plane.size()) {
         if (std::ferror(stream_)) Fail(origin_, "read error");
-        Fail(origin_, "frame " + std::to_string(frames_) + " is truncated (" +
-                          std::to_string(*frameBytesRead) + " of " +
-                          std::to_string(FrameSampleBytes(format_)) + " bytes)");
+        Fail(origin_, "frame " + std::to_string(frames_) + " is truncated (" + std::to_string(*frameBytesRead) +
+                          " of " + std::to_string(FrameSampleBytes(format_)) + " bytes)");
     }
 }
 
@@ -233,8 +238,8 @@ void Y4mWriter::Write(const void* data, size_t bytes) {
 
 void Y4mWriter::WriteFrame(const Y4mFrame& frame) {
     const size_t chroma = size_t(ChromaWidth(format_)) * size_t(ChromaHeight(format_));
-    if (frame.y.size() != size_t(format_.width) * size_t(format_.height) ||
-        frame.cb.size() != chroma || frame.cr.size() != chroma) {
+    if (frame.y.size() != size_t(format_.width) * size_t(format_.height) || frame.cb.size() != chroma ||
+        frame.cr.size() != chroma) {
         throw MediaError(destination_ + ": frame does not match the stream's picture size");
     }
     static const char marker[] = "FRAME\n";

@@ -23,7 +23,7 @@ struct Y4mFormat {
     int32_t height = 0;
     int32_t rateNum = 25;  // frames per second = rateNum / rateDen
     int32_t rateDen = 1;
-    char interlace = 'p';  // p, t, b, m or ? as in the header
+    char interlace = 'p';   // p, t, b, m or ? as in the header
     int32_t aspectNum = 0;  // 0:0 = unknown
     int32_t aspectDen = 0;
     ChromaFormat chroma = ChromaFormat::k420;

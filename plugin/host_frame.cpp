@@ -36,9 +36,8 @@ int32_t CodeHostFrame(FrameCoder& coder, const FilterSettings& settings, const i
     return Code(coder, settings, matrix, frame, logNames, macroblockBits, false);
 }
 
-int32_t CodeHostFrameReference(FrameCoder& coder, const FilterSettings& settings,
-                               const int32_t matrix[kMatrixEntries], FrameProcInfo& frame,
-                               const LogFileNames& logNames, int32_t* macroblockBits) {
+int32_t CodeHostFrameReference(FrameCoder& coder, const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+                               FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
     return Code(coder, settings, matrix, frame, logNames, macroblockBits, true);
 }
 

@@ -30,8 +30,8 @@ int32_t CodeHostFrame(FrameCoder& coder, const FilterSettings& settings, const i
                       int32_t* macroblockBits = nullptr);
 
 // The same through the plain kernels only (FrameCoder::CodeFrameReference).
-int32_t CodeHostFrameReference(FrameCoder& coder, const FilterSettings& settings,
-                               const int32_t matrix[kMatrixEntries], FrameProcInfo& frame,
-                               const LogFileNames& logNames = LogFileNames{}, int32_t* macroblockBits = nullptr);
+int32_t CodeHostFrameReference(FrameCoder& coder, const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+                               FrameProcInfo& frame, const LogFileNames& logNames = LogFileNames{},
+                               int32_t* macroblockBits = nullptr);
 
 }  // namespace vardelk

@@ -53,7 +53,10 @@ PiecewiseCubic Hermite(const std::vector<double>& x, const std::vector<double>& 
     for (size_t k = 0; k + 1 < x.size(); ++k) {
         const double h = x[k + 1] - x[k];
         const double m = (y[k + 1] - y[k]) / h;
-        f.push_back(CubicPiece{x[k], x[k + 1], x[k], 1.0,
+        f.push_back(CubicPiece{x[k],
+                               x[k + 1],
+                               x[k],
+                               1.0,
                                {y[k], d[k], (3 * m - 2 * d[k] - d[k + 1]) / h, (d[k] + d[k + 1] - 2 * m) / (h * h)}});
     }
     return f;
@@ -82,8 +85,10 @@ std::vector<double> PchipSlopes(const std::vector<double>& x, const std::vector<
     }
     auto edge = [](double h0, double h1, double m0, double m1) {
         double e = ((2 * h0 + h1) * m0 - h0 * m1) / (h0 + h1);
-        if (Sign(e) != Sign(m0)) e = 0;
-        else if (Sign(m0) != Sign(m1) && std::fabs(e) > 3 * std::fabs(m0)) e = 3 * m0;
+        if (Sign(e) != Sign(m0))
+            e = 0;
+        else if (Sign(m0) != Sign(m1) && std::fabs(e) > 3 * std::fabs(m0))
+            e = 3 * m0;
         return e;
     };
     d[0] = edge(h[0], h[1], m[0], m[1]);
@@ -152,9 +157,12 @@ PiecewiseCubic CubicFit(const std::vector<double>& x, const std::vector<double>&
 
 size_t MinimumPoints(BdInterpolation method) {
     switch (method) {
-        case BdInterpolation::kPchip: return 2;
-        case BdInterpolation::kAkima: return 3;
-        case BdInterpolation::kCubicFit: return 4;
+        case BdInterpolation::kPchip:
+            return 2;
+        case BdInterpolation::kAkima:
+            return 3;
+        case BdInterpolation::kCubicFit:
+            return 4;
     }
     return 4;
 }
@@ -168,8 +176,9 @@ struct Samples {
 bool MakeSamples(std::vector<std::pair<double, double>> points, BdInterpolation method, const std::string& curve,
                  const char* axis, Samples* out, std::string* reason) {
     if (points.size() < MinimumPoints(method)) {
-        *reason = std::string(BdInterpolationName(method)) + " needs at least " + std::to_string(MinimumPoints(method)) +
-                  " points; the " + curve + " curve has " + std::to_string(points.size());
+        *reason = std::string(BdInterpolationName(method)) + " needs at least " +
+                  std::to_string(MinimumPoints(method)) + " points; the " + curve + " curve has " +
+                  std::to_string(points.size());
         return false;
     }
     std::sort(points.begin(), points.end());
@@ -188,9 +197,12 @@ bool MakeSamples(std::vector<std::pair<double, double>> points, BdInterpolation 
 
 PiecewiseCubic Interpolate(const Samples& s, BdInterpolation method) {
     switch (method) {
-        case BdInterpolation::kPchip: return Hermite(s.x, s.y, PchipSlopes(s.x, s.y));
-        case BdInterpolation::kAkima: return Hermite(s.x, s.y, AkimaSlopes(s.x, s.y));
-        case BdInterpolation::kCubicFit: return CubicFit(s.x, s.y);
+        case BdInterpolation::kPchip:
+            return Hermite(s.x, s.y, PchipSlopes(s.x, s.y));
+        case BdInterpolation::kAkima:
+            return Hermite(s.x, s.y, AkimaSlopes(s.x, s.y));
+        case BdInterpolation::kCubicFit:
+            return CubicFit(s.x, s.y);
     }
     return {};
 }
@@ -216,9 +228,9 @@ void MeanDifference(const std::vector<std::pair<double, double>>& anchor,
     figure->anchorOverlap = (hi - lo) / (a.x.back() - a.x.front());
     figure->testOverlap = (hi - lo) / (t.x.back() - t.x.front());
     if (figure->anchorOverlap < kBdMinimumOverlap || figure->testOverlap < kBdMinimumOverlap) {
-        warnings->push_back(std::string(figureName) + ": the curves share only " +
-                            Number(100 * figure->anchorOverlap) + "% of the anchor's and " +
-                            Number(100 * figure->testOverlap) + "% of the test's " + axis + " range");
+        warnings->push_back(std::string(figureName) + ": the curves share only " + Number(100 * figure->anchorOverlap) +
+                            "% of the anchor's and " + Number(100 * figure->testOverlap) + "% of the test's " + axis +
+                            " range");
     }
     const double difference = Integrate(Interpolate(t, method), lo, hi) - Integrate(Interpolate(a, method), lo, hi);
     figure->value = difference / (hi - lo);
@@ -239,8 +251,9 @@ std::vector<BdPoint> Usable(const std::vector<BdPoint>& points, const std::strin
         if (std::isfinite(p.quality) && std::isfinite(p.bytes) && p.bytes > 0) {
             kept.push_back(p);
         } else {
-            warnings->push_back(curve + " point " + std::to_string(k + 1) + " (" + Number(p.bytes) + " bytes, quality " +
-                                Number(p.quality) + ") left out: it needs a finite quality and a positive rate");
+            warnings->push_back(curve + " point " + std::to_string(k + 1) + " (" + Number(p.bytes) +
+                                " bytes, quality " + Number(p.quality) +
+                                ") left out: it needs a finite quality and a positive rate");
         }
     }
     std::vector<BdPoint> byRate = kept;
@@ -260,9 +273,12 @@ std::vector<BdPoint> Usable(const std::vector<BdPoint>& points, const std::strin
 
 const char* BdInterpolationName(BdInterpolation method) {
     switch (method) {
-        case BdInterpolation::kPchip: return "pchip";
-        case BdInterpolation::kAkima: return "akima";
-        case BdInterpolation::kCubicFit: return "cubic";
+        case BdInterpolation::kPchip:
+            return "pchip";
+        case BdInterpolation::kAkima:
+            return "akima";
+        case BdInterpolation::kCubicFit:
+            return "cubic";
     }
     return "?";
 }

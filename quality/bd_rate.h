@@ -49,8 +49,8 @@ const char* BdInterpolationName(BdInterpolation method);
 // One Bjontegaard figure, with the share of each curve's range it covered.
 struct BdFigure {
     bool computable = false;
-    double value = 0.0;    // percent for BD-rate, quality units for BD-quality
-    std::string reason;    // why it is not computable
+    double value = 0.0;          // percent for BD-rate, quality units for BD-quality
+    std::string reason;          // why it is not computable
     double anchorOverlap = 0.0;  // shared range / anchor's range, 0..1
     double testOverlap = 0.0;    // shared range / test's range, 0..1
 };
@@ -66,7 +66,6 @@ constexpr double kBdMinimumOverlap = 0.75;
 
 // The points may come in any order. The two curves' warnings name them as
 // "anchor" and "test".
-BdResult BjontegaardDelta(const std::vector<BdPoint>& anchor, const std::vector<BdPoint>& test,
-                          BdInterpolation method);
+BdResult BjontegaardDelta(const std::vector<BdPoint>& anchor, const std::vector<BdPoint>& test, BdInterpolation method);
 
 }  // namespace vardelk

@@ -78,8 +78,7 @@ void ForEachWindowRow(const uint8_t* a, ptrdiff_t aStride, const uint8_t* b, ptr
     }
 }
 
-void CheckPlane(const std::vector<uint8_t>& plane, int32_t width, int32_t height, const char* name,
-                const char* which) {
+void CheckPlane(const std::vector<uint8_t>& plane, int32_t width, int32_t height, const char* name, const char* which) {
     if (plane.size() != size_t(width) * size_t(height)) {
         throw MediaError(std::string(which) + " frame's " + name + " plane holds " + std::to_string(plane.size()) +
                          " samples, its format wants " + std::to_string(width) + "x" + std::to_string(height));
@@ -88,9 +87,7 @@ void CheckPlane(const std::vector<uint8_t>& plane, int32_t width, int32_t height
 
 }  // namespace
 
-double PlaneSsim::Ssim() const {
-    return frames > 0 ? ssimSum / frames : std::numeric_limits<double>::quiet_NaN();
-}
+double PlaneSsim::Ssim() const { return frames > 0 ? ssimSum / frames : std::numeric_limits<double>::quiet_NaN(); }
 
 double PlaneSsim::Db() const { return SsimDb(Ssim()); }
 
@@ -120,8 +117,8 @@ FrameSsim CompareFramesSsim(const Y4mFormat& format, const Y4mFrame& reference, 
     CheckPlane(reference.y, format.width, format.height, "Y", "reference");
     CheckPlane(test.y, format.width, format.height, "Y", "compared");
     FrameSsim result;
-    result.y = ComparePlaneSsim(reference.y.data(), format.width, test.y.data(), format.width, format.width,
-                                format.height);
+    result.y =
+        ComparePlaneSsim(reference.y.data(), format.width, test.y.data(), format.width, format.width, format.height);
     if (format.chroma != ChromaFormat::kMono) {
         CheckPlane(reference.cb, cw, ch, "Cb", "reference");
         CheckPlane(reference.cr, cw, ch, "Cr", "reference");

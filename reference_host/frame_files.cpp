@@ -52,8 +52,7 @@ FrameReader::~FrameReader() {
     }
 }
 
-bool FrameReader::Open(const std::string& path, int32_t width, int32_t height,
-                       std::string* error) {
+bool FrameReader::Open(const std::string& path, int32_t width, int32_t height, std::string* error) {
     path_ = path;
     file_ = std::fopen(path.c_str(), "rb");
     if (file_ == nullptr) {
@@ -109,8 +108,8 @@ bool FrameReader::Read(YcPixel* pixels, int32_t stride, std::string* error) {
 // endian), so each row is read straight into place.
 bool FrameReader::ReadRaw(YcPixel* pixels, int32_t stride, std::string* error) {
     for (int32_t y = 0; y < height_; ++y) {
-        const size_t got = std::fread(pixels + static_cast<size_t>(y) * stride, sizeof(YcPixel),
-                                      static_cast<size_t>(width_), file_);
+        const size_t got =
+            std::fread(pixels + static_cast<size_t>(y) * stride, sizeof(YcPixel), static_cast<size_t>(width_), file_);
         if (got == static_cast<size_t>(width_)) {
             continue;
         }
@@ -129,8 +128,7 @@ FrameWriter::~FrameWriter() {
     Close(&ignored);
 }
 
-bool FrameWriter::Open(const std::string& path, int32_t width, int32_t height,
-                       std::string* error) {
+bool FrameWriter::Open(const std::string& path, int32_t width, int32_t height, std::string* error) {
     path_ = path;
     width_ = width;
     height_ = height;
@@ -170,8 +168,8 @@ bool FrameWriter::Write(const YcPixel* pixels, int32_t stride, std::string* erro
     }
 #endif
     for (int32_t y = 0; y < height_; ++y) {
-        if (std::fwrite(pixels + static_cast<size_t>(y) * stride, sizeof(YcPixel),
-                        static_cast<size_t>(width_), file_) != static_cast<size_t>(width_)) {
+        if (std::fwrite(pixels + static_cast<size_t>(y) * stride, sizeof(YcPixel), static_cast<size_t>(width_),
+                        file_) != static_cast<size_t>(width_)) {
             *error = "cannot write output " + path_;
             return false;
         }
@@ -216,8 +214,7 @@ bool ReadMatrixFile(const std::string& path, int32_t matrix[kMatrixEntries], std
         char* end = nullptr;
         errno = 0;
         const long value = std::strtol(p, &end, 10);
-        if (end == p || errno != 0 || value < kMinMatrixEntry || value > kMaxMatrixEntry ||
-            count == kMatrixEntries) {
+        if (end == p || errno != 0 || value < kMinMatrixEntry || value > kMaxMatrixEntry || count == kMatrixEntries) {
             *error = "matrix file " + path + " must hold 64 integers in 1..4095";
             return false;
         }
@@ -225,8 +222,7 @@ bool ReadMatrixFile(const std::string& path, int32_t matrix[kMatrixEntries], std
         p = end;
     }
     if (count != kMatrixEntries) {
-        *error = "matrix file " + path + " holds " + std::to_string(count) +
-                 " numbers instead of 64";
+        *error = "matrix file " + path + " holds " + std::to_string(count) + " numbers instead of 64";
         return false;
     }
     return true;

@@ -39,10 +39,8 @@ bool RegisterClasses(HINSTANCE instance, WNDPROC filterProc, WNDPROC ownerProc) 
 
 HWND FindSizeBox(HWND filterWindow) {
     char className[16];
-    for (HWND child = GetWindow(filterWindow, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        if (GetClassNameA(child, className, sizeof className) > 0 &&
-            lstrcmpiA(className, "EDIT") == 0) {
+    for (HWND child = GetWindow(filterWindow, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetClassNameA(child, className, sizeof className) > 0 && lstrcmpiA(className, "EDIT") == 0) {
             return child;
         }
     }
@@ -70,8 +68,7 @@ bool HostSession::LoadModule(const std::string& path, std::string* error) {
         *error = "cannot load module " + path + " (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
-    auto getTable = reinterpret_cast<TableFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "GetFilterTable")));
+    auto getTable = reinterpret_cast<TableFunction>(reinterpret_cast<void*>(GetProcAddress(module_, "GetFilterTable")));
     if (getTable == nullptr) {
         *error = "module " + path + " has no GetFilterTable export";
         return false;
@@ -81,8 +78,7 @@ bool HostSession::LoadModule(const std::string& path, std::string* error) {
 
 bool HostSession::Attach(TableFunction getFilterTable, std::string* error) {
     descriptor = getFilterTable();
-    if (descriptor == nullptr || descriptor->processCallback == nullptr ||
-        descriptor->windowCallback == nullptr) {
+    if (descriptor == nullptr || descriptor->processCallback == nullptr || descriptor->windowCallback == nullptr) {
         *error = "GetFilterTable returned no usable descriptor";
         return false;
     }
@@ -101,13 +97,11 @@ bool HostSession::OpenWindow(bool visible, std::string* error) {
         *error = "cannot register the host's window classes";
         return false;
     }
-    ownerWindow = CreateWindowExA(0, kOwnerClass, "Vardelk reference host", WS_OVERLAPPEDWINDOW,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, nullptr, nullptr,
-                                  instance, nullptr);
+    ownerWindow = CreateWindowExA(0, kOwnerClass, "Vardelk reference host", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 200, 100, nullptr, nullptr, instance, nullptr);
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | (visible ? WS_VISIBLE : 0);
-    filterWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kFilterClass, kFilterTitle, style, 0, 0,
-                                   record.windowWidth, record.windowHeight, ownerWindow, nullptr,
-                                   instance, nullptr);
+    filterWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kFilterClass, kFilterTitle, style, 0, 0, record.windowWidth,
+                                   record.windowHeight, ownerWindow, nullptr, instance, nullptr);
     if (ownerWindow == nullptr || filterWindow == nullptr) {
         *error = "cannot create the filter window";
         return false;
@@ -128,17 +122,14 @@ void HostSession::CloseWindow() {
     }
 }
 
-int32_t HostSession::SendInit() {
-    return static_cast<int32_t>(SendMessageA(filterWindow, kHostInitMessage, 0, 0));
-}
+int32_t HostSession::SendInit() { return static_cast<int32_t>(SendMessageA(filterWindow, kHostInitMessage, 0, 0)); }
 
 int32_t HostSession::SendCommand(WORD id, LPARAM lParam) {
     SendMessageA(filterWindow, WM_COMMAND, id, lParam);
     return events.lastCommandResult;
 }
 
-void HostSession::SetGeometry(int32_t width, int32_t height, int32_t maxWidth,
-                              int32_t maxHeight) {
+void HostSession::SetGeometry(int32_t width, int32_t height, int32_t maxWidth, int32_t maxHeight) {
     const size_t pixels = static_cast<size_t>(maxWidth) * static_cast<size_t>(maxHeight);
     if (bufferA_.size() < pixels) {
         bufferA_.assign(pixels, YcPixel{0, 0, 0});
@@ -152,9 +143,7 @@ void HostSession::SetGeometry(int32_t width, int32_t height, int32_t maxWidth,
     frame_.maxHeight = maxHeight;
 }
 
-int32_t HostSession::RunFrame() {
-    return record.processCallback(&record, &frame_);
-}
+int32_t HostSession::RunFrame() { return record.processCallback(&record, &frame_); }
 
 void HostSession::PumpMessages() {
     MSG msg;
@@ -184,16 +173,15 @@ int32_t HostSession::CallModule(HWND window, UINT message, WPARAM wParam, LPARAM
 void HostSession::PaintHostControls(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    HFONT font = CreateFontA(12, 0, 0, 0, 500, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, 0, 0,
-                             PROOF_QUALITY, FF_MODERN, "\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E");  // ＭＳ Ｐゴシック
+    HFONT font = CreateFontA(12, 0, 0, 0, 500, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, 0, 0, PROOF_QUALITY, FF_MODERN,
+                             "\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E");  // ＭＳ Ｐゴシック
     HGDIOBJ old = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
     char line[128];
     std::snprintf(line, sizeof line, "%s  %d", record.trackNames[0], trackValues[0]);
     TextOutA(dc, 12, 8, line, lstrlenA(line));
     for (int i = 0; i < record.checkCount && i < kHostCheckCount; ++i) {
-        std::snprintf(line, sizeof line, "[%c] %s", checkValues[i] != 0 ? 'x' : ' ',
-                      record.checkNames[i]);
+        std::snprintf(line, sizeof line, "[%c] %s", checkValues[i] != 0 ? 'x' : ' ', record.checkNames[i]);
         TextOutA(dc, 12, 32 + 20 * i, line, lstrlenA(line));
     }
     SelectObject(dc, old);
@@ -201,8 +189,7 @@ void HostSession::PaintHostControls(HWND window) {
     EndPaint(window, &paint);
 }
 
-LRESULT CALLBACK HostSession::FilterWindowProc(HWND window, UINT message, WPARAM wParam,
-                                               LPARAM lParam) {
+LRESULT CALLBACK HostSession::FilterWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     HostSession* session = activeSession;
     if (session == nullptr) {
         return DefWindowProcA(window, message, wParam, lParam);
@@ -223,8 +210,7 @@ LRESULT CALLBACK HostSession::FilterWindowProc(HWND window, UINT message, WPARAM
     }
 }
 
-LRESULT CALLBACK HostSession::OwnerWindowProc(HWND window, UINT message, WPARAM wParam,
-                                              LPARAM lParam) {
+LRESULT CALLBACK HostSession::OwnerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (activeSession != nullptr && IsForwardedInput(message)) {
         activeSession->events.ownerMessages.push_back({message, wParam, lParam});
         return 0;

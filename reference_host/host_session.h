@@ -37,10 +37,10 @@ struct HostEvents {
     std::string sizeTextAtNotify;  // the size read-out when entry 21 ran
     int sizeReports = 0;           // CmdShowSize messages the window received
     int32_t lastReportedSize = 0;
-    int32_t lastCommandResult = 0;  // the module's answer to the last WM_COMMAND
-    std::vector<WORD> commandIds;   // low words of every WM_COMMAND the window got
-    int callbacksEntered = 0;       // window-callback calls begun ...
-    int callbacksReturned = 0;      // ... and finished
+    int32_t lastCommandResult = 0;            // the module's answer to the last WM_COMMAND
+    std::vector<WORD> commandIds;             // low words of every WM_COMMAND the window got
+    int callbacksEntered = 0;                 // window-callback calls begun ...
+    int callbacksReturned = 0;                // ... and finished
     std::vector<OwnerMessage> ownerMessages;  // key and wheel messages only
 };
 
@@ -93,10 +93,8 @@ public:
     HWND filterWindow = nullptr;
 
 private:
-    static LRESULT CALLBACK FilterWindowProc(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam);
-    static LRESULT CALLBACK OwnerWindowProc(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam);
+    static LRESULT CALLBACK FilterWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK OwnerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static int32_t SizeShown(FilterRecord* record);
     static int32_t MatrixChanged(FilterRecord* record);
     int32_t CallModule(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

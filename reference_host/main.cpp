@@ -55,16 +55,12 @@ struct NumberOption {
 };
 
 const NumberOption kNumbers[] = {
-    {"--width", &Options::width, 0, 1 << 16},
-    {"--height", &Options::height, 0, 1 << 16},
-    {"--max-width", &Options::maxWidth, 0, 1 << 16},
-    {"--max-height", &Options::maxHeight, 0, 1 << 16},
-    {"--frames", &Options::frames, 0, 1 << 30},
-    {"--scale", &Options::scale, 1, 31},
+    {"--width", &Options::width, 0, 1 << 16},          {"--height", &Options::height, 0, 1 << 16},
+    {"--max-width", &Options::maxWidth, 0, 1 << 16},   {"--max-height", &Options::maxHeight, 0, 1 << 16},
+    {"--frames", &Options::frames, 0, 1 << 30},        {"--scale", &Options::scale, 1, 31},
     {"--show-window", &Options::showSeconds, 0, 3600},
 };
-const char* const kCheckOptions[vardelk::kHostCheckCount] = {"--nonlinear", "--alternate",
-                                                         "--interlaced", "--log"};
+const char* const kCheckOptions[vardelk::kHostCheckCount] = {"--nonlinear", "--alternate", "--interlaced", "--log"};
 
 bool SetOption(Options& o, const std::string& name, const char* value, std::string* error) {
     std::string* texts[] = {&o.module, &o.input, &o.output, &o.sizes, &o.matrix};
@@ -80,8 +76,8 @@ bool SetOption(Options& o, const std::string& name, const char* value, std::stri
             if (ParseInt(value, n.low, n.high, &(o.*n.field))) {
                 return true;
             }
-            *error = name + " takes a whole number in " + std::to_string(n.low) + ".." +
-                     std::to_string(n.high) + ", not '" + value + "'";
+            *error = name + " takes a whole number in " + std::to_string(n.low) + ".." + std::to_string(n.high) +
+                     ", not '" + value + "'";
             return false;
         }
     }
@@ -138,8 +134,7 @@ bool SettleGeometry(Options& o, int32_t width, int32_t height, std::string* erro
 
 bool RunFrames(Options& o, HostSession& host, std::string* error) {
     vardelk::FrameReader reader;
-    if (!reader.Open(o.input, o.width, o.height, error) ||
-        !SettleGeometry(o, reader.Width(), reader.Height(), error)) {
+    if (!reader.Open(o.input, o.width, o.height, error) || !SettleGeometry(o, reader.Width(), reader.Height(), error)) {
         return false;
     }
     vardelk::FrameWriter writer;

@@ -90,9 +90,12 @@ PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[k
         }
         result.bytes += (rowBits + 7) / 8;
     }
-    if (measures == PointMeasures::kLumaPsnr) result.error.y = ComparePlanes(picture.original.y, reconstruction_.y);
-    else if (measures != PointMeasures::kSsim) result.error = CompareFrames(picture.original, reconstruction_);
-    if (measures != PointMeasures::kPsnr) result.ssim = CompareFramesSsim(picture.format, picture.original, reconstruction_);
+    if (measures == PointMeasures::kLumaPsnr)
+        result.error.y = ComparePlanes(picture.original.y, reconstruction_.y);
+    else if (measures != PointMeasures::kSsim)
+        result.error = CompareFrames(picture.original, reconstruction_);
+    if (measures != PointMeasures::kPsnr)
+        result.ssim = CompareFramesSsim(picture.format, picture.original, reconstruction_);
     return result;
 }
 

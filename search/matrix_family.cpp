@@ -71,8 +71,8 @@ SearchMatrix ShapedMatrix(const SearchMatrix& base, const ShapeParameters& shape
         const int u = i / 8, v = i % 8;
         const double s = u + v;
         const double b = base[size_t(i)];
-        const double f = shape[0] * std::log(b / 16.0) + KnotFunction(shape, s) +
-                         shape[kShapeKnots + 1] * (v - u) / s + shape[kShapeKnots + 2] * (1.0 - std::abs(v - u) / s);
+        const double f = shape[0] * std::log(b / 16.0) + KnotFunction(shape, s) + shape[kShapeKnots + 1] * (v - u) / s +
+                         shape[kShapeKnots + 2] * (1.0 - std::abs(v - u) / s);
         w[size_t(i)] = b * std::exp(f);
     }
     return RoundedMatrix(w);

@@ -21,7 +21,11 @@ class Searcher {
 public:
     Searcher(const Objective& objective, const SearchSettings& settings, const StopRequest& stop,
              const ProgressReport& progress)
-        : objective_(objective), settings_(settings), stop_(stop), progress_(progress), rng_(settings.seed),
+        : objective_(objective),
+          settings_(settings),
+          stop_(stop),
+          progress_(progress),
+          rng_(settings.seed),
           start_(Clock::now()) {
         result_.best = DefaultSearchMatrix();
         result_.score = objective.ScoreCurves(objective.AnchorCurves());
@@ -38,7 +42,8 @@ public:
             throw SearchStopped{"evaluations"};
         if (settings_.budgetSeconds > 0) {
             const double perEvaluation = result_.evaluations > 0 ? Seconds() / double(result_.evaluations) : 0.0;
-            const double needed = settings_.secondsBefore + Seconds() + perEvaluation * (1 + settings_.reservedEvaluations);
+            const double needed =
+                settings_.secondsBefore + Seconds() + perEvaluation * (1 + settings_.reservedEvaluations);
             if (needed > settings_.budgetSeconds) throw SearchStopped{"budget"};
         }
         MatrixScore score = objective_.Score(matrix);

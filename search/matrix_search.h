@@ -61,7 +61,7 @@ struct SearchResult {
     SearchMatrix best;
     MatrixScore score;
     std::vector<SearchEvent> history;
-    std::vector<std::pair<std::string, double>> families;  // every starting point's objective
+    std::vector<std::pair<std::string, double>> families;         // every starting point's objective
     std::vector<std::pair<std::string, SearchMatrix>> phaseBest;  // the best when each phase ended
     int64_t evaluations = 0;
     double seconds = 0.0;

@@ -11,9 +11,12 @@ namespace vardelk {
 
 const char* QualityMeasureName(QualityMeasure measure) {
     switch (measure) {
-        case QualityMeasure::kPsnrY: return "psnr";
-        case QualityMeasure::kSsim: return "ssim";
-        case QualityMeasure::kPsnr611: return "psnr611";
+        case QualityMeasure::kPsnrY:
+            return "psnr";
+        case QualityMeasure::kSsim:
+            return "ssim";
+        case QualityMeasure::kPsnr611:
+            return "psnr611";
     }
     return "?";
 }
@@ -30,8 +33,10 @@ bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure) {
 
 double MeasureQuality(QualityMeasure measure, const PointResult& point) {
     switch (measure) {
-        case QualityMeasure::kPsnrY: return point.error.y.Psnr();
-        case QualityMeasure::kSsim: return SsimDb(point.ssim.all.Ssim());
+        case QualityMeasure::kPsnrY:
+            return point.error.y.Psnr();
+        case QualityMeasure::kSsim:
+            return SsimDb(point.ssim.all.Ssim());
         case QualityMeasure::kPsnr611:
             return (6.0 * point.error.y.Psnr() + point.error.cb.Psnr() + point.error.cr.Psnr()) / 8.0;
     }
@@ -60,9 +65,12 @@ double PooledBdRate(const std::vector<double>& bdRates) {
     return sum / double(bdRates.size());
 }
 
-Objective::Objective(const std::vector<CodedPicture>& pictures, QualityMeasure measure,
-                     std::vector<int32_t> scaleCodes, int32_t threads, double minimumOverlap)
-    : pictures_(pictures), measure_(measure), scaleCodes_(std::move(scaleCodes)), threads_(threads),
+Objective::Objective(const std::vector<CodedPicture>& pictures, QualityMeasure measure, std::vector<int32_t> scaleCodes,
+                     int32_t threads, double minimumOverlap)
+    : pictures_(pictures),
+      measure_(measure),
+      scaleCodes_(std::move(scaleCodes)),
+      threads_(threads),
       minimumOverlap_(minimumOverlap) {
     SearchMatrix defaultMatrix;
     for (int i = 0; i < kMatrixEntries; ++i) defaultMatrix[size_t(i)] = kDefaultIntraMatrix[i];

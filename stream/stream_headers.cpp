@@ -16,7 +16,7 @@ struct FrameRate {
     int32_t num;
     int32_t den;
 };
-constexpr FrameRate kFrameRates[9] = {{0, 1},  {24000, 1001}, {24, 1}, {25, 1},   {30000, 1001},
+constexpr FrameRate kFrameRates[9] = {{0, 1},  {24000, 1001}, {24, 1},       {25, 1}, {30000, 1001},
                                       {30, 1}, {50, 1},       {60000, 1001}, {60, 1}};
 
 // The high profile's levels, smallest first: picture size, luma samples per
@@ -109,8 +109,7 @@ void CheckMatrixFitsStream(const int32_t matrix[kMatrixEntries]) {
 StreamLayout MakeStreamLayout(const StreamFormat& format, const FilterSettings& settings,
                               const int32_t matrix[kMatrixEntries]) {
     CheckMatrixFitsStream(matrix);
-    if (format.width < 1 || format.width > kMaxStreamWidth || format.height < 1 ||
-        format.height > kMaxStreamHeight) {
+    if (format.width < 1 || format.width > kMaxStreamWidth || format.height < 1 || format.height > kMaxStreamHeight) {
         throw StreamError("picture size " + std::to_string(format.width) + "x" + std::to_string(format.height) +
                           " cannot be written as a stream (1x1 to 16383x2800)");
     }
@@ -201,10 +200,10 @@ void WriteGroupHeader(BitWriter& writer, const StreamLayout& layout, int64_t fra
 
 void WritePictureHeader(BitWriter& writer) {
     writer.PutStartCode(kPictureStartCode);
-    writer.Put(0, 10);      // temporal_reference: one picture per group
-    writer.Put(1, 3);       // picture_coding_type I
-    writer.Put(0xFFFF, 16); // vbv_delay: variable rate
-    writer.Put(0, 1);       // extra_bit_picture
+    writer.Put(0, 10);       // temporal_reference: one picture per group
+    writer.Put(1, 3);        // picture_coding_type I
+    writer.Put(0xFFFF, 16);  // vbv_delay: variable rate
+    writer.Put(0, 1);        // extra_bit_picture
     writer.AlignWithZeros();
 }
 
@@ -220,10 +219,10 @@ void WritePictureCodingExtension(BitWriter& writer, const StreamLayout& layout) 
     writer.Put(static_cast<uint32_t>(layout.qScaleType), 1);
     writer.Put(1, 1);  // intra_vlc_format
     writer.Put(layout.alternateScan ? 1 : 0, 1);
-    writer.Put(0, 1);  // repeat_first_field
+    writer.Put(0, 1);                                // repeat_first_field
     writer.Put(layout.progressiveFrame ? 1 : 0, 1);  // chroma_420_type
     writer.Put(layout.progressiveFrame ? 1 : 0, 1);  // progressive_frame
-    writer.Put(0, 1);                                 // composite_display_flag
+    writer.Put(0, 1);                                // composite_display_flag
     writer.AlignWithZeros();
 }
 

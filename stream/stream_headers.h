@@ -28,8 +28,8 @@ constexpr int32_t kChromaDcOffset = 1024;       // 8 x 128: unsigned chroma samp
 constexpr int32_t kMaxDcLevel = 2047;
 constexpr int32_t kMaxStreamMatrixEntry = 255;  // 8-bit matrix entries
 constexpr int32_t kStreamMatrixDcEntry = 8;
-constexpr int32_t kMaxStreamWidth = 16383;      // 12-bit size plus 2-bit extension
-constexpr int32_t kMaxStreamHeight = 2800;      // taller pictures need slice position extensions
+constexpr int32_t kMaxStreamWidth = 16383;  // 12-bit size plus 2-bit extension
+constexpr int32_t kMaxStreamHeight = 2800;  // taller pictures need slice position extensions
 
 // The pictures as the source describes them.
 struct StreamFormat {
@@ -57,10 +57,10 @@ struct StreamLayout {
     int32_t frameRateCode = 3;
     int32_t frameRateExtensionN = 0;
     int32_t frameRateExtensionD = 0;
-    int32_t timeCodeRate = 25;         // whole pictures per second in the time codes
-    uint8_t profileAndLevel = 0x18;    // the high profile (11-bit intra DC) at the smallest level that fits
-    uint32_t bitRateUnits = 0;         // 400 bit/s units
-    uint32_t vbvBufferUnits = 0;       // 16384-bit units
+    int32_t timeCodeRate = 25;                  // whole pictures per second in the time codes
+    uint8_t profileAndLevel = 0x18;             // the high profile (11-bit intra DC) at the smallest level that fits
+    uint32_t bitRateUnits = 0;                  // 400 bit/s units
+    uint32_t vbvBufferUnits = 0;                // 16384-bit units
     uint8_t matrixZigzag[kMatrixEntries] = {};  // the intra matrix as the sequence header loads it
 };
 

@@ -226,8 +226,8 @@ void ReadSlice(BitReader& reader, StreamPicture& picture, int32_t row) {
                 reader.Fail("quantiser scale code 0 in a macroblock");
             }
         }
-        const size_t index = static_cast<size_t>(row) * static_cast<size_t>(picture.macroblockColumns) +
-                             static_cast<size_t>(column);
+        const size_t index =
+            static_cast<size_t>(row) * static_cast<size_t>(picture.macroblockColumns) + static_cast<size_t>(column);
         if (!picture.framePredFrameDct) {
             picture.fieldDct[index] = static_cast<uint8_t>(reader.Read(1, "a DCT type"));
         }
@@ -296,122 +296,122 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
             continue;
         }
         switch (code) {
-        case kSequenceHeaderCode: {
-            finishPicture(codeByte);
-            unitStart = codeByte;
-            unitOpen = true;
-            StreamSequenceHeader header = ReadSequenceHeader(reader);
-            if (!haveSequence) {
-                parsed.sequence = header;
-                haveSequence = true;
-            } else if ((header.width & 0xFFF) != (parsed.sequence.width & 0xFFF) ||
-                       (header.height & 0xFFF) != (parsed.sequence.height & 0xFFF) ||
-                       header.intraMatrix != parsed.sequence.intraMatrix) {
-                reader.Fail("a repeated sequence header differs from the first");
-            }
-            after = After::kSequenceHeader;
-            break;
-        }
-        case kExtensionStartCode: {
-            const uint32_t id = reader.Read(4, "an extension identifier");
-            if (id == kSequenceExtensionId && after == After::kSequenceHeader) {
-                StreamSequenceHeader extended = parsed.sequence;
-                extended.width &= 0xFFF;
-                extended.height &= 0xFFF;
-                ReadSequenceExtension(reader, extended);
-                if (haveExtension && (extended.width != parsed.sequence.width ||
-                                      extended.height != parsed.sequence.height ||
-                                      extended.progressiveSequence != parsed.sequence.progressiveSequence)) {
-                    reader.Fail("a repeated sequence extension differs from the first");
-                }
-                parsed.sequence = extended;
-                haveExtension = true;
-                if (parsed.sequence.chromaFormat != 1) {
-                    reader.Fail("chroma format " + std::to_string(parsed.sequence.chromaFormat) +
-                                " is not supported (4:2:0 only)");
-                }
-                if (parsed.sequence.width == 0 || parsed.sequence.height == 0 ||
-                    parsed.sequence.height > kMaxStreamHeight) {
-                    reader.Fail("picture size " + std::to_string(parsed.sequence.width) + "x" +
-                                std::to_string(parsed.sequence.height) + " is not supported");
-                }
-                const int32_t rowPairs = (parsed.sequence.height + 31) / 32;
-                codedRows = parsed.sequence.progressiveSequence ? (parsed.sequence.height + 15) / 16 : 2 * rowPairs;
-            } else if (id == kPictureCodingExtensionId && after == After::kPictureHeader) {
-                ReadPictureCodingExtension(reader, *picture);
-            } else {
-                reader.Fail("extension " + std::to_string(id) + " is not supported here");
-            }
-            after = After::kOther;
-            break;
-        }
-        case kGroupStartCode: {
-            finishPicture(codeByte);
-            if (!haveSequence) {
-                reader.Fail("a group header before any sequence header");
-            }
-            if (!unitOpen) {
+            case kSequenceHeaderCode: {
+                finishPicture(codeByte);
                 unitStart = codeByte;
                 unitOpen = true;
+                StreamSequenceHeader header = ReadSequenceHeader(reader);
+                if (!haveSequence) {
+                    parsed.sequence = header;
+                    haveSequence = true;
+                } else if ((header.width & 0xFFF) != (parsed.sequence.width & 0xFFF) ||
+                           (header.height & 0xFFF) != (parsed.sequence.height & 0xFFF) ||
+                           header.intraMatrix != parsed.sequence.intraMatrix) {
+                    reader.Fail("a repeated sequence header differs from the first");
+                }
+                after = After::kSequenceHeader;
+                break;
             }
-            reader.Skip(1, "the group header");
-            const int32_t hours = static_cast<int32_t>(reader.Read(5, "the group header"));
-            const int32_t minutes = static_cast<int32_t>(reader.Read(6, "the group header"));
-            reader.Marker("the group header");
-            const int32_t seconds = static_cast<int32_t>(reader.Read(6, "the group header"));
-            timeSeconds = (hours * 60 + minutes) * 60 + seconds;
-            timePictures = static_cast<int32_t>(reader.Read(6, "the group header"));
-            reader.Skip(2, "the group header");
-            after = After::kOther;
-            break;
-        }
-        case kPictureStartCode: {
-            finishPicture(codeByte);
-            if (!haveExtension) {
-                reader.Fail("a picture without a sequence extension (MPEG-1 streams are not supported)");
+            case kExtensionStartCode: {
+                const uint32_t id = reader.Read(4, "an extension identifier");
+                if (id == kSequenceExtensionId && after == After::kSequenceHeader) {
+                    StreamSequenceHeader extended = parsed.sequence;
+                    extended.width &= 0xFFF;
+                    extended.height &= 0xFFF;
+                    ReadSequenceExtension(reader, extended);
+                    if (haveExtension &&
+                        (extended.width != parsed.sequence.width || extended.height != parsed.sequence.height ||
+                         extended.progressiveSequence != parsed.sequence.progressiveSequence)) {
+                        reader.Fail("a repeated sequence extension differs from the first");
+                    }
+                    parsed.sequence = extended;
+                    haveExtension = true;
+                    if (parsed.sequence.chromaFormat != 1) {
+                        reader.Fail("chroma format " + std::to_string(parsed.sequence.chromaFormat) +
+                                    " is not supported (4:2:0 only)");
+                    }
+                    if (parsed.sequence.width == 0 || parsed.sequence.height == 0 ||
+                        parsed.sequence.height > kMaxStreamHeight) {
+                        reader.Fail("picture size " + std::to_string(parsed.sequence.width) + "x" +
+                                    std::to_string(parsed.sequence.height) + " is not supported");
+                    }
+                    const int32_t rowPairs = (parsed.sequence.height + 31) / 32;
+                    codedRows = parsed.sequence.progressiveSequence ? (parsed.sequence.height + 15) / 16 : 2 * rowPairs;
+                } else if (id == kPictureCodingExtensionId && after == After::kPictureHeader) {
+                    ReadPictureCodingExtension(reader, *picture);
+                } else {
+                    reader.Fail("extension " + std::to_string(id) + " is not supported here");
+                }
+                after = After::kOther;
+                break;
             }
-            parsed.pictures.emplace_back();
-            picture = &parsed.pictures.back();
-            picture->byteOffset = codeByte;
-            picture->bytes = unitOpen ? unitStart : codeByte;  // the start, until the end is known
-            unitOpen = false;
-            picture->temporalReference = static_cast<int32_t>(reader.Read(10, "a picture header"));
-            picture->codingType = static_cast<int32_t>(reader.Read(3, "a picture header"));
-            if (picture->codingType != 1) {
-                reader.Fail("picture coding type " + std::to_string(picture->codingType) +
-                            " is not supported (intra pictures only)");
+            case kGroupStartCode: {
+                finishPicture(codeByte);
+                if (!haveSequence) {
+                    reader.Fail("a group header before any sequence header");
+                }
+                if (!unitOpen) {
+                    unitStart = codeByte;
+                    unitOpen = true;
+                }
+                reader.Skip(1, "the group header");
+                const int32_t hours = static_cast<int32_t>(reader.Read(5, "the group header"));
+                const int32_t minutes = static_cast<int32_t>(reader.Read(6, "the group header"));
+                reader.Marker("the group header");
+                const int32_t seconds = static_cast<int32_t>(reader.Read(6, "the group header"));
+                timeSeconds = (hours * 60 + minutes) * 60 + seconds;
+                timePictures = static_cast<int32_t>(reader.Read(6, "the group header"));
+                reader.Skip(2, "the group header");
+                after = After::kOther;
+                break;
             }
-            reader.Skip(16, "a picture header");  // vbv_delay
-            while (reader.Read(1, "a picture header") != 0) {
-                reader.Skip(8, "extra picture information");
+            case kPictureStartCode: {
+                finishPicture(codeByte);
+                if (!haveExtension) {
+                    reader.Fail("a picture without a sequence extension (MPEG-1 streams are not supported)");
+                }
+                parsed.pictures.emplace_back();
+                picture = &parsed.pictures.back();
+                picture->byteOffset = codeByte;
+                picture->bytes = unitOpen ? unitStart : codeByte;  // the start, until the end is known
+                unitOpen = false;
+                picture->temporalReference = static_cast<int32_t>(reader.Read(10, "a picture header"));
+                picture->codingType = static_cast<int32_t>(reader.Read(3, "a picture header"));
+                if (picture->codingType != 1) {
+                    reader.Fail("picture coding type " + std::to_string(picture->codingType) +
+                                " is not supported (intra pictures only)");
+                }
+                reader.Skip(16, "a picture header");  // vbv_delay
+                while (reader.Read(1, "a picture header") != 0) {
+                    reader.Skip(8, "extra picture information");
+                }
+                picture->timeCodeSeconds = timeSeconds;
+                picture->timeCodePictures = timePictures;
+                picture->macroblockColumns = (parsed.sequence.width + 15) / 16;
+                picture->macroblockRows = codedRows;
+                const size_t macroblocks =
+                    static_cast<size_t>(picture->macroblockColumns) * static_cast<size_t>(codedRows);
+                // A macroblock takes at least 38 bits (its header, and six blocks of
+                // a DC size code and an end of block): refuse a picture the rest of
+                // the data cannot hold before making room for it.
+                if (macroblocks * 38 > (size - static_cast<size_t>(codeByte)) * 8) {
+                    reader.Fail("the stream is too short for a picture of " + std::to_string(macroblocks) +
+                                " macroblocks");
+                }
+                picture->levels.assign(macroblocks * kMacroblockValues, 0);
+                picture->scaleCodes.assign(macroblocks, 0);
+                picture->fieldDct.assign(macroblocks, 0);
+                nextRow = 0;
+                after = After::kPictureHeader;
+                break;
             }
-            picture->timeCodeSeconds = timeSeconds;
-            picture->timeCodePictures = timePictures;
-            picture->macroblockColumns = (parsed.sequence.width + 15) / 16;
-            picture->macroblockRows = codedRows;
-            const size_t macroblocks =
-                static_cast<size_t>(picture->macroblockColumns) * static_cast<size_t>(codedRows);
-            // A macroblock takes at least 38 bits (its header, and six blocks of
-            // a DC size code and an end of block): refuse a picture the rest of
-            // the data cannot hold before making room for it.
-            if (macroblocks * 38 > (size - static_cast<size_t>(codeByte)) * 8) {
-                reader.Fail("the stream is too short for a picture of " + std::to_string(macroblocks) +
-                            " macroblocks");
-            }
-            picture->levels.assign(macroblocks * kMacroblockValues, 0);
-            picture->scaleCodes.assign(macroblocks, 0);
-            picture->fieldDct.assign(macroblocks, 0);
-            nextRow = 0;
-            after = After::kPictureHeader;
-            break;
-        }
-        case kSequenceEndCode:
-            finishPicture(codeByte + 4);
-            parsed.ended = true;
-            break;
-        default:
-            reader.Fail("start code 0x" + std::string(1, "0123456789ABCDEF"[code >> 4]) +
-                        std::string(1, "0123456789ABCDEF"[code & 15]) + " is not supported");
+            case kSequenceEndCode:
+                finishPicture(codeByte + 4);
+                parsed.ended = true;
+                break;
+            default:
+                reader.Fail("start code 0x" + std::string(1, "0123456789ABCDEF"[code >> 4]) +
+                            std::string(1, "0123456789ABCDEF"[code & 15]) + " is not supported");
         }
     }
     if (!haveSequence) {

@@ -17,7 +17,7 @@
 namespace vardelk {
 
 struct StreamSequenceHeader {
-    int32_t width = 0;   // with the extension's high bits when one follows
+    int32_t width = 0;  // with the extension's high bits when one follows
     int32_t height = 0;
     int32_t aspectRatio = 0;
     int32_t frameRateCode = 0;

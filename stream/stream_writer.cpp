@@ -163,8 +163,8 @@ FrameAccounting StreamWriter::FinishFrame(int32_t estimatedBytes, std::vector<ui
                 const int32_t* block = simulated.Block(b);
                 const int64_t difference = int64_t{block[0]} - estimatePredictors[kind];
                 estimatePredictors[kind] = block[0];
-                const int64_t estimateBits = (kind == 0 ? DcLumaBits(difference) : DcChromaBits(difference)) +
-                                             AcBlockBits(block, alternate);
+                const int64_t estimateBits =
+                    (kind == 0 ? DcLumaBits(difference) : DcChromaBits(difference)) + AcBlockBits(block, alternate);
                 rowEstimateBits += estimateBits;
 
                 const int64_t streamBits =

@@ -64,8 +64,8 @@ public:
 
 private:
     StreamLayout layout_;
-    std::vector<int32_t> levels_;   // macroblocks row-major, kMacroblockValues each
-    std::vector<uint8_t> taken_;    // per macroblock: levels arrived for this frame
+    std::vector<int32_t> levels_;  // macroblocks row-major, kMacroblockValues each
+    std::vector<uint8_t> taken_;   // per macroblock: levels arrived for this frame
     int64_t frames_ = 0;
 };
 

@@ -8,23 +8,39 @@ namespace vardelk {
 namespace {
 
 // Code words of the size codes for DC sizes 0..11.
-constexpr VlcCode kDcLumaSizeCodes[12] = {{0x4, 3}, {0x0, 2}, {0x1, 2}, {0x5, 3}, {0x6, 3}, {0xE, 4},
+constexpr VlcCode kDcLumaSizeCodes[12] = {{0x4, 3},  {0x0, 2},  {0x1, 2},  {0x5, 3},  {0x6, 3},   {0xE, 4},
                                           {0x1E, 5}, {0x3E, 6}, {0x7E, 7}, {0xFE, 8}, {0x1FE, 9}, {0x1FF, 9}};
-constexpr VlcCode kDcChromaSizeCodes[12] = {{0x0, 2}, {0x1, 2}, {0x2, 2}, {0x6, 3}, {0xE, 4}, {0x1E, 5},
+constexpr VlcCode kDcChromaSizeCodes[12] = {{0x0, 2},  {0x1, 2},  {0x2, 2},  {0x6, 3},   {0xE, 4},    {0x1E, 5},
                                             {0x3E, 6}, {0x7E, 7}, {0xFE, 8}, {0x1FE, 9}, {0x3FE, 10}, {0x3FF, 10}};
 
 // Intra run/level code words without the sign bit: row r lists magnitudes
 // 1, 2, ... of run r. Runs from 32 on, and magnitudes past a row's end, take
 // the escape.
 const std::vector<std::vector<VlcCode>> kIntraAcCodes = {
-    /* run  0 */ {{0x2, 2}, {0x6, 3}, {0x7, 4}, {0x1C, 5}, {0x1D, 5}, {0x5, 6}, {0x4, 6}, {0x7B, 7}, {0x7C, 7},
-                  {0x23, 8}, {0x22, 8}, {0xFA, 8}, {0xFB, 8}, {0xFE, 8}, {0xFF, 8}, {0x1F, 14}, {0x1E, 14},
-                  {0x1D, 14}, {0x1C, 14}, {0x1B, 14}, {0x1A, 14}, {0x19, 14}, {0x18, 14}, {0x17, 14}, {0x16, 14},
-                  {0x15, 14}, {0x14, 14}, {0x13, 14}, {0x12, 14}, {0x11, 14}, {0x10, 14}, {0x18, 15}, {0x17, 15},
-                  {0x16, 15}, {0x15, 15}, {0x14, 15}, {0x13, 15}, {0x12, 15}, {0x11, 15}, {0x10, 15}},
-    /* run  1 */ {{0x2, 3}, {0x6, 5}, {0x79, 7}, {0x27, 8}, {0x20, 8}, {0x16, 13}, {0x15, 13}, {0x1F, 15}, {0x1E, 15},
-                  {0x1D, 15}, {0x1C, 15}, {0x1B, 15}, {0x1A, 15}, {0x19, 15}, {0x13, 16}, {0x12, 16}, {0x11, 16},
-                  {0x10, 16}},
+    /* run  0 */ {{0x2, 2},   {0x6, 3},   {0x7, 4},   {0x1C, 5},  {0x1D, 5},  {0x5, 6},   {0x4, 6},   {0x7B, 7},
+                  {0x7C, 7},  {0x23, 8},  {0x22, 8},  {0xFA, 8},  {0xFB, 8},  {0xFE, 8},  {0xFF, 8},  {0x1F, 14},
+                  {0x1E, 14}, {0x1D, 14}, {0x1C, 14}, {0x1B, 14}, {0x1A, 14}, {0x19, 14}, {0x18, 14}, {0x17, 14},
+                  {0x16, 14}, {0x15, 14}, {0x14, 14}, {0x13, 14}, {0x12, 14}, {0x11, 14}, {0x10, 14}, {0x18, 15},
+                  {0x17, 15}, {0x16, 15}, {0x15, 15}, {0x14, 15}, {0x13, 15}, {0x12, 15}, {0x11, 15}, {0x10, 15}},
+    /* run  1 */
+    {{0x2, 3},
+     {0x6, 5},
+     {0x79, 7},
+     {0x27, 8},
+     {0x20, 8},
+     {0x16, 13},
+     {0x15, 13},
+     {0x1F, 15},
+     {0x1E, 15},
+     {0x1D, 15},
+     {0x1C, 15},
+     {0x1B, 15},
+     {0x1A, 15},
+     {0x19, 15},
+     {0x13, 16},
+     {0x12, 16},
+     {0x11, 16},
+     {0x10, 16}},
     /* run  2 */ {{0x5, 5}, {0x7, 7}, {0xFC, 8}, {0xC, 10}, {0x14, 13}},
     /* run  3 */ {{0x7, 5}, {0x26, 8}, {0x1C, 12}, {0x13, 13}},
     /* run  4 */ {{0x6, 6}, {0xFD, 8}, {0x12, 12}},
@@ -72,8 +88,8 @@ AcDecodeTable MakeAcDecodeTable() {
     };
     for (size_t run = 0; run < kIntraAcCodes.size(); ++run) {
         for (size_t level = 0; level < kIntraAcCodes[run].size(); ++level) {
-            fill(kIntraAcCodes[run][level], AcSymbol{AcSymbol::kPair, static_cast<uint8_t>(run),
-                                                     static_cast<uint8_t>(level + 1), 0});
+            fill(kIntraAcCodes[run][level],
+                 AcSymbol{AcSymbol::kPair, static_cast<uint8_t>(run), static_cast<uint8_t>(level + 1), 0});
         }
     }
     fill(kEscapeCode, AcSymbol{AcSymbol::kEscape, 0, 0, 0});

@@ -117,11 +117,11 @@ VARDELK_DECLARE_MACROBLOCK_KERNELS
 // The same for 8-bit planes (codec/planar.h), same contract as the plain
 // planar gathers and scatters; partial macroblocks use the plain code.
 #define VARDELK_DECLARE_PLANAR_KERNELS                                                                        \
-    void GatherPlanarProgressive(const PlanarInput& source, MacroblockBuffer& buffer, int32_t remainingWidth,  \
+    void GatherPlanarProgressive(const PlanarInput& source, MacroblockBuffer& buffer, int32_t remainingWidth, \
                                  int32_t remainingHeight);                                                    \
     void ScatterPlanarProgressive(const MacroblockBuffer& buffer, const PlanarOutput& destination,            \
                                   int32_t remainingWidth, int32_t remainingHeight);                           \
-    void GatherPlanarInterlaced(const PlanarInput& source, MacroblockBuffer& buffer, int32_t remainingWidth,   \
+    void GatherPlanarInterlaced(const PlanarInput& source, MacroblockBuffer& buffer, int32_t remainingWidth,  \
                                 int32_t remainingHeight);                                                     \
     void ScatterPlanarInterlaced(const MacroblockBuffer& buffer, const PlanarOutput& destination,             \
                                  int32_t remainingWidth, int32_t remainingHeight);

@@ -33,8 +33,8 @@ struct KernelTable {
     DequantiseFunction dequantise;
     MacroblockBitsFunction macroblockBits;
     FlatBlockFunction reconstructFlat;
-    GatherFunction gather[2];    // [0] progressive, [1] interlaced
-    ScatterFunction scatter[2];  // likewise
+    GatherFunction gather[2];              // [0] progressive, [1] interlaced
+    ScatterFunction scatter[2];            // likewise
     PlanarGatherFunction gatherPlanar[2];  // 8-bit 4:2:0 planes, likewise
     PlanarScatterFunction scatterPlanar[2];
 };

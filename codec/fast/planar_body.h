@@ -30,9 +30,9 @@ struct ChromaLanes {
     __m128i low, high;
 };
 inline ChromaLanes WidenChroma(const uint8_t* row) {
-    const __m128i words = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)),
-                                                          _mm_setzero_si128()),
-                                        _mm_set1_epi16(128));
+    const __m128i words =
+        _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)), _mm_setzero_si128()),
+                      _mm_set1_epi16(128));
     return ChromaLanes{_mm_srai_epi32(_mm_unpacklo_epi16(words, words), 16),
                        _mm_srai_epi32(_mm_unpackhi_epi16(words, words), 16)};
 }

@@ -67,13 +67,15 @@ std::string OptionHead(const CLI::Option& option) {
     for (const std::string& name : option.get_snames()) head += (head.empty() ? "" : ", ") + Bold("-" + name);
     for (const std::string& name : option.get_lnames()) head += (head.empty() ? "" : ", ") + Bold("--" + name);
     if (option.get_type_size() != 0 && !option.get_type_name().empty()) head += " " + Italic(option.get_type_name());
-    if (option.get_type_size() != 0 && option.get_expected_max() == CLI::detail::expected_max_vector_size) head += " ...";
+    if (option.get_type_size() != 0 && option.get_expected_max() == CLI::detail::expected_max_vector_size)
+        head += " ...";
     return head;
 }
 
 // "-i SOURCE": the shortest name, for the synopsis.
 std::string SynopsisItem(const CLI::Option& option) {
-    std::string item = option.get_snames().empty() ? Bold("--" + option.get_lnames().front()) : Bold("-" + option.get_snames().front());
+    std::string item = option.get_snames().empty() ? Bold("--" + option.get_lnames().front())
+                                                   : Bold("-" + option.get_snames().front());
     if (option.get_type_size() != 0 && !option.get_type_name().empty()) item += " " + Italic(option.get_type_name());
     return item;
 }
@@ -105,9 +107,12 @@ void WritePage(std::ostream& out, const std::string& docDir) {
         const size_t colon = line.find(": ");
         const std::string label = colon == std::string::npos ? "" : Lower(line.substr(0, colon));
         const std::string rest = colon == std::string::npos ? line : line.substr(colon + 2);
-        if (label == "exit status") exitStatus.push_back(rest);
-        else if (label == "example" || label == "examples") examples.push_back({"", rest});
-        else notes.push_back(line);
+        if (label == "exit status")
+            exitStatus.push_back(rest);
+        else if (label == "example" || label == "examples")
+            examples.push_back({"", rest});
+        else
+            notes.push_back(line);
     }
     for (const Example& example : kExamples) examples.push_back(example);
     for (const Example& example : examples) CheckExample(example.command);
@@ -145,8 +150,8 @@ void WritePage(std::ostream& out, const std::string& docDir) {
         << ".BR ffmpeg (1)\n"
         << ".PP\n"
         << "The guide, with the formats, the conversions and the figures in detail: " << Italic("README.md")
-        << " in the documentation folder, " << Italic("/usr/" + docDir) << " for the Debian package, "
-        << Italic(docDir) << " under the installation prefix otherwise.\n";
+        << " in the documentation folder, " << Italic("/usr/" + docDir) << " for the Debian package, " << Italic(docDir)
+        << " under the installation prefix otherwise.\n";
 }
 
 }  // namespace
@@ -167,7 +172,8 @@ int main(int argc, char** argv) {
             out.flush();
             if (!out) throw std::runtime_error("writing " + partial + " failed");
         }
-        if (std::rename(partial.c_str(), path.c_str()) != 0) throw std::runtime_error("cannot rename " + partial + " to " + path);
+        if (std::rename(partial.c_str(), path.c_str()) != 0)
+            throw std::runtime_error("cannot rename " + partial + " to " + path);
     } catch (const std::exception& e) {
         std::remove(partial.c_str());
         std::fprintf(stderr, "vardelk_man_page: %s\n", e.what());

@@ -15,9 +15,19 @@ uint32_t NextCodePoint(const std::string& text, size_t& i) {
     int length = 0;
     uint32_t point = 0;
     uint32_t lowest = 0;
-    if (lead >= 0xF0 && lead <= 0xF4) { length = 4; point = lead & 0x07; lowest = 0x10000; }
-    else if (lead >= 0xE0 && lead <= 0xEF) { length = 3; point = lead & 0x0F; lowest = 0x800; }
-    else if (lead >= 0xC2 && lead <= 0xDF) { length = 2; point = lead & 0x1F; lowest = 0x80; }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        point = lead & 0x07;
+        lowest = 0x10000;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        point = lead & 0x0F;
+        lowest = 0x800;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        point = lead & 0x1F;
+        lowest = 0x80;
+    }
     if (length == 0 || i + size_t(length) > text.size()) {
         ++i;
         return 0xFFFD;
@@ -49,7 +59,8 @@ std::string RoffText(const std::string& text) {
         const char c = text[i];
         if (lineStart && (c == '.' || c == '\'')) out += "\\&";
         lineStart = c == '\n';
-        if (c == ' ' || c == '\t' || c == '\n') inDashWord = false;
+        if (c == ' ' || c == '\t' || c == '\n')
+            inDashWord = false;
         else if (c == '-' && (out.empty() || out.back() == ' ' || out.back() == '\n' || out.back() == '\t' ||
                               out.back() == '(' || out.back() == '[')) {
             inDashWord = true;
@@ -60,9 +71,12 @@ std::string RoffText(const std::string& text) {
             out += escape;
             continue;
         }
-        if (c == '\\') out += "\\(rs";
-        else if (c == '-' && inDashWord) out += "\\-";
-        else out += c;
+        if (c == '\\')
+            out += "\\(rs";
+        else if (c == '-' && inDashWord)
+            out += "\\-";
+        else
+            out += c;
         ++i;
     }
     return out;

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "media/demo_picture.h"
+#include "media/rgb_convert.h"
 #include "media/y4m.h"
 #include "media/yc_convert.h"
-#include "media/rgb_convert.h"
 
 namespace {
 

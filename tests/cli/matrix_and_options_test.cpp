@@ -39,15 +39,18 @@ TEST(MatrixFile, AcceptsCommasWhiteSpaceAndComments) {
 }
 
 TEST(MatrixFile, RejectsWrongCountsAndValuesNamingTheEntry) {
-    EXPECT_NE(ErrorOf(MatrixText(63, ",")).find("m.txt: holds 63 numbers; a matrix needs exactly 64"), std::string::npos);
+    EXPECT_NE(ErrorOf(MatrixText(63, ",")).find("m.txt: holds 63 numbers; a matrix needs exactly 64"),
+              std::string::npos);
     EXPECT_NE(ErrorOf(MatrixText(65, " ")).find("holds 65 numbers"), std::string::npos);
     EXPECT_NE(ErrorOf("").find("holds 0 numbers"), std::string::npos);
-    EXPECT_NE(ErrorOf("0 " + MatrixText(63, " ")).find("m.txt: entry 1 (row 1, column 1) is 0; matrix entries must be 1..4095"),
+    EXPECT_NE(ErrorOf("0 " + MatrixText(63, " "))
+                  .find("m.txt: entry 1 (row 1, column 1) is 0; matrix entries must be 1..4095"),
               std::string::npos);
     EXPECT_NE(ErrorOf(MatrixText(9, " ") + " 4096 " + MatrixText(54, " ")).find("entry 10 (row 2, column 2) is 4096"),
               std::string::npos);
     EXPECT_NE(ErrorOf("-3 " + MatrixText(63, " ")).find("is -3"), std::string::npos);
-    EXPECT_NE(ErrorOf("99999999999999999999 " + MatrixText(63, " ")).find("is 99999999999999999999"), std::string::npos);
+    EXPECT_NE(ErrorOf("99999999999999999999 " + MatrixText(63, " ")).find("is 99999999999999999999"),
+              std::string::npos);
     EXPECT_NE(ErrorOf("12a " + MatrixText(63, " ")).find("is '12a', not an integer"), std::string::npos);
     EXPECT_EQ(ErrorOf("4095 1 " + MatrixText(62, " ")), "");
 }
@@ -60,7 +63,8 @@ TEST(MatrixFile, PresetsAndMissingFiles) {
         LoadMatrix("/nonexistent/steep.txt");
         ADD_FAILURE();
     } catch (const CliError& e) {
-        EXPECT_NE(std::string(e.what()).find("matrix file /nonexistent/steep.txt: cannot be opened"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("matrix file /nonexistent/steep.txt: cannot be opened"),
+                  std::string::npos);
     }
 }
 

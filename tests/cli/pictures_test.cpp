@@ -7,9 +7,9 @@
 
 #include "cli_error.h"
 #include "clip_runner.h"
+#include "media/rgb_convert.h"
 #include "output_file.h"
 #include "png_io.h"
-#include "media/rgb_convert.h"
 #include "side_by_side.h"
 
 namespace vardelk {
@@ -51,7 +51,8 @@ TEST(RgbConvert, RoundTripStaysWithinOneStep) {
     RgbImage back;
     FrameToRgb(FormatForRgb(64, 64), frame, back);
     int worst = 0;
-    for (size_t i = 0; i < image.rgb.size(); ++i) worst = std::max(worst, std::abs(int(image.rgb[i]) - int(back.rgb[i])));
+    for (size_t i = 0; i < image.rgb.size(); ++i)
+        worst = std::max(worst, std::abs(int(image.rgb[i]) - int(back.rgb[i])));
     EXPECT_LE(worst, 2);  // studio range has fewer levels than 0..255
 }
 
@@ -109,7 +110,8 @@ TEST(ClipRunner, MacroblockBitsAddUpToTheFrameBytesRowByRow) {
     const std::vector<int32_t>& bits = runner.MacroblockBits();
     ASSERT_EQ(bits.size(), 6u);
     int32_t bytes = 0;
-    for (int row = 0; row < 2; ++row) bytes += (bits[size_t(row * 3)] + bits[size_t(row * 3 + 1)] + bits[size_t(row * 3 + 2)] + 7) / 8;
+    for (int row = 0; row < 2; ++row)
+        bytes += (bits[size_t(row * 3)] + bits[size_t(row * 3 + 1)] + bits[size_t(row * 3 + 2)] + 7) / 8;
     EXPECT_EQ(bytes, first.bytes);
     EXPECT_GT(first.error.y.Psnr(), 20.0);
 }

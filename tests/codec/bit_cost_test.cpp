@@ -94,9 +94,9 @@ TEST(AcBlockBits, ScanOrderDecidesTheRun) {
 }
 
 TEST(DcSizeCategory, CountsSignificantBitsOfTheMagnitude) {
-    const std::pair<int32_t, int32_t> cases[] = {{0, 0},     {1, 1},     {-1, 1},     {-4, 3},     {1023, 10},
-                                                 {1024, 11}, {-2047, 11}, {2048, 12}, {-4096, 13}, {32767, 15},
-                                                 {INT32_MIN, 32}};
+    const std::pair<int32_t, int32_t> cases[] = {{0, 0},      {1, 1},      {-1, 1},        {-4, 3},
+                                                 {1023, 10},  {1024, 11},  {-2047, 11},    {2048, 12},
+                                                 {-4096, 13}, {32767, 15}, {INT32_MIN, 32}};
     for (auto [d, s] : cases) EXPECT_EQ(DcSizeCategory(d), s) << d;
 }
 

@@ -75,10 +75,9 @@ TEST(ForwardDct, DcIsTheSumPlusFourOverEightRoundedDown) {
 TEST(ForwardDct, ImpulseMatchesTheKnownCoefficients) {
     Block b = Constant(0);
     b[0] = 256;
-    const Block expected = {32, 44, 42, 38, 32, 25, 17, 9,  44, 62, 58, 52, 44, 35, 24, 12,
-                            42, 58, 55, 49, 42, 33, 23, 12, 38, 52, 49, 44, 38, 30, 20, 10,
-                            32, 44, 42, 38, 32, 25, 17, 9,  25, 35, 33, 30, 25, 20, 14, 7,
-                            17, 24, 23, 20, 17, 14, 9,  5,  9,  12, 12, 10, 9,  7,  5,  2};
+    const Block expected = {32, 44, 42, 38, 32, 25, 17, 9,  44, 62, 58, 52, 44, 35, 24, 12, 42, 58, 55, 49, 42, 33,
+                            23, 12, 38, 52, 49, 44, 38, 30, 20, 10, 32, 44, 42, 38, 32, 25, 17, 9,  25, 35, 33, 30,
+                            25, 20, 14, 7,  17, 24, 23, 20, 17, 14, 9,  5,  9,  12, 12, 10, 9,  7,  5,  2};
     EXPECT_EQ(Forward(b), expected);
 }
 
@@ -137,8 +136,8 @@ TEST(ForwardDct, ExtremeSamplesDoNotWrap) {
 }
 
 TEST(InverseDct, DcOnlyBlocksGiveTheRoundedEighth) {
-    const std::pair<int32_t, int32_t> cases[] = {{1024, 128}, {4, 1},      {3, 0},      {-4, 0},
-                                                 {-5, -1},    {-12, -1},   {-13, -2},   {2040, 255},
+    const std::pair<int32_t, int32_t> cases[] = {{1024, 128}, {4, 1},      {3, 0},       {-4, 0},
+                                                 {-5, -1},    {-12, -1},   {-13, -2},    {2040, 255},
                                                  {2044, 255}, {2047, 255}, {-2048, -256}};
     for (auto [dc, sample] : cases) {
         Block b = Constant(0);

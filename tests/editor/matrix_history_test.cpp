@@ -52,9 +52,7 @@ protected:
         return values;
     }
 
-    HistoryNode* Insert(HistoryNode* after, int value) {
-        return HistoryInsertAfter(after, &value, sizeof value);
-    }
+    HistoryNode* Insert(HistoryNode* after, int value) { return HistoryInsertAfter(after, &value, sizeof value); }
     void Push(int value) { HistoryPushFront(list, &value, sizeof value); }
 
     MatrixHistory* list = nullptr;

@@ -134,11 +134,10 @@ void ExpectPlanarEqualsYc(const FilterSettings& s, const int32_t* matrix, const 
         LevelTrace trace;
         FrameCoder coder(flags);
         const FrameOutputs outputs{bits.data(), &trace};
-        const int32_t bytes =
-            variant == 1 ? coder.CodePlanarFrameReference(s, matrix, input.In(), output.Out(), format.width,
-                                                          format.height, outputs)
-                         : coder.CodePlanarFrame(s, matrix, input.In(), result.Out(), format.width, format.height,
-                                                 outputs);
+        const int32_t bytes = variant == 1 ? coder.CodePlanarFrameReference(s, matrix, input.In(), output.Out(),
+                                                                            format.width, format.height, outputs)
+                                           : coder.CodePlanarFrame(s, matrix, input.In(), result.Out(), format.width,
+                                                                   format.height, outputs);
         ASSERT_EQ(bytes, expected.bytes);
         ASSERT_EQ(bits, expected.bits);
         ASSERT_EQ(trace.levels, expected.levels);
@@ -180,9 +179,8 @@ TEST(PlanarFrame, EqualsTheYcRouteForEveryBuildSettingAndSize) {
                         const int32_t* matrix = code == 4 ? wild.data() : kDefaultIntraMatrix;
                         ExpectPlanarEqualsYc(s, matrix, format, picture, build.flags,
                                              std::string(build.name) + " " + std::to_string(size[0]) + "x" +
-                                                 std::to_string(size[1]) + " content " +
-                                                 std::to_string(int(content)) + " code " + std::to_string(code) +
-                                                 " flags " + std::to_string(flags));
+                                                 std::to_string(size[1]) + " content " + std::to_string(int(content)) +
+                                                 " code " + std::to_string(code) + " flags " + std::to_string(flags));
                         if (HasFatalFailure()) return;
                     }
             }

@@ -150,11 +150,16 @@ void Print(const MatrixEntries& m) {
 int main(int argc, char** argv) {
     try {
         const std::string command = argc > 1 ? argv[1] : "";
-        if (command == "canary" && argc == 2) Print(vardelk::CanaryMatrix());
-        else if (command == "write" && argc == 4) vardelk::WriteMatrix(argv[3], argv[2], vardelk::CanaryMatrix());
-        else if (command == "jpeg" && argc == 3) Print(JpegTable(Slurp(argv[2])));
-        else if (command == "mpeg2" && argc == 3) Print(Mpeg2IntraMatrix(Slurp(argv[2])));
-        else if (command == "h264" && argc == 3) Print(H264IntraLuma8x8(Slurp(argv[2])));
+        if (command == "canary" && argc == 2)
+            Print(vardelk::CanaryMatrix());
+        else if (command == "write" && argc == 4)
+            vardelk::WriteMatrix(argv[3], argv[2], vardelk::CanaryMatrix());
+        else if (command == "jpeg" && argc == 3)
+            Print(JpegTable(Slurp(argv[2])));
+        else if (command == "mpeg2" && argc == 3)
+            Print(Mpeg2IntraMatrix(Slurp(argv[2])));
+        else if (command == "h264" && argc == 3)
+            Print(H264IntraLuma8x8(Slurp(argv[2])));
         else {
             std::fprintf(stderr, "usage: matrix_probe canary | write FORMAT PATH | jpeg|mpeg2|h264 FILE\n");
             return 2;

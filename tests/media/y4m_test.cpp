@@ -48,9 +48,8 @@ TEST(Y4mHeader, ReadsEveryFieldAndChromaTag) {
     const struct {
         const char* tag;
         ChromaFormat chroma;
-    } cases[] = {{"420jpeg", ChromaFormat::k420}, {"420paldv", ChromaFormat::k420},
-                 {"420", ChromaFormat::k420},     {"422", ChromaFormat::k422},
-                 {"444", ChromaFormat::k444},     {"mono", ChromaFormat::kMono}};
+    } cases[] = {{"420jpeg", ChromaFormat::k420}, {"420paldv", ChromaFormat::k420}, {"420", ChromaFormat::k420},
+                 {"422", ChromaFormat::k422},     {"444", ChromaFormat::k444},      {"mono", ChromaFormat::kMono}};
     for (const auto& c : cases) {
         EXPECT_EQ(ParseY4mHeader(std::string("YUV4MPEG2 W2 H2 C") + c.tag, "h").chroma, c.chroma) << c.tag;
     }

@@ -14,9 +14,7 @@ namespace vardelk {
 namespace {
 
 bool outOfMemory = false;
-void* FailingAllocate(size_t bytes) {
-    return outOfMemory ? nullptr : std::malloc(bytes);
-}
+void* FailingAllocate(size_t bytes) { return outOfMemory ? nullptr : std::malloc(bytes); }
 
 class AllocationTest : public ModuleFixture {
 protected:

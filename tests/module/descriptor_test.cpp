@@ -19,18 +19,17 @@ uint32_t Word(const void* record, size_t offset) {
     std::memcpy(&word, static_cast<const char*>(record) + offset, sizeof word);
     return word;
 }
-const char* TextAt(const void* record, size_t offset) {
-    return reinterpret_cast<const char*>(Word(record, offset));
-}
+const char* TextAt(const void* record, size_t offset) { return reinterpret_cast<const char*>(Word(record, offset)); }
 const uint32_t* WordsAt(const void* record, size_t offset) {
     return reinterpret_cast<const uint32_t*>(Word(record, offset));
 }
 
 const char kScale[] = "\x83\x58\x83\x50\x81\x5B\x83\x8B";  // スケール
 const char* const kChecks[] = {
-    "\x94\xF1\x90\xFC\x8C\x60\x83\x58\x83\x50\x81\x5B\x83\x8B",  // 非線形スケール
+    "\x94\xF1\x90\xFC\x8C\x60\x83\x58\x83\x50\x81\x5B\x83\x8B",                          // 非線形スケール
     "\x83\x49\x83\x8B\x83\x5E\x83\x6C\x81\x5B\x83\x67\x83\x58\x83\x4C\x83\x83\x83\x93",  // オルタネートスキャン
-    "\x83\x43\x83\x93\x83\x5E\x83\x8C\x81\x5B\x83\x58" "DCT",  // インタレースDCT
+    "\x83\x43\x83\x93\x83\x5E\x83\x8C\x81\x5B\x83\x58"
+    "DCT",                               // インタレースDCT
     "\x83\x8D\x83\x4F\x8F\x6F\x97\xCD",  // ログ出力
 };
 
@@ -65,8 +64,8 @@ TEST_F(DllTest, DescriptorWordsSitAtTheirOffsets) {
 TEST_F(DllTest, OneUndecoratedExportReturningTheSameDescriptor) {
     HMODULE module = host->Module();
     ASSERT_NE(module, nullptr);
-    auto getTable = reinterpret_cast<HostSession::TableFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module, "GetFilterTable")));
+    auto getTable =
+        reinterpret_cast<HostSession::TableFunction>(reinterpret_cast<void*>(GetProcAddress(module, "GetFilterTable")));
     ASSERT_NE(getTable, nullptr);
     EXPECT_EQ(GetProcAddress(module, "_GetFilterTable@0"), nullptr);
     EXPECT_EQ(getTable(), host->descriptor);
@@ -106,9 +105,8 @@ LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam) {
         if (!isControl) {
             return CallNextHookEx(nullptr, code, wParam, lParam);
         }
-        creations->push_back({className, cs->lpszName ? cs->lpszName : "", cs->style,
-                              cs->dwExStyle, cs->x, cs->y, cs->cx, cs->cy, cs->hwndParent,
-                              reinterpret_cast<UINT_PTR>(cs->hMenu), cs->hInstance});
+        creations->push_back({className, cs->lpszName ? cs->lpszName : "", cs->style, cs->dwExStyle, cs->x, cs->y,
+                              cs->cx, cs->cy, cs->hwndParent, reinterpret_cast<UINT_PTR>(cs->hMenu), cs->hInstance});
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -122,12 +120,13 @@ struct Expected {
     UINT_PTR id;
 };
 const Expected kFrameControls[] = {
-    {"Button", "\x83\x43\x83\x93\x83\x67\x83\x89\x83\x75\x83\x8D\x83\x62\x83\x4E\x97\x70\x97\xCA\x8E\x71\x89\xBB\x8D\x73\x97\xF1",  // イントラブロック用量子化行列
+    {"Button",
+     "\x83\x43\x83\x93\x83\x67\x83\x89\x83\x75\x83\x8D\x83\x62\x83\x4E\x97\x70\x97\xCA\x8E\x71\x89\xBB\x8D\x73\x97\xF1",  // イントラブロック用量子化行列
      0x50000007, 0, 7, 124, 300, 260, 0},
-    {"Button", "\x93\x4B\x97\x70", 0x50000000, 0, 150, 354, 70, 22, 40001},  // 適用
-    {"Button", "\x8E\xE6\x8F\xC1", 0x50000000, 0, 226, 354, 70, 22, 40002},  // 取消
-    {"Button", "\x81\xA9", 0x58000000, 0, 16, 354, 26, 22, 40003},           // ←
-    {"Button", "\x81\xA8", 0x58000000, 0, 46, 354, 26, 22, 40004},           // →
+    {"Button", "\x93\x4B\x97\x70", 0x50000000, 0, 150, 354, 70, 22, 40001},             // 適用
+    {"Button", "\x8E\xE6\x8F\xC1", 0x50000000, 0, 226, 354, 70, 22, 40002},             // 取消
+    {"Button", "\x81\xA9", 0x58000000, 0, 16, 354, 26, 22, 40003},                      // ←
+    {"Button", "\x81\xA8", 0x58000000, 0, 46, 354, 26, 22, 40004},                      // →
     {"Static", "\x83\x54\x83\x43\x83\x59\x81\x46", 0x50000002, 0, 16, 397, 60, 20, 0},  // サイズ：
 };
 
@@ -160,13 +159,11 @@ TEST_F(DllTest, ControlsAreCreatedInOrderWithTheirClassesStylesAndPlaces) {
     for (int i = 0; i < 8; ++i) {
         for (int j = 0; j < 8; ++j) {
             const std::string text = "QuantizerMatrix" + std::to_string(i) + std::to_string(j);
-            const Expected box = {"Edit", text.c_str(), 0x50002082, 0x200, 8 + 36 * j, 20 + 26 * i,
-                                  30, 20, 0};
+            const Expected box = {"Edit", text.c_str(), 0x50002082, 0x200, 8 + 36 * j, 20 + 26 * i, 30, 20, 0};
             ExpectCreation(made[6 + i * 8 + j], box, Group(), instance);
         }
     }
-    ExpectCreation(made[70], {"Edit", "0", 0x50002802, 0x200, 84, 394, 220, 20, 0}, Filter(),
-                   instance);
+    ExpectCreation(made[70], {"Edit", "0", 0x50002802, 0x200, 84, 394, 220, 20, 0}, Filter(), instance);
 }
 
 void ExpectFont(HWND control, int height) {

@@ -20,9 +20,8 @@ int32_t Process(const FilterSettings& settings, const int32_t* matrix, FrameProc
 }
 
 bool SamePixels(const YcPixel* a, const YcPixel* b, size_t count) {
-    return std::equal(a, a + count, b, [](const YcPixel& p, const YcPixel& q) {
-        return p.y == q.y && p.cb == q.cb && p.cr == q.cr;
-    });
+    return std::equal(a, a + count, b,
+                      [](const YcPixel& p, const YcPixel& q) { return p.y == q.y && p.cb == q.cb && p.cr == q.cr; });
 }
 
 // Runs a frame and returns the output picture (the new editFrame).

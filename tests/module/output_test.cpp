@@ -38,9 +38,8 @@ protected:
     // leaves its messages in log.
     int RunHost(const std::string& options) {
         const std::string display = std::getenv("DISPLAY") ? "" : "xvfb-run -a ";
-        const std::string command = "WINEDEBUG=-all timeout 300 " + display + "wine " + host +
-                                    " --module " + module + " " + options + " >" + dir +
-                                    "host.log 2>&1";
+        const std::string command = "WINEDEBUG=-all timeout 300 " + display + "wine " + host + " --module " + module +
+                                    " " + options + " >" + dir + "host.log 2>&1";
         const int status = std::system(command.c_str());
         std::ifstream in(dir + "host.log");
         std::stringstream text;
@@ -65,8 +64,7 @@ std::vector<YcPixel> RandomFrames(int pixels, int frames, unsigned seed) {
 
 template <typename T>
 void WriteFile(const std::string& path, const std::vector<T>& data) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(data.data()), data.size() * sizeof(T));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), data.size() * sizeof(T));
 }
 
 struct Case {
@@ -89,14 +87,13 @@ TEST_F(ModuleOutputTest, FramesMatchTheNativePipelineSampleForSample) {
 
     const Case cases[] = {
         {"", FilterSettings{}, false},
-        {"--scale 25 --nonlinear 1 --alternate 1 --interlaced 1 --matrix ",
-         FilterSettings{25, 1, 1, 1, 0}, true},
+        {"--scale 25 --nonlinear 1 --alternate 1 --interlaced 1 --matrix ", FilterSettings{25, 1, 1, 1, 0}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options);
         std::string options = std::string(c.options) + (c.customMatrix ? dir + "matrix.txt" : "");
-        options += " --input " + dir + "in.yc --width 45 --height 35 --max-width 64 --max-height 48" +
-                   " --output " + dir + "out.yc --sizes " + dir + "sizes.txt";
+        options += " --input " + dir + "in.yc --width 45 --height 35 --max-width 64 --max-height 48" + " --output " +
+                   dir + "out.yc --sizes " + dir + "sizes.txt";
         ASSERT_EQ(RunHost(options), 0) << log;
         std::ifstream out(dir + "out.yc", std::ios::binary);
         std::ifstream sizes(dir + "sizes.txt");

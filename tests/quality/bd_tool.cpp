@@ -53,11 +53,12 @@ int main(int argc, char** argv) {
         }
         if (!pairs.count(name)) order.push_back(name);
         Pair& p = pairs[name];
-        (role == "anchor" ? p.anchor : p.test).push_back({std::strtod(bytes.c_str(), nullptr), std::strtod(quality.c_str(), nullptr)});
+        (role == "anchor" ? p.anchor : p.test)
+            .push_back({std::strtod(bytes.c_str(), nullptr), std::strtod(quality.c_str(), nullptr)});
     }
     for (const std::string& name : order) {
-        for (vardelk::BdInterpolation m :
-             {vardelk::BdInterpolation::kPchip, vardelk::BdInterpolation::kAkima, vardelk::BdInterpolation::kCubicFit}) {
+        for (vardelk::BdInterpolation m : {vardelk::BdInterpolation::kPchip, vardelk::BdInterpolation::kAkima,
+                                           vardelk::BdInterpolation::kCubicFit}) {
             const vardelk::BdResult r = vardelk::BjontegaardDelta(pairs[name].anchor, pairs[name].test, m);
             std::printf("%s,%s,%s,%s\n", name.c_str(), vardelk::BdInterpolationName(m), Figure(r.rate).c_str(),
                         Figure(r.quality).c_str());

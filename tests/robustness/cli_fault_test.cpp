@@ -42,7 +42,8 @@ Outcome RunCommand(const ScratchFolder& folder, std::vector<std::string> args, b
         const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         const int inFd = open("/dev/null", O_RDONLY);
-        if (outFd < 0 || errFd < 0 || inFd < 0 || dup2(inFd, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(126);
+        if (outFd < 0 || errFd < 0 || inFd < 0 || dup2(inFd, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0)
+            _exit(126);
         if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
@@ -139,9 +140,9 @@ TEST(BrokenInput, LeavesNoPartialOutputAndKeepsTheOldOne) {
     const std::string earlier = "an earlier result that must survive\n";
     WriteWholeFile(folder / "out.y4m", earlier);
 
-    const Outcome outcome = RunCommand(folder, {"-i", (folder / "clip.y4m").string(), "-q", "-n", "3", "-o",
-                                                (folder / "out.y4m").string(), "--stats",
-                                                (folder / "stats.csv").string()});
+    const Outcome outcome =
+        RunCommand(folder, {"-i", (folder / "clip.y4m").string(), "-q", "-n", "3", "-o", (folder / "out.y4m").string(),
+                            "--stats", (folder / "stats.csv").string()});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.errors.find("truncated"), std::string::npos) << outcome.errors;
     EXPECT_EQ(ReadWholeFile(folder / "out.y4m"), earlier);

@@ -29,9 +29,7 @@ namespace {
 size_t g_allocationCount = 0;
 size_t g_failingAllocation = SIZE_MAX;
 
-void* FailOne(size_t bytes) {
-    return g_allocationCount++ == g_failingAllocation ? nullptr : std::malloc(bytes);
-}
+void* FailOne(size_t bytes) { return g_allocationCount++ == g_failingAllocation ? nullptr : std::malloc(bytes); }
 
 size_t CountNodes() {
     size_t count = 0;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host_frame.h"
 #include "codec/types.h"
+#include "plugin/host_frame.h"
 #include "tests/robustness/fault_support.h"
 
 namespace vardelk {

@@ -61,7 +61,8 @@ TEST(MatrixSearch, SameSeedSameMatrixWhateverTheThreads) {
     for (uint64_t seed = 8; seed < 12 && !anotherPath; ++seed) {
         const SearchResult c = RunMatrixSearch(two, Limited(40, seed), {}, {});
         anotherPath = c.history.size() != a.history.size();
-        for (size_t i = 0; !anotherPath && i < a.history.size(); ++i) anotherPath = a.history[i].move != c.history[i].move;
+        for (size_t i = 0; !anotherPath && i < a.history.size(); ++i)
+            anotherPath = a.history[i].move != c.history[i].move;
     }
     EXPECT_TRUE(anotherPath);
 }

@@ -36,35 +36,37 @@ TEST(PointCoder, BytesAndReconstructionEqualTheFrameCoder) {
     const std::vector<SearchMatrix> matrices = {DefaultSearchMatrix(), FlatSearchMatrix(1), FlatSearchMatrix(255),
                                                 steep};
     for (const auto& [width, height] : {std::pair<int32_t, int32_t>{72, 56}, {48, 32}, {9, 7}}) {
-      for (bool subsampled : {false, true}) {
-        Y4mFormat format;
-        const Y4mFrame frame = Subsampled(GrainyScene(width, height, uint32_t(width), &format), format, subsampled);
-        const CodedPicture picture = PrepareCodedPicture("scene", format, frame);
-        std::vector<YcPixel> input(size_t(width) * size_t(height)), output(input.size());
-        Y4mToYc(format, frame, input.data(), width);
-        PointCoder engine;
-        FrameCoder coder;
-        for (const SearchMatrix& matrix : matrices) {
-            for (int32_t code : {1, 2, 7, 16, 31}) {
-                for (bool nonLinear : {false, true}) {
-                    FilterSettings settings;
-                    settings.scaleCode = code;
-                    settings.nonLinearScale = nonLinear;
-                    const int32_t bytes = coder.CodeFrame(settings, matrix.data(), input.data(), output.data(),
-                                                          FrameGeometry{width, height, width, height});
-                    Y4mFrame expected;
-                    YcToY4m(format, output.data(), width, expected);
-                    const PointResult point = engine.Code(picture, matrix.data(), code, nonLinear, PointMeasures::kBoth);
-                    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " code " + std::to_string(code));
-                    EXPECT_EQ(point.bytes, bytes);
-                    EXPECT_EQ(engine.Reconstruction().y, expected.y);
-                    EXPECT_EQ(engine.Reconstruction().cb, expected.cb);
-                    EXPECT_EQ(engine.Reconstruction().cr, expected.cr);
-                    EXPECT_DOUBLE_EQ(point.error.y.Psnr(), CompareFrames(frame, expected).y.Psnr());
+        for (bool subsampled : {false, true}) {
+            Y4mFormat format;
+            const Y4mFrame frame = Subsampled(GrainyScene(width, height, uint32_t(width), &format), format, subsampled);
+            const CodedPicture picture = PrepareCodedPicture("scene", format, frame);
+            std::vector<YcPixel> input(size_t(width) * size_t(height)), output(input.size());
+            Y4mToYc(format, frame, input.data(), width);
+            PointCoder engine;
+            FrameCoder coder;
+            for (const SearchMatrix& matrix : matrices) {
+                for (int32_t code : {1, 2, 7, 16, 31}) {
+                    for (bool nonLinear : {false, true}) {
+                        FilterSettings settings;
+                        settings.scaleCode = code;
+                        settings.nonLinearScale = nonLinear;
+                        const int32_t bytes = coder.CodeFrame(settings, matrix.data(), input.data(), output.data(),
+                                                              FrameGeometry{width, height, width, height});
+                        Y4mFrame expected;
+                        YcToY4m(format, output.data(), width, expected);
+                        const PointResult point =
+                            engine.Code(picture, matrix.data(), code, nonLinear, PointMeasures::kBoth);
+                        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " code " +
+                                     std::to_string(code));
+                        EXPECT_EQ(point.bytes, bytes);
+                        EXPECT_EQ(engine.Reconstruction().y, expected.y);
+                        EXPECT_EQ(engine.Reconstruction().cb, expected.cb);
+                        EXPECT_EQ(engine.Reconstruction().cr, expected.cr);
+                        EXPECT_DOUBLE_EQ(point.error.y.Psnr(), CompareFrames(frame, expected).y.Psnr());
+                    }
                 }
             }
         }
-      }
     }
 }
 

@@ -199,8 +199,8 @@ TEST(StreamDecoders, BothDecodersShowTheSimulation) {
         settings.alternateScan = (c.combination >> 1) & 1;
         settings.interlacedDct = (c.combination >> 2) & 1;
         settings.scaleCode = 2 + 3 * c.combination;
-        const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) + c.interlace +
-                                 " chroma " + std::to_string(static_cast<int>(c.chroma)) + " settings " +
+        const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) + c.interlace + " chroma " +
+                                 std::to_string(static_cast<int>(c.chroma)) + " settings " +
                                  std::to_string(c.combination);
         SCOPED_TRACE(name);
         StreamWriter writer(StreamFormat{c.width, c.height, 25, 1, c.interlace}, settings, kDefaultIntraMatrix);
@@ -244,14 +244,16 @@ TEST(StreamDecoders, MatrixFromAnotherEncodersStream) {
     for (const char* codec : {"mpeg2video", "mpeg1video"}) {
         const std::string path = Scratch(std::string(codec) + ".mpg");
         int status = 0;
-        const std::string command = std::string("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
-                                                "testsrc=size=64x48:rate=25 -frames:v 2 -c:v ") +
+        const std::string command = std::string(
+                                        "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+                                        "testsrc=size=64x48:rate=25 -frames:v 2 -c:v ") +
                                     codec + " -intra_matrix " + list + " -f mpeg " + path;
         ASSERT_EQ(RunQuietly(command, &status), "");
         ASSERT_EQ(status, 0);
         EXPECT_EQ(ReadIntraMatrixFromStream(path), wanted) << codec;
         ASSERT_EQ(RunQuietly(std::string("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=64x48 "
-                                         "-frames:v 1 -c:v ") + codec + " -f rawvideo " + path,
+                                         "-frames:v 1 -c:v ") +
+                                 codec + " -f rawvideo " + path,
                              &status),
                   "");
         const auto fallback = ReadIntraMatrixFromStream(path);

@@ -32,8 +32,8 @@ TEST(StreamOutput, FileHoldsExactlyTheReportedBytes) {
             Y4mToYc(format, testing::MakeTestFrame(format, f), input.data(), 40);
             FrameOutputs outputs;
             outputs.sink = output.Sink();
-            const int32_t estimate = coder.CodeFrame(settings, kDefaultIntraMatrix, input.data(),
-                                                     reconstruction.data(), FrameGeometry{40, 24, 40, 24}, outputs);
+            const int32_t estimate = coder.CodeFrame(settings, kDefaultIntraMatrix, input.data(), reconstruction.data(),
+                                                     FrameGeometry{40, 24, 40, 24}, outputs);
             const FrameAccounting row = output.WriteFrame(estimate);
             const std::vector<int64_t> values = StreamStatsValues(row);
             ASSERT_EQ(values.size(), StreamStatsColumns().size());

@@ -3,9 +3,9 @@
 // and the accounting of the estimate against the stream's bytes.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "cli/png_io.h"
 #include "media/rgb_convert.h"

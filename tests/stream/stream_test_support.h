@@ -48,7 +48,7 @@ struct CodedFrame {
     std::vector<int32_t> levels;  // the coder's, per macroblock
     int32_t estimatedBytes = 0;
     FrameAccounting accounting;
-    Planes420 expected;           // what a decoder of the stream should show
+    Planes420 expected;              // what a decoder of the stream should show
     std::vector<uint8_t> codedLuma;  // the coder's own output luma, 8-bit
 };
 
@@ -92,8 +92,8 @@ inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width
             for (int32_t c = 0; c < 2; ++c) {
                 for (int32_t i = 0; i < 8; ++i) {
                     for (int32_t j = 0; j < 8; ++j) {
-                        const size_t sample = static_cast<size_t>(row * 8 + i) * (paddedWidth / 2) +
-                                              static_cast<size_t>(column * 8 + j);
+                        const size_t sample =
+                            static_cast<size_t>(row * 8 + i) * (paddedWidth / 2) + static_cast<size_t>(column * 8 + j);
                         chroma[c][sample] = Clamp8(buffer.Block(kCbBlock + c)[i * 8 + j] + 128);
                     }
                 }
@@ -119,8 +119,8 @@ inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width
 
 // Codes one Y4M frame through the coder into the writer.
 inline CodedFrame CodeIntoStream(FrameCoder& coder, StreamWriter& writer, const FilterSettings& settings,
-                                 const int32_t matrix[kMatrixEntries], const Y4mFormat& format,
-                                 const Y4mFrame& frame, std::vector<uint8_t>& stream) {
+                                 const int32_t matrix[kMatrixEntries], const Y4mFormat& format, const Y4mFrame& frame,
+                                 std::vector<uint8_t>& stream) {
     const FrameGeometry geometry{format.width, format.height, format.width, format.height};
     std::vector<YcPixel> input(static_cast<size_t>(format.width) * format.height);
     std::vector<YcPixel> output(input.size());

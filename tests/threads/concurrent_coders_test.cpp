@@ -31,10 +31,10 @@ struct Job {
         r.output.assign(static_cast<size_t>(geometry.stride) * geometry.rows, YcPixel{7, 7, 7});
         r.bits.resize(static_cast<size_t>(MacroblockColumns(geometry.width)) * MacroblockRows(geometry.height));
         const FrameOutputs outputs{r.bits.data(), nullptr};
-        r.bytes = reference ? coder.CodeFrameReference(settings, matrix.data(), input.data(), r.output.data(),
-                                                       geometry, outputs)
-                            : coder.CodeFrame(settings, matrix.data(), input.data(), r.output.data(), geometry,
-                                              outputs);
+        r.bytes =
+            reference
+                ? coder.CodeFrameReference(settings, matrix.data(), input.data(), r.output.data(), geometry, outputs)
+                : coder.CodeFrame(settings, matrix.data(), input.data(), r.output.data(), geometry, outputs);
         return r;
     }
 };

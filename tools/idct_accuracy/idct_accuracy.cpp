@@ -149,8 +149,9 @@ int main(int argc, char** argv) {
     const Range ranges[] = {{-256, 255}, {-5, 5}, {-300, 300}};
     std::printf("Inverse DCT accuracy, IEEE 1180-1990 procedure, %lld blocks per run\n",
                 static_cast<long long>(blocks));
-    std::printf("limits: peak 1, worst position MSE 0.06, overall MSE 0.02, worst position |mean| 0.015, "
-                "overall |mean| 0.0015\n\n");
+    std::printf(
+        "limits: peak 1, worst position MSE 0.06, overall MSE 0.02, worst position |mean| 0.015, "
+        "overall |mean| 0.0015\n\n");
     std::printf("%-12s %4s  %4s  %12s  %11s  %13s  %12s\n", "range", "sign", "peak", "worst pMSE", "overall MSE",
                 "worst |pMean|", "overall mean");
     bool allMeet = true;
@@ -173,8 +174,8 @@ int main(int argc, char** argv) {
             const double overallMean = total / (64.0 * static_cast<double>(blocks));
             char name[32];
             std::snprintf(name, sizeof name, "%d..%d", range.low, range.high);
-            std::printf("%-12s %4s  %1d %-5s %7.4f %-5s %6.4f %-5s %8.4f %-5s %7.4f %-5s\n", name,
-                        sign > 0 ? "+" : "-", peak, Verdict(peak, 1.0), worstMse, Verdict(worstMse, 0.06), overallMse,
+            std::printf("%-12s %4s  %1d %-5s %7.4f %-5s %6.4f %-5s %8.4f %-5s %7.4f %-5s\n", name, sign > 0 ? "+" : "-",
+                        peak, Verdict(peak, 1.0), worstMse, Verdict(worstMse, 0.06), overallMse,
                         Verdict(overallMse, 0.02), worstMean, Verdict(worstMean, 0.015), overallMean,
                         Verdict(overallMean, 0.0015));
             allMeet = allMeet && peak <= 1 && worstMse <= 0.06 && overallMse <= 0.02 && worstMean <= 0.015 &&
