@@ -358,12 +358,12 @@ void WriteOutputs(const SearchOptions& o, const std::vector<int32_t>& codes, con
     const std::vector<RdCurve> curves = {PooledCurve("default", training.defaultCurves),
                                          PooledCurve("flat16", training.flatCurves),
                                          PooledCurve("found", training.foundCurves)};
-    // The plot's vertical axis is labelled for PSNR; for SSIM the title says what it holds.
-    std::string title = "training set, mean of " + std::to_string(training.names.size()) + " pictures";
-    if (o.measure == "ssim") title += ", vertical axis: SSIM dB = -10 log10(1 - SSIM)";
-    if (o.measure == "psnr611") title += ", vertical axis: PSNR 6:1:1";
-    WriteRdPlot(o.out + "/rd.svg", curves, title);
-    WriteRdPlot(o.out + "/rd.png", curves, title);
+    const std::string title = "training set, mean of " + std::to_string(training.names.size()) + " pictures";
+    const std::string axis = o.measure == "ssim"      ? "SSIM dB, -10 log10(1 - SSIM)"
+                             : o.measure == "psnr611" ? "PSNR 6:1:1 (dB)"
+                                                      : RdMetricTitle(RdMetric::kPsnr);
+    WriteRdPlot(o.out + "/rd.svg", curves, title, axis);
+    WriteRdPlot(o.out + "/rd.png", curves, title, axis);
 }
 
 }  // namespace
