@@ -1,5 +1,6 @@
 // The frames of a clip coded on several threads at once and handed back in
-// their order: the calling thread reads and emits, worker threads code.
+// their order: worker threads read (one at a time, in order) and code, the
+// calling thread hands the results on.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +14,8 @@ namespace vardelk {
 class FramePipeline {
 public:
     using MakeRunner = std::function<std::unique_ptr<ClipRunner>()>;
-    // Fills `frame` with the next frame; false when there is none.
+    // Fills `frame` with the next frame; false when there is none. Called by
+    // one thread at a time, not always the same one.
     using Read = std::function<bool(Y4mFrame& frame)>;
     // Receives each frame in order with the runner that coded it, whose
     // reconstruction and macroblock bits are that frame's until Emit returns.
@@ -27,14 +29,15 @@ public:
     FramePipeline& operator=(const FramePipeline&) = delete;
 
     // Runs the whole clip. An exception from Read, Emit or a worker stops the
-    // pipeline and is rethrown here once no worker touches a frame any more.
+    // pipeline and is rethrown here, in the frame's place, once no worker
+    // touches a frame any more.
     void Run(const Read& read, const Emit& emit);
 
 private:
     struct Slot;
     struct Shared;
-    void Work();
-    void Stop();
+    bool ReadNext(const Read& read, Slot*& slot);
+    void Work(const Read& read);
 
     std::unique_ptr<Shared> shared_;
 };
