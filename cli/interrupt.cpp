@@ -1,13 +1,18 @@
 #include "interrupt.h"
 
+#include <atomic>
 #include <csignal>
 
 namespace vardelk {
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+// Set by the signal handler, read by every thread at work: a lock-free
+// atomic is safe in both places, where a volatile flag is safe only in the
+// first.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the flag is written from a signal handler");
 
-extern "C" void NoteSignal(int) { interrupted = 1; }
+extern "C" void NoteSignal(int) { interrupted.store(true, std::memory_order_relaxed); }
 
 }  // namespace
 
@@ -17,7 +22,7 @@ void InstallInterruptHandler() {
 }
 
 void ThrowIfInterrupted() {
-    if (interrupted) throw InterruptedError();
+    if (interrupted.load(std::memory_order_relaxed)) throw InterruptedError();
 }
 
 }  // namespace vardelk
