@@ -62,11 +62,11 @@ theirs=$(best_of_three "ffmpeg -nostdin -hide_banner -loglevel error -threads 1 
   | ffmpeg -hide_banner -loglevel error -threads 1 -f mpegvideo -i - -f rawvideo -y /dev/null")
 floor=$(best_of_three "head -c \$(stat -c %s '$clip') '$clip' > '$work/floor.y4m'")
 
-# Wall-clock seconds of one shell command, best of three.
+# Wall-clock seconds of one shell command (to the millisecond), best of three.
 wall_seconds() {
   local best="" t
   for _ in 1 2 3; do
-    t=$( { /usr/bin/time -f '%e' bash -c "$1" >/dev/null; } 2>&1 | tail -n 1)
+    t=$( { TIMEFORMAT=%3R; time bash -c "$1" >/dev/null 2>&1; } 2>&1 | tail -n 1)
     if [[ -z $best ]] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
   done
   echo "$best"
@@ -98,8 +98,8 @@ awk -v ours="$ours" -v theirs="$theirs" -v floor="$floor" -v n="$frames" 'BEGIN 
   printf "gap to the floor                 %8.2f ms/frame\n", 1000 * (ours - floor) / n
 }'
 awk -v c1="$clip1" -v c2="$clip2" -v s1="$sweep1" -v s2="$sweep2" -v p="$picture" 'BEGIN {
-  printf "clip wall, 1 thread / 2 threads  %6.2f s / %6.2f s = %5.2fx  (target >= 1.8)\n", c1, c2, c1 / c2
-  printf "sweep wall, 1 thread / 2 threads %6.2f s / %6.2f s = %5.2fx  (target >= 1.8)\n", s1, s2, s1 / s2
+  printf "clip wall, 1 thread / 2 threads  %6.3f s / %6.3f s = %5.2fx  (target >= 1.8)\n", c1, c2, c1 / c2
+  printf "sweep wall, 1 thread / 2 threads %6.3f s / %6.3f s = %5.2fx  (target >= 1.8)\n", s1, s2, s1 / s2
   if (p != "") printf "--picture of the 2268x1512 photo %6.2f s wall  (target <= 0.5)\n", p
 }'
 if [[ -n $codec_ms ]]; then
