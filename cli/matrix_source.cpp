@@ -59,21 +59,21 @@ NamedMatrix LoadMatrix(const std::string& source) {
         matrix.entries.fill(16);
         return matrix;
     }
-    const MatrixFileSpec spec = SplitMatrixFileSpec(source, CommandLineMatrixForms());
-    std::ifstream file(spec.path, std::ios::binary);
+    const MatrixFileName name = SplitMatrixFileName(source, CommandLineMatrixForms());
+    std::ifstream file(name.path, std::ios::binary);
     if (!file) {
-        throw CliError("matrix file " + spec.path + ": cannot be opened (presets are 'default' and 'flat16')");
+        throw CliError("matrix file " + name.path + ": cannot be opened (presets are 'default' and 'flat16')");
     }
     // A stream may be a whole disc's worth: it is read piece by piece.
     char start[4] = {};
     file.read(start, 4);
-    const bool stream = spec.form != nullptr ? std::string(spec.form->name) == "stream"
+    const bool stream = name.form != nullptr ? std::string(name.form->name) == "stream"
                                              : IsStream(std::string(start, size_t(file.gcount())));
     if (stream) {
         try {
-            matrix.entries = ReadIntraMatrixFromStream(spec.path);
+            matrix.entries = ReadIntraMatrixFromStream(name.path);
         } catch (const StreamError& error) {
-            throw CliError("stream matrix file " + spec.path + ": " + error.what());
+            throw CliError("stream matrix file " + name.path + ": " + error.what());
         }
         return matrix;
     }
@@ -81,9 +81,9 @@ NamedMatrix LoadMatrix(const std::string& source) {
     file.seekg(0);
     std::ostringstream bytes;
     bytes << file.rdbuf();
-    if (file.bad()) throw CliError("matrix file " + spec.path + ": read error");
+    if (file.bad()) throw CliError("matrix file " + name.path + ": read error");
     try {
-        matrix.entries = ReadMatrixBytes(bytes.str(), spec.path, spec.form, CommandLineMatrixForms());
+        matrix.entries = ReadMatrixBytes(bytes.str(), name.path, name.form, CommandLineMatrixForms());
     } catch (const MatrixFileError& error) {
         throw CliError(error.what());
     }

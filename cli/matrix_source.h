@@ -13,7 +13,7 @@
 namespace vardelk {
 
 struct NamedMatrix {
-    std::string name;  // preset name or file spec, as the user gave it
+    std::string name;  // preset name or FORMAT:FILE, as the user gave it
     std::array<int32_t, kMatrixEntries> entries{};
 };
 

@@ -67,30 +67,30 @@ bool IsFolder(const std::string& path) {
 // A picture or clip, every picture or clip of a folder (sorted by name), or
 // a list file: one path a line, relative to the list's folder, '#' starting
 // a comment, anything after the first white space ignored.
-void ExpandInput(const std::string& spec, std::vector<std::string>& paths) {
-    if (IsFolder(spec)) {
+void ExpandInput(const std::string& input, std::vector<std::string>& paths) {
+    if (IsFolder(input)) {
         std::vector<std::string> names;
-        if (DIR* dir = opendir(spec.c_str())) {
+        if (DIR* dir = opendir(input.c_str())) {
             while (const dirent* entry = readdir(dir)) {
                 if (IsPicture(entry->d_name)) names.push_back(entry->d_name);
             }
             closedir(dir);
         } else {
-            throw CliError(spec + ": the folder cannot be read");
+            throw CliError(input + ": the folder cannot be read");
         }
         std::sort(names.begin(), names.end());
-        if (names.empty()) throw CliError(spec + ": the folder holds no .png or .y4m file");
-        for (const std::string& name : names) paths.push_back(spec + "/" + name);
+        if (names.empty()) throw CliError(input + ": the folder holds no .png or .y4m file");
+        for (const std::string& name : names) paths.push_back(input + "/" + name);
         return;
     }
-    if (IsPicture(spec)) {
-        paths.push_back(spec);
+    if (IsPicture(input)) {
+        paths.push_back(input);
         return;
     }
-    std::ifstream list(spec);
-    if (!list) throw CliError(spec + ": cannot be opened as a picture, folder or list");
-    const size_t slash = spec.find_last_of('/');
-    const std::string base = slash == std::string::npos ? "" : spec.substr(0, slash + 1);
+    std::ifstream list(input);
+    if (!list) throw CliError(input + ": cannot be opened as a picture, folder or list");
+    const size_t slash = input.find_last_of('/');
+    const std::string base = slash == std::string::npos ? "" : input.substr(0, slash + 1);
     std::string line;
     size_t before = paths.size();
     while (std::getline(list, line)) {
@@ -100,12 +100,12 @@ void ExpandInput(const std::string& spec, std::vector<std::string>& paths) {
         if (!(words >> path)) continue;
         paths.push_back(path[0] == '/' ? path : base + path);
     }
-    if (paths.size() == before) throw CliError(spec + ": the list names no picture");
+    if (paths.size() == before) throw CliError(input + ": the list names no picture");
 }
 
-std::vector<CodedPicture> LoadPictures(const std::vector<std::string>& specs, int32_t frames, int32_t threads) {
+std::vector<CodedPicture> LoadPictures(const std::vector<std::string>& inputs, int32_t frames, int32_t threads) {
     std::vector<std::string> paths;
-    for (const std::string& spec : specs) ExpandInput(spec, paths);
+    for (const std::string& input : inputs) ExpandInput(input, paths);
     struct Source {
         std::string name;
         Y4mFormat format;

@@ -44,12 +44,12 @@ std::string FormNames(const std::vector<MatrixFileForm>& forms, bool writableOnl
 
 }  // namespace
 
-MatrixFileSpec SplitMatrixFileSpec(const std::string& spec, const std::vector<MatrixFileForm>& forms) {
-    const size_t colon = spec.find(':');
+MatrixFileName SplitMatrixFileName(const std::string& name, const std::vector<MatrixFileForm>& forms) {
+    const size_t colon = name.find(':');
     if (colon != std::string::npos) {
-        if (const MatrixFileForm* form = FindForm(spec.substr(0, colon), forms)) return {form, spec.substr(colon + 1)};
+        if (const MatrixFileForm* form = FindForm(name.substr(0, colon), forms)) return {form, name.substr(colon + 1)};
     }
-    return {nullptr, spec};
+    return {nullptr, name};
 }
 
 const MatrixFileForm& RecogniseMatrixFileForm(const std::string& bytes, const std::vector<MatrixFileForm>& forms) {
@@ -72,8 +72,8 @@ MatrixEntries ReadMatrixBytes(const std::string& bytes, const std::string& path,
     return chosen.read(bytes, MatrixFileOrigin(chosen, path));
 }
 
-MatrixEntries ReadMatrixFile(const std::string& spec, const std::vector<MatrixFileForm>& forms) {
-    const MatrixFileSpec split = SplitMatrixFileSpec(spec, forms);
+MatrixEntries ReadMatrixFile(const std::string& name, const std::vector<MatrixFileForm>& forms) {
+    const MatrixFileName split = SplitMatrixFileName(name, forms);
     std::ifstream file(split.path, std::ios::binary);
     if (!file) throw MatrixFileError("matrix file " + split.path + ": cannot be opened");
     std::ostringstream bytes;

@@ -47,11 +47,11 @@ const std::vector<MatrixFileForm>& BuiltInMatrixFileForms();
 
 // "FORMAT:FILE" when FORMAT names one of `forms`; anything else is a path
 // whose form is recognised from its content (form stays null).
-struct MatrixFileSpec {
+struct MatrixFileName {
     const MatrixFileForm* form = nullptr;
     std::string path;
 };
-MatrixFileSpec SplitMatrixFileSpec(const std::string& spec, const std::vector<MatrixFileForm>& forms);
+MatrixFileName SplitMatrixFileName(const std::string& name, const std::vector<MatrixFileForm>& forms);
 
 // The form the bytes are read as: the recognised one, else the form named "plain".
 const MatrixFileForm& RecogniseMatrixFileForm(const std::string& bytes, const std::vector<MatrixFileForm>& forms);
@@ -63,8 +63,8 @@ std::string MatrixFileOrigin(const MatrixFileForm& form, const std::string& path
 MatrixEntries ReadMatrixBytes(const std::string& bytes, const std::string& path, const MatrixFileForm* form,
                               const std::vector<MatrixFileForm>& forms);
 
-// Opens and reads a spec as above.
-MatrixEntries ReadMatrixFile(const std::string& spec,
+// Opens and reads a file named as above.
+MatrixEntries ReadMatrixFile(const std::string& name,
                              const std::vector<MatrixFileForm>& forms = BuiltInMatrixFileForms());
 
 // Writes the matrix to `path` in the named form; the file appears only when

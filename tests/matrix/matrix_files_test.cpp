@@ -29,9 +29,9 @@ protected:
         std::ofstream(Path(name), std::ios::binary) << text;
         return Path(name);
     }
-    std::string Error(const std::string& spec) const {
+    std::string Error(const std::string& name) const {
         try {
-            ReadMatrixFile(spec);
+            ReadMatrixFile(name);
         } catch (const MatrixFileError& e) {
             return e.what();
         }
@@ -93,7 +93,7 @@ TEST_F(MatrixFiles, BadEntriesAreNamedByRowColumnValueAndFile) {
     for (int row = 0; row < 16; ++row)
         mpeg2enc += (row == 12 ? "16,16,0," + Repeat("16", 5, ",") : Repeat("16", 8, ",")) + "\n";
     const struct {
-        std::string spec;
+        std::string name;
         std::string expected;
     } cases[] = {
         {"ffmpeg:" + Write("f", Repeat("16", 9, ",") + ",256," + Repeat("16", 54, ",")),
@@ -117,7 +117,7 @@ TEST_F(MatrixFiles, BadEntriesAreNamedByRowColumnValueAndFile) {
         {"nosuch:" + Path("x"), "matrix file nosuch:" + Path("x") + ": cannot be opened"},
     };
     for (const auto& c : cases) {
-        EXPECT_NE(Error(c.spec).find(c.expected), std::string::npos) << c.spec << " -> " << Error(c.spec);
+        EXPECT_NE(Error(c.name).find(c.expected), std::string::npos) << c.name << " -> " << Error(c.name);
     }
 }
 
