@@ -30,44 +30,25 @@ void ClipRunner::ReplayLevels(CoefficientSink& to) const {
     for (size_t b = 0; b < recorders_.size(); ++b) recorders_[b].Replay(to, bandTops_[b]);
 }
 
-void ClipRunner::SizeHostFrames() const {
+void ClipRunner::SizeHostFrames() {
     const size_t pixels = size_t(format_.width) * size_t(format_.height);
     input_.resize(pixels);
     output_.resize(pixels);
 }
 
-void ClipRunner::KeepHostFrames(bool on) {
-    hostFrames_ = on ? HostFrames::kKept : HostFrames::kNone;
-    planar_ = !on && format_.chroma == ChromaFormat::k420 && logDir_.empty();
-    if (!planar_) SizeHostFrames();
-}
-
-const YcPixel* ClipRunner::ReconstructionYc() const {
-    if (!planar_) return output_.data();
-    if (hostFrames_ == HostFrames::kNone || last_ == nullptr) return nullptr;
-    // Asked for without notice: this frame again through host frames, and
-    // the later ones straight away.
-    if (!hostFramesCurrent_) {
-        SizeHostFrames();
-        ToHostFrames(*last_);
-        const FrameGeometry geometry{format_.width, format_.height, format_.width, format_.height};
-        coders_.front()->CodeFrame(settings_, matrix_, input_.data(), output_.data(), geometry);
-        hostFramesCurrent_ = true;
-    }
+void ClipRunner::KeepHostFrames() {
     planar_ = false;
-    return output_.data();
+    SizeHostFrames();
 }
 
-void ClipRunner::ToHostFrames(const Y4mFrame& input) const { Y4mToYc(format_, input, input_.data(), format_.width); }
+const YcPixel* ClipRunner::ReconstructionYc() const { return planar_ ? nullptr : output_.data(); }
 
 FrameResult ClipRunner::Process(const Y4mFrame& input) {
-    last_ = &input;
-    hostFramesCurrent_ = !planar_;
-    if (!planar_) ToHostFrames(input);
+    if (!planar_) Y4mToYc(format_, input, input_.data(), format_.width);
     FrameResult result;
     result.index = processed_++;
     for (LevelRecorder& recorder : recorders_) recorder.Clear();
-    result.bytes = coders_.size() > 1 ? CodeBands() : CodeFrame();
+    result.bytes = coders_.size() > 1 ? CodeBands(input) : CodeFrame(input);
     if (!planar_) YcToY4m(format_, output_.data(), format_.width, reconstruction_);
     result.error = CompareFrames(input, reconstruction_);
     if (measureSsim_) {
@@ -77,13 +58,13 @@ FrameResult ClipRunner::Process(const Y4mFrame& input) {
     return result;
 }
 
-int32_t ClipRunner::CodeFrame() {
+int32_t ClipRunner::CodeFrame(const Y4mFrame& input) {
     const FrameGeometry geometry{format_.width, format_.height, format_.width, format_.height};
     FrameOutputs outputs;
     outputs.macroblockBits = macroblockBits_.data();
     FrameCoder& coder = *coders_.front();
     if (recordLevels_) outputs.sink = &recorders_.front();
-    if (logDir_.empty()) return CodeBand(coder, 0, format_.height, outputs);
+    if (logDir_.empty()) return CodeBand(input, coder, 0, format_.height, outputs);
     CoefficientLogFiles logs(logDir_ + "/dct.txt", logDir_ + "/qdct.txt");
     SplitSink both(logs, recorders_.front());
     outputs.sink = recordLevels_ ? static_cast<CoefficientSink*>(&both) : &logs;
@@ -93,7 +74,7 @@ int32_t ClipRunner::CodeFrame() {
 // Macroblock rows are independent (predictors reset and bytes rounded per
 // row), so bands of whole rows coded as pictures of their own give exactly
 // the frame's pixels, bits and bytes.
-int32_t ClipRunner::CodeBands() {
+int32_t ClipRunner::CodeBands(const Y4mFrame& input) {
     const int64_t mbRows = MacroblockRows(format_.height);
     const int64_t columns = MacroblockColumns(format_.width);
     const int64_t bands = int64_t(coders_.size());
@@ -106,7 +87,7 @@ int32_t ClipRunner::CodeBands() {
         FrameOutputs outputs;
         outputs.macroblockBits = macroblockBits_.data() + firstRow * columns;
         if (recordLevels_) outputs.sink = &recorders_[size_t(band)];
-        bytes[size_t(band)] = CodeBand(*coders_[size_t(band)], int32_t(top), int32_t(height), outputs);
+        bytes[size_t(band)] = CodeBand(input, *coders_[size_t(band)], int32_t(top), int32_t(height), outputs);
     });
     int64_t total = 0;
     for (int64_t b : bytes) total += b;
@@ -114,11 +95,12 @@ int32_t ClipRunner::CodeBands() {
 }
 
 // top is a multiple of 16, so the chroma planes' band starts at top / 2.
-int32_t ClipRunner::CodeBand(FrameCoder& coder, int32_t top, int32_t height, const FrameOutputs& outputs) {
+int32_t ClipRunner::CodeBand(const Y4mFrame& input, FrameCoder& coder, int32_t top, int32_t height,
+                             const FrameOutputs& outputs) {
     if (planar_) {
         const int32_t chromaWidth = ChromaWidth(format_);
         const PlanarInput in =
-            PlanarInput{last_->y.data(), last_->cb.data(), last_->cr.data(), format_.width, chromaWidth}.At(top, 0);
+            PlanarInput{input.y.data(), input.cb.data(), input.cr.data(), format_.width, chromaWidth}.At(top, 0);
         const PlanarOutput out = PlanarOutput{reconstruction_.y.data(), reconstruction_.cb.data(),
                                               reconstruction_.cr.data(), format_.width, chromaWidth}
                                      .At(top, 0);

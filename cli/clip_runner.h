@@ -52,39 +52,33 @@ public:
 
     const Y4mFormat& Format() const { return format_; }
     const Y4mFrame& Reconstruction() const { return reconstruction_; }
-    // The reconstructed frame in the host's format, rows `width` apart.
-    // With KeepHostFrames(false) there is none (null). Before either call of
-    // KeepHostFrames, the first call codes the last frame again through host
-    // frames (the frame given to Process must still be alive) and the runner
-    // keeps to host frames from then on.
+    // 4:2:0 frames without logs are coded straight from and to 8-bit planes.
+    // Call before the first frame to have every frame go through the host's
+    // format instead (about a third more time), for ReconstructionYc().
+    void KeepHostFrames();
+    // The reconstructed frame in the host's format, rows `width` apart; null
+    // when the frames go as planes.
     const YcPixel* ReconstructionYc() const;
-    // Whether ReconstructionYc() is wanted: frames then go through host
-    // frames, which costs about a third more time.
-    void KeepHostFrames(bool on);
     // Estimated bits of each macroblock of the last frame, row-major.
     const std::vector<int32_t>& MacroblockBits() const { return macroblockBits_; }
     int32_t MacroblockColumnCount() const { return MacroblockColumns(format_.width); }
 
 private:
-    int32_t CodeFrame();
-    int32_t CodeBands();
+    int32_t CodeFrame(const Y4mFrame& input);
+    int32_t CodeBands(const Y4mFrame& input);
     // The frame coded as a band of whole macroblock rows of the picture,
     // the planar way or through the host frames.
-    int32_t CodeBand(FrameCoder& coder, int32_t top, int32_t height, const FrameOutputs& outputs);
-    void ToHostFrames(const Y4mFrame& input) const;
-    void SizeHostFrames() const;
+    int32_t CodeBand(const Y4mFrame& input, FrameCoder& coder, int32_t top, int32_t height,
+                     const FrameOutputs& outputs);
+    void SizeHostFrames();
 
     Y4mFormat format_;
     FilterSettings settings_;
     const int32_t* matrix_;
     std::string logDir_;
     std::vector<std::unique_ptr<FrameCoder>> coders_;  // one per band
-    mutable bool planar_ = false;                      // 4:2:0 without logs: frames coded as planes
-    const Y4mFrame* last_ = nullptr;                   // the last frame given to Process
-    mutable std::vector<YcPixel> input_, output_;      // host frames; sized on first use when planar
-    mutable bool hostFramesCurrent_ = false;
-    enum class HostFrames { kOnRequest, kKept, kNone };
-    mutable HostFrames hostFrames_ = HostFrames::kOnRequest;
+    bool planar_ = false;                              // 4:2:0 without logs: frames coded as planes
+    std::vector<YcPixel> input_, output_;              // host frames, sized only when used
     std::vector<int32_t> macroblockBits_;
     Y4mFrame reconstruction_;
     int64_t processed_ = 0;

@@ -102,7 +102,7 @@ int RunClipCommand(const CliOptions& o) {
         runner->RecordLevels(!o.stream.empty());
         // Only raw host-frame output needs the frames in the host's format.
         const std::string& out = o.output;
-        runner->KeepHostFrames(out.size() >= 3 && out.compare(out.size() - 3, 3, ".yc") == 0);
+        if (out.size() >= 3 && out.compare(out.size() - 3, 3, ".yc") == 0) runner->KeepHostFrames();
         return runner;
     });
     std::FILE* text = TextStream(o);
