@@ -1,55 +1,23 @@
 #include "codec/bit_cost.h"
 
+#include "codec/vlc_tables.h"
+
 namespace vardelk {
 namespace {
 
-// Code lengths of the intra AC table, without the sign bit, in a compact
-// form: for each run, the level limit and the lengths of magnitudes
-// 1 .. limit-1, given as (count, length) spans.
-struct LengthSpan {
-    int32_t count;
-    int32_t length;
-};
-struct RunLengths {
-    int32_t firstRun;
-    int32_t lastRun;
-    LengthSpan spans[8];
-};
-
-constexpr RunLengths kRunLengths[] = {
-    {0, 0, {{1, 2}, {1, 3}, {1, 4}, {2, 5}, {2, 6}, {2, 7}, {6, 8}, {16, 14}}},
-    {1, 1, {{1, 3}, {1, 5}, {1, 7}, {2, 8}, {2, 13}, {7, 15}, {4, 16}}},
-    {2, 2, {{1, 5}, {1, 7}, {1, 8}, {1, 10}, {1, 13}}},
-    {3, 3, {{1, 5}, {1, 8}, {1, 12}, {1, 13}}},
-    {4, 4, {{1, 6}, {1, 8}, {1, 12}}},
-    {5, 5, {{1, 6}, {1, 9}, {1, 13}}},
-    {6, 6, {{1, 7}, {1, 12}, {1, 16}}},
-    {7, 8, {{1, 7}, {1, 12}}},
-    {9, 10, {{1, 7}, {1, 13}}},
-    {11, 13, {{1, 8}, {1, 16}}},
-    {14, 15, {{1, 9}, {1, 16}}},
-    {16, 16, {{1, 10}, {1, 16}}},
-    {17, 21, {{1, 12}}},
-    {22, 26, {{1, 13}}},
-    {27, 31, {{1, 16}}},
-};
-// Run 0 goes on past the eight spans above: magnitudes 32..40 take 15 bits.
-constexpr LengthSpan kRunZeroTail = {9, 15};
-
-constexpr AcCodeLengthTable MakeAcCodeLengths() {
+// Row r of a table: entry 0 the first magnitude without a code word (the
+// table's rows end at the first gap), then the code lengths.
+AcCodeLengthTable MakeAcCodeLengths(int32_t intraVlcFormat) {
     AcCodeLengthTable table{};
-    for (auto& row : table) row[0] = 1;  // runs without code words: always escape
-    for (const RunLengths& group : kRunLengths) {
-        for (int32_t run = group.firstRun; run <= group.lastRun; ++run) {
-            auto& row = table[static_cast<size_t>(run)];
-            int32_t magnitude = 1;
-            for (const LengthSpan& span : group.spans)
-                for (int32_t k = 0; k < span.count; ++k) row[static_cast<size_t>(magnitude++)] = span.length;
-            if (run == 0)
-                for (int32_t k = 0; k < kRunZeroTail.count; ++k)
-                    row[static_cast<size_t>(magnitude++)] = kRunZeroTail.length;
-            row[0] = magnitude;
+    for (int32_t run = 0; run < 64; ++run) {
+        auto& row = table[static_cast<size_t>(run)];
+        int32_t magnitude = 1;
+        for (; magnitude < 64; ++magnitude) {
+            const VlcCode code = AcCode(intraVlcFormat, run, magnitude);
+            if (code.length == 0) break;
+            row[static_cast<size_t>(magnitude)] = code.length;
         }
+        row[0] = magnitude;
     }
     return table;
 }
@@ -84,12 +52,28 @@ const int32_t AlternateScan[64] = {
     53, 61, 22, 30, 7, 15, 23, 31, 38, 46, 54, 62, 39, 47, 55, 63,
 };
 
-const AcCodeLengthTable AcCodeLengths = MakeAcCodeLengths();
+const AcCodeLengthTable AcCodeLengths = MakeAcCodeLengths(kIntraVlcTable);
+
+const AcCodeLengthTable& AcCodeLengthsFor(int32_t intraVlcFormat) {
+    static const AcCodeLengthTable mpegTable = MakeAcCodeLengths(kMpegVlcTable);
+    return intraVlcFormat != 0 ? AcCodeLengths : mpegTable;
+}
+
+int32_t EndOfBlockBits(int32_t intraVlcFormat) { return EndOfBlockCode(intraVlcFormat).length; }
 
 const int32_t DcLumaCodeLengths[12] = {3, 2, 2, 3, 3, 4, 5, 6, 7, 8, 9, 9};
 const int32_t DcChromaCodeLengths[12] = {2, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10, 10};
 
 void ResetDcPredictors(DcPredictors& predictors) { predictors = DcPredictors{}; }
+
+int32_t DcPredictorReset(const CodingModel& model) {
+    return CarriesFilterDc(model) ? 0 : int32_t{1} << (SafeModel(model).dcPrecision - 1);
+}
+
+void ResetDcPredictors(DcPredictors& predictors, const CodingModel& model) {
+    const int32_t reset = DcPredictorReset(model);
+    predictors = DcPredictors{reset, reset, reset};
+}
 
 int32_t DcSizeCategory(int32_t difference) {
     const int64_t d = difference;
@@ -100,7 +84,12 @@ int32_t DcLumaBits(int64_t difference) { return DcBits(difference, DcLumaCodeLen
 int32_t DcChromaBits(int64_t difference) { return DcBits(difference, DcChromaCodeLengths); }
 
 int32_t AcBlockBits(const int32_t block[64], int32_t alternateScan) {
-    const int32_t* scan = alternateScan != 0 ? AlternateScan : ZigzagScan;
+    return AcBlockBits(block, AcCoding{alternateScan, kIntraVlcTable});
+}
+
+int32_t AcBlockBits(const int32_t block[64], const AcCoding& coding) {
+    const int32_t* scan = coding.alternateScan != 0 ? AlternateScan : ZigzagScan;
+    const AcCodeLengthTable& table = AcCodeLengthsFor(coding.intraVlcFormat);
     int32_t bits = 0;
     int32_t run = 0;
     for (int p = 1; p < 64; ++p) {
@@ -109,15 +98,19 @@ int32_t AcBlockBits(const int32_t block[64], int32_t alternateScan) {
             ++run;
             continue;
         }
-        const auto& lengths = AcCodeLengths[static_cast<size_t>(run)];
+        const auto& lengths = table[static_cast<size_t>(run)];
         const int64_t magnitude = level < 0 ? -int64_t{level} : int64_t{level};
         bits += magnitude < lengths[0] ? lengths[static_cast<size_t>(magnitude)] + kSignBits : kEscapeBits;
         run = 0;
     }
-    return run > 0 ? bits + kEndOfBlockBits : bits;
+    return run > 0 ? bits + EndOfBlockBits(coding.intraVlcFormat) : bits;
 }
 
 int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, int32_t alternateScan, DcPredictors& predictors) {
+    return EstimateMacroblockBits(buffer, AcCoding{alternateScan, kIntraVlcTable}, predictors);
+}
+
+int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const AcCoding& coding, DcPredictors& predictors) {
     int32_t bits = 0;
     for (int b = 0; b < 4; ++b) {
         const int32_t dc = buffer.Block(b)[0];
@@ -129,7 +122,7 @@ int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, int32_t alternate
     bits += DcChromaBits(int64_t{cb} - predictors.cb) + DcChromaBits(int64_t{cr} - predictors.cr);
     predictors.cb = cb;
     predictors.cr = cr;
-    for (int b = 0; b < kBlocksPerMacroblock; ++b) bits += AcBlockBits(buffer.Block(b), alternateScan);
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) bits += AcBlockBits(buffer.Block(b), coding);
     return bits;
 }
 

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "codec/coding_model.h"
+
 namespace vardelk {
 
 // One pixel in the host's YC format: luma and two colour differences at
@@ -51,13 +53,15 @@ constexpr size_t kMatrixBytes = kMatrixEntries * sizeof(int32_t);
 extern const int32_t kDefaultIntraMatrix[kMatrixEntries];
 
 // The five user settings as the host hands them over: a scale code that
-// should lie in 1..31 and four flags where any non-zero value means on.
+// should lie in 1..31 and four flags where any non-zero value means on;
+// and the coding model, which the module leaves at the filter's own.
 struct FilterSettings {
     int32_t scaleCode = 1;
     int32_t nonLinearScale = 0;
     int32_t alternateScan = 0;
     int32_t interlacedDct = 0;
     int32_t logOutput = 0;
+    CodingModel model{};
 };
 
 }  // namespace vardelk

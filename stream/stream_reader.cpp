@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "codec/bit_cost.h"
+#include "codec/vlc_tables.h"
 #include "stream/stream_error.h"
 #include "stream/stream_headers.h"
-#include "stream/vlc_tables.h"
 
 namespace vardelk {
 namespace {
@@ -173,7 +173,7 @@ void ReadBlock(BitReader& reader, bool chroma, int32_t& predictor, const int32_t
     block[0] = predictor;
     int32_t position = 0;
     for (;;) {
-        const AcSymbol& symbol = DecodeIntraAc(reader.Peek(16));
+        const AcSymbol& symbol = DecodeAc(kIntraVlcTable, reader.Peek(16));
         if (symbol.kind == AcSymbol::kInvalid) {
             reader.Fail("invalid run/level code");
         }

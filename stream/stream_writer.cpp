@@ -5,8 +5,8 @@
 #include <string>
 
 #include "codec/bit_cost.h"
+#include "codec/vlc_tables.h"
 #include "stream/stream_error.h"
-#include "stream/vlc_tables.h"
 
 namespace vardelk {
 namespace {
@@ -42,7 +42,7 @@ int64_t WriteBlock(BitWriter& writer, const int32_t* block, bool chroma, int32_t
             continue;
         }
         const int32_t magnitude = level < 0 ? -level : level;
-        const VlcCode code = IntraAcCode(run, magnitude);
+        const VlcCode code = AcCode(kIntraVlcTable, run, magnitude);
         if (code.length > 0) {
             writer.Put(code.code, code.length);
             writer.Put(level < 0 ? 1 : 0, 1);
@@ -53,7 +53,7 @@ int64_t WriteBlock(BitWriter& writer, const int32_t* block, bool chroma, int32_t
         }
         run = 0;
     }
-    writer.Put(kEndOfBlockCode.code, kEndOfBlockCode.length);
+    writer.Put(EndOfBlockCode(kIntraVlcTable).code, EndOfBlockCode(kIntraVlcTable).length);
     return writer.BitCount() - start;
 }
 
@@ -169,7 +169,7 @@ FrameAccounting StreamWriter::FinishFrame(int32_t estimatedBytes, std::vector<ui
 
                 const int64_t streamBits =
                     WriteBlock(writer, stream + b * kBlockValues, kind != 0, streamPredictors[kind], scan);
-                const int64_t endOfBlock = block[lastNatural] != 0 ? kEndOfBlockCode.length : 0;
+                const int64_t endOfBlock = block[lastNatural] != 0 ? EndOfBlockCode(kIntraVlcTable).length : 0;
                 const int64_t reset =
                     (column == 0 && b == 0) ? DcLumaBits(difference - kDcPredictorReset) - DcLumaBits(difference) : 0;
                 // What is left can only come from a DC level clipped into

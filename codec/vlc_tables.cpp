@@ -1,8 +1,7 @@
-#include "stream/vlc_tables.h"
+#include "codec/vlc_tables.h"
 
 #include <array>
 #include <cstddef>
-#include <vector>
 
 namespace vardelk {
 namespace {
@@ -16,7 +15,10 @@ constexpr VlcCode kDcChromaSizeCodes[12] = {{0x0, 2},  {0x1, 2},  {0x2, 2},  {0x
 // Intra run/level code words without the sign bit: row r lists magnitudes
 // 1, 2, ... of run r. Runs from 32 on, and magnitudes past a row's end, take
 // the escape.
-const std::vector<std::vector<VlcCode>> kIntraAcCodes = {
+constexpr int32_t kMaxCodedRun = 31;
+constexpr int32_t kMaxCodedMagnitude = 40;
+// Entries past a row's end have length 0.
+constexpr VlcCode kIntraAcCodes[kMaxCodedRun + 1][kMaxCodedMagnitude] = {
     /* run  0 */ {{0x2, 2},   {0x6, 3},   {0x7, 4},   {0x1C, 5},  {0x1D, 5},  {0x5, 6},   {0x4, 6},   {0x7B, 7},
                   {0x7C, 7},  {0x23, 8},  {0x22, 8},  {0xFA, 8},  {0xFB, 8},  {0xFE, 8},  {0xFF, 8},  {0x1F, 14},
                   {0x1E, 14}, {0x1D, 14}, {0x1C, 14}, {0x1B, 14}, {0x1A, 14}, {0x19, 14}, {0x18, 14}, {0x17, 14},
@@ -86,14 +88,14 @@ AcDecodeTable MakeAcDecodeTable() {
             table[first + i] = symbol;
         }
     };
-    for (size_t run = 0; run < kIntraAcCodes.size(); ++run) {
-        for (size_t level = 0; level < kIntraAcCodes[run].size(); ++level) {
+    for (size_t run = 0; run <= kMaxCodedRun; ++run) {
+        for (size_t level = 0; level < kMaxCodedMagnitude && kIntraAcCodes[run][level].length > 0; ++level) {
             fill(kIntraAcCodes[run][level],
                  AcSymbol{AcSymbol::kPair, static_cast<uint8_t>(run), static_cast<uint8_t>(level + 1), 0});
         }
     }
     fill(kEscapeCode, AcSymbol{AcSymbol::kEscape, 0, 0, 0});
-    fill(kEndOfBlockCode, AcSymbol{AcSymbol::kEndOfBlock, 0, 0, 0});
+    fill(EndOfBlockCode(kIntraVlcTable), AcSymbol{AcSymbol::kEndOfBlock, 0, 0, 0});
     return table;
 }
 
@@ -120,15 +122,16 @@ VlcCode DcSizeCode(bool chroma, int32_t size) {
     return chroma ? kDcChromaSizeCodes[size] : kDcLumaSizeCodes[size];
 }
 
-VlcCode IntraAcCode(int32_t run, int32_t magnitude) {
-    if (run < 0 || magnitude < 1 || static_cast<size_t>(run) >= kIntraAcCodes.size()) {
+VlcCode EndOfBlockCode(int32_t /*intraVlcFormat*/) { return VlcCode{0x6, 4}; }
+
+VlcCode AcCode(int32_t /*intraVlcFormat*/, int32_t run, int32_t magnitude) {
+    if (run < 0 || magnitude < 1 || run > kMaxCodedRun || magnitude > kMaxCodedMagnitude) {
         return {};
     }
-    const std::vector<VlcCode>& row = kIntraAcCodes[static_cast<size_t>(run)];
-    return static_cast<size_t>(magnitude) <= row.size() ? row[static_cast<size_t>(magnitude) - 1] : VlcCode{};
+    return kIntraAcCodes[run][magnitude - 1];
 }
 
-const AcSymbol& DecodeIntraAc(uint32_t next16Bits) {
+const AcSymbol& DecodeAc(int32_t /*intraVlcFormat*/, uint32_t next16Bits) {
     static const AcDecodeTable table = MakeAcDecodeTable();
     return table[next16Bits & 0xFFFF];
 }

@@ -1,0 +1,73 @@
+// A coding model: how an encoder quantises and codes an intra block. The
+// pipeline is the same for every model; the model picks the AC quantiser
+// rule, the AC code table and the precision of the DC.
+//
+// The filter's own model quantises AC coefficients with its own rule,
+// codes them with the intra table and carries the DC at full precision
+// against predictors that start each row at 0. The models of real encoders
+// quantise the DC to 8..11 bits with rounding to nearest, against
+// predictors that start at the middle of the DC range, as a decoder
+// expects.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vardelk {
+
+// How AC coefficients become levels. Each rule is described where its
+// kernels are (codec/quantiser_rules.h).
+enum class QuantiserRule : uint8_t {
+    kFilter,     // offset of half a step whatever the sign, truncation toward zero
+    kFfmpeg,     // sign-symmetric, 3/8 of a step, with 21-bit reciprocals
+    kMpeg2enc,   // sign-symmetric, rounding to nearest
+    kTestModel,  // sign-symmetric with the test model's rounding
+};
+constexpr int kQuantiserRules = 4;
+
+// The AC code table, by the value intra_vlc_format takes in a stream.
+constexpr int32_t kMpegVlcTable = 0;   // the table shared with non-intra blocks
+constexpr int32_t kIntraVlcTable = 1;  // the intra table
+
+constexpr int32_t kMinDcPrecision = 8;
+constexpr int32_t kMaxDcPrecision = 11;
+
+struct CodingModel {
+    QuantiserRule rule = QuantiserRule::kFilter;
+    int32_t intraVlcFormat = kIntraVlcTable;  // 0 or 1
+    int32_t dcPrecision = kMaxDcPrecision;    // bits, 8..11
+
+    bool operator==(const CodingModel& other) const {
+        return rule == other.rule && intraVlcFormat == other.intraVlcFormat && dcPrecision == other.dcPrecision;
+    }
+    bool operator!=(const CodingModel& other) const { return !(*this == other); }
+};
+
+// Named encoders, each with its defaults of rule, table and DC precision.
+enum class EncoderPreset : uint8_t { kFilter, kFfmpeg, kMpeg2enc, kTestModel };
+constexpr int kEncoderPresets = 4;
+
+CodingModel PresetModel(EncoderPreset preset);
+// "filter", "ffmpeg", "mpeg2enc", "tm5".
+const char* PresetName(EncoderPreset preset);
+// The preset of that name; false for any other text.
+bool ParsePreset(std::string_view name, EncoderPreset& preset);
+// The preset whose rule this is (every rule belongs to one).
+EncoderPreset PresetOfRule(QuantiserRule rule);
+// "ffmpeg" for a preset's own model, otherwise its name with what was
+// changed: "ffmpeg (intra_vlc 1, dc 10)".
+std::string DescribeModel(const CodingModel& model);
+
+// Whether the model carries the DC the filter's way: unscaled, with the
+// chroma DC about zero and the predictors reset to 0. Only the filter's
+// rule at 11 bits does.
+inline bool CarriesFilterDc(const CodingModel& model) {
+    return model.rule == QuantiserRule::kFilter && model.dcPrecision == kMaxDcPrecision;
+}
+
+// The model with its fields forced into range: the table 0 or 1, the DC
+// precision 8..11.
+CodingModel SafeModel(const CodingModel& model);
+
+}  // namespace vardelk
