@@ -24,6 +24,7 @@
 #include "parallel/parallel_for.h"
 #include "rd_plot.h"
 #include "run_report.h"
+#include "search/encoder_confirmation.h"
 #include "search/matrix_search.h"
 
 namespace vardelk {
@@ -36,6 +37,11 @@ struct SearchOptions {
     std::string codes = "2..16";
     std::string budget = "10m";
     std::string out = "search-out";
+    std::string encoder = "ffmpeg";
+    std::string intraVlc;
+    std::string dcPrecision;
+    double spread = ObjectiveOptions{}.spreadWeight;
+    bool noConfirm = false;
     int64_t evaluations = 0;
     uint64_t seed = 1;
     int32_t threads = 0;
@@ -166,6 +172,20 @@ double ParseBudget(const std::string& text) {
     return value * scale;
 }
 
+// The preset, then the overrides of its AC table and DC precision.
+CodingModel ParseModel(const SearchOptions& o) {
+    EncoderPreset preset = EncoderPreset::kFfmpeg;
+    if (!ParsePreset(o.encoder, preset))
+        throw UsageError("--encoder " + o.encoder + ": expected filter, ffmpeg, mpeg2enc or tm5");
+    CodingModel model = PresetModel(preset);
+    if (!o.intraVlc.empty())
+        model.intraVlcFormat = int32_t(ParseBoundedInteger("--intra-vlc", o.intraVlc, 0, 1, "the AC table (0 or 1)"));
+    if (!o.dcPrecision.empty())
+        model.dcPrecision = int32_t(ParseBoundedInteger("--dc-precision", o.dcPrecision, kMinDcPrecision,
+                                                        kMaxDcPrecision, "the DC precision in bits"));
+    return model;
+}
+
 bool StopRequested() {
     try {
         ThrowIfInterrupted();
@@ -219,26 +239,36 @@ std::string NumberJson(double value) { return std::isfinite(value) ? FormatDecim
 // flat 16 per picture and their means, and flat 16 against the default.
 struct SetFigures {
     std::vector<std::string> names;
+    std::vector<double> weights;
     std::vector<double> foundVsDefault, foundVsFlat, flatVsDefault;
-    std::vector<double> overlaps;  // of the found matrix's curve and the default's
+    std::vector<double> foundVsBetter;  // against the better of default and flat 16
+    std::vector<double> overlaps;       // of the found matrix's curve and the default's
     std::vector<RdCurveData> defaultCurves, flatCurves, foundCurves;
 };
 
-SetFigures MeasureSet(const std::vector<CodedPicture>& pictures, const Objective& objective,
-                      const SearchMatrix& found) {
+SetFigures FiguresFromCurves(const std::vector<CodedPicture>& pictures, std::vector<RdCurveData> defaultCurves,
+                             std::vector<RdCurveData> flatCurves, std::vector<RdCurveData> foundCurves) {
     SetFigures f;
     for (const CodedPicture& p : pictures) f.names.push_back(p.name);
-    f.defaultCurves = objective.AnchorCurves();
-    f.flatCurves = objective.Curves(FlatSearchMatrix(16));
-    f.foundCurves = objective.Curves(found);
+    f.weights = PictureWeights(pictures);
+    f.defaultCurves = std::move(defaultCurves);
+    f.flatCurves = std::move(flatCurves);
+    f.foundCurves = std::move(foundCurves);
     for (size_t i = 0; i < pictures.size(); ++i) {
         const BdFigure figure = CurveBdFigure(f.defaultCurves[i], f.foundCurves[i]);
         f.foundVsDefault.push_back(figure.computable ? figure.value : NAN);
         f.overlaps.push_back(std::min(figure.anchorOverlap, figure.testOverlap));
         f.foundVsFlat.push_back(CurveBdRate(f.flatCurves[i], f.foundCurves[i]));
         f.flatVsDefault.push_back(CurveBdRate(f.defaultCurves[i], f.flatCurves[i]));
+        f.foundVsBetter.push_back(std::isnan(f.foundVsFlat[i]) ? f.foundVsDefault[i]
+                                                               : std::max(f.foundVsDefault[i], f.foundVsFlat[i]));
     }
     return f;
+}
+
+SetFigures MeasureSet(const std::vector<CodedPicture>& pictures, const Objective& objective,
+                      const SearchMatrix& found) {
+    return FiguresFromCurves(pictures, objective.AnchorCurves(), objective.FlatCurves(), objective.Curves(found));
 }
 
 double Mean(const std::vector<double>& values) {
@@ -251,6 +281,52 @@ double Worst(const std::vector<double>& values) {
     double worst = -INFINITY;
     for (double v : values) worst = std::isnan(v) ? v : std::max(worst, v);
     return worst;
+}
+
+// What the real encoder made of the found matrix on one set, beside what
+// the search predicted for it.
+struct Confirmation {
+    ConfirmingEncoder encoder;
+    std::string set;  // "validation" or "training"
+    const SetFigures* predicted = nullptr;
+    SetFigures measured;
+    std::vector<std::string> failures;  // empty: confirmed
+};
+
+// A picture loses when the encoder codes it worse with the found matrix than
+// with the better of the default and flat 16 by more than this (percent).
+constexpr double kLosingPicture = 0.5;
+
+Confirmation Confirm(const ConfirmingEncoder& encoder, const CodingModel& model, const std::string& set,
+                     const std::vector<CodedPicture>& pictures, const SetFigures& predicted, const SearchMatrix& found,
+                     const std::vector<int32_t>& codes, QualityMeasure measure, int32_t threads) {
+    Confirmation c;
+    c.encoder = encoder;
+    c.set = set;
+    c.predicted = &predicted;
+    const EncoderConfirmation runner(encoder, model, pictures);
+    const auto stop = [] { ThrowIfInterrupted(); };
+    std::vector<RdCurveData> defaultCurves = runner.Curves(DefaultSearchMatrix(), codes, measure, threads, stop);
+    std::vector<RdCurveData> flatCurves = runner.Curves(FlatSearchMatrix(16), codes, measure, threads, stop);
+    std::vector<RdCurveData> foundCurves = runner.Curves(found, codes, measure, threads, stop);
+    c.measured = FiguresFromCurves(pictures, std::move(defaultCurves), std::move(flatCurves), std::move(foundCurves));
+    char line[160];
+    if (!(Mean(c.measured.foundVsDefault) < 0)) {
+        std::snprintf(line, sizeof line, "the found matrix costs %+.2f%% against the default",
+                      Mean(c.measured.foundVsDefault));
+        c.failures.push_back(line);
+    }
+    if (!(Mean(c.measured.foundVsFlat) < 0)) {
+        std::snprintf(line, sizeof line, "the found matrix costs %+.2f%% against flat16", Mean(c.measured.foundVsFlat));
+        c.failures.push_back(line);
+    }
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        if (c.measured.foundVsBetter[i] <= kLosingPicture) continue;
+        std::snprintf(line, sizeof line, "%s loses %+.2f%% against the better of default and flat16",
+                      pictures[i].name.c_str(), c.measured.foundVsBetter[i]);
+        c.failures.push_back(line);
+    }
+    return c;
 }
 
 // [[scale code, bytes, quality], ...]
@@ -267,10 +343,15 @@ std::string SetJson(const SetFigures& f) {
     std::ostringstream json;
     json << "{\n    \"bd_rate_vs_default\": " << NumberJson(Mean(f.foundVsDefault))
          << ",\n    \"bd_rate_vs_flat16\": " << NumberJson(Mean(f.foundVsFlat))
+         << ",\n    \"bd_rate_vs_better_of_default_flat16\": " << NumberJson(Mean(f.foundVsBetter))
          << ",\n    \"flat16_vs_default\": " << NumberJson(Mean(f.flatVsDefault))
-         << ",\n    \"worst_vs_default\": " << NumberJson(Worst(f.foundVsDefault)) << ",\n    \"pictures\": [";
+         << ",\n    \"weighted_bd_rate_vs_default\": " << NumberJson(WeightedBdRate(f.foundVsDefault, f.weights))
+         << ",\n    \"worst_vs_default\": " << NumberJson(Worst(f.foundVsDefault))
+         << ",\n    \"worst_vs_better_of_default_flat16\": " << NumberJson(Worst(f.foundVsBetter))
+         << ",\n    \"pictures\": [";
     for (size_t i = 0; i < f.names.size(); ++i) {
         json << (i ? ",\n" : "\n") << "      {\"name\": " << JsonString(f.names[i])
+             << ", \"weight\": " << NumberJson(f.weights[i])
              << ", \"bd_rate_vs_default\": " << NumberJson(f.foundVsDefault[i])
              << ", \"bd_rate_vs_flat16\": " << NumberJson(f.foundVsFlat[i])
              << ", \"flat16_vs_default\": " << NumberJson(f.flatVsDefault[i])
@@ -283,29 +364,73 @@ std::string SetJson(const SetFigures& f) {
     return json.str();
 }
 
-std::string ReportJson(const SearchOptions& o, const std::vector<int32_t>& codes, const SearchResult& result,
-                       const SetFigures& training, const SetFigures* validation, const std::string& validationNote) {
+std::string ConfirmationJson(const Confirmation& c) {
     std::ostringstream json;
-    json << "{\n  \"measure\": \"" << o.measure << "\",\n  \"scale_codes\": [";
-    for (size_t i = 0; i < codes.size(); ++i) json << (i ? ", " : "") << codes[i];
-    json << "],\n  \"mapping\": \"linear\",\n  \"seed\": " << o.seed
+    json << "{\n    \"encoder\": " << JsonString(c.encoder.name)
+         << ",\n    \"program\": " << JsonString(c.encoder.program)
+         << ",\n    \"transform\": \"the encoder's default (no -dct option)\",\n    \"set\": " << JsonString(c.set)
+         << ",\n    \"confirmed\": " << (c.failures.empty() ? "true" : "false") << ",\n    \"failures\": [";
+    for (size_t i = 0; i < c.failures.size(); ++i) json << (i ? ", " : "") << JsonString(c.failures[i]);
+    const SetFigures& p = *c.predicted;
+    const SetFigures& m = c.measured;
+    json << "],\n    \"predicted\": {\"bd_rate_vs_default\": " << NumberJson(Mean(p.foundVsDefault))
+         << ", \"bd_rate_vs_flat16\": " << NumberJson(Mean(p.foundVsFlat))
+         << ", \"flat16_vs_default\": " << NumberJson(Mean(p.flatVsDefault)) << "},\n    \"measured\": " << SetJson(m)
+         << ",\n    \"pictures\": [";
+    for (size_t i = 0; i < m.names.size(); ++i) {
+        json << (i ? ",\n" : "\n") << "      {\"name\": " << JsonString(m.names[i])
+             << ", \"predicted_vs_default\": " << NumberJson(p.foundVsDefault[i])
+             << ", \"measured_vs_default\": " << NumberJson(m.foundVsDefault[i])
+             << ", \"predicted_vs_flat16\": " << NumberJson(p.foundVsFlat[i])
+             << ", \"measured_vs_flat16\": " << NumberJson(m.foundVsFlat[i])
+             << ", \"predicted_flat16_vs_default\": " << NumberJson(p.flatVsDefault[i])
+             << ", \"measured_flat16_vs_default\": " << NumberJson(m.flatVsDefault[i]) << "}";
+    }
+    json << "\n    ]\n  }";
+    return json.str();
+}
+
+struct SearchRun {
+    const SearchOptions& options;
+    const CodingModel& model;
+    const std::vector<int32_t>& codes;
+    const SearchResult& result;
+    const SetFigures& training;
+    const SetFigures* validation;
+    std::string validationNote;
+    const Confirmation* confirmation;
+    std::string confirmationNote;
+};
+
+std::string ReportJson(const SearchRun& run) {
+    const SearchOptions& o = run.options;
+    const SearchResult& result = run.result;
+    std::ostringstream json;
+    json << "{\n  \"measure\": \"" << o.measure << "\",\n  \"encoder\": " << JsonString(o.encoder)
+         << ",\n  \"model\": " << JsonString(DescribeModel(run.model))
+         << ",\n  \"intra_vlc\": " << run.model.intraVlcFormat << ",\n  \"dc_precision\": " << run.model.dcPrecision
+         << ",\n  \"scale_codes\": [";
+    for (size_t i = 0; i < run.codes.size(); ++i) json << (i ? ", " : "") << run.codes[i];
+    json << "],\n  \"mapping\": \"linear\",\n  \"seed\": " << o.seed << ",\n  \"threads\": " << o.threads
+         << ",\n  \"picture_weights\": \"macroblocks, capped at twice the median picture's\""
+         << ",\n  \"spread_weight\": " << FormatDecimal(o.spread)
          << ",\n  \"min_overlap\": " << FormatDecimal(o.minOverlap) << ",\n  \"evaluations\": " << result.evaluations
-         << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"stop\": \"" << result.stopReason
-         << "\",\n  \"matrix\": " << MatrixJson(result.best)
-         << ",\n  \"objective\": " << NumberJson(result.score.objective) << ",\n  \"families\": [";
+         << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"evaluations_per_second\": "
+         << NumberJson(result.seconds > 0 ? double(result.evaluations) / result.seconds : NAN) << ",\n  \"stop\": \""
+         << result.stopReason << "\",\n  \"matrix\": " << MatrixJson(result.best)
+         << ",\n  \"objective\": " << NumberJson(result.score.objective)
+         << ",\n  \"objective_mean\": " << NumberJson(result.score.meanBdRate)
+         << ",\n  \"objective_spread\": " << NumberJson(result.score.spread) << ",\n  \"families\": [";
     for (size_t i = 0; i < result.families.size(); ++i)
         json << (i ? ", " : "") << "{\"name\": " << JsonString(result.families[i].first)
              << ", \"objective\": " << NumberJson(result.families[i].second) << "}";
     json << "],\n  \"phases\": [";
-    for (size_t i = 0; i < result.phaseBest.size(); ++i)
+    for (size_t i = 0; i < result.phaseBest.size(); ++i) {
+        std::string entries;
+        for (int32_t v : result.phaseBest[i].second) entries += (entries.empty() ? "" : ", ") + std::to_string(v);
         json << (i ? ",\n    " : "\n    ") << "{\"phase\": " << JsonString(result.phaseBest[i].first)
-             << ", \"matrix\": [" <<
-            [&] {
-                std::string s;
-                for (int32_t v : result.phaseBest[i].second) s += (s.empty() ? "" : ", ") + std::to_string(v);
-                return s;
-            }()
-             << "]}";
+             << ", \"matrix\": [" << entries << "]}";
+    }
     json << "\n  ],\n  \"history\": [";
     for (size_t i = 0; i < result.history.size(); ++i) {
         const SearchEvent& e = result.history[i];
@@ -313,11 +438,15 @@ std::string ReportJson(const SearchOptions& o, const std::vector<int32_t>& codes
              << ", \"seconds\": " << FormatDecimal(e.seconds) << ", \"objective\": " << NumberJson(e.objective)
              << ", \"move\": " << JsonString(e.move) << "}";
     }
-    json << "\n  ],\n  \"training\": " << SetJson(training);
-    if (validation != nullptr)
-        json << ",\n  \"validation\": " << SetJson(*validation);
-    else if (!validationNote.empty())
-        json << ",\n  \"validation\": " << JsonString(validationNote);
+    json << "\n  ],\n  \"training\": " << SetJson(run.training);
+    if (run.validation != nullptr)
+        json << ",\n  \"validation\": " << SetJson(*run.validation);
+    else if (!run.validationNote.empty())
+        json << ",\n  \"validation\": " << JsonString(run.validationNote);
+    if (run.confirmation != nullptr)
+        json << ",\n  \"confirmation\": " << ConfirmationJson(*run.confirmation);
+    else
+        json << ",\n  \"confirmation\": " << JsonString(run.confirmationNote);
     json << "\n}\n";
     return json.str();
 }
@@ -344,26 +473,77 @@ void PrintSet(std::FILE* out, const char* title, const SetFigures& f) {
         std::fprintf(out, "  %+7.2f%% %+7.2f%%  %s\n", f.foundVsDefault[i], f.foundVsFlat[i], f.names[i].c_str());
 }
 
-void WriteOutputs(const SearchOptions& o, const std::vector<int32_t>& codes, const SearchResult& result,
-                  const SetFigures& training, const SetFigures* validation, const std::string& validationNote) {
-    if (!IsFolder(o.out) && mkdir(o.out.c_str(), 0777) != 0 && !IsFolder(o.out))
-        throw CliError(o.out + ": the output folder cannot be created");
+void PrintConfirmation(std::FILE* out, const Confirmation& c, bool colour) {
+    const SetFigures& p = *c.predicted;
+    const SetFigures& m = c.measured;
+    std::fprintf(out, "%s on the %s pictures (found matrix; predicted by the search, measured in %s):\n",
+                 c.encoder.name.c_str(), c.set.c_str(), c.encoder.name.c_str());
+    std::fprintf(out, "  %-19s %-19s %-19s\n", "vs default", "vs flat16", "flat16 vs default");
+    std::fprintf(out, "  %-19s %-19s %-19s\n", "predicted measured", "predicted measured", "predicted measured");
+    const auto row = [&](double a, double b, double c2, double d, double e, double f, const char* name) {
+        std::fprintf(out, "  %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%%  %s\n", a, b, c2, d, e, f, name);
+    };
+    for (size_t i = 0; i < m.names.size(); ++i)
+        row(p.foundVsDefault[i], m.foundVsDefault[i], p.foundVsFlat[i], m.foundVsFlat[i], p.flatVsDefault[i],
+            m.flatVsDefault[i], m.names[i].c_str());
+    row(Mean(p.foundVsDefault), Mean(m.foundVsDefault), Mean(p.foundVsFlat), Mean(m.foundVsFlat), Mean(p.flatVsDefault),
+        Mean(m.flatVsDefault), "(mean)");
+    if (c.failures.empty()) {
+        std::fprintf(out, "%s confirms the found matrix\n", c.encoder.name.c_str());
+        return;
+    }
+    std::fprintf(out, "%s%s does NOT confirm the found matrix:%s\n", colour ? "\033[1;31m" : "", c.encoder.name.c_str(),
+                 colour ? "\033[0m" : "");
+    for (const std::string& failure : c.failures)
+        std::fprintf(out, "%s  %s%s\n", colour ? "\033[31m" : "", failure.c_str(), colour ? "\033[0m" : "");
+}
+
+// Every form's file; the forms that allow comments start with one naming
+// the model and the measure the matrix was found for.
+void WriteMatrixFiles(const SearchRun& run) {
     MatrixEntries entries;
-    std::copy(result.best.begin(), result.best.end(), entries.begin());
+    std::copy(run.result.best.begin(), run.result.best.end(), entries.begin());
+    const std::string comment = "# found by vardelk search for " + DescribeModel(run.model) + ", measure " +
+                                run.options.measure + ", scale codes " + std::to_string(run.codes.front()) + ".." +
+                                std::to_string(run.codes.back()) + "\n";
     for (const MatrixFileForm& form : BuiltInMatrixFileForms()) {
         if (form.write == nullptr) continue;
-        WriteMatrix(o.out + "/matrix." + form.name + ".txt", form.name, entries);
+        const std::string path = run.options.out + "/matrix." + form.name + ".txt";
+        // The ffmpeg form is one option value, with no room for a comment.
+        const bool commented = std::string(form.name) != "ffmpeg";
+        WriteTextFile(path, (commented ? comment : "") + form.write(entries, path));
     }
-    WriteTextFile(o.out + "/report.json", ReportJson(o, codes, result, training, validation, validationNote));
-    const std::vector<RdCurve> curves = {PooledCurve("default", training.defaultCurves),
-                                         PooledCurve("flat16", training.flatCurves),
-                                         PooledCurve("found", training.foundCurves)};
-    const std::string title = "training set, mean of " + std::to_string(training.names.size()) + " pictures";
+}
+
+void WriteOutputs(const SearchRun& run) {
+    const SearchOptions& o = run.options;
+    if (!IsFolder(o.out) && mkdir(o.out.c_str(), 0777) != 0 && !IsFolder(o.out))
+        throw CliError(o.out + ": the output folder cannot be created");
+    WriteMatrixFiles(run);
+    WriteTextFile(o.out + "/report.json", ReportJson(run));
     const std::string axis = o.measure == "ssim"      ? "SSIM dB, -10 log10(1 - SSIM)"
                              : o.measure == "psnr611" ? "PSNR 6:1:1 (dB)"
                                                       : RdMetricTitle(RdMetric::kPsnr);
+    const std::string model = DescribeModel(run.model);
+    const std::vector<RdCurve> curves = {PooledCurve("default", run.training.defaultCurves),
+                                         PooledCurve("flat16", run.training.flatCurves),
+                                         PooledCurve("found", run.training.foundCurves)};
+    const std::string title =
+        model + " model, training set, mean of " + std::to_string(run.training.names.size()) + " pictures";
     WriteRdPlot(o.out + "/rd.svg", curves, title, axis);
     WriteRdPlot(o.out + "/rd.png", curves, title, axis);
+    if (run.confirmation == nullptr) return;
+    // Predicted beside measured on the confirmed set.
+    const Confirmation& c = *run.confirmation;
+    const std::string by = " (" + c.encoder.name + ")";
+    const std::vector<RdCurve> confirmed = {
+        PooledCurve("default", c.predicted->defaultCurves), PooledCurve("found", c.predicted->foundCurves),
+        PooledCurve("flat16", c.predicted->flatCurves),     PooledCurve("default" + by, c.measured.defaultCurves),
+        PooledCurve("found" + by, c.measured.foundCurves),  PooledCurve("flat16" + by, c.measured.flatCurves)};
+    const std::string confirmedTitle = model + " model predicted and " + c.encoder.name + " measured, " + c.set +
+                                       " set, mean of " + std::to_string(c.measured.names.size()) + " pictures";
+    WriteRdPlot(o.out + "/confirmation.svg", confirmed, confirmedTitle, axis);
+    WriteRdPlot(o.out + "/confirmation.png", confirmed, confirmedTitle, axis);
 }
 
 }  // namespace
@@ -373,7 +553,8 @@ int RunSearchCommand(int argc, char** argv) {
     app.name("vardelk search");
     app.description(
         "Finds the intra matrix (DC 8, AC entries 1..255) that saves the most rate against the default matrix over "
-        "a range of scale codes on a set of pictures, for a quality measure, and checks it on other pictures.");
+        "a range of scale codes on a set of pictures, for a quality measure and an encoder's coding model, checks "
+        "it on other pictures and, where that encoder is installed, has the encoder itself confirm it.");
     SearchOptions o;
     std::string threadsText;
     app.add_option("inputs", o.inputs, "Pictures (.png), clips (.y4m), folders of them, or list files")
@@ -382,20 +563,36 @@ int RunSearchCommand(int argc, char** argv) {
     app.add_option("--measure", o.measure,
                    "psnr (luma, default), ssim (all planes, in dB) or psnr611 (Y, Cb, Cr 6:1:1)")
         ->check(CLI::IsMember({"psnr", "ssim", "psnr611"}));
+    app.add_option("--encoder", o.encoder,
+                   "The coding model the matrix is for: ffmpeg (default), mpeg2enc, tm5, or filter (the module's own)")
+        ->type_name("NAME");
+    app.add_option("--intra-vlc", o.intraVlc, "AC table of the model: 0 or 1 (default: the encoder's)")
+        ->type_name("0|1");
+    app.add_option("--dc-precision", o.dcPrecision, "DC precision of the model in bits, 8..11 (default: the encoder's)")
+        ->type_name("BITS");
     app.add_option("--codes", o.codes, "Scale codes of the curves, linear mapping: A..B or a list (default 2..16)");
-    app.add_option("--budget", o.budget, "Time for the search: 90s, 10m, 1h; 0 for none (default 10m)");
+    app.add_option("--budget", o.budget,
+                   "Time for the search: 90s, 10m, 1h; 0 for none (default 10m); the real encoder's confirmation "
+                   "comes after it");
     app.add_option("--evaluations", o.evaluations, "Stop after this many matrices (default: no limit)");
     app.add_option("--seed", o.seed, "Seed of the order in which moves are tried (default 1)");
     app.add_option("-j,--threads", threadsText, "Threads, 1..1024 (default: every core); results do not depend on it");
     app.add_option("--frames", o.frames, "Frames taken from each clip (default 1)")->check(CLI::Range(1, 1000));
     app.add_option("--validate", o.validate, "Pictures to check the found matrix on (same forms as the inputs)")
         ->type_name("SET");
-    app.add_option("--out", o.out, "Folder for matrix.*.txt, report.json, rd.svg and rd.png (default search-out)");
+    app.add_option("--out", o.out,
+                   "Folder for matrix.*.txt, report.json, rd.svg, rd.png and confirmation.svg/.png (default "
+                   "search-out)");
     app.add_option("--min-overlap", o.minOverlap,
                    "Refuse matrices whose curve shares less than this part of its quality range with the default's "
                    "on any picture, 0..1 (default 0.75, where BD figures start to warn)")
         ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--spread", o.spread,
+                   "Weight of the penalty for pictures that gain less than the set, 0..10 (default 0.5; 0: the "
+                   "weighted mean alone)")
+        ->check(CLI::Range(0.0, 10.0));
     app.add_flag("--shape-only", o.shapeOnly, "Stop after the smooth shape phase (no moves of single entries)");
+    app.add_flag("--no-confirm", o.noConfirm, "Do not run the real encoder at the end");
     app.add_flag("-q,--quiet", o.quiet, "No progress line and no summary");
     app.footer(
         "Exit status: 0 when done, 130 when stopped by Ctrl-C (outputs hold the best so far), 1 on failure, "
@@ -410,6 +607,7 @@ int RunSearchCommand(int argc, char** argv) {
     try {
         const std::vector<int32_t> codes = ParseCodes(o.codes);
         const double budget = ParseBudget(o.budget);
+        const CodingModel model = ParseModel(o);
         o.threads = threadsText.empty()
                         ? HardwareThreads()
                         : int32_t(ParseBoundedInteger("--threads", threadsText, 1, 1024, "the thread count"));
@@ -420,18 +618,22 @@ int RunSearchCommand(int argc, char** argv) {
         const std::vector<CodedPicture> training = LoadPictures(o.inputs, o.frames, o.threads);
         std::vector<CodedPicture> validationPictures;
         if (!o.validate.empty()) validationPictures = LoadPictures(o.validate, o.frames, o.threads);
-        const Objective objective(training, measure, codes, o.threads, o.minOverlap);
+        ObjectiveOptions objectiveOptions;
+        objectiveOptions.model = model;
+        objectiveOptions.minimumOverlap = o.minOverlap;
+        objectiveOptions.spreadWeight = o.spread;
+        const Objective objective(training, measure, codes, o.threads, objectiveOptions);
 
         SearchSettings settings;
         settings.budgetSeconds = budget;
         settings.maxEvaluations = o.evaluations;
         settings.seed = o.seed;
         settings.entryPhase = !o.shapeOnly;
-        // The budget covers the whole run: loading, the search and the final
-        // figures (flat 16 and the found matrix on the training pictures; the
-        // default, flat 16 and the found matrix on the validation pictures).
+        // The budget covers loading, the search and the final figures (the
+        // found matrix on the training pictures; the default, flat 16 and
+        // the found matrix on the validation pictures).
         settings.secondsBefore = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        settings.reservedEvaluations = 2.0 + 3.0 * double(validationPictures.size()) / double(training.size());
+        settings.reservedEvaluations = 1.0 + 3.0 * double(validationPictures.size()) / double(training.size());
         SearchProgressLine line(!o.quiet && isatty(2));
         const SearchResult result =
             RunMatrixSearch(objective, settings, StopRequested, [&](const SearchProgress& p) { line.Show(p); });
@@ -439,21 +641,46 @@ int RunSearchCommand(int argc, char** argv) {
         const bool interrupted = result.stopReason == "stopped";
 
         const SetFigures trainingFigures = MeasureSet(training, objective, result.best);
+        SearchRun run{o, model, codes, result, trainingFigures, nullptr, "", nullptr, ""};
         std::unique_ptr<SetFigures> validationFigures;
-        std::string validationNote;
         if (!validationPictures.empty() && !interrupted) {
-            const Objective check(validationPictures, measure, codes, o.threads);
+            const Objective check(validationPictures, measure, codes, o.threads, objectiveOptions);
             validationFigures = std::make_unique<SetFigures>(MeasureSet(validationPictures, check, result.best));
+            run.validation = validationFigures.get();
         } else if (!validationPictures.empty()) {
-            validationNote = "skipped: the search was interrupted";
+            run.validationNote = "skipped: the search was interrupted";
         }
-        WriteOutputs(o, codes, result, trainingFigures, validationFigures.get(), validationNote);
+
+        // The real encoder codes the validation pictures, or without them the
+        // training pictures, at the same scale codes.
+        std::unique_ptr<Confirmation> confirmation;
+        const ConfirmingEncoder encoder = FindConfirmingEncoder(model);
+        if (interrupted) {
+            run.confirmationNote = "skipped: the search was interrupted";
+        } else if (o.noConfirm) {
+            run.confirmationNote = "skipped: --no-confirm";
+        } else if (encoder.name.empty()) {
+            run.confirmationNote = "not confirmed: " + encoder.missing;
+        } else {
+            const bool onValidation = validationFigures != nullptr;
+            confirmation = std::make_unique<Confirmation>(Confirm(
+                encoder, model, onValidation ? "validation" : "training", onValidation ? validationPictures : training,
+                onValidation ? *validationFigures : trainingFigures, result.best, codes, measure, o.threads));
+            run.confirmation = confirmation.get();
+        }
+        WriteOutputs(run);
         if (!o.quiet) {
-            std::printf("search (%s, scale codes %d..%d): %lld matrices in %.0f s, stopped: %s\n", o.measure.c_str(),
-                        codes.front(), codes.back(), static_cast<long long>(result.evaluations), result.seconds,
+            std::printf("search (%s, %s model, scale codes %d..%d): %lld matrices in %.0f s (%.2f/s), stopped: %s\n",
+                        o.measure.c_str(), DescribeModel(model).c_str(), codes.front(), codes.back(),
+                        static_cast<long long>(result.evaluations), result.seconds,
+                        result.seconds > 0 ? double(result.evaluations) / result.seconds : 0.0,
                         result.stopReason.c_str());
             PrintSet(stdout, "training", trainingFigures);
             if (validationFigures) PrintSet(stdout, "validation", *validationFigures);
+            if (confirmation)
+                PrintConfirmation(stdout, *confirmation, isatty(1) != 0);
+            else
+                std::printf("%s\n", run.confirmationNote.c_str());
             std::printf("matrix and report in %s/\n", o.out.c_str());
         }
         return interrupted ? 130 : 0;

@@ -24,20 +24,51 @@ private:
     int32_t columns_;
 };
 
+// A chroma sample from its two pixels in the codec's components:
+// (a + b) / 2 at 1/16 scale, rounded down, back to an unsigned sample.
+uint8_t GatheredChroma(int32_t upper, int32_t lower) {
+    return uint8_t(std::clamp(((upper + lower) >> 5) + 128, 0, 255));
+}
+
 }  // namespace
+
+void CodedPlanes(const Y4mFormat& format, const Y4mFrame& frame, Y4mFormat& planesFormat, Y4mFrame& planes) {
+    if (format.chroma == ChromaFormat::k420 || format.chroma == ChromaFormat::kMono) {
+        planesFormat = format;
+        planes = frame;
+        return;
+    }
+    const int32_t width = format.width, height = format.height;
+    std::vector<YcPixel> pixels(size_t(width) * size_t(height));
+    Y4mToYc(format, frame, pixels.data(), width);
+    planesFormat = format;
+    planesFormat.chroma = ChromaFormat::k420;
+    planesFormat.chromaTag = "420jpeg";
+    planes.Allocate(planesFormat);
+    planes.y = frame.y;
+    const int32_t chromaWidth = ChromaWidth(planesFormat), chromaHeight = ChromaHeight(planesFormat);
+    for (int32_t i = 0; i < chromaHeight; ++i) {
+        const YcPixel* upper = pixels.data() + size_t(2 * i) * size_t(width);
+        const YcPixel* lower = 2 * i + 1 < height ? upper + width : upper;
+        for (int32_t j = 0; j < chromaWidth; ++j) {
+            const size_t at = size_t(i) * size_t(chromaWidth) + size_t(j);
+            planes.cb[at] = GatheredChroma(upper[2 * j].cb, lower[2 * j].cb);
+            planes.cr[at] = GatheredChroma(upper[2 * j].cr, lower[2 * j].cr);
+        }
+    }
+}
 
 CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame) {
     if (format.width <= 0 || format.height <= 0) throw MediaError(name + ": the picture is empty");
     CodedPicture picture;
     picture.name = name;
-    picture.format = format;
-    picture.original = frame;
+    CodedPlanes(format, frame, picture.format, picture.original);
     picture.columns = MacroblockColumns(format.width);
     picture.rows = MacroblockRows(format.height);
     picture.coefficients.resize(size_t(picture.columns) * size_t(picture.rows) * kMacroblockValues);
     const size_t pixels = size_t(format.width) * size_t(format.height);
     std::vector<YcPixel> input(pixels), output(pixels);
-    Y4mToYc(format, frame, input.data(), format.width);
+    Y4mToYc(picture.format, picture.original, input.data(), format.width);
     TransformCapture capture(picture.coefficients, picture.columns);
     FrameOutputs outputs;
     outputs.sink = &capture;

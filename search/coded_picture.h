@@ -19,6 +19,9 @@ namespace vardelk {
 
 struct CodedPicture {
     std::string name;
+    // The picture as the codec codes it: luma as given, chroma 4:2:0 (mono
+    // stays mono). Every measure compares against these planes, and a real
+    // encoder is given exactly them.
     Y4mFormat format;
     Y4mFrame original;
     int32_t columns = 0;  // macroblocks across and down
@@ -27,9 +30,15 @@ struct CodedPicture {
     std::vector<int32_t> coefficients;
 };
 
-// Converts the frame to the codec's pixels and captures the transform of
-// every macroblock with progressive DCT. Throws MediaError for an empty
-// picture.
+// Cuts the frame to the planes the codec codes (CodedPlanes) and captures
+// the transform of every macroblock with progressive DCT. Throws MediaError
+// for an empty picture.
+// The 4:2:0 planes the codec reads from a frame of any chroma format: luma
+// unchanged; each chroma sample the mean of the left pixel pair of its 2x2
+// square, rounded down, as the macroblocks gather it (at an odd bottom edge
+// the single pixel). A 4:2:0 frame comes back unchanged, mono stays mono.
+void CodedPlanes(const Y4mFormat& format, const Y4mFrame& frame, Y4mFormat& planesFormat, Y4mFrame& planes);
+
 CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame);
 
 // What the measures need from one coded point.

@@ -50,7 +50,7 @@ SearchMatrix RoundedMatrix(const std::array<double, kMatrixEntries>& weights) {
 std::vector<FamilyMatrix> StartingFamilies() {
     std::vector<FamilyMatrix> families;
     families.push_back({"flat16", FlatSearchMatrix(16)});
-    for (double g : {0.5, 1.25, 1.5, 2.0, 2.5, 3.0}) {
+    for (double g : {0.25, 0.5, 0.75, 1.25, 1.5, 2.0, 2.5, 3.0}) {
         std::array<double, kMatrixEntries> w;
         for (int i = 0; i < kMatrixEntries; ++i) w[size_t(i)] = 16.0 * std::pow(kDefaultIntraMatrix[i] / 16.0, g);
         char name[32];

@@ -26,8 +26,9 @@ struct FamilyMatrix {
 };
 
 // The starting points: flat 16, the default raised to a few powers
-// (16 (W/16)^g, g = 0 being flat and 1 the default), and straight slopes
-// 16 + k (u + v) for a few k.
+// (16 (W/16)^g, g = 0 being flat and 1 the default), dense near flat where
+// the real encoders' rules favour nearly flat matrices, and straight
+// slopes 16 + k (u + v) for a few k.
 std::vector<FamilyMatrix> StartingFamilies();
 
 // A base matrix reshaped, every AC weight multiplied by e^f(u, v) with

@@ -43,6 +43,18 @@ double MeasureQuality(QualityMeasure measure, const PointResult& point) {
     return std::numeric_limits<double>::quiet_NaN();
 }
 
+PointMeasures MeasuresFor(QualityMeasure measure) {
+    return measure == QualityMeasure::kSsim    ? PointMeasures::kSsim
+           : measure == QualityMeasure::kPsnrY ? PointMeasures::kLumaPsnr
+                                               : PointMeasures::kPsnr;
+}
+
+int64_t MatrixLoadBytes(const CodingModel& model, const int32_t matrix[kMatrixEntries]) {
+    if (model.rule == QuantiserRule::kFilter) return 0;
+    // The DC entry is not used for intra blocks; only the AC entries decide.
+    return std::equal(matrix + 1, matrix + kMatrixEntries, kDefaultIntraMatrix + 1) ? 0 : kMatrixEntries;
+}
+
 BdFigure CurveBdFigure(const RdCurveData& anchor, const RdCurveData& test) {
     std::vector<BdPoint> a, t;
     for (const CurvePoint& p : anchor) a.push_back(BdPoint{p.bytes, p.quality});
@@ -55,26 +67,45 @@ double CurveBdRate(const RdCurveData& anchor, const RdCurveData& test) {
     return figure.computable ? figure.value : std::numeric_limits<double>::quiet_NaN();
 }
 
-double PooledBdRate(const std::vector<double>& bdRates) {
-    if (bdRates.empty()) return std::numeric_limits<double>::infinity();
-    double sum = 0.0;
-    for (double rate : bdRates) {
-        if (!std::isfinite(rate)) return std::numeric_limits<double>::infinity();
-        sum += rate;
+double WeightedBdRate(const std::vector<double>& bdRates, const std::vector<double>& weights) {
+    if (bdRates.empty() || bdRates.size() != weights.size()) return std::numeric_limits<double>::infinity();
+    double sum = 0.0, total = 0.0;
+    for (size_t i = 0; i < bdRates.size(); ++i) {
+        if (!std::isfinite(bdRates[i])) return std::numeric_limits<double>::infinity();
+        sum += weights[i] * bdRates[i];
+        total += weights[i];
     }
-    return sum / double(bdRates.size());
+    return total > 0 ? sum / total : std::numeric_limits<double>::infinity();
+}
+
+std::vector<double> PictureWeights(const std::vector<CodedPicture>& pictures) {
+    std::vector<double> macroblocks;
+    for (const CodedPicture& p : pictures) macroblocks.push_back(double(p.columns) * double(p.rows));
+    if (macroblocks.empty()) return macroblocks;
+    std::vector<double> sorted = macroblocks;
+    std::sort(sorted.begin(), sorted.end());
+    const size_t n = sorted.size();
+    const double median = n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    double total = 0.0;
+    for (double& m : macroblocks) total += (m = std::min(m, 2 * median));
+    for (double& m : macroblocks) m /= total;
+    return macroblocks;
 }
 
 Objective::Objective(const std::vector<CodedPicture>& pictures, QualityMeasure measure, std::vector<int32_t> scaleCodes,
-                     int32_t threads, double minimumOverlap)
+                     int32_t threads, const ObjectiveOptions& options)
     : pictures_(pictures),
       measure_(measure),
       scaleCodes_(std::move(scaleCodes)),
       threads_(threads),
-      minimumOverlap_(minimumOverlap) {
-    SearchMatrix defaultMatrix;
-    for (int i = 0; i < kMatrixEntries; ++i) defaultMatrix[size_t(i)] = kDefaultIntraMatrix[i];
-    anchor_ = Curves(defaultMatrix);
+      options_(options),
+      weights_(PictureWeights(pictures)) {
+    SearchMatrix matrix;
+    for (int i = 0; i < kMatrixEntries; ++i) matrix[size_t(i)] = kDefaultIntraMatrix[i];
+    anchor_ = Curves(matrix);
+    matrix.fill(16);
+    matrix[0] = kDefaultIntraMatrix[0];
+    flat_ = Curves(matrix);
 }
 
 Objective::~Objective() = default;
@@ -95,29 +126,45 @@ void Objective::ReturnCoder(std::unique_ptr<PointCoder> coder) const {
 std::vector<RdCurveData> Objective::Curves(const SearchMatrix& matrix) const {
     const size_t codes = scaleCodes_.size();
     std::vector<RdCurveData> curves(pictures_.size(), RdCurveData(codes));
-    const PointMeasures needs = measure_ == QualityMeasure::kSsim    ? PointMeasures::kSsim
-                                : measure_ == QualityMeasure::kPsnrY ? PointMeasures::kLumaPsnr
-                                                                     : PointMeasures::kPsnr;
+    const PointMeasures needs = MeasuresFor(measure_);
+    const double loadBytes = double(MatrixLoadBytes(options_.model, matrix.data()));
     ParallelFor(threads_, int64_t(pictures_.size() * codes), [&](int64_t task) {
         const size_t picture = size_t(task) / codes, code = size_t(task) % codes;
         std::unique_ptr<PointCoder> coder = TakeCoder();
-        const PointResult point = coder->Code(pictures_[picture], matrix.data(), scaleCodes_[code], false, needs);
+        const PointResult point =
+            coder->Code(pictures_[picture], matrix.data(), scaleCodes_[code], false, needs, options_.model);
         ReturnCoder(std::move(coder));
-        curves[picture][code] = CurvePoint{scaleCodes_[code], double(point.bytes), MeasureQuality(measure_, point)};
+        curves[picture][code] =
+            CurvePoint{scaleCodes_[code], double(point.bytes) + loadBytes, MeasureQuality(measure_, point)};
     });
     return curves;
 }
 
+// The penalty: sqrt(sum w_i max(0, g_i - mean_w g)^2) over the figures g_i
+// against each picture's better reference.
 MatrixScore Objective::ScoreCurves(std::vector<RdCurveData> curves) const {
+    constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
     MatrixScore score;
     bool overlapping = true;
     for (size_t p = 0; p < curves.size(); ++p) {
         const BdFigure figure = CurveBdFigure(anchor_[p], curves[p]);
-        score.bdRates.push_back(figure.computable ? figure.value : std::numeric_limits<double>::quiet_NaN());
+        const double rate = figure.computable ? figure.value : kNan;
+        const BdFigure flat = CurveBdFigure(flat_[p], curves[p]);
+        score.bdRates.push_back(rate);
+        score.bestReferenceBdRates.push_back(flat.computable ? std::max(rate, flat.value) : rate);
         score.overlaps.push_back(std::min(figure.anchorOverlap, figure.testOverlap));
-        overlapping = overlapping && score.overlaps.back() >= minimumOverlap_;
+        overlapping = overlapping && score.overlaps.back() >= options_.minimumOverlap;
     }
-    score.objective = overlapping ? PooledBdRate(score.bdRates) : std::numeric_limits<double>::infinity();
+    score.meanBdRate = WeightedBdRate(score.bdRates, weights_);
+    const double meanBest = WeightedBdRate(score.bestReferenceBdRates, weights_);
+    double squares = 0.0;
+    for (size_t p = 0; p < curves.size() && std::isfinite(meanBest); ++p) {
+        const double above = std::max(0.0, score.bestReferenceBdRates[p] - meanBest);
+        squares += weights_[p] * above * above;
+    }
+    score.spread = std::sqrt(squares);
+    score.objective = overlapping && std::isfinite(meanBest) ? score.meanBdRate + options_.spreadWeight * score.spread
+                                                             : std::numeric_limits<double>::infinity();
     score.curves = std::move(curves);
     return score;
 }

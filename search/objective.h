@@ -1,21 +1,31 @@
-// The search's objective: how much rate a matrix saves against the
-// standard's default matrix over a range of scale codes, for one quality
-// measure, pooled over a set of pictures.
+// The search's objective: how much rate a matrix saves against the default
+// matrix over a range of scale codes, for one quality measure and one
+// coding model, pooled over a set of pictures.
 //
 // Each picture gets its own rate-distortion curve (estimated bytes against
 // the measure, one point per scale code) and its own BD-rate against the
-// default matrix's curve (PCHIP). The objective is the plain mean of the
-// per-picture BD-rates, so every picture counts the same whatever its size
-// or content, which is how a set's figure is reported.
+// default matrix's curve (PCHIP).
+//
+// Pooling. A picture counts by its macroblocks, the evidence it carries,
+// but never more than twice the set's median picture: a 50x80 crop beside
+// 864x576 photographs weighs almost nothing, and one huge photograph
+// cannot outvote the set. The objective is the weighted mean BD-rate plus
+// a penalty for the pictures that lose: kappa times the weighted root mean
+// square of how far a picture's figure against its better reference lies
+// above the set's mean of those figures. A picture's reference is the
+// default or flat 16, whichever its curve favours (a matrix is only worth
+// having where it beats both). The penalty prefers a matrix that holds on
+// every picture to one that wins big on a few; kappa 0 leaves the plain
+// weighted mean.
 //
 // A BD-rate only compares the curves over the quality range they share. A
 // matrix much coarser than the default reaches less quality at the finest
 // scale code, and its figure then leaves out the top of the default's
 // curve; a search left free would drift there. So a matrix for which any
-// picture's shared range is less than kBdMinimumOverlap of either curve's
-// range (the share below which the Bjontegaard figures warn; the caller may
-// choose another share), or whose
-// BD-rate cannot be computed, scores +infinity and is never preferred.
+// picture's shared range is less than the minimum overlap (by default
+// kBdMinimumOverlap, the share below which the Bjontegaard figures warn)
+// of either curve's range, or whose BD-rate cannot be computed, scores
+// +infinity and is never preferred.
 #pragma once
 
 #include <array>
@@ -39,8 +49,16 @@ enum class QualityMeasure { kPsnrY, kSsim, kPsnr611 };
 const char* QualityMeasureName(QualityMeasure measure);
 // "psnr", "ssim" or "psnr611"; false for anything else.
 bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure);
-// The measure's value for one coded point.
+// The measure's value for one coded point, and what the point coder must
+// measure for it.
 double MeasureQuality(QualityMeasure measure, const PointResult& point);
+PointMeasures MeasuresFor(QualityMeasure measure);
+
+// Bytes a stream spends on the matrix beyond the coded picture: a real
+// encoder's stream of intra pictures loads any matrix other than the
+// default in a sequence header before each picture, 64 bytes. The filter's
+// own model counts the picture alone.
+int64_t MatrixLoadBytes(const CodingModel& model, const int32_t matrix[kMatrixEntries]);
 
 struct CurvePoint {
     int32_t scaleCode = 0;
@@ -50,8 +68,11 @@ struct CurvePoint {
 using RdCurveData = std::vector<CurvePoint>;
 
 struct MatrixScore {
-    double objective = 0.0;       // mean BD-rate in percent (negative: saves rate)
-    std::vector<double> bdRates;  // per picture; NaN where not computable
+    double objective = 0.0;                    // the pooled figure above, in percent (negative: saves rate)
+    double meanBdRate = 0.0;                   // its weighted mean BD-rate against the default
+    double spread = 0.0;                       // its penalty before kappa
+    std::vector<double> bdRates;               // per picture against the default; NaN where not computable
+    std::vector<double> bestReferenceBdRates;  // per picture against the better of default and flat 16
     // Per picture: the shared quality range as a share of the narrower of
     // the default's and the candidate's ranges.
     std::vector<double> overlaps;
@@ -61,17 +82,28 @@ struct MatrixScore {
 // The BD-rate of `test` against `anchor` in percent, NaN when not computable.
 double CurveBdRate(const RdCurveData& anchor, const RdCurveData& test);
 BdFigure CurveBdFigure(const RdCurveData& anchor, const RdCurveData& test);
-// The mean of the figures, +infinity when any is NaN or there are none.
-double PooledBdRate(const std::vector<double>& bdRates);
+// The weighted mean of per-picture figures (the weights' sum need not be
+// 1); +infinity when any figure is NaN or there are none.
+double WeightedBdRate(const std::vector<double>& bdRates, const std::vector<double>& weights);
+
+// Each picture's weight: its macroblocks, capped at twice the median
+// picture's, normalised to sum to 1.
+std::vector<double> PictureWeights(const std::vector<CodedPicture>& pictures);
+
+struct ObjectiveOptions {
+    CodingModel model;  // the filter's own by default
+    // The share of shared range below which a matrix is refused (0 accepts
+    // any computable figure).
+    double minimumOverlap = kBdMinimumOverlap;
+    double spreadWeight = 0.5;  // kappa
+};
 
 class Objective {
 public:
-    // Codes the default matrix once for the anchor curves. The pictures must
-    // outlive the objective.
-    // minimumOverlap: the share of shared range below which a matrix is
-    // refused (0 accepts any computable figure).
+    // Codes the default matrix and flat 16 once for the references. The
+    // pictures must outlive the objective.
     Objective(const std::vector<CodedPicture>& pictures, QualityMeasure measure, std::vector<int32_t> scaleCodes,
-              int32_t threads, double minimumOverlap = kBdMinimumOverlap);
+              int32_t threads, const ObjectiveOptions& options = {});
     ~Objective();
 
     // Every picture's curve for the matrix, pictures x scale codes spread
@@ -82,6 +114,9 @@ public:
     MatrixScore ScoreCurves(std::vector<RdCurveData> curves) const;
 
     const std::vector<RdCurveData>& AnchorCurves() const { return anchor_; }
+    const std::vector<RdCurveData>& FlatCurves() const { return flat_; }
+    const std::vector<double>& Weights() const { return weights_; }
+    const CodingModel& Model() const { return options_.model; }
     QualityMeasure Measure() const { return measure_; }
     const std::vector<int32_t>& ScaleCodes() const { return scaleCodes_; }
     size_t PictureCount() const { return pictures_.size(); }
@@ -94,8 +129,9 @@ private:
     QualityMeasure measure_;
     std::vector<int32_t> scaleCodes_;
     int32_t threads_;
-    double minimumOverlap_;
-    std::vector<RdCurveData> anchor_;
+    ObjectiveOptions options_;
+    std::vector<double> weights_;
+    std::vector<RdCurveData> anchor_, flat_;
     mutable std::mutex coderLock_;
     mutable std::vector<std::unique_ptr<PointCoder>> idleCoders_;  // scratch kept between calls
 };
