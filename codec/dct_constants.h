@@ -82,6 +82,93 @@ static_assert(kOdd[1][0] == 9632 && kOdd[1][1] == -2261 && kOdd[1][2] == -11363 
 static_assert(kOdd[2][0] == 6436 && kOdd[2][1] == -11363 && kOdd[2][2] == 2260 && kOdd[2][3] == 9632, "output 5");
 static_assert(kOdd[3][0] == 2260 && kOdd[3][1] == -6437 && kOdd[3][2] == 9632 && kOdd[3][3] == -11363, "output 7");
 
+// The encoders' transform. The same factorisation with each factor rounded
+// to the nearest integer instead of truncated, the row pass rounding its
+// outputs to nearest (halves up) instead of truncating them, and three more
+// fraction bits kept at the end: its coefficients are 8 x the standard's
+// scale. This is the accurate integer transform real encoders use, so a
+// model of such an encoder sees the coefficients the encoder itself saw.
+namespace accurate {
+
+constexpr int32_t kC6 = 4433;
+constexpr int32_t kC2MinusC6 = 6270;
+constexpr int32_t kC2PlusC6 = 15137;
+constexpr int32_t kC3 = 9633;
+constexpr int32_t kC3MinusC7 = 7373;
+constexpr int32_t kC1PlusC3 = 20995;
+constexpr int32_t kC3PlusC5 = 16069;
+constexpr int32_t kC3MinusC5 = 3196;
+constexpr int32_t kC1PlusC3MinusC5MinusC7 = 12299;
+constexpr int32_t kC1PlusC3PlusC5MinusC7 = 25172;
+constexpr int32_t kC1PlusC3MinusC5PlusC7 = 16819;
+constexpr int32_t kMinusC1PlusC3PlusC5MinusC7 = 2446;
+
+constexpr int32_t kEven2[2] = {kC6, kC6 + kC2MinusC6};
+constexpr int32_t kEven6[2] = {kC6 - kC2PlusC6, kC6};
+constexpr int32_t kOdd[4][4] = {
+    {kC1PlusC3MinusC5MinusC7 - kC3MinusC7 + kC3 - kC3MinusC5, kC3, kC3 - kC3MinusC5, kC3 - kC3MinusC7},
+    {kC3, kC1PlusC3PlusC5MinusC7 - kC1PlusC3 + kC3 - kC3PlusC5, kC3 - kC1PlusC3, kC3 - kC3PlusC5},
+    {kC3 - kC3MinusC5, kC3 - kC1PlusC3, kC1PlusC3MinusC5PlusC7 - kC1PlusC3 + kC3 - kC3MinusC5, kC3},
+    {kC3 - kC3MinusC7, kC3 - kC3PlusC5, kC3, kMinusC1PlusC3PlusC5MinusC7 - kC3MinusC7 + kC3 - kC3PlusC5},
+};
+
+}  // namespace accurate
+
+// What differs between the two forward transforms, for code written once
+// for both: the factors, the row pass's rounding offset before its shift by
+// 9, and the fraction bits the outputs keep (0: the standard's scale; 3:
+// eight times it).
+struct ForwardFactors {
+    int32_t c6, c2MinusC6, c2PlusC6, c3, c3MinusC7, c1PlusC3, c3PlusC5, c3MinusC5;
+    int32_t c1PlusC3MinusC5MinusC7, c1PlusC3PlusC5MinusC7, c1PlusC3MinusC5PlusC7, minusC1PlusC3PlusC5MinusC7;
+    int32_t rowRounding;
+    int32_t outputFractionBits;
+};
+inline constexpr ForwardFactors kFilterForward = {kC6,
+                                                  kC2MinusC6,
+                                                  kC2PlusC6,
+                                                  kC3,
+                                                  kC3MinusC7,
+                                                  kC1PlusC3,
+                                                  kC3PlusC5,
+                                                  kC3MinusC5,
+                                                  kC1PlusC3MinusC5MinusC7,
+                                                  kC1PlusC3PlusC5MinusC7,
+                                                  kC1PlusC3MinusC5PlusC7,
+                                                  kMinusC1PlusC3PlusC5MinusC7,
+                                                  0,
+                                                  0};
+inline constexpr ForwardFactors kAccurateForward = {accurate::kC6,
+                                                    accurate::kC2MinusC6,
+                                                    accurate::kC2PlusC6,
+                                                    accurate::kC3,
+                                                    accurate::kC3MinusC7,
+                                                    accurate::kC1PlusC3,
+                                                    accurate::kC3PlusC5,
+                                                    accurate::kC3MinusC5,
+                                                    accurate::kC1PlusC3MinusC5MinusC7,
+                                                    accurate::kC1PlusC3PlusC5MinusC7,
+                                                    accurate::kC1PlusC3MinusC5PlusC7,
+                                                    accurate::kMinusC1PlusC3PlusC5MinusC7,
+                                                    256,
+                                                    3};
+
+// The vector bodies' weights of each transform.
+struct FilterWeights {
+    static constexpr const int32_t (&kEven2)[2] = dct::kEven2;
+    static constexpr const int32_t (&kEven6)[2] = dct::kEven6;
+    static constexpr const int32_t (&kOdd)[4][4] = dct::kOdd;
+    static constexpr int32_t kRowRounding = 0;
+    static constexpr int32_t kOutputFractionBits = 0;
+};
+struct AccurateWeights {
+    static constexpr const int32_t (&kEven2)[2] = accurate::kEven2;
+    static constexpr const int32_t (&kEven6)[2] = accurate::kEven6;
+    static constexpr const int32_t (&kOdd)[4][4] = accurate::kOdd;
+    static constexpr int32_t kRowRounding = 256;
+    static constexpr int32_t kOutputFractionBits = 3;
+};
+
 // Each factor checked against its real value at compile time: cosines by
 // their Taylor series, sqrt(2) by Newton's method, both far more precise
 // than the distance of any scaled factor from an integer (0.12 or more).
@@ -121,6 +208,20 @@ static_assert(Fixed(Cos(1) + Cos(3) - Cos(5) - Cos(7)) == kC1PlusC3MinusC5MinusC
 static_assert(Fixed(Cos(1) + Cos(3) + Cos(5) - Cos(7)) == kC1PlusC3PlusC5MinusC7, "sqrt2 (c1 + c3 + c5 - c7)");
 static_assert(Fixed(Cos(1) + Cos(3) - Cos(5) + Cos(7)) == kC1PlusC3MinusC5PlusC7, "sqrt2 (c1 + c3 - c5 + c7)");
 static_assert(Fixed(-Cos(1) + Cos(3) + Cos(5) - Cos(7)) == kMinusC1PlusC3PlusC5MinusC7, "sqrt2 (-c1 + c3 + c5 - c7)");
+
+// The encoders' factors: the same real values rounded to nearest.
+constexpr int32_t Rounded(double cosines) { return static_cast<int32_t>(Sqrt2() * cosines * kOne + 0.5); }
+
+static_assert(Rounded(Cos(6)) == accurate::kC6 && Rounded(Cos(2) - Cos(6)) == accurate::kC2MinusC6 &&
+                  Rounded(Cos(2) + Cos(6)) == accurate::kC2PlusC6 && Rounded(Cos(3)) == accurate::kC3 &&
+                  Rounded(Cos(3) - Cos(7)) == accurate::kC3MinusC7 && Rounded(Cos(1) + Cos(3)) == accurate::kC1PlusC3 &&
+                  Rounded(Cos(3) + Cos(5)) == accurate::kC3PlusC5 && Rounded(Cos(3) - Cos(5)) == accurate::kC3MinusC5,
+              "the encoders' factors, even part and shared odd products");
+static_assert(Rounded(Cos(1) + Cos(3) - Cos(5) - Cos(7)) == accurate::kC1PlusC3MinusC5MinusC7 &&
+                  Rounded(Cos(1) + Cos(3) + Cos(5) - Cos(7)) == accurate::kC1PlusC3PlusC5MinusC7 &&
+                  Rounded(Cos(1) + Cos(3) - Cos(5) + Cos(7)) == accurate::kC1PlusC3MinusC5PlusC7 &&
+                  Rounded(-Cos(1) + Cos(3) + Cos(5) - Cos(7)) == accurate::kMinusC1PlusC3PlusC5MinusC7,
+              "the encoders' factors, odd outputs");
 
 }  // namespace derivation
 

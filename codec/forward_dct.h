@@ -12,4 +12,8 @@ namespace vardelk {
 // whole range a host component can give.
 void ForwardDct(int32_t block[64]);
 
+// The accurate integer transform real encoders use (dct_constants.h), with
+// outputs at eight times that scale (the DC is the sum of the samples).
+void ForwardDctAccurate(int32_t block[64]);
+
 }  // namespace vardelk

@@ -136,7 +136,8 @@ int32_t CodePicture(const FramePlan& plan, CoderState& state, int32_t* macrobloc
         state.pipeline.StartRow();
         int64_t rowBits = 0;
         for (int64_t x = 0; x < plan.width; x += 16) {
-            const int32_t bits = CodeMacroblock(plan, state, transfer, static_cast<int32_t>(x), static_cast<int32_t>(y));
+            const int32_t bits =
+                CodeMacroblock(plan, state, transfer, static_cast<int32_t>(x), static_cast<int32_t>(y));
             if (macroblockBits != nullptr) *macroblockBits++ = bits;
             rowBits += bits;
         }

@@ -5,6 +5,7 @@
 #include "codec/cpu.h"
 #include "codec/fast/kernel_table.h"
 #include "codec/quantise.h"
+#include "codec/quantiser_rules.h"
 
 namespace vardelk {
 namespace {
@@ -44,6 +45,7 @@ void MacroblockPipeline::Prepare(const FilterSettings& settings, const int32_t m
     model_ = SafeModel(settings.model);
     coding_ = AcCoding{settings.alternateScan != 0 ? 1 : 0, model_.intraVlcFormat};
     dcShift_ = kMaxDcPrecision - model_.dcPrecision;
+    coefficientBits_ = CoefficientFractionBits(model_.rule);
     int32_t weights[kMatrixEntries];
     ClampMatrix(matrix, weights);
     fast::PrepareQuantiser(model_.rule, weights, QuantiserScale(settings.scaleCode, settings.nonLinearScale), tables_);
@@ -52,18 +54,21 @@ void MacroblockPipeline::Prepare(const FilterSettings& settings, const int32_t m
 }
 
 void MacroblockPipeline::Transform(MacroblockBuffer& buffer) const {
-    for (int b = 0; b < kBlocksPerMacroblock; ++b) kernels_->forwardDct(buffer.Block(b));
+    const fast::BlockTransform transform = coefficientBits_ == 0 ? kernels_->forwardDct : kernels_->forwardDctAccurate;
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) transform(buffer.Block(b));
 }
 
-// Rounding to nearest, halves up; a DC below the range (only from host
-// samples below black) becomes 0.
+// Rounding to nearest, halves up, of a coefficient with the transform's
+// fraction bits; a DC below the range (only from host samples below black)
+// becomes 0.
 void MacroblockPipeline::QuantiseDc(MacroblockBuffer& buffer) const {
     if (CarriesFilterDc(model_)) return;
-    const int64_t half = dcShift_ > 0 ? int64_t{1} << (dcShift_ - 1) : 0;
+    const int32_t shift = dcShift_ + coefficientBits_;
+    const int64_t half = shift > 0 ? int64_t{1} << (shift - 1) : 0;
     const int64_t maxLevel = (int64_t{1} << model_.dcPrecision) - 1;
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
         int32_t& dc = buffer.Block(b)[0];
-        const int64_t level = (int64_t{dc} + DcOffset(b) + half) >> dcShift_;
+        const int64_t level = (int64_t{dc} + (int64_t{DcOffset(b)} << coefficientBits_) + half) >> shift;
         dc = static_cast<int32_t>(std::clamp<int64_t>(level, 0, maxLevel));
     }
 }

@@ -5,11 +5,16 @@
 // inverse transform back to samples. The kernels come from one kernel
 // table (the plain table is the reference every other one equals).
 //
+// The transform. Models of encoders that use the accurate integer transform
+// (quantiser_rules.h) get its coefficients, at 8 x the scale; the others get
+// the filter's.
+//
 // The DC. With the filter's own DC (CarriesFilterDc) the DC coefficient
 // passes through quantisation unscaled, chroma about zero as the samples
 // are, and the predictors start each row at 0. Every other model quantises
 // it to a level of its precision p, as the stream carries it:
 //   level = clamp((DC + chroma offset + 2^(10-p)) >> (11-p), 0, 2^p - 1)
+// (with the accurate transform's 3 more fraction bits in DC, offset and shift)
 // where the chroma offset 1024 = 8 x 128 turns the pipeline's signed chroma
 // back into unsigned samples; a decoder reconstructs level x 2^(11-p) less
 // the same offset, and the predictors start each row at 2^(p-1).
@@ -85,7 +90,8 @@ private:
     AcCoding coding_;
     CodingModel model_;
     DcPredictors predictors_;
-    int32_t dcShift_ = 0;  // 11 - p
+    int32_t dcShift_ = 0;          // 11 - p
+    int32_t coefficientBits_ = 0;  // fraction bits of the model's transform: 0 or 3
 };
 
 }  // namespace vardelk

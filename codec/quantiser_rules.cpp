@@ -16,7 +16,7 @@ void QuantiseFfmpeg(int32_t block[64], const int32_t weights[kMatrixEntries], in
     constexpr int64_t kBias = int64_t{3} << 18;  // 3/8 at 21 fraction bits
     for (int i = 1; i < 64; ++i) {
         const int64_t reciprocal = (int64_t{1} << 22) / (int64_t{qs} * weights[i]);
-        block[i] = WithSignOf(block[i], (8 * Magnitude(block[i]) * reciprocal + kBias) >> 21);
+        block[i] = WithSignOf(block[i], (Magnitude(block[i]) * reciprocal + kBias) >> 21);
     }
 }
 

@@ -9,10 +9,11 @@
 //
 // filter     level = ((W qs >> 1) + 16 F) / (W qs), division toward zero: the
 //            offset is added whatever the sign.
-// ffmpeg     The encoder's transform leaves 8 F; it multiplies by the
-//            reciprocal r = floor(2^22 / (qs W)) and adds a bias of 3/8 in
-//            21-bit fixed point: |level| = (8 |F| r + 3 x 2^18) >> 21, sign
-//            of F, at most 2047.
+// ffmpeg     Works on X, the accurate transform's coefficient (8 F; see
+//            ForwardDctAccurate), which it multiplies by the reciprocal
+//            r = floor(2^22 / (qs W)), adding a bias of 3/8 in 21-bit fixed
+//            point: |level| = (|X| r + 3 x 2^18) >> 21, sign of X, at most
+//            2047.
 // mpeg2enc   Rounding to nearest, halves up:
 //            |level| = (32 |F| + W qs) / (2 W qs), sign of F, at most 2047.
 //            (The encoder itself codes a macroblock again at the next
@@ -34,7 +35,14 @@ namespace vardelk {
 
 constexpr int32_t kMaxAcLevel = 2047;  // what an escape's 12-bit level holds
 
-// One block in place. weights in 1..4095, qs in 1..112, |F| up to 40000.
+// Whether the rule works on the accurate transform's coefficients (X = 8 F)
+// rather than the filter's (F).
+inline bool UsesAccurateTransform(QuantiserRule rule) { return rule == QuantiserRule::kFfmpeg; }
+// The fraction bits of the coefficients the rule works on: 3 or 0.
+inline int32_t CoefficientFractionBits(QuantiserRule rule) { return UsesAccurateTransform(rule) ? 3 : 0; }
+
+// One block in place. weights in 1..4095, qs in 1..112, |F| up to 40000
+// (|X| up to 320000).
 void QuantiseBlockByRule(QuantiserRule rule, int32_t block[64], const int32_t weights[kMatrixEntries], int32_t qs);
 
 }  // namespace vardelk

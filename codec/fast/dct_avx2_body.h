@@ -30,6 +30,7 @@ inline bool FitsInt16(__m256i acc) {
 
 // Forward transform; see dct_sse2_body.h for the unscaled outputs 0 and 4
 // of pass one and the shortened shifts they take in pass two.
+template <typename W>
 inline void ForwardDctVector(int32_t block[64]) {
     __m128i x[8];
     for (int i = 0; i < 8; ++i) x[i] = LoadRow16(block + 8 * i);
@@ -47,18 +48,20 @@ inline void ForwardDctVector(int32_t block[64]) {
     rows[4] = _mm_sub_epi16(e0, e1);
     __m256i magnitude = _mm256_setzero_si256();
     const auto narrow = [&magnitude](__m256i sum) {
-        const __m256i v = _mm256_srai_epi32(sum, 9);
+        __m256i v = sum;
+        if constexpr (W::kRowRounding != 0) v = _mm256_add_epi32(v, _mm256_set1_epi32(W::kRowRounding));
+        v = _mm256_srai_epi32(v, 9);
         magnitude = AccumulateMagnitude(magnitude, v);
         return Narrow(v);
     };
     const __m256i pe = Both(e2, e3), p01 = Both(d0, d1), p23 = Both(d2, d3);
-    rows[2] = narrow(_mm256_madd_epi16(pe, Pair8(dct::kEven2[0], dct::kEven2[1])));
-    rows[6] = narrow(_mm256_madd_epi16(pe, Pair8(dct::kEven6[0], dct::kEven6[1])));
+    rows[2] = narrow(_mm256_madd_epi16(pe, Pair8(W::kEven2[0], W::kEven2[1])));
+    rows[6] = narrow(_mm256_madd_epi16(pe, Pair8(W::kEven6[0], W::kEven6[1])));
     for (int k = 0; k < 4; ++k)
         rows[2 * k + 1] =
-            narrow(Dot2(p01, p23, Pair8(dct::kOdd[k][0], dct::kOdd[k][1]), Pair8(dct::kOdd[k][2], dct::kOdd[k][3])));
+            narrow(Dot2(p01, p23, Pair8(W::kOdd[k][0], W::kOdd[k][1]), Pair8(W::kOdd[k][2], W::kOdd[k][3])));
     if (!FitsInt16(magnitude)) {
-        vardelk::ForwardDct(block);
+        PlainForwardDct<W>(block);
         return;
     }
 
@@ -68,13 +71,17 @@ inline void ForwardDctVector(int32_t block[64]) {
     // 0 and 4), 4 more in the others.
     const __m256i p07 = Both(rows[0], rows[7]), p16 = Both(rows[1], rows[6]);
     const __m256i p25 = Both(rows[2], rows[5]), p34 = Both(rows[3], rows[4]);
-    const __m256i plainBias = _mm256_set_epi32(64, 64, 64, 4, 64, 64, 64, 4);
-    const __m256i plainShift = _mm256_set_epi32(7, 7, 7, 3, 7, 7, 7, 3);
-    const __m256i scaledBias = _mm256_set_epi32(1 << 19, 1 << 19, 1 << 19, 1 << 15, 1 << 19, 1 << 19, 1 << 19, 1 << 15);
-    const __m256i scaledShift = _mm256_set_epi32(20, 20, 20, 16, 20, 20, 20, 16);
+    constexpr int kFraction = W::kOutputFractionBits;
+    constexpr int32_t kP = 7 - kFraction, kPl = 3 - kFraction, kS = 20 - kFraction, kSl = 16 - kFraction;
+    constexpr int32_t kPb = 1 << (kP - 1), kPlb = kPl > 0 ? 1 << (kPl - 1) : 0, kSb = 1 << (kS - 1),
+                      kSlb = 1 << (kSl - 1);
+    const __m256i plainBias = _mm256_set_epi32(kPb, kPb, kPb, kPlb, kPb, kPb, kPb, kPlb);
+    const __m256i plainShift = _mm256_set_epi32(kP, kP, kP, kPl, kP, kP, kP, kPl);
+    const __m256i scaledBias = _mm256_set_epi32(kSb, kSb, kSb, kSlb, kSb, kSb, kSb, kSlb);
+    const __m256i scaledShift = _mm256_set_epi32(kS, kS, kS, kSl, kS, kS, kS, kSl);
 #pragma GCC unroll 8
     for (int k = 0; k < 8; ++k) {
-        const auto pair = [k](int j) { return _mm256_broadcastsi128_si256(ColumnPair(k, j)); };
+        const auto pair = [k](int j) { return _mm256_broadcastsi128_si256(ColumnPair<W>(k, j)); };
         const __m256i sum = Dot4(p07, p16, p25, p34, pair(0), pair(1), pair(2), pair(3));
         const bool plainSum = k % 4 == 0;
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 8 * k),

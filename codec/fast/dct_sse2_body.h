@@ -24,7 +24,10 @@ inline __m128i Interleave(int h, __m128i a, __m128i b) {
 // two is linear, so on those two columns it sees its usual sums divided by
 // 16 and the final shifts lose 4: (A + 2^19) >> 20 becomes (A + 2^15) >> 16
 // and (A + 64) >> 7 becomes (A + 4) >> 3. Columns 0 and 4 are lane 0 of the
-// two halves, so one lane mask picks the shortened shift.
+// two halves, so one lane mask picks the shortened shift. The accurate
+// transform keeps 3 more fraction bits: (A + 2^16) >> 17 and (A + 8) >> 4,
+// on lane 0 (A + 2^12) >> 13 and A itself.
+template <typename W>
 inline void ForwardDctVector(int32_t block[64]) {
     __m128i x[8];
     for (int i = 0; i < 8; ++i) x[i] = LoadRow16(block + 8 * i);
@@ -42,40 +45,45 @@ inline void ForwardDctVector(int32_t block[64]) {
     rows[4] = _mm_sub_epi16(e0, e1);
     __m128i magnitude = _mm_setzero_si128();
     const auto narrow = [&magnitude](__m128i low, __m128i high) {
-        low = _mm_srai_epi32(low, 9);
-        high = _mm_srai_epi32(high, 9);
+        low = RowDescale<W>(low);
+        high = RowDescale<W>(high);
         magnitude = AccumulateMagnitude(AccumulateMagnitude(magnitude, low), high);
         return _mm_packs_epi32(low, high);
     };
     const __m128i pe[2] = {Interleave(0, e2, e3), Interleave(1, e2, e3)};
     const __m128i p01[2] = {Interleave(0, d0, d1), Interleave(1, d0, d1)};
     const __m128i p23[2] = {Interleave(0, d2, d3), Interleave(1, d2, d3)};
-    const __m128i even2 = Pair(dct::kEven2[0], dct::kEven2[1]), even6 = Pair(dct::kEven6[0], dct::kEven6[1]);
+    const __m128i even2 = Pair(W::kEven2[0], W::kEven2[1]), even6 = Pair(W::kEven6[0], W::kEven6[1]);
     rows[2] = narrow(_mm_madd_epi16(pe[0], even2), _mm_madd_epi16(pe[1], even2));
     rows[6] = narrow(_mm_madd_epi16(pe[0], even6), _mm_madd_epi16(pe[1], even6));
     for (int k = 0; k < 4; ++k) {
-        const __m128i w01 = Pair(dct::kOdd[k][0], dct::kOdd[k][1]), w23 = Pair(dct::kOdd[k][2], dct::kOdd[k][3]);
+        const __m128i w01 = Pair(W::kOdd[k][0], W::kOdd[k][1]), w23 = Pair(W::kOdd[k][2], W::kOdd[k][3]);
         rows[2 * k + 1] = narrow(Dot2(p01[0], p23[0], w01, w23), Dot2(p01[1], p23[1], w01, w23));
     }
     if (!FitsInt16(magnitude)) {
-        vardelk::ForwardDct(block);
+        PlainForwardDct<W>(block);
         return;
     }
 
     Transpose8x8(rows);  // rows[y] holds row y's eight pass-one outputs
+    constexpr int kFraction = W::kOutputFractionBits;
+    constexpr int kPlainShift = 3 - kFraction, kScaledShift = 16 - kFraction;
+    constexpr int32_t kPlainLaneBias = kPlainShift > 0 ? 1 << (kPlainShift - 1) : 0;
     const __m128i firstLane = _mm_set_epi32(0, 0, 0, -1);
-    const __m128i plainBias = _mm_set_epi32(64, 64, 64, 4);
-    const __m128i scaledBias = _mm_set_epi32(1 << 19, 1 << 19, 1 << 19, 1 << 15);
+    const __m128i plainBias = _mm_set_epi32(64 >> kFraction, 64 >> kFraction, 64 >> kFraction, kPlainLaneBias);
+    const __m128i scaledBias =
+        _mm_set_epi32(1 << (19 - kFraction), 1 << (19 - kFraction), 1 << (19 - kFraction), 1 << (kScaledShift - 1));
     for (int h = 0; h < 2; ++h) {
         const __m128i p07 = Interleave(h, rows[0], rows[7]), p16 = Interleave(h, rows[1], rows[6]);
         const __m128i p25 = Interleave(h, rows[2], rows[5]), p34 = Interleave(h, rows[3], rows[4]);
 #pragma GCC unroll 8
         for (int k = 0; k < 8; ++k) {
-            const __m128i sum =
-                Dot4(p07, p16, p25, p34, ColumnPair(k, 0), ColumnPair(k, 1), ColumnPair(k, 2), ColumnPair(k, 3));
-            // Shift by 3 or 16, then by 4 more except in lane 0 (columns 0 and 4).
-            const __m128i t = k % 4 == 0 ? _mm_srai_epi32(_mm_add_epi32(sum, plainBias), 3)
-                                         : _mm_srai_epi32(_mm_add_epi32(sum, scaledBias), 16);
+            const __m128i sum = Dot4(p07, p16, p25, p34, ColumnPair<W>(k, 0), ColumnPair<W>(k, 1), ColumnPair<W>(k, 2),
+                                     ColumnPair<W>(k, 3));
+            // Shift by 3 or 16 (less the fraction kept), then by 4 more
+            // except in lane 0 (columns 0 and 4).
+            const __m128i t = k % 4 == 0 ? _mm_srai_epi32(_mm_add_epi32(sum, plainBias), kPlainShift)
+                                         : _mm_srai_epi32(_mm_add_epi32(sum, scaledBias), kScaledShift);
             _mm_storeu_si128(
                 reinterpret_cast<__m128i*>(block + 8 * k + 4 * h),
                 _mm_or_si128(_mm_and_si128(firstLane, t), _mm_andnot_si128(firstLane, _mm_srai_epi32(t, 4))));

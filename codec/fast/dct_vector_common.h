@@ -30,27 +30,51 @@ inline __m128i Pair(int32_t first, int32_t second) { return _mm_set1_epi32(PackP
 // (x2, x5), (x3, x4): the weight of the sum xj + x(7-j) taken twice for the
 // even outputs, of the difference xj - x(7-j) with both signs for the odd
 // ones.
+// W: the transform's weights (dct::FilterWeights or dct::AccurateWeights).
+template <typename W>
 constexpr int32_t ColumnWeight(int k, int j) {
     if (k == 0) return 1;
     if (k == 4) return j == 0 || j == 3 ? 1 : -1;
-    if (k == 2) return j == 0 ? dct::kEven2[1] : j == 1 ? dct::kEven2[0] : j == 2 ? -dct::kEven2[0] : -dct::kEven2[1];
-    if (k == 6) return j == 0 ? dct::kEven6[1] : j == 1 ? dct::kEven6[0] : j == 2 ? -dct::kEven6[0] : -dct::kEven6[1];
-    return dct::kOdd[(k - 1) / 2][j];
+    if (k == 2) return j == 0 ? W::kEven2[1] : j == 1 ? W::kEven2[0] : j == 2 ? -W::kEven2[0] : -W::kEven2[1];
+    if (k == 6) return j == 0 ? W::kEven6[1] : j == 1 ? W::kEven6[0] : j == 2 ? -W::kEven6[0] : -W::kEven6[1];
+    return W::kOdd[(k - 1) / 2][j];
 }
 struct ColumnPairs {
     int32_t packed[8][4];
 };
+template <typename W>
 constexpr ColumnPairs MakeColumnPairs() {
     ColumnPairs t{};
     for (int k = 0; k < 8; ++k)
         for (int j = 0; j < 4; ++j) {
-            const int32_t w = ColumnWeight(k, j);
+            const int32_t w = ColumnWeight<W>(k, j);
             t.packed[k][j] = PackPair(w, k % 2 == 0 ? w : -w);
         }
     return t;
 }
-constexpr ColumnPairs kColumnPairs = MakeColumnPairs();
-inline __m128i ColumnPair(int k, int j) { return _mm_set1_epi32(kColumnPairs.packed[k][j]); }
+template <typename W>
+inline constexpr ColumnPairs kColumnPairs = MakeColumnPairs<W>();
+template <typename W>
+inline __m128i ColumnPair(int k, int j) {
+    return _mm_set1_epi32(kColumnPairs<W>.packed[k][j]);
+}
+
+// The plain transform a vector one falls back to.
+template <typename W>
+inline void PlainForwardDct(int32_t block[64]) {
+    if constexpr (W::kOutputFractionBits == 0)
+        vardelk::ForwardDct(block);
+    else
+        vardelk::ForwardDctAccurate(block);
+}
+
+// Pass one's outputs 1, 2, 3, 5, 6, 7 are 32-bit sums shifted right by 9:
+// truncated, or rounded for a transform that rounds.
+template <typename W>
+inline __m128i RowDescale(__m128i v) {
+    if constexpr (W::kRowRounding != 0) v = _mm_add_epi32(v, _mm_set1_epi32(W::kRowRounding));
+    return _mm_srai_epi32(v, 9);
+}
 
 inline void Transpose8x8(__m128i r[8]) {
     const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);

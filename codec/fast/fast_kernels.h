@@ -25,12 +25,15 @@ using BlockTransform = void (*)(int32_t block[64]);
 // Blocks whose row-pass values would not fit the vector path go through the
 // plain InverseDct. The AVX2 build is the same vector code with
 // three-operand instructions and both 128-bit halves in use.
+// ForwardDctAccurate: the same for the accurate transform of forward_dct.h.
 namespace sse2 {
 void ForwardDct(int32_t block[64]);
+void ForwardDctAccurate(int32_t block[64]);
 void InverseDct(int32_t block[64]);
 }  // namespace sse2
 namespace avx2 {
 void ForwardDct(int32_t block[64]);
+void ForwardDctAccurate(int32_t block[64]);
 void InverseDct(int32_t block[64]);
 }  // namespace avx2
 
@@ -86,7 +89,7 @@ void PrepareQuantiser(QuantiserRule rule, const int32_t weights[kMatrixEntries],
 // Dequantise: any levels.
 using QuantiseFunction = uint64_t (*)(int32_t block[64], const QuantiserTables& tables);
 using DequantiseFunction = void (*)(int32_t block[64], const QuantiserTables& tables);
-#define VARDELK_DECLARE_QUANTISER_KERNELS                                                \
+#define VARDELK_DECLARE_QUANTISER_KERNELS                                              \
     uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);          \
     uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables); \
     void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);

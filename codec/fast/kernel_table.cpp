@@ -29,6 +29,7 @@ KernelTable MakeTable(uint32_t cpuFlags) {
 
 void InitPlainKernels(KernelTable& table) {
     table.forwardDct = vardelk::ForwardDct;
+    table.forwardDctAccurate = vardelk::ForwardDctAccurate;
     table.inverseDct = vardelk::InverseDct;
     table.quantise = plain::QuantiseBlock;
     table.quantiseSymmetric = plain::QuantiseSymmetricBlock;
@@ -48,6 +49,7 @@ void InitPlainKernels(KernelTable& table) {
 void InitSse2Kernels([[maybe_unused]] KernelTable& table) {
 #if defined(__SSE2__)
     table.forwardDct = sse2::ForwardDct;
+    table.forwardDctAccurate = sse2::ForwardDctAccurate;
     table.inverseDct = sse2::InverseDct;
 #if defined(VARDELK_SSE2_QUANTISER)
     table.quantise = sse2::QuantiseBlock;
@@ -69,6 +71,7 @@ void InitSse2Kernels([[maybe_unused]] KernelTable& table) {
 void InitAvx2Kernels([[maybe_unused]] KernelTable& table) {
 #if defined(VARDELK_HAVE_AVX2)
     table.forwardDct = avx2::ForwardDct;
+    table.forwardDctAccurate = avx2::ForwardDctAccurate;
     table.inverseDct = avx2::InverseDct;
     table.quantise = avx2::QuantiseBlock;
     table.quantiseSymmetric = avx2::QuantiseSymmetricBlock;

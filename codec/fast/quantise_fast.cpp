@@ -50,12 +50,11 @@ double ReciprocalRoundedUp(int64_t c) {
 }
 
 // The constants of quantiser_rules.h's sign-symmetric rules.
-void PrepareSymmetric(QuantiserRule rule, const int32_t weights[kMatrixEntries], int32_t q,
-                      QuantiserTables& tables) {
+void PrepareSymmetric(QuantiserRule rule, const int32_t weights[kMatrixEntries], int32_t q, QuantiserTables& tables) {
     for (int i = 0; i < 64; ++i) {
         const int64_t w = weights[i];
         if (rule == QuantiserRule::kFfmpeg) {
-            tables.scale[i] = 8 * ((int64_t{1} << 22) / (int64_t{q} * w));
+            tables.scale[i] = (int64_t{1} << 22) / (int64_t{q} * w);
             tables.offset[i] = int64_t{3} << 18;
             tables.stepDivisor[i] = int64_t{1} << 21;
         } else if (rule == QuantiserRule::kMpeg2enc) {
@@ -140,9 +139,9 @@ uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables
         __m128i halves[2];
         for (int h = 0; h < 2; ++h) {
             const int j = i + 2 * h;
-            const __m128d n = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(h == 0 ? m : _mm_shuffle_epi32(m, 0x0E)),
-                                                    _mm_load_pd(tables.scaleReal + j)),
-                                         _mm_load_pd(tables.offsetReal + j));
+            const __m128d n = _mm_add_pd(
+                _mm_mul_pd(_mm_cvtepi32_pd(h == 0 ? m : _mm_shuffle_epi32(m, 0x0E)), _mm_load_pd(tables.scaleReal + j)),
+                _mm_load_pd(tables.offsetReal + j));
             const __m128d y = _mm_cvtepi32_pd(_mm_cvttpd_epi32(_mm_mul_pd(n, _mm_load_pd(tables.inverseStep + j))));
             halves[h] = _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(y, finalOffset), inverseFinal));
         }

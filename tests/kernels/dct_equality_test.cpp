@@ -22,22 +22,27 @@ constexpr int32_t kLowCoefficient = -2048, kHighCoefficient = 2047;
 // Every build of the transforms this CPU can run.
 struct Transforms {
     const char* name;
-    fast::BlockTransform forward, inverse;
+    fast::BlockTransform forward, forwardAccurate, inverse;
 };
 std::vector<Transforms> Builds() {
     std::vector<Transforms> builds;
     for (const testing::KernelBuild& build : testing::KernelBuilds())
-        builds.push_back({build.name, build.table->forwardDct, build.table->inverseDct});
+        builds.push_back(
+            {build.name, build.table->forwardDct, build.table->forwardDctAccurate, build.table->inverseDct});
     return builds;
 }
 
+// Both forward transforms: the filter's and the encoders' accurate one.
 void ExpectForwardEqual(const Block& input) {
-    Block plain = input;
+    Block plain = input, accurate = input;
     ForwardDct(plain.data());
+    ForwardDctAccurate(accurate.data());
     for (const Transforms& build : Builds()) {
-        Block quick = input;
+        Block quick = input, quickAccurate = input;
         build.forward(quick.data());
+        build.forwardAccurate(quickAccurate.data());
         ASSERT_EQ(plain, quick) << build.name << ", first sample " << input[0];
+        ASSERT_EQ(accurate, quickAccurate) << build.name << " (accurate), first sample " << input[0];
     }
 }
 
@@ -92,6 +97,30 @@ TEST(FastForwardDct, EqualsPlainOnExtremeBlocks) {
     for (const Block& b : ExtremeBlocks(0, 256)) ExpectForwardEqual(b);     // nominal luma
     for (const Block& b : ExtremeBlocks(-128, 128)) ExpectForwardEqual(b);  // nominal chroma
     for (const Block& b : ExtremeBlocks(-256, 255)) ExpectForwardEqual(b);
+}
+
+// The accurate transform is the true DCT at eight times the scale, within
+// the rounding of 13-bit factors; the filter's, at the standard's scale.
+TEST(ForwardDct, BothTransformsFollowTheTrueTransform) {
+    Random random(3);
+    const double pi = std::acos(-1.0);
+    for (int n = 0; n < 2000; ++n) {
+        Block b;
+        for (int32_t& v : b) v = random.Between(-256, 255);
+        Block filter = b, accurate = b;
+        ForwardDct(filter.data());
+        ForwardDctAccurate(accurate.data());
+        for (int v = 0; v < 8; ++v)
+            for (int u = 0; u < 8; ++u) {
+                double sum = 0;
+                for (int i = 0; i < 64; ++i)
+                    sum += b[static_cast<size_t>(i)] * std::cos((2 * (i / 8) + 1) * v * pi / 16) *
+                           std::cos((2 * (i % 8) + 1) * u * pi / 16);
+                const double f = sum / 4 * (u == 0 ? std::sqrt(0.5) : 1.0) * (v == 0 ? std::sqrt(0.5) : 1.0);
+                ASSERT_NEAR(filter[static_cast<size_t>(v * 8 + u)], f, 1.5);
+                ASSERT_NEAR(accurate[static_cast<size_t>(v * 8 + u)], 8 * f, 2.5) << "u " << u << " v " << v;
+            }
+    }
 }
 
 TEST(FastForwardDct, EqualsPlainOnRandomBlocks) {
