@@ -109,7 +109,8 @@ void ExpandInput(const std::string& input, std::vector<std::string>& paths) {
     if (paths.size() == before) throw CliError(input + ": the list names no picture");
 }
 
-std::vector<CodedPicture> LoadPictures(const std::vector<std::string>& inputs, int32_t frames, int32_t threads) {
+std::vector<CodedPicture> LoadPictures(const std::vector<std::string>& inputs, int32_t frames, const CodingModel& model,
+                                       int32_t threads) {
     std::vector<std::string> paths;
     for (const std::string& input : inputs) ExpandInput(input, paths);
     struct Source {
@@ -130,7 +131,7 @@ std::vector<CodedPicture> LoadPictures(const std::vector<std::string>& inputs, i
     std::vector<CodedPicture> pictures(sources.size());
     ParallelFor(threads, int64_t(sources.size()), [&](int64_t i) {
         const Source& s = sources[size_t(i)];
-        pictures[size_t(i)] = PrepareCodedPicture(s.name, s.format, s.frame);
+        pictures[size_t(i)] = PrepareCodedPicture(s.name, s.format, s.frame, model);
     });
     return pictures;
 }
@@ -615,9 +616,9 @@ int RunSearchCommand(int argc, char** argv) {
         ParseQualityMeasure(o.measure, &measure);
 
         const auto started = std::chrono::steady_clock::now();
-        const std::vector<CodedPicture> training = LoadPictures(o.inputs, o.frames, o.threads);
+        const std::vector<CodedPicture> training = LoadPictures(o.inputs, o.frames, model, o.threads);
         std::vector<CodedPicture> validationPictures;
-        if (!o.validate.empty()) validationPictures = LoadPictures(o.validate, o.frames, o.threads);
+        if (!o.validate.empty()) validationPictures = LoadPictures(o.validate, o.frames, model, o.threads);
         ObjectiveOptions objectiveOptions;
         objectiveOptions.model = model;
         objectiveOptions.minimumOverlap = o.minOverlap;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
+#include "codec/quantiser_rules.h"
 #include "media/media_error.h"
 #include "media/yc_convert.h"
 
@@ -58,7 +60,8 @@ void CodedPlanes(const Y4mFormat& format, const Y4mFrame& frame, Y4mFormat& plan
     }
 }
 
-CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame) {
+CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame,
+                                 const CodingModel& model) {
     if (format.width <= 0 || format.height <= 0) throw MediaError(name + ": the picture is empty");
     CodedPicture picture;
     picture.name = name;
@@ -73,6 +76,8 @@ CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& forma
     FrameOutputs outputs;
     outputs.sink = &capture;
     FilterSettings settings;  // the transform is the same for every scale code and matrix
+    settings.model = SafeModel(model);
+    picture.transformRule = CoefficientFractionBits(model.rule) > 0 ? model.rule : QuantiserRule::kFilter;
     FrameCoder coder;
     coder.CodeFrameReference(settings, kDefaultIntraMatrix, input.data(), output.data(),
                              FrameGeometry{format.width, format.height, format.width, format.height}, outputs);
@@ -84,6 +89,8 @@ CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& forma
 // their own.
 PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
                              bool nonLinearScale, PointMeasures measures, const CodingModel& model) {
+    if (CoefficientFractionBits(model.rule) != CoefficientFractionBits(picture.transformRule))
+        throw std::invalid_argument(picture.name + ": prepared for another model's transform");
     FilterSettings settings;
     settings.scaleCode = scaleCode;
     settings.nonLinearScale = nonLinearScale ? 1 : 0;
