@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
+#include "codec/quantiser_rules.h"
 #include "media/media_error.h"
 #include "media/yc_convert.h"
 
@@ -26,7 +28,8 @@ private:
 
 }  // namespace
 
-CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame) {
+CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame,
+                                 const CodingModel& model) {
     if (format.width <= 0 || format.height <= 0) throw MediaError(name + ": the picture is empty");
     CodedPicture picture;
     picture.name = name;
@@ -42,6 +45,8 @@ CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& forma
     FrameOutputs outputs;
     outputs.sink = &capture;
     FilterSettings settings;  // the transform is the same for every scale code and matrix
+    settings.model = model;
+    picture.accurateTransform = UsesAccurateTransform(SafeModel(model).rule);
     FrameCoder coder;
     coder.CodeFrameReference(settings, kDefaultIntraMatrix, input.data(), output.data(),
                              FrameGeometry{format.width, format.height, format.width, format.height}, outputs);
@@ -53,6 +58,8 @@ CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& forma
 // their own.
 PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
                              bool nonLinearScale, PointMeasures measures, const CodingModel& model) {
+    if (UsesAccurateTransform(SafeModel(model).rule) != picture.accurateTransform)
+        throw std::logic_error(picture.name + ": prepared for another transform than the model's");
     FilterSettings settings;
     settings.scaleCode = scaleCode;
     settings.nonLinearScale = nonLinearScale ? 1 : 0;

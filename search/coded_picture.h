@@ -23,14 +23,18 @@ struct CodedPicture {
     Y4mFrame original;
     int32_t columns = 0;  // macroblocks across and down
     int32_t rows = 0;
-    // kMacroblockValues coefficients per macroblock, in coding order.
+    // kMacroblockValues coefficients per macroblock, in coding order, from
+    // the transform of the model the picture was prepared for.
     std::vector<int32_t> coefficients;
+    bool accurateTransform = false;
 };
 
 // Converts the frame to the codec's pixels and captures the transform of
-// every macroblock with progressive DCT. Throws MediaError for an empty
-// picture.
-CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame);
+// every macroblock with progressive DCT, as the model transforms (models
+// of encoders with the accurate transform get its coefficients). Throws
+// MediaError for an empty picture.
+CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame,
+                                 const CodingModel& model = CodingModel{});
 
 // What the measures need from one coded point.
 enum class PointMeasures { kLumaPsnr, kPsnr, kSsim, kBoth };
@@ -46,7 +50,8 @@ class PointCoder {
 public:
     // Exactly the bytes and reconstruction FrameCoder::CodeFrame gives for
     // the picture with zigzag scan and progressive DCT, the linear or
-    // non-linear mapping and the coding model as asked. The reconstruction, as the frame coder's
+    // non-linear mapping and the coding model as asked. The picture must
+    // have been prepared with the same transform (throws std::logic_error). The reconstruction, as the frame coder's
     // output converted back to the picture's format, is left in
     // Reconstruction().
     PointResult Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
