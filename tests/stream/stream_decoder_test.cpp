@@ -262,5 +262,89 @@ TEST(StreamDecoders, MatrixFromAnotherEncodersStream) {
     }
 }
 
+// A picture as the parser read it, turned back into samples.
+Planes420 RebuildParsed(const ParsedStream& parsed, const StreamPicture& picture) {
+    testing::LevelsCoding coding;
+    coding.width = parsed.sequence.width;
+    coding.height = parsed.sequence.height;
+    coding.matrix.assign(picture.intraMatrix.begin(), picture.intraMatrix.end());
+    coding.nonLinearScale = picture.qScaleType;
+    coding.dcPrecision = 8 + picture.intraDcPrecision;
+    coding.filterDc = false;
+    coding.scaleCodes = picture.scaleCodes;
+    coding.fieldDct = picture.fieldDct;
+    return testing::Rebuild(picture.levels, coding);
+}
+
+// Streams of other encoders read through the parser: the pictures their
+// levels give must be the ones ffmpeg decodes from the same streams. ffmpeg
+// writes slices that begin inside a row (with its packet size set) and
+// macroblocks with their own scale codes (with adaptive quantisation);
+// mpeg2enc adds a display extension.
+TEST(StreamDecoders, ReadsWhatOtherEncodersWrote) {
+    if (!HaveProgram("ffmpeg")) {
+        GTEST_SKIP() << "ffmpeg is missing";
+    }
+    std::string list;
+    std::vector<int32_t> wanted(kMatrixEntries);
+    for (int32_t i = 0; i < kMatrixEntries; ++i) {
+        wanted[static_cast<size_t>(i)] = i == 0 ? 8 : 10 + (i * 5) % 70;
+        list += (i ? "," : "") + std::to_string(wanted[static_cast<size_t>(i)]);
+    }
+    struct Encoding {
+        std::string command;
+        int32_t intraVlcFormat;
+        int32_t intraDcPrecision;
+        bool ownScaleCodes;  // some macroblocks change the scale code
+    };
+    const std::string path = Scratch("foreign.m2v");
+    const std::string source = "-f lavfi -i testsrc2=size=720x96:rate=25 -frames:v 2 -pix_fmt yuv420p";
+    const std::string ffmpeg = "ffmpeg -nostdin -hide_banner -loglevel error -y " + source +
+                               " -c:v mpeg2video -g 1 -intra_matrix " + list + " ";
+    const std::string output = " -f mpeg2video " + path;
+    std::vector<Encoding> encodings = {
+        {ffmpeg + "-qscale:v 4 -dc 8" + output, 0, 0, false},
+        {ffmpeg + "-qscale:v 3 -intra_vlc 1 -dc 9 -ps 300" + output, 1, 1, false},
+        {ffmpeg + "-b:v 2M -lumi_mask 0.5 -dark_mask 0.5 -border_mask 0.5 -dc 10" + output, 0, 2, true},
+        {ffmpeg + "-qscale:v 5 -dc 11 -flags +ildct+ilme -top 1 -alternate_scan 1 -non_linear_quant 1 -qmax 28" +
+             output,
+         0, 3, false},
+    };
+    const bool haveMpeg2enc = HaveProgram("mpeg2enc");
+    if (haveMpeg2enc) {
+        encodings.push_back({"ffmpeg -nostdin -loglevel error " + source +
+                                 " -f yuv4mpegpipe - | mpeg2enc -v 0 -f 3 "
+                                 "-b 8000 -q 4 -D 9 -g 1 -G 1 -o " +
+                                 path,
+                             1, 1, false});
+    }
+    Histogram histogram;
+    for (const Encoding& encoding : encodings) {
+        SCOPED_TRACE(encoding.command);
+        int status = 0;
+        EXPECT_EQ(RunQuietly(encoding.command, &status), "");
+        ASSERT_EQ(status, 0);
+        const std::vector<uint8_t> bytes = ReadAll(path);
+        const ParsedStream parsed = ParseIntraStream(bytes.data(), bytes.size());
+        ASSERT_EQ(parsed.pictures.size(), 2u);
+        const std::vector<Planes420> decoded = DecodeWithFfmpeg(path, 720, 96);
+        ASSERT_EQ(decoded.size(), 2u);
+        const bool fromFfmpeg = encoding.command.rfind(ffmpeg, 0) == 0;
+        for (size_t f = 0; f < 2; ++f) {
+            const StreamPicture& picture = parsed.pictures[f];
+            EXPECT_EQ(picture.intraVlcFormat, encoding.intraVlcFormat);
+            EXPECT_EQ(picture.intraDcPrecision, encoding.intraDcPrecision);
+            if (fromFfmpeg) {
+                EXPECT_TRUE(std::equal(wanted.begin(), wanted.end(), picture.intraMatrix.begin()));
+            }
+            const auto [low, high] = std::minmax_element(picture.scaleCodes.begin(), picture.scaleCodes.end());
+            EXPECT_EQ(*low != *high, encoding.ownScaleCodes);
+            AddDifferences(decoded[f], RebuildParsed(parsed, picture), histogram);
+        }
+    }
+    std::remove(path.c_str());
+    ExpectWithinTransformRounding("ffmpeg on other encoders' streams", histogram);
+}
+
 }  // namespace
 }  // namespace vardelk

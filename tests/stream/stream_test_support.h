@@ -54,16 +54,31 @@ struct CodedFrame {
 
 inline uint8_t Clamp8(int32_t v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
 
-// Dequantises and inverse-transforms the levels and places the blocks as the
-// stream's decoder does: luma by quadrant or by field, chroma always by frame.
-inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width, int32_t height,
-                               const FilterSettings& settings, const int32_t matrix[kMatrixEntries]) {
+// What a decoder needs besides the levels: the picture's size, the matrix,
+// the scale and DCT type of each macroblock, and how its DC levels are held.
+struct LevelsCoding {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<int32_t> matrix;  // natural order
+    int32_t nonLinearScale = 0;
+    int32_t dcPrecision = 11;
+    // The DC as the filter carries it (unscaled, chroma about zero);
+    // otherwise as a stream holds it, 0..2^dcPrecision - 1.
+    bool filterDc = true;
+    std::vector<int32_t> scaleCodes;  // per macroblock, row-major
+    std::vector<uint8_t> fieldDct;    // per macroblock
+};
+
+// Dequantises and inverse-transforms the levels (every macroblock row they
+// hold) and places the blocks as the stream's decoder does: luma by
+// quadrant or by field, chroma always by frame.
+inline Planes420 Rebuild(const std::vector<int32_t>& levels, const LevelsCoding& coding) {
     int32_t weights[kMatrixEntries];
-    ClampMatrix(matrix, weights);
-    const int32_t q = QuantiserScale(settings.scaleCode, settings.nonLinearScale);
-    const int32_t columns = MacroblockColumns(width);
-    const int32_t rows = MacroblockRows(height);
+    ClampMatrix(coding.matrix.data(), weights);
+    const int32_t columns = MacroblockColumns(coding.width);
+    const int32_t rows = static_cast<int32_t>(levels.size() / (static_cast<size_t>(columns) * kMacroblockValues));
     const int32_t paddedWidth = columns * 16;
+    const int32_t dcShift = 11 - coding.dcPrecision;
     std::vector<uint8_t> luma(static_cast<size_t>(paddedWidth) * rows * 16);
     std::vector<uint8_t> chroma[2];
     for (auto& plane : chroma) {
@@ -71,17 +86,25 @@ inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width
     }
     for (int32_t row = 0; row < rows; ++row) {
         for (int32_t column = 0; column < columns; ++column) {
+            const size_t index = static_cast<size_t>(row) * columns + static_cast<size_t>(column);
             MacroblockBuffer buffer;
-            const size_t at = (static_cast<size_t>(row) * columns + static_cast<size_t>(column)) * kMacroblockValues;
+            const size_t at = index * kMacroblockValues;
             std::copy(levels.begin() + static_cast<std::ptrdiff_t>(at),
                       levels.begin() + static_cast<std::ptrdiff_t>(at + kMacroblockValues), buffer.value);
-            DequantiseMacroblock(buffer, weights, q);
+            if (!coding.filterDc) {
+                // A stream's DC level scaled to 11 bits, chroma about zero as the
+                // filter's own DC is.
+                for (int32_t b = 0; b < kBlocksPerMacroblock; ++b) {
+                    buffer.Block(b)[0] = buffer.Block(b)[0] * (1 << dcShift) - (b >= kCbBlock ? 1024 : 0);
+                }
+            }
+            DequantiseMacroblock(buffer, weights, QuantiserScale(coding.scaleCodes[index], coding.nonLinearScale));
             for (int32_t b = 0; b < kBlocksPerMacroblock; ++b) {
                 InverseDct(buffer.Block(b));
             }
             for (int32_t b = 0; b < 4; ++b) {
                 for (int32_t i = 0; i < 8; ++i) {
-                    const int32_t line = settings.interlacedDct ? 2 * i + (b >> 1) : 8 * (b >> 1) + i;
+                    const int32_t line = coding.fieldDct[index] ? 2 * i + (b >> 1) : 8 * (b >> 1) + i;
                     for (int32_t j = 0; j < 8; ++j) {
                         const size_t pixel = static_cast<size_t>(row * 16 + line) * paddedWidth +
                                              static_cast<size_t>(column * 16 + (b & 1) * 8 + j);
@@ -101,13 +124,13 @@ inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width
         }
     }
     Planes420 planes;
-    planes.width = width;
-    planes.height = height;
-    const int32_t chromaWidth = (width + 1) / 2;
-    const int32_t chromaHeight = (height + 1) / 2;
-    for (int32_t y = 0; y < height; ++y) {
+    planes.width = coding.width;
+    planes.height = coding.height;
+    const int32_t chromaWidth = (coding.width + 1) / 2;
+    const int32_t chromaHeight = (coding.height + 1) / 2;
+    for (int32_t y = 0; y < coding.height; ++y) {
         const auto from = luma.begin() + static_cast<std::ptrdiff_t>(y) * paddedWidth;
-        planes.y.insert(planes.y.end(), from, from + width);
+        planes.y.insert(planes.y.end(), from, from + coding.width);
     }
     for (int32_t y = 0; y < chromaHeight; ++y) {
         const auto offset = static_cast<std::ptrdiff_t>(y) * (paddedWidth / 2);
@@ -115,6 +138,23 @@ inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width
         planes.cr.insert(planes.cr.end(), chroma[1].begin() + offset, chroma[1].begin() + offset + chromaWidth);
     }
     return planes;
+}
+
+// The coder's levels of a frame coded with these settings.
+inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width, int32_t height,
+                               const FilterSettings& settings, const int32_t matrix[kMatrixEntries]) {
+    const CodingModel model = SafeModel(settings.model);
+    const size_t macroblocks = static_cast<size_t>(MacroblockColumns(width)) * MacroblockRows(height);
+    LevelsCoding coding;
+    coding.width = width;
+    coding.height = height;
+    coding.matrix.assign(matrix, matrix + kMatrixEntries);
+    coding.nonLinearScale = settings.nonLinearScale;
+    coding.dcPrecision = model.dcPrecision;
+    coding.filterDc = CarriesFilterDc(model);
+    coding.scaleCodes.assign(macroblocks, settings.scaleCode);
+    coding.fieldDct.assign(macroblocks, settings.interlacedDct ? 1 : 0);
+    return Rebuild(levels, coding);
 }
 
 // Codes one Y4M frame through the coder into the writer.
