@@ -9,6 +9,7 @@
 
 #include "cli/png_io.h"
 #include "media/rgb_convert.h"
+#include "stream/bit_writer.h"
 #include "stream/stream_error.h"
 #include "stream/stream_reader.h"
 #include "stream_test_support.h"
@@ -242,9 +243,41 @@ TEST(StreamReader, MatrixImportAndDamagedStreams) {
     std::remove(path.c_str());
     EXPECT_THROW(ReadIntraMatrixFromStream(path), StreamError);
 
-    const std::vector<uint8_t> none = {0, 0, 1, 0xB7};
+    // A sequence header that loads no matrix gives the default; data with
+    // no sequence header at all is refused, in memory and in a file.
+    BitWriter header;
+    header.PutStartCode(kSequenceHeaderCode);
+    header.Put(16, 12);
+    header.Put(16, 12);
+    header.Put(0x13, 8);  // aspect ratio, frame rate
+    header.Put(0, 18);
+    header.Put(1, 1);       // marker
+    header.Put(0, 10 + 3);  // buffer size, constrained parameters, no matrices
+    std::vector<uint8_t> none = header.Bytes();
     const auto fallback = ReadIntraMatrix(none.data(), none.size());
     EXPECT_TRUE(std::equal(fallback.begin(), fallback.end(), kDefaultIntraMatrix));
+    none.assign(4000, 0);
+    uint32_t state = 11;
+    for (uint8_t& byte : none) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<uint8_t>(state >> 24);
+    }
+    none[100] = 0xB7;  // other start codes do not count
+    none[99] = 1;
+    none[98] = none[97] = 0;
+    EXPECT_THROW(ReadIntraMatrix(none.data(), none.size()), StreamError);
+    file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(none.data(), 1, none.size(), file);
+    std::fclose(file);
+    try {
+        ReadIntraMatrixFromStream(path);
+        ADD_FAILURE() << "random bytes gave a matrix";
+    } catch (const StreamError& error) {
+        EXPECT_NE(std::string(error.what()).find(path + " holds no sequence header"), std::string::npos)
+            << error.what();
+    }
+    std::remove(path.c_str());
 
     // Every truncation and a flipped bit in each byte either parses or is
     // refused with a StreamError: nothing else escapes.
