@@ -11,92 +11,16 @@
 #include "codec/vlc_tables.h"
 #include "stream/stream_reader.h"
 #include "stream/stream_writer.h"
+#include "stream_test_support.h"
 
 namespace vardelk {
 namespace {
 
-struct Picture {
-    int32_t width = 40;
-    int32_t height = 40;
-    char interlace = 'p';
-};
-
-// Pseudo-random levels of the kind the model's coder gives: DC levels over
-// their whole range (the filter's unscaled, chroma about zero; any other
-// model's 0..2^precision - 1), sparse AC levels with short and long runs,
-// magnitudes with codes and beyond them, and some blocks whose last
-// coefficient is non-zero.
-std::vector<int32_t> MakeLevels(const CodingModel& model, int32_t macroblocks, uint32_t seed) {
-    uint32_t state = seed * 2654435761u + 7u;
-    const auto next = [&state](uint32_t span) {
-        state = state * 1664525u + 1013904223u;
-        return static_cast<int32_t>((state >> 8) % span);
-    };
-    const int32_t magnitudes[] = {1, 1, 1, 2, 3, 5, 17, 40, 41, 300, 2047};
-    const int32_t maxDc = (1 << model.dcPrecision) - 1;
-    std::vector<int32_t> levels(static_cast<size_t>(macroblocks) * kMacroblockValues);
-    for (size_t block = 0; block < levels.size() / kBlockValues; ++block) {
-        int32_t* values = levels.data() + block * kBlockValues;
-        const bool chroma = block % kBlocksPerMacroblock >= static_cast<size_t>(kCbBlock);
-        const int32_t extreme = next(8);
-        values[0] = extreme == 0 ? 0 : extreme == 1 ? maxDc : next(static_cast<uint32_t>(maxDc + 1));
-        if (CarriesFilterDc(model) && chroma) values[0] -= 1024;
-        const int32_t density = next(4);  // 0: no AC at all, up to 3: busy
-        for (int32_t i = 1; i < kBlockValues; ++i) {
-            if (density > 0 && next(64) < density * density * 3) {
-                values[i] = magnitudes[next(sizeof magnitudes / sizeof magnitudes[0])] * (next(2) ? 1 : -1);
-            }
-        }
-        if (block % 5 == 0) values[63] = next(2) ? 1 : -3;  // last in both scans
-    }
-    return levels;
-}
-
-// What the coder estimates for these levels: per macroblock row, predictors
-// from the model's reset value, bits rounded up to bytes.
-int32_t EstimateBytes(const std::vector<int32_t>& levels, int32_t columns, const CodingModel& model,
-                      int32_t alternateScan) {
-    int32_t bytes = 0;
-    const int32_t rows = static_cast<int32_t>(levels.size() / kMacroblockValues) / columns;
-    for (int32_t row = 0; row < rows; ++row) {
-        DcPredictors predictors;
-        ResetDcPredictors(predictors, model);
-        int32_t bits = 0;
-        for (int32_t column = 0; column < columns; ++column) {
-            MacroblockBuffer buffer;
-            const size_t at = (static_cast<size_t>(row) * columns + static_cast<size_t>(column)) * kMacroblockValues;
-            std::copy(levels.begin() + static_cast<std::ptrdiff_t>(at),
-                      levels.begin() + static_cast<std::ptrdiff_t>(at + kMacroblockValues), buffer.value);
-            bits += EstimateMacroblockBits(buffer, AcCoding{alternateScan, model.intraVlcFormat}, predictors);
-        }
-        bytes += (bits + 7) / 8;
-    }
-    return bytes;
-}
-
-struct Written {
-    std::vector<uint8_t> stream;
-    FrameAccounting account;
-};
-
-Written Write(const Picture& picture, const FilterSettings& settings, const std::vector<int32_t>& levels) {
-    StreamWriter writer(StreamFormat{picture.width, picture.height, 25, 1, picture.interlace}, settings,
-                        kDefaultIntraMatrix);
-    const int32_t columns = MacroblockColumns(picture.width);
-    for (size_t m = 0; m < levels.size() / kMacroblockValues; ++m) {
-        MacroblockBuffer buffer;
-        std::copy(levels.begin() + static_cast<std::ptrdiff_t>(m * kMacroblockValues),
-                  levels.begin() + static_cast<std::ptrdiff_t>((m + 1) * kMacroblockValues), buffer.value);
-        const int32_t x = static_cast<int32_t>(m % static_cast<size_t>(columns)) * 16;
-        const int32_t y = static_cast<int32_t>(m / static_cast<size_t>(columns)) * 16;
-        writer.Take(CoefficientStage::kQuantised, x, y, buffer);
-    }
-    Written written;
-    written.account =
-        writer.FinishFrame(EstimateBytes(levels, columns, settings.model, settings.alternateScan), written.stream);
-    writer.FinishStream(written.stream);
-    return written;
-}
+using testing::EstimateBytes;
+using testing::MakeLevels;
+using testing::Picture;
+using testing::Write;
+using testing::Written;
 
 TEST(StreamModels, EveryPresetAndTableReadsBackAndAddsUp) {
     for (int32_t preset = 0; preset < kEncoderPresets; ++preset) {
@@ -113,7 +37,8 @@ TEST(StreamModels, EveryPresetAndTableReadsBackAndAddsUp) {
                 SCOPED_TRACE(DescribeModel(model) + (variant ? ", alternate scan, interlaced" : ""));
                 const int32_t columns = MacroblockColumns(picture.width);
                 const int32_t rows = MacroblockRows(picture.height);
-                const std::vector<int32_t> levels = MakeLevels(model, columns * rows, 3u * preset + table + variant);
+                const std::vector<int32_t> levels =
+                    MakeLevels(model, columns * rows, 3u * preset + table + variant, true);
                 const Written written = Write(picture, settings, levels);
 
                 const FrameAccounting& a = written.account;

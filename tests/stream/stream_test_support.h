@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "codec/bit_cost.h"
 #include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/quantise.h"
@@ -177,6 +179,94 @@ inline CodedFrame CodeIntoStream(FrameCoder& coder, StreamWriter& writer, const 
         coded.codedLuma.push_back(YcToSample(pixel.y));
     }
     return coded;
+}
+
+// Levels made up for a model, for the writer without the coder.
+struct Picture {
+    int32_t width = 40;
+    int32_t height = 40;
+    char interlace = 'p';
+};
+
+// Pseudo-random levels of the kind the model's coder gives: DC levels over
+// their whole range (the filter's unscaled, chroma about zero; any other
+// model's 0..2^precision - 1), sparse AC levels with short and long runs,
+// magnitudes with codes and beyond them, and some blocks whose last
+// coefficient is non-zero. `huge`: busier blocks and magnitudes up to the
+// largest an escape holds; otherwise few levels, mostly small, so that the
+// samples they give stay near the range a decoder's transform is exact in.
+inline std::vector<int32_t> MakeLevels(const CodingModel& model, int32_t macroblocks, uint32_t seed, bool huge) {
+    uint32_t state = seed * 2654435761u + 7u;
+    const auto next = [&state](uint32_t span) {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<int32_t>((state >> 8) % span);
+    };
+    const int32_t magnitudes[] = {
+        1, 1, 1, 2, 3, 5, huge ? 17 : 1, huge ? 40 : 2, huge ? 41 : 6, huge ? 300 : 9, huge ? 2047 : 17};
+    const int32_t maxDc = (1 << model.dcPrecision) - 1;
+    std::vector<int32_t> levels(static_cast<size_t>(macroblocks) * kMacroblockValues);
+    for (size_t block = 0; block < levels.size() / kBlockValues; ++block) {
+        int32_t* values = levels.data() + block * kBlockValues;
+        const bool chroma = block % kBlocksPerMacroblock >= static_cast<size_t>(kCbBlock);
+        const int32_t extreme = next(8);
+        values[0] = extreme == 0 ? 0 : extreme == 1 ? maxDc : next(static_cast<uint32_t>(maxDc + 1));
+        if (CarriesFilterDc(model) && chroma) values[0] -= 1024;
+        const int32_t density = next(4);  // 0: no AC at all, up to 3: busy
+        for (int32_t i = 1; i < kBlockValues; ++i) {
+            if (density > 0 && next(64) < (huge ? density * density * 3 : density)) {
+                values[i] = magnitudes[next(sizeof magnitudes / sizeof magnitudes[0])] * (next(2) ? 1 : -1);
+            }
+        }
+        if (block % 5 == 0) values[63] = next(2) ? 1 : -3;  // last in both scans
+    }
+    return levels;
+}
+
+// What the coder estimates for these levels: per macroblock row, predictors
+// from the model's reset value, bits rounded up to bytes.
+inline int32_t EstimateBytes(const std::vector<int32_t>& levels, int32_t columns, const CodingModel& model,
+                             int32_t alternateScan) {
+    int32_t bytes = 0;
+    const int32_t rows = static_cast<int32_t>(levels.size() / kMacroblockValues) / columns;
+    for (int32_t row = 0; row < rows; ++row) {
+        DcPredictors predictors;
+        ResetDcPredictors(predictors, model);
+        int32_t bits = 0;
+        for (int32_t column = 0; column < columns; ++column) {
+            MacroblockBuffer buffer;
+            const size_t at = (static_cast<size_t>(row) * columns + static_cast<size_t>(column)) * kMacroblockValues;
+            std::copy(levels.begin() + static_cast<std::ptrdiff_t>(at),
+                      levels.begin() + static_cast<std::ptrdiff_t>(at + kMacroblockValues), buffer.value);
+            bits += EstimateMacroblockBits(buffer, AcCoding{alternateScan, model.intraVlcFormat}, predictors);
+        }
+        bytes += (bits + 7) / 8;
+    }
+    return bytes;
+}
+
+struct Written {
+    std::vector<uint8_t> stream;
+    FrameAccounting account;
+};
+
+inline Written Write(const Picture& picture, const FilterSettings& settings, const std::vector<int32_t>& levels) {
+    // Taken as a coder hands them over, then the frame and the end code.
+    StreamWriter writer(StreamFormat{picture.width, picture.height, 25, 1, picture.interlace}, settings,
+                        kDefaultIntraMatrix);
+    const int32_t columns = MacroblockColumns(picture.width);
+    for (size_t m = 0; m < levels.size() / kMacroblockValues; ++m) {
+        MacroblockBuffer buffer;
+        std::copy(levels.begin() + static_cast<std::ptrdiff_t>(m * kMacroblockValues),
+                  levels.begin() + static_cast<std::ptrdiff_t>((m + 1) * kMacroblockValues), buffer.value);
+        const int32_t x = static_cast<int32_t>(m % static_cast<size_t>(columns)) * 16;
+        const int32_t y = static_cast<int32_t>(m / static_cast<size_t>(columns)) * 16;
+        writer.Take(CoefficientStage::kQuantised, x, y, buffer);
+    }
+    Written written;
+    written.account =
+        writer.FinishFrame(EstimateBytes(levels, columns, settings.model, settings.alternateScan), written.stream);
+    writer.FinishStream(written.stream);
+    return written;
 }
 
 // A picture with smooth gradients, edges and noise, in any chroma format.
