@@ -171,6 +171,14 @@ struct Case {
     int32_t combination;  // bit 0 non-linear, bit 1 alternate scan, bit 2 field DCT
 };
 
+// Each case is coded with a preset model, every preset with both AC tables
+// over the cases.
+CodingModel ModelOfCase(size_t index) {
+    CodingModel model = PresetModel(static_cast<EncoderPreset>(index % kEncoderPresets));
+    model.intraVlcFormat = static_cast<int32_t>(index / kEncoderPresets) % 2;
+    return model;
+}
+
 TEST(StreamDecoders, BothDecodersShowTheSimulation) {
     if (!HaveProgram("ffmpeg") || !HaveProgram("mpeg2dec")) {
         GTEST_SKIP() << "ffmpeg or mpeg2dec is missing (scripts/setup.sh installs both)";
@@ -188,7 +196,8 @@ TEST(StreamDecoders, BothDecodersShowTheSimulation) {
 
     Histogram ffmpegHistogram, mpeg2decHistogram;
     const std::string path = Scratch("decoders.m2v");
-    for (const Case& c : cases) {
+    for (size_t index = 0; index < cases.size(); ++index) {
+        const Case& c = cases[index];
         Y4mFormat format;
         format.width = c.width;
         format.height = c.height;
@@ -199,9 +208,10 @@ TEST(StreamDecoders, BothDecodersShowTheSimulation) {
         settings.alternateScan = (c.combination >> 1) & 1;
         settings.interlacedDct = (c.combination >> 2) & 1;
         settings.scaleCode = 2 + 3 * c.combination;
+        settings.model = ModelOfCase(index);
         const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) + c.interlace + " chroma " +
                                  std::to_string(static_cast<int>(c.chroma)) + " settings " +
-                                 std::to_string(c.combination);
+                                 std::to_string(c.combination) + " model " + DescribeModel(settings.model);
         SCOPED_TRACE(name);
         StreamWriter writer(StreamFormat{c.width, c.height, 25, 1, c.interlace}, settings, kDefaultIntraMatrix);
         FrameCoder coder;

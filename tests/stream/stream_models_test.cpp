@@ -81,7 +81,8 @@ TEST(StreamModels, EveryPresetAndTableReadsBackAndAddsUp) {
 
 TEST(StreamModels, DcLevelsBeyondThePrecisionAreClippedAndCounted) {
     FilterSettings settings;
-    settings.model = PresetModel(EncoderPreset::kMpeg2enc);  // 8 bits
+    settings.model = PresetModel(EncoderPreset::kMpeg2enc);
+    settings.model.dcPrecision = 8;
     Picture picture{16, 16, 'p'};
     std::vector<int32_t> levels(kMacroblockValues);
     levels[0] = 300;
