@@ -1,6 +1,7 @@
 // Rate against distortion: estimated bytes across, luma PSNR up, one curve
 // for the matrix in effect and one for the default matrix, each point a scale
-// code. The frame on show is ringed.
+// code, both coded with the model the legend names. The frame on show is
+// ringed.
 
 const kCurrentColour = '#e0603a';
 const kDefaultColour = '#7d8a99';
@@ -93,16 +94,25 @@ export function DrawRdPlot(canvas, curves, shown) {
         g.stroke();
     }
 
-    // Legend.
+    // Legend, under the model that coded both curves (shrunk to fit).
     g.textAlign = 'left';
+    if (curves.model) {
+        const room = cssWidth - right - 24;
+        g.font = '600 12px system-ui, sans-serif';
+        const width = g.measureText(curves.model).width;
+        if (width > room) g.font = `600 ${Math.max(8, Math.floor(12 * room / width))}px system-ui, sans-serif`;
+        g.fillStyle = '#c9d1da';
+        g.fillText(curves.model, right + 16, top + 12);
+        g.font = '12px system-ui, sans-serif';
+    }
     const legend = [[kCurrentColour, 'matrix in effect'], [kDefaultColour, 'default matrix']];
     legend.forEach(([colour, text], i) => {
         g.fillStyle = colour;
-        g.fillRect(right + 16, top + 6 + i * 20, 14, 4);
+        g.fillRect(right + 16, top + 28 + i * 20, 14, 4);
         g.fillStyle = '#c9d1da';
-        g.fillText(text, right + 36, top + 12 + i * 20);
+        g.fillText(text, right + 36, top + 34 + i * 20);
     });
     g.fillStyle = '#9aa5b1';
-    g.fillText('bytes → , PSNR Y ↑', right + 16, top + 58);
-    g.fillText('one point a scale code', right + 16, top + 76);
+    g.fillText('bytes → , PSNR Y ↑', right + 16, top + 80);
+    g.fillText('one point a scale code', right + 16, top + 98);
 }
