@@ -83,6 +83,7 @@ function chooseEncoder() {
 }
 
 function sendModel() {
+    if (!lab.encoders.length) return;  // the worker sets the address's model when ready
     send({type: 'model', encoder: $('encoder').value, intraVlc: $('intra-vlc').value, dc: $('dc-precision').value});
 }
 

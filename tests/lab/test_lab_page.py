@@ -317,9 +317,18 @@ def run(site, cli, photo):
         # the filter's. A real encoder's frame is flagged, the matrix kept,
         # while an AC entry exceeds what its stream carries.
         filter_frame = page.settled()
+        page.wait('lab.sweepDone', 120)
+        filter_curve = page.js('return lab.curves.default;')
         model, query, result = check.choose_model(encoder='ffmpeg')
         check.expect((model['intraVlc'], model['dc'], query, result['model']) == (0, 8, '?encoder=ffmpeg', 'ffmpeg'),
                      'ffmpeg: %s %s' % (model, query))
+        # The default matrix's curve is the model's own, not the filter's
+        # kept from before, wherever the model changes the frame.
+        page.wait('lab.sweepDone', 120)
+        curves = page.js('return lab.curves;')
+        check.expect(curves['model'] == 'ffmpeg' and
+                     (result['bytes'] == filter_frame['bytes'] or curves['default'] != filter_curve),
+                     'ffmpeg curves: %s, default %s' % (curves['model'], curves['default'][:2]))
         note = page.element('model-note')
         check.expect(note.is_displayed() and 'entry 2 (row 1, column 2) of the matrix in effect is 4095' in note.text,
                      'ffmpeg with 4095: note "%s"' % note.text)
@@ -376,6 +385,10 @@ def run(site, cli, photo):
                         "return [c.width, c.height, ...c.getContext('2d').getImageData(166, 125, 1, 1).data];")
         check.expect(drawn[:2] == [333, 250] and drawn[5] == 255 and any(drawn[2:5]),
                      'views drawn in the page: %s' % drawn)
+        if check.cli_knows_models():
+            check.choose_model(encoder='ffmpeg')
+            check.compare_with_cli('plain core, ffmpeg model', picture, 9, ['--nonlinear', '--interlaced', '--encoder',
+                                                                            'ffmpeg'], DEFAULT_MATRIX_TEXT)
 
         logs = [entry for entry in page.driver.get_log('browser')
                 if entry['level'] == 'SEVERE' and 'favicon' not in entry['message']]
