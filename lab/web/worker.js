@@ -302,7 +302,7 @@ function wholeNumber(text) { return /^[0-9]{1,3}$/.test(String(text ?? '')) ? Nu
 // (or none) is the encoder's default. Returns what was refused, for the page.
 function takeModel(request) {
     const refused = [];
-    let index = encoders.findIndex((e) => e.name === (request.encoder ?? 'filter'));
+    let index = encoders.findIndex((e) => e.name === (request.encoder ?? encoders[0].name));
     if (index < 0) {
         refused.push(`encoder "${request.encoder}" is not one of ${encoders.map((e) => e.name).join(', ')}`);
         index = 0;
