@@ -1,7 +1,5 @@
 #include "run_command.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -45,28 +43,6 @@ Canvas Comparison(const ClipRunner& runner, const Y4mFrame& input, const FrameRe
     }
     return DrawComparison(in);
 }
-
-// Outputs this run has put in place, removed again should a later one fail:
-// a run either leaves all its files or none. Only regular files go; a
-// device or standard output is never touched.
-class PlacedOutputs {
-public:
-    ~PlacedOutputs() {
-        if (done_) return;
-        for (const std::string& path : paths_) {
-            struct stat node;
-            if (lstat(path.c_str(), &node) == 0 && S_ISREG(node.st_mode)) std::remove(path.c_str());
-        }
-    }
-    void Placed(const std::string& path) {
-        if (!path.empty() && path != "-") paths_.push_back(path);
-    }
-    void Done() { done_ = true; }
-
-private:
-    std::vector<std::string> paths_;
-    bool done_ = false;
-};
 
 // Whole outputs are written first, then the streamed ones committed, so that
 // a failure part-way takes back what the run had already placed.
