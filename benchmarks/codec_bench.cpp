@@ -128,7 +128,7 @@ void RegisterKernels() {
                 int32_t bits = 0;
                 for (auto _ : s)
                     for (const MacroblockBuffer& mb : Blocks().levels)
-                        bits += fastKernel ? fast::EstimateMacroblockBits(mb, alternate, predictors)
+                        bits += fastKernel ? fast::EstimateMacroblockBits(mb, AcCoding{alternate, 1}, predictors)
                                            : EstimateMacroblockBits(mb, alternate, predictors);
                 benchmark::DoNotOptimize(bits);
                 s.SetItemsProcessed(s.iterations() * kMacroblocks);

@@ -16,7 +16,7 @@ struct PresetEntry {
 constexpr PresetEntry kPresets[kEncoderPresets] = {
     {"filter", {QuantiserRule::kFilter, kIntraVlcTable, 11}},
     {"ffmpeg", {QuantiserRule::kFfmpeg, kMpegVlcTable, 8}},
-    {"mpeg2enc", {QuantiserRule::kMpeg2enc, kIntraVlcTable, 8}},
+    {"mpeg2enc", {QuantiserRule::kMpeg2enc, kIntraVlcTable, 9}},
     {"tm5", {QuantiserRule::kTestModel, kIntraVlcTable, 8}},
 };
 

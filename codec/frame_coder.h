@@ -1,13 +1,15 @@
-// The frame coder: one frame at a time through the simulated intra codec.
-// All working state of a frame in flight (macroblock buffer, DC predictors,
-// prepared quantiser tables, the chosen kernels) lives in the coder, so any
-// number of coders may run at once, one per thread.
+// The frame coder: one frame at a time through the simulated intra codec,
+// every macroblock gathered from the frame, through the macroblock pipeline
+// (codec/macroblock_pipeline.h) with the settings' coding model, and
+// scattered back. All working state of a frame in flight (macroblock
+// buffer, DC predictors, prepared quantiser tables, the chosen kernels)
+// lives in the coder, so any number of coders may run at once, one per
+// thread.
 #pragma once
 
 #include <cstdint>
 
-#include "codec/bit_cost.h"
-#include "codec/fast/fast_kernels.h"
+#include "codec/macroblock_pipeline.h"
 #include "codec/planar.h"
 #include "codec/types.h"
 
@@ -33,23 +35,6 @@ struct FrameGeometry {
     int32_t rows = 0;
 };
 
-// The point in a macroblock's journey at which a sink sees its buffer.
-enum class CoefficientStage {
-    kTransformed,  // forward DCT coefficients of the six blocks
-    kQuantised,    // the quantised levels (the DC as it passes through)
-};
-
-// Receives every macroblock's buffer at the stages it asks for, in coding
-// order. A sink that wants kTransformed makes the frame take the plain
-// kernels; one that wants only kQuantised keeps the fast ones.
-class CoefficientSink {
-public:
-    virtual ~CoefficientSink() = default;
-    virtual bool Wants(CoefficientStage stage) const = 0;
-    // x and y: the macroblock's top-left pixel in the picture.
-    virtual void Take(CoefficientStage stage, int32_t x, int32_t y, const MacroblockBuffer& buffer) = 0;
-};
-
 // Optional results beside the reconstruction and the byte count.
 struct FrameOutputs {
     // Estimated bits of every macroblock, row-major,
@@ -57,10 +42,6 @@ struct FrameOutputs {
     int32_t* macroblockBits = nullptr;
     CoefficientSink* sink = nullptr;
 };
-
-// Quantiser scale for a scale code (clamped into 1..31) in the linear or, for
-// any non-zero flag, the non-linear mapping.
-int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale);
 
 // Macroblocks across and down a picture of the given size (0 for sizes <= 0).
 int32_t MacroblockColumns(int32_t width);
@@ -85,8 +66,9 @@ public:
 
     // Codes the picture of `input` into `output` and returns the estimated
     // bytes. Settings: the scale code is clamped into 1..31, any non-zero
-    // flag means on; logOutput is not read (logs are a sink's business).
-    // The matrix entries are read clamped to 1..4095.
+    // flag means on; logOutput is not read (logs are a sink's business);
+    // the coding model is made safe (SafeModel). The matrix entries are
+    // read clamped to 1..4095.
     //
     // Geometry is made safe before use: negative sizes count as 0, a width
     // above the stride or a height above the rows is taken as equal to it,
@@ -96,8 +78,8 @@ public:
     int32_t CodeFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries], const YcPixel* input,
                       YcPixel* output, const FrameGeometry& geometry, const FrameOutputs& outputs = {});
 
-    // The same frame through the plain kernels only: the reference the fast
-    // ones are proven against. Gives exactly CodeFrame's pixels and bytes.
+    // The same frame through the plain kernel table: the reference the
+    // others are proven against. Gives exactly CodeFrame's pixels and bytes.
     int32_t CodeFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
                                const YcPixel* input, YcPixel* output, const FrameGeometry& geometry,
                                const FrameOutputs& outputs = {});
@@ -124,11 +106,10 @@ public:
 private:
     int32_t CodePlanar(const FilterSettings& settings, const int32_t matrix[kMatrixEntries], const PlanarInput& input,
                        const PlanarOutput& output, int32_t width, int32_t height, const FrameOutputs& outputs,
-                       const fast::KernelTable* kernels);
+                       const fast::KernelTable& kernels);
 
     MacroblockBuffer buffer_;
-    DcPredictors predictors_;
-    fast::QuantiserTables quantiser_;  // prepared per frame
+    MacroblockPipeline pipeline_;  // prepared per frame
     const fast::KernelTable* kernels_;
 };
 

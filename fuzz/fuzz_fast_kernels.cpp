@@ -150,8 +150,8 @@ void CheckBitCosts(FuzzedDataProvider& p) {
                 break;
         }
     }
-    const int32_t alternateScan = p.ConsumeIntegral<int32_t>();
-    FUZZ_CHECK(AcBlockBits(levels.Block(0), alternateScan) == fast::AcBlockBits(levels.Block(0), alternateScan));
+    const AcCoding coding{p.ConsumeIntegral<int32_t>(), p.ConsumeIntegral<int32_t>()};
+    FUZZ_CHECK(AcBlockBits(levels.Block(0), coding) == fast::AcBlockBits(levels.Block(0), coding));
     DcPredictors plain;
     plain.luma = p.ConsumeIntegral<int32_t>();
     plain.cb = p.ConsumeIntegral<int32_t>();
@@ -162,9 +162,9 @@ void CheckBitCosts(FuzzedDataProvider& p) {
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
         for (int i = 0; i < 64; ++i) nonZero[b] |= uint64_t{levels.Block(b)[i] != 0} << i;
     }
-    const int32_t bits = EstimateMacroblockBits(levels, alternateScan, plain);
-    FUZZ_CHECK(bits == fast::EstimateMacroblockBits(levels, alternateScan, fast));
-    FUZZ_CHECK(bits == fast::EstimateMacroblockBits(levels, nonZero, alternateScan, masked));
+    const int32_t bits = EstimateMacroblockBits(levels, coding, plain);
+    FUZZ_CHECK(bits == fast::EstimateMacroblockBits(levels, coding, fast));
+    FUZZ_CHECK(bits == fast::EstimateMacroblockBits(levels, nonZero, coding, masked));
     FUZZ_CHECK(plain.luma == fast.luma && plain.cb == fast.cb && plain.cr == fast.cr);
     FUZZ_CHECK(plain.luma == masked.luma && plain.cb == masked.cb && plain.cr == masked.cr);
 }

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "codec/cpu.h"
-#include "codec/fast/kernel_table.h"
-#include "codec/quantise.h"
 #include "media/media_error.h"
 #include "media/yc_convert.h"
 
@@ -51,42 +48,27 @@ CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& forma
     return picture;
 }
 
-// The fast path of the frame coder from the transform on, macroblock by
-// macroblock: levels and their non-zero masks, the bit count against the
-// row's DC predictors, then blocks without AC levels reconstructed directly
-// and the others dequantised and inverse transformed. Each macroblock row's
-// bits are rounded up to whole bytes on their own.
+// The frame coder's macroblock pipeline from the transform on, macroblock
+// by macroblock, each macroblock row's bits rounded up to whole bytes on
+// their own.
 PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
-                             bool nonLinearScale, PointMeasures measures) {
-    int32_t weights[kMatrixEntries];
-    ClampMatrix(matrix, weights);
-    fast::QuantiserTables tables;
-    fast::PrepareQuantiser(weights, QuantiserScale(scaleCode, nonLinearScale ? 1 : 0), tables);
-    const fast::KernelTable& kernels = fast::KernelTableFor(ActiveCpuFlags());
+                             bool nonLinearScale, PointMeasures measures, const CodingModel& model) {
+    FilterSettings settings;
+    settings.scaleCode = scaleCode;
+    settings.nonLinearScale = nonLinearScale ? 1 : 0;
+    settings.model = model;
+    pipeline_.Prepare(settings, matrix);
     reconstruction_.Allocate(picture.format);
 
     PointResult result;
     const int32_t* coefficients = picture.coefficients.data();
-    DcPredictors predictors;
     for (int32_t row = 0; row < picture.rows; ++row) {
-        ResetDcPredictors(predictors);
+        pipeline_.StartRow();
         int64_t rowBits = 0;
-        const int32_t y = row * 16;
         for (int32_t column = 0; column < picture.columns; ++column, coefficients += kMacroblockValues) {
-            const int32_t x = column * 16;
             std::memcpy(buffer_.value, coefficients, sizeof buffer_.value);
-            uint64_t nonZero[kBlocksPerMacroblock];
-            for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = kernels.quantise(buffer_.Block(b), tables);
-            rowBits += kernels.macroblockBits(buffer_, nonZero, 0, predictors);
-            for (int b = 0; b < kBlocksPerMacroblock; ++b) {
-                if ((nonZero[b] >> 1) == 0) {
-                    kernels.reconstructFlat(buffer_.Block(b));
-                    continue;
-                }
-                kernels.dequantise(buffer_.Block(b), tables);
-                kernels.inverseDct(buffer_.Block(b));
-            }
-            WriteSamples(picture.format, x, y);
+            rowBits += pipeline_.Code(buffer_, nullptr, column * 16, row * 16);
+            WriteSamples(picture.format, column * 16, row * 16);
         }
         result.bytes += (rowBits + 7) / 8;
     }

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "codec/bit_cost.h"
-#include "codec/fast/fast_kernels.h"
+#include "codec/coding_model.h"
 #include "codec/frame_coder.h"
+#include "codec/macroblock_pipeline.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
 #include "quality/ssim.h"
@@ -46,11 +46,11 @@ class PointCoder {
 public:
     // Exactly the bytes and reconstruction FrameCoder::CodeFrame gives for
     // the picture with zigzag scan and progressive DCT, the linear or
-    // non-linear mapping as asked. The reconstruction, as the frame coder's
+    // non-linear mapping and the coding model as asked. The reconstruction, as the frame coder's
     // output converted back to the picture's format, is left in
     // Reconstruction().
     PointResult Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
-                     bool nonLinearScale, PointMeasures measures);
+                     bool nonLinearScale, PointMeasures measures, const CodingModel& model = CodingModel{});
     const Y4mFrame& Reconstruction() const { return reconstruction_; }
 
 private:
@@ -58,6 +58,7 @@ private:
 
     Y4mFrame reconstruction_;
     MacroblockBuffer buffer_;
+    MacroblockPipeline pipeline_;
 };
 
 }  // namespace vardelk

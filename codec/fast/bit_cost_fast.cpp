@@ -28,8 +28,10 @@ struct Tables {
     // Natural-order mask byte -> its bits moved to scan positions, for each
     // of the two scans and each of the eight bytes of the mask.
     uint64_t scanMask[2][8][256];
-    // Bits of one run/level pair: code word and sign, or the escape.
-    uint8_t pairBits[64][kMagnitudeCap + 1];
+    // Bits of one run/level pair in each AC table: code word and sign, or
+    // the escape.
+    uint8_t pairBits[2][64][kMagnitudeCap + 1];
+    int32_t endOfBlockBits[2];
 };
 
 Tables MakeTables() {
@@ -43,11 +45,15 @@ Tables MakeTables() {
                 for (int bit = 0; bit < 8; ++bit)
                     if ((value >> bit) & 1) t.scanMask[s][byte][value] |= uint64_t{1} << position[byte * 8 + bit];
     }
-    for (size_t run = 0; run < 64; ++run) {
-        const auto& lengths = AcCodeLengths[run];
-        for (int32_t m = 1; m <= kMagnitudeCap; ++m)
-            t.pairBits[run][m] =
-                static_cast<uint8_t>(m < lengths[0] ? lengths[static_cast<size_t>(m)] + kSignBits : kEscapeBits);
+    for (int32_t format = 0; format < 2; ++format) {
+        const AcCodeLengthTable& table = AcCodeLengthsFor(format);
+        for (size_t run = 0; run < 64; ++run) {
+            const auto& lengths = table[run];
+            for (int32_t m = 1; m <= kMagnitudeCap; ++m)
+                t.pairBits[format][run][m] =
+                    static_cast<uint8_t>(m < lengths[0] ? lengths[static_cast<size_t>(m)] + kSignBits : kEscapeBits);
+        }
+        t.endOfBlockBits[format] = EndOfBlockBits(format);
     }
     return t;
 }
@@ -89,9 +95,10 @@ int32_t DcBits(int64_t difference, const int32_t lengths[12]) {
     return size + lengths[size < 12 ? size : 11];
 }
 
-int32_t AcBits(const int32_t block[64], uint64_t natural, int scan, const Tables& tables) {
+int32_t AcBits(const int32_t block[64], uint64_t natural, int scan, int format, const Tables& tables) {
     natural &= ~uint64_t{1};  // the DC is not an AC level
-    if (natural == 0) return kEndOfBlockBits;
+    const int32_t endOfBlock = tables.endOfBlockBits[format];
+    if (natural == 0) return endOfBlock;
     const int32_t* order = scan != 0 ? AlternateScan : ZigzagScan;
     uint64_t inScan = 0;
     for (int byte = 0; byte < 8; ++byte) inScan |= tables.scanMask[scan][byte][(natural >> (8 * byte)) & 0xFF];
@@ -104,29 +111,31 @@ int32_t AcBits(const int32_t block[64], uint64_t natural, int scan, const Tables
         const int32_t level = block[order[position]];
         const uint32_t magnitude = level < 0 ? 0u - static_cast<uint32_t>(level) : static_cast<uint32_t>(level);
         const uint32_t capped = magnitude < kMagnitudeCap ? magnitude : kMagnitudeCap;
-        bits += tables.pairBits[position - previous - 1][capped];
+        bits += tables.pairBits[format][position - previous - 1][capped];
         previous = position;
     }
     // End of block unless the last level sits at scan position 63.
-    return previous == 63 ? bits : bits + kEndOfBlockBits;
+    return previous == 63 ? bits : bits + endOfBlock;
 }
 
 }  // namespace
 
-int32_t AcBlockBits(const int32_t block[64], int32_t alternateScan) {
-    return AcBits(block, NonZeroMask(block), alternateScan != 0 ? 1 : 0, GetTables());
+int32_t AcBlockBits(const int32_t block[64], const AcCoding& coding) {
+    return AcBits(block, NonZeroMask(block), coding.alternateScan != 0 ? 1 : 0, coding.intraVlcFormat != 0 ? 1 : 0,
+                  GetTables());
 }
 
-int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, int32_t alternateScan, DcPredictors& predictors) {
+int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const AcCoding& coding, DcPredictors& predictors) {
     uint64_t nonZero[kBlocksPerMacroblock];
     for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = NonZeroMask(buffer.Block(b));
-    return EstimateMacroblockBits(buffer, nonZero, alternateScan, predictors);
+    return EstimateMacroblockBits(buffer, nonZero, coding, predictors);
 }
 
 int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
-                               int32_t alternateScan, DcPredictors& predictors) {
+                               const AcCoding& coding, DcPredictors& predictors) {
     const Tables& tables = GetTables();
-    const int scan = alternateScan != 0 ? 1 : 0;
+    const int scan = coding.alternateScan != 0 ? 1 : 0;
+    const int format = coding.intraVlcFormat != 0 ? 1 : 0;
     int32_t bits = 0;
     for (int b = 0; b < 4; ++b) {
         const int32_t dc = buffer.Block(b)[0];
@@ -139,7 +148,7 @@ int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const uint64_t no
             DcBits(int64_t{cr} - predictors.cr, DcChromaCodeLengths);
     predictors.cb = cb;
     predictors.cr = cr;
-    for (int b = 0; b < kBlocksPerMacroblock; ++b) bits += AcBits(buffer.Block(b), nonZero[b], scan, tables);
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) bits += AcBits(buffer.Block(b), nonZero[b], scan, format, tables);
     return bits;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "codec/bit_cost.h"
+#include "codec/coding_model.h"
 #include "codec/planar.h"
 #include "codec/types.h"
 
@@ -34,12 +35,35 @@ void InverseDct(int32_t block[64]);
 }  // namespace avx2
 
 // The 64 divisors d = W x q of one frame, prepared once so that the
-// quantiser multiplies instead of dividing.
+// quantiser multiplies instead of dividing; and, for the sign-symmetric
+// rules of real encoders, the constants of their two roundings.
+//
+// A sign-symmetric rule is, for m = |F|:
+//   y = floor((a m + b) / c)   per position a, b, c
+//   |level| = min(floor((y + e) / f), maxLevel)   the same e, f for the block
+// with the sign of F. quantiser_rules.h says which a..f each rule takes.
+// The vector kernels evaluate both roundings in double precision: a m + b
+// stays below 2^51, so it is exact, and a reciprocal of c rounded up makes
+// the product's truncation the floor of the quotient (see quantise_fast.cpp).
 struct QuantiserTables {
-    alignas(16) int32_t divisor[64];      // d; 1 for the DC, which is never divided
-    alignas(16) int32_t halfDivisor[64];  // d >> 1, the rounding offset
-    alignas(16) float reciprocal[64];     // 1 / d, nudged up (see quantise_fast.cpp)
-    alignas(16) float dequantScale[64];   // d / 16, exact; 1 for the DC
+    QuantiserRule rule = QuantiserRule::kFilter;
+    // The filter's rule (and the dequantiser of every rule).
+    alignas(32) int32_t divisor[64];      // d; 1 for the DC, which is never divided
+    alignas(32) int32_t halfDivisor[64];  // d >> 1, the rounding offset
+    alignas(32) float reciprocal[64];     // 1 / d, nudged up (see quantise_fast.cpp)
+    alignas(32) float dequantScale[64];   // d / 16, exact; 1 for the DC
+    // Sign-symmetric rules.
+    alignas(32) int64_t scale[64];        // a
+    alignas(32) int64_t offset[64];       // b
+    alignas(32) int64_t stepDivisor[64];  // c
+    alignas(32) double scaleReal[64];     // a, b and 1/c (rounded up) as doubles
+    alignas(32) double offsetReal[64];
+    alignas(32) double inverseStep[64];
+    int64_t finalOffset = 0;   // e
+    int64_t finalDivisor = 1;  // f
+    double finalOffsetReal = 0.0;
+    double inverseFinal = 1.0;  // 1/f rounded up
+    int32_t maxLevel = 0;
 };
 
 // The SSE2 quantiser converts floats to integers and clamps floats, which
@@ -49,27 +73,33 @@ struct QuantiserTables {
 #define VARDELK_SSE2_QUANTISER 1
 #endif
 
-// weights must already be clamped to 1..4095 and q lie in 1..112.
+// weights must already be clamped to 1..4095 and q lie in 1..112. Without a
+// rule: the filter's.
 void PrepareQuantiser(const int32_t weights[kMatrixEntries], int32_t q, QuantiserTables& tables);
+void PrepareQuantiser(QuantiserRule rule, const int32_t weights[kMatrixEntries], int32_t q, QuantiserTables& tables);
 
 // Quantise: coefficients with magnitude up to 40000 (ForwardDct of host
 // samples stays below 32770). The DC passes through. Returns the block's
 // non-zero mask: bit i set when level i (the DC included) is not zero.
+// QuantiseBlock is the filter's rule, QuantiseSymmetricBlock the
+// sign-symmetric rules' (whichever the tables were prepared for).
 // Dequantise: any levels.
 using QuantiseFunction = uint64_t (*)(int32_t block[64], const QuantiserTables& tables);
 using DequantiseFunction = void (*)(int32_t block[64], const QuantiserTables& tables);
+#define VARDELK_DECLARE_QUANTISER_KERNELS                                                \
+    uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);          \
+    uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables); \
+    void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
 namespace plain {
-uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
-void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
+VARDELK_DECLARE_QUANTISER_KERNELS
 }  // namespace plain
 namespace sse2 {
-uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
-void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
+VARDELK_DECLARE_QUANTISER_KERNELS
 }  // namespace sse2
 namespace avx2 {
-uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables);
-void DequantiseBlock(int32_t block[64], const QuantiserTables& tables);
+VARDELK_DECLARE_QUANTISER_KERNELS
 }  // namespace avx2
+#undef VARDELK_DECLARE_QUANTISER_KERNELS
 
 // A block of levels whose 63 AC levels are all zero, reconstructed to
 // samples: the result of dequantisation followed by InverseDct, for any DC
@@ -86,11 +116,11 @@ void ReconstructFlatBlock(int32_t block[64]);
 
 // Any levels; the same counts as AcBlockBits and EstimateMacroblockBits of
 // bit_cost.h. Table work without vector code, the same in every build.
-int32_t AcBlockBits(const int32_t block[64], int32_t alternateScan);
-int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, int32_t alternateScan, DcPredictors& predictors);
+int32_t AcBlockBits(const int32_t block[64], const AcCoding& coding);
+int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const AcCoding& coding, DcPredictors& predictors);
 // The same, with each block's non-zero mask as QuantiseBlock returned it.
 int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
-                               int32_t alternateScan, DcPredictors& predictors);
+                               const AcCoding& coding, DcPredictors& predictors);
 
 // Same contract as the plain gather/scatter pairs (whose plain builds they
 // are). Whole macroblocks take a straight path; partial ones at the

@@ -13,8 +13,8 @@ namespace {
 // The bit count is table work with no vector code: the same build in
 // every table.
 int32_t MacroblockBits(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
-                       int32_t alternateScan, DcPredictors& predictors) {
-    return EstimateMacroblockBits(buffer, nonZero, alternateScan, predictors);
+                       const AcCoding& coding, DcPredictors& predictors) {
+    return EstimateMacroblockBits(buffer, nonZero, coding, predictors);
 }
 
 KernelTable MakeTable(uint32_t cpuFlags) {
@@ -31,6 +31,7 @@ void InitPlainKernels(KernelTable& table) {
     table.forwardDct = vardelk::ForwardDct;
     table.inverseDct = vardelk::InverseDct;
     table.quantise = plain::QuantiseBlock;
+    table.quantiseSymmetric = plain::QuantiseSymmetricBlock;
     table.dequantise = plain::DequantiseBlock;
     table.macroblockBits = MacroblockBits;
     table.reconstructFlat = plain::ReconstructFlatBlock;
@@ -50,6 +51,7 @@ void InitSse2Kernels([[maybe_unused]] KernelTable& table) {
     table.inverseDct = sse2::InverseDct;
 #if defined(VARDELK_SSE2_QUANTISER)
     table.quantise = sse2::QuantiseBlock;
+    table.quantiseSymmetric = sse2::QuantiseSymmetricBlock;
     table.dequantise = sse2::DequantiseBlock;
 #endif
     table.reconstructFlat = sse2::ReconstructFlatBlock;
@@ -69,6 +71,7 @@ void InitAvx2Kernels([[maybe_unused]] KernelTable& table) {
     table.forwardDct = avx2::ForwardDct;
     table.inverseDct = avx2::InverseDct;
     table.quantise = avx2::QuantiseBlock;
+    table.quantiseSymmetric = avx2::QuantiseSymmetricBlock;
     table.dequantise = avx2::DequantiseBlock;
     table.reconstructFlat = avx2::ReconstructFlatBlock;
     table.gather[0] = avx2::GatherMacroblockProgressive;

@@ -24,12 +24,13 @@ using PlanarScatterFunction = void (*)(const MacroblockBuffer& buffer, const Pla
                                        int32_t remainingWidth, int32_t remainingHeight);
 using FlatBlockFunction = void (*)(int32_t block[64]);
 using MacroblockBitsFunction = int32_t (*)(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
-                                           int32_t alternateScan, DcPredictors& predictors);
+                                           const AcCoding& coding, DcPredictors& predictors);
 
 struct KernelTable {
     BlockTransform forwardDct;
     BlockTransform inverseDct;
-    QuantiseFunction quantise;
+    QuantiseFunction quantise;           // the filter's rule
+    QuantiseFunction quantiseSymmetric;  // the real encoders' rules
     DequantiseFunction dequantise;
     MacroblockBitsFunction macroblockBits;
     FlatBlockFunction reconstructFlat;

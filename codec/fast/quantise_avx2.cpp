@@ -37,6 +37,32 @@ uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     return (nonZero & ~uint64_t{1}) | uint64_t{dc != 0};
 }
 
+// Four coefficients per double vector; see quantise_fast.cpp.
+uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables) {
+    const __m256d finalOffset = _mm256_set1_pd(tables.finalOffsetReal);
+    const __m256d inverseFinal = _mm256_set1_pd(tables.inverseFinal);
+    const __m128i maxLevel = _mm_set1_epi32(tables.maxLevel);
+    const int32_t dc = block[0];
+    uint64_t nonZero = 0;
+    for (int i = 0; i < 64; i += 4) {
+        __m128i* p = reinterpret_cast<__m128i*>(block + i);
+        const __m128i f = _mm_loadu_si128(p);
+        const __m128i m = _mm_abs_epi32(f);
+        const __m256d n = _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(m), _mm256_load_pd(tables.scaleReal + i)),
+                                        _mm256_load_pd(tables.offsetReal + i));
+        const __m256d y =
+            _mm256_cvtepi32_pd(_mm256_cvttpd_epi32(_mm256_mul_pd(n, _mm256_load_pd(tables.inverseStep + i))));
+        __m128i level = _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_add_pd(y, finalOffset), inverseFinal));
+        level = _mm_sign_epi32(_mm_min_epi32(level, maxLevel), f);
+        _mm_storeu_si128(p, level);
+        const uint32_t zeros =
+            static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(level, _mm_setzero_si128()))));
+        nonZero |= uint64_t{~zeros & 0xFu} << i;
+    }
+    block[0] = dc;
+    return (nonZero & ~uint64_t{1}) | uint64_t{dc != 0};
+}
+
 void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     const __m256 low = _mm256_set1_ps(static_cast<float>(kMinCoefficient));
     const __m256 high = _mm256_set1_ps(static_cast<float>(kMaxCoefficient));

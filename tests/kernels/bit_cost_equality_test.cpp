@@ -29,28 +29,31 @@ int32_t RandomLevel(Random& random, int density) {
     }
 }
 
-TEST(FastBitCost, AcBitsEqualPlainForRandomBlocksInBothScans) {
+// Both scans with both AC tables.
+constexpr AcCoding kCodings[] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}};
+
+TEST(FastBitCost, AcBitsEqualPlainForRandomBlocksInBothScansAndTables) {
     Random random(21);
     for (int n = 0; n < 40000; ++n) {
         int32_t block[64];
         const int density = n % 5 == 0 ? 100 : n % 5 == 1 ? 3 : random.Between(0, 60);
         for (int32_t& v : block) v = RandomLevel(random, density);
-        for (int32_t scan = 0; scan < 2; ++scan)
-            ASSERT_EQ(AcBlockBits(block, scan), fast::AcBlockBits(block, scan)) << "block " << n;
+        for (const AcCoding& coding : kCodings)
+            ASSERT_EQ(AcBlockBits(block, coding), fast::AcBlockBits(block, coding)) << "block " << n;
     }
 }
 
 // One level at each scan position with every magnitude around the code
 // limits: runs 0..62, escapes, and the end-of-block rule at position 63.
 TEST(FastBitCost, AcBitsEqualPlainForSingleLevels) {
-    for (int32_t scan = 0; scan < 2; ++scan)
+    for (const AcCoding& coding : kCodings)
         for (int position = 1; position < 64; ++position)
             for (int32_t level = -45; level <= 45; ++level) {
                 int32_t block[64] = {};
                 block[0] = 77;  // the DC never counts here
-                block[(scan ? AlternateScan : ZigzagScan)[position]] = level;
-                ASSERT_EQ(AcBlockBits(block, scan), fast::AcBlockBits(block, scan))
-                    << "position " << position << " level " << level;
+                block[(coding.alternateScan ? AlternateScan : ZigzagScan)[position]] = level;
+                ASSERT_EQ(AcBlockBits(block, coding), fast::AcBlockBits(block, coding))
+                    << "position " << position << " level " << level << " table " << coding.intraVlcFormat;
             }
 }
 
@@ -59,7 +62,7 @@ TEST(FastBitCost, AcBitsEqualPlainForSingleLevels) {
 // size tables.
 TEST(FastBitCost, MacroblockEstimatesAndPredictorsEqualPlain) {
     Random random(22);
-    for (int32_t scan = 0; scan < 2; ++scan) {
+    for (const AcCoding& coding : kCodings) {
         DcPredictors plain, quick, masked;
         for (int n = 0; n < 5000; ++n) {
             if (n % 45 == 0) {
@@ -75,9 +78,9 @@ TEST(FastBitCost, MacroblockEstimatesAndPredictorsEqualPlain) {
             // The count from the quantiser's non-zero masks, as the frame driver uses it.
             uint64_t nonZero[kBlocksPerMacroblock] = {};
             for (int i = 0; i < kMacroblockValues; ++i) nonZero[i / 64] |= uint64_t{mb.value[i] != 0} << (i % 64);
-            const int32_t expected = EstimateMacroblockBits(mb, scan, plain);
-            ASSERT_EQ(expected, fast::EstimateMacroblockBits(mb, scan, quick));
-            ASSERT_EQ(expected, fast::EstimateMacroblockBits(mb, nonZero, scan, masked));
+            const int32_t expected = EstimateMacroblockBits(mb, coding, plain);
+            ASSERT_EQ(expected, fast::EstimateMacroblockBits(mb, coding, quick));
+            ASSERT_EQ(expected, fast::EstimateMacroblockBits(mb, nonZero, coding, masked));
             for (const DcPredictors* p : {&quick, &masked}) {
                 ASSERT_EQ(plain.luma, p->luma);
                 ASSERT_EQ(plain.cb, p->cb);

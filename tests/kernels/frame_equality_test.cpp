@@ -95,6 +95,35 @@ void ExpectEverySettingsCombinationEqual(uint32_t cpuFlags) {
     }
 }
 
+// Every preset model and DC precision, both tables, both DCT layouts.
+void ExpectEveryModelEqual(uint32_t cpuFlags) {
+    for (Content content : {Content::Natural, Content::Extreme}) {
+        FramePair f(53, 37, 61, 40, content, content == Content::Natural ? 43 : 44);
+        for (int preset = 0; preset < kEncoderPresets; ++preset)
+            for (int32_t precision = kMinDcPrecision; precision <= kMaxDcPrecision; ++precision)
+                for (int32_t code : {1, 2, 9, 31})
+                    for (int32_t interlaced = 0; interlaced < 2; ++interlaced) {
+                        FilterSettings s;
+                        s.scaleCode = code;
+                        s.nonLinearScale = code == 9;
+                        s.interlacedDct = interlaced;
+                        s.alternateScan = interlaced;
+                        s.model = PresetModel(static_cast<EncoderPreset>(preset));
+                        s.model.dcPrecision = precision;
+                        s.model.intraVlcFormat = code % 2;
+                        ExpectSameFrame(s, kDefaultIntraMatrix, f, PresetName(static_cast<EncoderPreset>(preset)),
+                                        cpuFlags);
+                    }
+    }
+}
+
+TEST(FastFrame, EqualsPlainForEveryCodingModel) {
+    for (const testing::KernelBuild& build : testing::KernelBuilds()) {
+        SCOPED_TRACE(build.name);
+        ExpectEveryModelEqual(build.flags);
+    }
+}
+
 // In every kernel build this CPU runs.
 TEST(FastFrame, EqualsPlainForEverySettingsCombination) {
     for (const testing::KernelBuild& build : testing::KernelBuilds()) {

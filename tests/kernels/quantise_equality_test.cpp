@@ -8,6 +8,7 @@
 #include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/quantise.h"
+#include "codec/quantiser_rules.h"
 #include "tests/testing_support/kernel_builds.h"
 #include "tests/testing_support/random.h"
 
@@ -207,6 +208,48 @@ TEST(FastReconstructFlat, EqualsDequantiseThenInverseForEveryDcLevel) {
             }
         }
     }
+}
+
+}  // namespace
+}  // namespace vardelk
+
+namespace vardelk {
+namespace {
+
+// The real encoders' rules: the tables and every build of the symmetric
+// kernel against each rule written as its encoder writes it, for every
+// coefficient value, over the extreme weights and scales where a
+// reciprocal or a rounding offset would first go wrong.
+TEST(SymmetricQuantise, EveryRuleAndBuildEqualsTheEncodersArithmetic) {
+    const QuantiserRule rules[] = {QuantiserRule::kFfmpeg, QuantiserRule::kMpeg2enc, QuantiserRule::kTestModel};
+    const std::vector<int32_t> weights = {1, 2, 3, 7, 8, 16, 27, 83, 254, 255, 1000, 4095};
+    Random random(5);
+    for (QuantiserRule rule : rules)
+        for (int32_t q : {1, 2, 3, 8, 31, 62, 112})
+            for (int32_t w : weights) {
+                Matrix m = Uniform(w);
+                if (w == 27) m = RandomMatrix(random);
+                fast::QuantiserTables tables;
+                fast::PrepareQuantiser(rule, m.w, q, tables);
+                Block b{};
+                int fill = 1;
+                const int32_t step = w > 64 ? 1 : 3;  // every value where steps are small
+                for (int32_t f = -kCoefficientLimit; f <= kCoefficientLimit; f += step) {
+                    b[static_cast<size_t>(fill++)] = f;
+                    if (fill < 64 && f + step <= kCoefficientLimit) continue;
+                    b[0] = random.Between(-2048, 2047);
+                    Block expected = b;
+                    QuantiseBlockByRule(rule, expected.data(), m.w, q);
+                    for (const testing::KernelBuild& build : testing::KernelBuilds()) {
+                        Block quick = b;
+                        const uint64_t nonZero = build.table->quantiseSymmetric(quick.data(), tables);
+                        ASSERT_EQ(expected, quick) << build.name << " rule " << int(rule) << " q " << q << " w " << w;
+                        for (int i = 0; i < 64; ++i)
+                            ASSERT_EQ((nonZero >> i) & 1, uint64_t{expected[static_cast<size_t>(i)] != 0});
+                    }
+                    fill = 1;
+                }
+            }
 }
 
 }  // namespace

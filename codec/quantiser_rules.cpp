@@ -1,0 +1,58 @@
+#include "codec/quantiser_rules.h"
+
+#include "codec/quantise.h"
+
+namespace vardelk {
+namespace {
+
+int64_t Magnitude(int32_t v) { return v < 0 ? -int64_t{v} : int64_t{v}; }
+
+int32_t WithSignOf(int32_t f, int64_t magnitude) {
+    const int32_t m = static_cast<int32_t>(magnitude < kMaxAcLevel ? magnitude : kMaxAcLevel);
+    return f < 0 ? -m : m;
+}
+
+void QuantiseFfmpeg(int32_t block[64], const int32_t weights[kMatrixEntries], int32_t qs) {
+    constexpr int64_t kBias = int64_t{3} << 18;  // 3/8 at 21 fraction bits
+    for (int i = 1; i < 64; ++i) {
+        const int64_t reciprocal = (int64_t{1} << 22) / (int64_t{qs} * weights[i]);
+        block[i] = WithSignOf(block[i], (8 * Magnitude(block[i]) * reciprocal + kBias) >> 21);
+    }
+}
+
+void QuantiseMpeg2enc(int32_t block[64], const int32_t weights[kMatrixEntries], int32_t qs) {
+    for (int i = 1; i < 64; ++i) {
+        const int64_t step = int64_t{weights[i]} * qs;
+        block[i] = WithSignOf(block[i], (32 * Magnitude(block[i]) + step) / (2 * step));
+    }
+}
+
+void QuantiseTestModel(int32_t block[64], const int32_t weights[kMatrixEntries], int32_t qs) {
+    const int64_t offset = (3 * int64_t{qs} + 2) >> 2;
+    for (int i = 1; i < 64; ++i) {
+        const int64_t w = weights[i];
+        const int64_t y = (32 * Magnitude(block[i]) + (w >> 1)) / w;
+        block[i] = WithSignOf(block[i], (y + offset) / (2 * int64_t{qs}));
+    }
+}
+
+}  // namespace
+
+void QuantiseBlockByRule(QuantiserRule rule, int32_t block[64], const int32_t weights[kMatrixEntries], int32_t qs) {
+    switch (rule) {
+        case QuantiserRule::kFilter:
+            QuantiseBlock(block, weights, qs);
+            return;
+        case QuantiserRule::kFfmpeg:
+            QuantiseFfmpeg(block, weights, qs);
+            return;
+        case QuantiserRule::kMpeg2enc:
+            QuantiseMpeg2enc(block, weights, qs);
+            return;
+        case QuantiserRule::kTestModel:
+            QuantiseTestModel(block, weights, qs);
+            return;
+    }
+}
+
+}  // namespace vardelk
