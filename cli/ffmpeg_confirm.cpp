@@ -8,6 +8,7 @@
 
 #include "cli_error.h"
 #include "codec/frame_coder.h"
+#include "interrupt.h"
 #include "media/yc_convert.h"
 #include "stream/stream_error.h"
 #include "stream/stream_reader.h"
@@ -187,6 +188,7 @@ void FfmpegConfirmer::Run(const std::vector<std::string>& arguments, const std::
     std::ifstream written(output, std::ios::binary | std::ios::ate);
     const bool empty = !written || written.tellg() <= 0;
     if (result.Succeeded() && !empty) return;
+    ThrowIfInterrupted();  // Ctrl-C reaches ffmpeg too: stopped, not failed
     const std::string tail = FileTail(errors);
     throw CliError("ffmpeg failed " + what + " (" + (result.Succeeded() ? "no output" : result.Describe()) + ")" +
                    (tail.empty() ? "" : ":\n" + tail));
