@@ -1,5 +1,7 @@
 #include "command_common.h"
 
+#include <sys/stat.h>
+
 #include "cli_error.h"
 #include "output_file.h"
 
@@ -33,6 +35,18 @@ void WriteOutputText(const std::string& path, const std::string& text) {
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
         throw CliError("standard output: write failed");
     }
+}
+
+PlacedOutputs::~PlacedOutputs() {
+    if (done_) return;
+    for (const std::string& path : paths_) {
+        struct stat node;
+        if (lstat(path.c_str(), &node) == 0 && S_ISREG(node.st_mode)) std::remove(path.c_str());
+    }
+}
+
+void PlacedOutputs::Placed(const std::string& path) {
+    if (!path.empty() && path != "-") paths_.push_back(path);
 }
 
 }  // namespace vardelk

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "options.h"
 
@@ -21,5 +22,23 @@ void CheckLogFolder(const std::string& dir);
 
 // Writes a text to a file, or to standard output for "-".
 void WriteOutputText(const std::string& path, const std::string& text);
+
+// Outputs a command has put in place, removed again should a later one fail
+// (unless Done() was called): a command leaves all its files or none. Only
+// regular files go; a device or standard output is never touched.
+class PlacedOutputs {
+public:
+    PlacedOutputs() = default;
+    ~PlacedOutputs();
+    PlacedOutputs(const PlacedOutputs&) = delete;
+    PlacedOutputs& operator=(const PlacedOutputs&) = delete;
+
+    void Placed(const std::string& path);
+    void Done() { done_ = true; }
+
+private:
+    std::vector<std::string> paths_;
+    bool done_ = false;
+};
 
 }  // namespace vardelk

@@ -48,6 +48,17 @@ std::array<int32_t, kMatrixEntries> ParseMatrixText(const std::string& text, con
     }
 }
 
+void CheckEncoderMatrix(const NamedMatrix& matrix, const std::string& user) {
+    for (int i = 1; i < kMatrixEntries; ++i) {
+        const int32_t entry = matrix.entries[size_t(i)];
+        if (entry >= 1 && entry <= 255) continue;
+        throw CliError("matrix " + matrix.name + ": entry " + std::to_string(i + 1) + " (row " +
+                       std::to_string(i / 8 + 1) + ", column " + std::to_string(i % 8 + 1) + ") is " +
+                       std::to_string(entry) + "; " + user +
+                       " carries matrix entries 1..255 (all but the DC weight, entry 1)");
+    }
+}
+
 NamedMatrix LoadMatrix(const std::string& source) {
     NamedMatrix matrix;
     matrix.name = source;

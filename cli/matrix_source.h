@@ -27,6 +27,12 @@ const std::vector<MatrixFileForm>& CommandLineMatrixForms();
 // of its form, or holds a value outside the form's range.
 NamedMatrix LoadMatrix(const std::string& source);
 
+// A real encoder writes its matrix into the stream with 8 bits an entry:
+// throws CliError naming the first AC entry (row and column counted from 1)
+// outside 1..255 and `user`, the model or encoder that cannot carry it. The
+// DC weight (entry 1) is not used for intra DC and may hold any value.
+void CheckEncoderMatrix(const NamedMatrix& matrix, const std::string& user);
+
 // Parses the text of a plain matrix file: integers separated by commas and/or
 // white space; '#' starts a comment running to the end of the line.
 std::array<int32_t, kMatrixEntries> ParseMatrixText(const std::string& text, const std::string& origin);

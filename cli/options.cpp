@@ -83,6 +83,21 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
                    "Interpolation of the sweep's Bjontegaard figures: pchip (default), akima or cubic")
         ->type_name("METHOD")
         ->check(CLI::IsMember({"pchip", "akima", "cubic"}));
+    app.add_option(
+           "--encoder", o.encoder,
+           "Coding model: filter (default: the filter's own quantiser, the intra AC table and an unscaled 11-bit DC), or the model of a real encoder: ffmpeg, mpeg2enc or tm5, each with its own quantiser rounding, AC table and DC precision")
+        ->type_name("NAME");
+    app.add_option("--intra-vlc", o.intraVlcText,
+                   "AC code table of the model: 0 the table shared with non-intra blocks, 1 the intra table "
+                   "(default: the encoder's)")
+        ->type_name("0|1");
+    app.add_option("--dc-precision", o.dcPrecisionText,
+                   "DC precision of the model, 8..11 bits (default: the encoder's)")
+        ->type_name("BITS");
+    app.add_option(
+           "--confirm", o.confirm,
+           "In a sweep, also code every point with this encoder (only ffmpeg for now; it must be on PATH) at the same settings, decode it, and report the measured bytes (the whole stream, headers included), PSNR, SSIM and Bjontegaard figures beside the predicted ones. A clip not in 4:2:0 is converted to 4:2:0 first, for both; ffmpeg's non-linear mapping stops at code 28")
+        ->type_name("ENCODER");
     app.set_version_flag("--version",
                          "vardelk " VARDELK_VERSION
                          "\n"
@@ -127,6 +142,7 @@ void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
     if (!o.plot.empty()) throw UsageError("--plot needs --sweep");
     if (app.count("--bd-method") > 0) throw UsageError("--bd-method needs --sweep");
     if (app.count("--plot-metric") > 0) throw UsageError("--plot-metric needs --sweep");
+    if (!o.confirm.empty()) throw UsageError("--confirm needs --sweep");
     if (o.matrices.size() > 1)
         throw UsageError("--matrix was given " + std::to_string(o.matrices.size()) +
                          " times; several matrices need --sweep");
@@ -179,6 +195,11 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     if (copy.size() >= 3 && copy.compare(copy.size() - 3, 3, ".yc") == 0) {
         throw UsageError("--save-input " + copy + ": the input copy is written as .y4m or .png");
     }
+    o.model = ParseModelOptions(o.encoder, o.intraVlcText, o.dcPrecisionText);
+    o.modelChosen =
+        app.count("--encoder") + app.count("--intra-vlc") + app.count("--dc-precision") > 0 || !o.confirm.empty();
+    if (!o.confirm.empty() && o.confirm != "ffmpeg")
+        throw UsageError("--confirm " + o.confirm + ": only ffmpeg can confirm a sweep for now");
     CheckSweepCombination(app, o);
     if (IsStreamPath(o.output)) {
         if (!o.stream.empty())
@@ -195,7 +216,26 @@ FilterSettings SettingsFrom(const CliOptions& o) {
     s.alternateScan = o.alternateScan ? 1 : 0;
     s.interlacedDct = o.interlaced ? 1 : 0;
     s.logOutput = o.logDir.empty() ? 0 : 1;
+    s.model = o.model;
     return s;
+}
+
+CodingModel ParseModelOptions(const std::string& encoder, const std::string& intraVlc, const std::string& dcPrecision) {
+    EncoderPreset preset = EncoderPreset::kFilter;
+    if (!ParsePreset(encoder, preset)) {
+        std::string names;
+        for (int i = 0; i < kEncoderPresets; ++i)
+            names += (i ? ", " : "") + std::string(PresetName(static_cast<EncoderPreset>(i)));
+        throw UsageError("--encoder: unknown encoder '" + encoder + "' (" + names + ")");
+    }
+    CodingModel model = PresetModel(preset);
+    if (!intraVlc.empty())
+        model.intraVlcFormat = int32_t(ParseBoundedInteger("--intra-vlc", intraVlc, kMpegVlcTable, kIntraVlcTable,
+                                                           "the AC table (intra_vlc_format)"));
+    if (!dcPrecision.empty())
+        model.dcPrecision = int32_t(
+            ParseBoundedInteger("--dc-precision", dcPrecision, kMinDcPrecision, kMaxDcPrecision, "the DC precision"));
+    return model;
 }
 
 }  // namespace vardelk

@@ -48,6 +48,10 @@ struct CliOptions {
     std::string writeMatrix;
     std::string stream;  // --stream, or -o naming a stream
     std::string matrixFormat = "plain";
+    std::string encoder = "filter";  // --encoder: the coding model's preset
+    std::string intraVlcText;        // --intra-vlc, empty for the preset's
+    std::string dcPrecisionText;     // --dc-precision, empty for the preset's
+    std::string confirm;             // --confirm: the encoder that checks a sweep, empty for none
 
     // Checked values, filled by CheckOptions.
     int32_t scaleCode = 1;
@@ -55,6 +59,10 @@ struct CliOptions {
     int64_t pictureFrame = 0;
     int32_t differenceGain = 8;
     int32_t threads = 1;  // --threads, or every core
+    CodingModel model;    // the preset with the fields given on the command line
+    // Whether the command line chose a model (or confirms a sweep): the CSV
+    // then names it in a column of its own, and the picture in its caption.
+    bool modelChosen = false;
 };
 
 void DefineOptions(CLI::App& app, CliOptions& options);
@@ -68,5 +76,9 @@ int64_t ParseBoundedInteger(const std::string& option, const std::string& text, 
                             const std::string& meaning);
 
 FilterSettings SettingsFrom(const CliOptions& options);
+
+// The coding model of --encoder, --intra-vlc and --dc-precision; throws
+// UsageError naming the option and the value.
+CodingModel ParseModelOptions(const std::string& encoder, const std::string& intraVlc, const std::string& dcPrecision);
 
 }  // namespace vardelk

@@ -20,7 +20,11 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
     // A device or a pipe (/dev/null, /dev/full, a FIFO) is written in place:
     // renaming a temporary file over it would replace the node itself.
     struct stat existing;
-    if (stat(path_.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
+    const bool exists = stat(path_.c_str(), &existing) == 0;
+    // The temporary file beside a folder could be made, but never renamed
+    // over it: refused now, before any work.
+    if (exists && S_ISDIR(existing.st_mode)) throw CliError(path_ + ": cannot be written (Is a directory)");
+    if (exists && !S_ISREG(existing.st_mode)) {
         stream_ = std::fopen(path_.c_str(), "wb");
         if (stream_ == nullptr) throw CliError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
         return;

@@ -12,8 +12,9 @@ namespace vardelk {
 
 class OutputFile {
 public:
-    // Opens the temporary file at once, so an unwritable destination is
-    // reported before any work is done.
+    // Opens the temporary file at once, so an unwritable destination (a
+    // folder, a missing or read-only folder) is reported before any work is
+    // done.
     explicit OutputFile(std::string path);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;

@@ -127,7 +127,7 @@ std::vector<PointLabel> PlaceLabels(const PlotModel& m, const std::vector<RdCurv
     const int32_t h = Canvas::TextHeight(kTextScale), pad = 3;
     for (size_t i = 0; i < curves.size(); ++i) {
         for (const RdPoint& p : curves[i].points) {
-            if (!Plottable(p) || !Labelled(p.scaleCode)) continue;
+            if (curves[i].dashed || !Plottable(p) || !Labelled(p.scaleCode)) continue;
             const std::string text = std::to_string(p.scaleCode);
             const int32_t w = Canvas::TextWidth(text, kTextScale) - kTextScale;  // no spacing after the last character
             const int32_t px = m.X(p.bytes), py = m.Y(p.quality);
@@ -202,7 +202,22 @@ PlotModel BuildModel(const std::vector<RdCurve>& curves, const std::string& yTit
     return m;
 }
 
-const Colour& CurveColour(size_t i) { return kPalette[i % (sizeof(kPalette) / sizeof(kPalette[0]))]; }
+const Colour& CurveColour(const std::vector<RdCurve>& curves, size_t i) {
+    const size_t index = curves[i].colour >= 0 ? size_t(curves[i].colour) : i;
+    return kPalette[index % (sizeof(kPalette) / sizeof(kPalette[0]))];
+}
+
+constexpr int32_t kDash = 8, kGap = 5;  // pixels along a dashed line
+
+// A dashed line: dashes of kDash pixels kGap apart, starting with a dash.
+void DashedLine(Canvas& c, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Colour colour, int32_t thickness) {
+    const double length = std::hypot(double(x1 - x0), double(y1 - y0));
+    for (double start = 0; start < length; start += kDash + kGap) {
+        const double end = std::min(start + kDash, length);
+        auto at = [&](double d, int32_t a, int32_t b) { return a + int32_t(std::lround((b - a) * d / length)); };
+        c.Line(at(start, x0, x1), at(start, y0, y1), at(end, x0, x1), at(end, y0, y1), colour, thickness);
+    }
+}
 
 const char kXTitle[] = "mean bytes per frame (log scale)";
 const char kLabelNote[] = "numbers: scale code";
@@ -225,24 +240,35 @@ void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCu
     c.Text((kLeft + kRight - Canvas::TextWidth(kXTitle, s)) / 2, kBottom + 38, kXTitle, kInk, s);
     c.Text(10, kTop - 26, yTitle, kInk, s);
     for (size_t i = 0; i < curves.size(); ++i) {
-        const Colour& colour = CurveColour(i);
+        const Colour& colour = CurveColour(curves, i);
+        const bool dashed = curves[i].dashed;
         const RdPoint* previous = nullptr;
         for (const RdPoint& p : curves[i].points) {
             if (!Plottable(p)) continue;
-            if (previous) c.Line(m.X(previous->bytes), m.Y(previous->quality), m.X(p.bytes), m.Y(p.quality), colour, 2);
+            if (previous) {
+                const int32_t x0 = m.X(previous->bytes), y0 = m.Y(previous->quality);
+                if (dashed)
+                    DashedLine(c, x0, y0, m.X(p.bytes), m.Y(p.quality), colour, 2);
+                else
+                    c.Line(x0, y0, m.X(p.bytes), m.Y(p.quality), colour, 2);
+            }
             c.FillRect(m.X(p.bytes) - 3, m.Y(p.quality) - 3, 7, 7, colour);
+            if (dashed) c.FillRect(m.X(p.bytes) - 1, m.Y(p.quality) - 1, 3, 3, kWhite);
             previous = &p;
         }
         const int32_t ly = kTop + int32_t(i) * 24;
-        c.FillRect(kRight + 20, ly + 4, 24, 6, colour);
+        if (dashed)
+            DashedLine(c, kRight + 20, ly + 7, kRight + 44, ly + 7, colour, 2);
+        else
+            c.FillRect(kRight + 20, ly + 4, 24, 6, colour);
         c.Text(kRight + 52, ly, LegendLabel(curves[i].label), kInk, s);
     }
     for (const PointLabel& l : m.labels) {
         const int32_t h = Canvas::TextHeight(s), w = Canvas::TextWidth(l.text, s) - s;
         if (l.leader)
             c.Line(l.pointX, l.pointY, std::clamp(l.pointX, l.x, l.x + w), std::clamp(l.pointY, l.y, l.y + h),
-                   CurveColour(l.curve), 1);
-        c.Text(l.x, l.y, l.text, CurveColour(l.curve), s);
+                   CurveColour(curves, l.curve), 1);
+        c.Text(l.x, l.y, l.text, CurveColour(curves, l.curve), s);
     }
     c.Text(kRight + 20, kTop + int32_t(curves.size()) * 24 + 10, kLabelNote, kInk, s);
     WritePng(path, c.Image());
@@ -297,27 +323,34 @@ std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, con
     s << SvgText(kLeft, 26, title, "start", 16, ink)
       << SvgText((kLeft + kRight) / 2, kBottom + 50, kXTitle, "middle", 14, ink)
       << SvgText(10, kTop - 14, yTitle, "start", 14, ink);
+    const std::string dash = " stroke-dasharray=\"" + std::to_string(kDash) + "," + std::to_string(kGap) + "\"";
     for (size_t i = 0; i < curves.size(); ++i) {
-        const std::string colour = Rgb(CurveColour(i));
-        s << "<polyline fill=\"none\" stroke=\"" << colour << "\" stroke-width=\"2\" points=\"";
+        const std::string colour = Rgb(CurveColour(curves, i));
+        const bool dashed = curves[i].dashed;
+        s << "<polyline fill=\"none\" stroke=\"" << colour << "\" stroke-width=\"2\"" << (dashed ? dash : "")
+          << " points=\"";
         for (const RdPoint& p : curves[i].points) {
             if (Plottable(p)) s << m.X(p.bytes) << ',' << m.Y(p.quality) << ' ';
         }
         s << "\"/>\n";
         for (const RdPoint& p : curves[i].points) {
             if (!Plottable(p)) continue;
-            s << "<circle cx=\"" << m.X(p.bytes) << "\" cy=\"" << m.Y(p.quality) << "\" r=\"3.5\" fill=\"" << colour
-              << "\"><title>scale code " << p.scaleCode << ": " << p.bytes << " bytes, " << yTitle << " " << p.quality
-              << "</title></circle>\n";
+            s << "<circle cx=\"" << m.X(p.bytes) << "\" cy=\"" << m.Y(p.quality) << "\" r=\"3.5\" fill=\""
+              << (dashed ? "white\" stroke=\"" + colour + "\" stroke-width=\"1.5" : colour) << "\"><title>scale code "
+              << p.scaleCode << ": " << p.bytes << " bytes, " << yTitle << " " << p.quality << "</title></circle>\n";
         }
         const int32_t ly = kTop + int32_t(i) * 24;
-        s << "<rect x=\"" << kRight + 20 << "\" y=\"" << ly + 4 << "\" width=\"24\" height=\"6\" fill=\"" << colour
-          << "\"/>\n"
-          << SvgText(kRight + 52, ly + 12, LegendLabel(curves[i].label), "start", 14, ink);
+        if (dashed)
+            s << "<line x1=\"" << kRight + 20 << "\" y1=\"" << ly + 7 << "\" x2=\"" << kRight + 44 << "\" y2=\""
+              << ly + 7 << "\" stroke=\"" << colour << "\" stroke-width=\"3\"" << dash << "/>\n";
+        else
+            s << "<rect x=\"" << kRight + 20 << "\" y=\"" << ly + 4 << "\" width=\"24\" height=\"6\" fill=\"" << colour
+              << "\"/>\n";
+        s << SvgText(kRight + 52, ly + 12, LegendLabel(curves[i].label), "start", 14, ink);
     }
     // The labels keep the PNG's boxes, which are wider than these glyphs.
     for (const PointLabel& l : m.labels) {
-        const std::string colour = Rgb(CurveColour(l.curve));
+        const std::string colour = Rgb(CurveColour(curves, l.curve));
         const int32_t h = Canvas::TextHeight(kTextScale), w = Canvas::TextWidth(l.text, kTextScale) - kTextScale;
         if (l.leader)
             s << SvgLine(l.pointX, l.pointY, std::clamp(l.pointX, l.x, l.x + w), std::clamp(l.pointY, l.y, l.y + h),

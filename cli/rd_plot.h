@@ -1,7 +1,8 @@
 // Rate-distortion plot: mean bytes per frame (logarithmic axis) against a
 // quality figure (luma PSNR or SSIM, given by the caller), one curve per
 // matrix and scale mapping, each point marked and some labelled with their
-// scale code where the label has room. Written as SVG or PNG.
+// scale code where the label has room; curves may be drawn dashed and share
+// a colour with another. Written as SVG or PNG.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,11 @@ struct RdPoint {
 struct RdCurve {
     std::string label;
     std::vector<RdPoint> points;
+    // A dashed curve (e.g. measured beside a solid predicted one) has hollow
+    // markers and no scale-code labels.
+    bool dashed = false;
+    // Index into the palette; -1 takes the curve's own position.
+    int32_t colour = -1;
 };
 
 enum class RdMetric { kPsnr, kSsim };

@@ -62,8 +62,12 @@ class PngSink : public ReconstructionSink {
 public:
     PngSink(const std::string& path, const Y4mFormat& format, const std::string& option)
         : path_(path), format_(format), option_(option) {
-        FramePath(path_, 0, &perFrame_);
-        if (!perFrame_) probe_ = std::make_unique<OutputFile>(path_);  // fail early if unwritable
+        const std::string first = FramePath(path_, 0, &perFrame_);
+        // Fails early if unwritable; the first frame's name stands for all.
+        if (perFrame_)
+            OutputFile probe(first);
+        else
+            probe_ = std::make_unique<OutputFile>(path_);
     }
     void Write(const Y4mFrame& frame, const YcPixel*, int64_t index) override {
         if (!perFrame_ && index > 0) {

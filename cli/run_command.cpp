@@ -1,5 +1,6 @@
 #include "run_command.h"
 
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -32,6 +33,7 @@ Canvas Comparison(const ClipRunner& runner, const Y4mFrame& input, const FrameRe
     ComparisonInput in{
         &runner.Format(), &input,  &runner.Reconstruction(), &runner.MacroblockBits(), runner.MacroblockColumnCount(),
         int32_t(r.index), r.bytes, o.differenceGain};
+    if (o.modelChosen) in.model = DescribeModel(o.model);
     std::vector<double> ssimMap;
     if (o.ssimMap) {
         const Y4mFormat& f = runner.Format();
@@ -42,6 +44,8 @@ Canvas Comparison(const ClipRunner& runner, const Y4mFrame& input, const FrameRe
     return DrawComparison(in);
 }
 
+// Whole outputs are written first, then the streamed ones committed, so that
+// a failure part-way takes back what the run had already placed.
 void Finish(const CliOptions& o, RunOutputs& outputs, const RunDescription& run,
             const std::vector<FrameResult>& results) {
     if (results.empty()) throw CliError(o.input + ": holds no frames");
@@ -50,21 +54,33 @@ void Finish(const CliOptions& o, RunOutputs& outputs, const RunDescription& run,
                        std::to_string(results.size()) + " frames");
     }
     RunSummary summary = Summarise(results, run.format);
-    if (outputs.reconstruction) outputs.reconstruction->Commit();
-    if (outputs.inputCopy) outputs.inputCopy->Commit();
-    if (outputs.stream) {
-        const FrameAccounting end = outputs.stream->Finish();
-        AddAccounting(summary.stream, end);
-        if (outputs.stream->ClippedLevels() > 0) {
-            std::fprintf(stderr,
-                         "vardelk: warning: %lld levels beyond what the stream carries were clipped; the decoded "
-                         "picture differs from the simulation in those blocks\n",
-                         static_cast<long long>(outputs.stream->ClippedLevels()));
-        }
+    if (outputs.stream) AddAccounting(summary.stream, outputs.stream->WriteEnd());
+    PlacedOutputs placed;
+    if (outputs.picture) {
+        WritePng(o.picture, outputs.picture->Image(), o.threads);
+        placed.Placed(o.picture);
     }
-    if (outputs.picture) WritePng(o.picture, outputs.picture->Image(), o.threads);
     if (!o.stats.empty()) {
-        WriteOutputText(o.stats, o.statsFormat == "csv" ? RunCsv(results, summary) : RunJson(run, results, summary));
+        WriteOutputText(o.stats, o.statsFormat == "csv"
+                                     ? RunCsv(results, summary, o.modelChosen ? DescribeModel(o.model) : "")
+                                     : RunJson(run, results, summary));
+        placed.Placed(o.stats);
+    }
+    if (outputs.reconstruction) {
+        outputs.reconstruction->Commit();
+        placed.Placed(o.output);
+    }
+    if (outputs.inputCopy) {
+        outputs.inputCopy->Commit();
+        placed.Placed(o.saveInput);
+    }
+    if (outputs.stream) outputs.stream->Commit();
+    placed.Done();
+    if (outputs.stream && outputs.stream->ClippedLevels() > 0) {
+        std::fprintf(stderr,
+                     "vardelk: warning: %lld levels beyond what the stream carries were clipped; the decoded "
+                     "picture differs from the simulation in those blocks\n",
+                     static_cast<long long>(outputs.stream->ClippedLevels()));
     }
     if (std::FILE* text = TextStream(o)) PrintSummary(text, run, summary);
 }
@@ -76,6 +92,8 @@ int RunClipCommand(const CliOptions& o) {
     run.input = o.input == "-" ? "standard input" : o.input;
     run.matrix = LoadMatrix(o.matrices.empty() ? "default" : o.matrices.front());
     run.settings = SettingsFrom(o);
+    if (run.settings.model.rule != QuantiserRule::kFilter)
+        CheckEncoderMatrix(run.matrix, "the " + DescribeModel(run.settings.model) + " model");
     CheckLogFolder(o.logDir);
     std::unique_ptr<ClipSource> source = OpenClipSource(o.input, o.maxFrames > 0 ? int32_t(o.maxFrames) : 1);
     run.format = source->Format();

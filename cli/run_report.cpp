@@ -127,10 +127,10 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
     const FilterSettings& set = run.settings;
     std::fprintf(out, "%s: %" PRId64 " frame%s of %dx%d at %d:%d fps\n", run.input.c_str(), s.frames,
                  s.frames == 1 ? "" : "s", run.format.width, run.format.height, run.format.rateNum, run.format.rateDen);
-    std::fprintf(out, "settings: scale code %d (%s, quantiser scale %d), %s scan, %s DCT, matrix %s\n", set.scaleCode,
-                 Mapping(set).c_str(), QuantiserScale(set.scaleCode, set.nonLinearScale),
+    std::fprintf(out, "settings: scale code %d (%s, quantiser scale %d), %s scan, %s DCT, matrix %s, model %s\n",
+                 set.scaleCode, Mapping(set).c_str(), QuantiserScale(set.scaleCode, set.nonLinearScale),
                  set.alternateScan ? "alternate" : "zigzag", set.interlacedDct ? "interlaced" : "progressive",
-                 run.matrix.name.c_str());
+                 run.matrix.name.c_str(), DescribeModel(set.model).c_str());
     std::fprintf(out, "bytes: total %" PRId64 ", mean %.1f per frame, %.3f Mbit/s\n", s.totalBytes, s.meanBytes,
                  s.bitRate / 1e6);
     std::fprintf(out, "PSNR over the clip: Y %s dB, Cb %s dB, Cr %s dB\n", FormatPsnr(s.error.y.Psnr(), false).c_str(),
@@ -156,14 +156,21 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
     }
 }
 
-std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary) {
+std::string CsvQuoted(const std::string& text) {
+    std::string quoted = text;
+    for (size_t p = quoted.find('"'); p != std::string::npos; p = quoted.find('"', p + 2)) quoted.insert(p, "\"");
+    return '"' + quoted + '"';
+}
+
+std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary, const std::string& model) {
     std::ostringstream csv;
     const bool ssim = summary.hasSsim;
     const bool stream = summary.hasStream;
+    const std::string modelColumn = model.empty() ? "" : "," + CsvQuoted(model);
     csv << "frame,bytes,psnr_y,psnr_cb,psnr_cr" << (ssim ? ",ssim_y,ssim_cb,ssim_cr,ssim_all" : "");
     if (stream)
         for (const std::string& name : StreamStatsColumns()) csv << ',' << name;
-    csv << '\n';
+    csv << (model.empty() ? "" : ",model") << '\n';
     auto streamColumns = [&](const FrameAccounting& a) {
         if (stream)
             for (int64_t v : StreamStatsValues(a)) csv << ',' << v;
@@ -172,12 +179,12 @@ std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& sum
         csv << f.index << ',' << f.bytes << ',' << PsnrColumns(f.error, ",", false);
         if (ssim) csv << ',' << SsimColumns(f.ssim, ",", false);
         streamColumns(f.stream);
-        csv << '\n';
+        csv << modelColumn << '\n';
     }
     csv << "total," << summary.totalBytes << ',' << PsnrColumns(summary.error, ",", false);
     if (ssim) csv << ',' << SsimColumns(summary.ssim, ",", false);
     streamColumns(summary.stream);
-    csv << '\n';
+    csv << modelColumn << '\n';
     return csv.str();
 }
 
@@ -189,7 +196,10 @@ std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& f
          << run.format.rateDen << "],\n  \"settings\": {\"scale_code\": " << set.scaleCode
          << ", \"non_linear_scale\": " << set.nonLinearScale << ", \"alternate_scan\": " << set.alternateScan
          << ", \"interlaced_dct\": " << set.interlacedDct << ", \"matrix\": " << JsonString(run.matrix.name)
-         << ", \"matrix_entries\": " << MatrixJson(run.matrix) << "},\n  \"frames\": [";
+         << ", \"matrix_entries\": " << MatrixJson(run.matrix)
+         << ", \"model\": " << JsonString(DescribeModel(set.model))
+         << ", \"intra_vlc_format\": " << set.model.intraVlcFormat << ", \"dc_precision\": " << set.model.dcPrecision
+         << "},\n  \"frames\": [";
     for (size_t i = 0; i < frames.size(); ++i) {
         const FrameResult& f = frames[i];
         json << (i ? ",\n" : "\n") << "    {\"frame\": " << f.index << ", \"bytes\": " << f.bytes

@@ -42,7 +42,9 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
 
 // Machine-readable forms. Infinite PSNR (identical planes) is "inf" in CSV
 // and null in JSON; SSIM columns and fields appear when the run measures it.
-std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary);
+// The CSV ends with a column naming the coding model when `model` is given;
+// the JSON's settings always name it.
+std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary, const std::string& model = "");
 std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& frames, const RunSummary& summary);
 
 // Shared number formatting: PSNR with four decimals, other fractional
@@ -52,5 +54,7 @@ std::string FormatDecimal(double value);
 // SSIM with six decimals ("nan"/null when the plane was too small to measure).
 std::string FormatSsim(double ssim, bool json);
 std::string JsonString(const std::string& text);
+// A CSV field in quotes, quotes inside doubled.
+std::string CsvQuoted(const std::string& text);
 
 }  // namespace vardelk

@@ -101,7 +101,9 @@ Canvas DrawComparison(const ComparisonInput& in) {
     };
     std::vector<Panel> panels;
     panels.push_back({"input, frame " + std::to_string(in.frameIndex), input, "", ""});
-    panels.push_back({"reconstruction, " + std::to_string(in.frameBytes) + " bytes", reconstruction, "", ""});
+    panels.push_back(
+        {"reconstruction, " + std::to_string(in.frameBytes) + " bytes" + (in.model.empty() ? "" : ", " + in.model),
+         reconstruction, "", ""});
     panels.push_back({"difference x" + std::to_string(in.differenceGain),
                       Difference(input, reconstruction, in.differenceGain), "", ""});
     panels.push_back({"bits per macroblock",

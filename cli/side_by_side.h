@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "canvas.h"
@@ -25,6 +26,8 @@ struct ComparisonInput {
     int32_t differenceGain;  // the difference is multiplied by this
     // Luma SSIM per macroblock, row-major, or null for no such panel.
     const std::vector<double>* ssimMap = nullptr;
+    // The coding model, named in the reconstruction's title when given.
+    std::string model = {};
 };
 
 Canvas DrawComparison(const ComparisonInput& in);

@@ -62,12 +62,19 @@ FrameAccounting StreamOutput::WriteFrame(int32_t estimatedBytes) {
 }
 
 FrameAccounting StreamOutput::Finish() {
+    const FrameAccounting row = WriteEnd();
+    Commit();
+    return row;
+}
+
+FrameAccounting StreamOutput::WriteEnd() {
     std::vector<uint8_t> bytes;
     const FrameAccounting row = writer_.FinishStream(bytes);
     Write(bytes);
-    file_->Commit();
     return row;
 }
+
+void StreamOutput::Commit() { file_->Commit(); }
 
 const std::vector<std::string>& StreamStatsColumns() {
     static const std::vector<std::string> columns = {"stream_bytes",      "stream_minus_estimate", "header_bits",

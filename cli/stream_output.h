@@ -49,6 +49,10 @@ public:
     FrameAccounting WriteFrame(int32_t estimatedBytes);
     // Writes the end code and commits the file.
     FrameAccounting Finish();
+    // The same in two steps, so that a command can write its other outputs
+    // between them: the end code, then the file's commit.
+    FrameAccounting WriteEnd();
+    void Commit();
 
     // Levels clipped to what the stream can carry, over all frames so far:
     // the command warns when this is not 0 (the decoded picture then differs

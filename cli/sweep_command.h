@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bd_report.h"
+#include "ffmpeg_confirm.h"
 #include "matrix_source.h"
 #include "media/psnr.h"
 #include "options.h"
@@ -22,8 +23,21 @@ struct SweepRow {
     int64_t totalBytes = 0;
     double meanBytes = 0.0;
     double bitRate = 0.0;
-    FrameError error;  // pooled over the clip
-    FrameSsim ssim;    // pooled over the clip
+    FrameError error;        // pooled over the clip
+    FrameSsim ssim;          // pooled over the clip
+    MeasuredPoint measured;  // the confirming encoder's, when the sweep is confirmed
+};
+
+// Everything a sweep reports.
+struct SweepReport {
+    std::string input;
+    std::string model;         // the coding model, as DescribeModel() names it
+    bool modelColumn = false;  // the CSV names the model in a column of its own
+    std::vector<SweepRow> rows;
+    std::vector<BdReportRow> bd;  // predicted curves against the first
+    BdInterpolation method = BdInterpolation::kPchip;
+    std::string confirmedBy;              // the encoder that measured every point; "" for none
+    std::vector<BdReportRow> measuredBd;  // its curves against its first
 };
 
 // A curve's label, "<matrix file name> <mapping>", as the plot and the
@@ -35,9 +49,10 @@ int RunSweepCommand(const CliOptions& options);
 
 // With Bjontegaard figures (rows after the anchor's curve), the CSV gains
 // their four columns on every row of the curve they describe (empty on the
-// anchor's rows) and the JSON a "bd" member.
-std::string SweepCsv(const std::vector<SweepRow>& rows, const std::vector<BdReportRow>& bd = {});
-std::string SweepJson(const std::string& input, const std::vector<SweepRow>& rows,
-                      const std::vector<BdReportRow>& bd = {}, BdInterpolation method = BdInterpolation::kPchip);
+// anchor's rows) and the JSON a "bd" member. A confirmed sweep adds the
+// measured figures: CSV columns "measured_..." (empty where a point was not
+// measured) and a JSON "confirmed" member. The model's CSV column comes last.
+std::string SweepCsv(const SweepReport& report);
+std::string SweepJson(const SweepReport& report);
 
 }  // namespace vardelk

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/coding_model.h"
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
 #include "editor/box_value.h"
@@ -26,6 +27,7 @@
 #include "media/rgb_convert.h"
 #include "media/yc_convert.h"
 #include "quality/ssim.h"
+#include "stream/stream_headers.h"
 
 namespace vardelk {
 namespace {
@@ -92,6 +94,8 @@ struct Lab {
     std::string message;
     std::string form;
     double ssimMapWorst = 1.0;
+
+    std::string modelText;  // the model's description, or its note
 };
 
 Lab lab;
@@ -171,6 +175,36 @@ double PlanePsnr(const FrameError& error, int32_t plane) {
     }
 }
 
+// What a real encoder's stream could not carry of the matrix: its header
+// holds 8-bit entries, so an AC entry above 255 (the DC weight is never
+// used for intra blocks). Empty for the filter's rule, which writes no
+// stream, and for a matrix that fits.
+std::string ModelNote(const CodingModel& model, const int32_t* matrix) {
+    if (model.rule == QuantiserRule::kFilter) {
+        return {};
+    }
+    int first = -1, count = 0;
+    for (int i = 1; i < kMatrixEntries; ++i) {
+        if (matrix[i] > kMaxStreamMatrixEntry) {
+            count += 1;
+            first = first < 0 ? i : first;
+        }
+    }
+    if (count == 0) {
+        return {};
+    }
+    const std::string name = PresetName(PresetOfRule(model.rule));
+    std::string note = name + " streams carry matrix entries up to " + std::to_string(kMaxStreamMatrixEntry) +
+                       ", but entry " + std::to_string(first + 1) + " (row " + std::to_string(first / 8 + 1) +
+                       ", column " + std::to_string(first % 8 + 1) + ") of the matrix in effect is " +
+                       std::to_string(matrix[first]);
+    if (count > 1) {
+        note +=
+            " (and " + std::to_string(count - 1) + " more " + (count == 2 ? "entry is" : "entries are") + " above it)";
+    }
+    return note + ". The figures code the matrix as it is; no " + name + " stream could.";
+}
+
 }  // namespace
 }  // namespace vardelk
 
@@ -241,6 +275,44 @@ EMSCRIPTEN_KEEPALIVE void LabSetSettings(int32_t scaleCode, int32_t nonLinearSca
     lab.settings.nonLinearScale = nonLinearScale != 0;
     lab.settings.alternateScan = alternateScan != 0;
     lab.settings.interlacedDct = interlacedDct != 0;
+}
+
+// The encoders the page offers, by index ("filter" first): each one's name
+// and defaults of AC table (intra_vlc 0 or 1) and DC precision (bits).
+EMSCRIPTEN_KEEPALIVE int32_t LabEncoderCount() { return kEncoderPresets; }
+EMSCRIPTEN_KEEPALIVE const char* LabEncoderName(int32_t index) {
+    return index < 0 || index >= kEncoderPresets ? nullptr : PresetName(EncoderPreset(index));
+}
+EMSCRIPTEN_KEEPALIVE int32_t LabEncoderIntraVlc(int32_t index) {
+    return index < 0 || index >= kEncoderPresets ? -1 : PresetModel(EncoderPreset(index)).intraVlcFormat;
+}
+EMSCRIPTEN_KEEPALIVE int32_t LabEncoderDcPrecision(int32_t index) {
+    return index < 0 || index >= kEncoderPresets ? -1 : PresetModel(EncoderPreset(index)).dcPrecision;
+}
+
+// Codes from now on with the encoder's rule, the AC table and the DC
+// precision given. Returns 0 and changes nothing when any is out of range.
+EMSCRIPTEN_KEEPALIVE int32_t LabSetModel(int32_t encoder, int32_t intraVlc, int32_t dcPrecision) {
+    if (encoder < 0 || encoder >= kEncoderPresets || (intraVlc != kMpegVlcTable && intraVlc != kIntraVlcTable) ||
+        dcPrecision < kMinDcPrecision || dcPrecision > kMaxDcPrecision) {
+        return 0;
+    }
+    CodingModel model = PresetModel(EncoderPreset(encoder));
+    model.intraVlcFormat = intraVlc;
+    model.dcPrecision = dcPrecision;
+    lab.settings.model = model;
+    return 1;
+}
+// The model in effect as the command line names it: "ffmpeg (dc 10)".
+EMSCRIPTEN_KEEPALIVE const char* LabModelDescription() {
+    lab.modelText = DescribeModel(lab.settings.model);
+    return lab.modelText.c_str();
+}
+// Empty when the model's encoder can carry the matrix in effect; otherwise
+// a sentence naming the first entry it cannot. The frame is coded either way.
+EMSCRIPTEN_KEEPALIVE const char* LabModelNote() {
+    lab.modelText = ModelNote(lab.settings.model, lab.matrix);
+    return lab.modelText.c_str();
 }
 
 // Codes the picture with the current settings and matrix; returns the bytes.

@@ -76,8 +76,8 @@ CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& forma
     FrameOutputs outputs;
     outputs.sink = &capture;
     FilterSettings settings;  // the transform is the same for every scale code and matrix
-    settings.model = SafeModel(model);
-    picture.transformRule = CoefficientFractionBits(model.rule) > 0 ? model.rule : QuantiserRule::kFilter;
+    settings.model = model;
+    picture.accurateTransform = UsesAccurateTransform(SafeModel(model).rule);
     FrameCoder coder;
     coder.CodeFrameReference(settings, kDefaultIntraMatrix, input.data(), output.data(),
                              FrameGeometry{format.width, format.height, format.width, format.height}, outputs);
@@ -89,8 +89,8 @@ CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& forma
 // their own.
 PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
                              bool nonLinearScale, PointMeasures measures, const CodingModel& model) {
-    if (CoefficientFractionBits(model.rule) != CoefficientFractionBits(picture.transformRule))
-        throw std::invalid_argument(picture.name + ": prepared for another model's transform");
+    if (UsesAccurateTransform(SafeModel(model).rule) != picture.accurateTransform)
+        throw std::logic_error(picture.name + ": prepared for another transform than the model's");
     FilterSettings settings;
     settings.scaleCode = scaleCode;
     settings.nonLinearScale = nonLinearScale ? 1 : 0;

@@ -26,22 +26,22 @@ struct CodedPicture {
     Y4mFrame original;
     int32_t columns = 0;  // macroblocks across and down
     int32_t rows = 0;
-    // kMacroblockValues coefficients per macroblock, in coding order, by the
-    // transform of the model the picture was prepared for (models differ in
-    // their transform: codec/quantiser_rules.h).
-    QuantiserRule transformRule = QuantiserRule::kFilter;
+    // kMacroblockValues coefficients per macroblock, in coding order, from
+    // the transform of the model the picture was prepared for.
     std::vector<int32_t> coefficients;
+    bool accurateTransform = false;
 };
 
-// Cuts the frame to the planes the codec codes (CodedPlanes) and captures
-// the transform of every macroblock with progressive DCT, the transform the
-// model's rule works on. Throws MediaError for an empty picture.
 // The 4:2:0 planes the codec reads from a frame of any chroma format: luma
 // unchanged; each chroma sample the mean of the left pixel pair of its 2x2
 // square, rounded down, as the macroblocks gather it (at an odd bottom edge
 // the single pixel). A 4:2:0 frame comes back unchanged, mono stays mono.
 void CodedPlanes(const Y4mFormat& format, const Y4mFrame& frame, Y4mFormat& planesFormat, Y4mFrame& planes);
 
+// Cuts the frame to the planes the codec codes (CodedPlanes) and captures
+// the transform of every macroblock with progressive DCT, as the model
+// transforms (models of encoders with the accurate transform get its
+// coefficients). Throws MediaError for an empty picture.
 CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame,
                                  const CodingModel& model = CodingModel{});
 
@@ -59,10 +59,10 @@ class PointCoder {
 public:
     // Exactly the bytes and reconstruction FrameCoder::CodeFrame gives for
     // the picture with zigzag scan and progressive DCT, the linear or
-    // non-linear mapping and the coding model as asked. The reconstruction,
-    // as the frame coder's output converted back to the picture's format,
-    // is left in Reconstruction(). Throws std::invalid_argument for a model
-    // whose transform is not the one the picture was prepared with.
+    // non-linear mapping and the coding model as asked. The picture must
+    // have been prepared with the same transform (throws std::logic_error). The reconstruction, as the frame coder's
+    // output converted back to the picture's format, is left in
+    // Reconstruction().
     PointResult Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
                      bool nonLinearScale, PointMeasures measures, const CodingModel& model = CodingModel{});
     const Y4mFrame& Reconstruction() const { return reconstruction_; }

@@ -55,6 +55,11 @@ int64_t MatrixLoadBytes(const CodingModel& model, const int32_t matrix[kMatrixEn
     return std::equal(matrix + 1, matrix + kMatrixEntries, kDefaultIntraMatrix + 1) ? 0 : kMatrixEntries;
 }
 
+double StreamHeaderBytes(const CodingModel& model, int32_t columns, int32_t rows) {
+    if (model.rule == QuantiserRule::kFilter) return 0.0;
+    return 47.0 + double(rows) * (4.0 + (6.0 + 2.0 * double(columns)) / 8.0);
+}
+
 BdFigure CurveBdFigure(const RdCurveData& anchor, const RdCurveData& test) {
     std::vector<BdPoint> a, t;
     for (const CurvePoint& p : anchor) a.push_back(BdPoint{p.bytes, p.quality});
@@ -134,8 +139,10 @@ std::vector<RdCurveData> Objective::Curves(const SearchMatrix& matrix) const {
         const PointResult point =
             coder->Code(pictures_[picture], matrix.data(), scaleCodes_[code], false, needs, options_.model);
         ReturnCoder(std::move(coder));
-        curves[picture][code] =
-            CurvePoint{scaleCodes_[code], double(point.bytes) + loadBytes, MeasureQuality(measure_, point)};
+        const CodedPicture& coded = pictures_[picture];
+        const double bytes =
+            double(point.bytes) + loadBytes + StreamHeaderBytes(options_.model, coded.columns, coded.rows);
+        curves[picture][code] = CurvePoint{scaleCodes_[code], bytes, MeasureQuality(measure_, point)};
     });
     return curves;
 }

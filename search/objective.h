@@ -54,11 +54,17 @@ bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure);
 double MeasureQuality(QualityMeasure measure, const PointResult& point);
 PointMeasures MeasuresFor(QualityMeasure measure);
 
-// Bytes a stream spends on the matrix beyond the coded picture: a real
-// encoder's stream of intra pictures loads any matrix other than the
-// default in a sequence header before each picture, 64 bytes. The filter's
-// own model counts the picture alone.
+// Bytes a real encoder's stream of intra pictures spends beyond the coded
+// blocks, which the size estimate leaves out; the filter's own model counts
+// the blocks alone.
+// The matrix: any matrix other than the default is loaded in the sequence
+// header before each picture, 64 bytes.
 int64_t MatrixLoadBytes(const CodingModel& model, const int32_t matrix[kMatrixEntries]);
+// The headers: sequence header and extension, group and picture headers and
+// the picture's coding extension, 47 bytes; a slice per macroblock row, its
+// 32-bit start code, 5-bit scale code and extra bit; and per macroblock
+// its address increment and type, a bit each.
+double StreamHeaderBytes(const CodingModel& model, int32_t columns, int32_t rows);
 
 struct CurvePoint {
     int32_t scaleCode = 0;

@@ -19,7 +19,7 @@ struct FrameRate {
 constexpr FrameRate kFrameRates[9] = {{0, 1},  {24000, 1001}, {24, 1},       {25, 1}, {30000, 1001},
                                       {30, 1}, {50, 1},       {60000, 1001}, {60, 1}};
 
-// The high profile's levels, smallest first: picture size, luma samples per
+// A profile's levels, smallest first: picture size, luma samples per
 // second, bit rate (400 bit/s units) and buffer size (16384-bit units).
 struct Level {
     uint8_t indication;
@@ -29,11 +29,20 @@ struct Level {
     uint32_t bitRateUnits;
     uint32_t vbvBufferUnits;
 };
-constexpr Level kLevels[3] = {
+// The main profile allows intra DC precisions of 8 to 10 bits.
+constexpr Level kMainLevels[4] = {
+    {0x4A, 352, 288, 3041280.0, 10000, 29},
+    {0x48, 720, 576, 10368000.0, 37500, 112},
+    {0x46, 1440, 1152, 47001600.0, 150000, 448},
+    {0x44, 1920, 1152, 62668800.0, 200000, 597},
+};
+// The high profile allows 11 bits as well.
+constexpr Level kHighLevels[3] = {
     {0x18, 720, 576, 14745600.0, 50000, 152},
     {0x16, 1440, 1152, 62668800.0, 200000, 600},
     {0x14, 1920, 1152, 83558400.0, 250000, 748},
 };
+constexpr int32_t kMaxMainProfileDcPrecision = 10;
 
 double RateOf(const StreamLayout& layout) {
     return static_cast<double>(kFrameRates[layout.frameRateCode].num) * (layout.frameRateExtensionN + 1) /
@@ -80,15 +89,21 @@ void ChooseFrameRate(const StreamFormat& format, StreamLayout& layout) {
     }
 }
 
-void ChooseLevel(StreamLayout& layout) {
+template <size_t N>
+const Level& SmallestLevelThatFits(const Level (&levels)[N], const StreamLayout& layout) {
     const double sampleRate = static_cast<double>(layout.width) * layout.height * RateOf(layout);
-    const Level* chosen = &kLevels[2];  // larger pictures than any level allows still say the highest
-    for (const Level& level : kLevels) {
+    for (const Level& level : levels) {
         if (layout.width <= level.maxWidth && layout.height <= level.maxHeight && sampleRate <= level.maxSampleRate) {
-            chosen = &level;
-            break;
+            return level;
         }
     }
+    return levels[N - 1];  // larger pictures than any level allows still say the highest
+}
+
+void ChooseLevel(StreamLayout& layout) {
+    const Level* chosen = layout.model.dcPrecision <= kMaxMainProfileDcPrecision
+                              ? &SmallestLevelThatFits(kMainLevels, layout)
+                              : &SmallestLevelThatFits(kHighLevels, layout);
     layout.profileAndLevel = chosen->indication;
     layout.bitRateUnits = chosen->bitRateUnits;
     layout.vbvBufferUnits = chosen->vbvBufferUnits;
@@ -129,6 +144,7 @@ StreamLayout MakeStreamLayout(const StreamFormat& format, const FilterSettings& 
     layout.scaleCode = settings.scaleCode < kMinScaleCode   ? kMinScaleCode
                        : settings.scaleCode > kMaxScaleCode ? kMaxScaleCode
                                                             : settings.scaleCode;
+    layout.model = SafeModel(settings.model);
     // A frame coded with field DCT is not a progressive frame, whatever the
     // source says; an unknown field order counts as progressive.
     const bool interlacedSource = format.interlace == 't' || format.interlace == 'b' || format.interlace == 'm';
@@ -147,6 +163,10 @@ StreamLayout MakeStreamLayout(const StreamFormat& format, const FilterSettings& 
     }
     return layout;
 }
+
+int32_t IntraDcPrecisionField(const StreamLayout& layout) { return layout.model.dcPrecision - kMinDcPrecision; }
+
+int32_t StreamDcReset(const StreamLayout& layout) { return int32_t{1} << (layout.model.dcPrecision - 1); }
 
 void WriteSequenceHeader(BitWriter& writer, const StreamLayout& layout) {
     writer.PutStartCode(kSequenceHeaderCode);
@@ -211,13 +231,13 @@ void WritePictureCodingExtension(BitWriter& writer, const StreamLayout& layout) 
     writer.PutStartCode(kExtensionStartCode);
     writer.Put(kPictureCodingExtensionId, 4);
     writer.Put(0xFFFF, 16);  // f_codes: no motion
-    writer.Put(kIntraDcPrecision11Bits, 2);
+    writer.Put(static_cast<uint32_t>(IntraDcPrecisionField(layout)), 2);
     writer.Put(3, 2);  // picture_structure: frame
     writer.Put(layout.topFieldFirst ? 1 : 0, 1);
     writer.Put(layout.fieldDct ? 0 : 1, 1);  // frame_pred_frame_dct
     writer.Put(0, 1);                        // concealment_motion_vectors
     writer.Put(static_cast<uint32_t>(layout.qScaleType), 1);
-    writer.Put(1, 1);  // intra_vlc_format
+    writer.Put(layout.model.intraVlcFormat != 0 ? 1 : 0, 1);  // intra_vlc_format
     writer.Put(layout.alternateScan ? 1 : 0, 1);
     writer.Put(0, 1);                                // repeat_first_field
     writer.Put(layout.progressiveFrame ? 1 : 0, 1);  // chroma_420_type

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "codec/coding_model.h"
 #include "codec/types.h"
 #include "stream/bit_writer.h"
 
@@ -21,11 +22,15 @@ constexpr uint8_t kExtensionStartCode = 0xB5;
 constexpr uint8_t kSequenceEndCode = 0xB7;
 constexpr uint8_t kGroupStartCode = 0xB8;
 constexpr uint8_t kSequenceExtensionId = 1;
+constexpr uint8_t kQuantMatrixExtensionId = 3;
+constexpr uint8_t kSequenceScalableExtensionId = 5;
 constexpr uint8_t kPictureCodingExtensionId = 8;
+constexpr uint8_t kPictureSpatialScalableExtensionId = 9;
+constexpr uint8_t kPictureTemporalScalableExtensionId = 10;
 constexpr int32_t kIntraDcPrecision11Bits = 3;  // intra_dc_precision: 8 + 3 bits
-constexpr int32_t kDcPredictorReset = 1024;     // 2^(11 - 1)
-constexpr int32_t kChromaDcOffset = 1024;       // 8 x 128: unsigned chroma samples
-constexpr int32_t kMaxDcLevel = 2047;
+constexpr int32_t kDcPredictorReset = 1024;     // 2^(11 - 1), at 11 bits
+constexpr int32_t kChromaDcOffset = 1024;       // 8 x 128: unsigned chroma samples, for the filter's DC
+constexpr int32_t kMaxDcLevel = 2047;           // at 11 bits
 constexpr int32_t kMaxStreamMatrixEntry = 255;  // 8-bit matrix entries
 constexpr int32_t kStreamMatrixDcEntry = 8;
 constexpr int32_t kMaxStreamWidth = 16383;  // 12-bit size plus 2-bit extension
@@ -54,11 +59,17 @@ struct StreamLayout {
     bool alternateScan = false;
     int32_t qScaleType = 0;
     int32_t scaleCode = 1;
+    // The coding model, its fields in range: the AC table and DC precision
+    // the picture coding extension states, and how the coder's DC levels
+    // become the stream's.
+    CodingModel model;
     int32_t frameRateCode = 3;
     int32_t frameRateExtensionN = 0;
     int32_t frameRateExtensionD = 0;
-    int32_t timeCodeRate = 25;                  // whole pictures per second in the time codes
-    uint8_t profileAndLevel = 0x18;             // the high profile (11-bit intra DC) at the smallest level that fits
+    int32_t timeCodeRate = 25;  // whole pictures per second in the time codes
+    // The main profile at the smallest level that fits for an 8- to 10-bit
+    // DC; the high profile, which allows 11 bits, otherwise.
+    uint8_t profileAndLevel = 0x18;
     uint32_t bitRateUnits = 0;                  // 400 bit/s units
     uint32_t vbvBufferUnits = 0;                // 16384-bit units
     uint8_t matrixZigzag[kMatrixEntries] = {};  // the intra matrix as the sequence header loads it
@@ -72,6 +83,11 @@ StreamLayout MakeStreamLayout(const StreamFormat& format, const FilterSettings& 
 // Throws StreamError naming the first AC entry of the matrix (natural order)
 // that an 8-bit header field cannot hold.
 void CheckMatrixFitsStream(const int32_t matrix[kMatrixEntries]);
+
+// The value intra_dc_precision takes, 0..3.
+int32_t IntraDcPrecisionField(const StreamLayout& layout);
+// The DC level every predictor starts a slice with, 2^(precision - 1).
+int32_t StreamDcReset(const StreamLayout& layout);
 
 void WriteSequenceHeader(BitWriter& writer, const StreamLayout& layout);
 void WriteSequenceExtension(BitWriter& writer, const StreamLayout& layout);

@@ -1,5 +1,6 @@
 #include "stream/stream_reader.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <memory>
@@ -86,6 +87,12 @@ private:
     uint64_t position_ = 0;
 };
 
+std::array<int32_t, kMatrixEntries> DefaultMatrix() {
+    std::array<int32_t, kMatrixEntries> matrix{};
+    std::copy(kDefaultIntraMatrix, kDefaultIntraMatrix + kMatrixEntries, matrix.begin());
+    return matrix;
+}
+
 // The sequence header after its start code.
 StreamSequenceHeader ReadSequenceHeader(BitReader& reader) {
     StreamSequenceHeader header;
@@ -97,9 +104,7 @@ StreamSequenceHeader ReadSequenceHeader(BitReader& reader) {
     reader.Marker("the sequence header");
     header.vbvBufferUnits = reader.Read(10, "the sequence header");
     reader.Skip(1, "the sequence header");  // constrained_parameters_flag
-    for (int32_t i = 0; i < kMatrixEntries; ++i) {
-        header.intraMatrix[static_cast<size_t>(i)] = kDefaultIntraMatrix[i];
-    }
+    header.intraMatrix = DefaultMatrix();
     header.loadsIntraMatrix = reader.Read(1, "the sequence header") != 0;
     if (header.loadsIntraMatrix) {
         for (int32_t p = 0; p < kMatrixEntries; ++p) {
@@ -151,14 +156,73 @@ void ReadPictureCodingExtension(BitReader& reader, StreamPicture& picture) {
     if (picture.pictureStructure != 3) {
         reader.Fail("field pictures are not supported");
     }
-    if (picture.intraVlcFormat != 1) {
-        reader.Fail("intra_vlc_format 0 is not supported");
+}
+
+// The intra matrix of a quant matrix extension, when it loads one; the
+// other matrices it may load are passed over.
+void ReadQuantMatrixExtension(BitReader& reader, std::array<int32_t, kMatrixEntries>& intraMatrix) {
+    if (reader.Read(1, "the quant matrix extension") == 0) {
+        return;
+    }
+    for (int32_t p = 0; p < kMatrixEntries; ++p) {
+        const int32_t weight = static_cast<int32_t>(reader.Read(8, "the quant matrix extension"));
+        if (weight == 0) {
+            reader.Fail("intra matrix entry " + std::to_string(p) + " (zigzag order) is 0");
+        }
+        intraMatrix[static_cast<size_t>(ZigzagScan[p])] = weight;
+    }
+}
+
+// macroblock_address_increment codes of the increments 1..33, and the
+// escape that adds 33 to the increment that follows it.
+struct IncrementCode {
+    uint16_t code;
+    uint8_t length;
+    uint8_t increment;  // 0: the escape; 255: stuffing (old streams)
+};
+constexpr IncrementCode kIncrementCodes[35] = {
+    {0x1, 1, 1},    {0x3, 3, 2},    {0x2, 3, 3},    {0x3, 4, 4},    {0x2, 4, 5},    {0x3, 5, 6},    {0x2, 5, 7},
+    {0x7, 7, 8},    {0x6, 7, 9},    {0xB, 8, 10},   {0xA, 8, 11},   {0x9, 8, 12},   {0x8, 8, 13},   {0x7, 8, 14},
+    {0x6, 8, 15},   {0x17, 10, 16}, {0x16, 10, 17}, {0x15, 10, 18}, {0x14, 10, 19}, {0x13, 10, 20}, {0x12, 10, 21},
+    {0x23, 11, 22}, {0x22, 11, 23}, {0x21, 11, 24}, {0x20, 11, 25}, {0x1F, 11, 26}, {0x1E, 11, 27}, {0x1D, 11, 28},
+    {0x1C, 11, 29}, {0x1B, 11, 30}, {0x1A, 11, 31}, {0x19, 11, 32}, {0x18, 11, 33}, {0x8, 11, 0},   {0xF, 11, 255},
+};
+constexpr int32_t kIncrementEscape = 33;
+
+int32_t ReadAddressIncrement(BitReader& reader) {
+    int32_t escaped = 0;
+    for (;;) {
+        const uint32_t next = reader.Peek(11);
+        const IncrementCode* found = nullptr;
+        for (const IncrementCode& code : kIncrementCodes) {
+            if (next >> (11 - code.length) == code.code) {
+                found = &code;
+                break;
+            }
+        }
+        if (found == nullptr) {
+            reader.Fail("invalid macroblock address increment");
+        }
+        reader.Skip(found->length, "a macroblock address increment");
+        if (found->increment == 255) {
+            continue;
+        }
+        if (found->increment == 0) {
+            // More escapes than a picture of 16383 samples can be wide are damage.
+            escaped += kIncrementEscape;
+            if (escaped > 1024) {
+                reader.Fail("macroblock address increment beyond the widest picture");
+            }
+            continue;
+        }
+        return escaped + found->increment;
     }
 }
 
 // One block: DC size and differential against the predictor, then run/level
 // codes and escapes up to the end-of-block code.
-void ReadBlock(BitReader& reader, bool chroma, int32_t& predictor, const int32_t* scan, int32_t* block) {
+void ReadBlock(BitReader& reader, bool chroma, int32_t& predictor, const int32_t* scan, int32_t intraVlcFormat,
+               int32_t* block) {
     const DcSizeSymbol size = DecodeDcSize(chroma, reader.Peek(16));
     if (size.length == 0) {
         reader.Fail("invalid DC size code");
@@ -173,7 +237,7 @@ void ReadBlock(BitReader& reader, bool chroma, int32_t& predictor, const int32_t
     block[0] = predictor;
     int32_t position = 0;
     for (;;) {
-        const AcSymbol& symbol = DecodeAc(kIntraVlcTable, reader.Peek(16));
+        const AcSymbol& symbol = DecodeAc(intraVlcFormat, reader.Peek(16));
         if (symbol.kind == AcSymbol::kInvalid) {
             reader.Fail("invalid run/level code");
         }
@@ -201,21 +265,36 @@ void ReadBlock(BitReader& reader, bool chroma, int32_t& predictor, const int32_t
     }
 }
 
-// The macroblocks of one slice: one full macroblock row.
-void ReadSlice(BitReader& reader, StreamPicture& picture, int32_t row) {
+// The macroblocks of one slice, which begins anywhere in its macroblock row
+// and ends at the next start code, no later than the row's end. `next` is
+// the picture's next uncoded macroblock: slices leave no macroblock out and
+// code none twice.
+void ReadSlice(BitReader& reader, StreamPicture& picture, int32_t row, int32_t& next) {
     int32_t scaleCode = static_cast<int32_t>(reader.Read(5, "a slice header"));
     if (scaleCode == 0) {
         reader.Fail("quantiser scale code 0 in a slice header");
     }
     if (reader.Read(1, "a slice header") != 0) {
-        reader.Fail("slice extension information is not supported");
+        reader.Skip(1 + 7, "a slice header");  // intra_slice, reserved bits
+        while (reader.Read(1, "a slice header") != 0) {
+            reader.Skip(8, "extra slice information");
+        }
     }
     const int32_t* scan = picture.alternateScan ? AlternateScan : ZigzagScan;
     const int32_t reset = 1 << (7 + picture.intraDcPrecision);
     int32_t predictors[3] = {reset, reset, reset};
-    for (int32_t column = 0; column < picture.macroblockColumns; ++column) {
-        if (reader.Read(1, "a macroblock address increment") != 1) {
-            reader.Fail("macroblock address increments other than 1 are not supported");
+    const int32_t columns = picture.macroblockColumns;
+    // The first increment counts from just before the row's first macroblock.
+    int32_t column = ReadAddressIncrement(reader) - 1;
+    for (;;) {
+        if (column >= columns) {
+            reader.Fail("a slice runs past the end of macroblock row " + std::to_string(row));
+        }
+        const int32_t index = row * columns + column;
+        if (index != next) {
+            reader.Fail(index < next ? "macroblock " + std::to_string(index) + " is coded twice"
+                                     : "macroblocks " + std::to_string(next) + " to " + std::to_string(index - 1) +
+                                           " are missing");
         }
         if (reader.Read(1, "a macroblock type") != 1) {
             if (reader.Read(1, "a macroblock type") != 1) {
@@ -226,20 +305,25 @@ void ReadSlice(BitReader& reader, StreamPicture& picture, int32_t row) {
                 reader.Fail("quantiser scale code 0 in a macroblock");
             }
         }
-        const size_t index =
-            static_cast<size_t>(row) * static_cast<size_t>(picture.macroblockColumns) + static_cast<size_t>(column);
+        const size_t at = static_cast<size_t>(index);
         if (!picture.framePredFrameDct) {
-            picture.fieldDct[index] = static_cast<uint8_t>(reader.Read(1, "a DCT type"));
+            picture.fieldDct[at] = static_cast<uint8_t>(reader.Read(1, "a DCT type"));
         }
-        picture.scaleCodes[index] = scaleCode;
-        int32_t* levels = picture.levels.data() + index * kMacroblockValues;
+        picture.scaleCodes[at] = scaleCode;
+        int32_t* levels = picture.levels.data() + at * kMacroblockValues;
         for (int32_t b = 0; b < kBlocksPerMacroblock; ++b) {
             const int32_t kind = b < kCbBlock ? 0 : b - kCbBlock + 1;
-            ReadBlock(reader, kind != 0, predictors[kind], scan, levels + b * kBlockValues);
+            ReadBlock(reader, kind != 0, predictors[kind], scan, picture.intraVlcFormat, levels + b * kBlockValues);
         }
-    }
-    if (reader.Peek(23) != 0) {
-        reader.Fail("more macroblocks in a slice than the picture is wide");
+        ++next;
+        // A slice ends where 23 zeros begin the next start code.
+        if (reader.Peek(23) == 0) {
+            return;
+        }
+        if (ReadAddressIncrement(reader) != 1) {
+            reader.Fail("a skipped macroblock in an intra picture");
+        }
+        ++column;
     }
 }
 
@@ -253,19 +337,27 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
     int32_t codedRows = 0;
     int32_t timeSeconds = 0;
     int32_t timePictures = 0;
+    // The intra matrix in force: the last sequence header's, or what a quant
+    // matrix extension loaded since.
+    std::array<int32_t, kMatrixEntries> matrix{};
     // Where the headers in front of the coming picture begin: its sequence
     // header or group header, when it has one.
     int64_t unitStart = 0;
     bool unitOpen = false;
     StreamPicture* picture = nullptr;
-    int32_t nextRow = 0;
-    enum class After { kNothing, kSequenceHeader, kPictureHeader, kOther } after = After::kNothing;
+    bool pictureCodable = false;  // its coding extension was read
+    int32_t nextMacroblock = 0;
+    // After user data or an extension passed over, anything may come before
+    // the next start code; everywhere else only zero stuffing.
+    bool skipping = false;
+    enum class After { kNothing, kSequenceHeader, kSequenceExtension, kPictureHeader, kOther } after = After::kNothing;
 
     const auto finishPicture = [&](int64_t endByte) {
         if (picture != nullptr) {
-            if (nextRow != codedRows) {
+            const int32_t total = picture->macroblockColumns * picture->macroblockRows;
+            if (nextMacroblock != total) {
                 reader.Fail("picture " + std::to_string(parsed.pictures.size() - 1) + " has " +
-                            std::to_string(nextRow) + " of its " + std::to_string(codedRows) + " slices");
+                            std::to_string(nextMacroblock) + " of its " + std::to_string(total) + " macroblocks");
             }
             picture->bytes = endByte - picture->bytes;
             picture = nullptr;
@@ -273,7 +365,8 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
     };
 
     for (;;) {
-        const int32_t code = reader.NextStartCode(true);
+        const int32_t code = reader.NextStartCode(!skipping);
+        skipping = false;
         const int64_t codeByte = static_cast<int64_t>(reader.BitPosition() / 8) - 4;
         if (code < 0) {
             finishPicture(static_cast<int64_t>(size));
@@ -283,15 +376,15 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
             reader.Fail("data after the sequence end code");
         }
         if (code >= kFirstSliceStartCode && code <= kLastSliceStartCode) {
-            if (picture == nullptr || picture->intraVlcFormat != 1) {
+            if (picture == nullptr || !pictureCodable) {
                 reader.Fail("a slice outside a picture with its coding extension");
             }
-            if (code - kFirstSliceStartCode != nextRow) {
-                reader.Fail("slice of row " + std::to_string(code - kFirstSliceStartCode) + " where row " +
-                            std::to_string(nextRow) + " was due");
+            const int32_t row = code - kFirstSliceStartCode;
+            if (row >= picture->macroblockRows) {
+                reader.Fail("slice of row " + std::to_string(row) + " in a picture of " +
+                            std::to_string(picture->macroblockRows) + " macroblock rows");
             }
-            ReadSlice(reader, *picture, nextRow);
-            ++nextRow;
+            ReadSlice(reader, *picture, row, nextMacroblock);
             after = After::kOther;
             continue;
         }
@@ -309,11 +402,13 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
                            header.intraMatrix != parsed.sequence.intraMatrix) {
                     reader.Fail("a repeated sequence header differs from the first");
                 }
+                matrix = header.intraMatrix;
                 after = After::kSequenceHeader;
                 break;
             }
             case kExtensionStartCode: {
                 const uint32_t id = reader.Read(4, "an extension identifier");
+                After next = After::kOther;
                 if (id == kSequenceExtensionId && after == After::kSequenceHeader) {
                     StreamSequenceHeader extended = parsed.sequence;
                     extended.width &= 0xFFF;
@@ -337,14 +432,34 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
                     }
                     const int32_t rowPairs = (parsed.sequence.height + 31) / 32;
                     codedRows = parsed.sequence.progressiveSequence ? (parsed.sequence.height + 15) / 16 : 2 * rowPairs;
+                    next = After::kSequenceExtension;
                 } else if (id == kPictureCodingExtensionId && after == After::kPictureHeader) {
                     ReadPictureCodingExtension(reader, *picture);
+                    pictureCodable = true;
+                } else if (id == kQuantMatrixExtensionId && haveExtension) {
+                    ReadQuantMatrixExtension(reader, matrix);
+                    if (picture != nullptr && nextMacroblock == 0) {
+                        picture->intraMatrix = matrix;
+                    }
+                    skipping = true;
+                } else if (id == kSequenceScalableExtensionId || id == kPictureSpatialScalableExtensionId ||
+                           id == kPictureTemporalScalableExtensionId) {
+                    reader.Fail("scalable extensions are not supported");
+                } else if (id != kSequenceExtensionId && id != kPictureCodingExtensionId && haveExtension) {
+                    // Display, copyright and other extensions change no level.
+                    skipping = true;
                 } else {
                     reader.Fail("extension " + std::to_string(id) + " is not supported here");
                 }
-                after = After::kOther;
+                after = next;
                 break;
             }
+            case kUserDataStartCode:
+                skipping = true;
+                if (after == After::kPictureHeader) {
+                    reader.Fail("user data between a picture header and its coding extension");
+                }
+                break;
             case kGroupStartCode: {
                 finishPicture(codeByte);
                 if (!haveSequence) {
@@ -372,6 +487,7 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
                 }
                 parsed.pictures.emplace_back();
                 picture = &parsed.pictures.back();
+                pictureCodable = false;
                 picture->byteOffset = codeByte;
                 picture->bytes = unitOpen ? unitStart : codeByte;  // the start, until the end is known
                 unitOpen = false;
@@ -387,21 +503,22 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
                 }
                 picture->timeCodeSeconds = timeSeconds;
                 picture->timeCodePictures = timePictures;
+                picture->intraMatrix = matrix;
                 picture->macroblockColumns = (parsed.sequence.width + 15) / 16;
                 picture->macroblockRows = codedRows;
                 const size_t macroblocks =
                     static_cast<size_t>(picture->macroblockColumns) * static_cast<size_t>(codedRows);
-                // A macroblock takes at least 38 bits (its header, and six blocks of
-                // a DC size code and an end of block): refuse a picture the rest of
-                // the data cannot hold before making room for it.
-                if (macroblocks * 38 > (size - static_cast<size_t>(codeByte)) * 8) {
+                // A macroblock takes at least 26 bits (its 2-bit header, and six
+                // blocks of a 2-bit DC size code and a 2-bit end of block): refuse a
+                // picture the rest of the data cannot hold before making room for it.
+                if (macroblocks * 26 > (size - static_cast<size_t>(codeByte)) * 8) {
                     reader.Fail("the stream is too short for a picture of " + std::to_string(macroblocks) +
                                 " macroblocks");
                 }
                 picture->levels.assign(macroblocks * kMacroblockValues, 0);
                 picture->scaleCodes.assign(macroblocks, 0);
                 picture->fieldDct.assign(macroblocks, 0);
-                nextRow = 0;
+                nextMacroblock = 0;
                 after = After::kPictureHeader;
                 break;
             }
@@ -422,23 +539,24 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
 
 std::array<int32_t, kMatrixEntries> ReadIntraMatrix(const uint8_t* data, size_t size) {
     BitReader reader(data, size);
+    bool sawHeader = false;
     for (;;) {
         const int32_t code = reader.NextStartCode(false);
         if (code < 0) {
             break;
         }
         if (code == kSequenceHeaderCode) {
+            sawHeader = true;
             const StreamSequenceHeader header = ReadSequenceHeader(reader);
             if (header.loadsIntraMatrix) {
                 return header.intraMatrix;
             }
         }
     }
-    std::array<int32_t, kMatrixEntries> matrix{};
-    for (int32_t i = 0; i < kMatrixEntries; ++i) {
-        matrix[static_cast<size_t>(i)] = kDefaultIntraMatrix[i];
+    if (!sawHeader) {
+        throw StreamError("the data holds no sequence header");
     }
-    return matrix;
+    return DefaultMatrix();
 }
 
 std::array<int32_t, kMatrixEntries> ReadIntraMatrixFromStream(const std::string& path) {
@@ -452,6 +570,7 @@ std::array<int32_t, kMatrixEntries> ReadIntraMatrixFromStream(const std::string&
     constexpr size_t kPiece = size_t{1} << 20;
     std::vector<uint8_t> buffer;
     size_t kept = 0;
+    bool sawHeader = false;
     for (;;) {
         buffer.resize(kept + kPiece);
         const size_t got = std::fread(buffer.data() + kept, 1, kPiece, file.get());
@@ -466,6 +585,7 @@ std::array<int32_t, kMatrixEntries> ReadIntraMatrixFromStream(const std::string&
                 break;
             }
             if (code == kSequenceHeaderCode) {
+                sawHeader = true;
                 try {
                     const StreamSequenceHeader header = ReadSequenceHeader(reader);
                     if (header.loadsIntraMatrix) {
@@ -485,11 +605,10 @@ std::array<int32_t, kMatrixEntries> ReadIntraMatrixFromStream(const std::string&
     if (std::ferror(file.get())) {
         throw StreamError("cannot read " + path);
     }
-    std::array<int32_t, kMatrixEntries> matrix{};
-    for (int32_t i = 0; i < kMatrixEntries; ++i) {
-        matrix[static_cast<size_t>(i)] = kDefaultIntraMatrix[i];
+    if (!sawHeader) {
+        throw StreamError(path + " holds no sequence header");
     }
-    return matrix;
+    return DefaultMatrix();
 }
 
 }  // namespace vardelk

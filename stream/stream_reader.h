@@ -1,7 +1,7 @@
-// Reading streams back: a strict parser of the intra-only streams that the
-// writer makes, which returns every syntax element and every block's levels
-// for checking, and a lenient scan of any MPEG-1 or MPEG-2 video file for
-// the intra matrix its first sequence header loads.
+// Reading streams back: a strict parser of intra-only streams, the writer's
+// and other encoders', which returns every syntax element and every block's
+// levels for checking, and a lenient scan of any MPEG-1 or MPEG-2 video file
+// for the intra matrix its first sequence header loads.
 //
 // Both accept any bytes: they never read outside the data, and anything they
 // cannot follow raises StreamError naming the element and its byte offset.
@@ -49,9 +49,13 @@ struct StreamPicture {
     bool alternateScan = false;
     bool progressiveFrame = false;
     bool chroma420Type = false;
+    // The intra matrix the picture is coded with (natural order): its
+    // sequence header's, or what a quant matrix extension loaded since.
+    std::array<int32_t, kMatrixEntries> intraMatrix{};
     // The picture's macroblocks, row-major: levels as the stream holds them
-    // (natural order, DC as coded), the scale code each was coded with and
-    // whether it used field DCT.
+    // (natural order; the DC level as coded, 0..2^(8 + intraDcPrecision) - 1
+    // for luma and chroma alike), the scale code each was coded with (the
+    // slice's, or its own) and whether it used field DCT.
     int32_t macroblockColumns = 0;
     int32_t macroblockRows = 0;
     std::vector<int32_t> levels;  // kMacroblockValues per macroblock
@@ -67,14 +71,18 @@ struct ParsedStream {
     bool ended = false;  // a sequence end code closed the stream
 };
 
-// Parses a whole stream of the writer's kind: 4:2:0 intra frame pictures,
-// one slice per macroblock row, the intra VLC table of intra_vlc_format 1.
+// Parses a whole stream of 4:2:0 intra frame pictures: either AC table, any
+// DC precision, slices that start anywhere in a row and may set their own
+// scale codes, macroblocks that change the scale code; user data and
+// display, copyright and quant matrix extensions are accepted. Every
+// macroblock of a picture must be coded exactly once.
 ParsedStream ParseIntraStream(const uint8_t* data, size_t size);
 
 // The intra matrix (natural order) of the first sequence header in the data
-// that loads one, or the default intra matrix when none does.
+// that loads one, or the default intra matrix when the sequence headers
+// load none. Throws StreamError when the data holds no sequence header.
 std::array<int32_t, kMatrixEntries> ReadIntraMatrix(const uint8_t* data, size_t size);
-// The same from a file of any size, read piece by piece.
+// The same from a file of any size, read piece by piece; errors name the path.
 std::array<int32_t, kMatrixEntries> ReadIntraMatrixFromStream(const std::string& path);
 
 }  // namespace vardelk

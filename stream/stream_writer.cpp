@@ -21,7 +21,8 @@ int32_t ClipLevel(int32_t value, int32_t low, int32_t high, int32_t& clipped) {
 
 // Codes one block's DC difference against its predictor and its AC levels;
 // returns the bits written.
-int64_t WriteBlock(BitWriter& writer, const int32_t* block, bool chroma, int32_t& predictor, const int32_t* scan) {
+int64_t WriteBlock(BitWriter& writer, const int32_t* block, bool chroma, int32_t& predictor, const int32_t* scan,
+                   int32_t intraVlcFormat) {
     const int64_t start = writer.BitCount();
     // dct_dc_differential: size bits holding the difference when positive,
     // or the difference plus 2^size - 1 when negative.
@@ -42,7 +43,7 @@ int64_t WriteBlock(BitWriter& writer, const int32_t* block, bool chroma, int32_t
             continue;
         }
         const int32_t magnitude = level < 0 ? -level : level;
-        const VlcCode code = AcCode(kIntraVlcTable, run, magnitude);
+        const VlcCode code = AcCode(intraVlcFormat, run, magnitude);
         if (code.length > 0) {
             writer.Put(code.code, code.length);
             writer.Put(level < 0 ? 1 : 0, 1);
@@ -53,7 +54,8 @@ int64_t WriteBlock(BitWriter& writer, const int32_t* block, bool chroma, int32_t
         }
         run = 0;
     }
-    writer.Put(EndOfBlockCode(kIntraVlcTable).code, EndOfBlockCode(kIntraVlcTable).length);
+    const VlcCode endOfBlock = EndOfBlockCode(intraVlcFormat);
+    writer.Put(endOfBlock.code, endOfBlock.length);
     return writer.BitCount() - start;
 }
 
@@ -77,22 +79,32 @@ int64_t WriteSliceHeader(BitWriter& writer, const StreamLayout& layout, int32_t 
     return writer.BitCount() - start;
 }
 
+// A block's DC level in the stream's terms before clipping: the filter's
+// chroma DC is about zero and gains the offset of unsigned samples.
+int64_t StreamDc(const CodingModel& model, int32_t block, int32_t dc) {
+    return int64_t{dc} + (CarriesFilterDc(model) && block >= kCbBlock ? kChromaDcOffset : 0);
+}
+
 }  // namespace
 
-int32_t ToStreamLevels(const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]) {
+int32_t ToStreamLevels(const CodingModel& model, const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]) {
+    const int32_t maxDc = (int32_t{1} << model.dcPrecision) - 1;
     int32_t clipped = 0;
     for (int32_t b = 0; b < kBlocksPerMacroblock; ++b) {
         const int32_t* in = simulated.Block(b);
         int32_t* out = stream + b * kBlockValues;
-        const int32_t offset = b >= kCbBlock ? kChromaDcOffset : 0;
-        const int64_t dc = int64_t{in[0]} + offset;
-        out[0] = static_cast<int32_t>(dc < 0 ? 0 : dc > kMaxDcLevel ? kMaxDcLevel : dc);
-        clipped += dc < 0 || dc > kMaxDcLevel ? 1 : 0;
+        const int64_t dc = StreamDc(model, b, in[0]);
+        out[0] = static_cast<int32_t>(dc < 0 ? 0 : dc > maxDc ? maxDc : dc);
+        clipped += dc < 0 || dc > maxDc ? 1 : 0;
         for (int32_t i = 1; i < kBlockValues; ++i) {
             out[i] = ClipLevel(in[i], -kMaxStreamLevel, kMaxStreamLevel, clipped);
         }
     }
     return clipped;
+}
+
+int32_t ToStreamLevels(const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]) {
+    return ToStreamLevels(CodingModel{}, simulated, stream);
 }
 
 StreamWriter::StreamWriter(const StreamFormat& format, const FilterSettings& settings,
@@ -138,42 +150,53 @@ FrameAccounting StreamWriter::FinishFrame(int32_t estimatedBytes, std::vector<ui
     account.headerBits = writer.BitCount();
 
     // Each block's bits in the stream are the estimate's DC and AC bits plus
-    // the terms below; the estimate's predictors start each row at 0 and
-    // follow the coder's own DC levels, as the coder's estimate does.
-    const int32_t alternate = layout_.alternateScan ? 1 : 0;
-    const int32_t* scan = alternate ? AlternateScan : ZigzagScan;
+    // the terms below. The estimate's predictors start each row at the
+    // model's reset value and follow the coder's own DC levels, as the
+    // coder's estimate does; the stream's start each slice at mid range.
+    const CodingModel& model = layout_.model;
+    const AcCoding coding{layout_.alternateScan ? 1 : 0, model.intraVlcFormat};
+    const int32_t* scan = coding.alternateScan ? AlternateScan : ZigzagScan;
     const int32_t lastNatural = scan[kBlockValues - 1];
+    const int32_t endOfBlockBits = EndOfBlockCode(model.intraVlcFormat).length;
+    const int32_t streamReset = StreamDcReset(layout_);
+    const int32_t estimateReset = DcPredictorReset(model);
     int64_t estimateBytes = 0;
     MacroblockBuffer simulated;
     int32_t stream[kMacroblockValues];
     for (int32_t row = 0; row < layout_.simulatedRows; ++row) {
         account.sliceHeaderBits += WriteSliceHeader(writer, layout_, row);
-        int32_t streamPredictors[3] = {kDcPredictorReset, kDcPredictorReset, kDcPredictorReset};
-        int32_t estimatePredictors[3] = {0, 0, 0};
+        int32_t streamPredictors[3] = {streamReset, streamReset, streamReset};
+        int32_t estimatePredictors[3] = {estimateReset, estimateReset, estimateReset};
         int64_t rowEstimateBits = 0;
         for (int32_t column = 0; column < layout_.macroblockColumns; ++column) {
             const size_t index = static_cast<size_t>(row) * layout_.macroblockColumns + static_cast<size_t>(column);
             for (int32_t i = 0; i < kMacroblockValues; ++i) {
                 simulated.value[i] = levels_[index * kMacroblockValues + static_cast<size_t>(i)];
             }
-            account.clippedLevels += ToStreamLevels(simulated, stream);
+            account.clippedLevels += ToStreamLevels(model, simulated, stream);
             account.macroblockBits += WriteMacroblockHeader(writer, layout_);
             for (int32_t b = 0; b < kBlocksPerMacroblock; ++b) {
                 const int32_t kind = b < kCbBlock ? 0 : b - kCbBlock + 1;
+                const auto dcBits = [kind](int64_t d) -> int64_t {
+                    return kind == 0 ? DcLumaBits(d) : DcChromaBits(d);
+                };
                 const int32_t* block = simulated.Block(b);
                 const int64_t difference = int64_t{block[0]} - estimatePredictors[kind];
                 estimatePredictors[kind] = block[0];
-                const int64_t estimateBits =
-                    (kind == 0 ? DcLumaBits(difference) : DcChromaBits(difference)) + AcBlockBits(block, alternate);
+                const int64_t estimateBits = dcBits(difference) + AcBlockBits(block, coding);
                 rowEstimateBits += estimateBits;
 
-                const int64_t streamBits =
-                    WriteBlock(writer, stream + b * kBlockValues, kind != 0, streamPredictors[kind], scan);
-                const int64_t endOfBlock = block[lastNatural] != 0 ? EndOfBlockCode(kIntraVlcTable).length : 0;
+                const int64_t streamBits = WriteBlock(writer, stream + b * kBlockValues, kind != 0,
+                                                      streamPredictors[kind], scan, model.intraVlcFormat);
+                const int64_t endOfBlock = block[lastNatural] != 0 ? endOfBlockBits : 0;
+                // The first block of each kind in a slice: its DC against the
+                // stream's reset instead of the estimate's (only the filter's
+                // luma DC differs; its chroma DC carries the same offset).
+                const bool first = column == 0 && (b == 0 || b >= kCbBlock);
                 const int64_t reset =
-                    (column == 0 && b == 0) ? DcLumaBits(difference - kDcPredictorReset) - DcLumaBits(difference) : 0;
-                // What is left can only come from a DC level clipped into
-                // 0..2047 (an AC level beyond 2047 is an escape either way).
+                    first ? dcBits(StreamDc(model, b, block[0]) - streamReset) - dcBits(difference) : 0;
+                // What is left can only come from a DC level clipped into the
+                // stream's range (an AC level beyond 2047 is an escape either way).
                 const int64_t clipping = streamBits - estimateBits - endOfBlock - reset;
                 account.endOfBlockBits += endOfBlock;
                 account.dcResetBits += reset;
@@ -196,14 +219,13 @@ FrameAccounting StreamWriter::FinishFrame(int32_t estimatedBytes, std::vector<ui
     const int64_t paddingStart = writer.BitCount();
     for (int32_t row = layout_.simulatedRows; row < layout_.codedRows; ++row) {
         WriteSliceHeader(writer, layout_, row);
-        int32_t predictors[3] = {kDcPredictorReset, kDcPredictorReset, kDcPredictorReset};
-        int32_t grey[kBlockValues] = {kDcPredictorReset};
-        const int32_t* noScan = ZigzagScan;
+        int32_t predictors[3] = {streamReset, streamReset, streamReset};
+        int32_t grey[kBlockValues] = {streamReset};
         for (int32_t column = 0; column < layout_.macroblockColumns; ++column) {
             WriteMacroblockHeader(writer, layout_);
             for (int32_t b = 0; b < kBlocksPerMacroblock; ++b) {
                 const int32_t kind = b < kCbBlock ? 0 : b - kCbBlock + 1;
-                WriteBlock(writer, grey, kind != 0, predictors[kind], noScan);
+                WriteBlock(writer, grey, kind != 0, predictors[kind], ZigzagScan, model.intraVlcFormat);
             }
         }
         writer.AlignWithZeros();

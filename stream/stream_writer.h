@@ -25,9 +25,9 @@ struct FrameAccounting {
     int64_t sliceHeaderBits = 0;  // start code, scale code and extra bit of every slice
     int64_t macroblockBits = 0;   // address increment, macroblock type and DCT type of every macroblock
     int64_t endOfBlockBits = 0;   // end-of-block codes the estimate leaves out (blocks ending in a non-zero level)
-    int64_t dcResetBits = 0;      // first luma DC of each slice against 1024 instead of the estimate's 0
+    int64_t dcResetBits = 0;      // filter DC: first luma DC of each slice against 1024 instead of the estimate's 0
     int64_t paddingRowBits = 0;   // slices of macroblock rows below the picture that an interlaced height needs
-    int64_t clippingBits = 0;     // DC codes changed by clipping a DC level into 0..2047
+    int64_t clippingBits = 0;     // DC codes changed by clipping a DC level into the stream's range
     int64_t alignmentBits = 0;    // stuffing before each start code less the estimate's rounding of each row to bytes
     int64_t clippedLevels = 0;    // levels the stream could not carry (not a bit term)
 
@@ -37,9 +37,12 @@ struct FrameAccounting {
     }
 };
 
-// The stream's levels of one macroblock from the coder's: the chroma DC
-// offset for unsigned samples, DC levels clipped to 0..2047 and AC levels to
-// -2047..2047. Returns how many levels were clipped.
+// The stream's levels of one macroblock from the coder's, for a model in
+// range (SafeModel). The filter's own DC gains the chroma offset for
+// unsigned samples; every other model's DC levels are the stream's already.
+// DC levels are clipped to 0..2^precision - 1, AC levels to -2047..2047.
+// Returns how many levels were clipped. Without a model: the filter's.
+int32_t ToStreamLevels(const CodingModel& model, const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]);
 int32_t ToStreamLevels(const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]);
 
 class StreamWriter final : public CoefficientSink {

@@ -36,6 +36,11 @@ const Example kExamples[] = {
      "vardelk -i builtin:demo -s 8 -o recon.y4m --picture comparison.png --stats stats.json"},
     {"Two matrices over every scale code, with the rate-distortion plot:",
      "vardelk -i clip.y4m --sweep -m default -m mine.txt --plot rd.svg --stats sweep.csv"},
+    {"The same sweep predicted with ffmpeg's coding model, each point also coded by ffmpeg itself and measured; the "
+     "plot draws the measured curves dashed:",
+     "vardelk -i clip.y4m --sweep -m default -m mine.txt --encoder ffmpeg --confirm ffmpeg --plot rd.svg"},
+    {"A picture coded the way mpeg2enc would with a 10-bit DC, written as an MPEG-2 stream:",
+     "vardelk -i still.png -s 6 --encoder mpeg2enc --dc-precision 10 -o still.m2v"},
 };
 
 // Checks that every "vardelk ..." stage of an example pipeline is a valid

@@ -26,6 +26,8 @@ const lab = {
     forms: [],            // the matrix file forms
     exported: null,       // the last matrix file made for download: {name, form, text}
     imported: null,       // the last matrix file taken: {name, form, changed}
+    encoders: [],         // the encoders modelled: {name, intraVlc, dc}
+    model: null,          // the model in effect: {encoder, intraVlc, dc, description}
 };
 window.lab = lab;
 
@@ -71,6 +73,42 @@ function sendSettings() {
     });
 }
 
+// The encoder chosen brings its own AC table and DC precision; either can
+// then be changed on its own.
+function chooseEncoder() {
+    const encoder = lab.encoders.find((e) => e.name === $('encoder').value);
+    $('intra-vlc').value = String(encoder.intraVlc);
+    $('dc-precision').value = String(encoder.dc);
+    sendModel();
+}
+
+function sendModel() {
+    if (!lab.encoders.length) return;  // the worker sets the address's model when ready
+    send({type: 'model', encoder: $('encoder').value, intraVlc: $('intra-vlc').value, dc: $('dc-precision').value});
+}
+
+// The address keeps the model (what differs from the filter's defaults),
+// so that a reload or a shared link codes with it again.
+function writeAddress(model) {
+    const query = new URLSearchParams(location.search);
+    const encoder = lab.encoders.find((e) => e.name === model.encoder);
+    const keep = (key, value, usual) => (value === usual ? query.delete(key) : query.set(key, String(value)));
+    keep('encoder', model.encoder, lab.encoders[0].name);
+    keep('intra_vlc', model.intraVlc, encoder.intraVlc);
+    keep('dc', model.dc, encoder.dc);
+    const search = query.toString();
+    history.replaceState(null, '', search ? `?${search}` : location.pathname);
+}
+
+function showModel(m) {
+    lab.model = m.model;
+    $('encoder').value = m.model.encoder;
+    $('intra-vlc').value = String(m.model.intraVlc);
+    $('dc-precision').value = String(m.model.dc);
+    writeAddress(m.model);
+    if (m.refused.length) showMessage(`address: ${m.refused.join('; ')}; coding as ${m.model.description}`);
+}
+
 function sendViews() {
     $('left-label').textContent = kViews[Number($('left-view').value)];
     $('right-label').textContent = kViews[Number($('right-view').value)];
@@ -91,6 +129,9 @@ function showResult(m) {
     for (const b of bits) if (b > maxBits) maxBits = b;
     lab.result = Object.assign({}, m, {bits, sides: undefined, maxBits});
     $('bytes').textContent = String(m.bytes);
+    $('model').textContent = m.model;
+    $('model-note').textContent = m.modelNote;
+    $('model-note').hidden = !m.modelNote;
     $('psnr-y').textContent = formatPsnr(m.psnr[0]);
     $('psnr-cb').textContent = formatPsnr(m.psnr[1]);
     $('psnr-cr').textContent = formatPsnr(m.psnr[2]);
@@ -159,7 +200,12 @@ worker.onmessage = (event) => {
             $('import-form').add(new Option(form, form));
             $('export-form').add(new Option(form, form));
         }
+        lab.encoders = m.encoders;
+        for (const encoder of m.encoders) $('encoder').add(new Option(encoder.name, encoder.name));
         sendViews();
+        break;
+    case 'model':
+        showModel(m);
         break;
     case 'matrix':
         if (!defaultMatrix) defaultMatrix = m.matrix.slice();
@@ -245,6 +291,9 @@ $('right-view').addEventListener('change', sendViews);
 $('zoom').addEventListener('change', () => split.setZoom($('zoom').value));
 $('scale').addEventListener('input', sendSettings);
 for (const id of ['non-linear', 'alternate-scan', 'interlaced']) $(id).addEventListener('change', sendSettings);
+$('encoder').addEventListener('change', chooseEncoder);
+$('intra-vlc').addEventListener('change', sendModel);
+$('dc-precision').addEventListener('change', sendModel);
 $('file').addEventListener('change', () => {
     loadFile($('file').files[0]);
     $('file').value = '';
@@ -304,7 +353,10 @@ window.addEventListener('drop', (e) => {
 });
 window.addEventListener('resize', drawPlot);
 
-worker.postMessage({type: 'init', simd: wantSimd});
+// The model of the address; the worker falls back on the filter's for
+// anything it cannot take.
+worker.postMessage({type: 'init', simd: wantSimd,
+                    model: {encoder: params.get('encoder'), intraVlc: params.get('intra_vlc'), dc: params.get('dc')}});
 // The worker draws the views itself where the browser lets it have the
 // canvases; ?offscreen=0 keeps them in the page (pixels sent with results).
 if (params.get('offscreen') !== '0') split.transferTo(worker);

@@ -1,6 +1,7 @@
 // Rate against distortion: estimated bytes across, luma PSNR up, one curve
 // for the matrix in effect and one for the default matrix, each point a scale
-// code. The frame on show is ringed.
+// code, both coded with the model the legend names. The frame on show is
+// ringed.
 
 const kCurrentColour = '#e0603a';
 const kDefaultColour = '#7d8a99';
@@ -93,16 +94,28 @@ export function DrawRdPlot(canvas, curves, shown) {
         g.stroke();
     }
 
-    // Legend.
+    // Legend, under the model that coded both curves: on two lines where
+    // it does not fit on one ("mpeg2enc" over "(intra_vlc 0, dc 10)").
     g.textAlign = 'left';
+    const room = cssWidth - right - 24;
+    g.font = '600 12px system-ui, sans-serif';
+    let title = curves.model ? [curves.model] : [];
+    if (title.length && g.measureText(title[0]).width > room && title[0].includes(' (')) {
+        const cut = title[0].indexOf(' (');
+        title = [title[0].slice(0, cut), title[0].slice(cut + 1)];
+    }
+    g.fillStyle = '#c9d1da';
+    title.forEach((line, i) => g.fillText(line, right + 16, top + 12 + i * 16, room));
+    g.font = '12px system-ui, sans-serif';
+    const below = top + (title.length ? title.length * 16 + 6 : 0);
     const legend = [[kCurrentColour, 'matrix in effect'], [kDefaultColour, 'default matrix']];
     legend.forEach(([colour, text], i) => {
         g.fillStyle = colour;
-        g.fillRect(right + 16, top + 6 + i * 20, 14, 4);
+        g.fillRect(right + 16, below + 6 + i * 20, 14, 4);
         g.fillStyle = '#c9d1da';
-        g.fillText(text, right + 36, top + 12 + i * 20);
+        g.fillText(text, right + 36, below + 12 + i * 20);
     });
     g.fillStyle = '#9aa5b1';
-    g.fillText('bytes → , PSNR Y ↑', right + 16, top + 58);
-    g.fillText('one point a scale code', right + 16, top + 76);
+    g.fillText('bytes → , PSNR Y ↑', right + 16, below + 58);
+    g.fillText('one point a scale code', right + 16, below + 76);
 }

@@ -37,6 +37,8 @@ let sweep = null;
 let sweepGeneration = 0;
 const defaultCurves = new Map();  // picture and flags -> the default matrix's points
 let settings = {scale: 1, nonLinear: 0, alternateScan: 0, interlaced: 0};
+let encoders = [];            // the encoders the core models: {name, intraVlc, dc}
+let model = null;             // the model in effect: {encoder, intraVlc, dc, description}
 
 function post(message, transfer) { self.postMessage(message, transfer || []); }
 
@@ -142,19 +144,22 @@ function sendFrame(code) {
         ssimWorst: core._LabSsimMapWorst(),
         columns, rows, bits: bits.buffer, sides,
         timing: {codeMs: t1 - t0, ssimMs: t2 - t1, viewsMs: t3 - t2},
-        settings: Object.assign({}, settings),
+        settings: Object.assign({}, settings), model: model.description, modelNote: coreString(core._LabModelNote()),
     }, transfer.concat([bits.buffer]));
 }
 
+// What the default matrix's curve depends on: the picture, the flags and
+// the model.
 function flagsKey() {
-    return `${pictureId}/${settings.nonLinear}/${settings.alternateScan}/${settings.interlaced}`;
+    return `${pictureId}/${settings.nonLinear}/${settings.alternateScan}/${settings.interlaced}/` +
+        `${model.encoder}/${model.intraVlc}/${model.dc}`;
 }
 
 function startSweep() {
     const cached = defaultCurves.get(flagsKey());
     sweep = {
         generation: sweepGeneration,
-        curves: {current: [], default: cached ? cached.slice() : []},
+        curves: {current: [], default: cached ? cached.slice() : [], model: model.description},
         queue: [],
         row: 0,
     };
@@ -280,6 +285,48 @@ function matrixForms() {
     return forms;
 }
 
+function listEncoders() {
+    const list = [];
+    for (let i = 0; i < core._LabEncoderCount(); i++) {
+        list.push({name: coreString(core._LabEncoderName(i)), intraVlc: core._LabEncoderIntraVlc(i),
+                   dc: core._LabEncoderDcPrecision(i)});
+    }
+    return list;
+}
+
+// A whole decimal number of the text, or null.
+function wholeNumber(text) { return /^[0-9]{1,3}$/.test(String(text ?? '')) ? Number(text) : null; }
+
+// Takes the model asked for (texts, as from the page's address): an unknown
+// encoder is the filter; an AC table or a DC precision the model cannot have
+// (or none) is the encoder's default. Returns what was refused, for the page.
+function takeModel(request) {
+    const refused = [];
+    let index = encoders.findIndex((e) => e.name === (request.encoder ?? encoders[0].name));
+    if (index < 0) {
+        refused.push(`encoder "${request.encoder}" is not one of ${encoders.map((e) => e.name).join(', ')}`);
+        index = 0;
+    }
+    const encoder = encoders[index];
+    // The core judges each field, with the other at the encoder's default;
+    // the model is set once both are chosen.
+    const choose = (text, what, fallback) => {
+        if (text === null || text === undefined) return fallback;
+        const value = wholeNumber(text);
+        if (value !== null && core._LabSetModel(index, what === 'intra_vlc' ? value : encoder.intraVlc,
+                                                what === 'dc' ? value : encoder.dc)) {
+            return value;
+        }
+        refused.push(`${what} "${text}" is not possible`);
+        return fallback;
+    };
+    const intraVlc = choose(request.intraVlc, 'intra_vlc', encoder.intraVlc);
+    const dc = choose(request.dc, 'dc', encoder.dc);
+    core._LabSetModel(index, intraVlc, dc);
+    model = {encoder: encoder.name, intraVlc, dc, description: coreString(core._LabModelDescription())};
+    return refused;
+}
+
 function writeBoxTexts(texts) {
     const base = core._LabBoxTexts(), size = core._LabBoxTextBytes();
     const encoder = new TextEncoder();
@@ -290,19 +337,22 @@ function writeBoxTexts(texts) {
     }
 }
 
-async function start(wantSimd) {
+async function start(wantSimd, request) {
     coreName = wantSimd ? 'lab_core_simd' : 'lab_core';
     importScripts(`${coreName}.js`);
     core = await createLabCore();
     core._LabInit();
+    encoders = listEncoders();
+    const refused = takeModel(request || {});
     post({type: 'ready', core: coreName, maxSide: core._LabMaxSide(), maxPixels: core._LabMaxPixels(),
-          forms: matrixForms()});
+          forms: matrixForms(), encoders});
+    post({type: 'model', change: lastChange, model, refused});
     post(matrixState('show', false));
     markDirty();
 }
 
 const handlers = {
-    init: (m) => start(m.simd),
+    init: (m) => start(m.simd, m.model),
     picture: (m) => takePicture(m.file, m.name),
     scene: () => {
         core._LabUseScene();
@@ -314,6 +364,11 @@ const handlers = {
         settings = {scale: m.scale, nonLinear: m.nonLinear ? 1 : 0, alternateScan: m.alternateScan ? 1 : 0,
                     interlaced: m.interlaced ? 1 : 0};
         core._LabSetSettings(settings.scale, settings.nonLinear, settings.alternateScan, settings.interlaced);
+        markDirty();
+    },
+    model: (m) => {
+        const refused = takeModel(m);
+        post({type: 'model', change: lastChange, model, refused});
         markDirty();
     },
     views: (m) => {

@@ -2,7 +2,8 @@
 # The matrix lab in headless chromium: builds the WebAssembly cores and the
 # page, then checks the page against the command line (bytes, PSNR, SSIM and
 # every reconstructed sample) through settings, matrix edits, history steps,
-# matrix files exported and imported, and refused files.
+# matrix files exported and imported, refused files, and the encoder modelled
+# (its controls, the address that keeps it, matrices its stream cannot carry).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=${VARDELK_BUILD_DIR:-$root/build}

@@ -89,6 +89,18 @@ expect_failure 2 "--scale cannot be used with --sweep" -- -i good.y4m --sweep -s
 expect_failure 2 "only one output can go to standard output" -- -i good.y4m -o - --stats -
 expect_failure 2 "--input is required" -- -o out.y4m
 expect_failure 2 "--save-input out.yc: the input copy is written as .y4m or .png" -- -i good.y4m --save-input out.yc
+expect_failure 2 "--encoder: unknown encoder 'x264' (filter, ffmpeg, mpeg2enc, tm5)" -- -i good.y4m --encoder x264 -o out.y4m
+expect_failure 2 "--dc-precision 12: out of range" -- -i good.y4m --encoder ffmpeg --dc-precision 12 -o out.y4m
+expect_failure 2 "--intra-vlc 2: out of range" -- -i good.y4m --intra-vlc 2 --sweep --stats stats.csv
+expect_failure 2 "--confirm x264: only ffmpeg" -- -i good.y4m --sweep --confirm x264 --stats stats.csv
+expect_failure 2 "--confirm needs --sweep" -- -i good.y4m --confirm ffmpeg -o out.y4m
+# A real encoder's matrix holds 8-bit AC entries; the DC weight is free.
+{ numbers 10; echo 256; numbers 53; } >m_256.txt
+{ echo 999; numbers 63; } >m_dc999.txt
+expect_failure 1 "matrix m_256.txt: entry 11 (row 2, column 3) is 256; the mpeg2enc model carries matrix entries 1..255" -- -i good.y4m --encoder mpeg2enc -m m_256.txt -o out.y4m
+expect_failure 1 "matrix m_256.txt: entry 11 (row 2, column 3) is 256; the tm5 (dc 9) model" -- -i good.y4m --sweep --encoder tm5 --dc-precision 9 -m m_256.txt --stats stats.csv
+"$VARDELK" -q -i good.y4m --encoder ffmpeg -m m_dc999.txt -o out.y4m && rm out.y4m ||
+  { echo "FAIL: a DC weight of 999 refused for the ffmpeg model"; failures=$((failures + 1)); }
 
 # Outputs that cannot be written, found before or after the work.
 mkdir dir.y4m
@@ -96,6 +108,11 @@ expect_failure 1 "/nonexistent/out.y4m: cannot be written" -- -i good.y4m -o /no
 expect_failure 1 "/nonexistent/stats.csv: cannot be written" -- -i good.y4m -o out.y4m --stats /nonexistent/stats.csv
 expect_failure 1 "/nonexistent/rd.svg: cannot be written" -- -i good.y4m --sweep --plot /nonexistent/rd.svg
 expect_failure 1 "dir.y4m: cannot be written" -- -i good.y4m -o dir.y4m
+# A folder named as a later output stops the run before it writes anything.
+mkdir dir.m2v dir.csv
+expect_failure 1 "dir.m2v: cannot be written (Is a directory)" -- -i good.y4m -o out.y4m --stream dir.m2v
+expect_failure 1 "dir.csv: cannot be written (Is a directory)" -- -i good.y4m -o out.y4m --picture picture.png --stats dir.csv
+expect_failure 1 "/nonexistent/f_0.png: cannot be written" -- -i good.y4m -o out.y4m --save-input /nonexistent/f_%d.png
 expect_failure 1 "unknown kind of output" -- -i good.y4m -o out.mp4
 expect_failure 1 "holds one picture but the clip has more frames" -- -i good.y4m -o out.png
 expect_failure 1 "--picture-frame 5: the clip has only 2 frames" -- -i good.y4m -o out.y4m --picture picture.png --picture-frame 5

@@ -8,7 +8,10 @@
 #include <string>
 
 #include "cli/png_io.h"
+#include "codec/bit_cost.h"
+#include "codec/coding_model.h"
 #include "media/rgb_convert.h"
+#include "stream/bit_writer.h"
 #include "stream/stream_error.h"
 #include "stream/stream_reader.h"
 #include "stream_test_support.h"
@@ -48,7 +51,8 @@ Y4mFormat Format(int32_t width, int32_t height, char interlace = 'p', ChromaForm
     return format;
 }
 
-// Levels as the stream must hold them: chroma DC offset by 1024, and
+// Levels as the stream must hold them: the filter's chroma DC offset by
+// 1024, every other model's DC as the coder gave it, and
 // nothing clipped for ordinary pictures.
 void ExpectLevelsRead(const Clip& clip, const StreamPicture& picture, const CodedFrame& frame) {
     const int32_t columns = MacroblockColumns(clip.format.width);
@@ -56,7 +60,8 @@ void ExpectLevelsRead(const Clip& clip, const StreamPicture& picture, const Code
     for (int32_t m = 0; m < columns * rows; ++m) {
         for (int32_t i = 0; i < kMacroblockValues; ++i) {
             const size_t at = static_cast<size_t>(m) * kMacroblockValues + static_cast<size_t>(i);
-            const int32_t offset = (i % kBlockValues == 0 && i >= kCbBlock * kBlockValues) ? 1024 : 0;
+            const bool chromaDc = i % kBlockValues == 0 && i >= kCbBlock * kBlockValues;
+            const int32_t offset = chromaDc && CarriesFilterDc(clip.settings.model) ? 1024 : 0;
             ASSERT_EQ(picture.levels[at], frame.levels[at] + offset) << "macroblock " << m << " value " << i;
         }
         EXPECT_EQ(picture.fieldDct[static_cast<size_t>(m)], clip.settings.interlacedDct ? 1 : 0);
@@ -64,7 +69,7 @@ void ExpectLevelsRead(const Clip& clip, const StreamPicture& picture, const Code
     }
     // Rows below the picture (interlaced heights) hold mid grey and nothing else.
     for (size_t at = static_cast<size_t>(columns) * rows * kMacroblockValues; at < picture.levels.size(); ++at) {
-        ASSERT_EQ(picture.levels[at], at % kBlockValues == 0 ? 1024 : 0);
+        ASSERT_EQ(picture.levels[at], at % kBlockValues == 0 ? 1 << (clip.settings.model.dcPrecision - 1) : 0);
     }
 }
 
@@ -77,10 +82,14 @@ TEST(StreamRoundTrip, EverySettingReadsBackExactly) {
             clip.settings.alternateScan = (combination >> 1) & 1;
             clip.settings.interlacedDct = (combination >> 2) & 1;
             clip.settings.scaleCode = 3 + combination;
+            // Every preset model, each with both AC tables over the field orders.
+            clip.settings.model = PresetModel(static_cast<EncoderPreset>(combination % kEncoderPresets));
+            clip.settings.model.intraVlcFormat = ((combination >> 2) ^ (interlace == 't' ? 1 : 0)) & 1;
             clip.matrix[0] = 99;  // unused by the coder, written as 8
             clip.matrix[63] = 255;
             Code(clip, {testing::MakeTestFrame(clip.format, 1), testing::MakeTestFrame(clip.format, 2)});
-            SCOPED_TRACE("combination " + std::to_string(combination) + " interlace " + interlace);
+            SCOPED_TRACE("combination " + std::to_string(combination) + " interlace " + interlace + " model " +
+                         DescribeModel(clip.settings.model));
 
             const ParsedStream parsed = ParseIntraStream(clip.stream.data(), clip.stream.size());
             EXPECT_TRUE(parsed.ended);
@@ -97,8 +106,8 @@ TEST(StreamRoundTrip, EverySettingReadsBackExactly) {
             int64_t total = clip.end.streamBytes;
             for (size_t f = 0; f < 2; ++f) {
                 const StreamPicture& picture = parsed.pictures[f];
-                EXPECT_EQ(picture.intraDcPrecision, 3);
-                EXPECT_EQ(picture.intraVlcFormat, 1);
+                EXPECT_EQ(picture.intraDcPrecision, clip.settings.model.dcPrecision - 8);
+                EXPECT_EQ(picture.intraVlcFormat, clip.settings.model.intraVlcFormat);
                 EXPECT_EQ(picture.qScaleType, clip.settings.nonLinearScale);
                 EXPECT_EQ(picture.alternateScan, clip.settings.alternateScan != 0);
                 EXPECT_EQ(picture.framePredFrameDct, clip.settings.interlacedDct == 0);
@@ -176,8 +185,11 @@ void ExpectAccountingAddsUp(const Clip& clip) {
         for (size_t block = 0; block < frame.levels.size() / kBlockValues; ++block) {
             endingBlocks += frame.levels[block * kBlockValues + static_cast<size_t>(scan[63])] != 0;
         }
-        EXPECT_EQ(a.endOfBlockBits, 4 * endingBlocks);
+        EXPECT_EQ(a.endOfBlockBits, EndOfBlockBits(clip.settings.model.intraVlcFormat) * endingBlocks);
         EXPECT_EQ(a.clippingBits, 0);
+        if (!CarriesFilterDc(clip.settings.model)) {
+            EXPECT_EQ(a.dcResetBits, 0);
+        }
         EXPECT_GE(a.alignmentBits, -7 * rows);
         EXPECT_LE(a.alignmentBits, 7 * rows);
         sum += a.streamBytes;
@@ -193,18 +205,23 @@ TEST(StreamAccounting, TermsAddUpOnAPhotoAndOnNoise) {
     const RgbImage image = ReadPng(photo);
     Y4mFrame photoFrame;
     RgbToFrame(image, photoFrame);
-    for (int32_t scaleCode : {2, 12}) {
-        Clip clip;
-        clip.format = FormatForRgb(image.width, image.height);
-        clip.settings.scaleCode = scaleCode;
-        clip.settings.alternateScan = scaleCode > 2;
-        Code(clip, {photoFrame});
-        ExpectAccountingAddsUp(clip);
+    for (int32_t preset = 0; preset < kEncoderPresets; ++preset) {
+        for (int32_t scaleCode : {2, 12}) {
+            Clip clip;
+            clip.format = FormatForRgb(image.width, image.height);
+            clip.settings.scaleCode = scaleCode;
+            clip.settings.alternateScan = scaleCode > 2;
+            clip.settings.model = PresetModel(static_cast<EncoderPreset>(preset));
+            SCOPED_TRACE(DescribeModel(clip.settings.model));
+            Code(clip, {photoFrame});
+            ExpectAccountingAddsUp(clip);
+        }
     }
 
     Clip noise;
     noise.format = Format(72, 40, 't');
     noise.settings.interlacedDct = 1;
+    noise.settings.model = PresetModel(EncoderPreset::kFfmpeg);
     Y4mFrame frame = testing::MakeTestFrame(noise.format, 9);
     uint32_t state = 7;
     for (uint8_t* plane : {frame.y.data(), frame.cb.data(), frame.cr.data()}) {
@@ -242,9 +259,41 @@ TEST(StreamReader, MatrixImportAndDamagedStreams) {
     std::remove(path.c_str());
     EXPECT_THROW(ReadIntraMatrixFromStream(path), StreamError);
 
-    const std::vector<uint8_t> none = {0, 0, 1, 0xB7};
+    // A sequence header that loads no matrix gives the default; data with
+    // no sequence header at all is refused, in memory and in a file.
+    BitWriter header;
+    header.PutStartCode(kSequenceHeaderCode);
+    header.Put(16, 12);
+    header.Put(16, 12);
+    header.Put(0x13, 8);  // aspect ratio, frame rate
+    header.Put(0, 18);
+    header.Put(1, 1);       // marker
+    header.Put(0, 10 + 3);  // buffer size, constrained parameters, no matrices
+    std::vector<uint8_t> none = header.Bytes();
     const auto fallback = ReadIntraMatrix(none.data(), none.size());
     EXPECT_TRUE(std::equal(fallback.begin(), fallback.end(), kDefaultIntraMatrix));
+    none.assign(4000, 0);
+    uint32_t state = 11;
+    for (uint8_t& byte : none) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<uint8_t>(state >> 24);
+    }
+    none[100] = 0xB7;  // other start codes do not count
+    none[99] = 1;
+    none[98] = none[97] = 0;
+    EXPECT_THROW(ReadIntraMatrix(none.data(), none.size()), StreamError);
+    file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(none.data(), 1, none.size(), file);
+    std::fclose(file);
+    try {
+        ReadIntraMatrixFromStream(path);
+        ADD_FAILURE() << "random bytes gave a matrix";
+    } catch (const StreamError& error) {
+        EXPECT_NE(std::string(error.what()).find(path + " holds no sequence header"), std::string::npos)
+            << error.what();
+    }
+    std::remove(path.c_str());
 
     // Every truncation and a flipped bit in each byte either parses or is
     // refused with a StreamError: nothing else escapes.
