@@ -1,0 +1,66 @@
+// The real encoder's confirmation: the command it runs, and, where ffmpeg
+// is installed, that the encoder's own bytes and quality are what the
+// search predicts for the ffmpeg model.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "search/encoder_confirmation.h"
+#include "search/matrix_family.h"
+#include "test_pictures.h"
+
+namespace vardelk {
+namespace {
+
+// The value after an option, or "" when the option is absent.
+std::string After(const std::vector<std::string>& arguments, const std::string& option) {
+    const auto at = std::find(arguments.begin(), arguments.end(), option);
+    return at == arguments.end() || at + 1 == arguments.end() ? "" : *(at + 1);
+}
+
+TEST(EncoderConfirmation, RunsTheEncoderAtTheModelsSettings) {
+    CodingModel model = PresetModel(EncoderPreset::kFfmpeg);
+    model.intraVlcFormat = 1;
+    model.dcPrecision = 10;
+    SearchMatrix steep = DefaultSearchMatrix();
+    for (int i = 1; i < kMatrixEntries; ++i) steep[size_t(i)] = 9 + i;  // natural order, entry i is 9 + i
+    const std::vector<std::string> a = EncoderArguments("ffmpeg", "in.y4m", "out.m2v", steep, 7, model);
+    EXPECT_EQ(After(a, "-qscale:v"), "7");
+    EXPECT_EQ(After(a, "-intra_vlc"), "1");
+    EXPECT_EQ(After(a, "-dc"), "10");
+    EXPECT_EQ(After(a, "-g"), "1");
+    const std::string entries = After(a, "-intra_matrix");
+    EXPECT_EQ(entries.substr(0, 12), "8,10,11,12,1");
+    EXPECT_EQ(entries.substr(entries.size() - 6), ",71,72");
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), ','), 63);
+    EXPECT_EQ(After(a, "-dct"), "");  // the encoder's own transform
+    EXPECT_EQ(a.back(), "out.m2v");
+    // The default matrix is the encoder's own: no matrix is loaded.
+    EXPECT_EQ(After(EncoderArguments("ffmpeg", "in.y4m", "o", DefaultSearchMatrix(), 2, model), "-intra_matrix"), "");
+    EXPECT_TRUE(FindConfirmingEncoder(CodingModel{}).name.empty());
+    EXPECT_FALSE(FindConfirmingEncoder(CodingModel{}).missing.empty());
+}
+
+TEST(EncoderConfirmation, EncoderGivesWhatTheSearchPredicts) {
+    const CodingModel model = PresetModel(EncoderPreset::kFfmpeg);
+    const ConfirmingEncoder encoder = FindConfirmingEncoder(model);
+    if (encoder.name.empty()) GTEST_SKIP() << encoder.missing;
+    Y4mFormat format;
+    const Y4mFrame frame = GrainyScene(96, 64, 5, &format);
+    const std::vector<CodedPicture> pictures = {PrepareCodedPicture("scene", format, frame, model)};
+    const Objective objective(pictures, QualityMeasure::kSsim, {3, 9, 14, 20}, 2, ObjectiveOptions{model});
+    const EncoderConfirmation runner(encoder, model, pictures);
+    for (const SearchMatrix& matrix : {DefaultSearchMatrix(), StartingFamilies().back().matrix}) {
+        const RdCurveData predicted = objective.Curves(matrix)[0];
+        const RdCurveData measured = runner.Curves(matrix, objective.ScaleCodes(), QualityMeasure::kSsim, 2, {})[0];
+        for (size_t i = 0; i < predicted.size(); ++i) {
+            SCOPED_TRACE("scale code " + std::to_string(predicted[i].scaleCode));
+            EXPECT_NEAR(measured[i].bytes / predicted[i].bytes, 1.0, 0.02);
+            EXPECT_NEAR(measured[i].quality, predicted[i].quality, 0.1);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vardelk
