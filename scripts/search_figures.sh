@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Reproduces the matrix search's figures in the README: prepares the
+# Reproduces the matrix search's figures (docs/search.md): prepares the
 # training and validation pictures from the Debian packages, searches a
-# matrix for each measure within the budget, checks it on the validation
-# pictures and prints the table.
-#   scripts/search_figures.sh [OUTDIR (default out/search)] [BUDGET (default 10m)] [MEASURES (default "psnr ssim")]
+# matrix for each coding model and measure within the budget, checks it on
+# the validation pictures, has the real encoder confirm it where installed,
+# and prints the table of predicted and measured BD-rates.
+#   scripts/search_figures.sh [OUTDIR (default out/search)] [BUDGET (default 10m)]
+#                             [RUNS (default "ffmpeg:psnr ffmpeg:ssim")]
+# A run is ENCODER:MEASURE, e.g. filter:ssim or ffmpeg:psnr.
+# SPEED=1 also times 60 matrices of each run's model with one thread and with two.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/out/search}
 budget=${2:-10m}
-measures=${3:-psnr ssim}
+runs=${3:-ffmpeg:psnr ffmpeg:ssim}
 vardelk=${VARDELK:-$root/build/native/cli/vardelk}
 
 "$root/scripts/setup.sh"
@@ -26,23 +30,43 @@ fi
 "$root/search/sets/prepare.sh" "$root/search/sets/training.txt" "$out/training"
 "$root/search/sets/prepare.sh" "$root/search/sets/validation.txt" "$out/validation"
 
-for measure in $measures; do
-    mkdir -p "$out/$measure"
-    "$vardelk" search "$out/training/set.txt" --validate "$out/validation/set.txt" --measure "$measure" \
-        --budget "$budget" --seed 1 --out "$out/$measure" | tee "$out/$measure/summary.txt" || true
+for run in $runs; do
+    encoder=${run%%:*} measure=${run##*:}
+    dir="$out/$encoder-$measure"
+    mkdir -p "$dir"
+    "$vardelk" search "$out/training/set.txt" --validate "$out/validation/set.txt" --encoder "$encoder" \
+        --measure "$measure" --budget "$budget" --seed 1 --out "$dir" | tee "$dir/summary.txt" || true
+    if [[ "${SPEED:-0}" == 1 ]]; then
+        for j in 1 2 1 2; do
+            "$vardelk" search "$out/training/set.txt" --encoder "$encoder" --measure "$measure" --evaluations 60 \
+                --budget 0 --no-confirm -j $j -q --out "$dir/speed-j$j"
+            python3 -c "import json,sys; r=json.load(open(sys.argv[1])); print(f'{sys.argv[2]} -j {r[\"threads\"]}: {r[\"evaluations_per_second\"]:.3f} matrices/s')" \
+                "$dir/speed-j$j/report.json" "$run" | tee -a "$dir/speed.txt"
+        done
+    fi
 done
 
-# One table: mean and worst BD-rate against the default, mean against flat16.
-python3 - "$out" $measures <<'PY'
+# One table per run: the search's predictions on both sets and, where the
+# real encoder ran, its measured figures on the validation set.
+python3 - "$out" $runs <<'PY'
 import json, sys
-out, measures = sys.argv[1], sys.argv[2:]
-print(f"{'measure':8} {'set':10} {'vs default':>10} {'worst':>8} {'vs flat16':>10}  matrices  seconds")
-for m in measures:
-    r = json.load(open(f"{out}/{m}/report.json"))
-    for name in ("training", "validation"):
-        s = r.get(name)
+out, runs = sys.argv[1], sys.argv[2:]
+f = lambda v: "   n/a " if v is None else f"{v:+6.2f}%"
+print(f"{'run':13} {'figures':22} {'vs default':>10} {'worst':>8} {'vs flat16':>10} {'vs better':>10} {'worst':>8}"
+      "  matrices/s")
+for run in runs:
+    r = json.load(open(f"{out}/{run.replace(':', '-')}/report.json"))
+    rows = [(n, r.get(n)) for n in ("training", "validation")]
+    c = r.get("confirmation")
+    if isinstance(c, dict):
+        rows.append((f"{c['set']} ({c['encoder']})", c["measured"]))
+    for name, s in rows:
         if not isinstance(s, dict):
             continue
-        print(f"{m:8} {name:10} {s['bd_rate_vs_default']:+9.2f}% {s['worst_vs_default']:+7.2f}% "
-              f"{s['bd_rate_vs_flat16']:+9.2f}%  {r['evaluations']:8d}  {r['seconds']:7.0f}")
+        print(f"{run:13} {name:22} {f(s['bd_rate_vs_default']):>10} {f(s['worst_vs_default']):>8} "
+              f"{f(s['bd_rate_vs_flat16']):>10} {f(s['bd_rate_vs_better_of_default_flat16']):>10} "
+              f"{f(s['worst_vs_better_of_default_flat16']):>8}  "
+              f"{r['evaluations_per_second']:.2f}")
+    if isinstance(c, dict):
+        print(f"{'':13} {'confirmed' if c['confirmed'] else 'NOT confirmed: ' + '; '.join(c['failures'])}")
 PY
