@@ -623,7 +623,12 @@ int RunSearchCommand(int argc, char** argv) {
         objectiveOptions.model = model;
         objectiveOptions.minimumOverlap = o.minOverlap;
         objectiveOptions.spreadWeight = o.spread;
-        const Objective objective(training, measure, codes, o.threads, objectiveOptions);
+        // The search compares matrices on their coding alone; the figures
+        // count the bytes each stream really spends.
+        ObjectiveOptions searchOptions = objectiveOptions;
+        searchOptions.loadEveryMatrix = true;
+        const Objective objective(training, measure, codes, o.threads, searchOptions);
+        const Objective trainingCheck(training, measure, codes, o.threads, objectiveOptions);
 
         SearchSettings settings;
         settings.budgetSeconds = budget;
@@ -641,7 +646,7 @@ int RunSearchCommand(int argc, char** argv) {
         line.Finish();
         const bool interrupted = result.stopReason == "stopped";
 
-        const SetFigures trainingFigures = MeasureSet(training, objective, result.best);
+        const SetFigures trainingFigures = MeasureSet(training, trainingCheck, result.best);
         SearchRun run{o, model, codes, result, trainingFigures, nullptr, "", nullptr, ""};
         std::unique_ptr<SetFigures> validationFigures;
         if (!validationPictures.empty() && !interrupted) {

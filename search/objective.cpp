@@ -132,7 +132,9 @@ std::vector<RdCurveData> Objective::Curves(const SearchMatrix& matrix) const {
     const size_t codes = scaleCodes_.size();
     std::vector<RdCurveData> curves(pictures_.size(), RdCurveData(codes));
     const PointMeasures needs = MeasuresFor(measure_);
-    const double loadBytes = double(MatrixLoadBytes(options_.model, matrix.data()));
+    const double loadBytes = double(options_.loadEveryMatrix && options_.model.rule != QuantiserRule::kFilter
+                                        ? kMatrixEntries
+                                        : MatrixLoadBytes(options_.model, matrix.data()));
     ParallelFor(threads_, int64_t(pictures_.size() * codes), [&](int64_t task) {
         const size_t picture = size_t(task) / codes, code = size_t(task) % codes;
         std::unique_ptr<PointCoder> coder = TakeCoder();

@@ -102,6 +102,11 @@ struct ObjectiveOptions {
     // any computable figure).
     double minimumOverlap = kBdMinimumOverlap;
     double spreadWeight = 0.5;  // kappa
+    // Count the matrix load for the default too. The load costs any other
+    // matrix the same few bytes, a step that no small move away from the
+    // default repays; a search that counts it for every matrix compares
+    // matrices on their coding alone and is not held at the default.
+    bool loadEveryMatrix = false;
 };
 
 class Objective {
