@@ -585,8 +585,8 @@ int RunSearchCommand(int argc, char** argv) {
                    "Folder for matrix.*.txt, report.json, rd.svg, rd.png and confirmation.svg/.png (default "
                    "search-out)");
     app.add_option("--min-overlap", o.minOverlap,
-                   "Refuse matrices whose curve shares less than this part of its quality range with the default's "
-                   "on any picture, 0..1 (default 0.75, where BD figures start to warn)")
+                   "Refuse matrices whose curve shares less than this part of its quality range with both the "
+                   "default's and flat16's on any picture, 0..1 (default 0.75, where BD figures start to warn)")
         ->check(CLI::Range(0.0, 1.0));
     app.add_option("--spread", o.spread,
                    "Weight of the penalty for pictures that gain less than the set, 0..10 (default 0.5; 0: the "

@@ -161,7 +161,8 @@ MatrixScore Objective::ScoreCurves(std::vector<RdCurveData> curves) const {
         const BdFigure flat = CurveBdFigure(flat_[p], curves[p]);
         score.bdRates.push_back(rate);
         score.bestReferenceBdRates.push_back(flat.computable ? std::max(rate, flat.value) : rate);
-        score.overlaps.push_back(std::min(figure.anchorOverlap, figure.testOverlap));
+        score.overlaps.push_back(std::max(std::min(figure.anchorOverlap, figure.testOverlap),
+                                          std::min(flat.anchorOverlap, flat.testOverlap)));
         overlapping = overlapping && score.overlaps.back() >= options_.minimumOverlap;
     }
     score.meanBdRate = WeightedBdRate(score.bdRates, weights_);

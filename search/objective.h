@@ -22,10 +22,13 @@
 // matrix much coarser than the default reaches less quality at the finest
 // scale code, and its figure then leaves out the top of the default's
 // curve; a search left free would drift there. So a matrix for which any
-// picture's shared range is less than the minimum overlap (by default
-// kBdMinimumOverlap, the share below which the Bjontegaard figures warn)
-// of either curve's range, or whose BD-rate cannot be computed, scores
-// +infinity and is never preferred.
+// picture's shared range with both references, the default and flat 16,
+// is less than the minimum overlap (by default kBdMinimumOverlap, the
+// share below which the Bjontegaard figures warn) of either curve's range,
+// or whose BD-rate cannot be computed, scores +infinity and is never
+// preferred. (Against both, not the default alone: under a real encoder's
+// rule flat 16 can save 5-10% at equal PSNR with a curve shifted well
+// above the default's, and it must stay a candidate.)
 #pragma once
 
 #include <array>
@@ -79,8 +82,9 @@ struct MatrixScore {
     double spread = 0.0;                       // its penalty before kappa
     std::vector<double> bdRates;               // per picture against the default; NaN where not computable
     std::vector<double> bestReferenceBdRates;  // per picture against the better of default and flat 16
-    // Per picture: the shared quality range as a share of the narrower of
-    // the default's and the candidate's ranges.
+    // Per picture: the shared quality range as a share of the wider of the
+    // reference's and the candidate's ranges, for the reference (default or
+    // flat 16) that shares more.
     std::vector<double> overlaps;
     std::vector<RdCurveData> curves;
 };
