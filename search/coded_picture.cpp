@@ -114,38 +114,40 @@ PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[k
         result.error.y = ComparePlanes(picture.original.y, reconstruction_.y);
     else if (measures != PointMeasures::kSsim)
         result.error = CompareFrames(picture.original, reconstruction_);
-    if (measures != PointMeasures::kPsnr)
+    if (measures == PointMeasures::kSsim || measures == PointMeasures::kBoth)
         result.ssim = CompareFramesSsim(picture.format, picture.original, reconstruction_);
     return result;
 }
 
 // The scatter puts a luma sample s at s x 16 and repeats a chroma entry c
 // at c x 16 over its 2x2 square of pixels; back in 8 bits these become
-// clamp(s, 0, 255) and clamp(c + 128, 0, 255), and a subsampled chroma
-// sample, the mean of pixels of one square, is that square's value. So the
+// clamp(s, 0, 255) and clamp(c + 128, 0, 255), and a 4:2:0 chroma sample,
+// the mean of the pixels of one square, is that square's value. So the
 // 8-bit planes are written straight from the blocks.
 void PointCoder::WriteSamples(const Y4mFormat& format, int32_t x, int32_t y) {
     const int32_t width = format.width, height = format.height;
     const int32_t right = std::min(width, x + 16), bottom = std::min(height, y + 16);
     for (int32_t py = y; py < bottom; ++py) {
-        const int32_t* row = buffer_.Block(((py - y) / 8) * 2) + ((py - y) % 8) * 8;
-        uint8_t* out = reconstruction_.y.data() + size_t(py) * size_t(width);
-        for (int32_t px = x; px < right; ++px) {
-            const int32_t sample = row[((px - x) / 8) * 64 + (px - x) % 8];
-            out[px] = uint8_t(std::clamp(sample, 0, 255));
+        uint8_t* out = reconstruction_.y.data() + size_t(py) * size_t(width) + size_t(x);
+        // The left and the right block of this line of the macroblock.
+        const int32_t* left = buffer_.Block(((py - y) / 8) * 2) + ((py - y) % 8) * 8;
+        const int32_t* parts[2] = {left, left + 64};
+        for (int32_t half = 0; half < 2; ++half) {
+            const int32_t count = std::min(8, right - x - 8 * half);
+            for (int32_t i = 0; i < count; ++i) out[8 * half + i] = uint8_t(std::clamp(parts[half][i], 0, 255));
         }
     }
+    // The picture's chroma is 4:2:0 (CodedPlanes): one sample per square.
     if (format.chroma == ChromaFormat::kMono) return;
     const int32_t chromaWidth = ChromaWidth(format);
-    const int32_t stepX = chromaWidth < width ? 2 : 1, stepY = ChromaHeight(format) < height ? 2 : 1;
+    const int32_t rows = (bottom - y + 1) / 2, columns = (right - x + 1) / 2;
     const int32_t* cb = buffer_.Block(kCbBlock);
     const int32_t* cr = buffer_.Block(kCrBlock);
-    for (int32_t py = y; py < bottom; py += stepY) {
-        const size_t line = size_t(py / stepY) * size_t(chromaWidth);
-        for (int32_t px = x; px < right; px += stepX) {
-            const int32_t entry = ((py - y) / 2) * 8 + (px - x) / 2;
-            reconstruction_.cb[line + size_t(px / stepX)] = uint8_t(std::clamp(cb[entry] + 128, 0, 255));
-            reconstruction_.cr[line + size_t(px / stepX)] = uint8_t(std::clamp(cr[entry] + 128, 0, 255));
+    for (int32_t i = 0; i < rows; ++i) {
+        const size_t line = size_t(y / 2 + i) * size_t(chromaWidth) + size_t(x / 2);
+        for (int32_t j = 0; j < columns; ++j) {
+            reconstruction_.cb[line + size_t(j)] = uint8_t(std::clamp(cb[i * 8 + j] + 128, 0, 255));
+            reconstruction_.cr[line + size_t(j)] = uint8_t(std::clamp(cr[i * 8 + j] + 128, 0, 255));
         }
     }
 }
