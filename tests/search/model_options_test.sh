@@ -7,7 +7,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-"$VARDELK" -i builtin:demo -s 1 --save-input scene.png -q || exit 1
+"$VARDELK" -i builtin:demo:176x144 -s 1 --save-input scene.png -q || exit 1
 for bad in "--encoder x264:--encoder" "--intra-vlc 2:--intra-vlc" "--dc-precision 12:--dc-precision" \
            "--dc-precision 7:--dc-precision"; do
     args=${bad%%:*}
@@ -18,7 +18,7 @@ for bad in "--encoder x264:--encoder" "--intra-vlc 2:--intra-vlc" "--dc-precisio
     grep -q -- "${bad##*:}" err.txt || { echo "$args: message does not name the option"; cat err.txt; exit 1; }
 done
 
-"$VARDELK" search scene.png --dc-precision 10 --codes 4..8 --evaluations 2 -j 2 --out found -q || exit 1
+"$VARDELK" search scene.png --dc-precision 10 --codes 4..7 --evaluations 2 -j 2 --out found -q || exit 1
 python3 - <<'PY' || exit 1
 import json, shutil
 r = json.load(open("found/report.json"))
