@@ -6,7 +6,8 @@
 # and prints the table of predicted and measured BD-rates.
 #   scripts/search_figures.sh [OUTDIR (default out/search)] [BUDGET (default 10m)]
 #                             [RUNS (default "ffmpeg:psnr ffmpeg:ssim")]
-# A run is ENCODER:MEASURE, e.g. filter:ssim or ffmpeg:psnr.
+# A run is ENCODER:MEASURE, e.g. filter:ssim or ffmpeg:psnr; a MEASURE alone
+# is a run for the ffmpeg model.
 # SPEED=1 also times 60 matrices of each run's model with one thread and with two.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,6 +31,7 @@ fi
 "$root/search/sets/prepare.sh" "$root/search/sets/training.txt" "$out/training"
 "$root/search/sets/prepare.sh" "$root/search/sets/validation.txt" "$out/validation"
 
+runs=$(for run in $runs; do [[ $run == *:* ]] && echo "$run" || echo "ffmpeg:$run"; done)
 for run in $runs; do
     encoder=${run%%:*} measure=${run##*:}
     dir="$out/$encoder-$measure"
