@@ -1,6 +1,7 @@
 // Frame files of the reference host: raw YC frames (width x height pixels of
 // three little-endian int16 each, no header) and, when the media library is
-// built, Y4M streams converted to YC. Also the matrix file.
+// built, Y4M streams converted to YC; frames are the host's. Also the matrix
+// file.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "codec/types.h"
+#include "host/frame_record.h"
 
 namespace vardelk {
 
@@ -27,11 +29,11 @@ public:
     // Reads the next frame into the top-left of pixels (rows stride apart).
     // Returns false at the end of the file, with error set when the file
     // ends inside a frame or is malformed.
-    bool Read(YcPixel* pixels, int32_t stride, std::string* error);
+    bool Read(host::YcPixel* pixels, int32_t stride, std::string* error);
 
 private:
     struct Y4mState;
-    bool ReadRaw(YcPixel* pixels, int32_t stride, std::string* error);
+    bool ReadRaw(host::YcPixel* pixels, int32_t stride, std::string* error);
 
     std::FILE* file_ = nullptr;
     std::string path_;
@@ -49,7 +51,7 @@ public:
 
     // Raw YC, or Y4M (4:2:0) for a name ending in ".y4m" when available.
     bool Open(const std::string& path, int32_t width, int32_t height, std::string* error);
-    bool Write(const YcPixel* pixels, int32_t stride, std::string* error);
+    bool Write(const host::YcPixel* pixels, int32_t stride, std::string* error);
     bool Close(std::string* error);
 
 private:

@@ -51,11 +51,11 @@ protected:
     std::string host, module, dir, log;
 };
 
-std::vector<YcPixel> RandomFrames(int pixels, int frames, unsigned seed) {
+std::vector<host::YcPixel> RandomFrames(int pixels, int frames, unsigned seed) {
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> luma(0, 255), chroma(-128, 127);
-    std::vector<YcPixel> all(static_cast<size_t>(pixels) * frames);
-    for (YcPixel& p : all) {
+    std::vector<host::YcPixel> all(static_cast<size_t>(pixels) * frames);
+    for (host::YcPixel& p : all) {
         p = {static_cast<int16_t>(luma(random) * 16), static_cast<int16_t>(chroma(random) * 16),
              static_cast<int16_t>(chroma(random) * 16 + 3)};
     }
@@ -75,7 +75,7 @@ struct Case {
 
 TEST_F(ModuleOutputTest, FramesMatchTheNativePipelineSampleForSample) {
     constexpr int kWidth = 45, kHeight = 35, kMaxWidth = 64, kMaxHeight = 48, kFrames = 3;
-    const std::vector<YcPixel> input = RandomFrames(kWidth * kHeight, kFrames, 11);
+    const std::vector<host::YcPixel> input = RandomFrames(kWidth * kHeight, kFrames, 11);
     WriteFile(dir + "in.yc", input);
     int32_t matrix[kMatrixEntries];
     std::string matrixText;
@@ -97,12 +97,12 @@ TEST_F(ModuleOutputTest, FramesMatchTheNativePipelineSampleForSample) {
         ASSERT_EQ(RunHost(options), 0) << log;
         std::ifstream out(dir + "out.yc", std::ios::binary);
         std::ifstream sizes(dir + "sizes.txt");
-        std::vector<YcPixel> a(kMaxWidth * kMaxHeight), b(a.size()), got(kWidth * kHeight);
+        std::vector<host::YcPixel> a(kMaxWidth * kMaxHeight), b(a.size()), got(kWidth * kHeight);
         for (int f = 0; f < kFrames; ++f) {
             for (int y = 0; y < kHeight; ++y) {
                 std::memcpy(&a[y * kMaxWidth], &input[(f * kHeight + y) * kWidth], kWidth * 6);
             }
-            FrameProcInfo frame{0, a.data(), b.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
+            host::FrameProcInfo frame{0, a.data(), b.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
             FrameCoder coder;
             const int32_t bytes =
                 CodeHostFrame(coder, c.settings, c.customMatrix ? matrix : kDefaultIntraMatrix, frame);
