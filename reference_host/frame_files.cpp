@@ -1,9 +1,10 @@
 #include "reference_host/frame_files.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
 #include <vector>
+
+#include "matrix/matrix_files.h"
 
 #ifdef VARDELK_HAVE_MEDIA
 #include "media/y4m.h"
@@ -216,42 +217,16 @@ bool FrameWriter::Close(std::string* error) {
     return ok;
 }
 
-bool ReadMatrixFile(const std::string& path, int32_t matrix[kMatrixEntries], std::string* error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        *error = "cannot open matrix file " + path;
+bool ReadPlainMatrixFile(const std::string& path, int32_t matrix[kMatrixEntries], std::string* error) {
+    try {
+        // The form named outright: a file of 64 numbers is never taken for another form.
+        const MatrixEntries entries = ReadMatrixFile("plain:" + path);
+        std::copy(entries.begin(), entries.end(), matrix);
+        return true;
+    } catch (const MatrixFileError& e) {
+        *error = e.what();
         return false;
     }
-    std::string text;
-    char chunk[512];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
-        text.append(chunk, n);
-    }
-    std::fclose(file);
-    int count = 0;
-    const char* p = text.c_str();
-    while (true) {
-        while (*p == ',' || std::isspace(static_cast<unsigned char>(*p))) {
-            ++p;
-        }
-        if (*p == '\0') {
-            break;
-        }
-        char* end = nullptr;
-        errno = 0;
-        const long value = std::strtol(p, &end, 10);
-        if (end == p || errno != 0 || value < kMinMatrixEntry || value > kMaxMatrixEntry || count == kMatrixEntries) {
-            *error = "matrix file " + path + " must hold 64 integers in 1..4095";
-            return false;
-        }
-        matrix[count++] = static_cast<int32_t>(value);
-        p = end;
-    }
-    if (count != kMatrixEntries) {
-        *error = "matrix file " + path + " holds " + std::to_string(count) + " numbers instead of 64";
-        return false;
-    }
-    return true;
 }
 
 }  // namespace vardelk

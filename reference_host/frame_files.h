@@ -64,8 +64,9 @@ private:
     std::unique_ptr<Y4mState> y4m_;
 };
 
-// Reads 64 integers in 1..4095, separated by commas or white space, in
-// natural (row-major) order.
-bool ReadMatrixFile(const std::string& path, int32_t matrix[kMatrixEntries], std::string* error);
+// Reads a matrix file in the plain form (64 integers in 1..4095 in natural
+// order, separated by commas or white space, '#' comments). On failure the
+// matrix is left alone and error says which file and entry.
+bool ReadPlainMatrixFile(const std::string& path, int32_t matrix[kMatrixEntries], std::string* error);
 
 }  // namespace vardelk

@@ -78,10 +78,10 @@ TEST_F(ModuleOutputTest, FramesMatchTheNativePipelineSampleForSample) {
     const std::vector<host::YcPixel> input = RandomFrames(kWidth * kHeight, kFrames, 11);
     WriteFile(dir + "in.yc", input);
     int32_t matrix[kMatrixEntries];
-    std::string matrixText;
+    std::string matrixText = "# a matrix of our own\n";
     for (int i = 0; i < kMatrixEntries; ++i) {
         matrix[i] = 1 + (i * 97) % 300;
-        matrixText += std::to_string(matrix[i]) + (i % 8 == 7 ? "\n" : ", ");
+        matrixText += std::to_string(matrix[i]) + (i % 8 == 7 ? "  # row end\n" : ", ");
     }
     std::ofstream(dir + "matrix.txt") << matrixText;
 
@@ -128,6 +128,29 @@ TEST_F(ModuleOutputTest, HostRefusesBadInputWithAMessage) {
     EXPECT_NE(log.find("ends inside a frame"), std::string::npos) << log;
     EXPECT_NE(RunHost("--input " + dir + "short.yc --width 4 --height 4 --scale 32" + io), 0);
     EXPECT_NE(log.find("--scale"), std::string::npos) << log;
+    // Matrix files: what is wrong is named, with the file and the entry.
+    const std::string sixtyThree = [] {
+        std::string text;
+        for (int i = 0; i < 63; ++i) text += "16 ";
+        return text;
+    }();
+    const struct {
+        const char* name;
+        std::string text;
+        const char* message;
+    } matrices[] = {
+        {"short.txt", sixtyThree, "holds 63 numbers"},
+        {"large.txt", "5000 " + sixtyThree, "entry 1 (row 1, column 1) is 5000"},
+        {"words.txt", sixtyThree + "x16", "entry 64 (row 8, column 8) is 'x16'"},
+    };
+    for (const auto& m : matrices) {
+        std::ofstream(dir + m.name) << m.text;
+        EXPECT_NE(RunHost("--input " + dir + "short.yc --width 2 --height 2 --matrix " + dir + m.name + io), 0);
+        EXPECT_NE(log.find(std::string("matrix file ") + dir + m.name), std::string::npos) << log;
+        EXPECT_NE(log.find(m.message), std::string::npos) << log;
+    }
+    EXPECT_NE(RunHost("--input " + dir + "short.yc --width 2 --height 2 --matrix " + dir + "none.txt" + io), 0);
+    EXPECT_NE(log.find("cannot be opened"), std::string::npos) << log;
 }
 
 }  // namespace
