@@ -374,6 +374,24 @@ int Main(int argc, char** argv) {
         std::printf("%-10s %-40s %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%%\n", encoder.name.c_str(), "mean", mean[0], mean[1],
                     mean[2], mean[3]);
     }
+    // The models without an encoder to run: their predictions alone.
+    for (EncoderPreset preset : {EncoderPreset::kFilter, EncoderPreset::kTestModel}) {
+        const Encoder model{PresetName(preset), "", preset, false, false};
+        double mean[2] = {};
+        for (const Photo& photo : photos) {
+            std::vector<Point> curves[2];
+            for (size_t m = 0; m < 2; ++m)
+                for (int32_t code = kFirstCode; code <= kLastCode; ++code) {
+                    Point point;
+                    CodeOurs(photo, Matrices()[m], SettingsFor(model, code), point);
+                    curves[m].push_back(point);
+                }
+            mean[0] += BdRate(curves[0], curves[1], false, false) / double(photos.size());
+            mean[1] += BdRate(curves[0], curves[1], false, true) / double(photos.size());
+        }
+        std::printf("%-10s %-40s %+8.2f%% %9s %+8.2f%% %9s\n", model.name.c_str(), "mean (predicted only)", mean[0],
+                    "-", mean[1], "-");
+    }
     std::puts(
         "(flat16 against the default matrix, Bjontegaard rate at equal luma PSNR and at equal SSIM;\n"
         " bytes: the largest file-size difference of any point; levels: the smallest share that agree)");
