@@ -7,6 +7,7 @@
 
 #include "cli_error.h"
 #include "clip_runner.h"
+#include "media/comparison_views.h"
 #include "media/rgb_convert.h"
 #include "output_file.h"
 #include "png_io.h"
