@@ -80,6 +80,11 @@ struct StreamLayout {
 StreamLayout MakeStreamLayout(const StreamFormat& format, const FilterSettings& settings,
                               const int32_t matrix[kMatrixEntries]);
 
+// The macroblock rows a stream holds for a picture of this height. Without a
+// progressive sequence the height counts in pairs of macroblock rows (whole
+// fields of macroblocks).
+int32_t CodedMacroblockRows(int32_t height, bool progressiveSequence);
+
 // Throws StreamError naming the first AC entry of the matrix (natural order)
 // that an 8-bit header field cannot hold.
 void CheckMatrixFitsStream(const int32_t matrix[kMatrixEntries]);

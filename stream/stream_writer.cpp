@@ -85,8 +85,11 @@ int64_t StreamDc(const CodingModel& model, int32_t block, int32_t dc) {
     return int64_t{dc} + (CarriesFilterDc(model) && block >= kCbBlock ? kChromaDcOffset : 0);
 }
 
-}  // namespace
-
+// The stream's levels of one macroblock from the coder's, for a model in
+// range (SafeModel). The filter's own DC gains the chroma offset for
+// unsigned samples; every other model's DC levels are the stream's already.
+// DC levels are clipped to 0..2^precision - 1, AC levels to -2047..2047.
+// Returns how many levels were clipped.
 int32_t ToStreamLevels(const CodingModel& model, const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]) {
     const int32_t maxDc = (int32_t{1} << model.dcPrecision) - 1;
     int32_t clipped = 0;
@@ -103,9 +106,7 @@ int32_t ToStreamLevels(const CodingModel& model, const MacroblockBuffer& simulat
     return clipped;
 }
 
-int32_t ToStreamLevels(const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]) {
-    return ToStreamLevels(CodingModel{}, simulated, stream);
-}
+}  // namespace
 
 StreamWriter::StreamWriter(const StreamFormat& format, const FilterSettings& settings,
                            const int32_t matrix[kMatrixEntries])
