@@ -122,9 +122,9 @@ void StreamWriter::Take(CoefficientStage stage, int32_t x, int32_t y, const Macr
     }
     if (x < 0 || y < 0 || x % 16 != 0 || y % 16 != 0 || x / 16 >= layout_.macroblockColumns ||
         y / 16 >= layout_.simulatedRows) {
-        throw StreamError("macroblock at (" + std::to_string(x) + ", " + std::to_string(y) +
-                          ") lies outside the stream's " + std::to_string(layout_.width) + "x" +
-                          std::to_string(layout_.height) + " picture");
+        throw std::invalid_argument("macroblock at (" + std::to_string(x) + ", " + std::to_string(y) +
+                                    ") lies outside the stream's " + std::to_string(layout_.width) + "x" +
+                                    std::to_string(layout_.height) + " picture");
     }
     const size_t index = static_cast<size_t>(y / 16) * layout_.macroblockColumns + static_cast<size_t>(x / 16);
     for (int32_t i = 0; i < kMacroblockValues; ++i) {
@@ -136,8 +136,8 @@ void StreamWriter::Take(CoefficientStage stage, int32_t x, int32_t y, const Macr
 FrameAccounting StreamWriter::FinishFrame(int32_t estimatedBytes, std::vector<uint8_t>& out) {
     for (size_t i = 0; i < taken_.size(); ++i) {
         if (!taken_[i]) {
-            throw StreamError("frame " + std::to_string(frames_) + ": no levels for macroblock " + std::to_string(i) +
-                              " of " + std::to_string(taken_.size()));
+            throw std::logic_error("frame " + std::to_string(frames_) + ": no levels for macroblock " +
+                                   std::to_string(i) + " of " + std::to_string(taken_.size()));
         }
     }
     FrameAccounting account;

@@ -49,7 +49,8 @@ public:
     // Appends the frame whose levels were taken since the last call.
     // estimatedBytes is what the coder returned for it; a frame with
     // macroblocks missing, or an estimate that does not match the levels,
-    // throws.
+    // throws std::logic_error (Take() throws std::invalid_argument for a
+    // macroblock outside the picture).
     FrameAccounting FinishFrame(int32_t estimatedBytes, std::vector<uint8_t>& out);
     // Appends the sequence end code; its bits are the row's headerBits.
     FrameAccounting FinishStream(std::vector<uint8_t>& out);
