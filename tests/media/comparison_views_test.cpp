@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "media/rgb_convert.h"
+#include "pattern_frames.h"
 
 namespace vardelk {
 namespace {
@@ -13,15 +14,8 @@ namespace {
 // The command draws in RGB and the lab in RGBA: both must show the same
 // colours, the lab's opaque, on a picture with partial macroblocks.
 TEST(ComparisonViews, RgbaPixelsAreTheRgbPixelsMadeOpaque) {
-    Y4mFormat format = FormatForRgb(37, 21);
-    format.chroma = ChromaFormat::k420;
-    Y4mFrame frame;
-    frame.Allocate(format);
-    for (size_t i = 0; i < frame.y.size(); ++i) frame.y[i] = uint8_t(i * 37 + 3);
-    for (size_t i = 0; i < frame.cb.size(); ++i) {
-        frame.cb[i] = uint8_t(i * 53 + 11);
-        frame.cr[i] = uint8_t(255 - i * 29);
-    }
+    const Y4mFormat format = testing::FormatOf("420jpeg", 37, 21);
+    const Y4mFrame frame = testing::Pattern(format);
     const size_t pixels = 37 * 21;
     RgbImage rgb;
     FrameToRgb(format, frame, rgb);
