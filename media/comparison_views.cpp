@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codec/frame_coder.h"
+#include "media/clamp8.h"
 
 namespace vardelk {
 namespace {

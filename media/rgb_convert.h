@@ -7,7 +7,6 @@
 // (the command's PNGs, the lab's canvases) comes back to RGB through here.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -18,9 +17,6 @@ namespace vardelk {
 struct RgbColour {
     uint8_t r, g, b;
 };
-
-// An integer brought into the 8-bit range.
-inline uint8_t Clamp8(int32_t value) { return uint8_t(std::clamp(value, 0, 255)); }
 
 // Packed 8-bit RGB, rows without padding.
 struct RgbImage {
