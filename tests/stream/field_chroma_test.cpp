@@ -9,6 +9,7 @@
 // rows of a pair hold the mean of the two fields' samples. The two then
 // differ by half the difference between the fields' samples.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,12 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "media/clamp8.h"
 #include "stream_test_support.h"
 
 namespace vardelk {
 namespace {
 
-using testing::Clamp8;
 using testing::Planes420;
 
 constexpr int32_t kWidth = 176;
@@ -79,7 +80,8 @@ bool HaveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0
 
 // The stream's one picture as ffmpeg decodes it, or empty planes when it fails.
 Planes420 DecodeWithFfmpeg(const std::vector<uint8_t>& stream) {
-    const std::string path = ::testing::TempDir() + "vardelk_field_chroma.m2v";
+    // Named per process: runs of this test at the same time must not share files.
+    const std::string path = ::testing::TempDir() + "vardelk_field_chroma_" + std::to_string(getpid()) + ".m2v";
     const std::string raw = path + ".yuv";
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return {};
