@@ -59,12 +59,12 @@ const uint8_t* Glyph(char c) {
 
 }  // namespace
 
-Canvas::Canvas(int32_t width, int32_t height, Colour background) {
+Canvas::Canvas(int32_t width, int32_t height, RgbColour background) {
     image_.Resize(width, height);
     FillRect(0, 0, width, height, background);
 }
 
-void Canvas::Set(int32_t x, int32_t y, Colour c) {
+void Canvas::Set(int32_t x, int32_t y, RgbColour c) {
     if (x < 0 || y < 0 || x >= image_.width || y >= image_.height) return;
     uint8_t* p = image_.At(x, y);
     p[0] = c.r;
@@ -72,7 +72,7 @@ void Canvas::Set(int32_t x, int32_t y, Colour c) {
     p[2] = c.b;
 }
 
-void Canvas::FillRect(int32_t x, int32_t y, int32_t w, int32_t h, Colour c) {
+void Canvas::FillRect(int32_t x, int32_t y, int32_t w, int32_t h, RgbColour c) {
     const int32_t x0 = std::max(x, 0), y0 = std::max(y, 0);
     const int32_t x1 = std::min(x + w, image_.width), y1 = std::min(y + h, image_.height);
     for (int32_t py = y0; py < y1; ++py) {
@@ -80,7 +80,7 @@ void Canvas::FillRect(int32_t x, int32_t y, int32_t w, int32_t h, Colour c) {
     }
 }
 
-void Canvas::Line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Colour c, int32_t thickness) {
+void Canvas::Line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, RgbColour c, int32_t thickness) {
     const int32_t dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
     const int32_t sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     const int32_t half = thickness / 2;
@@ -100,7 +100,7 @@ void Canvas::Line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Colour c, int3
     }
 }
 
-void Canvas::Text(int32_t x, int32_t y, const std::string& text, Colour c, int32_t scale) {
+void Canvas::Text(int32_t x, int32_t y, const std::string& text, RgbColour c, int32_t scale) {
     for (size_t i = 0; i < text.size(); ++i) {
         const uint8_t* rows = Glyph(text[i]);
         const int32_t left = x + int32_t(i) * 6 * scale;
@@ -118,7 +118,7 @@ void Canvas::Blit(const RgbImage& source, int32_t x, int32_t y) {
         if (ty < 0 || ty >= image_.height) continue;
         for (int32_t sx = 0; sx < source.width; ++sx) {
             const uint8_t* p = source.At(sx, sy);
-            Set(x + sx, ty, Colour{p[0], p[1], p[2]});
+            Set(x + sx, ty, RgbColour{p[0], p[1], p[2]});
         }
     }
 }

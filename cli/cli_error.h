@@ -1,14 +1,17 @@
-// Errors the command reports to the user before exiting with a failure code.
+// What the command reports to the user before exiting with a failure code.
+//
+// The command's own failures and those of the libraries it uses are all the
+// tools' one kind of error (media/error.h): a library's error reaches main as
+// it is, its message already naming the file, the entry and the value. The
+// command catches one only to add what the library could not know (which
+// output file, which step) and then throws CliError with that context in
+// front of the message. main prints what() after "vardelk: ".
 #pragma once
 
-#include <stdexcept>
-#include <string>
+#include "media/error.h"
 
 namespace vardelk {
 
-class CliError : public std::runtime_error {
-public:
-    explicit CliError(const std::string& message) : std::runtime_error(message) {}
-};
+using CliError = Error;
 
 }  // namespace vardelk

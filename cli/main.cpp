@@ -1,12 +1,10 @@
 // The vardelk command: parses the command line and runs a single pass or a
 // sweep, turning every failure into a message and a non-zero exit status.
-#include <cstdio>
-#include <exception>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
-#include "interrupt.h"
+#include "exit_status.h"
 #include "matrix_source.h"
 #include "options.h"
 #include "run_command.h"
@@ -19,14 +17,7 @@ int main(int argc, char** argv) {
     app.name("vardelk");
     vardelk::CliOptions options;
     vardelk::DefineOptions(app, options);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int status = app.exit(e);  // prints help, or the error with a hint
-        return status == 0 ? 0 : 2;
-    }
-    vardelk::InstallInterruptHandler();
-    try {
+    return vardelk::RunWithExitStatus(app, argc, argv, {"vardelk", "; unfinished outputs removed"}, [&] {
         vardelk::CheckOptions(app, options);
         if (!options.writeMatrix.empty()) {
             const vardelk::NamedMatrix matrix =
@@ -36,14 +27,5 @@ int main(int argc, char** argv) {
             if (options.input.empty()) return 0;
         }
         return options.sweep ? vardelk::RunSweepCommand(options) : vardelk::RunClipCommand(options);
-    } catch (const vardelk::InterruptedError& e) {
-        std::fprintf(stderr, "vardelk: %s; unfinished outputs removed\n", e.what());
-        return 130;  // the shell's status for a run stopped by Ctrl-C
-    } catch (const vardelk::UsageError& e) {
-        std::fprintf(stderr, "vardelk: %s\n", e.what());
-        return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "vardelk: %s\n", e.what());
-        return 1;
-    }
+    });
 }

@@ -13,13 +13,20 @@ namespace vardelk {
 namespace {
 
 // MPEG-1/2 video: the intra matrix of the first sequence header that loads
-// one, else the standard's default.
-MatrixEntries ReadStreamMatrix(const std::string& bytes, const std::string& origin) {
+// one, else the standard's default. The stream reader names what it could
+// not follow; the matrix file goes in front, as for every other form.
+template <typename Read>
+MatrixEntries ReadStreamMatrixAs(const std::string& origin, Read read) {
     try {
-        return ReadIntraMatrix(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        return read();
     } catch (const StreamError& error) {
         throw MatrixFileError(origin + ": " + error.what());
     }
+}
+
+MatrixEntries ReadStreamMatrix(const std::string& bytes, const std::string& origin) {
+    return ReadStreamMatrixAs(
+        origin, [&] { return ReadIntraMatrix(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()); });
 }
 
 // A video elementary stream starts with a sequence header's start code.
@@ -41,11 +48,7 @@ const std::vector<MatrixFileForm>& CommandLineMatrixForms() {
 }
 
 std::array<int32_t, kMatrixEntries> ParseMatrixText(const std::string& text, const std::string& origin) {
-    try {
-        return ReadPlainMatrix(text, origin);
-    } catch (const MatrixFileError& error) {
-        throw CliError(error.what());
-    }
+    return ReadPlainMatrix(text, origin);
 }
 
 void CheckEncoderMatrix(const NamedMatrix& matrix, const std::string& user) {
@@ -81,11 +84,8 @@ NamedMatrix LoadMatrix(const std::string& source) {
     const bool stream = name.form != nullptr ? std::string(name.form->name) == "stream"
                                              : IsStream(std::string(start, size_t(file.gcount())));
     if (stream) {
-        try {
-            matrix.entries = ReadIntraMatrixFromStream(name.path);
-        } catch (const StreamError& error) {
-            throw CliError("stream matrix file " + name.path + ": " + error.what());
-        }
+        matrix.entries =
+            ReadStreamMatrixAs("stream matrix file " + name.path, [&] { return ReadIntraMatrixFromStream(name.path); });
         return matrix;
     }
     file.clear();
@@ -93,11 +93,7 @@ NamedMatrix LoadMatrix(const std::string& source) {
     std::ostringstream bytes;
     bytes << file.rdbuf();
     if (file.bad()) throw CliError("matrix file " + name.path + ": read error");
-    try {
-        matrix.entries = ReadMatrixBytes(bytes.str(), name.path, name.form, CommandLineMatrixForms());
-    } catch (const MatrixFileError& error) {
-        throw CliError(error.what());
-    }
+    matrix.entries = ReadMatrixBytes(bytes.str(), name.path, name.form, CommandLineMatrixForms());
     return matrix;
 }
 

@@ -22,9 +22,10 @@ const std::vector<MatrixFileForm>& CommandLineMatrixForms();
 
 // `source` is "default" (the standard intra matrix), "flat16" (every entry 16),
 // "FORMAT:FILE" (FORMAT one of CommandLineMatrixForms()) or the path of a
-// matrix file whose form is recognised from its content. Throws CliError
-// naming the file and the offending entry when the file is missing, is not
-// of its form, or holds a value outside the form's range.
+// matrix file whose form is recognised from its content. Throws CliError for
+// a file that cannot be opened, MatrixFileError naming the file and the
+// offending entry when it is not of its form or holds a value outside the
+// form's range.
 NamedMatrix LoadMatrix(const std::string& source);
 
 // A real encoder writes its matrix into the stream with 8 bits an entry:
@@ -34,7 +35,8 @@ NamedMatrix LoadMatrix(const std::string& source);
 void CheckEncoderMatrix(const NamedMatrix& matrix, const std::string& user);
 
 // Parses the text of a plain matrix file: integers separated by commas and/or
-// white space; '#' starts a comment running to the end of the line.
+// white space; '#' starts a comment running to the end of the line. Throws
+// MatrixFileError, its message starting with `origin`.
 std::array<int32_t, kMatrixEntries> ParseMatrixText(const std::string& text, const std::string& origin);
 
 }  // namespace vardelk

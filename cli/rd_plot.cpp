@@ -17,9 +17,9 @@ constexpr int32_t kWidth = 1120, kHeight = 660;
 constexpr int32_t kLeft = 100, kRight = 760, kTop = 70, kBottom = 590;
 constexpr int32_t kTextScale = 2;  // PNG font pixels per 5x7 font pixel: 12 x 14 per character
 constexpr size_t kMaxLabel = 24;   // characters of a legend entry: fits right of the plot
-constexpr Colour kPalette[] = {{31, 119, 180}, {214, 39, 40},  {44, 160, 44}, {148, 103, 189},
-                               {255, 127, 14}, {23, 190, 207}, {140, 86, 75}, {227, 119, 194}};
-constexpr Colour kInk{20, 20, 20}, kGrid{220, 220, 220}, kWhite{255, 255, 255};
+constexpr RgbColour kPalette[] = {{31, 119, 180}, {214, 39, 40},  {44, 160, 44}, {148, 103, 189},
+                                  {255, 127, 14}, {23, 190, 207}, {140, 86, 75}, {227, 119, 194}};
+constexpr RgbColour kInk{20, 20, 20}, kGrid{220, 220, 220}, kWhite{255, 255, 255};
 constexpr int32_t kLabelledCodes[] = {1, 2, 4, 8, 16, 31};
 
 // Long file names keep their end, which usually tells them apart.
@@ -202,7 +202,7 @@ PlotModel BuildModel(const std::vector<RdCurve>& curves, const std::string& yTit
     return m;
 }
 
-const Colour& CurveColour(const std::vector<RdCurve>& curves, size_t i) {
+const RgbColour& CurveColour(const std::vector<RdCurve>& curves, size_t i) {
     const size_t index = curves[i].colour >= 0 ? size_t(curves[i].colour) : i;
     return kPalette[index % (sizeof(kPalette) / sizeof(kPalette[0]))];
 }
@@ -210,7 +210,7 @@ const Colour& CurveColour(const std::vector<RdCurve>& curves, size_t i) {
 constexpr int32_t kDash = 8, kGap = 5;  // pixels along a dashed line
 
 // A dashed line: dashes of kDash pixels kGap apart, starting with a dash.
-void DashedLine(Canvas& c, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Colour colour, int32_t thickness) {
+void DashedLine(Canvas& c, int32_t x0, int32_t y0, int32_t x1, int32_t y1, RgbColour colour, int32_t thickness) {
     const double length = std::hypot(double(x1 - x0), double(y1 - y0));
     for (double start = 0; start < length; start += kDash + kGap) {
         const double end = std::min(start + kDash, length);
@@ -240,7 +240,7 @@ void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCu
     c.Text((kLeft + kRight - Canvas::TextWidth(kXTitle, s)) / 2, kBottom + 38, kXTitle, kInk, s);
     c.Text(10, kTop - 26, yTitle, kInk, s);
     for (size_t i = 0; i < curves.size(); ++i) {
-        const Colour& colour = CurveColour(curves, i);
+        const RgbColour& colour = CurveColour(curves, i);
         const bool dashed = curves[i].dashed;
         const RdPoint* previous = nullptr;
         for (const RdPoint& p : curves[i].points) {
@@ -291,7 +291,7 @@ std::string SvgEscape(const std::string& text) {
     return out;
 }
 
-std::string Rgb(const Colour& c) {
+std::string Rgb(const RgbColour& c) {
     return "rgb(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
 }
 

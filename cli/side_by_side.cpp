@@ -1,68 +1,29 @@
 #include "side_by_side.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "media/comparison_views.h"
 #include "media/rgb_convert.h"
 
 namespace vardelk {
 namespace {
 
 constexpr int32_t kMargin = 8;
-constexpr Colour kBackground{32, 32, 32};
-constexpr Colour kTextColour{235, 235, 235};
+constexpr int32_t kRgbBytes = 3;
+constexpr RgbColour kBackground{32, 32, 32};
+constexpr RgbColour kTextColour{235, 235, 235};
 
 int32_t TextScale(int32_t panelWidth) { return panelWidth >= 400 ? 2 : 1; }
 int32_t TitleHeight(int32_t scale) { return Canvas::TextHeight(scale) + 8; }
 
-uint8_t Clamp8(int32_t v) { return uint8_t(std::clamp(v, 0, 255)); }
-
-RgbImage Difference(const RgbImage& a, const RgbImage& b, int32_t gain) {
+RgbImage Difference(const RgbImage& input, const RgbImage& reconstruction, int32_t gain) {
     RgbImage diff;
-    diff.Resize(a.width, a.height);
-    for (size_t i = 0; i < diff.rgb.size(); ++i)
-        diff.rgb[i] = Clamp8(128 + gain * (int32_t(b.rgb[i]) - int32_t(a.rgb[i])));
+    diff.Resize(input.width, input.height);
+    DrawDifference(input.rgb.data(), reconstruction.rgb.data(), size_t(input.width) * size_t(input.height), kRgbBytes,
+                   gain, diff.rgb.data());
     return diff;
-}
-
-// A faint grey copy of the input under one colour per macroblock.
-RgbImage MacroblockOverlay(const std::vector<Colour>& colours, int32_t columns, const RgbImage& input) {
-    RgbImage heat;
-    heat.Resize(input.width, input.height);
-    for (int32_t y = 0; y < input.height; ++y) {
-        const Colour* rowColours = colours.data() + size_t(y / 16) * size_t(columns);
-        for (int32_t x = 0; x < input.width; ++x) {
-            const Colour c = rowColours[x / 16];
-            const uint8_t* src = input.At(x, y);
-            const int32_t grey = (src[0] * 77 + src[1] * 150 + src[2] * 29) >> 8;
-            uint8_t* out = heat.At(x, y);
-            out[0] = uint8_t((c.r * 3 + grey) / 4);
-            out[1] = uint8_t((c.g * 3 + grey) / 4);
-            out[2] = uint8_t((c.b * 3 + grey) / 4);
-        }
-    }
-    return heat;
-}
-
-std::vector<Colour> BitColours(const std::vector<int32_t>& bits, int32_t maxBits) {
-    std::vector<Colour> colours;
-    colours.reserve(bits.size());
-    for (int32_t b : bits) colours.push_back(HeatColour(double(b) / maxBits));
-    return colours;
-}
-
-// Loss of similarity, 1 - SSIM, against the worst macroblock's; macroblocks
-// without a value (too narrow a strip at the edges) stay grey.
-std::vector<Colour> SsimColours(const std::vector<double>& ssim, double worst) {
-    constexpr Colour kNoValue{90, 90, 90};
-    std::vector<Colour> colours;
-    colours.reserve(ssim.size());
-    const double range = std::max(1.0 - worst, 1e-9);
-    for (double s : ssim) colours.push_back(std::isnan(s) ? kNoValue : HeatColour((1.0 - s) / range));
-    return colours;
 }
 
 void HeatLegend(Canvas& canvas, int32_t x, int32_t y, int32_t scale, const std::string& low, const std::string& high) {
@@ -77,22 +38,15 @@ void HeatLegend(Canvas& canvas, int32_t x, int32_t y, int32_t scale, const std::
 
 }  // namespace
 
-Colour HeatColour(double share) {
-    static const Colour stops[] = {{0, 0, 0}, {30, 60, 220}, {220, 30, 40}, {255, 220, 30}, {255, 255, 255}};
-    const double t = std::clamp(share, 0.0, 1.0) * 4.0;
-    const int32_t i = std::min(int32_t(t), 3);
-    const double f = t - i;
-    const Colour& a = stops[i];
-    const Colour& b = stops[i + 1];
-    return Colour{uint8_t(a.r + (b.r - a.r) * f), uint8_t(a.g + (b.g - a.g) * f), uint8_t(a.b + (b.b - a.b) * f)};
-}
-
 Canvas DrawComparison(const ComparisonInput& in) {
     RgbImage input, reconstruction;
     FrameToRgb(*in.format, *in.input, input);
     FrameToRgb(*in.format, *in.reconstruction, reconstruction);
-    const int32_t maxBits = std::max(1, *std::max_element(in.macroblockBits->begin(), in.macroblockBits->end()));
     const int32_t w = input.width, h = input.height;
+    RgbImage bits;
+    bits.Resize(w, h);
+    const int32_t maxBits = DrawBitsHeatMap(input.rgb.data(), w, h, kRgbBytes, in.macroblockBits->data(),
+                                            in.macroblockColumns, bits.rgb.data());
     const int32_t scale = TextScale(w), title = TitleHeight(scale);
     struct Panel {
         std::string title;
@@ -106,17 +60,15 @@ Canvas DrawComparison(const ComparisonInput& in) {
          reconstruction, "", ""});
     panels.push_back({"difference x" + std::to_string(in.differenceGain),
                       Difference(input, reconstruction, in.differenceGain), "", ""});
-    panels.push_back({"bits per macroblock",
-                      MacroblockOverlay(BitColours(*in.macroblockBits, maxBits), in.macroblockColumns, input), "0",
-                      std::to_string(maxBits)});
+    panels.push_back({"bits per macroblock", bits, "0", std::to_string(maxBits)});
     if (in.ssimMap != nullptr) {
-        double worst = 1.0;
-        for (double s : *in.ssimMap)
-            if (!std::isnan(s)) worst = std::min(worst, s);
+        RgbImage ssim;
+        ssim.Resize(w, h);
+        const double worst = DrawSsimHeatMap(input.rgb.data(), w, h, kRgbBytes, in.ssimMap->data(),
+                                             in.macroblockColumns, ssim.rgb.data());
         char low[32];
         std::snprintf(low, sizeof low, "%.3f", worst);
-        panels.push_back({"SSIM per macroblock",
-                          MacroblockOverlay(SsimColours(*in.ssimMap, worst), in.macroblockColumns, input), "1", low});
+        panels.push_back({"SSIM per macroblock", ssim, "1", low});
     }
     // Four panels in a 2x2 grid; with the SSIM map, five in a 3x2 grid.
     const int32_t columns = panels.size() > 4 ? 3 : 2;

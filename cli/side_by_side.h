@@ -32,8 +32,4 @@ struct ComparisonInput {
 
 Canvas DrawComparison(const ComparisonInput& in);
 
-// Heat map colour for a share 0..1 of the largest value: black, blue, red,
-// yellow, white.
-Colour HeatColour(double share);
-
 }  // namespace vardelk

@@ -49,7 +49,9 @@ void MacroblockPipeline::Prepare(const FilterSettings& settings, const int32_t m
     int32_t weights[kMatrixEntries];
     ClampMatrix(matrix, weights);
     fast::PrepareQuantiser(model_.rule, weights, QuantiserScale(settings.scaleCode, settings.nonLinearScale), tables_);
-    quantise_ = model_.rule == QuantiserRule::kFilter ? kernels.quantise : kernels.quantiseSymmetric;
+    quantise_ = model_.rule == QuantiserRule::kFilter   ? kernels.quantise
+                : model_.rule == QuantiserRule::kFfmpeg ? kernels.quantiseReciprocal
+                                                        : kernels.quantiseSymmetric;
     StartRow();
 }
 
@@ -58,17 +60,25 @@ void MacroblockPipeline::Transform(MacroblockBuffer& buffer) const {
     for (int b = 0; b < kBlocksPerMacroblock; ++b) transform(buffer.Block(b));
 }
 
-// Rounding to nearest, halves up, of a coefficient with the transform's
-// fraction bits; a DC below the range (only from host samples below black)
-// becomes 0.
+// The DC level from the coefficient (with the transform's fraction bits) as
+// the model's rule rounds it (quantiser_rules.h); a DC outside the range
+// (only from host samples beyond black or white) is clamped into it.
 void MacroblockPipeline::QuantiseDc(MacroblockBuffer& buffer) const {
     if (CarriesFilterDc(model_)) return;
     const int32_t shift = dcShift_ + coefficientBits_;
     const int64_t half = shift > 0 ? int64_t{1} << (shift - 1) : 0;
     const int64_t maxLevel = (int64_t{1} << model_.dcPrecision) - 1;
+    const int64_t midGrey = int64_t{kChromaDcOffset} << coefficientBits_;
+    const bool aboutMidGrey = RoundsDcAboutMidGrey(model_.rule);
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
         int32_t& dc = buffer.Block(b)[0];
-        const int64_t level = (int64_t{dc} + (int64_t{DcOffset(b)} << coefficientBits_) + half) >> shift;
+        const int64_t whole = int64_t{dc} + (int64_t{DcOffset(b)} << coefficientBits_);
+        int64_t level = (whole + half) >> shift;
+        if (aboutMidGrey) {
+            const int64_t r = whole - midGrey;
+            const int64_t magnitude = ((r < 0 ? -r : r) + half) >> shift;
+            level = (maxLevel + 1) / 2 + (r < 0 ? -magnitude : magnitude);
+        }
         dc = static_cast<int32_t>(std::clamp<int64_t>(level, 0, maxLevel));
     }
 }

@@ -23,7 +23,11 @@
 //            2047: about 16 |F| / (W qs) + 3/8.
 //
 // The DC is the pipeline's business (codec/macroblock_pipeline.h): every
-// function here leaves block[0] as it is.
+// function here leaves block[0] as it is. What the rules say of it is how
+// it rounds to a level of precision p (step s = 2^(11-p)):
+//   ffmpeg           the whole DC, halves up: (DC + s/2) / s
+//   mpeg2enc, tm5    the DC about mid grey r = DC - 1024, halves away from
+//                    zero: 2^(p-1) + sign(r) (|r| + s/2) / s
 #pragma once
 
 #include <cstdint>
@@ -40,6 +44,11 @@ constexpr int32_t kMaxAcLevel = 2047;  // what an escape's 12-bit level holds
 inline bool UsesAccurateTransform(QuantiserRule rule) { return rule == QuantiserRule::kFfmpeg; }
 // The fraction bits of the coefficients the rule works on: 3 or 0.
 inline int32_t CoefficientFractionBits(QuantiserRule rule) { return UsesAccurateTransform(rule) ? 3 : 0; }
+
+// Whether the DC rounds about mid grey, halves away from zero (above).
+inline bool RoundsDcAboutMidGrey(QuantiserRule rule) {
+    return rule == QuantiserRule::kMpeg2enc || rule == QuantiserRule::kTestModel;
+}
 
 // One block in place. weights in 1..4095, qs in 1..112, |F| up to 40000
 // (|X| up to 320000).

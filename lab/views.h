@@ -1,6 +1,8 @@
 // The pictures the lab page shows, as RGBA for a canvas: a 4:4:4 frame back
 // to RGB, the difference of two of those, and the bits of every macroblock
 // or their loss of SSIM as heat maps over a faint grey copy of the input.
+// They are the command's comparison panels (media/comparison_views.h), pixel
+// for pixel, in the page's pixel layout.
 #pragma once
 
 #include <cstdint>

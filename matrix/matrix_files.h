@@ -13,21 +13,23 @@
 
 #include <array>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "codec/types.h"
+#include "media/error.h"
 
 namespace vardelk {
 
 using MatrixEntries = std::array<int32_t, kMatrixEntries>;
 
-// A file that cannot be read or written as asked; the message names the file
-// and, for a bad value, the entry (row, column) and the value.
-class MatrixFileError : public std::runtime_error {
+// The matrix library's error: a file that cannot be read or written as
+// asked; the message names the file and, for a bad value, the entry (row,
+// column, counted from 1) and the value. media/error.h has the rule for all
+// layers.
+class MatrixFileError : public Error {
 public:
-    explicit MatrixFileError(const std::string& message) : std::runtime_error(message) {}
+    using Error::Error;
 };
 
 struct MatrixFileForm {

@@ -1,14 +1,14 @@
-// The one error type of the media library: a message a user can act on.
+// The media library's error: a Y4M stream or picture it cannot read or
+// write, named with its origin (media/error.h has the rule for all layers).
 #pragma once
 
-#include <stdexcept>
-#include <string>
+#include "media/error.h"
 
 namespace vardelk {
 
-class MediaError : public std::runtime_error {
+class MediaError : public Error {
 public:
-    explicit MediaError(const std::string& message) : std::runtime_error(message) {}
+    using Error::Error;
 };
 
 }  // namespace vardelk

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 #include "codec/cpu.h"
 #include "media/kernel_table.h"
@@ -14,7 +15,7 @@ double PlaneError::Psnr() const {
 }
 
 PlaneError ComparePlanes(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& test) {
-    if (reference.size() != test.size()) throw MediaError("planes of different sizes compared");
+    if (reference.size() != test.size()) throw std::invalid_argument("planes of different sizes compared");
     const uint64_t sum =
         media::KernelTableFor(ActiveCpuFlags()).squaredError(reference.data(), test.data(), reference.size());
     return PlaneError{double(sum), double(reference.size())};

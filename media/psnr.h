@@ -23,6 +23,7 @@ struct PlaneError {
     double Psnr() const;
 };
 
+// Throws std::invalid_argument for planes of different sizes.
 PlaneError ComparePlanes(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& test);
 
 // Y, Cb and Cr errors of one frame (the chroma ones empty for mono).

@@ -3,7 +3,8 @@
 // The conversion uses the BT.601 coefficients (Kr = 0.299, Kb = 0.114) with
 // studio-range samples, as video of this kind is normally coded: R, G, B in
 // 0..255 map to Y in 16..235 and Cb, Cr in 16..240 around 128. Results are
-// rounded to nearest and clamped to 0..255.
+// rounded to nearest and clamped to 0..255. Every picture a person looks at
+// (the command's PNGs, the lab's canvases) comes back to RGB through here.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,10 @@
 #include "media/y4m.h"
 
 namespace vardelk {
+
+struct RgbColour {
+    uint8_t r, g, b;
+};
 
 // Packed 8-bit RGB, rows without padding.
 struct RgbImage {
@@ -37,5 +42,8 @@ void RgbToFrame(const RgbImage& image, Y4mFrame& frame);
 // Converts any supported frame layout to RGB, subsampled chroma taken from the
 // sample that covers each pixel.
 void FrameToRgb(const Y4mFormat& format, const Y4mFrame& frame, RgbImage& image);
+// The same into width x height opaque RGBA pixels (4 bytes each), as a
+// browser canvas takes them.
+void FrameToRgba(const Y4mFormat& format, const Y4mFrame& frame, uint8_t* rgba);
 
 }  // namespace vardelk

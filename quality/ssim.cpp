@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -80,8 +81,9 @@ void ForEachWindowRow(const uint8_t* a, ptrdiff_t aStride, const uint8_t* b, ptr
 
 void CheckPlane(const std::vector<uint8_t>& plane, int32_t width, int32_t height, const char* name, const char* which) {
     if (plane.size() != size_t(width) * size_t(height)) {
-        throw MediaError(std::string(which) + " frame's " + name + " plane holds " + std::to_string(plane.size()) +
-                         " samples, its format wants " + std::to_string(width) + "x" + std::to_string(height));
+        throw std::invalid_argument(std::string(which) + " frame's " + name + " plane holds " +
+                                    std::to_string(plane.size()) + " samples, its format wants " +
+                                    std::to_string(width) + "x" + std::to_string(height));
     }
 }
 

@@ -65,7 +65,7 @@ PlaneSsim ComparePlaneSsim(const uint8_t* reference, ptrdiff_t referenceStride, 
                            ptrdiff_t testStride, int32_t width, int32_t height);
 
 // All planes of a frame in the given format; mono frames give only y.
-// Throws MediaError when a plane does not have the format's size.
+// Throws std::invalid_argument when a plane does not have the format's size.
 FrameSsim CompareFramesSsim(const Y4mFormat& format, const Y4mFrame& reference, const Y4mFrame& test);
 
 // -10 log10(1 - ssim); +infinity at 1, NaN for NaN.

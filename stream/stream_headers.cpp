@@ -111,12 +111,17 @@ void ChooseLevel(StreamLayout& layout) {
 
 }  // namespace
 
+int32_t CodedMacroblockRows(int32_t height, bool progressiveSequence) {
+    return progressiveSequence ? MacroblockRows(height) : 2 * ((height + 31) / 32);
+}
+
 void CheckMatrixFitsStream(const int32_t matrix[kMatrixEntries]) {
     // The DC weight is never used for intra blocks and is written as 8.
     for (int32_t i = 1; i < kMatrixEntries; ++i) {
         if (matrix[i] > kMaxStreamMatrixEntry) {
-            throw StreamError("intra matrix entry " + std::to_string(matrix[i]) + " at row " + std::to_string(i / 8) +
-                              ", column " + std::to_string(i % 8) + " is above 255, the largest a stream can carry");
+            throw StreamError("intra matrix entry " + std::to_string(matrix[i]) + " at row " +
+                              std::to_string(i / 8 + 1) + ", column " + std::to_string(i % 8 + 1) +
+                              " is above 255, the largest a stream can carry");
         }
     }
 }
@@ -151,9 +156,7 @@ StreamLayout MakeStreamLayout(const StreamFormat& format, const FilterSettings& 
     layout.progressiveFrame = !interlacedSource && !layout.fieldDct;
     layout.progressiveSequence = layout.progressiveFrame;
     layout.topFieldFirst = !layout.progressiveFrame && format.interlace != 'b';
-    // Without a progressive sequence the picture height counts in pairs of
-    // macroblock rows (whole fields of macroblocks).
-    layout.codedRows = layout.progressiveSequence ? layout.simulatedRows : 2 * ((format.height + 31) / 32);
+    layout.codedRows = CodedMacroblockRows(format.height, layout.progressiveSequence);
     ChooseFrameRate(format, layout);
     ChooseLevel(layout);
     for (int32_t p = 0; p < kMatrixEntries; ++p) {

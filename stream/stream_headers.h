@@ -27,10 +27,7 @@ constexpr uint8_t kSequenceScalableExtensionId = 5;
 constexpr uint8_t kPictureCodingExtensionId = 8;
 constexpr uint8_t kPictureSpatialScalableExtensionId = 9;
 constexpr uint8_t kPictureTemporalScalableExtensionId = 10;
-constexpr int32_t kIntraDcPrecision11Bits = 3;  // intra_dc_precision: 8 + 3 bits
-constexpr int32_t kDcPredictorReset = 1024;     // 2^(11 - 1), at 11 bits
 constexpr int32_t kChromaDcOffset = 1024;       // 8 x 128: unsigned chroma samples, for the filter's DC
-constexpr int32_t kMaxDcLevel = 2047;           // at 11 bits
 constexpr int32_t kMaxStreamMatrixEntry = 255;  // 8-bit matrix entries
 constexpr int32_t kStreamMatrixDcEntry = 8;
 constexpr int32_t kMaxStreamWidth = 16383;  // 12-bit size plus 2-bit extension
@@ -79,6 +76,11 @@ struct StreamLayout {
 // describe or a matrix entry (other than the unused DC weight) above 255.
 StreamLayout MakeStreamLayout(const StreamFormat& format, const FilterSettings& settings,
                               const int32_t matrix[kMatrixEntries]);
+
+// The macroblock rows a stream holds for a picture of this height. Without a
+// progressive sequence the height counts in pairs of macroblock rows (whole
+// fields of macroblocks).
+int32_t CodedMacroblockRows(int32_t height, bool progressiveSequence);
 
 // Throws StreamError naming the first AC entry of the matrix (natural order)
 // that an 8-bit header field cannot hold.

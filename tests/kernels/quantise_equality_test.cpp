@@ -233,19 +233,28 @@ TEST(SymmetricQuantise, EveryRuleAndBuildEqualsTheEncodersArithmetic) {
                 fast::PrepareQuantiser(rule, m.w, q, tables);
                 Block b{};
                 int fill = 1;
-                const int32_t step = w > 64 ? 1 : 3;  // every value where steps are small
-                for (int32_t f = -kCoefficientLimit; f <= kCoefficientLimit; f += step) {
+                // ffmpeg's rule works on the accurate transform's 8 x larger
+                // coefficients; steps coprime to 8 reach every residue.
+                const bool accurate = UsesAccurateTransform(rule);
+                const int32_t limit = accurate ? 8 * kCoefficientLimit : kCoefficientLimit;
+                const int32_t step = accurate ? (w > 64 ? 7 : 17) : (w > 64 ? 1 : 3);
+                for (int32_t f = -limit; f <= limit; f += step) {
                     b[static_cast<size_t>(fill++)] = f;
-                    if (fill < 64 && f + step <= kCoefficientLimit) continue;
+                    if (fill < 64 && f + step <= limit) continue;
                     b[0] = random.Between(-2048, 2047);
                     Block expected = b;
                     QuantiseBlockByRule(rule, expected.data(), m.w, q);
                     for (const testing::KernelBuild& build : testing::KernelBuilds()) {
-                        Block quick = b;
-                        const uint64_t nonZero = build.table->quantiseSymmetric(quick.data(), tables);
-                        ASSERT_EQ(expected, quick) << build.name << " rule " << int(rule) << " q " << q << " w " << w;
-                        for (int i = 0; i < 64; ++i)
-                            ASSERT_EQ((nonZero >> i) & 1, uint64_t{expected[static_cast<size_t>(i)] != 0});
+                        for (fast::QuantiseFunction kernel :
+                             {build.table->quantiseSymmetric, build.table->quantiseReciprocal}) {
+                            if (kernel == build.table->quantiseReciprocal && rule != QuantiserRule::kFfmpeg) continue;
+                            Block quick = b;
+                            const uint64_t nonZero = kernel(quick.data(), tables);
+                            ASSERT_EQ(expected, quick)
+                                << build.name << " rule " << int(rule) << " q " << q << " w " << w;
+                            for (int i = 0; i < 64; ++i)
+                                ASSERT_EQ((nonZero >> i) & 1, uint64_t{expected[static_cast<size_t>(i)] != 0});
+                        }
                     }
                     fill = 1;
                 }

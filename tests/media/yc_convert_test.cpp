@@ -5,26 +5,14 @@
 #include <utility>
 #include <vector>
 
+#include "pattern_frames.h"
 #include "tests/testing_support/kernel_builds.h"
 
 namespace vardelk {
 namespace {
 
-Y4mFormat FormatOf(const char* chroma, int32_t width, int32_t height) {
-    return ParseY4mHeader("YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " C" + chroma,
-                          "test");
-}
-
-Y4mFrame Pattern(const Y4mFormat& format) {
-    Y4mFrame frame;
-    frame.Allocate(format);
-    for (size_t i = 0; i < frame.y.size(); ++i) frame.y[i] = uint8_t(i * 37 + 3);
-    for (size_t i = 0; i < frame.cb.size(); ++i) {
-        frame.cb[i] = uint8_t(i * 53 + 11);
-        frame.cr[i] = uint8_t(255 - i * 29);
-    }
-    return frame;
-}
+using testing::FormatOf;
+using testing::Pattern;
 
 TEST(YcConvert, ScalesBySixteenAndReplicatesSubsampledChroma) {
     const Y4mFormat format = FormatOf("420jpeg", 3, 3);

@@ -3,6 +3,7 @@
 // simulation's reconstruction to within the rounding of its own inverse
 // transform (within 1 for at least 99.9% of samples, never beyond 2).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -18,7 +19,10 @@ namespace {
 
 using testing::Planes420;
 
-std::string Scratch(const std::string& name) { return ::testing::TempDir() + "vardelk_stream_" + name; }
+// Named per process: runs of this test at the same time must not share files.
+std::string Scratch(const std::string& name) {
+    return ::testing::TempDir() + "vardelk_stream_" + std::to_string(getpid()) + "_" + name;
+}
 
 bool HaveProgram(const char* name) {
     return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;

@@ -60,7 +60,7 @@ TEST(StreamOutput, FileHoldsExactlyTheReportedBytes) {
         StreamOutput refused(path, format, settings, matrix);
         FAIL() << "a matrix entry of 300 was accepted";
     } catch (const CliError& error) {
-        EXPECT_NE(std::string(error.what()).find("300 at row 1, column 1"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("300 at row 2, column 2"), std::string::npos) << error.what();
     }
     EXPECT_FALSE(Exists(path));
     EXPECT_TRUE(IsStreamPath("a/b.M2V"));

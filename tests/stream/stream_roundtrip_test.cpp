@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "media/rgb_convert.h"
 #include "stream/bit_writer.h"
 #include "stream/stream_error.h"
+#include "stream/stream_headers.h"
 #include "stream/stream_reader.h"
 #include "stream_test_support.h"
 
@@ -133,7 +135,7 @@ TEST(StreamRoundTrip, WhatTheStreamCannotCarry) {
         StreamWriter writer(StreamFormat{16, 16}, settings, matrix.data());
         FAIL() << "a matrix entry of 256 was accepted";
     } catch (const StreamError& error) {
-        EXPECT_NE(std::string(error.what()).find("256 at row 1, column 5"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("256 at row 2, column 6"), std::string::npos) << error.what();
     }
     matrix[13] = 255;
     EXPECT_NO_THROW(StreamWriter(StreamFormat{16, 16}, settings, matrix.data()));
@@ -315,6 +317,31 @@ TEST(StreamReader, MatrixImportAndDamagedStreams) {
         damaged[i] = clip.stream[i];
     }
     EXPECT_GT(refused, 0);
+
+    // Messages count rows and matrix entries from 1, as users do. The
+    // sequence header's first matrix weight takes the last bit of its 12th
+    // byte and 7 bits of the 13th; the second row's slice becomes a third's.
+    const auto messageOf = [](const std::vector<uint8_t>& bytes) {
+        try {
+            ParseIntraStream(bytes.data(), bytes.size());
+        } catch (const StreamError& error) {
+            return std::string(error.what());
+        }
+        return std::string("accepted");
+    };
+    ASSERT_EQ(clip.stream[3], kSequenceHeaderCode);
+    damaged = clip.stream;
+    damaged[11] &= 0xFE;
+    damaged[12] &= 0x01;
+    EXPECT_NE(messageOf(damaged).find("intra matrix entry 1 (zigzag order) is 0"), std::string::npos)
+        << messageOf(damaged);
+    damaged = clip.stream;
+    const uint8_t secondSlice[] = {0, 0, 1, kFirstSliceStartCode + 1};
+    const auto slice = std::search(damaged.begin(), damaged.end(), secondSlice, secondSlice + 4);
+    ASSERT_NE(slice, damaged.end());
+    slice[3] = kFirstSliceStartCode + 2;
+    EXPECT_NE(messageOf(damaged).find("slice of row 3 in a picture of 2 macroblock rows"), std::string::npos)
+        << messageOf(damaged);
 }
 
 }  // namespace
