@@ -1,5 +1,7 @@
 #include "search_command.h"
 
+#include "cli/exit_status.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -598,14 +600,7 @@ int RunSearchCommand(int argc, char** argv) {
     app.footer(
         "Exit status: 0 when done, 130 when stopped by Ctrl-C (outputs hold the best so far), 1 on failure, "
         "2 for a wrong command line.");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int status = app.exit(e);
-        return status == 0 ? 0 : 2;
-    }
-    InstallInterruptHandler();
-    try {
+    return RunWithExitStatus(app, argc, argv, {"vardelk search", ""}, [&]() -> int {
         const std::vector<int32_t> codes = ParseCodes(o.codes);
         const double budget = ParseBudget(o.budget);
         const CodingModel model = ParseModel(o);
@@ -690,16 +685,7 @@ int RunSearchCommand(int argc, char** argv) {
             std::printf("matrix and report in %s/\n", o.out.c_str());
         }
         return interrupted ? 130 : 0;
-    } catch (const InterruptedError& e) {
-        std::fprintf(stderr, "vardelk search: %s\n", e.what());
-        return 130;
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "vardelk search: %s\n", e.what());
-        return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "vardelk search: %s\n", e.what());
-        return 1;
-    }
+    });
 }
 
 }  // namespace vardelk
