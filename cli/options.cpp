@@ -109,6 +109,8 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
            "Threads to work on: frames of a clip, points of a sweep or the macroblock rows of a single picture at once; 1..1024 (default: every core). Results do not depend on it")
         ->type_name("N");
     app.footer(
+        "Commands: vardelk search SET... finds the intra matrix a set of pictures deserves for an encoder's coding "
+        "model; vardelk search --help lists its options.\n"
         "Exit status: 0 on success, 1 when input or output fails, 2 for a wrong command line, 130 when stopped by Ctrl-C.\n"
         "Example: ffmpeg -i clip.mp4 -f yuv4mpegpipe - | vardelk -i - -s 8 -o out.y4m --stats stats.json");
 }

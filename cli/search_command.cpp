@@ -32,27 +32,6 @@
 namespace vardelk {
 namespace {
 
-struct SearchOptions {
-    std::vector<std::string> inputs;
-    std::vector<std::string> validate;
-    std::string measure = "psnr";
-    std::string codes = "2..16";
-    std::string budget = "10m";
-    std::string out = "search-out";
-    std::string encoder = "ffmpeg";
-    std::string intraVlc;
-    std::string dcPrecision;
-    double spread = ObjectiveOptions{}.spreadWeight;
-    bool noConfirm = false;
-    int64_t evaluations = 0;
-    uint64_t seed = 1;
-    int32_t threads = 0;
-    int32_t frames = 1;
-    double minOverlap = kBdMinimumOverlap;
-    bool shapeOnly = false;
-    bool quiet = false;
-};
-
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -551,15 +530,12 @@ void WriteOutputs(const SearchRun& run) {
 
 }  // namespace
 
-int RunSearchCommand(int argc, char** argv) {
-    CLI::App app{"vardelk search"};
+void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsText) {
     app.name("vardelk search");
     app.description(
         "Finds the intra matrix (DC 8, AC entries 1..255) that saves the most rate against the default matrix over "
         "a range of scale codes on a set of pictures, for a quality measure and an encoder's coding model, checks "
         "it on other pictures and, where that encoder is installed, has the encoder itself confirm it.");
-    SearchOptions o;
-    std::string threadsText;
     app.add_option("inputs", o.inputs, "Pictures (.png), clips (.y4m), folders of them, or list files")
         ->required()
         ->type_name("SET");
@@ -600,6 +576,13 @@ int RunSearchCommand(int argc, char** argv) {
     app.footer(
         "Exit status: 0 when done, 130 when stopped by Ctrl-C (outputs hold the best so far), 1 on failure, "
         "2 for a wrong command line.");
+}
+
+int RunSearchCommand(int argc, char** argv) {
+    CLI::App app{"vardelk search"};
+    SearchOptions o;
+    std::string threadsText;
+    DefineSearchOptions(app, o, threadsText);
     return RunWithExitStatus(app, argc, argv, {"vardelk search", ""}, [&]() -> int {
         const std::vector<int32_t> codes = ParseCodes(o.codes);
         const double budget = ParseBudget(o.budget);

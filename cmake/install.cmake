@@ -51,7 +51,7 @@ if(NOT TARGET vardelk)
 endif()
 
 install(TARGETS vardelk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md LICENSE docs/cli.md docs/streams.md docs/search.md docs/speed.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The manual page, written by a program that reads the command line's own
 # option definitions.

@@ -20,6 +20,7 @@
 
 #include "docs/man/roff_text.h"
 #include "options.h"
+#include "search_command.h"
 #include "vardelk/version.h"
 
 namespace vardelk {
@@ -96,6 +97,29 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// The search command: its synopsis, description and options, under a
+// section of its own.
+void WriteSearchSection(std::ostream& out) {
+    CLI::App app{"vardelk search"};
+    SearchOptions options;
+    std::string threads;
+    DefineSearchOptions(app, options, threads);
+    out << ".SH SEARCH COMMAND\n"
+        << ".B vardelk search\n";
+    for (const CLI::Option* option : app.get_options())
+        if (option->get_required()) out << Italic(option->get_type_name()) << "...\n";
+    out << "[\\fIOPTION\\fR]...\n"
+        << ".PP\n"
+        << RoffText(app.get_description()) << "\n";
+    for (const CLI::Option* option : app.get_options()) {
+        if (option->get_required()) continue;
+        out << ".TP\n" << OptionHead(*option) << "\n" << OptionText(*option) << "\n";
+    }
+    std::istringstream footer(app.get_footer());
+    for (std::string line; std::getline(footer, line);)
+        if (!line.empty()) out << ".PP\n" << RoffText(line) << "\n";
+}
+
 void WritePage(std::ostream& out, const std::string& docDir) {
     CLI::App app{"vardelk"};
     app.name("vardelk");
@@ -114,6 +138,8 @@ void WritePage(std::ostream& out, const std::string& docDir) {
         const std::string rest = colon == std::string::npos ? line : line.substr(colon + 2);
         if (label == "exit status")
             exitStatus.push_back(rest);
+        else if (label == "commands")
+            continue;  // the search command has a section of its own
         else if (label == "example" || label == "examples")
             examples.push_back({"", rest});
         else
@@ -131,12 +157,16 @@ void WritePage(std::ostream& out, const std::string& docDir) {
         if (option->get_required()) out << SynopsisItem(*option) << "\n";
     }
     out << "[\\fIOPTION\\fR]...\n"
+        << ".br\n"
+        << ".B vardelk search\n"
+        << Italic("SET") << "... [\\fIOPTION\\fR]...\n"
         << ".SH DESCRIPTION\n"
         << RoffText(app.get_description()) << "\n"
         << ".SH OPTIONS\n";
     for (const CLI::Option* option : app.get_options()) {
         out << ".TP\n" << OptionHead(*option) << "\n" << OptionText(*option) << "\n";
     }
+    WriteSearchSection(out);
     if (!exitStatus.empty()) {
         out << ".SH EXIT STATUS\n";
         for (const std::string& line : exitStatus) out << ".PP\n" << RoffText(line) << "\n";
@@ -154,7 +184,8 @@ void WritePage(std::ostream& out, const std::string& docDir) {
     out << ".SH SEE ALSO\n"
         << ".BR ffmpeg (1)\n"
         << ".PP\n"
-        << "The guide, with the formats, the conversions and the figures in detail: " << Italic("README.md")
+        << "The guide, with the formats, the conversions and the figures in detail: " << Italic("README.md") << ", "
+        << Italic("cli.md") << ", " << Italic("streams.md") << " and " << Italic("search.md")
         << " in the documentation folder, " << Italic("/usr/" + docDir) << " for the Debian package, " << Italic(docDir)
         << " under the installation prefix otherwise.\n";
 }

@@ -48,9 +48,14 @@ done
 page=$usr/share/man/man1/vardelk.1.gz
 MANWIDTH=80 LC_ALL=C man -l --warnings "$page" >"$scratch/page.txt" 2>"$scratch/warnings.txt"
 [ ! -s "$scratch/warnings.txt" ] || { cat "$scratch/warnings.txt" >&2; fail "man -l warns about the page"; }
-for option in $("$vardelk" --help | grep -oE '^ +(-[a-z], ?)?--[a-z][a-z0-9-]*' | grep -oE -- '--[a-z0-9-]+'); do
-  grep -qE -- "(^|[ ,])$option( |,|$)" "$scratch/page.txt" || fail "the manual page does not document $option"
+for command in "" search; do
+  for option in $("$vardelk" $command --help | grep -oE '^ +(-[a-z], ?)?--[a-z][a-z0-9-]*' | grep -oE -- '--[a-z0-9-]+'); do
+    grep -qE -- "(^|[ ,])$option( |,|$)" "$scratch/page.txt" ||
+      fail "the manual page does not document ${command:+$command }$option"
+  done
 done
+grep -q '^SEARCH COMMAND' "$scratch/page.txt" || fail "the manual page has no section for vardelk search"
+"$vardelk" --help | grep -q 'vardelk search' || fail "--help does not name the search command"
 
 # --- the Windows zip
 unzip -q "$zip" -d "$scratch/zip"
