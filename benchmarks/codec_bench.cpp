@@ -21,16 +21,16 @@
 
 #include "benchmarks/bench_inputs.h"
 #include "codec/bit_cost.h"
-#include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
 #include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
+#include "codec/kernels/quantiser_tables.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
 #include "codec/quantise.h"
 #include "media/kernel_table.h"
 #include "media/y4m.h"
-#include "tests/testing_support/kernel_builds.h"
+#include "testing/kernel_builds.h"
 
 namespace vardelk::bench {
 namespace {

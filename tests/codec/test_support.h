@@ -7,7 +7,7 @@
 
 #include "codec/types.h"
 #include "host/frame_record.h"
-#include "tests/testing_support/random.h"
+#include "testing/random.h"
 
 namespace vardelk::testing {
 

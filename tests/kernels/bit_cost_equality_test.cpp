@@ -3,8 +3,8 @@
 #include <climits>
 
 #include "codec/bit_cost.h"
-#include "codec/fast/fast_kernels.h"
-#include "tests/testing_support/random.h"
+#include "codec/kernels/quantiser_tables.h"
+#include "testing/random.h"
 
 namespace vardelk {
 namespace {

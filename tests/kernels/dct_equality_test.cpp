@@ -4,11 +4,11 @@
 #include <cmath>
 #include <vector>
 
-#include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
-#include "tests/testing_support/kernel_builds.h"
-#include "tests/testing_support/random.h"
+#include "codec/kernels/quantiser_tables.h"
+#include "testing/kernel_builds.h"
+#include "testing/random.h"
 
 namespace vardelk {
 namespace {

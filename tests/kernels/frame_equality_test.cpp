@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "codec/fast/fast_kernels.h"
 #include "codec/frame_coder.h"
+#include "codec/kernels/quantiser_tables.h"
 #include "codec/quantise.h"
-#include "tests/testing_support/kernel_builds.h"
-#include "tests/testing_support/random.h"
+#include "testing/kernel_builds.h"
+#include "testing/random.h"
 
 namespace vardelk {
 namespace {

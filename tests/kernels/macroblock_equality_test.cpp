@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "codec/fast/fast_kernels.h"
+#include "codec/kernels/quantiser_tables.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
-#include "tests/testing_support/kernel_builds.h"
-#include "tests/testing_support/random.h"
+#include "testing/kernel_builds.h"
+#include "testing/random.h"
 
 namespace vardelk {
 namespace {

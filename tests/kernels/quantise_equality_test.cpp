@@ -4,13 +4,13 @@
 #include <climits>
 #include <vector>
 
-#include "codec/fast/fast_kernels.h"
 #include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
+#include "codec/kernels/quantiser_tables.h"
 #include "codec/quantise.h"
 #include "codec/quantiser_rules.h"
-#include "tests/testing_support/kernel_builds.h"
-#include "tests/testing_support/random.h"
+#include "testing/kernel_builds.h"
+#include "testing/random.h"
 
 namespace vardelk {
 namespace {

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/testing_support/kernel_builds.h"
+#include "testing/kernel_builds.h"
 
 namespace vardelk {
 namespace {

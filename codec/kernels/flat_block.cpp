@@ -1,5 +1,5 @@
-#include "codec/fast/flat_block.h"
-#include "codec/fast/fast_kernels.h"
+#include "codec/kernels/flat_block.h"
+#include "codec/kernels/quantiser_tables.h"
 
 namespace vardelk {
 namespace fast {

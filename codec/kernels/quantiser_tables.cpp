@@ -32,7 +32,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "codec/fast/fast_kernels.h"
+#include "codec/kernels/quantiser_tables.h"
 #include "codec/quantise.h"
 #include "codec/quantiser_rules.h"
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "codec/bit_cost.h"
-#include "codec/fast/fast_kernels.h"
+#include "codec/kernels/quantiser_tables.h"
 #include "codec/planar.h"
 #include "codec/types.h"
 

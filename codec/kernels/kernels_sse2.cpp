@@ -1,7 +1,7 @@
 // The SSE2 builds of the vector kernels, compiled from their bodies.
 // Builds for targets without SSE2 (wasm32, for one) leave this file empty
 // and their kernel tables plain.
-#include "codec/fast/fast_kernels.h"
+#include "codec/kernels/quantiser_tables.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -9,9 +9,9 @@
 #include <cstddef>
 
 #include "codec/dct_constants.h"
-#include "codec/fast/flat_block.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
+#include "codec/kernels/flat_block.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
 #include "codec/planar.h"
@@ -21,9 +21,9 @@ namespace vardelk {
 namespace fast {
 namespace sse2 {
 namespace {
-#include "codec/fast/dct_sse2_body.h"
+#include "codec/kernels/dct_sse2_body.h"
 }  // namespace
-#include "codec/fast/vector_kernels.inc"
+#include "codec/kernels/vector_kernels.inc"
 
 }  // namespace sse2
 }  // namespace fast

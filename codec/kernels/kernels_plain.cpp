@@ -1,4 +1,4 @@
-#include "codec/fast/kernel_table.h"
+#include "codec/kernels/kernel_table.h"
 
 #include "codec/cpu.h"
 #include "codec/forward_dct.h"

@@ -2,7 +2,7 @@
 // file only): the transforms' 256-bit bodies, and the shared gather, scatter
 // and flat-block bodies, whose intrinsics take the three-operand forms here.
 // Run only when the CPU flags allow AVX2.
-#include "codec/fast/fast_kernels.h"
+#include "codec/kernels/quantiser_tables.h"
 
 #if defined(VARDELK_HAVE_AVX2)
 #include <immintrin.h>
@@ -10,9 +10,9 @@
 #include <cstddef>
 
 #include "codec/dct_constants.h"
-#include "codec/fast/flat_block.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
+#include "codec/kernels/flat_block.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
 #include "codec/planar.h"
@@ -22,9 +22,9 @@ namespace vardelk {
 namespace fast {
 namespace avx2 {
 namespace {
-#include "codec/fast/dct_avx2_body.h"
+#include "codec/kernels/dct_avx2_body.h"
 }  // namespace
-#include "codec/fast/vector_kernels.inc"
+#include "codec/kernels/vector_kernels.inc"
 
 }  // namespace avx2
 }  // namespace fast

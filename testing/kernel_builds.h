@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "codec/cpu.h"
-#include "codec/fast/kernel_table.h"
+#include "codec/kernels/kernel_table.h"
 #include "media/kernel_table.h"
 
 namespace vardelk::testing {

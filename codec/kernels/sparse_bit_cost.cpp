@@ -11,7 +11,7 @@
 #include <array>
 #include <cstddef>
 
-#include "codec/fast/fast_kernels.h"
+#include "codec/kernels/quantiser_tables.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -4,7 +4,7 @@
 // multiplication, conversion and clamp as in the SSE2 form, so the results
 // are the same bit for bit; see quantise_fast.cpp for why they equal the
 // integer definitions.
-#include "codec/fast/fast_kernels.h"
+#include "codec/kernels/quantiser_tables.h"
 #include "codec/quantise.h"
 
 #if defined(VARDELK_HAVE_AVX2)
