@@ -1,99 +1,84 @@
-#include "codec/kernels/kernel_table.h"
-
-#include "codec/cpu.h"
+// The plain family: portable C++ for every entry of the kernel table, the
+// reference every other family is proven against. Most entries are the
+// pipeline's own plain functions; the quantiser takes the frame's prepared
+// tables, and blocks without AC levels go straight to samples.
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
+#include "codec/kernels/flat_block.h"
+#include "codec/kernels/kernel_table.h"
+#include "codec/kernels/sparse_bit_cost.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
+#include "codec/planar.h"
+#include "codec/quantise.h"
 
 namespace vardelk {
 namespace fast {
 namespace {
 
-// The bit count is table work with no vector code: the same build in
-// every table.
-int32_t MacroblockBits(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
-                       const AcCoding& coding, DcPredictors& predictors) {
-    return EstimateMacroblockBits(buffer, nonZero, coding, predictors);
+// Integer division and products, as quantise.cpp and quantiser_rules.h.
+uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+    uint64_t nonZero = uint64_t{block[0] != 0};
+    for (int i = 1; i < 64; ++i) {
+        const int64_t d = tables.divisor[i];
+        block[i] = static_cast<int32_t>((tables.halfDivisor[i] + int64_t{block[i]} * 16) / d);
+        nonZero |= uint64_t{block[i] != 0} << i;
+    }
+    return nonZero;
 }
 
-KernelTable MakeTable(uint32_t cpuFlags) {
-    KernelTable table{};
-    InitPlainKernels(table);
-    if ((cpuFlags & kCpuSse2) != 0) InitSse2Kernels(table);
-    if ((cpuFlags & kCpuAvx2) != 0) InitAvx2Kernels(table);
-    return table;
+// The two roundings in integers.
+uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables) {
+    uint64_t nonZero = uint64_t{block[0] != 0};
+    for (int i = 1; i < 64; ++i) {
+        const int64_t m = block[i] < 0 ? -int64_t{block[i]} : int64_t{block[i]};
+        const int64_t y = (tables.scale[i] * m + tables.offset[i]) / tables.stepDivisor[i];
+        int64_t level = (y + tables.finalOffset) / tables.finalDivisor;
+        if (level > tables.maxLevel) level = tables.maxLevel;
+        block[i] = static_cast<int32_t>(block[i] < 0 ? -level : level);
+        nonZero |= uint64_t{block[i] != 0} << i;
+    }
+    return nonZero;
+}
+
+void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
+    uint32_t sum = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int64_t value = i == 0 ? block[0] : int64_t{tables.divisor[i]} * block[i] / 16;
+        block[i] = value < kMinCoefficient ? kMinCoefficient
+                                           : (value > kMaxCoefficient ? kMaxCoefficient : static_cast<int32_t>(value));
+        sum += static_cast<uint32_t>(block[i]);
+    }
+    ApplyMismatchControl(block, sum);
+}
+
+void ReconstructFlatBlock(int32_t block[64]) {
+    const int32_t d = flat::SaturatedDc(block[0]);
+    const int32_t scaledDc = d * (1 << 17);
+    if (flat::StaysFlat(d)) {
+        const int32_t v = flat::SaturateSample((d + 4) >> 3);
+        for (int i = 0; i < 64; ++i) block[i] = v;
+        return;
+    }
+    for (int i = 0; i < 64; ++i) block[i] = flat::SaturateSample((scaledDc + flat::kFlatOffsets.value[i]) >> 20);
 }
 
 }  // namespace
 
-void InitPlainKernels(KernelTable& table) {
-    table.forwardDct = vardelk::ForwardDct;
-    table.forwardDctAccurate = vardelk::ForwardDctAccurate;
-    table.inverseDct = vardelk::InverseDct;
-    table.quantise = plain::QuantiseBlock;
-    table.quantiseSymmetric = plain::QuantiseSymmetricBlock;
-    table.dequantise = plain::DequantiseBlock;
-    table.macroblockBits = MacroblockBits;
-    table.reconstructFlat = plain::ReconstructFlatBlock;
-    table.gather[0] = vardelk::GatherMacroblockProgressive;
-    table.gather[1] = vardelk::GatherMacroblockInterlaced;
-    table.scatter[0] = vardelk::ScatterMacroblockProgressive;
-    table.scatter[1] = vardelk::ScatterMacroblockInterlaced;
-    table.gatherPlanar[0] = vardelk::GatherPlanarProgressive;
-    table.gatherPlanar[1] = vardelk::GatherPlanarInterlaced;
-    table.scatterPlanar[0] = vardelk::ScatterPlanarProgressive;
-    table.scatterPlanar[1] = vardelk::ScatterPlanarInterlaced;
-}
-
-void InitSse2Kernels([[maybe_unused]] KernelTable& table) {
-#if defined(__SSE2__)
-    table.forwardDct = sse2::ForwardDct;
-    table.forwardDctAccurate = sse2::ForwardDctAccurate;
-    table.inverseDct = sse2::InverseDct;
-#if defined(VARDELK_SSE2_QUANTISER)
-    table.quantise = sse2::QuantiseBlock;
-    table.quantiseSymmetric = sse2::QuantiseSymmetricBlock;
-    table.dequantise = sse2::DequantiseBlock;
-#endif
-    table.reconstructFlat = sse2::ReconstructFlatBlock;
-    table.gather[0] = sse2::GatherMacroblockProgressive;
-    table.gather[1] = sse2::GatherMacroblockInterlaced;
-    table.scatter[0] = sse2::ScatterMacroblockProgressive;
-    table.scatter[1] = sse2::ScatterMacroblockInterlaced;
-    table.gatherPlanar[0] = sse2::GatherPlanarProgressive;
-    table.gatherPlanar[1] = sse2::GatherPlanarInterlaced;
-    table.scatterPlanar[0] = sse2::ScatterPlanarProgressive;
-    table.scatterPlanar[1] = sse2::ScatterPlanarInterlaced;
-#endif
-}
-
-void InitAvx2Kernels([[maybe_unused]] KernelTable& table) {
-#if defined(VARDELK_HAVE_AVX2)
-    table.forwardDct = avx2::ForwardDct;
-    table.forwardDctAccurate = avx2::ForwardDctAccurate;
-    table.inverseDct = avx2::InverseDct;
-    table.quantise = avx2::QuantiseBlock;
-    table.quantiseSymmetric = avx2::QuantiseSymmetricBlock;
-    table.dequantise = avx2::DequantiseBlock;
-    table.reconstructFlat = avx2::ReconstructFlatBlock;
-    table.gather[0] = avx2::GatherMacroblockProgressive;
-    table.gather[1] = avx2::GatherMacroblockInterlaced;
-    table.scatter[0] = avx2::ScatterMacroblockProgressive;
-    table.scatter[1] = avx2::ScatterMacroblockInterlaced;
-    table.gatherPlanar[0] = avx2::GatherPlanarProgressive;
-    table.gatherPlanar[1] = avx2::GatherPlanarInterlaced;
-    table.scatterPlanar[0] = avx2::ScatterPlanarProgressive;
-    table.scatterPlanar[1] = avx2::ScatterPlanarInterlaced;
-#endif
-}
-
-const KernelTable& KernelTableFor(uint32_t cpuFlags) {
-    // One table per combination of the flags, all filled at the first call
-    // (thread-safe: a function-local static).
-    static const KernelTable tables[kAllCpuFlags + 1] = {MakeTable(0), MakeTable(1), MakeTable(2), MakeTable(3)};
-    static_assert(kAllCpuFlags == 3, "one table per combination of the flags");
-    return tables[cpuFlags & kAllCpuFlags];
+void FillPlainKernels(KernelTable& table) {
+    table.forwardDct = ForwardDct;
+    table.forwardDctAccurate = ForwardDctAccurate;
+    table.inverseDct = InverseDct;
+    table.quantise = QuantiseBlock;
+    table.quantiseSymmetric = QuantiseSymmetricBlock;
+    table.dequantise = DequantiseBlock;
+    // Table work without vector code: the same in every family.
+    table.macroblockBits = SparseMacroblockBits;
+    table.reconstructFlat = ReconstructFlatBlock;
+    table.gather = {GatherMacroblockProgressive, GatherMacroblockInterlaced};
+    table.scatter = {ScatterMacroblockProgressive, ScatterMacroblockInterlaced};
+    table.gatherPlanar = {GatherPlanarProgressive, GatherPlanarInterlaced};
+    table.scatterPlanar = {ScatterPlanarProgressive, ScatterPlanarInterlaced};
 }
 
 }  // namespace fast

@@ -1,5 +1,6 @@
-// Quantisation and reconstruction with per-frame tables, exactly equal to
-// quantise.cpp.
+// The quantiser's per-frame tables, and why the vector kernels that take
+// them (kernels_sse2.cpp, kernels_avx2.cpp) equal quantise.cpp and
+// quantiser_rules.h exactly.
 //
 // Quantisation. level = trunc(n / d) with n = (d >> 1) + 16 F. The vector
 // code converts n to float (exact: |n| < 2^24) and multiplies by r, the
@@ -35,10 +36,6 @@
 #include "codec/kernels/quantiser_tables.h"
 #include "codec/quantise.h"
 #include "codec/quantiser_rules.h"
-
-#if defined(VARDELK_SSE2_QUANTISER)
-#include <emmintrin.h>
-#endif
 
 namespace vardelk {
 namespace fast {
@@ -96,128 +93,6 @@ void PrepareQuantiser(QuantiserRule rule, const int32_t weights[kMatrixEntries],
     tables.dequantScale[0] = 1.0f;
     if (rule != QuantiserRule::kFilter) PrepareSymmetric(rule, weights, q, tables);
 }
-
-#if defined(VARDELK_SSE2_QUANTISER)
-
-namespace sse2 {
-
-// The zero tests of sixteen levels at a time (four vectors) are narrowed to
-// one byte per level and collected by movemask into the non-zero mask.
-uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
-    const int32_t dc = block[0];
-    const __m128i zero = _mm_setzero_si128();
-    uint64_t nonZero = 0;
-    for (int group = 0; group < 64; group += 16) {
-        __m128i isZero[4];
-        for (int k = 0; k < 4; ++k) {
-            const int i = group + 4 * k;
-            __m128i* p = reinterpret_cast<__m128i*>(block + i);
-            const __m128i n = _mm_add_epi32(_mm_slli_epi32(_mm_loadu_si128(p), 4),
-                                            _mm_load_si128(reinterpret_cast<const __m128i*>(tables.halfDivisor + i)));
-            const __m128i level = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(n), _mm_load_ps(tables.reciprocal + i)));
-            _mm_storeu_si128(p, level);
-            isZero[k] = _mm_cmpeq_epi32(level, zero);
-        }
-        const __m128i bytes =
-            _mm_packs_epi16(_mm_packs_epi32(isZero[0], isZero[1]), _mm_packs_epi32(isZero[2], isZero[3]));
-        nonZero |= uint64_t{~static_cast<uint32_t>(_mm_movemask_epi8(bytes)) & 0xFFFFu} << group;
-    }
-    block[0] = dc;
-    return (nonZero & ~uint64_t{1}) | uint64_t{dc != 0};
-}
-
-// Two coefficients per double vector.
-uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables) {
-    const __m128d finalOffset = _mm_set1_pd(tables.finalOffsetReal);
-    const __m128d inverseFinal = _mm_set1_pd(tables.inverseFinal);
-    const __m128i maxLevel = _mm_set1_epi32(tables.maxLevel);
-    uint64_t nonZero = uint64_t{block[0] != 0};
-    for (int i = 0; i < 64; i += 4) {
-        const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i));
-        const __m128i sign = _mm_srai_epi32(f, 31);
-        const __m128i m = _mm_sub_epi32(_mm_xor_si128(f, sign), sign);
-        __m128i halves[2];
-        for (int h = 0; h < 2; ++h) {
-            const int j = i + 2 * h;
-            const __m128d n = _mm_add_pd(
-                _mm_mul_pd(_mm_cvtepi32_pd(h == 0 ? m : _mm_shuffle_epi32(m, 0x0E)), _mm_load_pd(tables.scaleReal + j)),
-                _mm_load_pd(tables.offsetReal + j));
-            const __m128d y = _mm_cvtepi32_pd(_mm_cvttpd_epi32(_mm_mul_pd(n, _mm_load_pd(tables.inverseStep + j))));
-            halves[h] = _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(y, finalOffset), inverseFinal));
-        }
-        __m128i level = _mm_unpacklo_epi64(halves[0], halves[1]);
-        const __m128i over = _mm_cmpgt_epi32(level, maxLevel);
-        level = _mm_or_si128(_mm_and_si128(over, maxLevel), _mm_andnot_si128(over, level));
-        level = _mm_sub_epi32(_mm_xor_si128(level, sign), sign);
-        const __m128i isZero = _mm_cmpeq_epi32(level, _mm_setzero_si128());
-        const uint32_t zeros = static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(isZero)));
-        const int32_t dc = block[0];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), level);
-        if (i == 0) block[0] = dc;
-        nonZero |= uint64_t{~zeros & 0xFu & (i == 0 ? 0xEu : 0xFu)} << i;
-    }
-    return nonZero;
-}
-
-void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
-    const __m128 low = _mm_set1_ps(static_cast<float>(kMinCoefficient));
-    const __m128 high = _mm_set1_ps(static_cast<float>(kMaxCoefficient));
-    __m128i sum = _mm_setzero_si128();
-    for (int i = 0; i < 64; i += 4) {
-        __m128i* p = reinterpret_cast<__m128i*>(block + i);
-        const __m128 value = _mm_mul_ps(_mm_cvtepi32_ps(_mm_loadu_si128(p)), _mm_load_ps(tables.dequantScale + i));
-        const __m128i saturated = _mm_cvttps_epi32(_mm_max_ps(_mm_min_ps(value, high), low));
-        sum = _mm_add_epi32(sum, saturated);
-        _mm_storeu_si128(p, saturated);
-    }
-    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)));
-    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(2, 3, 0, 1)));
-    ApplyMismatchControl(block, static_cast<uint32_t>(_mm_cvtsi128_si32(sum)));
-}
-
-}  // namespace sse2
-
-#endif
-
-// Integer division and products, as the plain quantiser.
-namespace plain {
-
-uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
-    uint64_t nonZero = uint64_t{block[0] != 0};
-    for (int i = 1; i < 64; ++i) {
-        const int64_t d = tables.divisor[i];
-        block[i] = static_cast<int32_t>((tables.halfDivisor[i] + int64_t{block[i]} * 16) / d);
-        nonZero |= uint64_t{block[i] != 0} << i;
-    }
-    return nonZero;
-}
-
-// The two roundings in integers.
-uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables) {
-    uint64_t nonZero = uint64_t{block[0] != 0};
-    for (int i = 1; i < 64; ++i) {
-        const int64_t m = block[i] < 0 ? -int64_t{block[i]} : int64_t{block[i]};
-        const int64_t y = (tables.scale[i] * m + tables.offset[i]) / tables.stepDivisor[i];
-        int64_t level = (y + tables.finalOffset) / tables.finalDivisor;
-        if (level > tables.maxLevel) level = tables.maxLevel;
-        block[i] = static_cast<int32_t>(block[i] < 0 ? -level : level);
-        nonZero |= uint64_t{block[i] != 0} << i;
-    }
-    return nonZero;
-}
-
-void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
-    uint32_t sum = 0;
-    for (int i = 0; i < 64; ++i) {
-        const int64_t value = i == 0 ? block[0] : int64_t{tables.divisor[i]} * block[i] / 16;
-        block[i] = value < kMinCoefficient ? kMinCoefficient
-                                           : (value > kMaxCoefficient ? kMaxCoefficient : static_cast<int32_t>(value));
-        sum += static_cast<uint32_t>(block[i]);
-    }
-    ApplyMismatchControl(block, sum);
-}
-
-}  // namespace plain
 
 }  // namespace fast
 }  // namespace vardelk
