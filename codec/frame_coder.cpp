@@ -10,6 +10,7 @@
 
 #include "codec/cpu.h"
 #include "codec/kernels/kernel_table.h"
+#include "codec/macroblock_edges.h"
 #include "codec/planar.h"
 
 namespace vardelk {
@@ -27,6 +28,8 @@ struct FramePlan {
     size_t framePixels = 0;     // stride x rows
     GatherFunction gather = nullptr;
     ScatterFunction scatter = nullptr;
+    bool fieldDct = false;
+    bool extendEdges = false;  // partial macroblocks repeat the picture's edge (the ffmpeg model)
     const YcPixel* input = nullptr;
     YcPixel* output = nullptr;
     CoefficientSink* transformedSink = nullptr;  // the sink, when it wants that stage
@@ -111,14 +114,26 @@ void ConnectSink(CoefficientSink* sink, FramePlan& plan) {
     if (sink->Wants(CoefficientStage::kQuantised)) plan.quantisedSink = sink;
 }
 
+// The chroma samples the gathers fill: whole 2x2 squares in progressive
+// layout; in field layout every column with a pixel inside and the rows of
+// every field line group begun.
+void ExtendEdges(const FramePlan& plan, MacroblockBuffer& buffer, int32_t x, int32_t y) {
+    const int32_t w = std::min(plan.width - x, int32_t{16}), h = std::min(plan.height - y, int32_t{16});
+    const int32_t chromaWidth = plan.fieldDct ? (w + 1) / 2 : w / 2;
+    const int32_t chromaHeight = plan.fieldDct ? std::min(int32_t{8}, 2 * ((h + 3) / 4)) : h / 2;
+    ExtendPartialMacroblock(buffer, w, h, plan.fieldDct, chromaWidth, chromaHeight);
+}
+
 // One macroblock through the whole codec; returns its bits. A whole
 // macroblock's gather writes all 384 values, so only partial ones need the
 // buffer cleared first.
 template <typename Transfer>
 int32_t CodeMacroblock(const FramePlan& plan, CoderState& state, const Transfer& transfer, int32_t x, int32_t y) {
     MacroblockBuffer& buffer = state.buffer;
-    if (plan.width - x < 16 || plan.height - y < 16) std::memset(buffer.value, 0, sizeof buffer.value);
+    const bool partial = plan.width - x < 16 || plan.height - y < 16;
+    if (partial) std::memset(buffer.value, 0, sizeof buffer.value);
     transfer.Gather(buffer, x, y);
+    if (partial && plan.extendEdges) ExtendEdges(plan, buffer, x, y);
     state.pipeline.Transform(buffer);
     if (plan.transformedSink != nullptr) plan.transformedSink->Take(CoefficientStage::kTransformed, x, y, buffer);
     const int32_t bits = state.pipeline.Code(buffer, plan.quantisedSink, x, y);
@@ -176,7 +191,9 @@ void ChooseStages(const FilterSettings& settings, const int32_t intraMatrix[kMat
     const int dct = settings.interlacedDct != 0 ? 1 : 0;
     plan.gather = kernels.gather[dct];
     plan.scatter = kernels.scatter[dct];
+    plan.fieldDct = dct != 0;
     pipeline.Prepare(settings, intraMatrix, kernels);
+    plan.extendEdges = pipeline.Model().rule == QuantiserRule::kFfmpeg;
 }
 
 }  // namespace

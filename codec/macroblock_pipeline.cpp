@@ -49,7 +49,9 @@ void MacroblockPipeline::Prepare(const FilterSettings& settings, const int32_t m
     int32_t weights[kMatrixEntries];
     ClampMatrix(matrix, weights);
     fast::PrepareQuantiser(model_.rule, weights, QuantiserScale(settings.scaleCode, settings.nonLinearScale), tables_);
-    quantise_ = model_.rule == QuantiserRule::kFilter ? kernels.quantise : kernels.quantiseSymmetric;
+    quantise_ = model_.rule == QuantiserRule::kFilter   ? kernels.quantise
+                : model_.rule == QuantiserRule::kFfmpeg ? kernels.quantiseReciprocal
+                                                        : kernels.quantiseSymmetric;
     StartRow();
 }
 

@@ -1,38 +1,15 @@
-// Controls, commands and lifetime of the matrix editor. All state is
-// module-wide: the host shows one filter window at a time.
+// Controls, commands and lifetime of the matrix editor.
 #include "editor/editor_window.h"
 
 #include <cstdio>
-#include <cstring>
 
-#include "codec/types.h"
-#include "editor/box_value.h"
-#include "editor/current_matrix.h"
-#include "editor/matrix_history.h"
-#include "host/filter_record.h"
+#include "matrix/box_value.h"
 
 namespace vardelk {
 
 namespace {
 
 constexpr int kGridSize = 8;
-
-struct EditorControls {
-    HWND matrixGroupBox;
-    HWND applyButton;
-    HWND cancelButton;
-    HWND backButton;
-    HWND forwardButton;
-    HWND sizeLabel;
-    HWND sizeBox;
-    HWND matrixBoxes[kMatrixEntries];
-    HFONT labelFont;
-    HFONT boxFont;
-    bool built;  // between Init and WM_DESTROY
-};
-
-EditorControls controls;
-char textScratch[256];
 
 // Geometry and look of one control.
 struct ControlLayout {
@@ -62,11 +39,11 @@ const ControlLayout kFrameControls[] = {
      "\x83\x43\x83\x93\x83\x67\x83\x89\x83\x75\x83\x8D\x83\x62\x83\x4E\x97\x70\x97\xCA\x8E\x71"
      "\x89\xBB\x8D\x73\x97\xF1",
      kGroupStyle, 0, 7, 124, 300, 260, 0},
-    {"BUTTON", "\x93\x4B\x97\x70", kButtonStyle, 0, 150, 354, 70, 22, kCmdApply},        // 適用
-    {"BUTTON", "\x8E\xE6\x8F\xC1", kButtonStyle, 0, 226, 354, 70, 22, kCmdCancel},       // 取消
-    {"BUTTON", "\x81\xA9", kHistoryButtonStyle, 0, 16, 354, 26, 22, kCmdBack},           // ←
-    {"BUTTON", "\x81\xA8", kHistoryButtonStyle, 0, 46, 354, 26, 22, kCmdForward},        // →
-    {"STATIC", "\x83\x54\x83\x43\x83\x59\x81\x46", kLabelStyle, 0, 16, 397, 60, 20, 0},  // サイズ：
+    {"BUTTON", "\x93\x4B\x97\x70", kButtonStyle, 0, 150, 354, 70, 22, host::kCmdApply},   // 適用
+    {"BUTTON", "\x8E\xE6\x8F\xC1", kButtonStyle, 0, 226, 354, 70, 22, host::kCmdCancel},  // 取消
+    {"BUTTON", "\x81\xA9", kHistoryButtonStyle, 0, 16, 354, 26, 22, host::kCmdBack},      // ←
+    {"BUTTON", "\x81\xA8", kHistoryButtonStyle, 0, 46, 354, 26, 22, host::kCmdForward},   // →
+    {"STATIC", "\x83\x54\x83\x43\x83\x59\x81\x46", kLabelStyle, 0, 16, 397, 60, 20, 0},   // サイズ：
 };
 const ControlLayout kSizeBoxLayout = {"EDIT", "0", kSizeBoxStyle, WS_EX_CLIENTEDGE, 84, 394, 220, 20, 0};
 
@@ -90,178 +67,18 @@ HFONT CreateEditorFont(int height) {
 
 void SetFont(HWND control, HFONT font) { SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0); }
 
-void FormatNumber(int32_t value) { std::snprintf(textScratch, sizeof textScratch, "%d", static_cast<int>(value)); }
-
-bool SameAsSnapshot(const HistoryNode* node) {
-    return node != nullptr && std::memcmp(IntraMatrix, node->data, kMatrixBytes) == 0;
-}
-
-void RefreshMatrixBoxes() {
-    for (int i = 0; i < kMatrixEntries; ++i) {
-        FormatNumber(IntraMatrix[i]);
-        SetWindowTextA(controls.matrixBoxes[i], textScratch);
-    }
-}
-
-// Back is possible unless the current snapshot is the first, forward unless
-// it is the last. Without a current snapshot neither is.
-void UpdateHistoryButtons() {
-    const bool hasCurrent = History != nullptr && CurrentNode != nullptr;
-    EnableWindow(controls.backButton, hasCurrent && CurrentNode != History->first);
-    EnableWindow(controls.forwardButton, hasCurrent && CurrentNode != History->last);
-}
-
-// Records the matrix right after the current snapshot and makes it current.
-// When memory runs out nothing is recorded and the current snapshot stays.
-void RecordSnapshot() {
-    HistoryNode* added = HistoryInsertAfter(CurrentNode, IntraMatrix, kMatrixBytes);
-    if (added != nullptr) {
-        CurrentNode = added;
-    }
-}
-
-int32_t NotifyMatrixChanged(FilterRecord* record) {
-    if (record == nullptr || record->hostFunctions == nullptr ||
-        record->hostFunctions->matrixChangedNotify == nullptr) {
-        return 0;
-    }
-    return record->hostFunctions->matrixChangedNotify(record);
-}
-
-void NotifySizeShown(FilterRecord* record) {
+void NotifySizeShown(host::FilterRecord* record) {
     if (record != nullptr && record->hostFunctions != nullptr && record->hostFunctions->sizeShownNotify != nullptr) {
         record->hostFunctions->sizeShownNotify(record);
     }
 }
 
-void CreateMatrixBoxes(HINSTANCE instance) {
-    for (int i = 0; i < kGridSize; ++i) {
-        for (int j = 0; j < kGridSize; ++j) {
-            const int index = i * kGridSize + j;
-            const ControlLayout layout = {"EDIT", nullptr, kBoxStyle, WS_EX_CLIENTEDGE, 8 + 36 * j, 20 + 26 * i,
-                                          30,     20,      0};
-            std::snprintf(textScratch, sizeof textScratch, "QuantizerMatrix%d%d", i, j);
-            HWND box = CreateControl(layout, textScratch, controls.matrixGroupBox, instance);
-            controls.matrixBoxes[index] = box;
-            FormatNumber(IntraMatrix[index]);
-            SetFont(box, controls.boxFont);
-            SendMessageA(box, EM_LIMITTEXT, kBoxTextLimit, 0);
-            SetWindowTextA(box, textScratch);
-        }
-    }
-}
-
-void CreateFrameControls(HWND window, HINSTANCE instance) {
-    HWND* handles[] = {&controls.matrixGroupBox, &controls.applyButton,   &controls.cancelButton,
-                       &controls.backButton,     &controls.forwardButton, &controls.sizeLabel};
-    for (size_t k = 0; k < sizeof handles / sizeof handles[0]; ++k) {
-        *handles[k] = CreateControl(kFrameControls[k], kFrameControls[k].text, window, instance);
-    }
-    controls.labelFont = CreateEditorFont(kLabelFontHeight);
-    for (HWND* handle : handles) {
-        SetFont(*handle, controls.labelFont);
-    }
-}
-
-// Builds every control and takes a matrix the host wrote meanwhile into the
-// history. A window that already has its controls is left alone; a window
-// opened again after WM_DESTROY starts a fresh history.
-int32_t Init(HWND window, FilterRecord* record) {
-    if (controls.built) {
+int32_t NotifyMatrixChanged(host::FilterRecord* record) {
+    if (record == nullptr || record->hostFunctions == nullptr ||
+        record->hostFunctions->matrixChangedNotify == nullptr) {
         return 0;
     }
-    if (History == nullptr) {
-        HistorySeed(IntraMatrix, kMatrixBytes);
-    }
-    HINSTANCE instance = record != nullptr ? record->instanceHandle : nullptr;
-    CreateFrameControls(window, instance);
-    controls.boxFont = CreateEditorFont(kBoxFontHeight);
-    CreateMatrixBoxes(instance);
-    controls.sizeBox = CreateControl(kSizeBoxLayout, kSizeBoxLayout.text, window, instance);
-    SetFont(controls.sizeBox, controls.boxFont);
-    controls.built = true;
-    if (!SameAsSnapshot(CurrentNode)) {
-        RecordSnapshot();
-        UpdateHistoryButtons();
-    }
-    return 0;
-}
-
-// Reads box i, corrects its text when the value had to be clamped, and
-// returns the value in 1..4095.
-int32_t ReadMatrixBox(int i) {
-    GetWindowTextA(controls.matrixBoxes[i], textScratch, sizeof textScratch - 1);
-    const int32_t typed = ParseBoxText(textScratch);
-    const int32_t value = ClampMatrixEntry(typed);
-    if (value != typed) {
-        FormatNumber(value);
-        SetWindowTextA(controls.matrixBoxes[i], textScratch);
-    }
-    return value;
-}
-
-int32_t Apply(FilterRecord* record) {
-    for (int i = 0; i < kMatrixEntries; ++i) {
-        IntraMatrix[i] = ReadMatrixBox(i);
-    }
-    if (SameAsSnapshot(CurrentNode)) {
-        return 0;
-    }
-    RecordSnapshot();
-    UpdateHistoryButtons();
-    return NotifyMatrixChanged(record);
-}
-
-// Steps to a neighbouring snapshot and makes it the matrix. There is no step
-// past either end.
-int32_t Step(HistoryNode* target, FilterRecord* record) {
-    if (target == nullptr) {
-        return 0;
-    }
-    CurrentNode = target;
-    std::memcpy(IntraMatrix, CurrentNode->data, kMatrixBytes);
-    RefreshMatrixBoxes();
-    UpdateHistoryButtons();
-    return NotifyMatrixChanged(record);
-}
-
-int32_t ShowSize(LPARAM bytes, FilterRecord* record) {
-    FormatNumber(static_cast<int32_t>(bytes));
-    SetWindowTextA(controls.sizeBox, textScratch);
-    NotifySizeShown(record);
-    return 0;
-}
-
-int32_t Command(WPARAM wParam, LPARAM lParam, FilterRecord* record) {
-    if (!controls.built) {
-        return 0;
-    }
-    switch (LOWORD(wParam)) {
-        case kCmdApply:
-            return Apply(record);
-        case kCmdCancel:
-            RefreshMatrixBoxes();
-            return 0;
-        case kCmdBack:
-            return Step(CurrentNode != nullptr ? CurrentNode->prev : nullptr, record);
-        case kCmdForward:
-            return Step(CurrentNode != nullptr ? CurrentNode->next : nullptr, record);
-        case kCmdShowSize:
-            return ShowSize(lParam, record);
-        default:
-            return 0;
-    }
-}
-
-// Frees the history and both fonts. The controls go with the window.
-int32_t Destroy() {
-    HistoryRelease();
-    if (controls.built) {
-        DeleteObject(controls.labelFont);
-        DeleteObject(controls.boxFont);
-    }
-    controls = EditorControls{};
-    return 0;
+    return record->hostFunctions->matrixChangedNotify(record);
 }
 
 void ForwardToOwner(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -270,8 +87,148 @@ void ForwardToOwner(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-int32_t EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, void* /*hostValue*/,
-                         FilterRecord* record) {
+void EditorWindow::FormatNumber(int32_t value) { std::snprintf(text_, sizeof text_, "%d", static_cast<int>(value)); }
+
+void EditorWindow::RefreshMatrixBoxes() {
+    for (int i = 0; i < kMatrixEntries; ++i) {
+        FormatNumber(matrix_.Entries()[i]);
+        SetWindowTextA(controls_.matrixBoxes[i], text_);
+    }
+}
+
+void EditorWindow::UpdateHistoryButtons() {
+    EnableWindow(controls_.backButton, matrix_.CanStepBack());
+    EnableWindow(controls_.forwardButton, matrix_.CanStepForward());
+}
+
+void EditorWindow::CreateMatrixBoxes(HINSTANCE instance) {
+    for (int i = 0; i < kGridSize; ++i) {
+        for (int j = 0; j < kGridSize; ++j) {
+            const int index = i * kGridSize + j;
+            const ControlLayout layout = {"EDIT", nullptr, kBoxStyle, WS_EX_CLIENTEDGE, 8 + 36 * j, 20 + 26 * i,
+                                          30,     20,      0};
+            std::snprintf(text_, sizeof text_, "QuantizerMatrix%d%d", i, j);
+            HWND box = CreateControl(layout, text_, controls_.matrixGroupBox, instance);
+            controls_.matrixBoxes[index] = box;
+            FormatNumber(matrix_.Entries()[index]);
+            SetFont(box, controls_.boxFont);
+            SendMessageA(box, EM_LIMITTEXT, kBoxTextLimit, 0);
+            SetWindowTextA(box, text_);
+        }
+    }
+}
+
+void EditorWindow::CreateFrameControls(HWND window, HINSTANCE instance) {
+    HWND* handles[] = {&controls_.matrixGroupBox, &controls_.applyButton,   &controls_.cancelButton,
+                       &controls_.backButton,     &controls_.forwardButton, &controls_.sizeLabel};
+    for (size_t k = 0; k < sizeof handles / sizeof handles[0]; ++k) {
+        *handles[k] = CreateControl(kFrameControls[k], kFrameControls[k].text, window, instance);
+    }
+    controls_.labelFont = CreateEditorFont(kLabelFontHeight);
+    for (HWND* handle : handles) {
+        SetFont(*handle, controls_.labelFont);
+    }
+}
+
+// Builds every control and takes a matrix the host wrote meanwhile into the
+// history. A window that already has its controls is left alone; a window
+// opened again after WM_DESTROY starts a fresh history.
+int32_t EditorWindow::Init(HWND window, host::FilterRecord* record) {
+    if (controls_.built) {
+        return 0;
+    }
+    if (!matrix_.HasHistory()) {
+        matrix_.StartHistory();
+    }
+    HINSTANCE instance = record != nullptr ? record->instanceHandle : nullptr;
+    CreateFrameControls(window, instance);
+    controls_.boxFont = CreateEditorFont(kBoxFontHeight);
+    CreateMatrixBoxes(instance);
+    controls_.sizeBox = CreateControl(kSizeBoxLayout, kSizeBoxLayout.text, window, instance);
+    SetFont(controls_.sizeBox, controls_.boxFont);
+    controls_.built = true;
+    if (matrix_.Commit()) {
+        UpdateHistoryButtons();
+    }
+    return 0;
+}
+
+// Reads box i, corrects its text when the value had to be clamped, and
+// returns the value in 1..4095.
+int32_t EditorWindow::ReadMatrixBox(int i) {
+    GetWindowTextA(controls_.matrixBoxes[i], text_, sizeof text_ - 1);
+    const int32_t typed = ParseBoxText(text_);
+    const int32_t value = ClampMatrixEntry(typed);
+    if (value != typed) {
+        FormatNumber(value);
+        SetWindowTextA(controls_.matrixBoxes[i], text_);
+    }
+    return value;
+}
+
+int32_t EditorWindow::Apply(host::FilterRecord* record) {
+    for (int i = 0; i < kMatrixEntries; ++i) {
+        matrix_.Entries()[i] = ReadMatrixBox(i);
+    }
+    if (!matrix_.Commit()) {
+        return 0;
+    }
+    UpdateHistoryButtons();
+    return NotifyMatrixChanged(record);
+}
+
+// After a step to a neighbouring snapshot, which is now the matrix. There is
+// no step past either end.
+int32_t EditorWindow::AfterStep(bool stepped, host::FilterRecord* record) {
+    if (!stepped) {
+        return 0;
+    }
+    RefreshMatrixBoxes();
+    UpdateHistoryButtons();
+    return NotifyMatrixChanged(record);
+}
+
+int32_t EditorWindow::ShowSize(LPARAM bytes, host::FilterRecord* record) {
+    FormatNumber(static_cast<int32_t>(bytes));
+    SetWindowTextA(controls_.sizeBox, text_);
+    NotifySizeShown(record);
+    return 0;
+}
+
+int32_t EditorWindow::Command(WPARAM wParam, LPARAM lParam, host::FilterRecord* record) {
+    if (!controls_.built) {
+        return 0;
+    }
+    switch (LOWORD(wParam)) {
+        case host::kCmdApply:
+            return Apply(record);
+        case host::kCmdCancel:
+            RefreshMatrixBoxes();
+            return 0;
+        case host::kCmdBack:
+            return AfterStep(matrix_.StepBack(), record);
+        case host::kCmdForward:
+            return AfterStep(matrix_.StepForward(), record);
+        case host::kCmdShowSize:
+            return ShowSize(lParam, record);
+        default:
+            return 0;
+    }
+}
+
+// Frees the history and both fonts. The controls go with the window.
+int32_t EditorWindow::Destroy() {
+    matrix_.EndHistory();
+    if (controls_.built) {
+        DeleteObject(controls_.labelFont);
+        DeleteObject(controls_.boxFont);
+    }
+    controls_ = Controls{};
+    return 0;
+}
+
+int32_t EditorWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    host::FilterRecord* record) {
     switch (message) {
         case WM_DESTROY:
             return Destroy();
@@ -282,7 +239,7 @@ int32_t EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         case WM_COMMAND:
             return Command(wParam, lParam, record);
-        case kHostInitMessage:
+        case host::kInitMessage:
             return Init(window, record);
         default:
             return 0;

@@ -1,11 +1,12 @@
-// The matrix editor's commands on its portable parts: the module's one
-// history, the current snapshot, the box-text reader and the matrix. The
-// window itself needs USER32, so this target drives the same steps that the
-// window performs for each command (init, Apply with arbitrary box texts,
-// Cancel, back, forward, destroy, a repeated descriptor request, the host
-// overwriting the matrix), with allocations failing where the input says,
-// and checks after every command that the history is sound, that the
-// current snapshot belongs to it and that Apply leaves a matrix in 1..4095.
+// The matrix editor's commands on its portable parts: the current matrix
+// with its history and the box-text reader. The window itself needs USER32,
+// so this target drives the same steps that the window performs for each
+// command (init, Apply with arbitrary box texts, Cancel, back, forward,
+// destroy, a repeated descriptor request, the host overwriting the matrix),
+// with allocations failing where the input says, and checks after every
+// command that the history is sound, that the current snapshot belongs to
+// it, that steps and commits do what they say and that Apply leaves a
+// matrix in 1..4095.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -17,10 +18,9 @@
 #include <vector>
 
 #include "codec/types.h"
-#include "editor/box_value.h"
-#include "editor/current_matrix.h"
-#include "editor/matrix_history.h"
 #include "fuzz/fuzz_support.h"
+#include "matrix/box_value.h"
+#include "matrix/current_matrix.h"
 
 namespace {
 
@@ -46,38 +46,40 @@ struct Editor {
     std::string boxes[kMatrixEntries];
 };
 
-bool SameAsSnapshot(const HistoryNode* node) {
-    return node != nullptr && std::memcmp(IntraMatrix, node->data, kMatrixBytes) == 0;
+bool SameAsSnapshot(const CurrentMatrix& matrix, const SnapshotNode* node) {
+    return node != nullptr && std::memcmp(matrix.Entries(), node->data, kMatrixBytes) == 0;
 }
 
-void RecordSnapshot() {
-    HistoryNode* added = HistoryInsertAfter(CurrentNode, IntraMatrix, kMatrixBytes);
-    if (added != nullptr) CurrentNode = added;
+void RefreshBoxes(const CurrentMatrix& matrix, Editor& editor) {
+    for (int i = 0; i < kMatrixEntries; ++i) editor.boxes[i] = std::to_string(matrix.Entries()[i]);
 }
 
-void RefreshBoxes(Editor& editor) {
-    for (int i = 0; i < kMatrixEntries; ++i) editor.boxes[i] = std::to_string(IntraMatrix[i]);
-}
-
-// History and CurrentNode are null together, or CurrentNode is a node of a
-// well-linked History.
-void CheckHistory() {
-    if (History == nullptr) {
-        FUZZ_CHECK(CurrentNode == nullptr);
+// No history and no current snapshot, or a well-linked history that holds
+// the current snapshot at the position it reports.
+void CheckHistory(const CurrentMatrix& matrix) {
+    const SnapshotList* history = matrix.History();
+    const SnapshotNode* current = matrix.CurrentSnapshot();
+    FUZZ_CHECK((matrix.Position() == 0) == (current == nullptr));
+    if (history == nullptr) {
+        FUZZ_CHECK(current == nullptr && matrix.SnapshotCount() == 0);
         return;
     }
-    FUZZ_CHECK((History->first == nullptr) == (History->last == nullptr));
-    bool currentFound = CurrentNode == nullptr;
-    const HistoryNode* previous = nullptr;
-    size_t count = 0;
-    for (const HistoryNode* node = History->first; node != nullptr; node = node->next) {
-        FUZZ_CHECK(node->owner == History && node->prev == previous && node->data != nullptr);
-        currentFound = currentFound || node == CurrentNode;
+    FUZZ_CHECK((history->first == nullptr) == (history->last == nullptr));
+    int32_t currentAt = current == nullptr ? 0 : -1;
+    const SnapshotNode* previous = nullptr;
+    int32_t count = 0;
+    for (const SnapshotNode* node = history->first; node != nullptr; node = node->next) {
+        FUZZ_CHECK(node->owner == history && node->prev == previous && node->data != nullptr);
+        ++count;
+        if (node == current) currentAt = count;
         previous = node;
-        FUZZ_CHECK(++count <= 1u << 20);
+        FUZZ_CHECK(count <= 1 << 20);
     }
-    FUZZ_CHECK(previous == History->last);
-    FUZZ_CHECK(currentFound);
+    FUZZ_CHECK(previous == history->last);
+    FUZZ_CHECK(currentAt == matrix.Position());
+    FUZZ_CHECK(count == matrix.SnapshotCount());
+    FUZZ_CHECK(matrix.CanStepBack() == (current != nullptr && current != history->first));
+    FUZZ_CHECK(matrix.CanStepForward() == (current != nullptr && current != history->last));
 }
 
 }  // namespace
@@ -85,11 +87,10 @@ void CheckHistory() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     FuzzedDataProvider provider(input, size);
     vardelk::fuzz::ResetFlakyAllocator(0);
-    SetHistoryAllocator(vardelk::fuzz::FlakyAllocate);
-    std::memcpy(IntraMatrix, kDefaultIntraMatrix, kMatrixBytes);
+    CurrentMatrix matrix(vardelk::fuzz::FlakyAllocate);
 
     Editor editor;
-    HistorySeed(IntraMatrix, kMatrixBytes);  // the host asks for the descriptor
+    matrix.StartHistory();  // the host asks for the descriptor
     int steps = 0;
     while (provider.remaining_bytes() > 0 && steps++ < 200) {
         const int command = provider.ConsumeIntegralInRange<int>(0, 9);
@@ -98,14 +99,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
                 vardelk::fuzz::g_failurePattern = provider.ConsumeIntegral<uint64_t>();
                 break;
             case 1:  // a repeated descriptor request replaces the history
-                HistorySeed(IntraMatrix, kMatrixBytes);
+                matrix.StartHistory();
                 break;
             case 2:  // the host's init message
                 if (editor.built) break;
-                if (History == nullptr) HistorySeed(IntraMatrix, kMatrixBytes);
+                if (!matrix.HasHistory()) matrix.StartHistory();
                 editor.built = true;
-                RefreshBoxes(editor);
-                if (!SameAsSnapshot(CurrentNode)) RecordSnapshot();
+                RefreshBoxes(matrix, editor);
+                matrix.Commit();
                 break;
             case 3: {  // the user types into a box (box texts are short)
                 const size_t box = provider.ConsumeIntegralInRange<size_t>(0, kMatrixEntries - 1);
@@ -121,46 +122,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
                     const int32_t value = ClampMatrixEntry(typed);
                     FUZZ_CHECK(value >= kMinMatrixEntry && value <= kMaxMatrixEntry);
                     FUZZ_CHECK(value == typed || typed < kMinMatrixEntry || typed > kMaxMatrixEntry);
-                    IntraMatrix[i] = value;
+                    matrix.Entries()[i] = value;
                     if (value != typed) editor.boxes[i] = std::to_string(value);
                 }
-                if (!SameAsSnapshot(CurrentNode)) {
-                    const HistoryNode* before = CurrentNode;
-                    RecordSnapshot();
-                    // Either recorded right after the old current snapshot, or nothing changed.
-                    if (CurrentNode != before) {
-                        FUZZ_CHECK(CurrentNode->prev == before);
-                        FUZZ_CHECK(SameAsSnapshot(CurrentNode));
-                    }
+                const SnapshotNode* before = matrix.CurrentSnapshot();
+                const bool unchanged = SameAsSnapshot(matrix, before);
+                FUZZ_CHECK(matrix.Commit() == !unchanged);
+                // Either recorded right after the old current snapshot, or nothing changed.
+                if (matrix.CurrentSnapshot() != before) {
+                    FUZZ_CHECK(matrix.CurrentSnapshot()->prev == before);
+                    FUZZ_CHECK(SameAsSnapshot(matrix, matrix.CurrentSnapshot()));
                 }
                 break;
             }
             case 5:  // Cancel
-                if (editor.built) RefreshBoxes(editor);
+                if (editor.built) RefreshBoxes(matrix, editor);
                 break;
             case 6:    // back
             case 7: {  // forward
-                if (!editor.built || CurrentNode == nullptr) break;
-                HistoryNode* target = command == 6 ? CurrentNode->prev : CurrentNode->next;
-                if (target == nullptr) break;  // nothing past either end
-                CurrentNode = target;
-                std::memcpy(IntraMatrix, CurrentNode->data, kMatrixBytes);
-                RefreshBoxes(editor);
+                if (!editor.built) break;
+                const SnapshotNode* current = matrix.CurrentSnapshot();
+                const SnapshotNode* target = nullptr;
+                if (current != nullptr) target = command == 6 ? current->prev : current->next;
+                const bool stepped = command == 6 ? matrix.StepBack() : matrix.StepForward();
+                FUZZ_CHECK(stepped == (target != nullptr));  // nothing past either end
+                FUZZ_CHECK(matrix.CurrentSnapshot() == (stepped ? target : current));
+                if (stepped) {
+                    FUZZ_CHECK(SameAsSnapshot(matrix, target));
+                    RefreshBoxes(matrix, editor);
+                }
                 break;
             }
             case 8:  // the window is destroyed
-                HistoryRelease();
+                matrix.EndHistory();
                 editor = Editor{};
-                FUZZ_CHECK(History == nullptr && CurrentNode == nullptr);
+                FUZZ_CHECK(!matrix.HasHistory() && matrix.CurrentSnapshot() == nullptr);
                 break;
             default: {  // the host restores extra data of its own
-                for (int32_t& entry : IntraMatrix) entry = provider.ConsumeIntegral<int32_t>();
+                for (int i = 0; i < kMatrixEntries; ++i) matrix.Entries()[i] = provider.ConsumeIntegral<int32_t>();
                 break;
             }
         }
-        CheckHistory();
+        CheckHistory(matrix);
     }
-    HistoryRelease();
-    SetHistoryAllocator(nullptr);
     return 0;
 }

@@ -9,30 +9,30 @@
 #include <cstring>
 #include <vector>
 
-#include "editor/matrix_history.h"
 #include "fuzz/fuzz_support.h"
+#include "matrix/snapshot_list.h"
 
 namespace {
 
-using vardelk::HistoryNode;
-using vardelk::MatrixHistory;
+using vardelk::SnapshotList;
+using vardelk::SnapshotNode;
 
 using Snapshot = std::vector<uint8_t>;
 
 // The list as it should be: the nodes in order and the bytes each holds.
 struct Model {
-    std::vector<HistoryNode*> nodes;
+    std::vector<SnapshotNode*> nodes;
     std::vector<Snapshot> data;
 };
 
-void CheckList(const MatrixHistory* list, const Model& model) {
+void CheckList(const SnapshotList* list, const Model& model) {
     if (model.nodes.empty()) {
         FUZZ_CHECK(list->first == nullptr && list->last == nullptr);
         return;
     }
     FUZZ_CHECK(list->first == model.nodes.front() && list->last == model.nodes.back());
-    const HistoryNode* previous = nullptr;
-    const HistoryNode* node = list->first;
+    const SnapshotNode* previous = nullptr;
+    const SnapshotNode* node = list->first;
     for (size_t i = 0; i < model.nodes.size(); ++i) {
         FUZZ_CHECK(node == model.nodes[i]);
         FUZZ_CHECK(node->owner == list);
@@ -51,19 +51,19 @@ void CheckList(const MatrixHistory* list, const Model& model) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     FuzzedDataProvider provider(input, size);
     vardelk::fuzz::ResetFlakyAllocator(0);
-    vardelk::SetHistoryAllocator(vardelk::fuzz::FlakyAllocate);
+    const vardelk::SnapshotAllocator allocate = vardelk::fuzz::FlakyAllocate;
 
-    MatrixHistory* list = vardelk::HistoryCreate();
+    SnapshotList* list = vardelk::SnapshotListCreate(allocate);
     Model model;
     int steps = 0;
     while (provider.remaining_bytes() > 0 && steps++ < 256) {
         if (list == nullptr) {
             // Creation itself failed: try again with whatever fate comes next.
             vardelk::fuzz::g_failurePattern = provider.ConsumeIntegral<uint64_t>();
-            list = vardelk::HistoryCreate();
+            list = vardelk::SnapshotListCreate(allocate);
             continue;
         }
-        const auto anyNode = [&]() -> HistoryNode* {
+        const auto anyNode = [&]() -> SnapshotNode* {
             if (model.nodes.empty()) return nullptr;
             return model.nodes[provider.ConsumeIntegralInRange<size_t>(0, model.nodes.size() - 1)];
         };
@@ -75,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
             case 1: {
                 const Snapshot bytes = provider.ConsumeBytes<uint8_t>(provider.ConsumeIntegralInRange<size_t>(0, 300));
                 const size_t before = vardelk::fuzz::g_allocations;
-                const HistoryNode* oldFirst = list->first;
-                FUZZ_CHECK(vardelk::HistoryPushFront(list, bytes.data(), bytes.size()) == list);
+                const SnapshotNode* oldFirst = list->first;
+                FUZZ_CHECK(vardelk::SnapshotListPushFront(list, bytes.data(), bytes.size()) == list);
                 FUZZ_CHECK(vardelk::fuzz::g_allocations > before);
                 if (list->first != oldFirst) {
                     model.nodes.insert(model.nodes.begin(), list->first);
@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
                 // Insertion needs a source even for no bytes.
                 static const uint8_t kNoBytes[1] = {0};
                 const void* source = bytes.empty() ? kNoBytes : bytes.data();
-                HistoryNode* added = vardelk::HistoryInsertAfter(model.nodes[at], source, bytes.size());
+                SnapshotNode* added = vardelk::SnapshotListInsertAfter(model.nodes[at], source, bytes.size());
                 if (added != nullptr) {
                     FUZZ_CHECK(model.nodes[at]->next == added);
                     model.nodes.insert(model.nodes.begin() + static_cast<ptrdiff_t>(at) + 1, added);
@@ -102,13 +102,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
             case 3: {
                 if (model.nodes.empty()) break;
                 const size_t at = provider.ConsumeIntegralInRange<size_t>(0, model.nodes.size() - 1);
-                vardelk::HistoryRemove(model.nodes[at]);
+                vardelk::SnapshotListRemove(model.nodes[at]);
                 model.nodes.erase(model.nodes.begin() + static_cast<ptrdiff_t>(at));
                 model.data.erase(model.data.begin() + static_cast<ptrdiff_t>(at));
                 break;
             }
             case 4: {
-                vardelk::HistoryPopFront(list);
+                vardelk::SnapshotListPopFront(list);
                 if (!model.nodes.empty()) {
                     model.nodes.erase(model.nodes.begin());
                     model.data.erase(model.data.begin());
@@ -116,22 +116,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
                 break;
             }
             case 5: {
-                vardelk::HistoryClear(list);
+                vardelk::SnapshotListClear(list);
                 model = Model{};
                 break;
             }
             case 6: {  // null arguments change nothing
                 uint8_t byte = 0;
-                FUZZ_CHECK(vardelk::HistoryInsertAfter(nullptr, &byte, 1) == nullptr);
-                FUZZ_CHECK(vardelk::HistoryInsertAfter(anyNode(), nullptr, 1) == nullptr);
-                vardelk::HistoryRemove(nullptr);
-                vardelk::HistoryPopFront(nullptr);
-                vardelk::HistoryClear(nullptr);
-                vardelk::HistoryDestroy(nullptr);
+                FUZZ_CHECK(vardelk::SnapshotListInsertAfter(nullptr, &byte, 1) == nullptr);
+                FUZZ_CHECK(vardelk::SnapshotListInsertAfter(anyNode(), nullptr, 1) == nullptr);
+                vardelk::SnapshotListRemove(nullptr);
+                vardelk::SnapshotListPopFront(nullptr);
+                vardelk::SnapshotListClear(nullptr);
+                vardelk::SnapshotListDestroy(nullptr);
                 break;
             }
             case 7: {  // a snapshot written through its node stays its own
-                HistoryNode* node = anyNode();
+                SnapshotNode* node = anyNode();
                 if (node == nullptr) break;
                 size_t index = 0;
                 while (model.nodes[index] != node) ++index;
@@ -141,15 +141,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
                 break;
             }
             default: {  // the whole list goes, and a new one starts
-                vardelk::HistoryDestroy(list);
+                vardelk::SnapshotListDestroy(list);
                 model = Model{};
-                list = vardelk::HistoryCreate();
+                list = vardelk::SnapshotListCreate(allocate);
                 continue;
             }
         }
         CheckList(list, model);
     }
-    vardelk::HistoryDestroy(list);
-    vardelk::SetHistoryAllocator(nullptr);
+    vardelk::SnapshotListDestroy(list);
     return 0;
 }

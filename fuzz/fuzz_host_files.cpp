@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string path = ScratchPath(".txt");
         WriteFile(path, bytes);
         int32_t matrix[vardelk::kMatrixEntries];
-        if (vardelk::ReadMatrixFile(path, matrix, &error)) {
+        if (vardelk::ReadPlainMatrixFile(path, matrix, &error)) {
             for (int32_t entry : matrix) FUZZ_CHECK(entry >= 1 && entry <= 4095);
         } else {
             FUZZ_CHECK(!error.empty());
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Large Y4M pictures are refused here as a host with small frames would.
     if (reader.Width() * int64_t{reader.Height()} > 4096) return 0;
     const size_t pixels = size_t(reader.Width()) * size_t(reader.Height());
-    std::unique_ptr<vardelk::YcPixel[]> frame(new vardelk::YcPixel[pixels]);
+    std::unique_ptr<vardelk::host::YcPixel[]> frame(new vardelk::host::YcPixel[pixels]);
     for (int frames = 0; frames < 8; ++frames) {
         error.clear();
         if (!reader.Read(frame.get(), reader.Width(), &error)) break;

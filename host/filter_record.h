@@ -12,7 +12,7 @@
 
 #include "host/frame_record.h"
 
-namespace vardelk {
+namespace vardelk::host {
 
 struct FilterRecord;
 
@@ -26,14 +26,14 @@ using WindowCallback = int32_t (*)(HWND window, UINT message, WPARAM wParam, LPA
                                    FilterRecord* record);
 
 // A host function called back with the record.
-using HostNotify = int32_t (*)(FilterRecord* record);
+using NotifyCallback = int32_t (*)(FilterRecord* record);
 
 // The host's table of functions. The module calls only entries 21 and 25.
-struct HostFunctionTable {
+struct FunctionTable {
     void* entries0To20[21];
-    HostNotify sizeShownNotify;  // entry 21: after the size read-out changed
+    NotifyCallback sizeShownNotify;  // entry 21: after the size read-out changed
     void* entries22To24[3];
-    HostNotify matrixChangedNotify;  // entry 25: after the matrix changed
+    NotifyCallback matrixChangedNotify;  // entry 25: after the matrix changed
 };
 
 // The descriptor as the module stores it and the record the host passes to
@@ -63,7 +63,7 @@ struct FilterRecord {
     int32_t extraDataSize;
     const char* infoText;
     uint32_t unused58[2];
-    HostFunctionTable* hostFunctions;
+    FunctionTable* hostFunctions;
     HWND windowHandle;
     HINSTANCE instanceHandle;
     uint32_t unused6C[8];
@@ -72,7 +72,7 @@ using FilterDescriptor = FilterRecord;
 
 // Message the host sends once the filter window exists; the editor builds
 // its controls then.
-constexpr UINT kHostInitMessage = 0x467;
+constexpr UINT kInitMessage = 0x467;
 
 // Commands of the filter window (low 16 bits of WM_COMMAND's wParam).
 constexpr WORD kCmdApply = 40001;
@@ -100,8 +100,8 @@ static_assert(offsetof(FilterRecord, hostFunctions) == 0x60, "layout");
 static_assert(offsetof(FilterRecord, windowHandle) == 0x64, "layout");
 static_assert(offsetof(FilterRecord, instanceHandle) == 0x68, "layout");
 static_assert(offsetof(FilterRecord, unused6C) == 0x6C, "layout");
-static_assert(offsetof(HostFunctionTable, sizeShownNotify) == 0x54, "entry 21");
-static_assert(offsetof(HostFunctionTable, matrixChangedNotify) == 0x64, "entry 25");
+static_assert(offsetof(FunctionTable, sizeShownNotify) == 0x54, "entry 21");
+static_assert(offsetof(FunctionTable, matrixChangedNotify) == 0x64, "entry 25");
 #endif
 
-}  // namespace vardelk
+}  // namespace vardelk::host

@@ -1,13 +1,21 @@
-// The host's per-frame record. It carries no Windows types, so the module's
+// The host's per-frame record and its pixels, as the host lays them out in
+// memory. Nothing here depends on the codec or on Windows, so the module's
 // frame adapter and its tests build on every platform.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "codec/types.h"
+namespace vardelk::host {
 
-namespace vardelk {
+// One pixel as the host stores it: luma and two colour differences, each a
+// signed 16-bit number at sixteen times the 8-bit sample scale.
+struct YcPixel {
+    int16_t y;
+    int16_t cb;
+    int16_t cr;
+};
+static_assert(sizeof(YcPixel) == 6, "the host packs pixels in 6 bytes");
 
 // Both frames hold maxWidth x maxHeight pixels, rows maxWidth pixels apart;
 // the picture is the top-left width x height. The field order is the host's;
@@ -32,4 +40,4 @@ static_assert(offsetof(FrameProcInfo, maxWidth) == 0x14, "layout");
 static_assert(offsetof(FrameProcInfo, maxHeight) == 0x18, "layout");
 #endif
 
-}  // namespace vardelk
+}  // namespace vardelk::host

@@ -18,10 +18,10 @@
 #include "codec/coding_model.h"
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
-#include "editor/box_value.h"
-#include "editor/matrix_history.h"
 #include "lab/matrix_io.h"
 #include "lab/views.h"
+#include "matrix/box_value.h"
+#include "matrix/current_matrix.h"
 #include "media/demo_picture.h"
 #include "media/psnr.h"
 #include "media/rgb_convert.h"
@@ -83,7 +83,7 @@ struct Lab {
     int32_t stagingWidth = 0, stagingHeight = 0;
 
     FilterSettings settings;
-    int32_t matrix[kMatrixEntries] = {};
+    CurrentMatrix matrix;  // with the history of applied matrices
     char boxTexts[kMatrixEntries][kBoxTextBytes] = {};
     int32_t boxCorrected[kMatrixEntries] = {};
 
@@ -98,6 +98,8 @@ struct Lab {
     std::string modelText;  // the model's description, or its note
 };
 
+// The worker's one lab. The page calls the C functions below without any
+// handle of its own, so they all work on this object.
 Lab lab;
 
 bool FitsCap(int32_t width, int32_t height) {
@@ -131,10 +133,6 @@ void TakePicture(const RgbImage& image) {
     lab.viewFresh[kInputView] = true;
 }
 
-bool SameAsCurrentSnapshot() {
-    return CurrentNode != nullptr && std::memcmp(CurrentNode->data, lab.matrix, kMatrixBytes) == 0;
-}
-
 void Code(CodedFrame& frame, const FilterSettings& settings, const int32_t* matrix) {
     const FrameGeometry geometry{lab.format.width, lab.format.height, lab.format.width, lab.format.height};
     FrameOutputs outputs;
@@ -150,18 +148,12 @@ void Code(CodedFrame& frame, const FilterSettings& settings, const int32_t* matr
 // matrix that differs from the current snapshot is recorded right after it
 // and becomes current. Returns 1 when the matrix changed, else 0.
 int32_t TakeMatrix(const int32_t typed[kMatrixEntries]) {
+    int32_t* matrix = lab.matrix.Entries();
     for (int i = 0; i < kMatrixEntries; ++i) {
-        lab.matrix[i] = ClampMatrixEntry(typed[i]);
-        lab.boxCorrected[i] = lab.matrix[i] != typed[i];
+        matrix[i] = ClampMatrixEntry(typed[i]);
+        lab.boxCorrected[i] = matrix[i] != typed[i];
     }
-    if (SameAsCurrentSnapshot()) {
-        return 0;
-    }
-    HistoryNode* added = HistoryInsertAfter(CurrentNode, lab.matrix, kMatrixBytes);
-    if (added != nullptr) {
-        CurrentNode = added;
-    }
-    return 1;
+    return lab.matrix.Commit() ? 1 : 0;
 }
 
 double PlanePsnr(const FrameError& error, int32_t plane) {
@@ -223,8 +215,8 @@ EMSCRIPTEN_KEEPALIVE void LabUseScene() {
 // Starts the lab with the built-in scene, the default matrix as the one
 // snapshot of the history, and scale code 1 with every flag off.
 EMSCRIPTEN_KEEPALIVE void LabInit() {
-    std::memcpy(lab.matrix, kDefaultIntraMatrix, kMatrixBytes);
-    HistorySeed(lab.matrix, kMatrixBytes);
+    std::memcpy(lab.matrix.Entries(), kDefaultIntraMatrix, kMatrixBytes);
+    lab.matrix.StartHistory();
     lab.settings = FilterSettings{};
     LabUseScene();
 }
@@ -311,13 +303,13 @@ EMSCRIPTEN_KEEPALIVE const char* LabModelDescription() {
 // Empty when the model's encoder can carry the matrix in effect; otherwise
 // a sentence naming the first entry it cannot. The frame is coded either way.
 EMSCRIPTEN_KEEPALIVE const char* LabModelNote() {
-    lab.modelText = ModelNote(lab.settings.model, lab.matrix);
+    lab.modelText = ModelNote(lab.settings.model, lab.matrix.Entries());
     return lab.modelText.c_str();
 }
 
 // Codes the picture with the current settings and matrix; returns the bytes.
 EMSCRIPTEN_KEEPALIVE int32_t LabCode() {
-    Code(lab.current, lab.settings, lab.matrix);
+    Code(lab.current, lab.settings, lab.matrix.Entries());
     for (int v = kReconstructionView; v < kViewCount; ++v) lab.viewFresh[v] = false;
     return lab.current.bytes;
 }
@@ -408,8 +400,9 @@ EMSCRIPTEN_KEEPALIVE int32_t LabSweepBand(int32_t scaleCode, int32_t defaultMatr
     FilterSettings settings = lab.settings;
     settings.scaleCode = scaleCode;
     const FrameGeometry geometry{lab.format.width, height, lab.format.width, height};
-    lab.sweepBytes += lab.sweepCoder.CodeFrame(settings, defaultMatrix != 0 ? kDefaultIntraMatrix : lab.matrix,
-                                               lab.input.data() + offset, lab.sweepOutput.data(), geometry);
+    lab.sweepBytes +=
+        lab.sweepCoder.CodeFrame(settings, defaultMatrix != 0 ? kDefaultIntraMatrix : lab.matrix.Entries(),
+                                 lab.input.data() + offset, lab.sweepOutput.data(), geometry);
     const size_t samples = size_t(height) * size_t(lab.format.width);
     int64_t squaredError = 0;
     for (size_t i = 0; i < samples; ++i) {
@@ -428,7 +421,7 @@ EMSCRIPTEN_KEEPALIVE double LabSweepPsnrY() {
 }
 
 // The matrix in effect and the default one, 64 entries row-major.
-EMSCRIPTEN_KEEPALIVE const int32_t* LabMatrix() { return lab.matrix; }
+EMSCRIPTEN_KEEPALIVE const int32_t* LabMatrix() { return lab.matrix.Entries(); }
 EMSCRIPTEN_KEEPALIVE const int32_t* LabDefaultMatrix() { return kDefaultIntraMatrix; }
 
 // The page writes the 64 box texts here (entry i at i x 256 bytes, each
@@ -487,7 +480,7 @@ EMSCRIPTEN_KEEPALIVE int32_t LabImportMatrix() {
 // hold the matrix (LabMessage() says which entry).
 EMSCRIPTEN_KEEPALIVE int32_t LabExportMatrix() {
     MatrixEntries matrix;
-    std::copy(lab.matrix, lab.matrix + kMatrixEntries, matrix.begin());
+    std::copy(lab.matrix.Entries(), lab.matrix.Entries() + kMatrixEntries, matrix.begin());
     MatrixFileResult written = ExportMatrix(matrix, lab.slots[1].c_str(), lab.slots[2].c_str());
     lab.message = written.message;
     lab.form = written.form;
@@ -503,25 +496,11 @@ EMSCRIPTEN_KEEPALIVE const char* LabMatrixForm() { return lab.form.c_str(); }
 // Steps back (-1) or forward (+1) through the applied matrices and makes the
 // snapshot there the matrix. Returns 1 when it moved, 0 at either end.
 EMSCRIPTEN_KEEPALIVE int32_t LabStep(int32_t direction) {
-    HistoryNode* target = CurrentNode == nullptr ? nullptr : direction < 0 ? CurrentNode->prev : CurrentNode->next;
-    if (target == nullptr) {
-        return 0;
-    }
-    CurrentNode = target;
-    std::memcpy(lab.matrix, CurrentNode->data, kMatrixBytes);
-    return 1;
+    return (direction < 0 ? lab.matrix.StepBack() : lab.matrix.StepForward()) ? 1 : 0;
 }
 
 // Where the current snapshot stands: position (from 1) and count.
-EMSCRIPTEN_KEEPALIVE int32_t LabHistoryPosition() {
-    int32_t position = 0;
-    for (HistoryNode* node = CurrentNode; node != nullptr; node = node->prev) ++position;
-    return position;
-}
-EMSCRIPTEN_KEEPALIVE int32_t LabHistoryCount() {
-    int32_t count = 0;
-    for (HistoryNode* node = History != nullptr ? History->first : nullptr; node != nullptr; node = node->next) ++count;
-    return count;
-}
+EMSCRIPTEN_KEEPALIVE int32_t LabHistoryPosition() { return lab.matrix.Position(); }
+EMSCRIPTEN_KEEPALIVE int32_t LabHistoryCount() { return lab.matrix.SnapshotCount(); }
 
 }  // extern "C"

@@ -1,12 +1,11 @@
-// The filter descriptor, the export that hands it to the host, and the
-// per-frame callback that runs a frame through the codec.
+// The filter descriptor, the export that hands it to the host, and the two
+// callbacks: the per-frame one runs a frame through the codec, the window's
+// goes to the editor.
 #include "plugin/filter_descriptor.h"
 
 #include "codec/cpu.h"
-#include "editor/current_matrix.h"
-#include "editor/editor_window.h"
-#include "editor/matrix_history.h"
 #include "plugin/host_frame.h"
+#include "plugin/module_instance.h"
 
 namespace vardelk {
 
@@ -35,69 +34,65 @@ const char* const kCheckNames[kCheckCount] = {
 // All four boxes start unchecked; the array is never written.
 const int32_t kCheckDefaults[kCheckCount] = {0, 0, 0, 0};
 
-FilterDescriptor descriptor = {
-    kOptionFlags,
-    kFilterWindowWidth,
-    kFilterWindowHeight,
-    kDisplayName,
-    kTrackCount,
-    kTrackNames,
-    kTrackDefaults,
-    kTrackMinimums,
-    kTrackMaximums,
-    kCheckCount,
-    kCheckNames,
-    kCheckDefaults,
-    ProcessFrame,
-    nullptr,
-    nullptr,
-    nullptr,
-    EditorWindowProc,
-    nullptr,  // trackValues: the host's
-    nullptr,  // checkValues: the host's
-    IntraMatrix,
-    static_cast<int32_t>(kMatrixBytes),
-    kInfoText,
-    {0, 0},
-    nullptr,  // hostFunctions
-    nullptr,  // windowHandle
-    nullptr,  // instanceHandle
-    {0, 0, 0, 0, 0, 0, 0, 0},
-};
-
-// The host's current settings. Missing value arrays leave the defaults.
-FilterSettings ReadSettings(const FilterRecord& record) {
-    FilterSettings settings;
-    if (record.trackValues != nullptr) {
-        settings.scaleCode = record.trackValues[0];
-    }
-    if (record.checkValues != nullptr) {
-        settings.nonLinearScale = record.checkValues[0];
-        settings.alternateScan = record.checkValues[1];
-        settings.interlacedDct = record.checkValues[2];
-        settings.logOutput = record.checkValues[3];
-    }
-    return settings;
-}
-
 }  // namespace
 
-int32_t ProcessFrame(FilterRecord* record, FrameProcInfo* frame) {
+host::FilterDescriptor MakeFilterDescriptor(int32_t* matrix) {
+    return host::FilterDescriptor{
+        kOptionFlags,
+        kFilterWindowWidth,
+        kFilterWindowHeight,
+        kDisplayName,
+        kTrackCount,
+        kTrackNames,
+        kTrackDefaults,
+        kTrackMinimums,
+        kTrackMaximums,
+        kCheckCount,
+        kCheckNames,
+        kCheckDefaults,
+        ProcessFrame,
+        nullptr,
+        nullptr,
+        nullptr,
+        FilterWindowProc,
+        nullptr,  // trackValues: the host's
+        nullptr,  // checkValues: the host's
+        matrix,
+        static_cast<int32_t>(kMatrixBytes),
+        kInfoText,
+        {0, 0},
+        nullptr,  // hostFunctions
+        nullptr,  // windowHandle
+        nullptr,  // instanceHandle
+        {0, 0, 0, 0, 0, 0, 0, 0},
+    };
+}
+
+int32_t ProcessFrame(host::FilterRecord* record, host::FrameProcInfo* frame) {
     if (record == nullptr || frame == nullptr) {
         return 1;
     }
-    // The host calls on one thread, one frame at a time: one coder serves
-    // every frame, made when the first one arrives. The module takes every
-    // kernel build the CPU runs: it reads no environment variable.
-    static FrameCoder coder(DetectedCpuFlags());
-    const int32_t bytes = CodeHostFrame(coder, ReadSettings(*record), IntraMatrix, *frame);
-    SendMessageA(record->windowHandle, WM_COMMAND, kCmdShowSize, bytes);
+    ModuleInstance& module = TheModule();
+    // The module takes every kernel build the CPU runs: it reads no
+    // environment variable.
+    if (!module.coder) {
+        module.coder.emplace(DetectedCpuFlags());
+    }
+    const FilterSettings settings = SettingsFromHost(record->trackValues, record->checkValues);
+    const int32_t bytes = CodeHostFrame(*module.coder, settings, module.matrix.Entries(), *frame);
+    SendMessageA(record->windowHandle, WM_COMMAND, host::kCmdShowSize, bytes);
     return 1;
+}
+
+int32_t FilterWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, void* /*hostValue*/,
+                         host::FilterRecord* record) {
+    return TheModule().editor.HandleMessage(window, message, wParam, lParam, record);
 }
 
 }  // namespace vardelk
 
-vardelk::FilterDescriptor* __stdcall GetFilterTable(void) {
-    vardelk::HistorySeed(vardelk::IntraMatrix, vardelk::kMatrixBytes);
-    return &vardelk::descriptor;
+vardelk::host::FilterDescriptor* __stdcall GetFilterTable(void) {
+    vardelk::ModuleInstance& module = vardelk::TheModule();
+    module.matrix.StartHistory();
+    return &module.descriptor;
 }

@@ -1,7 +1,9 @@
-// The host's frame record run through a frame coder the way the module's
-// per-frame callback does it: reconstruction into tempFrame, the exchange of
-// the two pointers, and the coefficient logs while the log box is checked.
-// Free of Windows types, so that it is tested and fuzzed on every platform.
+// The module's adapter between the host's records and the codec: the
+// host's slider and check-box values as the codec's settings, and the
+// host's frame record run through a frame coder the way the per-frame
+// callback does it (reconstruction into tempFrame, the exchange of the two
+// pointers, the coefficient logs while the log box is checked). Free of
+// Windows types, so that it is tested and fuzzed on every platform.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +20,11 @@ struct LogFileNames {
     const char* levels = "qdct.txt";
 };
 
+// The settings of the host's one slider (the scale code) and four check
+// boxes (non-linear scale, alternate scan, interlaced DCT, log output).
+// Missing value arrays leave the defaults; the coding model is the filter's.
+FilterSettings SettingsFromHost(const int32_t* trackValues, const int32_t* checkValues);
+
 // Codes editFrame into tempFrame (geometry made safe as FrameCoder does,
 // with maxWidth as the stride and maxHeight as the rows), exchanges the two
 // pointers and returns the estimated bytes. A missing or unaddressable
@@ -26,12 +33,12 @@ struct LogFileNames {
 // included; a file that cannot be opened is skipped. macroblockBits, when
 // not null, receives each macroblock's bits as FrameOutputs describes.
 int32_t CodeHostFrame(FrameCoder& coder, const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
-                      FrameProcInfo& frame, const LogFileNames& logNames = LogFileNames{},
+                      host::FrameProcInfo& frame, const LogFileNames& logNames = LogFileNames{},
                       int32_t* macroblockBits = nullptr);
 
 // The same through the plain kernels only (FrameCoder::CodeFrameReference).
 int32_t CodeHostFrameReference(FrameCoder& coder, const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
-                               FrameProcInfo& frame, const LogFileNames& logNames = LogFileNames{},
+                               host::FrameProcInfo& frame, const LogFileNames& logNames = LogFileNames{},
                                int32_t* macroblockBits = nullptr);
 
 }  // namespace vardelk

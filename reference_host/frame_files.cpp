@@ -1,8 +1,10 @@
 #include "reference_host/frame_files.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
+#include <vector>
+
+#include "matrix/matrix_files.h"
 
 #ifdef VARDELK_HAVE_MEDIA
 #include "media/y4m.h"
@@ -24,6 +26,25 @@ bool EndsWithY4m(const std::string& path) {
     return tail == ".y4m";
 }
 
+#ifdef VARDELK_HAVE_MEDIA
+// The Y4M conversions work on a picture of the codec's pixels, rows `width`
+// apart; the host's frame takes them field by field, rows `stride` apart.
+void ToHost(const std::vector<YcPixel>& picture, int32_t width, host::YcPixel* pixels, int32_t stride) {
+    for (size_t row = 0; row * size_t(width) < picture.size(); ++row) {
+        const YcPixel* from = picture.data() + row * size_t(width);
+        host::YcPixel* to = pixels + row * size_t(stride);
+        for (int32_t x = 0; x < width; ++x) to[x] = host::YcPixel{from[x].y, from[x].cb, from[x].cr};
+    }
+}
+void FromHost(const host::YcPixel* pixels, int32_t stride, int32_t width, std::vector<YcPixel>& picture) {
+    for (size_t row = 0; row * size_t(width) < picture.size(); ++row) {
+        const host::YcPixel* from = pixels + row * size_t(stride);
+        YcPixel* to = picture.data() + row * size_t(width);
+        for (int32_t x = 0; x < width; ++x) to[x] = YcPixel{from[x].y, from[x].cb, from[x].cr};
+    }
+}
+#endif
+
 }  // namespace
 
 #ifdef VARDELK_HAVE_MEDIA
@@ -31,6 +52,7 @@ struct FrameReader::Y4mState {
     Y4mState(std::FILE* file, const std::string& path) : reader(file, path) {}
     Y4mReader reader;
     Y4mFrame frame;
+    std::vector<YcPixel> picture;
 };
 struct FrameWriter::Y4mState {
     Y4mState(std::FILE* file, const Y4mFormat& wanted, const std::string& path)
@@ -38,6 +60,7 @@ struct FrameWriter::Y4mState {
     Y4mFormat format;
     Y4mWriter writer;
     Y4mFrame frame;
+    std::vector<YcPixel> picture;
 };
 #else
 struct FrameReader::Y4mState {};
@@ -70,6 +93,7 @@ bool FrameReader::Open(const std::string& path, int32_t width, int32_t height, s
         width_ = y4m_->reader.Format().width;
         height_ = y4m_->reader.Format().height;
         y4m_->frame.Allocate(y4m_->reader.Format());
+        y4m_->picture.resize(size_t(width_) * size_t(height_));
         return true;
     } catch (const std::exception& e) {
         *error = e.what();
@@ -81,7 +105,7 @@ bool FrameReader::Open(const std::string& path, int32_t width, int32_t height, s
 #endif
 }
 
-bool FrameReader::Read(YcPixel* pixels, int32_t stride, std::string* error) {
+bool FrameReader::Read(host::YcPixel* pixels, int32_t stride, std::string* error) {
     if (!y4m_) {
         return ReadRaw(pixels, stride, error);
     }
@@ -90,7 +114,8 @@ bool FrameReader::Read(YcPixel* pixels, int32_t stride, std::string* error) {
         if (!y4m_->reader.ReadFrame(y4m_->frame)) {
             return false;
         }
-        Y4mToYc(y4m_->reader.Format(), y4m_->frame, pixels, stride);
+        Y4mToYc(y4m_->reader.Format(), y4m_->frame, y4m_->picture.data(), width_);
+        ToHost(y4m_->picture, width_, pixels, stride);
         return true;
     } catch (const std::exception& e) {
         *error = e.what();
@@ -106,10 +131,10 @@ bool FrameReader::Read(YcPixel* pixels, int32_t stride, std::string* error) {
 
 // Pixels are stored as the host keeps them in memory (6 bytes, little
 // endian), so each row is read straight into place.
-bool FrameReader::ReadRaw(YcPixel* pixels, int32_t stride, std::string* error) {
+bool FrameReader::ReadRaw(host::YcPixel* pixels, int32_t stride, std::string* error) {
     for (int32_t y = 0; y < height_; ++y) {
-        const size_t got =
-            std::fread(pixels + static_cast<size_t>(y) * stride, sizeof(YcPixel), static_cast<size_t>(width_), file_);
+        const size_t got = std::fread(pixels + static_cast<size_t>(y) * stride, sizeof(host::YcPixel),
+                                      static_cast<size_t>(width_), file_);
         if (got == static_cast<size_t>(width_)) {
             continue;
         }
@@ -145,6 +170,7 @@ bool FrameWriter::Open(const std::string& path, int32_t width, int32_t height, s
         try {
             y4m_ = std::make_unique<Y4mState>(file_, format, path);
             y4m_->frame.Allocate(format);
+            y4m_->picture.resize(size_t(width) * size_t(height));
         } catch (const std::exception& e) {
             *error = e.what();
             return false;
@@ -154,11 +180,12 @@ bool FrameWriter::Open(const std::string& path, int32_t width, int32_t height, s
     return true;
 }
 
-bool FrameWriter::Write(const YcPixel* pixels, int32_t stride, std::string* error) {
+bool FrameWriter::Write(const host::YcPixel* pixels, int32_t stride, std::string* error) {
 #ifdef VARDELK_HAVE_MEDIA
     if (y4m_) {
         try {
-            YcToY4m(y4m_->format, pixels, stride, y4m_->frame);
+            FromHost(pixels, stride, width_, y4m_->picture);
+            YcToY4m(y4m_->format, y4m_->picture.data(), width_, y4m_->frame);
             y4m_->writer.WriteFrame(y4m_->frame);
             return true;
         } catch (const std::exception& e) {
@@ -168,7 +195,7 @@ bool FrameWriter::Write(const YcPixel* pixels, int32_t stride, std::string* erro
     }
 #endif
     for (int32_t y = 0; y < height_; ++y) {
-        if (std::fwrite(pixels + static_cast<size_t>(y) * stride, sizeof(YcPixel), static_cast<size_t>(width_),
+        if (std::fwrite(pixels + static_cast<size_t>(y) * stride, sizeof(host::YcPixel), static_cast<size_t>(width_),
                         file_) != static_cast<size_t>(width_)) {
             *error = "cannot write output " + path_;
             return false;
@@ -190,42 +217,16 @@ bool FrameWriter::Close(std::string* error) {
     return ok;
 }
 
-bool ReadMatrixFile(const std::string& path, int32_t matrix[kMatrixEntries], std::string* error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        *error = "cannot open matrix file " + path;
+bool ReadPlainMatrixFile(const std::string& path, int32_t matrix[kMatrixEntries], std::string* error) {
+    try {
+        // The form named outright: a file of 64 numbers is never taken for another form.
+        const MatrixEntries entries = ReadMatrixFile("plain:" + path);
+        std::copy(entries.begin(), entries.end(), matrix);
+        return true;
+    } catch (const MatrixFileError& e) {
+        *error = e.what();
         return false;
     }
-    std::string text;
-    char chunk[512];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
-        text.append(chunk, n);
-    }
-    std::fclose(file);
-    int count = 0;
-    const char* p = text.c_str();
-    while (true) {
-        while (*p == ',' || std::isspace(static_cast<unsigned char>(*p))) {
-            ++p;
-        }
-        if (*p == '\0') {
-            break;
-        }
-        char* end = nullptr;
-        errno = 0;
-        const long value = std::strtol(p, &end, 10);
-        if (end == p || errno != 0 || value < kMinMatrixEntry || value > kMaxMatrixEntry || count == kMatrixEntries) {
-            *error = "matrix file " + path + " must hold 64 integers in 1..4095";
-            return false;
-        }
-        matrix[count++] = static_cast<int32_t>(value);
-        p = end;
-    }
-    if (count != kMatrixEntries) {
-        *error = "matrix file " + path + " holds " + std::to_string(count) + " numbers instead of 64";
-        return false;
-    }
-    return true;
 }
 
 }  // namespace vardelk

@@ -1,6 +1,7 @@
 // Frame files of the reference host: raw YC frames (width x height pixels of
 // three little-endian int16 each, no header) and, when the media library is
-// built, Y4M streams converted to YC. Also the matrix file.
+// built, Y4M streams converted to YC; frames are the host's. Also the matrix
+// file.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "codec/types.h"
+#include "host/frame_record.h"
 
 namespace vardelk {
 
@@ -27,11 +29,11 @@ public:
     // Reads the next frame into the top-left of pixels (rows stride apart).
     // Returns false at the end of the file, with error set when the file
     // ends inside a frame or is malformed.
-    bool Read(YcPixel* pixels, int32_t stride, std::string* error);
+    bool Read(host::YcPixel* pixels, int32_t stride, std::string* error);
 
 private:
     struct Y4mState;
-    bool ReadRaw(YcPixel* pixels, int32_t stride, std::string* error);
+    bool ReadRaw(host::YcPixel* pixels, int32_t stride, std::string* error);
 
     std::FILE* file_ = nullptr;
     std::string path_;
@@ -49,7 +51,7 @@ public:
 
     // Raw YC, or Y4M (4:2:0) for a name ending in ".y4m" when available.
     bool Open(const std::string& path, int32_t width, int32_t height, std::string* error);
-    bool Write(const YcPixel* pixels, int32_t stride, std::string* error);
+    bool Write(const host::YcPixel* pixels, int32_t stride, std::string* error);
     bool Close(std::string* error);
 
 private:
@@ -62,8 +64,9 @@ private:
     std::unique_ptr<Y4mState> y4m_;
 };
 
-// Reads 64 integers in 1..4095, separated by commas or white space, in
-// natural (row-major) order.
-bool ReadMatrixFile(const std::string& path, int32_t matrix[kMatrixEntries], std::string* error);
+// Reads a matrix file in the plain form (64 integers in 1..4095 in natural
+// order, separated by commas or white space, '#' comments). On failure the
+// matrix is left alone and error says which file and entry.
+bool ReadPlainMatrixFile(const std::string& path, int32_t matrix[kMatrixEntries], std::string* error);
 
 }  // namespace vardelk

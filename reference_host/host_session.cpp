@@ -7,10 +7,6 @@ namespace vardelk {
 
 namespace {
 
-// The one session whose windows and host functions are live; the host
-// serves one filter at a time, as the module expects.
-HostSession* activeSession = nullptr;
-
 const char kFilterClass[] = "VardelkHostFilterWindow";
 const char kOwnerClass[] = "VardelkHostOwnerWindow";
 const char kFilterTitle[] = "Vardelk";
@@ -35,6 +31,29 @@ bool RegisterClasses(HINSTANCE instance, WNDPROC filterProc, WNDPROC ownerProc) 
     return filterOk && ownerOk;
 }
 
+// The session a window of this host serves. It comes with the creation
+// arguments and stays as the window's user data; messages that arrive
+// before WM_NCCREATE have none.
+HostSession* SessionOf(HWND window, UINT message, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    return reinterpret_cast<HostSession*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+// The session of the record a host function is called with: the one its
+// filter window serves, or null when that is no live filter window.
+HostSession* SessionOf(const host::FilterRecord* record) {
+    char className[sizeof kFilterClass + 1] = "";
+    if (record == nullptr || record->windowHandle == nullptr ||
+        GetClassNameA(record->windowHandle, className, sizeof className) == 0 ||
+        lstrcmpA(className, kFilterClass) != 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<HostSession*>(GetWindowLongPtrA(record->windowHandle, GWLP_USERDATA));
+}
+
 }  // namespace
 
 HWND FindSizeBox(HWND filterWindow) {
@@ -54,9 +73,6 @@ HostSession::HostSession() {
 
 HostSession::~HostSession() {
     CloseWindow();
-    if (activeSession == this) {
-        activeSession = nullptr;
-    }
     if (module_ != nullptr) {
         FreeLibrary(module_);
     }
@@ -87,7 +103,6 @@ bool HostSession::Attach(TableFunction getFilterTable, std::string* error) {
     record.checkValues = checkValues;
     record.hostFunctions = &functions;
     record.instanceHandle = GetModuleHandleA(nullptr);
-    activeSession = this;
     return true;
 }
 
@@ -98,10 +113,10 @@ bool HostSession::OpenWindow(bool visible, std::string* error) {
         return false;
     }
     ownerWindow = CreateWindowExA(0, kOwnerClass, "Vardelk reference host", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, 200, 100, nullptr, nullptr, instance, nullptr);
+                                  CW_USEDEFAULT, 200, 100, nullptr, nullptr, instance, this);
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | (visible ? WS_VISIBLE : 0);
     filterWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kFilterClass, kFilterTitle, style, 0, 0, record.windowWidth,
-                                   record.windowHeight, ownerWindow, nullptr, instance, nullptr);
+                                   record.windowHeight, ownerWindow, nullptr, instance, this);
     if (ownerWindow == nullptr || filterWindow == nullptr) {
         *error = "cannot create the filter window";
         return false;
@@ -122,7 +137,7 @@ void HostSession::CloseWindow() {
     }
 }
 
-int32_t HostSession::SendInit() { return static_cast<int32_t>(SendMessageA(filterWindow, kHostInitMessage, 0, 0)); }
+int32_t HostSession::SendInit() { return static_cast<int32_t>(SendMessageA(filterWindow, host::kInitMessage, 0, 0)); }
 
 int32_t HostSession::SendCommand(WORD id, LPARAM lParam) {
     SendMessageA(filterWindow, WM_COMMAND, id, lParam);
@@ -132,8 +147,8 @@ int32_t HostSession::SendCommand(WORD id, LPARAM lParam) {
 void HostSession::SetGeometry(int32_t width, int32_t height, int32_t maxWidth, int32_t maxHeight) {
     const size_t pixels = static_cast<size_t>(maxWidth) * static_cast<size_t>(maxHeight);
     if (bufferA_.size() < pixels) {
-        bufferA_.assign(pixels, YcPixel{0, 0, 0});
-        bufferB_.assign(pixels, YcPixel{0, 0, 0});
+        bufferA_.assign(pixels, host::YcPixel{0, 0, 0});
+        bufferB_.assign(pixels, host::YcPixel{0, 0, 0});
         frame_.editFrame = bufferA_.data();
         frame_.tempFrame = bufferB_.data();
     }
@@ -154,7 +169,7 @@ void HostSession::PumpMessages() {
 }
 
 int32_t HostSession::CallModule(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && LOWORD(wParam) == kCmdShowSize) {
+    if (message == WM_COMMAND && LOWORD(wParam) == host::kCmdShowSize) {
         ++events.sizeReports;
         events.lastReportedSize = static_cast<int32_t>(lParam);
     }
@@ -190,7 +205,7 @@ void HostSession::PaintHostControls(HWND window) {
 }
 
 LRESULT CALLBACK HostSession::FilterWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    HostSession* session = activeSession;
+    HostSession* session = SessionOf(window, message, lParam);
     if (session == nullptr) {
         return DefWindowProcA(window, message, wParam, lParam);
     }
@@ -203,7 +218,7 @@ LRESULT CALLBACK HostSession::FilterWindowProc(HWND window, UINT message, WPARAM
         case WM_KEYDOWN:
         case WM_KEYUP:
         case WM_MOUSEWHEEL:
-        case kHostInitMessage:
+        case host::kInitMessage:
             return result;
         default:
             return DefWindowProcA(window, message, wParam, lParam);
@@ -211,15 +226,16 @@ LRESULT CALLBACK HostSession::FilterWindowProc(HWND window, UINT message, WPARAM
 }
 
 LRESULT CALLBACK HostSession::OwnerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (activeSession != nullptr && IsForwardedInput(message)) {
-        activeSession->events.ownerMessages.push_back({message, wParam, lParam});
+    HostSession* session = SessionOf(window, message, lParam);
+    if (session != nullptr && IsForwardedInput(message)) {
+        session->events.ownerMessages.push_back({message, wParam, lParam});
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-int32_t HostSession::SizeShown(FilterRecord* record) {
-    HostSession* session = activeSession;
+int32_t HostSession::SizeShown(host::FilterRecord* record) {
+    HostSession* session = SessionOf(record);
     if (session == nullptr) {
         return 0;
     }
@@ -231,8 +247,8 @@ int32_t HostSession::SizeShown(FilterRecord* record) {
     return 1;
 }
 
-int32_t HostSession::MatrixChanged(FilterRecord* record) {
-    HostSession* session = activeSession;
+int32_t HostSession::MatrixChanged(host::FilterRecord* record) {
+    HostSession* session = SessionOf(record);
     if (session == nullptr) {
         return 0;
     }

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "codec/types.h"
 #include "host/filter_record.h"
+#include "host/frame_record.h"
 
 namespace vardelk {
 
@@ -33,7 +33,7 @@ struct OwnerMessage {
 struct HostEvents {
     int sizeShownCalls = 0;
     int matrixChangedCalls = 0;
-    const FilterRecord* lastNotifyRecord = nullptr;
+    const host::FilterRecord* lastNotifyRecord = nullptr;
     std::string sizeTextAtNotify;  // the size read-out when entry 21 ran
     int sizeReports = 0;           // CmdShowSize messages the window received
     int32_t lastReportedSize = 0;
@@ -46,7 +46,7 @@ struct HostEvents {
 
 class HostSession {
 public:
-    using TableFunction = FilterDescriptor*(__stdcall*)();
+    using TableFunction = host::FilterDescriptor*(__stdcall*)();
 
     HostSession();
     ~HostSession();
@@ -71,8 +71,8 @@ public:
     // Sizes the two frame buffers; allocates only when the size grows.
     void SetGeometry(int32_t width, int32_t height, int32_t maxWidth, int32_t maxHeight);
     // The picture to fill before RunFrame and, after it, the result.
-    YcPixel* Picture() { return frame_.editFrame; }
-    FrameProcInfo& Frame() { return frame_; }
+    host::YcPixel* Picture() { return frame_.editFrame; }
+    host::FrameProcInfo& Frame() { return frame_; }
     // Calls the processing callback once; returns its result.
     int32_t RunFrame();
 
@@ -82,9 +82,9 @@ public:
     // Delivers the message loop's pending messages.
     void PumpMessages();
 
-    FilterDescriptor* descriptor = nullptr;  // as the module returned it
-    FilterRecord record{};                   // the host's copy handed to callbacks
-    HostFunctionTable functions{};
+    host::FilterDescriptor* descriptor = nullptr;  // as the module returned it
+    host::FilterRecord record{};                   // the host's copy handed to callbacks
+    host::FunctionTable functions{};
     int32_t trackValues[kHostTrackCount] = {1};
     int32_t checkValues[kHostCheckCount] = {0, 0, 0, 0};
     int32_t matrixChangedAnswer = 1;  // what entry 25 returns
@@ -93,17 +93,20 @@ public:
     HWND filterWindow = nullptr;
 
 private:
+    // The window procedures and the host functions are plain functions:
+    // each finds its session through the window it serves (the session is
+    // the window's user data, from its creation on).
     static LRESULT CALLBACK FilterWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK OwnerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static int32_t SizeShown(FilterRecord* record);
-    static int32_t MatrixChanged(FilterRecord* record);
+    static int32_t SizeShown(host::FilterRecord* record);
+    static int32_t MatrixChanged(host::FilterRecord* record);
     int32_t CallModule(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void PaintHostControls(HWND window);
 
     HMODULE module_ = nullptr;
-    std::vector<YcPixel> bufferA_;
-    std::vector<YcPixel> bufferB_;
-    FrameProcInfo frame_{};
+    std::vector<host::YcPixel> bufferA_;
+    std::vector<host::YcPixel> bufferB_;
+    host::FrameProcInfo frame_{};
 };
 
 // The direct child of the filter window that is an edit box: the size

@@ -23,6 +23,7 @@ const char kUsage[] =
     "         [--matrix FILE] --output FILE [--sizes FILE] [--show-window SECONDS]\n"
     "Raw YC input and output: width x height pixels per frame, each three\n"
     "little-endian int16 (Y, Cb, Cr). An input ending in .y4m is read as Y4M.\n"
+    "The matrix file holds 64 numbers in 1..4095, row by row; '#' starts a comment.\n"
     "With --show-window the filter window stays up that long after the frames\n"
     "(input and output are then optional).\n";
 
@@ -196,7 +197,7 @@ int Run(Options& o) {
     std::string error;
     HostSession host;
     int32_t matrix[vardelk::kMatrixEntries];
-    if (!o.matrix.empty() && !vardelk::ReadMatrixFile(o.matrix, matrix, &error)) {
+    if (!o.matrix.empty() && !vardelk::ReadPlainMatrixFile(o.matrix, matrix, &error)) {
         std::fprintf(stderr, "reference_host: %s\n", error.c_str());
         return 1;
     }

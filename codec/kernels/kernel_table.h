@@ -49,8 +49,9 @@ struct KernelTable {
     BlockTransform forwardDct;
     BlockTransform forwardDctAccurate;  // the encoders' transform, at 8 x the scale
     BlockTransform inverseDct;
-    QuantiseFunction quantise;           // the filter's rule
-    QuantiseFunction quantiseSymmetric;  // the real encoders' rules
+    QuantiseFunction quantise;            // the filter's rule
+    QuantiseFunction quantiseSymmetric;   // the real encoders' rules
+    QuantiseFunction quantiseReciprocal;  // the same, faster, for ffmpeg's rule
     DequantiseFunction dequantise;
     MacroblockBitsFunction macroblockBits;
     FlatBlockFunction reconstructFlat;

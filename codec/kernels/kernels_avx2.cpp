@@ -2,10 +2,10 @@
 // only into tables whose flags allow it: the transforms' 256-bit bodies
 // (dct_avx2_body.h), the flat-block reconstruction, gathers and scatters
 // of the SSE2 family, whose intrinsics take the three-operand forms here,
-// and the quantisers eight levels (four coefficients, in doubles) at a
-// time. The quantisers' arithmetic per level is the SSE2 family's, so the
-// results are the same bit for bit; quantiser_tables.cpp says why they
-// equal the integer rules.
+// and the quantisers eight levels at a time (four, in doubles, for the
+// sign-symmetric rules). The quantisers' arithmetic per level is the SSE2
+// family's, so the results are the same bit for bit; quantiser_tables.cpp
+// says why they equal the integer rules.
 #include "codec/kernels/kernel_table.h"
 
 #if defined(VARDELK_HAVE_AVX2)
@@ -80,6 +80,31 @@ uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables
     return (nonZero & ~uint64_t{1}) | uint64_t{dc != 0};
 }
 
+// Eight lanes of the SSE2 form.
+uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& tables) {
+    const __m256i bias = _mm256_set1_epi64x(tables.reciprocalBias);
+    const __m256i maxLevel = _mm256_set1_epi32(tables.maxLevel);
+    const int32_t dc = block[0];
+    uint64_t nonZero = 0;
+    for (int i = 0; i < 64; i += 8) {
+        __m256i* p = reinterpret_cast<__m256i*>(block + i);
+        const __m256i f = _mm256_loadu_si256(p);
+        const __m256i m = _mm256_abs_epi32(f);
+        const __m256i r = _mm256_load_si256(reinterpret_cast<const __m256i*>(tables.multiplier + i));
+        const __m256i even = _mm256_srli_epi64(_mm256_add_epi64(_mm256_mul_epu32(m, r), bias), 21);
+        const __m256i odd = _mm256_srli_epi64(
+            _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(m, 32), _mm256_srli_epi64(r, 32)), bias), 21);
+        const __m256i level =
+            _mm256_sign_epi32(_mm256_min_epu32(_mm256_or_si256(even, _mm256_slli_epi64(odd, 32)), maxLevel), f);
+        _mm256_storeu_si256(p, level);
+        const uint32_t zeros = static_cast<uint32_t>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(level, _mm256_setzero_si256()))));
+        nonZero |= uint64_t{~zeros & 0xFFu} << i;
+    }
+    block[0] = dc;
+    return (nonZero & ~uint64_t{1}) | uint64_t{dc != 0};
+}
+
 void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     const __m256 low = _mm256_set1_ps(static_cast<float>(kMinCoefficient));
     const __m256 high = _mm256_set1_ps(static_cast<float>(kMaxCoefficient));
@@ -108,6 +133,7 @@ void FillAvx2Kernels([[maybe_unused]] KernelTable& table) {
     table.inverseDct = InverseDctVector;
     table.quantise = QuantiseBlock;
     table.quantiseSymmetric = QuantiseSymmetricBlock;
+    table.quantiseReciprocal = QuantiseReciprocalBlock;
     table.dequantise = DequantiseBlock;
     table.reconstructFlat = ReconstructFlatBlockVector;
     table.gather = {GatherWholeProgressive, GatherWholeInterlaced};

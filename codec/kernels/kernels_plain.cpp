@@ -71,6 +71,7 @@ void FillPlainKernels(KernelTable& table) {
     table.inverseDct = InverseDct;
     table.quantise = QuantiseBlock;
     table.quantiseSymmetric = QuantiseSymmetricBlock;
+    table.quantiseReciprocal = QuantiseSymmetricBlock;  // integers already
     table.dequantise = DequantiseBlock;
     // Table work without vector code: the same in every family.
     table.macroblockBits = SparseMacroblockBits;

@@ -103,6 +103,38 @@ uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables
     return nonZero;
 }
 
+// The 64-bit products of the even and the odd lanes (pmuludq), shifted back
+// to 32 bits and interleaved again. Magnitudes below 2^31 times multipliers
+// below 2^22 stay below 2^53, so the shifted value fits 32 unsigned bits;
+// anything past 2047 is clamped.
+uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& tables) {
+    const __m128i bias = _mm_set1_epi64x(tables.reciprocalBias);
+    const __m128i maxLevel = _mm_set1_epi32(tables.maxLevel);
+    const int32_t dc = block[0];
+    uint64_t nonZero = 0;
+    for (int i = 0; i < 64; i += 4) {
+        __m128i* p = reinterpret_cast<__m128i*>(block + i);
+        const __m128i f = _mm_loadu_si128(p);
+        const __m128i sign = _mm_srai_epi32(f, 31);
+        const __m128i m = _mm_sub_epi32(_mm_xor_si128(f, sign), sign);
+        const __m128i r = _mm_load_si128(reinterpret_cast<const __m128i*>(tables.multiplier + i));
+        const __m128i even = _mm_srli_epi64(_mm_add_epi64(_mm_mul_epu32(m, r), bias), 21);
+        const __m128i odd =
+            _mm_srli_epi64(_mm_add_epi64(_mm_mul_epu32(_mm_srli_epi64(m, 32), _mm_srli_epi64(r, 32)), bias), 21);
+        __m128i level = _mm_or_si128(even, _mm_slli_epi64(odd, 32));
+        const __m128i over =
+            _mm_xor_si128(_mm_cmpeq_epi32(_mm_srli_epi32(level, 11), _mm_setzero_si128()), _mm_set1_epi32(-1));
+        level = _mm_or_si128(_mm_and_si128(over, maxLevel), _mm_andnot_si128(over, level));
+        level = _mm_sub_epi32(_mm_xor_si128(level, sign), sign);
+        _mm_storeu_si128(p, level);
+        const uint32_t zeros =
+            static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(level, _mm_setzero_si128()))));
+        nonZero |= uint64_t{~zeros & 0xFu} << i;
+    }
+    block[0] = dc;
+    return (nonZero & ~uint64_t{1}) | uint64_t{dc != 0};
+}
+
 void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     const __m128 low = _mm_set1_ps(static_cast<float>(kMinCoefficient));
     const __m128 high = _mm_set1_ps(static_cast<float>(kMaxCoefficient));
@@ -136,6 +168,7 @@ void FillSse2Kernels([[maybe_unused]] KernelTable& table) {
 #if defined(VARDELK_SSE2_QUANTISER)
     table.quantise = QuantiseBlock;
     table.quantiseSymmetric = QuantiseSymmetricBlock;
+    table.quantiseReciprocal = QuantiseReciprocalBlock;
     table.dequantise = DequantiseBlock;
 #endif
 }

@@ -52,6 +52,7 @@ void PrepareSymmetric(QuantiserRule rule, const int32_t weights[kMatrixEntries],
         const int64_t w = weights[i];
         if (rule == QuantiserRule::kFfmpeg) {
             tables.scale[i] = (int64_t{1} << 22) / (int64_t{q} * w);
+            tables.multiplier[i] = static_cast<int32_t>(tables.scale[i]);
             tables.offset[i] = int64_t{3} << 18;
             tables.stepDivisor[i] = int64_t{1} << 21;
         } else if (rule == QuantiserRule::kMpeg2enc) {
@@ -73,6 +74,7 @@ void PrepareSymmetric(QuantiserRule rule, const int32_t weights[kMatrixEntries],
     tables.finalOffsetReal = static_cast<double>(tables.finalOffset);
     tables.inverseFinal = ReciprocalRoundedUp(tables.finalDivisor);
     tables.maxLevel = kMaxAcLevel;
+    tables.reciprocalBias = int64_t{3} << 18;
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "codec/types.h"
-#include "host/frame_record.h"
 #include "testing/random.h"
 
 namespace vardelk::testing {
@@ -14,14 +13,12 @@ namespace vardelk::testing {
 struct HostFrames {
     std::vector<YcPixel> edit;
     std::vector<YcPixel> temp;
-    FrameProcInfo info{};
+    int32_t maxWidth;
 
-    HostFrames(int32_t width, int32_t height, int32_t maxWidth, int32_t maxHeight)
-        : edit(static_cast<size_t>(maxWidth) * maxHeight), temp(edit.size()) {
-        info = FrameProcInfo{0, edit.data(), temp.data(), width, height, maxWidth, maxHeight};
-    }
+    HostFrames(int32_t /*width*/, int32_t /*height*/, int32_t maxWidth_, int32_t maxHeight)
+        : edit(static_cast<size_t>(maxWidth_) * maxHeight), temp(edit.size()), maxWidth(maxWidth_) {}
     YcPixel& At(std::vector<YcPixel>& frame, int32_t x, int32_t y) {
-        return frame[static_cast<size_t>(y) * info.maxWidth + x];
+        return frame[static_cast<size_t>(y) * maxWidth + x];
     }
 };
 

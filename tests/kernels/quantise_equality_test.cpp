@@ -213,6 +213,8 @@ TEST(SymmetricQuantise, EveryRuleAndBuildEqualsTheEncodersArithmetic) {
     const QuantiserRule rules[] = {QuantiserRule::kFfmpeg, QuantiserRule::kMpeg2enc, QuantiserRule::kTestModel};
     const std::vector<int32_t> weights = {1, 2, 3, 7, 8, 16, 27, 83, 254, 255, 1000, 4095};
     const auto symmetricQuantisers = testing::EveryBuildOf(&fast::KernelTable::quantiseSymmetric);
+    // The same rule in integer products, for ffmpeg's tables only.
+    const auto reciprocalQuantisers = testing::EveryBuildOf(&fast::KernelTable::quantiseReciprocal);
     Random random(5);
     for (QuantiserRule rule : rules)
         for (int32_t q : {1, 2, 3, 8, 31, 62, 112})
@@ -223,20 +225,27 @@ TEST(SymmetricQuantise, EveryRuleAndBuildEqualsTheEncodersArithmetic) {
                 fast::PrepareQuantiser(rule, m.w, q, tables);
                 Block b{};
                 int fill = 1;
-                const int32_t step = w > 64 ? 1 : 3;  // every value where steps are small
-                for (int32_t f = -kCoefficientLimit; f <= kCoefficientLimit; f += step) {
+                // ffmpeg's rule works on the accurate transform's 8 x larger
+                // coefficients; steps coprime to 8 reach every residue.
+                const bool accurate = UsesAccurateTransform(rule);
+                const int32_t limit = accurate ? 8 * kCoefficientLimit : kCoefficientLimit;
+                const int32_t step = accurate ? (w > 64 ? 7 : 17) : (w > 64 ? 1 : 3);
+                for (int32_t f = -limit; f <= limit; f += step) {
                     b[static_cast<size_t>(fill++)] = f;
-                    if (fill < 64 && f + step <= kCoefficientLimit) continue;
+                    if (fill < 64 && f + step <= limit) continue;
                     b[0] = random.Between(-2048, 2047);
                     Block expected = b;
                     QuantiseBlockByRule(rule, expected.data(), m.w, q);
-                    for (const auto& quantise : symmetricQuantisers) {
-                        Block quick = b;
-                        const uint64_t nonZero = quantise.kernel(quick.data(), tables);
-                        ASSERT_EQ(expected, quick)
-                            << quantise.build << " rule " << int(rule) << " q " << q << " w " << w;
-                        for (int i = 0; i < 64; ++i)
-                            ASSERT_EQ((nonZero >> i) & 1, uint64_t{expected[static_cast<size_t>(i)] != 0});
+                    for (const auto* kernels : {&symmetricQuantisers, &reciprocalQuantisers}) {
+                        if (kernels == &reciprocalQuantisers && rule != QuantiserRule::kFfmpeg) continue;
+                        for (const auto& quantise : *kernels) {
+                            Block quick = b;
+                            const uint64_t nonZero = quantise.kernel(quick.data(), tables);
+                            ASSERT_EQ(expected, quick)
+                                << quantise.build << " rule " << int(rule) << " q " << q << " w " << w;
+                            for (int i = 0; i < 64; ++i)
+                                ASSERT_EQ((nonZero >> i) & 1, uint64_t{expected[static_cast<size_t>(i)] != 0});
+                        }
                     }
                     fill = 1;
                 }

@@ -5,9 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "editor/current_matrix.h"
-#include "editor/matrix_history.h"
 #include "plugin/filter_descriptor.h"
+#include "plugin/module_instance.h"
 #include "tests/module/module_fixture.h"
 
 namespace vardelk {
@@ -19,17 +18,19 @@ void* FailingAllocate(size_t bytes) { return outOfMemory ? nullptr : std::malloc
 class AllocationTest : public ModuleFixture {
 protected:
     bool Start(HostSession& session, std::string* error) override {
-        std::memcpy(IntraMatrix, kDefaultIntraMatrix, kMatrixBytes);
+        std::memcpy(Module().Entries(), kDefaultIntraMatrix, kMatrixBytes);
         outOfMemory = false;
-        SetHistoryAllocator(FailingAllocate);
+        Module().SetAllocator(FailingAllocate);
         session.matrixChangedAnswer = 3;
         return session.Attach(&GetFilterTable, error);
     }
     void TearDown() override {
         ModuleFixture::TearDown();
-        SetHistoryAllocator(nullptr);
-        EXPECT_EQ(History, nullptr);
+        Module().SetAllocator(nullptr);
+        EXPECT_FALSE(Module().HasHistory());
     }
+    // The module's matrix and history, linked into this test.
+    static CurrentMatrix& Module() { return TheModule().matrix; }
 };
 
 TEST_F(AllocationTest, ApplyWithoutMemoryStillAppliesAndNotifies) {
@@ -37,28 +38,28 @@ TEST_F(AllocationTest, ApplyWithoutMemoryStillAppliesAndNotifies) {
     outOfMemory = true;
     Type(0, "123");
     EXPECT_EQ(Click(40001), 3);
-    EXPECT_EQ(IntraMatrix[0], 123);
+    EXPECT_EQ(Module().Entries()[0], 123);
     EXPECT_EQ(host->events.matrixChangedCalls, 1);
-    ASSERT_NE(History, nullptr);
-    EXPECT_EQ(History->first, History->last);  // the list is intact
-    EXPECT_EQ(CurrentNode, History->first);
+    ASSERT_NE(Module().History(), nullptr);
+    EXPECT_EQ(Module().History()->first, Module().History()->last);  // the list is intact
+    EXPECT_EQ(Module().CurrentSnapshot(), Module().History()->first);
     EXPECT_FALSE(BackEnabled());
     outOfMemory = false;
     Type(1, "7");
     EXPECT_EQ(Click(40001), 3);  // the editor keeps working
     EXPECT_TRUE(BackEnabled());
     EXPECT_EQ(Click(40003), 3);
-    EXPECT_EQ(IntraMatrix[0], kDefaultIntraMatrix[0]);
+    EXPECT_EQ(Module().Entries()[0], kDefaultIntraMatrix[0]);
 }
 
 TEST_F(AllocationTest, InitWithoutMemoryKeepsTheHostsMatrix) {
-    IntraMatrix[5] = 44;
+    Module().Entries()[5] = 44;
     outOfMemory = true;
     Open();
     EXPECT_EQ(Text(Box(5)), "44");
     EXPECT_FALSE(BackEnabled());
     EXPECT_EQ(host->SendCommand(40003), 0);
-    EXPECT_EQ(IntraMatrix[5], 44);
+    EXPECT_EQ(Module().Entries()[5], 44);
 }
 
 TEST_F(AllocationTest, ReopenWithoutMemoryLeavesNoHistoryButAWorkingEditor) {
@@ -66,12 +67,12 @@ TEST_F(AllocationTest, ReopenWithoutMemoryLeavesNoHistoryButAWorkingEditor) {
     host->CloseWindow();
     outOfMemory = true;
     Open();  // the fresh history cannot be made
-    EXPECT_EQ(CurrentNode, nullptr);
+    EXPECT_EQ(Module().CurrentSnapshot(), nullptr);
     EXPECT_EQ(host->SendCommand(40003), 0);
     EXPECT_EQ(host->SendCommand(40004), 0);
     Type(2, "9");
     EXPECT_EQ(Click(40001), 3);
-    EXPECT_EQ(IntraMatrix[2], 9);
+    EXPECT_EQ(Module().Entries()[2], 9);
     EXPECT_FALSE(BackEnabled());
     EXPECT_FALSE(ForwardEnabled());
 }

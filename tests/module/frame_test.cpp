@@ -22,7 +22,7 @@ protected:
         std::mt19937 random(7);
         std::uniform_int_distribution<int> sample(-4096, 4095);
         input.resize(kMaxWidth * kMaxHeight);
-        for (YcPixel& p : input) {
+        for (host::YcPixel& p : input) {
             p = {static_cast<int16_t>(sample(random) & ~15), static_cast<int16_t>(sample(random)),
                  static_cast<int16_t>(sample(random))};
         }
@@ -32,28 +32,28 @@ protected:
     // Runs the input through the module and the same settings and matrix
     // through the linked pipeline; both results must agree in full.
     void ExpectSameAsPipeline(const FilterSettings& settings) {
-        std::memcpy(host->Picture(), input.data(), input.size() * sizeof(YcPixel));
-        std::vector<YcPixel> dirty(input.size(), YcPixel{1, 2, 3});
-        std::memcpy(host->Frame().tempFrame, dirty.data(), dirty.size() * sizeof(YcPixel));
-        YcPixel* edit = host->Frame().editFrame;
-        YcPixel* temp = host->Frame().tempFrame;
+        std::memcpy(host->Picture(), input.data(), input.size() * sizeof(host::YcPixel));
+        std::vector<host::YcPixel> dirty(input.size(), host::YcPixel{1, 2, 3});
+        std::memcpy(host->Frame().tempFrame, dirty.data(), dirty.size() * sizeof(host::YcPixel));
+        host::YcPixel* edit = host->Frame().editFrame;
+        host::YcPixel* temp = host->Frame().tempFrame;
         const int reports = host->events.sizeReports;
         ASSERT_EQ(host->RunFrame(), 1);
         EXPECT_EQ(host->Frame().editFrame, temp);
         EXPECT_EQ(host->Frame().tempFrame, edit);
 
-        std::vector<YcPixel> a = input, b(input.size());
-        FrameProcInfo frame{0, a.data(), b.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
+        std::vector<host::YcPixel> a = input, b(input.size());
+        host::FrameProcInfo frame{0, a.data(), b.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
         FrameCoder coder;
         const int32_t bytes = CodeHostFrame(coder, settings, Matrix(), frame);
-        EXPECT_EQ(std::memcmp(host->Picture(), frame.editFrame, input.size() * sizeof(YcPixel)), 0);
+        EXPECT_EQ(std::memcmp(host->Picture(), frame.editFrame, input.size() * sizeof(host::YcPixel)), 0);
         EXPECT_EQ(host->events.sizeReports, reports + 1);
         EXPECT_EQ(host->events.lastReportedSize, bytes);
         EXPECT_EQ(Text(SizeBox()), std::to_string(bytes));
         EXPECT_EQ(host->events.sizeTextAtNotify, std::to_string(bytes));
     }
 
-    std::vector<YcPixel> input;
+    std::vector<host::YcPixel> input;
 };
 
 TEST_F(FrameTest, DefaultsMatchThePipeline) {
@@ -93,7 +93,7 @@ TEST_F(FrameTest, MissingValueArraysFallBackToDefaults) {
 
 TEST_F(FrameTest, EmptyPictureStillSwapsAndReportsZero) {
     host->SetGeometry(0, 0, kMaxWidth, kMaxHeight);
-    YcPixel* temp = host->Frame().tempFrame;
+    host::YcPixel* temp = host->Frame().tempFrame;
     ASSERT_EQ(host->RunFrame(), 1);
     EXPECT_EQ(host->Frame().editFrame, temp);
     EXPECT_EQ(host->events.lastReportedSize, 0);

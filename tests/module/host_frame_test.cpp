@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "plugin/host_frame.h"
-#include "tests/codec/test_support.h"
+#include "tests/module/host_frames.h"
 
 namespace vardelk {
 namespace {
 
-using testing::HostFrames;
+using host::FrameProcInfo;
+using testing::ModuleFrames;
+using Pixel = host::YcPixel;
 
 // One frame the module's way, with a fresh coder.
 int32_t Process(const FilterSettings& settings, const int32_t* matrix, FrameProcInfo& frame,
@@ -19,45 +21,45 @@ int32_t Process(const FilterSettings& settings, const int32_t* matrix, FrameProc
     return CodeHostFrame(coder, settings, matrix, frame, logNames, macroblockBits);
 }
 
-bool SamePixels(const YcPixel* a, const YcPixel* b, size_t count) {
+bool SamePixels(const Pixel* a, const Pixel* b, size_t count) {
     return std::equal(a, a + count, b,
-                      [](const YcPixel& p, const YcPixel& q) { return p.y == q.y && p.cb == q.cb && p.cr == q.cr; });
+                      [](const Pixel& p, const Pixel& q) { return p.y == q.y && p.cb == q.cb && p.cr == q.cr; });
 }
 
 // Runs a frame and returns the output picture (the new editFrame).
-std::vector<YcPixel> Output(HostFrames& frames) {
-    return std::vector<YcPixel>(frames.info.editFrame, frames.info.editFrame + frames.edit.size());
+std::vector<Pixel> Output(ModuleFrames& frames) {
+    return std::vector<Pixel>(frames.info.editFrame, frames.info.editFrame + frames.edit.size());
 }
 
 TEST(SimulateFrame, GreyMacroblockCostsEightBytesAndComesBackUnchanged) {
-    HostFrames frames(16, 16, 16, 16);
-    std::fill(frames.edit.begin(), frames.edit.end(), YcPixel{2048, 0, 0});
-    const YcPixel* edit = frames.edit.data();
+    ModuleFrames frames(16, 16, 16, 16);
+    std::fill(frames.edit.begin(), frames.edit.end(), Pixel{2048, 0, 0});
+    const Pixel* edit = frames.edit.data();
     EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, frames.info), 8);
     EXPECT_EQ(frames.info.editFrame, frames.temp.data()) << "the pointers are exchanged";
     EXPECT_EQ(frames.info.tempFrame, edit);
-    for (const YcPixel& p : frames.temp) ASSERT_TRUE(p.y == 2048 && p.cb == 0 && p.cr == 0);
+    for (const Pixel& p : frames.temp) ASSERT_TRUE(p.y == 2048 && p.cb == 0 && p.cr == 0);
 }
 
 TEST(SimulateFrame, EmptyPictureStillZeroFillsExchangesAndReportsZero) {
     for (auto [w, h] : {std::pair{0, 16}, {16, 0}, {-5, 16}, {16, INT32_MIN}}) {
-        HostFrames frames(w, h, 16, 16);
-        std::fill(frames.temp.begin(), frames.temp.end(), YcPixel{1, 2, 3});
+        ModuleFrames frames(w, h, 16, 16);
+        std::fill(frames.temp.begin(), frames.temp.end(), Pixel{1, 2, 3});
         EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, frames.info), 0);
         EXPECT_EQ(frames.info.editFrame, frames.temp.data());
-        for (const YcPixel& p : frames.temp) ASSERT_TRUE(p.y == 0 && p.cb == 0 && p.cr == 0);
+        for (const Pixel& p : frames.temp) ASSERT_TRUE(p.y == 0 && p.cb == 0 && p.cr == 0);
     }
 }
 
 TEST(SimulateFrame, PixelsOutsideThePictureKeepTheZeroFill) {
     testing::Random random(5);
-    HostFrames frames(100, 100, 120, 110);
+    ModuleFrames frames(100, 100, 120, 110);
     testing::FillNatural(frames.edit, 120, random);
-    std::fill(frames.temp.begin(), frames.temp.end(), YcPixel{9, 9, 9});
+    std::fill(frames.temp.begin(), frames.temp.end(), Pixel{9, 9, 9});
     Process(FilterSettings{}, kDefaultIntraMatrix, frames.info);
     for (int32_t y = 0; y < 110; ++y)
         for (int32_t x = 0; x < 120; ++x) {
-            const YcPixel& p = frames.At(frames.temp, x, y);
+            const Pixel& p = frames.At(frames.temp, x, y);
             const bool outside = x >= 100 || y >= 100;
             ASSERT_TRUE(!outside || (p.y == 0 && p.cb == 0 && p.cr == 0)) << x << "," << y;
         }
@@ -69,7 +71,7 @@ TEST(SimulateFrame, AwkwardSizesInTightFramesStayInside) {
     testing::Random random(6);
     for (auto [w, h] : {std::pair{100, 100}, {1, 1}, {17, 3}, {33, 18}, {5, 31}}) {
         for (int32_t interlaced = 0; interlaced < 2; ++interlaced) {
-            HostFrames frames(w, h, w, h);
+            ModuleFrames frames(w, h, w, h);
             testing::FillExtreme(frames.edit, random);
             FilterSettings s;
             s.interlacedDct = interlaced;
@@ -80,7 +82,7 @@ TEST(SimulateFrame, AwkwardSizesInTightFramesStayInside) {
 
 TEST(SimulateFrame, SizesBeyondTheFramesAreTakenAsTheFrameSize) {
     testing::Random random(7);
-    HostFrames clamped(40, 24, 40, 24), oversized(5000, 999999, 40, 24);
+    ModuleFrames clamped(40, 24, 40, 24), oversized(5000, 999999, 40, 24);
     testing::FillNatural(clamped.edit, 40, random);
     oversized.edit = clamped.edit;
     const int32_t expected = Process(FilterSettings{}, kDefaultIntraMatrix, clamped.info);
@@ -89,7 +91,7 @@ TEST(SimulateFrame, SizesBeyondTheFramesAreTakenAsTheFrameSize) {
 }
 
 TEST(SimulateFrame, MissingFramesProcessNothing) {
-    std::vector<YcPixel> frame(16 * 16, YcPixel{5, 5, 5});
+    std::vector<Pixel> frame(16 * 16, Pixel{5, 5, 5});
     FrameProcInfo noTemp{0, frame.data(), nullptr, 16, 16, 16, 16};
     EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, noTemp), 0);
     EXPECT_EQ(noTemp.editFrame, frame.data());
@@ -109,7 +111,7 @@ TEST(SimulateFrame, MatrixEntriesAreReadClampedAndNeverWritten) {
         tame[i] = i % 3 == 2 ? 4095 : 1;
     }
     const std::vector<int32_t> before(wild, wild + 64);
-    HostFrames a(48, 32, 48, 32), b(48, 32, 48, 32);
+    ModuleFrames a(48, 32, 48, 32), b(48, 32, 48, 32);
     testing::FillNatural(a.edit, 48, random);
     b.edit = a.edit;
     FilterSettings s;
@@ -122,12 +124,12 @@ TEST(SimulateFrame, MatrixEntriesAreReadClampedAndNeverWritten) {
 
 TEST(SimulateFrame, SettingsOutsideTheirRangesActAsTheNearestValid) {
     testing::Random random(10);
-    HostFrames reference(32, 32, 32, 32);
+    ModuleFrames reference(32, 32, 32, 32);
     testing::FillNatural(reference.edit, 32, random);
-    const std::vector<YcPixel> input = reference.edit;
+    const std::vector<Pixel> input = reference.edit;
 
     auto run = [&](const FilterSettings& s) {
-        HostFrames f(32, 32, 32, 32);
+        ModuleFrames f(32, 32, 32, 32);
         f.edit = input;
         const int32_t bytes = Process(s, kDefaultIntraMatrix, f.info);
         return std::pair{bytes, Output(f)};
@@ -151,7 +153,7 @@ TEST(SimulateFrame, SettingsOutsideTheirRangesActAsTheNearestValid) {
 
 TEST(SimulateFrame, EachMacroblockRowIsRoundedUpToBytesOnItsOwn) {
     testing::Random random(11);
-    HostFrames frames(50, 40, 50, 40);  // 4 x 3 macroblocks, partial at both edges
+    ModuleFrames frames(50, 40, 50, 40);  // 4 x 3 macroblocks, partial at both edges
     testing::FillNatural(frames.edit, 50, random);
     std::array<int32_t, 12> bits{};
     const int32_t bytes = Process(FilterSettings{}, kDefaultIntraMatrix, frames.info, LogFileNames{}, bits.data());
@@ -174,7 +176,7 @@ TEST(SimulateFrame, EachMacroblockRowIsRoundedUpToBytesOnItsOwn) {
 // made of two identical rows costs exactly what the first does.
 TEST(SimulateFrame, DcPredictionRestartsOnEveryRow) {
     testing::Random random(12);
-    HostFrames frames(64, 32, 64, 32);
+    ModuleFrames frames(64, 32, 64, 32);
     testing::FillNatural(frames.edit, 64, random);
     std::copy(frames.edit.begin(), frames.edit.begin() + 64 * 16, frames.edit.begin() + 64 * 16);
     std::array<int32_t, 8> bits{};

@@ -9,12 +9,14 @@
 
 #include "media/coefficient_log_files.h"
 #include "plugin/host_frame.h"
-#include "tests/codec/test_support.h"
+#include "tests/module/host_frames.h"
 
 namespace vardelk {
 namespace {
 
 namespace fs = std::filesystem;
+using host::FrameProcInfo;
+using Pixel = host::YcPixel;
 
 // One frame the module's way, with a fresh coder.
 int32_t Process(const FilterSettings& settings, const int32_t* matrix, FrameProcInfo& frame,
@@ -45,8 +47,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    int32_t Run(int32_t width, int32_t height, int32_t logOutput, const std::vector<YcPixel>* input = nullptr) {
-        testing::HostFrames frames(width, height, std::max(width, 1), std::max(height, 1));
+    int32_t Run(int32_t width, int32_t height, int32_t logOutput, const std::vector<Pixel>* input = nullptr) {
+        testing::ModuleFrames frames(width, height, std::max(width, 1), std::max(height, 1));
         if (input != nullptr) frames.edit = *input;
         FilterSettings s;
         s.logOutput = logOutput;
@@ -59,11 +61,11 @@ protected:
     fs::path dir_;
     std::string coefficients_, levels_;
     LogFileNames names_;
-    std::vector<YcPixel> output_;
+    std::vector<Pixel> output_;
 };
 
 TEST_F(LogFiles, OneMacroblockWritesSixLabelledLinesOfSixtyFourFields) {
-    std::vector<YcPixel> grey(256, YcPixel{2048, -16, 16});
+    std::vector<Pixel> grey(256, Pixel{2048, -16, 16});
     Run(16, 16, 1, &grey);
     const auto dct = Lines(coefficients_), qdct = Lines(levels_);
     ASSERT_EQ(dct.size(), 6u);
@@ -113,7 +115,7 @@ TEST_F(LogFiles, EmptyPictureOrMissingFrameLeavesBothFilesEmpty) {
     EXPECT_EQ(fs::file_size(levels_), 0u);
 
     std::ofstream(levels_) << "old";
-    std::vector<YcPixel> frame(256);
+    std::vector<Pixel> frame(256);
     FrameProcInfo noTemp{0, frame.data(), nullptr, 16, 16, 16, 16};
     FilterSettings s;
     s.logOutput = 1;
@@ -131,10 +133,10 @@ TEST_F(LogFiles, LoggingOffTouchesNoFile) {
 
 TEST_F(LogFiles, LoggingNeverChangesThePictureOrTheSize) {
     testing::Random random(13);
-    testing::HostFrames frames(37, 29, 37, 29);
+    testing::ModuleFrames frames(37, 29, 37, 29);
     testing::FillNatural(frames.edit, 37, random);
     const int32_t quiet = Run(37, 29, 0, &frames.edit);
-    const std::vector<YcPixel> quietOutput = output_;
+    const std::vector<Pixel> quietOutput = output_;
     EXPECT_EQ(Run(37, 29, 5, &frames.edit), quiet) << "any non-zero value turns logging on";
     EXPECT_EQ(Lines(levels_).size(), 6u * 3u * 2u);
     for (size_t i = 0; i < output_.size(); ++i) ASSERT_EQ(output_[i].y, quietOutput[i].y);
@@ -144,7 +146,7 @@ TEST_F(LogFiles, LoggingNeverChangesThePictureOrTheSize) {
 // in full and the frame is processed as usual.
 TEST_F(LogFiles, AnUnopenableLogIsSkippedAndTheOtherIsWritten) {
     fs::create_directory(coefficients_);
-    std::vector<YcPixel> grey(32 * 16, YcPixel{2048, 0, 0});
+    std::vector<Pixel> grey(32 * 16, Pixel{2048, 0, 0});
     EXPECT_EQ(Run(32, 16, 1, &grey), (57 + 40 + 7) / 8);
     EXPECT_EQ(Lines(levels_).size(), 12u);
     EXPECT_TRUE(fs::is_directory(coefficients_));

@@ -51,11 +51,11 @@ protected:
     std::string host, module, dir, log;
 };
 
-std::vector<YcPixel> RandomFrames(int pixels, int frames, unsigned seed) {
+std::vector<host::YcPixel> RandomFrames(int pixels, int frames, unsigned seed) {
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> luma(0, 255), chroma(-128, 127);
-    std::vector<YcPixel> all(static_cast<size_t>(pixels) * frames);
-    for (YcPixel& p : all) {
+    std::vector<host::YcPixel> all(static_cast<size_t>(pixels) * frames);
+    for (host::YcPixel& p : all) {
         p = {static_cast<int16_t>(luma(random) * 16), static_cast<int16_t>(chroma(random) * 16),
              static_cast<int16_t>(chroma(random) * 16 + 3)};
     }
@@ -75,13 +75,13 @@ struct Case {
 
 TEST_F(ModuleOutputTest, FramesMatchTheNativePipelineSampleForSample) {
     constexpr int kWidth = 45, kHeight = 35, kMaxWidth = 64, kMaxHeight = 48, kFrames = 3;
-    const std::vector<YcPixel> input = RandomFrames(kWidth * kHeight, kFrames, 11);
+    const std::vector<host::YcPixel> input = RandomFrames(kWidth * kHeight, kFrames, 11);
     WriteFile(dir + "in.yc", input);
     int32_t matrix[kMatrixEntries];
-    std::string matrixText;
+    std::string matrixText = "# a matrix of our own\n";
     for (int i = 0; i < kMatrixEntries; ++i) {
         matrix[i] = 1 + (i * 97) % 300;
-        matrixText += std::to_string(matrix[i]) + (i % 8 == 7 ? "\n" : ", ");
+        matrixText += std::to_string(matrix[i]) + (i % 8 == 7 ? "  # row end\n" : ", ");
     }
     std::ofstream(dir + "matrix.txt") << matrixText;
 
@@ -97,12 +97,12 @@ TEST_F(ModuleOutputTest, FramesMatchTheNativePipelineSampleForSample) {
         ASSERT_EQ(RunHost(options), 0) << log;
         std::ifstream out(dir + "out.yc", std::ios::binary);
         std::ifstream sizes(dir + "sizes.txt");
-        std::vector<YcPixel> a(kMaxWidth * kMaxHeight), b(a.size()), got(kWidth * kHeight);
+        std::vector<host::YcPixel> a(kMaxWidth * kMaxHeight), b(a.size()), got(kWidth * kHeight);
         for (int f = 0; f < kFrames; ++f) {
             for (int y = 0; y < kHeight; ++y) {
                 std::memcpy(&a[y * kMaxWidth], &input[(f * kHeight + y) * kWidth], kWidth * 6);
             }
-            FrameProcInfo frame{0, a.data(), b.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
+            host::FrameProcInfo frame{0, a.data(), b.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
             FrameCoder coder;
             const int32_t bytes =
                 CodeHostFrame(coder, c.settings, c.customMatrix ? matrix : kDefaultIntraMatrix, frame);
@@ -128,6 +128,29 @@ TEST_F(ModuleOutputTest, HostRefusesBadInputWithAMessage) {
     EXPECT_NE(log.find("ends inside a frame"), std::string::npos) << log;
     EXPECT_NE(RunHost("--input " + dir + "short.yc --width 4 --height 4 --scale 32" + io), 0);
     EXPECT_NE(log.find("--scale"), std::string::npos) << log;
+    // Matrix files: what is wrong is named, with the file and the entry.
+    const std::string sixtyThree = [] {
+        std::string text;
+        for (int i = 0; i < 63; ++i) text += "16 ";
+        return text;
+    }();
+    const struct {
+        const char* name;
+        std::string text;
+        const char* message;
+    } matrices[] = {
+        {"short.txt", sixtyThree, "holds 63 numbers"},
+        {"large.txt", "5000 " + sixtyThree, "entry 1 (row 1, column 1) is 5000"},
+        {"words.txt", sixtyThree + "x16", "entry 64 (row 8, column 8) is 'x16'"},
+    };
+    for (const auto& m : matrices) {
+        std::ofstream(dir + m.name) << m.text;
+        EXPECT_NE(RunHost("--input " + dir + "short.yc --width 2 --height 2 --matrix " + dir + m.name + io), 0);
+        EXPECT_NE(log.find(std::string("matrix file ") + dir + m.name), std::string::npos) << log;
+        EXPECT_NE(log.find(m.message), std::string::npos) << log;
+    }
+    EXPECT_NE(RunHost("--input " + dir + "short.yc --width 2 --height 2 --matrix " + dir + "none.txt" + io), 0);
+    EXPECT_NE(log.find("cannot be opened"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The snapshot history when memory runs out, and its lifecycle under
+// The matrix history when memory runs out, and its lifecycle under
 // LeakSanitizer: a repeated descriptor request, the window's destroy and a
 // window opened again must neither leak nor leave a dangling current node.
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "codec/types.h"
-#include "editor/matrix_history.h"
+#include "matrix/current_matrix.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VARDELK_LEAK_CHECK 1
@@ -31,29 +31,22 @@ size_t g_failingAllocation = SIZE_MAX;
 
 void* FailOne(size_t bytes) { return g_allocationCount++ == g_failingAllocation ? nullptr : std::malloc(bytes); }
 
-size_t CountNodes() {
-    size_t count = 0;
-    for (const HistoryNode* node = History != nullptr ? History->first : nullptr; node != nullptr; node = node->next) {
-        ++count;
-    }
-    return count;
-}
-
 // Every link mutual, both ends right, the current node one of the list's.
-void ExpectSoundHistory() {
-    if (History == nullptr) {
-        EXPECT_EQ(CurrentNode, nullptr);
+void ExpectSoundHistory(const CurrentMatrix& matrix) {
+    const SnapshotList* history = matrix.History();
+    if (history == nullptr) {
+        EXPECT_EQ(matrix.CurrentSnapshot(), nullptr);
         return;
     }
-    const HistoryNode* previous = nullptr;
-    bool currentFound = CurrentNode == nullptr;
-    for (const HistoryNode* node = History->first; node != nullptr; node = node->next) {
+    const SnapshotNode* previous = nullptr;
+    bool currentFound = matrix.CurrentSnapshot() == nullptr;
+    for (const SnapshotNode* node = history->first; node != nullptr; node = node->next) {
         EXPECT_EQ(node->prev, previous);
-        EXPECT_EQ(node->owner, History);
-        currentFound = currentFound || node == CurrentNode;
+        EXPECT_EQ(node->owner, history);
+        currentFound = currentFound || node == matrix.CurrentSnapshot();
         previous = node;
     }
-    EXPECT_EQ(History->last, previous);
+    EXPECT_EQ(history->last, previous);
     EXPECT_TRUE(currentFound) << "the current node is not in the history";
 }
 
@@ -65,22 +58,21 @@ void ExpectNoLeak() {
 
 class HistoryFaults : public ::testing::Test {
 protected:
-    void SetUp() override { std::memcpy(matrix_, kDefaultIntraMatrix, sizeof matrix_); }
     void TearDown() override {
-        SetHistoryAllocator(nullptr);
-        HistoryRelease();
+        matrix_.SetAllocator(nullptr);
+        matrix_.EndHistory();
         ExpectNoLeak();
     }
 
     // What the editor does on Apply with a changed matrix: a snapshot right
     // after the current one, which becomes current when it could be made.
     void Apply(int32_t firstEntry) {
-        matrix_[0] = firstEntry;
-        HistoryNode* added = HistoryInsertAfter(CurrentNode, matrix_, kMatrixBytes);
-        if (added != nullptr) CurrentNode = added;
+        matrix_.Entries()[0] = firstEntry;
+        matrix_.Commit();
     }
+    void ResetEntries() { std::memcpy(matrix_.Entries(), kDefaultIntraMatrix, kMatrixBytes); }
 
-    int32_t matrix_[kMatrixEntries];
+    CurrentMatrix matrix_;
 };
 
 // A session of seeding and three applies with each of its allocations
@@ -91,17 +83,17 @@ TEST_F(HistoryFaults, EachFailedAllocationLosesOnlyItsOwnSnapshot) {
     constexpr size_t kAllocations = 3 + 3 * 2;
     for (size_t failing = 0; failing < kAllocations; ++failing) {
         SCOPED_TRACE(failing);
-        std::memcpy(matrix_, kDefaultIntraMatrix, sizeof matrix_);
+        ResetEntries();
         g_allocationCount = 0;
         g_failingAllocation = failing;
-        SetHistoryAllocator(FailOne);
-        HistorySeed(matrix_, kMatrixBytes);
-        ExpectSoundHistory();
-        const bool seeded = CurrentNode != nullptr;
+        matrix_.SetAllocator(FailOne);
+        matrix_.StartHistory();
+        ExpectSoundHistory(matrix_);
+        const bool seeded = matrix_.CurrentSnapshot() != nullptr;
         EXPECT_EQ(seeded, failing >= 3);
         for (int32_t entry : {100, 200, 300}) {
             Apply(entry);
-            ExpectSoundHistory();
+            ExpectSoundHistory(matrix_);
         }
         // Without a list nothing else is tried; without a first node the
         // applies have nothing to follow and allocate nothing.
@@ -109,11 +101,10 @@ TEST_F(HistoryFaults, EachFailedAllocationLosesOnlyItsOwnSnapshot) {
         EXPECT_EQ(g_allocationCount, expectedAllocations) << "an allocation was skipped or repeated";
         // Applies without a current snapshot record nothing; otherwise only
         // the failed one is missing.
-        const size_t expected = seeded ? 3 : 0;
-        EXPECT_EQ(CountNodes(), expected);
+        EXPECT_EQ(matrix_.SnapshotCount(), seeded ? 3 : 0);
         if (seeded) {
             std::vector<int32_t> firstEntries;
-            for (const HistoryNode* node = History->first; node != nullptr; node = node->next) {
+            for (const SnapshotNode* node = matrix_.History()->first; node != nullptr; node = node->next) {
                 int32_t entry;
                 std::memcpy(&entry, node->data, sizeof entry);
                 firstEntries.push_back(entry);
@@ -122,10 +113,10 @@ TEST_F(HistoryFaults, EachFailedAllocationLosesOnlyItsOwnSnapshot) {
             std::vector<int32_t> expectedEntries = {kDefaultIntraMatrix[0], 100, 200, 300};
             expectedEntries.erase(expectedEntries.begin() + static_cast<ptrdiff_t>(lostApply) + 1);
             EXPECT_EQ(firstEntries, expectedEntries);
-            EXPECT_EQ(CurrentNode, History->last);
+            EXPECT_EQ(matrix_.CurrentSnapshot(), matrix_.History()->last);
         }
-        SetHistoryAllocator(nullptr);
-        HistoryRelease();
+        matrix_.SetAllocator(nullptr);
+        matrix_.EndHistory();
         ExpectNoLeak();
     }
 }
@@ -133,43 +124,44 @@ TEST_F(HistoryFaults, EachFailedAllocationLosesOnlyItsOwnSnapshot) {
 // With no memory at all nothing is recorded, nothing crashes, and memory
 // coming back makes the history work again.
 TEST_F(HistoryFaults, NoMemoryAtAllThenRecovery) {
-    SetHistoryAllocator([](size_t) -> void* { return nullptr; });
-    HistorySeed(matrix_, kMatrixBytes);
-    EXPECT_EQ(History, nullptr);
-    EXPECT_EQ(CurrentNode, nullptr);
+    matrix_.SetAllocator([](size_t) -> void* { return nullptr; });
+    matrix_.StartHistory();
+    EXPECT_EQ(matrix_.History(), nullptr);
+    EXPECT_EQ(matrix_.CurrentSnapshot(), nullptr);
     Apply(5);
-    HistoryRelease();
-    EXPECT_EQ(History, nullptr);
+    matrix_.EndHistory();
+    EXPECT_EQ(matrix_.History(), nullptr);
 
-    SetHistoryAllocator(nullptr);
-    HistorySeed(matrix_, kMatrixBytes);
+    matrix_.SetAllocator(nullptr);
+    matrix_.StartHistory();
     Apply(6);
-    EXPECT_EQ(CountNodes(), 2u);
-    ExpectSoundHistory();
+    EXPECT_EQ(matrix_.SnapshotCount(), 2);
+    ExpectSoundHistory(matrix_);
 }
 
 // Descriptor requested twice, the window destroyed, opened again (a new
 // seed) and destroyed again: nothing leaks at any step and nothing dangles.
 TEST_F(HistoryFaults, LifecycleLeavesNoLeak) {
-    HistorySeed(matrix_, kMatrixBytes);  // first descriptor request
+    matrix_.StartHistory();  // first descriptor request
     Apply(11);
     Apply(12);
-    HistorySeed(matrix_, kMatrixBytes);  // second request replaces it all
-    EXPECT_EQ(CountNodes(), 1u);
+    matrix_.StartHistory();  // second request replaces it all
+    EXPECT_EQ(matrix_.SnapshotCount(), 1);
     ExpectNoLeak();
     Apply(13);
 
-    HistoryRelease();  // the window is destroyed
-    EXPECT_EQ(History, nullptr);
-    EXPECT_EQ(CurrentNode, nullptr);
-    HistoryRelease();  // a second destroy does nothing
+    matrix_.EndHistory();  // the window is destroyed
+    EXPECT_EQ(matrix_.History(), nullptr);
+    EXPECT_EQ(matrix_.CurrentSnapshot(), nullptr);
+    matrix_.EndHistory();  // a second destroy does nothing
     ExpectNoLeak();
 
-    HistorySeed(matrix_, kMatrixBytes);  // the window is opened again
-    EXPECT_EQ(CountNodes(), 1u);
-    EXPECT_EQ(std::memcmp(CurrentNode->data, matrix_, kMatrixBytes), 0) << "seeded from the current matrix";
+    matrix_.StartHistory();  // the window is opened again
+    EXPECT_EQ(matrix_.SnapshotCount(), 1);
+    EXPECT_EQ(std::memcmp(matrix_.CurrentSnapshot()->data, matrix_.Entries(), kMatrixBytes), 0)
+        << "seeded from the current matrix";
     Apply(14);
-    HistoryRelease();
+    matrix_.EndHistory();
     ExpectNoLeak();
 }
 

@@ -28,24 +28,24 @@ constexpr int32_t kMaxHeight = 32;
 
 struct FrameRun {
     int32_t bytes = 0;
-    std::vector<YcPixel> output;
+    std::vector<host::YcPixel> output;
 };
 
-std::vector<YcPixel> TestPicture() {
-    std::vector<YcPixel> pixels(size_t{kMaxWidth} * kMaxHeight);
+std::vector<host::YcPixel> TestPicture() {
+    std::vector<host::YcPixel> pixels(size_t{kMaxWidth} * kMaxHeight);
     for (size_t i = 0; i < pixels.size(); ++i) {
         const auto x = static_cast<int32_t>(i % kMaxWidth);
         const auto y = static_cast<int32_t>(i / kMaxWidth);
-        pixels[i] = YcPixel{static_cast<int16_t>((x * 97 + y * 41) % 4096), static_cast<int16_t>(x * 30 - 700),
-                            static_cast<int16_t>(900 - y * 55)};
+        pixels[i] = host::YcPixel{static_cast<int16_t>((x * 97 + y * 41) % 4096), static_cast<int16_t>(x * 30 - 700),
+                                  static_cast<int16_t>(900 - y * 55)};
     }
     return pixels;
 }
 
 FrameRun ProcessWithLogs(const fs::path& coefficients, const fs::path& levels) {
-    std::vector<YcPixel> edit = TestPicture();
-    std::vector<YcPixel> temp(edit.size());
-    FrameProcInfo frame{0, edit.data(), temp.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
+    std::vector<host::YcPixel> edit = TestPicture();
+    std::vector<host::YcPixel> temp(edit.size());
+    host::FrameProcInfo frame{0, edit.data(), temp.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
     FilterSettings settings;
     settings.scaleCode = 6;
     settings.logOutput = 1;
@@ -62,8 +62,8 @@ FrameRun ProcessWithLogs(const fs::path& coefficients, const fs::path& levels) {
 bool SameFrame(const FrameRun& a, const FrameRun& b) {
     if (a.bytes != b.bytes || a.output.size() != b.output.size()) return false;
     for (size_t i = 0; i < a.output.size(); ++i) {
-        const YcPixel& p = a.output[i];
-        const YcPixel& q = b.output[i];
+        const host::YcPixel& p = a.output[i];
+        const host::YcPixel& q = b.output[i];
         if (p.y != q.y || p.cb != q.cb || p.cr != q.cr) return false;
     }
     return true;

@@ -1,4 +1,4 @@
-#include "editor/box_value.h"
+#include "matrix/box_value.h"
 
 #include <limits>
 

@@ -1,4 +1,5 @@
-// Reading a matrix entry from the text of one of the editor's number boxes.
+// Reading a matrix entry from the text of a matrix editor's number box (the
+// module's filter window and the lab's page read their boxes alike).
 #pragma once
 
 #include <cstdint>
