@@ -120,6 +120,18 @@ void CheckQuantisation(FuzzedDataProvider& p) {
         FUZZ_CHECK(SameBlock(plain, fast));
         for (int i = 0; i < 64; ++i) FUZZ_CHECK(((nonZero >> i) & 1u) == (fast[i] != 0 ? 1u : 0u));
     }
+    // ffmpeg's rule in integer products, on any coefficients.
+    if (rule == QuantiserRule::kFfmpeg) {
+        FillBlock(p, input, INT32_MIN, INT32_MAX);
+        std::memcpy(plain, input, sizeof plain);
+        QuantiseBlockByRule(rule, plain, weights, q);
+        for (const testing::KernelBuild& build : kBuilds) {
+            std::memcpy(fast, input, sizeof fast);
+            const uint64_t nonZero = build.table->quantiseReciprocal(fast, ruleTables);
+            FUZZ_CHECK(SameBlock(plain, fast));
+            for (int i = 0; i < 64; ++i) FUZZ_CHECK(((nonZero >> i) & 1u) == (fast[i] != 0 ? 1u : 0u));
+        }
+    }
 
     // Any levels at all.
     for (int i = 0; i < 64; ++i) input[i] = p.ConsumeBool() ? p.ConsumeIntegral<int32_t>() : Value(p, -2048, 2047);

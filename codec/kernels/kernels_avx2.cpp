@@ -80,7 +80,7 @@ uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables
     return (nonZero & ~uint64_t{1}) | uint64_t{dc != 0};
 }
 
-// Eight lanes of the SSE2 form.
+// Eight lanes of the SSE2 form, -2^31 included.
 uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& tables) {
     const __m256i bias = _mm256_set1_epi64x(tables.reciprocalBias);
     const __m256i maxLevel = _mm256_set1_epi32(tables.maxLevel);
@@ -89,7 +89,8 @@ uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& table
     for (int i = 0; i < 64; i += 8) {
         __m256i* p = reinterpret_cast<__m256i*>(block + i);
         const __m256i f = _mm256_loadu_si256(p);
-        const __m256i m = _mm256_abs_epi32(f);
+        __m256i m = _mm256_abs_epi32(f);
+        m = _mm256_sub_epi32(m, _mm256_srli_epi32(m, 31));
         const __m256i r = _mm256_load_si256(reinterpret_cast<const __m256i*>(tables.multiplier + i));
         const __m256i even = _mm256_srli_epi64(_mm256_add_epi64(_mm256_mul_epu32(m, r), bias), 21);
         const __m256i odd = _mm256_srli_epi64(

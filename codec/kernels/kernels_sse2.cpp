@@ -105,8 +105,9 @@ uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables
 
 // The 64-bit products of the even and the odd lanes (pmuludq), shifted back
 // to 32 bits and interleaved again. Magnitudes below 2^31 times multipliers
-// below 2^22 stay below 2^53, so the shifted value fits 32 unsigned bits;
-// anything past 2047 is clamped.
+// of at most 2^22 stay below 2^53, so the shifted value fits 32 unsigned
+// bits; anything past 2047 is clamped. The magnitude 2^31 of -2^31 would
+// carry into the next lane: it is taken as 2^31 - 1, which clamps alike.
 uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& tables) {
     const __m128i bias = _mm_set1_epi64x(tables.reciprocalBias);
     const __m128i maxLevel = _mm_set1_epi32(tables.maxLevel);
@@ -116,7 +117,8 @@ uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& table
         __m128i* p = reinterpret_cast<__m128i*>(block + i);
         const __m128i f = _mm_loadu_si128(p);
         const __m128i sign = _mm_srai_epi32(f, 31);
-        const __m128i m = _mm_sub_epi32(_mm_xor_si128(f, sign), sign);
+        __m128i m = _mm_sub_epi32(_mm_xor_si128(f, sign), sign);
+        m = _mm_sub_epi32(m, _mm_srli_epi32(m, 31));
         const __m128i r = _mm_load_si128(reinterpret_cast<const __m128i*>(tables.multiplier + i));
         const __m128i even = _mm_srli_epi64(_mm_add_epi64(_mm_mul_epu32(m, r), bias), 21);
         const __m128i odd =

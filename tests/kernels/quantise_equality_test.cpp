@@ -252,5 +252,31 @@ TEST(SymmetricQuantise, EveryRuleAndBuildEqualsTheEncodersArithmetic) {
             }
 }
 
+// ffmpeg's rule in integer products takes any coefficient: the largest
+// magnitudes (-2^31 among them) at even and odd positions beside small
+// ones, with the largest multiplier (weight 1, scale 1) and others.
+TEST(ReciprocalQuantise, EveryBuildTakesAnyCoefficient) {
+    const auto reciprocalQuantisers = testing::EveryBuildOf(&fast::KernelTable::quantiseReciprocal);
+    const int32_t extremes[] = {INT_MIN, INT_MIN + 1, INT_MAX, -1, 0, 5, 1 << 30, -(1 << 30)};
+    Random random(6);
+    for (int32_t q : {1, 2, 112})
+        for (int32_t w : {1, 3, 4095}) {
+            const Matrix m = Uniform(w);
+            fast::QuantiserTables tables;
+            fast::PrepareQuantiser(QuantiserRule::kFfmpeg, m.w, q, tables);
+            for (int n = 0; n < 64; ++n) {
+                Block b;
+                for (int32_t& v : b) v = n % 2 ? random.Between(INT_MIN, INT_MAX) : extremes[random.Between(0, 7)];
+                Block expected = b;
+                QuantiseBlockByRule(QuantiserRule::kFfmpeg, expected.data(), m.w, q);
+                for (const auto& quantise : reciprocalQuantisers) {
+                    Block quick = b;
+                    quantise.kernel(quick.data(), tables);
+                    ASSERT_EQ(expected, quick) << quantise.build << " q " << q << " w " << w << " block " << n;
+                }
+            }
+        }
+}
+
 }  // namespace
 }  // namespace vardelk
