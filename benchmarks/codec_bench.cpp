@@ -1,6 +1,7 @@
-// Speed of each kernel in every build this machine runs (the codec's and
-// the media's tables), and of whole frames through the plain and the fast
-// driver, with a memory-floor pass for comparison.
+// Speed of every kernel table entry in every build this machine runs (the
+// codec's and the media's tables), and of whole frames through the frame
+// coder's plain reference walk and with each build's table, with a
+// memory-floor pass for comparison.
 //
 //   build/native/benchmarks/vardelk_bench                 (Google Benchmark)
 //   WINEDEBUG=-all wine build/windows/benchmarks/vardelk_bench.exe
@@ -8,6 +9,7 @@
 // Kernel figures are per block (per macroblock for bit cost and the
 // gather/scatter pairs) and include copying the input into a work buffer;
 // Copy/macroblock is that copy alone.
+#include <array>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -21,35 +23,38 @@
 
 #include "benchmarks/bench_inputs.h"
 #include "codec/bit_cost.h"
-#include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
 #include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
-#include "codec/macroblock_interlaced.h"
-#include "codec/macroblock_progressive.h"
+#include "codec/kernels/kernel_table.h"
+#include "codec/kernels/sparse_bit_cost.h"
 #include "codec/quantise.h"
 #include "media/kernel_table.h"
 #include "media/y4m.h"
-#include "tests/testing_support/kernel_builds.h"
+#include "testing/kernel_builds.h"
 
 namespace vardelk::bench {
 namespace {
 
 constexpr int32_t kMacroblocks = 120;  // one 1920-pixel macroblock row
-constexpr int32_t kTypicalQ = 16;      // scale code 8, linear
+constexpr int32_t kRowWidth = 16 * kMacroblocks;
+constexpr int32_t kTypicalQ = 16;  // scale code 8, linear
 
 const StageBlocks& Blocks() {
     static const StageBlocks blocks = MakeStageBlocks(kMacroblocks, kDefaultIntraMatrix, kTypicalQ);
     return blocks;
 }
 
-const fast::QuantiserTables& Tables() {
-    static const fast::QuantiserTables tables = [] {
+// The frame's tables of the filter's rule and of a real encoder's.
+const fast::QuantiserTables& Tables(QuantiserRule rule) {
+    static const auto prepare = [](QuantiserRule r) {
         fast::QuantiserTables t;
-        fast::PrepareQuantiser(kDefaultIntraMatrix, kTypicalQ, t);
+        fast::PrepareQuantiser(r, kDefaultIntraMatrix, kTypicalQ, t);
         return t;
-    }();
-    return tables;
+    };
+    static const fast::QuantiserTables filter = prepare(QuantiserRule::kFilter);
+    static const fast::QuantiserTables symmetric = prepare(QuantiserRule::kMpeg2enc);
+    return rule == QuantiserRule::kFilter ? filter : symmetric;
 }
 
 // The level blocks with every AC level cleared.
@@ -78,6 +83,15 @@ void RunBlocks(benchmark::State& state, const std::vector<MacroblockBuffer>& inp
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(input.size()) * kBlocksPerMacroblock);
 }
 
+// Registers one row per build of a table entry, name/build, each running
+// run(state, that build's entry).
+template <typename Table, typename Entry, typename Run>
+void RegisterEveryBuild(const std::string& name, Entry Table::*entry, Run run) {
+    for (const auto& k : testing::EveryBuildOf(entry))
+        benchmark::RegisterBenchmark((name + "/" + k.build).c_str(),
+                                     [run, kernel = k.kernel](benchmark::State& s) { run(s, kernel); });
+}
+
 void RegisterKernels() {
     using benchmark::RegisterBenchmark;
     using benchmark::State;
@@ -90,84 +104,101 @@ void RegisterKernels() {
             }
         s.SetItemsProcessed(s.iterations() * kMacroblocks * kBlocksPerMacroblock);
     });
-    // The plain kernels of the pipeline (the reference walk uses these).
-    RegisterBenchmark("ForwardDct/reference", [](State& s) { RunBlocks(s, Blocks().samples, ForwardDct); });
-    RegisterBenchmark("InverseDct/reference", [](State& s) { RunBlocks(s, Blocks().reconstructed, InverseDct); });
+    // What the flat-block entry saves: dequantisation and the inverse transform.
     RegisterBenchmark("ReconstructFlat/reference", [](State& s) {
         RunBlocks(s, FlatLevels(), [](int32_t* b) {
             DequantiseBlock(b, kDefaultIntraMatrix, kTypicalQ);
             InverseDct(b);
         });
     });
-    // Every entry of every kernel table this machine runs, named by its build.
-    for (const testing::KernelBuild& build : testing::KernelBuilds()) {
-        const fast::KernelTable* k = build.table;
-        const std::string isa = std::string("/") + build.name;
-        RegisterBenchmark(("ForwardDct" + isa).c_str(),
-                          [k](State& s) { RunBlocks(s, Blocks().samples, k->forwardDct); });
-        RegisterBenchmark(("Quantise" + isa).c_str(), [k](State& s) {
-            const fast::QuantiserTables& t = Tables();
-            RunBlocks(s, Blocks().coefficients, [&t, k](int32_t* b) { k->quantise(b, t); });
-        });
-        RegisterBenchmark(("Dequantise" + isa).c_str(), [k](State& s) {
-            const fast::QuantiserTables& t = Tables();
-            RunBlocks(s, Blocks().levels, [&t, k](int32_t* b) { k->dequantise(b, t); });
-        });
-        RegisterBenchmark(("InverseDct" + isa).c_str(),
-                          [k](State& s) { RunBlocks(s, Blocks().reconstructed, k->inverseDct); });
-        RegisterBenchmark(("ReconstructFlat" + isa).c_str(),
-                          [k](State& s) { RunBlocks(s, FlatLevels(), k->reconstructFlat); });
-    }
 
-    for (int alternate = 0; alternate < 2; ++alternate) {
-        const std::string scan = alternate ? "alternate" : "zigzag";
-        for (int fastKernel = 0; fastKernel < 2; ++fastKernel) {
-            const std::string name = "BitCost/" + std::string(fastKernel ? "fast/" : "plain/") + scan;
-            RegisterBenchmark(name.c_str(), [alternate, fastKernel](State& s) {
+    // Every entry of the kernel table in every build this machine runs.
+    using Transform = fast::BlockTransform;
+    RegisterEveryBuild("ForwardDct", &fast::KernelTable::forwardDct,
+                       [](State& s, Transform k) { RunBlocks(s, Blocks().samples, k); });
+    RegisterEveryBuild("ForwardDctAccurate", &fast::KernelTable::forwardDctAccurate,
+                       [](State& s, Transform k) { RunBlocks(s, Blocks().samples, k); });
+    RegisterEveryBuild("InverseDct", &fast::KernelTable::inverseDct,
+                       [](State& s, Transform k) { RunBlocks(s, Blocks().reconstructed, k); });
+    RegisterEveryBuild("ReconstructFlat", &fast::KernelTable::reconstructFlat,
+                       [](State& s, Transform k) { RunBlocks(s, FlatLevels(), k); });
+    RegisterEveryBuild("Quantise", &fast::KernelTable::quantise, [](State& s, fast::QuantiseFunction k) {
+        const fast::QuantiserTables& t = Tables(QuantiserRule::kFilter);
+        RunBlocks(s, Blocks().coefficients, [&t, k](int32_t* b) { k(b, t); });
+    });
+    RegisterEveryBuild("QuantiseSymmetric", &fast::KernelTable::quantiseSymmetric,
+                       [](State& s, fast::QuantiseFunction k) {
+                           const fast::QuantiserTables& t = Tables(QuantiserRule::kMpeg2enc);
+                           RunBlocks(s, Blocks().coefficients, [&t, k](int32_t* b) { k(b, t); });
+                       });
+    RegisterEveryBuild("Dequantise", &fast::KernelTable::dequantise, [](State& s, fast::DequantiseFunction k) {
+        const fast::QuantiserTables& t = Tables(QuantiserRule::kFilter);
+        RunBlocks(s, Blocks().levels, [&t, k](int32_t* b) { k(b, t); });
+    });
+    for (int alternate = 0; alternate < 2; ++alternate)
+        RegisterEveryBuild(
+            std::string("BitCost/") + (alternate ? "alternate" : "zigzag"), &fast::KernelTable::macroblockBits,
+            [alternate](State& s, fast::MacroblockBitsFunction k) {
+                // The masks come with the levels, as the quantiser hands them over.
+                std::vector<std::array<uint64_t, kBlocksPerMacroblock>> masks;
+                for (const MacroblockBuffer& mb : Blocks().levels) {
+                    masks.emplace_back();
+                    for (int b = 0; b < kBlocksPerMacroblock; ++b)
+                        masks.back()[static_cast<size_t>(b)] = fast::NonZeroMask(mb.Block(b));
+                }
                 DcPredictors predictors;
                 int32_t bits = 0;
                 for (auto _ : s)
-                    for (const MacroblockBuffer& mb : Blocks().levels)
-                        bits += fastKernel ? fast::EstimateMacroblockBits(mb, AcCoding{alternate, 1}, predictors)
-                                           : EstimateMacroblockBits(mb, alternate, predictors);
+                    for (size_t m = 0; m < masks.size(); ++m)
+                        bits += k(Blocks().levels[m], masks[m].data(), AcCoding{alternate, 1}, predictors);
                 benchmark::DoNotOptimize(bits);
                 s.SetItemsProcessed(s.iterations() * kMacroblocks);
             });
-        }
-    }
 
     // Gather and scatter over one macroblock row of a 1920-wide picture.
-    using Gather = void (*)(const YcPixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
-    using Scatter = void (*)(const MacroblockBuffer&, YcPixel*, int32_t, int32_t, int32_t);
-    struct Pair {
-        std::string name;
-        Gather gather;
-        Scatter scatter;
-    };
-    std::vector<Pair> pairs;
-    for (const testing::KernelBuild& build : testing::KernelBuilds()) {
-        pairs.push_back({"progressive/" + std::string(build.name), build.table->gather[0], build.table->scatter[0]});
-        pairs.push_back({"interlaced/" + std::string(build.name), build.table->gather[1], build.table->scatter[1]});
-    }
-    for (const Pair& pair : pairs) {
-        const int32_t width = 16 * kMacroblocks;
-        RegisterBenchmark(("Gather/" + pair.name).c_str(), [pair, width](State& s) {
-            std::vector<YcPixel> picture(static_cast<size_t>(width) * 16);
-            FillNaturalPicture(picture.data(), width, 16, width, 3);
+    for (size_t layout : {0, 1}) {
+        const std::string suffix = layout == 0 ? "/progressive" : "/interlaced";
+        RegisterEveryBuild("Gather" + suffix, &fast::KernelTable::gather, [layout](State& s, auto k) {
+            std::vector<YcPixel> picture(static_cast<size_t>(kRowWidth) * 16);
+            FillNaturalPicture(picture.data(), kRowWidth, 16, kRowWidth, 3);
             MacroblockBuffer work;
             for (auto _ : s)
                 for (int32_t m = 0; m < kMacroblocks; ++m) {
-                    pair.gather(picture.data() + 16 * m, work, 16, 16, width);
+                    k[layout](picture.data() + 16 * m, work, 16, 16, kRowWidth);
                     benchmark::DoNotOptimize(work);
                 }
             s.SetItemsProcessed(s.iterations() * kMacroblocks);
         });
-        RegisterBenchmark(("Scatter/" + pair.name).c_str(), [pair, width](State& s) {
-            std::vector<YcPixel> picture(static_cast<size_t>(width) * 16);
+        RegisterEveryBuild("Scatter" + suffix, &fast::KernelTable::scatter, [layout](State& s, auto k) {
+            std::vector<YcPixel> picture(static_cast<size_t>(kRowWidth) * 16);
             for (auto _ : s) {
                 for (int32_t m = 0; m < kMacroblocks; ++m)
-                    pair.scatter(Blocks().samples[static_cast<size_t>(m)], picture.data() + 16 * m, 16, 16, width);
+                    k[layout](Blocks().samples[static_cast<size_t>(m)], picture.data() + 16 * m, 16, 16, kRowWidth);
                 benchmark::DoNotOptimize(picture);
+            }
+            s.SetItemsProcessed(s.iterations() * kMacroblocks);
+        });
+        // The same row as 8-bit 4:2:0 planes.
+        RegisterEveryBuild("GatherPlanar" + suffix, &fast::KernelTable::gatherPlanar, [layout](State& s, auto k) {
+            std::vector<uint8_t> luma(static_cast<size_t>(kRowWidth) * 16), chroma(luma.size() / 4);
+            for (size_t i = 0; i < luma.size(); ++i) luma[i] = static_cast<uint8_t>(i * 7 + i / kRowWidth * 13);
+            for (size_t i = 0; i < chroma.size(); ++i) chroma[i] = static_cast<uint8_t>(96 + i % 64);
+            const PlanarInput planes{luma.data(), chroma.data(), chroma.data(), kRowWidth, kRowWidth / 2};
+            MacroblockBuffer work;
+            for (auto _ : s)
+                for (int32_t m = 0; m < kMacroblocks; ++m) {
+                    k[layout](planes.At(0, 16 * m), work, 16, 16);
+                    benchmark::DoNotOptimize(work);
+                }
+            s.SetItemsProcessed(s.iterations() * kMacroblocks);
+        });
+        RegisterEveryBuild("ScatterPlanar" + suffix, &fast::KernelTable::scatterPlanar, [layout](State& s, auto k) {
+            std::vector<uint8_t> luma(static_cast<size_t>(kRowWidth) * 16), cb(luma.size() / 4), cr(cb.size());
+            const PlanarOutput planes{luma.data(), cb.data(), cr.data(), kRowWidth, kRowWidth / 2};
+            for (auto _ : s) {
+                for (int32_t m = 0; m < kMacroblocks; ++m)
+                    k[layout](Blocks().samples[static_cast<size_t>(m)], planes.At(0, 16 * m), 16, 16);
+                benchmark::DoNotOptimize(luma);
             }
             s.SetItemsProcessed(s.iterations() * kMacroblocks);
         });
@@ -175,64 +206,65 @@ void RegisterKernels() {
 }
 
 // The media kernels on one 1920x1080 4:2:0 frame; items are frames.
-void RegisterMedia() {
-    using benchmark::State;
+const Y4mFormat& MediaFormat() {
     static const Y4mFormat format = [] {
         Y4mFormat f;
         f.width = 1920;
         f.height = 1080;
         return f;
     }();
-    const size_t pixels = static_cast<size_t>(format.width) * static_cast<size_t>(format.height);
-    for (const testing::MediaKernelBuild& build : testing::MediaKernelBuilds()) {
-        const media::KernelTable* k = build.table;
-        const std::string suffix = std::string("/") + build.name + "/1920x1080";
-        benchmark::RegisterBenchmark(("YcToY4m" + suffix).c_str(), [k, pixels](State& s) {
-            std::vector<YcPixel> picture(pixels);
-            FillNaturalPicture(picture.data(), format.width, format.height, format.width, 2);
-            Y4mFrame frame;
-            frame.Allocate(format);
-            uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
-            for (auto _ : s) {
-                k->toY4m(format, picture.data(), format.width, planes);
-                benchmark::DoNotOptimize(frame.y);
-            }
-            s.SetItemsProcessed(s.iterations());
-        });
-        benchmark::RegisterBenchmark(("Y4mToYc" + suffix).c_str(), [k, pixels](State& s) {
-            std::vector<YcPixel> picture(pixels);
-            FillNaturalPicture(picture.data(), format.width, format.height, format.width, 2);
-            Y4mFrame frame;
-            frame.Allocate(format);
-            uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
-            k->toY4m(format, picture.data(), format.width, planes);
-            for (auto _ : s) {
-                k->toYc(format, planes, picture.data(), format.width);
-                benchmark::DoNotOptimize(picture);
-            }
-            s.SetItemsProcessed(s.iterations());
-        });
-        benchmark::RegisterBenchmark(("SquaredError" + suffix).c_str(), [k, pixels](State& s) {
-            std::vector<YcPixel> picture(pixels);
-            FillNaturalPicture(picture.data(), format.width, format.height, format.width, 2);
-            Y4mFrame a, b;
-            a.Allocate(format);
-            b.Allocate(format);
-            uint8_t* const planesA[3] = {a.y.data(), a.cb.data(), a.cr.data()};
-            uint8_t* const planesB[3] = {b.y.data(), b.cb.data(), b.cr.data()};
-            k->toY4m(format, picture.data(), format.width, planesA);
-            FillNaturalPicture(picture.data(), format.width, format.height, format.width, 3);
-            k->toY4m(format, picture.data(), format.width, planesB);
-            uint64_t sum = 0;
-            for (auto _ : s) {
-                sum += k->squaredError(a.y.data(), b.y.data(), a.y.size()) +
-                       k->squaredError(a.cb.data(), b.cb.data(), a.cb.size()) +
-                       k->squaredError(a.cr.data(), b.cr.data(), a.cr.size());
-                benchmark::DoNotOptimize(sum);
-            }
-            s.SetItemsProcessed(s.iterations());
-        });
-    }
+    return format;
+}
+
+// The frame's planes from a natural picture (seed), converted by the plain table.
+Y4mFrame MediaFrame(uint32_t seed) {
+    const Y4mFormat& format = MediaFormat();
+    std::vector<YcPixel> picture(static_cast<size_t>(format.width) * static_cast<size_t>(format.height));
+    FillNaturalPicture(picture.data(), format.width, format.height, format.width, seed);
+    Y4mFrame frame;
+    frame.Allocate(format);
+    uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
+    media::KernelTableFor(0).toY4m(format, picture.data(), format.width, planes);
+    return frame;
+}
+
+void RegisterMedia() {
+    using benchmark::State;
+    RegisterEveryBuild("YcToY4m/1920x1080", &media::KernelTable::toY4m, [](State& s, media::ToY4mFunction k) {
+        const Y4mFormat& format = MediaFormat();
+        std::vector<YcPixel> picture(static_cast<size_t>(format.width) * static_cast<size_t>(format.height));
+        FillNaturalPicture(picture.data(), format.width, format.height, format.width, 2);
+        Y4mFrame frame;
+        frame.Allocate(format);
+        uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
+        for (auto _ : s) {
+            k(format, picture.data(), format.width, planes);
+            benchmark::DoNotOptimize(frame.y);
+        }
+        s.SetItemsProcessed(s.iterations());
+    });
+    RegisterEveryBuild("Y4mToYc/1920x1080", &media::KernelTable::toYc, [](State& s, media::ToYcFunction k) {
+        const Y4mFormat& format = MediaFormat();
+        const Y4mFrame frame = MediaFrame(2);
+        const uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
+        std::vector<YcPixel> picture(static_cast<size_t>(format.width) * static_cast<size_t>(format.height));
+        for (auto _ : s) {
+            k(format, planes, picture.data(), format.width);
+            benchmark::DoNotOptimize(picture);
+        }
+        s.SetItemsProcessed(s.iterations());
+    });
+    RegisterEveryBuild("SquaredError/1920x1080", &media::KernelTable::squaredError,
+                       [](State& s, media::SquaredErrorFunction k) {
+                           const Y4mFrame a = MediaFrame(2), b = MediaFrame(3);
+                           uint64_t sum = 0;
+                           for (auto _ : s) {
+                               sum += k(a.y.data(), b.y.data(), a.y.size()) + k(a.cb.data(), b.cb.data(), a.cb.size()) +
+                                      k(a.cr.data(), b.cr.data(), a.cr.size());
+                               benchmark::DoNotOptimize(sum);
+                           }
+                           s.SetItemsProcessed(s.iterations());
+                       });
 }
 
 struct FrameCase {

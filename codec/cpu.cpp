@@ -10,7 +10,7 @@ uint32_t Detect() {
     uint32_t flags = 0;
 #if defined(__SSE2__)
     // Every x86-64 CPU has it, the 32-bit module is built for it, and a
-    // wasm build with it runs the SSE2 kernels as wasm SIMD.
+    // wasm build with it runs the SSE2 kernels as wasm SIMD (see cpu.h).
     flags |= kCpuSse2;
 #endif
 #if defined(VARDELK_HAVE_AVX2) && (defined(__x86_64__) || defined(__i386__))

@@ -1,8 +1,8 @@
 // Which instruction-set extensions the kernels may use. The detected flags
-// say what this CPU and this build support; a process-wide mask, set once at
-// start-up, caps them (to compare or time the kernel builds, or to rule out
-// a build). Frame coders made afterwards take the kernels of the flags that
-// remain.
+// say what this CPU and this build run; every face takes its coders' flags
+// from them, capped by a mask where it offers one (to compare or time the
+// kernel builds, or to rule out a build). The tables of kernels per flags:
+// codec/kernels/dispatch.h.
 #pragma once
 
 #include <cstdint>
@@ -24,17 +24,21 @@ struct CpuLevel {
 };
 constexpr CpuLevel kCpuLevels[] = {{"plain", 0}, {"sse2", kCpuSse2}, {"avx2", kCpuSse2 | kCpuAvx2}};
 
-// What this CPU and build support; 0 where the build has no vector kernels.
+// What this CPU and build run; 0 where the build has no vector kernels. A
+// wasm build has no CPU to ask: it runs the SSE2 family (as wasm SIMD) when
+// it was compiled with the SSE2 intrinsics, which only a page that found
+// wasm SIMD loads, and nothing else.
 uint32_t DetectedCpuFlags();
 
 // "plain" (no extension), "sse2", "avx2" (with SSE2) or "auto" (all). False,
 // leaving mask alone, for any other name.
 bool ParseCpuMask(const std::string& name, uint32_t& mask);
 
-// The process-wide cap. It starts from the environment variable VARDELK_CPU
-// when that holds a name ParseCpuMask accepts, and from "auto" otherwise.
-// Set it before making frame coders; coders keep the kernels they started
-// with.
+// The process-wide cap of the command line and the search (a face that
+// owns its coders passes their flags instead). It starts from the
+// environment variable VARDELK_CPU when that holds a name ParseCpuMask
+// accepts, and from "auto" otherwise. Set it before making frame coders;
+// coders keep the kernels they started with.
 void SetCpuMask(uint32_t mask);
 
 // DetectedCpuFlags() & the mask.

@@ -1,5 +1,5 @@
 // The fixed-point factors of the 8-point transforms (forward_dct.cpp,
-// inverse_dct.cpp and the vector bodies in codec/fast/).
+// inverse_dct.cpp and the vector bodies in codec/kernels/).
 //
 // The kernel is the factorisation of Loeffler, Ligtenberg and Moschytz: an
 // even part of one rotation (three multiplications) and an odd part of two

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "codec/cpu.h"
-#include "codec/fast/kernel_table.h"
+#include "codec/kernels/kernel_table.h"
 #include "codec/quantise.h"
 #include "codec/quantiser_rules.h"
 

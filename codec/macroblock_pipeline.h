@@ -24,7 +24,7 @@
 
 #include "codec/bit_cost.h"
 #include "codec/coding_model.h"
-#include "codec/fast/fast_kernels.h"
+#include "codec/kernels/quantiser_tables.h"
 #include "codec/types.h"
 
 namespace vardelk {

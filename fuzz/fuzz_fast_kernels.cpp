@@ -1,7 +1,7 @@
-// Each optimised kernel against its plain version, on inputs from the whole
-// domain the optimised one states: they must agree exactly. Frames for the
-// gather/scatter pairs are allocated at their exact size so that ASan sees
-// any access beyond them.
+// Every entry of every kernel build against its plain version, on inputs
+// from the whole domain the entry states: they must agree exactly. Frames
+// for the gather/scatter pairs are allocated at their exact size so that
+// ASan sees any access beyond them.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -12,27 +12,25 @@
 #include <vector>
 
 #include "codec/bit_cost.h"
-#include "codec/fast/fast_kernels.h"
-#include "codec/forward_dct.h"
 #include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
+#include "codec/kernels/kernel_table.h"
+#include "codec/kernels/sparse_bit_cost.h"
 #include "codec/macroblock_interlaced.h"
 #include "codec/macroblock_progressive.h"
 #include "codec/quantise.h"
+#include "codec/quantiser_rules.h"
 #include "codec/types.h"
 #include "fuzz/fuzz_support.h"
 #include "media/yc_convert.h"
-#include "tests/testing_support/kernel_builds.h"
+#include "testing/kernel_builds.h"
 
 namespace {
 
 using namespace vardelk;
 
-// Every kernel table this machine runs; each is checked on every input.
-const std::vector<testing::KernelBuild>& Builds() {
-    static const std::vector<testing::KernelBuild> builds = testing::KernelBuilds();
-    return builds;
-}
+// Every kernel build this machine runs; each is checked on every input.
+const std::vector<testing::KernelBuild> kBuilds = testing::KernelBuilds();
 
 bool SameBlock(const int32_t* a, const int32_t* b, size_t count = 64) {
     return std::memcmp(a, b, count * sizeof(int32_t)) == 0;
@@ -65,27 +63,26 @@ void FillBlock(FuzzedDataProvider& p, int32_t* block, int32_t low, int32_t high)
     for (int i = 0; i < 64; ++i) block[i] = Value(p, low, high);
 }
 
-void CheckTransforms(FuzzedDataProvider& p) {
+// Every build of one transform against the plain one on this block.
+void CheckTransform(const int32_t input[64], fast::BlockTransform fast::KernelTable::*entry) {
     int32_t plain[64];
-    int32_t fast[64];
+    std::memcpy(plain, input, sizeof plain);
+    (fast::KernelTableFor(0).*entry)(plain);
+    for (const testing::KernelBuild& build : kBuilds) {
+        int32_t quick[64];
+        std::memcpy(quick, input, sizeof quick);
+        (build.table->*entry)(quick);
+        FUZZ_CHECK(SameBlock(plain, quick));
+    }
+}
+
+void CheckTransforms(FuzzedDataProvider& p) {
     int32_t input[64];
     FillBlock(p, input, -2048, 2047);
-    std::memcpy(plain, input, sizeof plain);
-    ForwardDct(plain);
-    for (const testing::KernelBuild& build : Builds()) {
-        std::memcpy(fast, input, sizeof fast);
-        build.table->forwardDct(fast);
-        FUZZ_CHECK(SameBlock(plain, fast));
-    }
-
+    CheckTransform(input, &fast::KernelTable::forwardDct);
+    CheckTransform(input, &fast::KernelTable::forwardDctAccurate);
     FillBlock(p, input, kMinCoefficient, kMaxCoefficient);
-    std::memcpy(plain, input, sizeof plain);
-    InverseDct(plain);
-    for (const testing::KernelBuild& build : Builds()) {
-        std::memcpy(fast, input, sizeof fast);
-        build.table->inverseDct(fast);
-        FUZZ_CHECK(SameBlock(plain, fast));
-    }
+    CheckTransform(input, &fast::KernelTable::inverseDct);
 }
 
 void CheckQuantisation(FuzzedDataProvider& p) {
@@ -101,18 +98,46 @@ void CheckQuantisation(FuzzedDataProvider& p) {
     FillBlock(p, input, -40000, 40000);
     std::memcpy(plain, input, sizeof plain);
     QuantiseBlock(plain, weights, q);
-    for (const testing::KernelBuild& build : Builds()) {
+    for (const testing::KernelBuild& build : kBuilds) {
         std::memcpy(fast, input, sizeof fast);
         const uint64_t nonZero = build.table->quantise(fast, tables);
         FUZZ_CHECK(SameBlock(plain, fast));
         for (int i = 0; i < 64; ++i) FUZZ_CHECK(((nonZero >> i) & 1u) == (fast[i] != 0 ? 1u : 0u));
     }
 
+    // A real encoder's rule, on coefficients of its transform's range.
+    constexpr QuantiserRule kRules[] = {QuantiserRule::kFfmpeg, QuantiserRule::kMpeg2enc, QuantiserRule::kTestModel};
+    const QuantiserRule rule = kRules[p.ConsumeIntegralInRange<int>(0, 2)];
+    fast::QuantiserTables ruleTables;
+    fast::PrepareQuantiser(rule, weights, q, ruleTables);
+    const int32_t limit = UsesAccurateTransform(rule) ? 320000 : 40000;
+    FillBlock(p, input, -limit, limit);
+    std::memcpy(plain, input, sizeof plain);
+    QuantiseBlockByRule(rule, plain, weights, q);
+    for (const testing::KernelBuild& build : kBuilds) {
+        std::memcpy(fast, input, sizeof fast);
+        const uint64_t nonZero = build.table->quantiseSymmetric(fast, ruleTables);
+        FUZZ_CHECK(SameBlock(plain, fast));
+        for (int i = 0; i < 64; ++i) FUZZ_CHECK(((nonZero >> i) & 1u) == (fast[i] != 0 ? 1u : 0u));
+    }
+    // ffmpeg's rule in integer products, on any coefficients.
+    if (rule == QuantiserRule::kFfmpeg) {
+        FillBlock(p, input, INT32_MIN, INT32_MAX);
+        std::memcpy(plain, input, sizeof plain);
+        QuantiseBlockByRule(rule, plain, weights, q);
+        for (const testing::KernelBuild& build : kBuilds) {
+            std::memcpy(fast, input, sizeof fast);
+            const uint64_t nonZero = build.table->quantiseReciprocal(fast, ruleTables);
+            FUZZ_CHECK(SameBlock(plain, fast));
+            for (int i = 0; i < 64; ++i) FUZZ_CHECK(((nonZero >> i) & 1u) == (fast[i] != 0 ? 1u : 0u));
+        }
+    }
+
     // Any levels at all.
     for (int i = 0; i < 64; ++i) input[i] = p.ConsumeBool() ? p.ConsumeIntegral<int32_t>() : Value(p, -2048, 2047);
     std::memcpy(plain, input, sizeof plain);
     DequantiseBlock(plain, weights, q);
-    for (const testing::KernelBuild& build : Builds()) {
+    for (const testing::KernelBuild& build : kBuilds) {
         std::memcpy(fast, input, sizeof fast);
         build.table->dequantise(fast, tables);
         FUZZ_CHECK(SameBlock(plain, fast));
@@ -124,7 +149,7 @@ void CheckQuantisation(FuzzedDataProvider& p) {
     const int32_t dc = plain[0];
     DequantiseBlock(plain, weights, q);
     InverseDct(plain);
-    for (const testing::KernelBuild& build : Builds()) {
+    for (const testing::KernelBuild& build : kBuilds) {
         std::memset(fast, 0, sizeof fast);
         fast[0] = dc;
         build.table->reconstructFlat(fast);
@@ -151,33 +176,28 @@ void CheckBitCosts(FuzzedDataProvider& p) {
         }
     }
     const AcCoding coding{p.ConsumeIntegral<int32_t>(), p.ConsumeIntegral<int32_t>()};
-    FUZZ_CHECK(AcBlockBits(levels.Block(0), coding) == fast::AcBlockBits(levels.Block(0), coding));
+    uint64_t nonZero[kBlocksPerMacroblock];
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = fast::NonZeroMask(levels.Block(b));
+    FUZZ_CHECK(AcBlockBits(levels.Block(0), coding) == fast::SparseAcBlockBits(levels.Block(0), nonZero[0], coding));
     DcPredictors plain;
     plain.luma = p.ConsumeIntegral<int32_t>();
     plain.cb = p.ConsumeIntegral<int32_t>();
     plain.cr = p.ConsumeIntegral<int32_t>();
-    DcPredictors fast = plain;
-    DcPredictors masked = plain;
-    uint64_t nonZero[kBlocksPerMacroblock] = {};
-    for (int b = 0; b < kBlocksPerMacroblock; ++b) {
-        for (int i = 0; i < 64; ++i) nonZero[b] |= uint64_t{levels.Block(b)[i] != 0} << i;
-    }
+    const DcPredictors start = plain;
     const int32_t bits = EstimateMacroblockBits(levels, coding, plain);
-    FUZZ_CHECK(bits == fast::EstimateMacroblockBits(levels, coding, fast));
-    FUZZ_CHECK(bits == fast::EstimateMacroblockBits(levels, nonZero, coding, masked));
-    FUZZ_CHECK(plain.luma == fast.luma && plain.cb == fast.cb && plain.cr == fast.cr);
-    FUZZ_CHECK(plain.luma == masked.luma && plain.cb == masked.cb && plain.cr == masked.cr);
+    for (const testing::KernelBuild& build : kBuilds) {
+        DcPredictors quick = start;
+        FUZZ_CHECK(bits == build.table->macroblockBits(levels, nonZero, coding, quick));
+        FUZZ_CHECK(plain.luma == quick.luma && plain.cb == quick.cb && plain.cr == quick.cr);
+    }
 }
-
-using Gather = void (*)(const YcPixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
-using Scatter = void (*)(const MacroblockBuffer&, YcPixel*, int32_t, int32_t, int32_t);
 
 // One macroblock at a fuzzed position of a fuzzed picture, gathered and
 // scattered by both versions of a pair.
 void CheckTransfer(FuzzedDataProvider& p) {
     const bool interlaced = p.ConsumeBool();
-    const Gather plainGather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
-    const Scatter plainScatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
+    const fast::GatherFunction plainGather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
+    const fast::ScatterFunction plainScatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
 
     const int32_t width = p.ConsumeIntegralInRange<int32_t>(1, 40);
     const int32_t height = p.ConsumeIntegralInRange<int32_t>(1, 40);
@@ -194,7 +214,7 @@ void CheckTransfer(FuzzedDataProvider& p) {
 
     MacroblockBuffer plain{};
     plainGather(frame.get() + offset, plain, width - x, height - y, stride);
-    for (const testing::KernelBuild& build : Builds()) {
+    for (const testing::KernelBuild& build : kBuilds) {
         MacroblockBuffer fast{};
         build.table->gather[interlaced ? 1 : 0](frame.get() + offset, fast, width - x, height - y, stride);
         FUZZ_CHECK(SameBlock(plain.value, fast.value, kMacroblockValues));
@@ -206,7 +226,7 @@ void CheckTransfer(FuzzedDataProvider& p) {
     std::unique_ptr<YcPixel[]> fastOut(new YcPixel[pixels]);
     std::memcpy(plainOut.get(), frame.get(), pixels * sizeof(YcPixel));
     plainScatter(plain, plainOut.get() + offset, width - x, height - y, stride);
-    for (const testing::KernelBuild& build : Builds()) {
+    for (const testing::KernelBuild& build : kBuilds) {
         std::memcpy(fastOut.get(), frame.get(), pixels * sizeof(YcPixel));
         build.table->scatter[interlaced ? 1 : 0](plain, fastOut.get() + offset, width - x, height - y, stride);
         FUZZ_CHECK(std::memcmp(plainOut.get(), fastOut.get(), pixels * sizeof(YcPixel)) == 0);
@@ -244,7 +264,7 @@ void CheckPlanarFrame(FuzzedDataProvider& p) {
 
     const int32_t chromaWidth = ChromaWidth(format);
     const PlanarInput input{picture.y.data(), picture.cb.data(), picture.cr.data(), format.width, chromaWidth};
-    for (const testing::KernelBuild& build : Builds()) {
+    for (const testing::KernelBuild& build : kBuilds) {
         Y4mFrame coded;
         coded.Allocate(format);
         FrameCoder coder(build.flags);

@@ -4,7 +4,7 @@
 //
 // The frames are allocated with exactly maxWidth x maxHeight pixels so that
 // ASan reports any access outside them. Besides the sanitizers, the target
-// checks what the driver promises: the input is only read, the output is
+// checks what the frame coder promises: the input is only read, the output is
 // zero outside the picture and holds reconstructed samples inside it, the
 // matrix is not written, the byte count matches the per-macroblock bits,
 // out-of-range settings behave exactly like their clamped values, a second

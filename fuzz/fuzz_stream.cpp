@@ -20,7 +20,7 @@
 #include "stream/stream_error.h"
 #include "stream/stream_reader.h"
 #include "stream/stream_writer.h"
-#include "tests/stream/stream_test_support.h"
+#include "testing/coded_streams.h"
 
 namespace {
 

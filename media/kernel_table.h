@@ -1,14 +1,14 @@
-// The media kernels, one table per set of CPU flags in the manner of the
-// codec's (codec/fast/kernel_table.h): the YC conversions both ways and the
-// sum of squared differences under PSNR. Filled first with the plain
-// builds, then overwritten by each instruction set the flags allow, in
-// rising order; every entry gives exactly its plain counterpart's result.
-// Y4mToYc, YcToY4m and ComparePlanes take the table of ActiveCpuFlags().
+// The media kernels, one table per set of CPU flags, filled by the codec's
+// mechanism (codec/kernels/dispatch.h) from the families in
+// kernels_plain.cpp, kernels_sse2.cpp and kernels_avx2.cpp: the YC
+// conversions both ways and the sum of squared differences under PSNR.
+// Every entry gives exactly the plain entry's result.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "codec/kernels/dispatch.h"
 #include "codec/types.h"
 #include "media/y4m.h"
 
@@ -29,24 +29,18 @@ struct KernelTable {
     SquaredErrorFunction squaredError;
 };
 
-// The table for these flags (bits beyond kAllCpuFlags ignored), filled once
-// on first use.
-const KernelTable& KernelTableFor(uint32_t cpuFlags);
+// The table for these flags (bits beyond kAllCpuFlags ignored); it lives as
+// long as the process.
+inline const KernelTable& KernelTableFor(uint32_t cpuFlags) { return KernelTableOf<KernelTable>(cpuFlags); }
 
-#define VARDELK_DECLARE_MEDIA_KERNELS                                                                       \
-    void Y4mToYc(const Y4mFormat& format, const uint8_t* const planes[3], YcPixel* pixels, int32_t stride); \
-    void YcToY4m(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, uint8_t* const planes[3]); \
-    uint64_t SquaredError(const uint8_t* a, const uint8_t* b, size_t size);
-namespace plain {
-VARDELK_DECLARE_MEDIA_KERNELS
-}  // namespace plain
-namespace sse2 {
-VARDELK_DECLARE_MEDIA_KERNELS
-}  // namespace sse2
-namespace avx2 {
-VARDELK_DECLARE_MEDIA_KERNELS
-}  // namespace avx2
-#undef VARDELK_DECLARE_MEDIA_KERNELS
+// The families' fillers, one file each.
+void FillPlainKernels(KernelTable& table);
+void FillSse2Kernels(KernelTable& table);
+void FillAvx2Kernels(KernelTable& table);
+
+// The plain squared error, which the vector builds take for the samples
+// after their last whole vector.
+uint64_t PlainSquaredError(const uint8_t* a, const uint8_t* b, size_t size);
 
 }  // namespace media
 }  // namespace vardelk

@@ -1,29 +1,23 @@
-// The AVX2 builds of the media kernels (this file only is built with
-// -mavx2; run only when the CPU flags allow AVX2): the conversions of
-// kernels_sse2.cpp with the wider encodings, and the squared error 32
-// samples at a time.
+// The AVX2 family of the media kernels, compiled with AVX2 enabled (this
+// file only) and filled only into tables whose flags allow it: the
+// conversions of the SSE2 family with the wider encodings, and the squared
+// error 32 samples at a time.
 #include "media/kernel_table.h"
 
 #if defined(VARDELK_HAVE_AVX2)
 #include <immintrin.h>
 
 #include <cstring>
+#endif
 
 namespace vardelk {
 namespace media {
-namespace avx2 {
+
+#if defined(VARDELK_HAVE_AVX2)
 namespace {
 #include "media/yc_convert_sse2_body.h"
 // The body calls HalvedChromaRowIn above.
 #include "media/yc_convert_body.h"
-}  // namespace
-
-void Y4mToYc(const Y4mFormat& format, const uint8_t* const planes[3], YcPixel* pixels, int32_t stride) {
-    Y4mToYcBody(format, planes, pixels, stride);
-}
-void YcToY4m(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, uint8_t* const planes[3]) {
-    YcToY4mBody(format, pixels, stride, planes);
-}
 
 // As the SSE2 build, with 32 samples a step and the same per-lane bound.
 uint64_t SquaredError(const uint8_t* a, const uint8_t* b, size_t size) {
@@ -45,10 +39,17 @@ uint64_t SquaredError(const uint8_t* a, const uint8_t* b, size_t size) {
         _mm256_store_si256(reinterpret_cast<__m256i*>(parts), lanes);
         for (uint32_t part : parts) sum += part;
     }
-    return sum + plain::SquaredError(a + i, b + i, size - i);
+    return sum + PlainSquaredError(a + i, b + i, size - i);
 }
 
-}  // namespace avx2
+}  // namespace
+#endif
+
+void FillAvx2Kernels([[maybe_unused]] KernelTable& table) {
+#if defined(VARDELK_HAVE_AVX2)
+    table = KernelTable{Y4mToYcBody, YcToY4mBody, SquaredError};
+#endif
+}
+
 }  // namespace media
 }  // namespace vardelk
-#endif

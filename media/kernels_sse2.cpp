@@ -1,27 +1,22 @@
-// The SSE2 builds of the media kernels. Builds for targets without SSE2
-// leave this file empty and their tables plain.
+// The SSE2 family of the media kernels: the conversions with the SSE2 row
+// of halved chroma (yc_convert_sse2_body.h), and the squared error sixteen
+// samples at a time. A build without SSE2 fills nothing from here.
 #include "media/kernel_table.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
 #include <cstring>
+#endif
 
 namespace vardelk {
 namespace media {
-namespace sse2 {
+
+#if defined(__SSE2__)
 namespace {
 #include "media/yc_convert_sse2_body.h"
 // The body calls HalvedChromaRowIn above.
 #include "media/yc_convert_body.h"
-}  // namespace
-
-void Y4mToYc(const Y4mFormat& format, const uint8_t* const planes[3], YcPixel* pixels, int32_t stride) {
-    Y4mToYcBody(format, planes, pixels, stride);
-}
-void YcToY4m(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, uint8_t* const planes[3]) {
-    YcToY4mBody(format, pixels, stride, planes);
-}
 
 // Sixteen samples at a time: differences widened to 16 bits, squared and
 // added in pairs by pmaddwd, four products (at most 4 x 255^2) into each
@@ -46,10 +41,17 @@ uint64_t SquaredError(const uint8_t* a, const uint8_t* b, size_t size) {
         _mm_store_si128(reinterpret_cast<__m128i*>(parts), lanes);
         sum += uint64_t{parts[0]} + parts[1] + parts[2] + parts[3];
     }
-    return sum + plain::SquaredError(a + i, b + i, size - i);
+    return sum + PlainSquaredError(a + i, b + i, size - i);
 }
 
-}  // namespace sse2
+}  // namespace
+#endif
+
+void FillSse2Kernels([[maybe_unused]] KernelTable& table) {
+#if defined(__SSE2__)
+    table = KernelTable{Y4mToYcBody, YcToY4mBody, SquaredError};
+#endif
+}
+
 }  // namespace media
 }  // namespace vardelk
-#endif

@@ -1,5 +1,5 @@
-// Body of the fast conversions, compiled once per instruction set
-// (media/kernel_table.cpp, kernels_sse2.cpp, kernels_avx2.cpp): the AVX2
+// Body of the conversions, compiled once per CPU family
+// (kernels_plain.cpp, kernels_sse2.cpp, kernels_avx2.cpp): the AVX2
 // build lets the compiler turn the interleaving of the 6-byte pixels into
 // byte shuffles. The includer provides media/kernel_table.h, <cstring>, an
 // unnamed namespace and HalvedChromaRowIn(luma, cb, cr, pairs, out), which

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 #include "codec/bit_cost.h"
+#include "codec/vlc_tables.h"
 
 namespace vardelk {
 namespace {
@@ -41,27 +43,31 @@ TEST(ScanOrders, ArePermutationsStartingAtTheDc) {
     }
 }
 
-TEST(AcCodeLengths, LimitsAndLengthsOfTheIntraTable) {
-    EXPECT_EQ(AcCodeLengths[0][0], 41);
-    EXPECT_EQ(AcCodeLengths[0][1], 2);
-    EXPECT_EQ(AcCodeLengths[0][15], 8);
-    EXPECT_EQ(AcCodeLengths[0][16], 14);
-    EXPECT_EQ(AcCodeLengths[0][31], 14);
-    EXPECT_EQ(AcCodeLengths[0][32], 15);
-    EXPECT_EQ(AcCodeLengths[0][40], 15);
-    EXPECT_EQ(AcCodeLengths[1][0], 19);
-    EXPECT_EQ(AcCodeLengths[1][7], 13);
-    EXPECT_EQ(AcCodeLengths[1][8], 15);
-    EXPECT_EQ(AcCodeLengths[1][18], 16);
-    const int32_t limits[32] = {41, 19, 6, 5, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3,
-                                3,  2,  2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
-    for (int run = 0; run < 32; ++run) EXPECT_EQ(AcCodeLengths[run][0], limits[run]) << run;
-    for (int run = 32; run < 64; ++run) EXPECT_EQ(AcCodeLengths[run][0], 1) << run;
-    EXPECT_EQ(AcCodeLengths[6][3], 16);
-    EXPECT_EQ(AcCodeLengths[16][1], 10);
-    EXPECT_EQ(AcCodeLengths[21][1], 12);
-    EXPECT_EQ(AcCodeLengths[22][1], 13);
-    EXPECT_EQ(AcCodeLengths[31][1], 16);
+// The lengths the estimate adds are those of the code words a stream
+// carries: every run/magnitude pair below a row's limit has a code of the
+// listed length, and none at or beyond it (a row with a gap would cost a
+// coded pair as an escape). The same for the end of block, the escape and
+// the DC size codes.
+TEST(AcCodeLengths, AreTheLengthsOfTheCodeTables) {
+    for (int32_t format : {kMpegVlcTable, kIntraVlcTable}) {
+        SCOPED_TRACE("intra_vlc_format " + std::to_string(format));
+        const AcCodeLengthTable& lengths = AcCodeLengthsFor(format);
+        for (int32_t run = 0; run < 64; ++run) {
+            const auto& row = lengths[static_cast<size_t>(run)];
+            for (int32_t m = 1; m < 64; ++m) {
+                const int32_t expected = m < row[0] ? row[static_cast<size_t>(m)] : 0;
+                ASSERT_EQ(AcCode(format, run, m).length, expected) << "run " << run << " magnitude " << m;
+            }
+        }
+        EXPECT_EQ(EndOfBlockBits(format), EndOfBlockCode(format).length);
+    }
+    EXPECT_EQ(&AcCodeLengthsFor(kIntraVlcTable), &AcCodeLengths);
+    EXPECT_EQ(kEndOfBlockBits, EndOfBlockBits(kIntraVlcTable));
+    EXPECT_EQ(kEscapeBits, kEscapeCode.length + kEscapeRunBits + kEscapeLevelBits);
+    for (int32_t size = 0; size <= kMaxDcSize; ++size) {
+        EXPECT_EQ(DcLumaCodeLengths[size], DcSizeCode(false, size).length) << size;
+        EXPECT_EQ(DcChromaCodeLengths[size], DcSizeCode(true, size).length) << size;
+    }
 }
 
 TEST(AcBlockBits, EndOfBlockEscapesAndRuns) {

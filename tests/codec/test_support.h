@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "codec/types.h"
-#include "tests/testing_support/random.h"
+#include "testing/random.h"
 
 namespace vardelk::testing {
 

@@ -103,5 +103,36 @@ TEST(AcTables, LengthsOfTheNonIntraTable) {
     EXPECT_EQ(AcBlockBits(block, AcCoding{0, kIntraVlcTable}), 7);
 }
 
+// Lengths without the sign bit of the intra table at the ends of its rows:
+// run 0 up to magnitude 40, run 1 up to 18, the first runs without a code
+// for magnitude 2 and the longest runs with a code.
+TEST(AcTables, LengthsOfTheIntraTable) {
+    const auto length = [](int32_t run, int32_t magnitude) { return AcCode(kIntraVlcTable, run, magnitude).length; };
+    EXPECT_EQ(length(0, 1), 2);
+    EXPECT_EQ(length(0, 15), 8);
+    EXPECT_EQ(length(0, 16), 14);
+    EXPECT_EQ(length(0, 31), 14);
+    EXPECT_EQ(length(0, 32), 15);
+    EXPECT_EQ(length(0, 40), 15);
+    EXPECT_EQ(length(1, 7), 13);
+    EXPECT_EQ(length(1, 8), 15);
+    EXPECT_EQ(length(1, 18), 16);
+    EXPECT_EQ(length(6, 3), 16);
+    EXPECT_EQ(length(16, 1), 10);
+    EXPECT_EQ(length(21, 1), 12);
+    EXPECT_EQ(length(22, 1), 13);
+    EXPECT_EQ(length(31, 1), 16);
+    // The first magnitude of each run without a code word.
+    const int32_t limits[32] = {41, 19, 6, 5, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3,
+                                3,  2,  2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
+    for (int32_t run = 0; run < 64; ++run) {
+        const int32_t limit = run < 32 ? limits[run] : 1;
+        EXPECT_EQ(length(run, limit), 0) << run;
+        if (limit > 1) {
+            EXPECT_GT(length(run, limit - 1), 0) << run;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vardelk

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
 #include "codec/bit_cost.h"
-#include "codec/fast/fast_kernels.h"
-#include "tests/testing_support/random.h"
+#include "codec/kernels/kernel_table.h"
+#include "codec/kernels/sparse_bit_cost.h"
+#include "testing/kernel_builds.h"
+#include "testing/random.h"
 
 namespace vardelk {
 namespace {
@@ -39,7 +42,8 @@ TEST(FastBitCost, AcBitsEqualPlainForRandomBlocksInBothScansAndTables) {
         const int density = n % 5 == 0 ? 100 : n % 5 == 1 ? 3 : random.Between(0, 60);
         for (int32_t& v : block) v = RandomLevel(random, density);
         for (const AcCoding& coding : kCodings)
-            ASSERT_EQ(AcBlockBits(block, coding), fast::AcBlockBits(block, coding)) << "block " << n;
+            ASSERT_EQ(AcBlockBits(block, coding), fast::SparseAcBlockBits(block, fast::NonZeroMask(block), coding))
+                << "block " << n;
     }
 }
 
@@ -52,39 +56,39 @@ TEST(FastBitCost, AcBitsEqualPlainForSingleLevels) {
                 int32_t block[64] = {};
                 block[0] = 77;  // the DC never counts here
                 block[(coding.alternateScan ? AlternateScan : ZigzagScan)[position]] = level;
-                ASSERT_EQ(AcBlockBits(block, coding), fast::AcBlockBits(block, coding))
+                ASSERT_EQ(AcBlockBits(block, coding), fast::SparseAcBlockBits(block, fast::NonZeroMask(block), coding))
                     << "position " << position << " level " << level << " table " << coding.intraVlcFormat;
             }
 }
 
-// Macroblock estimates along a row share the predictors: both versions must
-// leave them alike after every macroblock, also for DC jumps beyond the
-// size tables.
+// Macroblock estimates along a row share the predictors: every build's
+// count must leave them as the plain estimate does after every macroblock,
+// also for DC jumps beyond the size tables.
 TEST(FastBitCost, MacroblockEstimatesAndPredictorsEqualPlain) {
+    const auto counts = testing::EveryBuildOf(&fast::KernelTable::macroblockBits);
     Random random(22);
     for (const AcCoding& coding : kCodings) {
-        DcPredictors plain, quick, masked;
+        DcPredictors plain;
+        std::vector<DcPredictors> quick(counts.size());
         for (int n = 0; n < 5000; ++n) {
             if (n % 45 == 0) {
                 ResetDcPredictors(plain);
-                ResetDcPredictors(quick);
-                ResetDcPredictors(masked);
+                for (DcPredictors& p : quick) ResetDcPredictors(p);
             }
             MacroblockBuffer mb;
             // Some macroblocks with blocks that have no AC level at all.
             for (int32_t& v : mb.value) v = RandomLevel(random, n % 3 == 0 ? random.Between(0, 1) : 15);
             for (int b = 0; b < kBlocksPerMacroblock; ++b)
                 mb.Block(b)[0] = random.OneIn(10) ? random.Between(INT_MIN, INT_MAX) : random.Between(-16384, 16384);
-            // The count from the quantiser's non-zero masks, as the frame driver uses it.
-            uint64_t nonZero[kBlocksPerMacroblock] = {};
-            for (int i = 0; i < kMacroblockValues; ++i) nonZero[i / 64] |= uint64_t{mb.value[i] != 0} << (i % 64);
+            // The quantiser's non-zero masks, as the pipeline hands them over.
+            uint64_t nonZero[kBlocksPerMacroblock];
+            for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = fast::NonZeroMask(mb.Block(b));
             const int32_t expected = EstimateMacroblockBits(mb, coding, plain);
-            ASSERT_EQ(expected, fast::EstimateMacroblockBits(mb, coding, quick));
-            ASSERT_EQ(expected, fast::EstimateMacroblockBits(mb, nonZero, coding, masked));
-            for (const DcPredictors* p : {&quick, &masked}) {
-                ASSERT_EQ(plain.luma, p->luma);
-                ASSERT_EQ(plain.cb, p->cb);
-                ASSERT_EQ(plain.cr, p->cr);
+            for (size_t k = 0; k < counts.size(); ++k) {
+                ASSERT_EQ(expected, counts[k].kernel(mb, nonZero, coding, quick[k])) << counts[k].build;
+                ASSERT_EQ(plain.luma, quick[k].luma);
+                ASSERT_EQ(plain.cb, quick[k].cb);
+                ASSERT_EQ(plain.cr, quick[k].cr);
             }
         }
     }

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <vector>
 
-#include "codec/fast/fast_kernels.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
-#include "tests/testing_support/kernel_builds.h"
-#include "tests/testing_support/random.h"
+#include "codec/kernels/kernel_table.h"
+#include "testing/kernel_builds.h"
+#include "testing/random.h"
 
 namespace vardelk {
 namespace {
@@ -19,42 +19,28 @@ using testing::Random;
 constexpr int32_t kLowSample = -2048, kHighSample = 2047;  // any host component >> 4
 constexpr int32_t kLowCoefficient = -2048, kHighCoefficient = 2047;
 
-// Every build of the transforms this CPU can run.
-struct Transforms {
-    const char* name;
-    fast::BlockTransform forward, forwardAccurate, inverse;
-};
-std::vector<Transforms> Builds() {
-    std::vector<Transforms> builds;
-    for (const testing::KernelBuild& build : testing::KernelBuilds())
-        builds.push_back(
-            {build.name, build.table->forwardDct, build.table->forwardDctAccurate, build.table->inverseDct});
-    return builds;
+using Transforms = std::vector<testing::KernelUnderTest<fast::BlockTransform>>;
+const Transforms kForward = testing::EveryBuildOf(&fast::KernelTable::forwardDct);
+const Transforms kAccurate = testing::EveryBuildOf(&fast::KernelTable::forwardDctAccurate);
+const Transforms kInverse = testing::EveryBuildOf(&fast::KernelTable::inverseDct);
+
+// Every build of a transform against the plain one.
+void ExpectEqual(const Transforms& builds, const Block& input, const char* what) {
+    for (const auto& transform : builds) {
+        Block plain = input, quick = input;
+        transform.plain(plain.data());
+        transform.kernel(quick.data());
+        ASSERT_EQ(plain, quick) << transform.build << " " << what << ", first value " << input[0];
+    }
 }
 
 // Both forward transforms: the filter's and the encoders' accurate one.
 void ExpectForwardEqual(const Block& input) {
-    Block plain = input, accurate = input;
-    ForwardDct(plain.data());
-    ForwardDctAccurate(accurate.data());
-    for (const Transforms& build : Builds()) {
-        Block quick = input, quickAccurate = input;
-        build.forward(quick.data());
-        build.forwardAccurate(quickAccurate.data());
-        ASSERT_EQ(plain, quick) << build.name << ", first sample " << input[0];
-        ASSERT_EQ(accurate, quickAccurate) << build.name << " (accurate), first sample " << input[0];
-    }
+    ExpectEqual(kForward, input, "forward");
+    ExpectEqual(kAccurate, input, "accurate");
 }
 
-void ExpectInverseEqual(const Block& input) {
-    Block plain = input;
-    InverseDct(plain.data());
-    for (const Transforms& build : Builds()) {
-        Block quick = input;
-        build.inverse(quick.data());
-        ASSERT_EQ(plain, quick) << build.name << ", DC " << input[0];
-    }
-}
+void ExpectInverseEqual(const Block& input) { ExpectEqual(kInverse, input, "inverse"); }
 
 // Blocks at the edges of the range: constants, checkerboards, stripes and
 // the sign pattern of every cosine basis function, at full amplitude.
@@ -177,10 +163,10 @@ TEST(FastDct, RoundTripEqualsPlain) {
         Block plain = b;
         ForwardDct(plain.data());
         InverseDct(plain.data());
-        for (const Transforms& build : Builds()) {
+        for (const testing::KernelBuild& build : testing::KernelBuilds()) {
             Block quick = b;
-            build.forward(quick.data());
-            build.inverse(quick.data());
+            build.table->forwardDct(quick.data());
+            build.table->inverseDct(quick.data());
             ASSERT_EQ(plain, quick) << build.name;
         }
     }

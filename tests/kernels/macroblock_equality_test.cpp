@@ -3,36 +3,33 @@
 #include <string>
 #include <vector>
 
-#include "codec/fast/fast_kernels.h"
-#include "codec/macroblock_interlaced.h"
-#include "codec/macroblock_progressive.h"
-#include "tests/testing_support/kernel_builds.h"
-#include "tests/testing_support/random.h"
+#include "codec/kernels/kernel_table.h"
+#include "testing/kernel_builds.h"
+#include "testing/random.h"
 
 namespace vardelk {
 namespace {
 
 using testing::Random;
 
-using Gather = void (*)(const YcPixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
-using Scatter = void (*)(const MacroblockBuffer&, YcPixel*, int32_t, int32_t, int32_t);
-
 struct PairUnderTest {
     std::string name;
-    Gather plainGather, fastGather;
-    Scatter plainScatter, fastScatter;
+    fast::GatherFunction plainGather, fastGather;
+    fast::ScatterFunction plainScatter, fastScatter;
 };
 
-// Both layouts in every build this CPU can run.
+// Both layouts in every build, each gather with its scatter.
 std::vector<PairUnderTest> Pairs() {
+    const auto gathers = testing::EveryBuildOf(&fast::KernelTable::gather);
+    const auto scatters = testing::EveryBuildOf(&fast::KernelTable::scatter);
     std::vector<PairUnderTest> pairs;
-    for (const testing::KernelBuild& build : testing::KernelBuilds()) {
-        const fast::KernelTable& k = *build.table;
-        pairs.push_back({std::string("progressive ") + build.name, GatherMacroblockProgressive, k.gather[0],
-                         ScatterMacroblockProgressive, k.scatter[0]});
-        pairs.push_back({std::string("interlaced ") + build.name, GatherMacroblockInterlaced, k.gather[1],
-                         ScatterMacroblockInterlaced, k.scatter[1]});
-    }
+    for (size_t build = 0; build < gathers.size(); ++build)
+        for (size_t layout : {0, 1}) {
+            const auto& g = gathers[build];
+            const auto& s = scatters[build];
+            pairs.push_back({std::string(layout == 0 ? "progressive " : "interlaced ") + g.build, g.plain[layout],
+                             g.kernel[layout], s.plain[layout], s.kernel[layout]});
+        }
     return pairs;
 }
 const std::vector<PairUnderTest> kPairs = Pairs();

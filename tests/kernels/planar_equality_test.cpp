@@ -7,8 +7,8 @@
 
 #include "codec/frame_coder.h"
 #include "media/yc_convert.h"
-#include "tests/testing_support/kernel_builds.h"
-#include "tests/testing_support/random.h"
+#include "testing/kernel_builds.h"
+#include "testing/random.h"
 
 namespace vardelk {
 namespace {

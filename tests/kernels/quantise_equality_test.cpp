@@ -4,13 +4,13 @@
 #include <climits>
 #include <vector>
 
-#include "codec/fast/fast_kernels.h"
 #include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
+#include "codec/kernels/kernel_table.h"
 #include "codec/quantise.h"
 #include "codec/quantiser_rules.h"
-#include "tests/testing_support/kernel_builds.h"
-#include "tests/testing_support/random.h"
+#include "testing/kernel_builds.h"
+#include "testing/random.h"
 
 namespace vardelk {
 namespace {
@@ -46,43 +46,31 @@ Matrix RandomMatrix(Random& random) {
     return m;
 }
 
-// Every build of the fast quantiser this CPU can run: every check below
-// runs on each.
-struct QuantiserBuild {
-    const char* name;
-    fast::QuantiseFunction quantise;
-    fast::DequantiseFunction dequantise;
-};
-
-std::vector<QuantiserBuild> Builds() {
-    std::vector<QuantiserBuild> builds;
-    for (const testing::KernelBuild& build : testing::KernelBuilds())
-        builds.push_back({build.name, build.table->quantise, build.table->dequantise});
-    return builds;
-}
+// Every build of the quantiser and of its reconstruction: every check
+// below runs on each, against the integer definitions of quantise.cpp.
+const auto kQuantisers = testing::EveryBuildOf(&fast::KernelTable::quantise);
+const auto kDequantisers = testing::EveryBuildOf(&fast::KernelTable::dequantise);
 
 void ExpectQuantiseEqual(const Block& input, const Matrix& m, int32_t q, const fast::QuantiserTables& tables) {
     Block plain = input;
     QuantiseBlock(plain.data(), m.w, q);
     uint64_t expected = 0;
     for (int i = 0; i < 64; ++i) expected |= uint64_t{plain[static_cast<size_t>(i)] != 0} << i;
-    static const std::vector<QuantiserBuild> builds = Builds();
-    for (const QuantiserBuild& build : builds) {
+    for (const auto& quantise : kQuantisers) {
         Block quick = input;
-        const uint64_t nonZero = build.quantise(quick.data(), tables);
-        ASSERT_EQ(plain, quick) << build.name << " q " << q;
-        ASSERT_EQ(expected, nonZero) << build.name << " q " << q;
+        const uint64_t nonZero = quantise.kernel(quick.data(), tables);
+        ASSERT_EQ(plain, quick) << quantise.build << " q " << q;
+        ASSERT_EQ(expected, nonZero) << quantise.build << " q " << q;
     }
 }
 
 void ExpectDequantiseEqual(const Block& input, const Matrix& m, int32_t q, const fast::QuantiserTables& tables) {
     Block plain = input;
     DequantiseBlock(plain.data(), m.w, q);
-    static const std::vector<QuantiserBuild> builds = Builds();
-    for (const QuantiserBuild& build : builds) {
+    for (const auto& dequantise : kDequantisers) {
         Block quick = input;
-        build.dequantise(quick.data(), tables);
-        ASSERT_EQ(plain, quick) << build.name << " q " << q;
+        dequantise.kernel(quick.data(), tables);
+        ASSERT_EQ(plain, quick) << dequantise.build << " q " << q;
     }
 }
 
@@ -189,6 +177,7 @@ TEST(FastDequantise, EqualsPlainOnMismatchCases) {
 // levels far beyond them, for a few matrices and scales (the DC ignores
 // them, which this also checks).
 TEST(FastReconstructFlat, EqualsDequantiseThenInverseForEveryDcLevel) {
+    const auto flatBlocks = testing::EveryBuildOf(&fast::KernelTable::reconstructFlat);
     std::vector<int32_t> levels;
     for (int32_t dc = -4200; dc <= 4200; ++dc) levels.push_back(dc);
     for (int32_t dc : {INT_MIN, INT_MIN + 1, -1000000, 1000000, INT_MAX - 1, INT_MAX}) levels.push_back(dc);
@@ -200,11 +189,11 @@ TEST(FastReconstructFlat, EqualsDequantiseThenInverseForEveryDcLevel) {
             plain[0] = dc;
             DequantiseBlock(plain.data(), m.w, q);
             InverseDct(plain.data());
-            for (const testing::KernelBuild& build : testing::KernelBuilds()) {
+            for (const auto& reconstruct : flatBlocks) {
                 Block quick{};
                 quick[0] = dc;
-                build.table->reconstructFlat(quick.data());
-                ASSERT_EQ(plain, quick) << build.name << " DC level " << dc << " q " << q;
+                reconstruct.kernel(quick.data());
+                ASSERT_EQ(plain, quick) << reconstruct.build << " DC level " << dc << " q " << q;
             }
         }
     }
@@ -223,6 +212,9 @@ namespace {
 TEST(SymmetricQuantise, EveryRuleAndBuildEqualsTheEncodersArithmetic) {
     const QuantiserRule rules[] = {QuantiserRule::kFfmpeg, QuantiserRule::kMpeg2enc, QuantiserRule::kTestModel};
     const std::vector<int32_t> weights = {1, 2, 3, 7, 8, 16, 27, 83, 254, 255, 1000, 4095};
+    const auto symmetricQuantisers = testing::EveryBuildOf(&fast::KernelTable::quantiseSymmetric);
+    // The same rule in integer products, for ffmpeg's tables only.
+    const auto reciprocalQuantisers = testing::EveryBuildOf(&fast::KernelTable::quantiseReciprocal);
     Random random(5);
     for (QuantiserRule rule : rules)
         for (int32_t q : {1, 2, 3, 8, 31, 62, 112})
@@ -244,14 +236,13 @@ TEST(SymmetricQuantise, EveryRuleAndBuildEqualsTheEncodersArithmetic) {
                     b[0] = random.Between(-2048, 2047);
                     Block expected = b;
                     QuantiseBlockByRule(rule, expected.data(), m.w, q);
-                    for (const testing::KernelBuild& build : testing::KernelBuilds()) {
-                        for (fast::QuantiseFunction kernel :
-                             {build.table->quantiseSymmetric, build.table->quantiseReciprocal}) {
-                            if (kernel == build.table->quantiseReciprocal && rule != QuantiserRule::kFfmpeg) continue;
+                    for (const auto* kernels : {&symmetricQuantisers, &reciprocalQuantisers}) {
+                        if (kernels == &reciprocalQuantisers && rule != QuantiserRule::kFfmpeg) continue;
+                        for (const auto& quantise : *kernels) {
                             Block quick = b;
-                            const uint64_t nonZero = kernel(quick.data(), tables);
+                            const uint64_t nonZero = quantise.kernel(quick.data(), tables);
                             ASSERT_EQ(expected, quick)
-                                << build.name << " rule " << int(rule) << " q " << q << " w " << w;
+                                << quantise.build << " rule " << int(rule) << " q " << q << " w " << w;
                             for (int i = 0; i < 64; ++i)
                                 ASSERT_EQ((nonZero >> i) & 1, uint64_t{expected[static_cast<size_t>(i)] != 0});
                         }
@@ -259,6 +250,32 @@ TEST(SymmetricQuantise, EveryRuleAndBuildEqualsTheEncodersArithmetic) {
                     fill = 1;
                 }
             }
+}
+
+// ffmpeg's rule in integer products takes any coefficient: the largest
+// magnitudes (-2^31 among them) at even and odd positions beside small
+// ones, with the largest multiplier (weight 1, scale 1) and others.
+TEST(ReciprocalQuantise, EveryBuildTakesAnyCoefficient) {
+    const auto reciprocalQuantisers = testing::EveryBuildOf(&fast::KernelTable::quantiseReciprocal);
+    const int32_t extremes[] = {INT_MIN, INT_MIN + 1, INT_MAX, -1, 0, 5, 1 << 30, -(1 << 30)};
+    Random random(6);
+    for (int32_t q : {1, 2, 112})
+        for (int32_t w : {1, 3, 4095}) {
+            const Matrix m = Uniform(w);
+            fast::QuantiserTables tables;
+            fast::PrepareQuantiser(QuantiserRule::kFfmpeg, m.w, q, tables);
+            for (int n = 0; n < 64; ++n) {
+                Block b;
+                for (int32_t& v : b) v = n % 2 ? random.Between(INT_MIN, INT_MAX) : extremes[random.Between(0, 7)];
+                Block expected = b;
+                QuantiseBlockByRule(QuantiserRule::kFfmpeg, expected.data(), m.w, q);
+                for (const auto& quantise : reciprocalQuantisers) {
+                    Block quick = b;
+                    quantise.kernel(quick.data(), tables);
+                    ASSERT_EQ(expected, quick) << quantise.build << " q " << q << " w " << w << " block " << n;
+                }
+            }
+        }
 }
 
 }  // namespace

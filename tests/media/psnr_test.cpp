@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "tests/testing_support/kernel_builds.h"
+#include "testing/kernel_builds.h"
 
 namespace vardelk {
 namespace {

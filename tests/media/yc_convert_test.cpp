@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "pattern_frames.h"
-#include "tests/testing_support/kernel_builds.h"
+#include "testing/kernel_builds.h"
 
 namespace vardelk {
 namespace {

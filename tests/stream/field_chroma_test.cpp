@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "media/clamp8.h"
-#include "stream_test_support.h"
+#include "testing/coded_streams.h"
 
 namespace vardelk {
 namespace {

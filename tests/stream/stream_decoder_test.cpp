@@ -12,7 +12,7 @@
 #include <string>
 
 #include "stream/stream_reader.h"
-#include "stream_test_support.h"
+#include "testing/coded_streams.h"
 
 namespace vardelk {
 namespace {

@@ -11,7 +11,7 @@
 #include "codec/vlc_tables.h"
 #include "stream/stream_reader.h"
 #include "stream/stream_writer.h"
-#include "stream_test_support.h"
+#include "testing/coded_streams.h"
 
 namespace vardelk {
 namespace {

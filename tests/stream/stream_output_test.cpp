@@ -6,7 +6,7 @@
 
 #include "cli/cli_error.h"
 #include "cli/stream_output.h"
-#include "stream_test_support.h"
+#include "testing/coded_streams.h"
 
 namespace vardelk {
 namespace {

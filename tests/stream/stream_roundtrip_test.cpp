@@ -16,7 +16,7 @@
 #include "stream/stream_error.h"
 #include "stream/stream_headers.h"
 #include "stream/stream_reader.h"
-#include "stream_test_support.h"
+#include "testing/coded_streams.h"
 
 namespace vardelk {
 namespace {

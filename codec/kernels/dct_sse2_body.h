@@ -3,7 +3,7 @@
 // provides <emmintrin.h>, codec/dct_constants.h, codec/forward_dct.h and
 // codec/inverse_dct.h. Each pass works on the two halves of every row (four
 // lanes each) in turn.
-#include "codec/fast/dct_vector_common.h"
+#include "codec/kernels/dct_vector_common.h"
 
 inline __m128i Dot2(__m128i p0, __m128i p1, __m128i c0, __m128i c1) {
     return _mm_add_epi32(_mm_madd_epi16(p0, c0), _mm_madd_epi16(p1, c1));

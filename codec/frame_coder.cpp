@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "codec/cpu.h"
-#include "codec/fast/kernel_table.h"
+#include "codec/kernels/kernel_table.h"
 #include "codec/macroblock_edges.h"
 #include "codec/planar.h"
 

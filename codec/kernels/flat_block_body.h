@@ -1,6 +1,6 @@
 // Body of the vector flat-block reconstruction (see flat_block.h for the
 // arithmetic). Compiled once per instruction set; the includer provides
-// <emmintrin.h> and codec/fast/flat_block.h.
+// <emmintrin.h> and codec/kernels/flat_block.h.
 
 void ReconstructFlatBlockVector(int32_t block[64]) {
     const int32_t d = flat::SaturatedDc(block[0]);

@@ -3,7 +3,7 @@
 // 256-bit register. Compiled in kernels_avx2.cpp inside an unnamed
 // namespace; the includer provides <immintrin.h>, codec/dct_constants.h,
 // codec/forward_dct.h and codec/inverse_dct.h.
-#include "codec/fast/dct_vector_common.h"
+#include "codec/kernels/dct_vector_common.h"
 
 // The word pairs of a and b, the unpacklo ones in the low half and the
 // unpackhi ones in the high half: one register covers what the two halves

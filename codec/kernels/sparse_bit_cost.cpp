@@ -1,21 +1,17 @@
 // Bit-cost estimate that visits only the non-zero levels, exactly equal to
 // bit_cost.cpp.
 //
-// The block's non-zero levels become a 64-bit mask in natural order (vector
-// compares where SSE2 is present), which table lookups, one per byte,
-// reorder into scan order. Walking the set bits of the scan-order mask
-// gives each non-zero level with the run of zeros before it (the distance
-// to the previous set bit), so the zeros cost nothing. The code lengths,
+// The block's non-zero levels, a 64-bit mask in natural order as the
+// quantiser returns it, are reordered into scan order by table lookups, one
+// per byte. Walking the set bits of the scan-order mask gives each non-zero
+// level with the run of zeros before it (the distance to the previous set
+// bit), so the zeros cost nothing. The code lengths,
 // sign bit and escape are folded into one table indexed by run and by the
 // magnitude capped at 41: no run has a code word for 41 or more.
 #include <array>
 #include <cstddef>
 
-#include "codec/fast/fast_kernels.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "codec/kernels/sparse_bit_cost.h"
 
 namespace vardelk {
 namespace fast {
@@ -63,28 +59,6 @@ const Tables& GetTables() {
     return tables;
 }
 
-// Bit i set when block[i] is not zero.
-uint64_t NonZeroMask(const int32_t block[64]) {
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    uint64_t mask = 0;
-    for (int i = 0; i < 4; ++i) {
-        const __m128i* p = reinterpret_cast<const __m128i*>(block + 16 * i);
-        const __m128i z01 =
-            _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(p), zero), _mm_cmpeq_epi32(_mm_loadu_si128(p + 1), zero));
-        const __m128i z23 = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(p + 2), zero),
-                                            _mm_cmpeq_epi32(_mm_loadu_si128(p + 3), zero));
-        const uint32_t zeros = static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(z01, z23)));
-        mask |= uint64_t{~zeros & 0xFFFFu} << (16 * i);
-    }
-    return mask;
-#else
-    uint64_t mask = 0;
-    for (int i = 0; i < 64; ++i) mask |= uint64_t{block[i] != 0} << i;
-    return mask;
-#endif
-}
-
 // Every compiler of the project's builds (gcc, clang, mingw, emscripten)
 // has these builtins.
 inline int LowestSetBit(uint64_t v) { return __builtin_ctzll(v); }
@@ -120,19 +94,12 @@ int32_t AcBits(const int32_t block[64], uint64_t natural, int scan, int format, 
 
 }  // namespace
 
-int32_t AcBlockBits(const int32_t block[64], const AcCoding& coding) {
-    return AcBits(block, NonZeroMask(block), coding.alternateScan != 0 ? 1 : 0, coding.intraVlcFormat != 0 ? 1 : 0,
-                  GetTables());
+int32_t SparseAcBlockBits(const int32_t block[64], uint64_t nonZero, const AcCoding& coding) {
+    return AcBits(block, nonZero, coding.alternateScan != 0 ? 1 : 0, coding.intraVlcFormat != 0 ? 1 : 0, GetTables());
 }
 
-int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const AcCoding& coding, DcPredictors& predictors) {
-    uint64_t nonZero[kBlocksPerMacroblock];
-    for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = NonZeroMask(buffer.Block(b));
-    return EstimateMacroblockBits(buffer, nonZero, coding, predictors);
-}
-
-int32_t EstimateMacroblockBits(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
-                               const AcCoding& coding, DcPredictors& predictors) {
+int32_t SparseMacroblockBits(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
+                             const AcCoding& coding, DcPredictors& predictors) {
     const Tables& tables = GetTables();
     const int scan = coding.alternateScan != 0 ? 1 : 0;
     const int format = coding.intraVlcFormat != 0 ? 1 : 0;

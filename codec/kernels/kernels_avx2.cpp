@@ -1,21 +1,38 @@
-// The quantiser and its reconstruction of quantise_fast.cpp eight levels at
-// a time (this file only is built with -mavx2; called only after
-// the CPU flags allowed AVX2). The arithmetic per level is the same float
-// multiplication, conversion and clamp as in the SSE2 form, so the results
-// are the same bit for bit; see quantise_fast.cpp for why they equal the
-// integer definitions.
-#include "codec/fast/fast_kernels.h"
-#include "codec/quantise.h"
+// The AVX2 family, compiled with AVX2 enabled (this file only) and filled
+// only into tables whose flags allow it: the transforms' 256-bit bodies
+// (dct_avx2_body.h), the flat-block reconstruction, gathers and scatters
+// of the SSE2 family, whose intrinsics take the three-operand forms here,
+// and the quantisers eight levels at a time (four, in doubles, for the
+// sign-symmetric rules). The quantisers' arithmetic per level is the SSE2
+// family's, so the results are the same bit for bit; quantiser_tables.cpp
+// says why they equal the integer rules.
+#include "codec/kernels/kernel_table.h"
 
 #if defined(VARDELK_HAVE_AVX2)
 #include <immintrin.h>
+
+#include <cstddef>
+
+#include "codec/dct_constants.h"
+#include "codec/forward_dct.h"
+#include "codec/inverse_dct.h"
+#include "codec/kernels/flat_block.h"
+#include "codec/macroblock_interlaced.h"
+#include "codec/macroblock_progressive.h"
+#include "codec/planar.h"
+#include "codec/quantise.h"
+#include "codec/sample_scale.h"
 #endif
 
 namespace vardelk {
 namespace fast {
-namespace avx2 {
 
 #if defined(VARDELK_HAVE_AVX2)
+namespace {
+#include "codec/kernels/dct_avx2_body.h"
+#include "codec/kernels/flat_block_body.h"
+#include "codec/kernels/macroblock_body.h"
+#include "codec/kernels/planar_body.h"
 
 uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     const int32_t dc = block[0];
@@ -37,7 +54,7 @@ uint64_t QuantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     return (nonZero & ~uint64_t{1}) | uint64_t{dc != 0};
 }
 
-// Four coefficients per double vector; see quantise_fast.cpp.
+// Four coefficients per double vector.
 uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables) {
     const __m256d finalOffset = _mm256_set1_pd(tables.finalOffsetReal);
     const __m256d inverseFinal = _mm256_set1_pd(tables.inverseFinal);
@@ -63,7 +80,7 @@ uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables
     return (nonZero & ~uint64_t{1}) | uint64_t{dc != 0};
 }
 
-// Eight lanes of the SSE2 form (quantise_fast.cpp).
+// Eight lanes of the SSE2 form, -2^31 included.
 uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& tables) {
     const __m256i bias = _mm256_set1_epi64x(tables.reciprocalBias);
     const __m256i maxLevel = _mm256_set1_epi32(tables.maxLevel);
@@ -72,7 +89,8 @@ uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& table
     for (int i = 0; i < 64; i += 8) {
         __m256i* p = reinterpret_cast<__m256i*>(block + i);
         const __m256i f = _mm256_loadu_si256(p);
-        const __m256i m = _mm256_abs_epi32(f);
+        __m256i m = _mm256_abs_epi32(f);
+        m = _mm256_sub_epi32(m, _mm256_srli_epi32(m, 31));
         const __m256i r = _mm256_load_si256(reinterpret_cast<const __m256i*>(tables.multiplier + i));
         const __m256i even = _mm256_srli_epi64(_mm256_add_epi64(_mm256_mul_epu32(m, r), bias), 21);
         const __m256i odd = _mm256_srli_epi64(
@@ -106,9 +124,25 @@ void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
     ApplyMismatchControl(block, static_cast<uint32_t>(_mm_cvtsi128_si32(total)));
 }
 
+}  // namespace
 #endif
 
-}  // namespace avx2
+void FillAvx2Kernels([[maybe_unused]] KernelTable& table) {
+#if defined(VARDELK_HAVE_AVX2)
+    table.forwardDct = ForwardDctVector<dct::FilterWeights>;
+    table.forwardDctAccurate = ForwardDctVector<dct::AccurateWeights>;
+    table.inverseDct = InverseDctVector;
+    table.quantise = QuantiseBlock;
+    table.quantiseSymmetric = QuantiseSymmetricBlock;
+    table.quantiseReciprocal = QuantiseReciprocalBlock;
+    table.dequantise = DequantiseBlock;
+    table.reconstructFlat = ReconstructFlatBlockVector;
+    table.gather = {GatherWholeProgressive, GatherWholeInterlaced};
+    table.scatter = {ScatterWholeProgressive, ScatterWholeInterlaced};
+    table.gatherPlanar = {GatherPlanarProgressiveWhole, GatherPlanarInterlacedWhole};
+    table.scatterPlanar = {ScatterPlanarProgressiveWhole, ScatterPlanarInterlacedWhole};
+#endif
+}
 
 }  // namespace fast
 }  // namespace vardelk
