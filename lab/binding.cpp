@@ -41,22 +41,13 @@ constexpr int64_t kMaxPixels = 3840 * 2160;
 // Box texts as the page's matrix boxes hold them, NUL-terminated.
 constexpr int kBoxTextBytes = 256;
 
-// The kernels the coders use. A build with the SSE2 intrinsics (as wasm
-// SIMD) takes their table outright: the core's CPU detection knows nothing
-// of wasm, and the page loads this build only where wasm SIMD validates.
-#if defined(__SSE2__)
-constexpr uint32_t kLabCpuFlags = kCpuSse2;
-#else
-constexpr uint32_t kLabCpuFlags = 0;
-#endif
-
 enum View { kInputView, kReconstructionView, kDifferenceView, kHeatMapView, kSsimMapView, kViewCount };
 constexpr int32_t kDifferenceGain = 8;
 constexpr int32_t kMacroblockSide = 16;
 
 // One coded frame: the coder, its output and what is measured from it.
 struct CodedFrame {
-    FrameCoder coder{kLabCpuFlags};
+    FrameCoder coder{DetectedCpuFlags()};
     std::vector<YcPixel> output;
     Y4mFrame reconstruction;
     std::vector<int32_t> macroblockBits;
@@ -72,7 +63,7 @@ struct Lab {
     CodedFrame current;
 
     // The rate-distortion point being coded, apart from the shown frame.
-    FrameCoder sweepCoder{kLabCpuFlags};
+    FrameCoder sweepCoder{DetectedCpuFlags()};
     std::vector<YcPixel> sweepOutput;
     int32_t sweepBytes = 0;
     double sweepSquaredError = 0.0;
@@ -420,7 +411,8 @@ EMSCRIPTEN_KEEPALIVE double LabSweepPsnrY() {
     return error.Psnr();
 }
 
-// The matrix in effect and the default one, 64 entries row-major.
+// The matrix in effect and the default one (the page's "default" preset),
+// 64 entries row-major.
 EMSCRIPTEN_KEEPALIVE const int32_t* LabMatrix() { return lab.matrix.Entries(); }
 EMSCRIPTEN_KEEPALIVE const int32_t* LabDefaultMatrix() { return kDefaultIntraMatrix; }
 

@@ -49,7 +49,7 @@ FrameGeometry GeometryOf(const host::FrameProcInfo& frame) {
 }
 
 int32_t Code(FrameCoder& coder, const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
-             host::FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits, bool reference) {
+             host::FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
     const FrameGeometry geometry = GeometryOf(frame);
     const YcPixel* input = CodecPixels(frame.editFrame);
     YcPixel* output = CodecPixels(frame.tempFrame);
@@ -60,8 +60,7 @@ int32_t Code(FrameCoder& coder, const FilterSettings& settings, const int32_t ma
     // first macroblock, closed after the pointers are exchanged.
     std::optional<CoefficientLogFiles> logs;
     if (settings.logOutput != 0) outputs.sink = &logs.emplace(logNames.coefficients, logNames.levels);
-    const int32_t bytes = reference ? coder.CodeFrameReference(settings, matrix, input, output, geometry, outputs)
-                                    : coder.CodeFrame(settings, matrix, input, output, geometry, outputs);
+    const int32_t bytes = coder.CodeFrame(settings, matrix, input, output, geometry, outputs);
     if (usable) std::swap(frame.editFrame, frame.tempFrame);
     return bytes;
 }
@@ -70,12 +69,7 @@ int32_t Code(FrameCoder& coder, const FilterSettings& settings, const int32_t ma
 
 int32_t CodeHostFrame(FrameCoder& coder, const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
                       host::FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
-    return Code(coder, settings, matrix, frame, logNames, macroblockBits, false);
-}
-
-int32_t CodeHostFrameReference(FrameCoder& coder, const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
-                               host::FrameProcInfo& frame, const LogFileNames& logNames, int32_t* macroblockBits) {
-    return Code(coder, settings, matrix, frame, logNames, macroblockBits, true);
+    return Code(coder, settings, matrix, frame, logNames, macroblockBits);
 }
 
 }  // namespace vardelk

@@ -36,9 +36,4 @@ int32_t CodeHostFrame(FrameCoder& coder, const FilterSettings& settings, const i
                       host::FrameProcInfo& frame, const LogFileNames& logNames = LogFileNames{},
                       int32_t* macroblockBits = nullptr);
 
-// The same through the plain kernels only (FrameCoder::CodeFrameReference).
-int32_t CodeHostFrameReference(FrameCoder& coder, const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
-                               host::FrameProcInfo& frame, const LogFileNames& logNames = LogFileNames{},
-                               int32_t* macroblockBits = nullptr);
-
 }  // namespace vardelk

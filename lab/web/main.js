@@ -201,6 +201,7 @@ worker.onmessage = (event) => {
             $('export-form').add(new Option(form, form));
         }
         lab.encoders = m.encoders;
+        defaultMatrix = m.defaultMatrix;
         for (const encoder of m.encoders) $('encoder').add(new Option(encoder.name, encoder.name));
         sendViews();
         break;
@@ -208,7 +209,6 @@ worker.onmessage = (event) => {
         showModel(m);
         break;
     case 'matrix':
-        if (!defaultMatrix) defaultMatrix = m.matrix.slice();
         showMatrix(m);
         break;
     case 'result':

@@ -345,7 +345,7 @@ async function start(wantSimd, request) {
     encoders = listEncoders();
     const refused = takeModel(request || {});
     post({type: 'ready', core: coreName, maxSide: core._LabMaxSide(), maxPixels: core._LabMaxPixels(),
-          forms: matrixForms(), encoders});
+          forms: matrixForms(), encoders, defaultMatrix: Array.from(heap32(core._LabDefaultMatrix(), 64))});
     post({type: 'model', change: lastChange, model, refused});
     post(matrixState('show', false));
     markDirty();
