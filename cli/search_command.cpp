@@ -399,7 +399,7 @@ std::string ReportJson(const SearchRun& run) {
          << ",\n  \"min_overlap\": " << FormatDecimal(o.minOverlap) << ",\n  \"evaluations\": " << result.evaluations
          << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"evaluations_per_second\": "
          << NumberJson(result.seconds > 0 ? double(result.evaluations) / result.seconds : NAN) << ",\n  \"stop\": \""
-         << result.stopReason << "\",\n  \"matrix\": " << MatrixJson(result.best)
+         << SearchStopName(result.stop) << "\",\n  \"matrix\": " << MatrixJson(result.best)
          << ",\n  \"objective\": " << NumberJson(result.score.objective)
          << ",\n  \"objective_mean\": " << NumberJson(result.score.meanBdRate)
          << ",\n  \"objective_spread\": " << NumberJson(result.score.spread) << ",\n  \"families\": [";
@@ -622,7 +622,7 @@ int RunSearchCommand(int argc, char** argv) {
         const SearchResult result =
             RunMatrixSearch(objective, settings, StopRequested, [&](const SearchProgress& p) { line.Show(p); });
         line.Finish();
-        const bool interrupted = result.stopReason == "stopped";
+        const bool interrupted = result.stop == SearchStop::kStopped;
 
         const SetFigures trainingFigures = MeasureSet(training, trainingCheck, result.best);
         SearchRun run{o, model, codes, result, trainingFigures, nullptr, "", nullptr, ""};
@@ -658,7 +658,7 @@ int RunSearchCommand(int argc, char** argv) {
                         o.measure.c_str(), DescribeModel(model).c_str(), codes.front(), codes.back(),
                         static_cast<long long>(result.evaluations), result.seconds,
                         result.seconds > 0 ? double(result.evaluations) / result.seconds : 0.0,
-                        result.stopReason.c_str());
+                        SearchStopName(result.stop));
             PrintSet(stdout, "training", trainingFigures);
             if (validationFigures) PrintSet(stdout, "validation", *validationFigures);
             if (confirmation)

@@ -1,6 +1,6 @@
 // How each coding model's encoder turns AC coefficients into levels,
 // written out as the encoder does it. These are the references the
-// quantiser tables (codec/fast/fast_kernels.h) and their kernels are proven
+// quantiser tables (codec/kernels/quantiser_tables.h) and their kernels are proven
 // against.
 //
 // F is the coefficient as the forward DCT gives it (the true transform's

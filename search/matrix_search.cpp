@@ -14,7 +14,7 @@ using Clock = std::chrono::steady_clock;
 
 // Unwinds the phases once a limit is reached.
 struct SearchStopped {
-    const char* reason;
+    SearchStop stop;
 };
 
 class Searcher {
@@ -37,14 +37,14 @@ public:
     bool Try(const SearchMatrix& matrix, const std::string& move) {
         auto known = seen_.find(matrix);
         if (known != seen_.end()) return false;
-        if (stop_ && stop_()) throw SearchStopped{"stopped"};
+        if (stop_ && stop_()) throw SearchStopped{SearchStop::kStopped};
         if (settings_.maxEvaluations > 0 && result_.evaluations >= settings_.maxEvaluations)
-            throw SearchStopped{"evaluations"};
+            throw SearchStopped{SearchStop::kEvaluations};
         if (settings_.budgetSeconds > 0) {
             const double perEvaluation = result_.evaluations > 0 ? Seconds() / double(result_.evaluations) : 0.0;
             const double needed =
                 settings_.secondsBefore + Seconds() + perEvaluation * (1 + settings_.reservedEvaluations);
-            if (needed > settings_.budgetSeconds) throw SearchStopped{"budget"};
+            if (needed > settings_.budgetSeconds) throw SearchStopped{SearchStop::kBudget};
         }
         MatrixScore score = objective_.Score(matrix);
         ++result_.evaluations;
@@ -101,10 +101,10 @@ public:
         EndPhase();
     }
 
-    SearchResult Finish(const char* reason) {
+    SearchResult Finish(SearchStop stop) {
         result_.seconds = Seconds();
-        result_.stopReason = reason;
-        if (std::string(reason) != "converged") result_.phaseBest.emplace_back(phase_ + " (unfinished)", result_.best);
+        result_.stop = stop;
+        if (stop != SearchStop::kConverged) result_.phaseBest.emplace_back(phase_ + " (unfinished)", result_.best);
         return std::move(result_);
     }
 
@@ -220,6 +220,20 @@ private:
 
 }  // namespace
 
+const char* SearchStopName(SearchStop stop) {
+    switch (stop) {
+        case SearchStop::kConverged:
+            return "converged";
+        case SearchStop::kBudget:
+            return "budget";
+        case SearchStop::kEvaluations:
+            return "evaluations";
+        case SearchStop::kStopped:
+            return "stopped";
+    }
+    return "converged";
+}
+
 SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& settings, const StopRequest& stop,
                              const ProgressReport& progress) {
     Searcher searcher(objective, settings, stop, progress);
@@ -228,9 +242,9 @@ SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& s
         searcher.Shape();
         if (settings.entryPhase) searcher.Entries();
     } catch (const SearchStopped& stopped) {
-        return searcher.Finish(stopped.reason);
+        return searcher.Finish(stopped.stop);
     }
-    return searcher.Finish("converged");
+    return searcher.Finish(SearchStop::kConverged);
 }
 
 }  // namespace vardelk

@@ -40,6 +40,11 @@ struct SearchSettings {
     double reservedEvaluations = 0.0;
 };
 
+// Why a search ended.
+enum class SearchStop { kConverged, kBudget, kEvaluations, kStopped };
+// "converged", "budget", "evaluations" or "stopped", as reports write it.
+const char* SearchStopName(SearchStop stop);
+
 // One accepted improvement.
 struct SearchEvent {
     int64_t evaluation = 0;
@@ -65,7 +70,7 @@ struct SearchResult {
     std::vector<std::pair<std::string, SearchMatrix>> phaseBest;  // the best when each phase ended
     int64_t evaluations = 0;
     double seconds = 0.0;
-    std::string stopReason;  // "converged", "budget", "evaluations" or "stopped"
+    SearchStop stop = SearchStop::kConverged;
 };
 
 using StopRequest = std::function<bool()>;

@@ -85,7 +85,7 @@ TEST(MatrixSearch, StopKeepsTheBestSoFar) {
     int reports = 0;
     const SearchResult stopped = RunMatrixSearch(
         objective, Limited(0, 3), [&] { return ++asked > 25; }, [&](const SearchProgress&) { ++reports; });
-    EXPECT_EQ(stopped.stopReason, "stopped");
+    EXPECT_EQ(stopped.stop, SearchStop::kStopped);
     EXPECT_EQ(stopped.evaluations, 25);
     EXPECT_EQ(reports, 25);
     // The same run limited to those 25 candidates ends with the same matrix.
