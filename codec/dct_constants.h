@@ -57,31 +57,6 @@ constexpr int32_t kC1PlusC3PlusC5MinusC7 = 25171;
 constexpr int32_t kC1PlusC3MinusC5PlusC7 = 16819;
 constexpr int32_t kMinusC1PlusC3PlusC5MinusC7 = 2446;
 
-// The even outputs multiplied out, with e2 and e3 the differences of the
-// even butterfly: A2 = kEven2[0] e2 + kEven2[1] e3, A6 likewise.
-constexpr int32_t kEven2[2] = {kC6, kC6 + kC2MinusC6};  // 4433, 10702
-constexpr int32_t kEven6[2] = {kC6 - kC2PlusC6, kC6};   // -10703, 4433
-
-// The odd outputs multiplied out: A(2k+1) = sum over j of kOdd[k][j] x dj,
-// dj = x(j) - x(7-j). The inverse's odd terms g3, g2, g1, g0 use the same
-// rows with y1, y3, y5, y7 in place of d0..d3.
-constexpr int32_t kOdd[4][4] = {
-    {kC1PlusC3MinusC5MinusC7 - kC3MinusC7 + kC3 - kC3MinusC5, kC3, kC3 - kC3MinusC5, kC3 - kC3MinusC7},
-    {kC3, kC1PlusC3PlusC5MinusC7 - kC1PlusC3 + kC3 - kC3PlusC5, kC3 - kC1PlusC3, kC3 - kC3PlusC5},
-    {kC3 - kC3MinusC5, kC3 - kC1PlusC3, kC1PlusC3MinusC5PlusC7 - kC1PlusC3 + kC3 - kC3MinusC5, kC3},
-    {kC3 - kC3MinusC7, kC3 - kC3PlusC5, kC3, kMinusC1PlusC3PlusC5MinusC7 - kC3MinusC7 + kC3 - kC3PlusC5},
-};
-
-// The figures the vector code's comments quote: within one of
-// 2^13 sqrt2 ck (11363.1, 10703.4, 9632.8, 6436.6, 4433.5, 2260.2), as a
-// DCT's weights should be.
-static_assert(kEven2[0] == 4433 && kEven2[1] == 10702, "even output 2");
-static_assert(kEven6[0] == -10703 && kEven6[1] == 4433, "even output 6");
-static_assert(kOdd[0][0] == 11362 && kOdd[0][1] == 9632 && kOdd[0][2] == 6436 && kOdd[0][3] == 2260, "output 1");
-static_assert(kOdd[1][0] == 9632 && kOdd[1][1] == -2261 && kOdd[1][2] == -11363 && kOdd[1][3] == -6437, "output 3");
-static_assert(kOdd[2][0] == 6436 && kOdd[2][1] == -11363 && kOdd[2][2] == 2260 && kOdd[2][3] == 9632, "output 5");
-static_assert(kOdd[3][0] == 2260 && kOdd[3][1] == -6437 && kOdd[3][2] == 9632 && kOdd[3][3] == -11363, "output 7");
-
 // The encoders' transform. The same factorisation with each factor rounded
 // to the nearest integer instead of truncated, the row pass rounding its
 // outputs to nearest (halves up) instead of truncating them, and three more
@@ -102,15 +77,6 @@ constexpr int32_t kC1PlusC3MinusC5MinusC7 = 12299;
 constexpr int32_t kC1PlusC3PlusC5MinusC7 = 25172;
 constexpr int32_t kC1PlusC3MinusC5PlusC7 = 16819;
 constexpr int32_t kMinusC1PlusC3PlusC5MinusC7 = 2446;
-
-constexpr int32_t kEven2[2] = {kC6, kC6 + kC2MinusC6};
-constexpr int32_t kEven6[2] = {kC6 - kC2PlusC6, kC6};
-constexpr int32_t kOdd[4][4] = {
-    {kC1PlusC3MinusC5MinusC7 - kC3MinusC7 + kC3 - kC3MinusC5, kC3, kC3 - kC3MinusC5, kC3 - kC3MinusC7},
-    {kC3, kC1PlusC3PlusC5MinusC7 - kC1PlusC3 + kC3 - kC3PlusC5, kC3 - kC1PlusC3, kC3 - kC3PlusC5},
-    {kC3 - kC3MinusC5, kC3 - kC1PlusC3, kC1PlusC3MinusC5PlusC7 - kC1PlusC3 + kC3 - kC3MinusC5, kC3},
-    {kC3 - kC3MinusC7, kC3 - kC3PlusC5, kC3, kMinusC1PlusC3PlusC5MinusC7 - kC3MinusC7 + kC3 - kC3PlusC5},
-};
 
 }  // namespace accurate
 
@@ -153,21 +119,56 @@ inline constexpr ForwardFactors kAccurateForward = {accurate::kC6,
                                                     256,
                                                     3};
 
-// The vector bodies' weights of each transform.
-struct FilterWeights {
-    static constexpr const int32_t (&kEven2)[2] = dct::kEven2;
-    static constexpr const int32_t (&kEven6)[2] = dct::kEven6;
-    static constexpr const int32_t (&kOdd)[4][4] = dct::kOdd;
-    static constexpr int32_t kRowRounding = 0;
-    static constexpr int32_t kOutputFractionBits = 0;
+// The outputs multiplied out, as the vector bodies and the inverse use them.
+// Even outputs, with e2 and e3 the differences of the even butterfly:
+// A2 = even2[0] e2 + even2[1] e3, A6 likewise. Odd outputs:
+// A(2k+1) = sum over j of odd[k][j] x dj, dj = x(j) - x(7-j); the inverse's
+// odd terms g3, g2, g1, g0 use the same rows with y1, y3, y5, y7 in place
+// of d0..d3.
+struct OutputWeights {
+    int32_t even2[2];
+    int32_t even6[2];
+    int32_t odd[4][4];
 };
-struct AccurateWeights {
-    static constexpr const int32_t (&kEven2)[2] = accurate::kEven2;
-    static constexpr const int32_t (&kEven6)[2] = accurate::kEven6;
-    static constexpr const int32_t (&kOdd)[4][4] = accurate::kOdd;
-    static constexpr int32_t kRowRounding = 256;
-    static constexpr int32_t kOutputFractionBits = 3;
+constexpr OutputWeights WeightsOf(const ForwardFactors& c) {
+    const int32_t c3 = c.c3;
+    return OutputWeights{
+        {c.c6, c.c6 + c.c2MinusC6},
+        {c.c6 - c.c2PlusC6, c.c6},
+        {{c.c1PlusC3MinusC5MinusC7 - c.c3MinusC7 + c3 - c.c3MinusC5, c3, c3 - c.c3MinusC5, c3 - c.c3MinusC7},
+         {c3, c.c1PlusC3PlusC5MinusC7 - c.c1PlusC3 + c3 - c.c3PlusC5, c3 - c.c1PlusC3, c3 - c.c3PlusC5},
+         {c3 - c.c3MinusC5, c3 - c.c1PlusC3, c.c1PlusC3MinusC5PlusC7 - c.c1PlusC3 + c3 - c.c3MinusC5, c3},
+         {c3 - c.c3MinusC7, c3 - c.c3PlusC5, c3, c.minusC1PlusC3PlusC5MinusC7 - c.c3MinusC7 + c3 - c.c3PlusC5}}};
+}
+
+// The filter's, by the names the inverse transform and the flat block use.
+inline constexpr OutputWeights kFilterWeights = WeightsOf(kFilterForward);
+inline constexpr const int32_t (&kEven2)[2] = kFilterWeights.even2;  // 4433, 10702
+inline constexpr const int32_t (&kEven6)[2] = kFilterWeights.even6;  // -10703, 4433
+inline constexpr const int32_t (&kOdd)[4][4] = kFilterWeights.odd;
+
+// The figures the vector code's comments quote: within one of
+// 2^13 sqrt2 ck (11363.1, 10703.4, 9632.8, 6436.6, 4433.5, 2260.2), as a
+// DCT's weights should be.
+static_assert(kEven2[0] == 4433 && kEven2[1] == 10702, "even output 2");
+static_assert(kEven6[0] == -10703 && kEven6[1] == 4433, "even output 6");
+static_assert(kOdd[0][0] == 11362 && kOdd[0][1] == 9632 && kOdd[0][2] == 6436 && kOdd[0][3] == 2260, "output 1");
+static_assert(kOdd[1][0] == 9632 && kOdd[1][1] == -2261 && kOdd[1][2] == -11363 && kOdd[1][3] == -6437, "output 3");
+static_assert(kOdd[2][0] == 6436 && kOdd[2][1] == -11363 && kOdd[2][2] == 2260 && kOdd[2][3] == 9632, "output 5");
+static_assert(kOdd[3][0] == 2260 && kOdd[3][1] == -6437 && kOdd[3][2] == 9632 && kOdd[3][3] == -11363, "output 7");
+
+// A forward transform as the vector bodies take it.
+template <const ForwardFactors& F>
+struct TransformWeights {
+    static constexpr OutputWeights kWeights = WeightsOf(F);
+    static constexpr const int32_t (&kEven2)[2] = kWeights.even2;
+    static constexpr const int32_t (&kEven6)[2] = kWeights.even6;
+    static constexpr const int32_t (&kOdd)[4][4] = kWeights.odd;
+    static constexpr int32_t kRowRounding = F.rowRounding;
+    static constexpr int32_t kOutputFractionBits = F.outputFractionBits;
 };
+using FilterWeights = TransformWeights<kFilterForward>;
+using AccurateWeights = TransformWeights<kAccurateForward>;
 
 // Each factor checked against its real value at compile time: cosines by
 // their Taylor series, sqrt(2) by Newton's method, both far more precise
