@@ -16,7 +16,7 @@ int16_t Clamp16(double v, double low, double high) {
 
 }  // namespace
 
-void FillNaturalPicture(YcPixel* pixels, int32_t width, int32_t height, int32_t stride, uint32_t seed) {
+void FillNaturalPicture(Pixel* pixels, int32_t width, int32_t height, int32_t stride, uint32_t seed) {
     uint32_t state = seed * 2654435761u + 1u;
     const auto noise = [&state] {
         state ^= state << 13;
@@ -31,7 +31,7 @@ void FillNaturalPicture(YcPixel* pixels, int32_t width, int32_t height, int32_t 
             if (((x / 173) + (y / 97)) % 3 == 0) luma += 700;  // hard-edged shapes
             const double cb = 500 * std::sin(fx / 211 - fy / 89) + 0.3 * noise();
             const double cr = -400 * std::cos(fx / 157 + fy / 301) + 0.3 * noise();
-            YcPixel& p = pixels[static_cast<size_t>(y) * static_cast<size_t>(stride) + static_cast<size_t>(x)];
+            Pixel& p = pixels[static_cast<size_t>(y) * static_cast<size_t>(stride) + static_cast<size_t>(x)];
             p.y = Clamp16(luma + noise(), 0, 4080);
             p.cb = Clamp16(cb, -2040, 2040);
             p.cr = Clamp16(cr, -2040, 2040);
@@ -41,7 +41,7 @@ void FillNaturalPicture(YcPixel* pixels, int32_t width, int32_t height, int32_t 
 
 StageBlocks MakeStageBlocks(int32_t macroblocks, const int32_t weights[kMatrixEntries], int32_t q) {
     const int32_t width = 16 * macroblocks, height = 16;
-    std::vector<YcPixel> picture(static_cast<size_t>(width) * height);
+    std::vector<Pixel> picture(static_cast<size_t>(width) * height);
     FillNaturalPicture(picture.data(), width, height, width, 7);
     StageBlocks s;
     for (int32_t m = 0; m < macroblocks; ++m) {

@@ -10,7 +10,7 @@
 
 namespace vardelk::bench {
 
-void FillNaturalPicture(YcPixel* pixels, int32_t width, int32_t height, int32_t stride, uint32_t seed);
+void FillNaturalPicture(Pixel* pixels, int32_t width, int32_t height, int32_t stride, uint32_t seed);
 
 // Blocks gathered from such a picture at each stage of the pipeline, for
 // the per-kernel benchmarks: samples, coefficients, levels and

@@ -46,14 +46,14 @@ const StageBlocks& Blocks() {
 }
 
 // The frame's tables of the filter's rule and of a real encoder's.
-const fast::QuantiserTables& Tables(QuantiserRule rule) {
+const kernels::QuantiserTables& Tables(QuantiserRule rule) {
     static const auto prepare = [](QuantiserRule r) {
-        fast::QuantiserTables t;
-        fast::PrepareQuantiser(r, kDefaultIntraMatrix, kTypicalQ, t);
+        kernels::QuantiserTables t;
+        kernels::PrepareQuantiser(r, kDefaultIntraMatrix, kTypicalQ, t);
         return t;
     };
-    static const fast::QuantiserTables filter = prepare(QuantiserRule::kFilter);
-    static const fast::QuantiserTables symmetric = prepare(QuantiserRule::kMpeg2enc);
+    static const kernels::QuantiserTables filter = prepare(QuantiserRule::kFilter);
+    static const kernels::QuantiserTables symmetric = prepare(QuantiserRule::kMpeg2enc);
     return rule == QuantiserRule::kFilter ? filter : symmetric;
 }
 
@@ -113,38 +113,38 @@ void RegisterKernels() {
     });
 
     // Every entry of the kernel table in every build this machine runs.
-    using Transform = fast::BlockTransform;
-    RegisterEveryBuild("ForwardDct", &fast::KernelTable::forwardDct,
+    using Transform = kernels::BlockTransform;
+    RegisterEveryBuild("ForwardDct", &kernels::KernelTable::forwardDct,
                        [](State& s, Transform k) { RunBlocks(s, Blocks().samples, k); });
-    RegisterEveryBuild("ForwardDctAccurate", &fast::KernelTable::forwardDctAccurate,
+    RegisterEveryBuild("ForwardDctAccurate", &kernels::KernelTable::forwardDctAccurate,
                        [](State& s, Transform k) { RunBlocks(s, Blocks().samples, k); });
-    RegisterEveryBuild("InverseDct", &fast::KernelTable::inverseDct,
+    RegisterEveryBuild("InverseDct", &kernels::KernelTable::inverseDct,
                        [](State& s, Transform k) { RunBlocks(s, Blocks().reconstructed, k); });
-    RegisterEveryBuild("ReconstructFlat", &fast::KernelTable::reconstructFlat,
+    RegisterEveryBuild("ReconstructFlat", &kernels::KernelTable::reconstructFlat,
                        [](State& s, Transform k) { RunBlocks(s, FlatLevels(), k); });
-    RegisterEveryBuild("Quantise", &fast::KernelTable::quantise, [](State& s, fast::QuantiseFunction k) {
-        const fast::QuantiserTables& t = Tables(QuantiserRule::kFilter);
+    RegisterEveryBuild("Quantise", &kernels::KernelTable::quantise, [](State& s, kernels::QuantiseFunction k) {
+        const kernels::QuantiserTables& t = Tables(QuantiserRule::kFilter);
         RunBlocks(s, Blocks().coefficients, [&t, k](int32_t* b) { k(b, t); });
     });
-    RegisterEveryBuild("QuantiseSymmetric", &fast::KernelTable::quantiseSymmetric,
-                       [](State& s, fast::QuantiseFunction k) {
-                           const fast::QuantiserTables& t = Tables(QuantiserRule::kMpeg2enc);
+    RegisterEveryBuild("QuantiseSymmetric", &kernels::KernelTable::quantiseSymmetric,
+                       [](State& s, kernels::QuantiseFunction k) {
+                           const kernels::QuantiserTables& t = Tables(QuantiserRule::kMpeg2enc);
                            RunBlocks(s, Blocks().coefficients, [&t, k](int32_t* b) { k(b, t); });
                        });
-    RegisterEveryBuild("Dequantise", &fast::KernelTable::dequantise, [](State& s, fast::DequantiseFunction k) {
-        const fast::QuantiserTables& t = Tables(QuantiserRule::kFilter);
+    RegisterEveryBuild("Dequantise", &kernels::KernelTable::dequantise, [](State& s, kernels::DequantiseFunction k) {
+        const kernels::QuantiserTables& t = Tables(QuantiserRule::kFilter);
         RunBlocks(s, Blocks().levels, [&t, k](int32_t* b) { k(b, t); });
     });
     for (int alternate = 0; alternate < 2; ++alternate)
         RegisterEveryBuild(
-            std::string("BitCost/") + (alternate ? "alternate" : "zigzag"), &fast::KernelTable::macroblockBits,
-            [alternate](State& s, fast::MacroblockBitsFunction k) {
+            std::string("BitCost/") + (alternate ? "alternate" : "zigzag"), &kernels::KernelTable::macroblockBits,
+            [alternate](State& s, kernels::MacroblockBitsFunction k) {
                 // The masks come with the levels, as the quantiser hands them over.
                 std::vector<std::array<uint64_t, kBlocksPerMacroblock>> masks;
                 for (const MacroblockBuffer& mb : Blocks().levels) {
                     masks.emplace_back();
                     for (int b = 0; b < kBlocksPerMacroblock; ++b)
-                        masks.back()[static_cast<size_t>(b)] = fast::NonZeroMask(mb.Block(b));
+                        masks.back()[static_cast<size_t>(b)] = kernels::NonZeroMask(mb.Block(b));
                 }
                 DcPredictors predictors;
                 int32_t bits = 0;
@@ -158,8 +158,8 @@ void RegisterKernels() {
     // Gather and scatter over one macroblock row of a 1920-wide picture.
     for (size_t layout : {0, 1}) {
         const std::string suffix = layout == 0 ? "/progressive" : "/interlaced";
-        RegisterEveryBuild("Gather" + suffix, &fast::KernelTable::gather, [layout](State& s, auto k) {
-            std::vector<YcPixel> picture(static_cast<size_t>(kRowWidth) * 16);
+        RegisterEveryBuild("Gather" + suffix, &kernels::KernelTable::gather, [layout](State& s, auto k) {
+            std::vector<Pixel> picture(static_cast<size_t>(kRowWidth) * 16);
             FillNaturalPicture(picture.data(), kRowWidth, 16, kRowWidth, 3);
             MacroblockBuffer work;
             for (auto _ : s)
@@ -169,8 +169,8 @@ void RegisterKernels() {
                 }
             s.SetItemsProcessed(s.iterations() * kMacroblocks);
         });
-        RegisterEveryBuild("Scatter" + suffix, &fast::KernelTable::scatter, [layout](State& s, auto k) {
-            std::vector<YcPixel> picture(static_cast<size_t>(kRowWidth) * 16);
+        RegisterEveryBuild("Scatter" + suffix, &kernels::KernelTable::scatter, [layout](State& s, auto k) {
+            std::vector<Pixel> picture(static_cast<size_t>(kRowWidth) * 16);
             for (auto _ : s) {
                 for (int32_t m = 0; m < kMacroblocks; ++m)
                     k[layout](Blocks().samples[static_cast<size_t>(m)], picture.data() + 16 * m, 16, 16, kRowWidth);
@@ -179,7 +179,7 @@ void RegisterKernels() {
             s.SetItemsProcessed(s.iterations() * kMacroblocks);
         });
         // The same row as 8-bit 4:2:0 planes.
-        RegisterEveryBuild("GatherPlanar" + suffix, &fast::KernelTable::gatherPlanar, [layout](State& s, auto k) {
+        RegisterEveryBuild("GatherPlanar" + suffix, &kernels::KernelTable::gatherPlanar, [layout](State& s, auto k) {
             std::vector<uint8_t> luma(static_cast<size_t>(kRowWidth) * 16), chroma(luma.size() / 4);
             for (size_t i = 0; i < luma.size(); ++i) luma[i] = static_cast<uint8_t>(i * 7 + i / kRowWidth * 13);
             for (size_t i = 0; i < chroma.size(); ++i) chroma[i] = static_cast<uint8_t>(96 + i % 64);
@@ -192,7 +192,7 @@ void RegisterKernels() {
                 }
             s.SetItemsProcessed(s.iterations() * kMacroblocks);
         });
-        RegisterEveryBuild("ScatterPlanar" + suffix, &fast::KernelTable::scatterPlanar, [layout](State& s, auto k) {
+        RegisterEveryBuild("ScatterPlanar" + suffix, &kernels::KernelTable::scatterPlanar, [layout](State& s, auto k) {
             std::vector<uint8_t> luma(static_cast<size_t>(kRowWidth) * 16), cb(luma.size() / 4), cr(cb.size());
             const PlanarOutput planes{luma.data(), cb.data(), cr.data(), kRowWidth, kRowWidth / 2};
             for (auto _ : s) {
@@ -219,7 +219,7 @@ const Y4mFormat& MediaFormat() {
 // The frame's planes from a natural picture (seed), converted by the plain table.
 Y4mFrame MediaFrame(uint32_t seed) {
     const Y4mFormat& format = MediaFormat();
-    std::vector<YcPixel> picture(static_cast<size_t>(format.width) * static_cast<size_t>(format.height));
+    std::vector<Pixel> picture(static_cast<size_t>(format.width) * static_cast<size_t>(format.height));
     FillNaturalPicture(picture.data(), format.width, format.height, format.width, seed);
     Y4mFrame frame;
     frame.Allocate(format);
@@ -232,7 +232,7 @@ void RegisterMedia() {
     using benchmark::State;
     RegisterEveryBuild("YcToY4m/1920x1080", &media::KernelTable::toY4m, [](State& s, media::ToY4mFunction k) {
         const Y4mFormat& format = MediaFormat();
-        std::vector<YcPixel> picture(static_cast<size_t>(format.width) * static_cast<size_t>(format.height));
+        std::vector<Pixel> picture(static_cast<size_t>(format.width) * static_cast<size_t>(format.height));
         FillNaturalPicture(picture.data(), format.width, format.height, format.width, 2);
         Y4mFrame frame;
         frame.Allocate(format);
@@ -247,7 +247,7 @@ void RegisterMedia() {
         const Y4mFormat& format = MediaFormat();
         const Y4mFrame frame = MediaFrame(2);
         const uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
-        std::vector<YcPixel> picture(static_cast<size_t>(format.width) * static_cast<size_t>(format.height));
+        std::vector<Pixel> picture(static_cast<size_t>(format.width) * static_cast<size_t>(format.height));
         for (auto _ : s) {
             k(format, planes, picture.data(), format.width);
             benchmark::DoNotOptimize(picture);
@@ -288,9 +288,9 @@ void RegisterFrames() {
             const int64_t flags = walk.second;
             benchmark::RegisterBenchmark(name.c_str(), [c, flags](State& s) {
                 const size_t pixels = static_cast<size_t>(c.width) * static_cast<size_t>(c.height);
-                std::vector<YcPixel> input(pixels), output(pixels);
+                std::vector<Pixel> input(pixels), output(pixels);
                 FillNaturalPicture(input.data(), c.width, c.height, c.width, 1);
-                FilterSettings settings;
+                CodingSettings settings;
                 settings.scaleCode = 8;
                 settings.interlacedDct = c.interlaced ? 1 : 0;
                 int32_t bytes = 0;
@@ -311,10 +311,10 @@ void RegisterFrames() {
         // The floor: read the input frame once and write the output once.
         benchmark::RegisterBenchmark(("MemoryFloor/" + size).c_str(), [c](State& s) {
             const size_t pixels = static_cast<size_t>(c.width) * static_cast<size_t>(c.height);
-            std::vector<YcPixel> input(pixels), output(pixels);
+            std::vector<Pixel> input(pixels), output(pixels);
             FillNaturalPicture(input.data(), c.width, c.height, c.width, 1);
             for (auto _ : s) {
-                std::memcpy(output.data(), input.data(), pixels * sizeof(YcPixel));
+                std::memcpy(output.data(), input.data(), pixels * sizeof(Pixel));
                 benchmark::DoNotOptimize(output);
             }
             s.SetItemsProcessed(s.iterations());

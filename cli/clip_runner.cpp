@@ -9,10 +9,9 @@
 
 namespace vardelk {
 
-ClipRunner::ClipRunner(const Y4mFormat& format, const FilterSettings& settings, const int32_t* matrix,
+ClipRunner::ClipRunner(const Y4mFormat& format, const CodingSettings& settings, const int32_t* matrix,
                        const std::string& logDir, int32_t bandThreads)
     : format_(format), settings_(settings), matrix_(matrix), logDir_(logDir) {
-    settings_.logOutput = logDir.empty() ? 0 : 1;
     planar_ = format.chroma == ChromaFormat::k420 && logDir.empty();
     if (!planar_) SizeHostFrames();
     macroblockBits_.resize(size_t(MacroblockColumns(format.width)) * size_t(MacroblockRows(format.height)));
@@ -41,7 +40,7 @@ void ClipRunner::KeepHostFrames() {
     SizeHostFrames();
 }
 
-const YcPixel* ClipRunner::ReconstructionYc() const { return planar_ ? nullptr : output_.data(); }
+const Pixel* ClipRunner::ReconstructionYc() const { return planar_ ? nullptr : output_.data(); }
 
 FrameResult ClipRunner::Process(const Y4mFrame& input) {
     if (!planar_) Y4mToYc(format_, input, input_.data(), format_.width);

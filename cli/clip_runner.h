@@ -34,7 +34,7 @@ public:
     // empty means the coefficient logs are off. With `bandThreads` above 1
     // each frame's macroblock rows are split into that many bands coded at
     // once (not with logs, which need the macroblocks in order).
-    ClipRunner(const Y4mFormat& format, const FilterSettings& settings, const int32_t* matrix,
+    ClipRunner(const Y4mFormat& format, const CodingSettings& settings, const int32_t* matrix,
                const std::string& logDir, int32_t bandThreads = 1);
 
     // Also measure SSIM of every frame (it costs about as much as PSNR and
@@ -58,7 +58,7 @@ public:
     void KeepHostFrames();
     // The reconstructed frame in the host's format, rows `width` apart; null
     // when the frames go as planes.
-    const YcPixel* ReconstructionYc() const;
+    const Pixel* ReconstructionYc() const;
     // Estimated bits of each macroblock of the last frame, row-major.
     const std::vector<int32_t>& MacroblockBits() const { return macroblockBits_; }
     int32_t MacroblockColumnCount() const { return MacroblockColumns(format_.width); }
@@ -73,12 +73,12 @@ private:
     void SizeHostFrames();
 
     Y4mFormat format_;
-    FilterSettings settings_;
+    CodingSettings settings_;
     const int32_t* matrix_;
     std::string logDir_;
     std::vector<std::unique_ptr<FrameCoder>> coders_;  // one per band
     bool planar_ = false;                              // 4:2:0 without logs: frames coded as planes
-    std::vector<YcPixel> input_, output_;              // host frames, sized only when used
+    std::vector<Pixel> input_, output_;              // host frames, sized only when used
     std::vector<int32_t> macroblockBits_;
     Y4mFrame reconstruction_;
     int64_t processed_ = 0;

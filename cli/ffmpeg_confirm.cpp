@@ -21,7 +21,7 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-std::string PointName(const std::string& matrix, const FilterSettings& settings) {
+std::string PointName(const std::string& matrix, const CodingSettings& settings) {
     return "matrix " + matrix + ", " + (settings.nonLinearScale ? "non-linear" : "linear") + " scale code " +
            std::to_string(settings.scaleCode);
 }
@@ -60,7 +60,7 @@ Y4mFormat Format420(const Y4mFormat& format) {
 std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4mFrame>& clip) {
     if (format.chroma == ChromaFormat::k420) return clip;
     const Y4mFormat target = Format420(format);
-    std::vector<YcPixel> pixels(size_t(format.width) * size_t(format.height));
+    std::vector<Pixel> pixels(size_t(format.width) * size_t(format.height));
     std::vector<Y4mFrame> converted(clip.size());
     for (size_t i = 0; i < clip.size(); ++i) {
         Y4mToYc(format, clip[i], pixels.data(), format.width);
@@ -69,12 +69,12 @@ std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4
     return converted;
 }
 
-bool FfmpegCodes(const FilterSettings& settings) {
+bool FfmpegCodes(const CodingSettings& settings) {
     return settings.nonLinearScale == 0 || settings.scaleCode <= kFfmpegMaxNonLinearCode;
 }
 
 std::vector<std::string> FfmpegEncodeArguments(const std::string& source, const std::string& stream,
-                                               const FilterSettings& settings,
+                                               const CodingSettings& settings,
                                                const std::array<int32_t, kMatrixEntries>& matrix) {
     // The DC weight is not used for intra DC, but ffmpeg divides by it and
     // writes it in 8 bits: any value in 1..255 will do.
@@ -123,7 +123,7 @@ std::vector<std::string> FfmpegEncodeArguments(const std::string& source, const 
 // Start codes never occur inside coded data, so a scan for them finds every
 // header. A slice starts with quantiser_scale_code (5 bits), after a 3-bit
 // row extension in pictures over 2800 lines.
-void CheckFfmpegStream(const std::vector<uint8_t>& stream, const FilterSettings& settings,
+void CheckFfmpegStream(const std::vector<uint8_t>& stream, const CodingSettings& settings,
                        const std::array<int32_t, kMatrixEntries>& matrix, int32_t height, int64_t frames) {
     int64_t pictures = 0, slices = 0;
     for (size_t i = 0; i + 8 < stream.size(); ++i) {
@@ -194,7 +194,7 @@ void FfmpegConfirmer::Run(const std::vector<std::string>& arguments, const std::
                    (tail.empty() ? "" : ":\n" + tail));
 }
 
-MeasuredPoint FfmpegConfirmer::Measure(const NamedMatrix& matrix, const FilterSettings& settings, int64_t index) const {
+MeasuredPoint FfmpegConfirmer::Measure(const NamedMatrix& matrix, const CodingSettings& settings, int64_t index) const {
     MeasuredPoint point;
     if (!FfmpegCodes(settings)) return point;
     const std::string name = "point" + std::to_string(index);

@@ -52,15 +52,15 @@ std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4
 // ffmpeg's arguments after the program's name for coding `source` into
 // `stream` at one point.
 std::vector<std::string> FfmpegEncodeArguments(const std::string& source, const std::string& stream,
-                                               const FilterSettings& settings,
+                                               const CodingSettings& settings,
                                                const std::array<int32_t, kMatrixEntries>& matrix);
 
 // Whether ffmpeg can code the point at all (see above).
-bool FfmpegCodes(const FilterSettings& settings);
+bool FfmpegCodes(const CodingSettings& settings);
 
 // Checks a stream ffmpeg wrote against what was asked; throws CliError
 // naming the first difference.
-void CheckFfmpegStream(const std::vector<uint8_t>& stream, const FilterSettings& settings,
+void CheckFfmpegStream(const std::vector<uint8_t>& stream, const CodingSettings& settings,
                        const std::array<int32_t, kMatrixEntries>& matrix, int32_t height, int64_t frames);
 
 class FfmpegConfirmer {
@@ -75,7 +75,7 @@ public:
     // Codes, checks, decodes and measures one point; `index` names its files,
     // so points may be measured at once on several threads. Throws CliError
     // with the tail of ffmpeg's messages when ffmpeg fails.
-    MeasuredPoint Measure(const NamedMatrix& matrix, const FilterSettings& settings, int64_t index) const;
+    MeasuredPoint Measure(const NamedMatrix& matrix, const CodingSettings& settings, int64_t index) const;
 
 private:
     void Run(const std::vector<std::string>& arguments, const std::string& output, const std::string& errors,

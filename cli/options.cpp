@@ -211,13 +211,12 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     }
 }
 
-FilterSettings SettingsFrom(const CliOptions& o) {
-    FilterSettings s;
+CodingSettings SettingsFrom(const CliOptions& o) {
+    CodingSettings s;
     s.scaleCode = o.scaleCode;
-    s.nonLinearScale = o.nonLinear ? 1 : 0;
-    s.alternateScan = o.alternateScan ? 1 : 0;
-    s.interlacedDct = o.interlaced ? 1 : 0;
-    s.logOutput = o.logDir.empty() ? 0 : 1;
+    s.nonLinearScale = o.nonLinear;
+    s.alternateScan = o.alternateScan;
+    s.interlacedDct = o.interlaced;
     s.model = o.model;
     return s;
 }

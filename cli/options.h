@@ -75,7 +75,7 @@ void CheckOptions(const CLI::App& app, CliOptions& options);
 int64_t ParseBoundedInteger(const std::string& option, const std::string& text, int64_t lo, int64_t hi,
                             const std::string& meaning);
 
-FilterSettings SettingsFrom(const CliOptions& options);
+CodingSettings SettingsFrom(const CliOptions& options);
 
 // The coding model of --encoder, --intra-vlc and --dc-precision; throws
 // UsageError naming the option and the value.

@@ -21,7 +21,7 @@ class Y4mSink : public ReconstructionSink {
 public:
     Y4mSink(const std::string& path, const Y4mFormat& format)
         : file_(path), writer_(file_.Stream(), format, path == "-" ? "standard output" : path) {}
-    void Write(const Y4mFrame& frame, const YcPixel*, int64_t) override { writer_.WriteFrame(frame); }
+    void Write(const Y4mFrame& frame, const Pixel*, int64_t) override { writer_.WriteFrame(frame); }
     void Commit() override { file_.Commit(); }
 
 private:
@@ -33,7 +33,7 @@ class YcSink : public ReconstructionSink {
 public:
     YcSink(const std::string& path, const Y4mFormat& format)
         : file_(path), bytes_(size_t(format.width) * size_t(format.height) * 6) {}
-    void Write(const Y4mFrame&, const YcPixel* pixels, int64_t) override {
+    void Write(const Y4mFrame&, const Pixel* pixels, int64_t) override {
         if (pixels == nullptr)
             throw CliError(file_.Path() + ": raw host frames are only written for the reconstruction");
         for (size_t i = 0; i < bytes_.size() / 6; ++i) {
@@ -69,7 +69,7 @@ public:
         else
             probe_ = std::make_unique<OutputFile>(path_);
     }
-    void Write(const Y4mFrame& frame, const YcPixel*, int64_t index) override {
+    void Write(const Y4mFrame& frame, const Pixel*, int64_t index) override {
         if (!perFrame_ && index > 0) {
             throw CliError(option_ + " " + path_ +
                            " holds one picture but the clip has more frames; "

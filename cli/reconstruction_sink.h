@@ -21,7 +21,7 @@ public:
     virtual ~ReconstructionSink() = default;
     // Takes a frame as 8-bit planes and, where there is one, in the host's
     // format (rows `width` apart); only the .yc form needs the latter.
-    virtual void Write(const Y4mFrame& frame, const YcPixel* yc, int64_t index) = 0;
+    virtual void Write(const Y4mFrame& frame, const Pixel* yc, int64_t index) = 0;
     // Makes the output final; until then nothing appears under its name.
     virtual void Commit() = 0;
 };

@@ -9,7 +9,7 @@
 namespace vardelk {
 namespace {
 
-std::string Mapping(const FilterSettings& s) { return s.nonLinearScale ? "non-linear" : "linear"; }
+std::string Mapping(const CodingSettings& s) { return s.nonLinearScale ? "non-linear" : "linear"; }
 
 std::string PsnrColumns(const FrameError& e, const char* separator, bool json) {
     return FormatPsnr(e.y.Psnr(), json) + separator + FormatPsnr(e.cb.Psnr(), json) + separator +
@@ -124,7 +124,7 @@ void PrintFrameLine(std::FILE* out, const FrameResult& f) {
 }
 
 void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s) {
-    const FilterSettings& set = run.settings;
+    const CodingSettings& set = run.settings;
     std::fprintf(out, "%s: %" PRId64 " frame%s of %dx%d at %d:%d fps\n", run.input.c_str(), s.frames,
                  s.frames == 1 ? "" : "s", run.format.width, run.format.height, run.format.rateNum, run.format.rateDen);
     std::fprintf(out, "settings: scale code %d (%s, quantiser scale %d), %s scan, %s DCT, matrix %s, model %s\n",
@@ -189,7 +189,7 @@ std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& sum
 }
 
 std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& frames, const RunSummary& s) {
-    const FilterSettings& set = run.settings;
+    const CodingSettings& set = run.settings;
     std::ostringstream json;
     json << "{\n  \"input\": " << JsonString(run.input) << ",\n  \"width\": " << run.format.width
          << ",\n  \"height\": " << run.format.height << ",\n  \"frame_rate\": [" << run.format.rateNum << ", "

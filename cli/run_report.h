@@ -14,7 +14,7 @@ namespace vardelk {
 struct RunDescription {
     std::string input;
     Y4mFormat format;
-    FilterSettings settings;
+    CodingSettings settings;
     NamedMatrix matrix;
 };
 

@@ -10,7 +10,7 @@
 namespace vardelk {
 namespace {
 
-StreamWriter MakeWriter(const std::string& path, const Y4mFormat& format, const FilterSettings& settings,
+StreamWriter MakeWriter(const std::string& path, const Y4mFormat& format, const CodingSettings& settings,
                         const int32_t matrix[kMatrixEntries]) {
     try {
         return StreamWriter(StreamFormat{format.width, format.height, format.rateNum, format.rateDen, format.interlace},
@@ -33,7 +33,7 @@ bool IsStreamPath(const std::string& path) {
     return extension == "m2v" || extension == "mpv";
 }
 
-StreamOutput::StreamOutput(const std::string& path, const Y4mFormat& format, const FilterSettings& settings,
+StreamOutput::StreamOutput(const std::string& path, const Y4mFormat& format, const CodingSettings& settings,
                            const int32_t matrix[kMatrixEntries])
     : path_(path), writer_(MakeWriter(path, format, settings, matrix)), file_(std::make_unique<OutputFile>(path)) {}
 

@@ -37,7 +37,7 @@ public:
     // Throws CliError naming the path and the reason when the matrix (an AC
     // entry above 255), the picture size or the file cannot be used; nothing
     // is created in the first two cases.
-    StreamOutput(const std::string& path, const Y4mFormat& format, const FilterSettings& settings,
+    StreamOutput(const std::string& path, const Y4mFormat& format, const CodingSettings& settings,
                  const int32_t matrix[kMatrixEntries]);
     ~StreamOutput();
     StreamOutput(const StreamOutput&) = delete;

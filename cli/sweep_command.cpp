@@ -41,7 +41,7 @@ struct SharedProgress {
 };
 
 SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, const NamedMatrix& matrix,
-                FilterSettings settings, SharedProgress& progress) {
+                CodingSettings settings, SharedProgress& progress) {
     ClipRunner runner(format, settings, matrix.entries.data(), "");
     SweepRow row;
     row.matrix = matrix.name;
@@ -197,14 +197,14 @@ std::vector<RdCurve> Curves(const SweepReport& report, bool ssim) {
 
 struct Point {
     const NamedMatrix* matrix;
-    FilterSettings settings;
+    CodingSettings settings;
 };
 
 std::vector<Point> SweepPoints(const CliOptions& o, const std::vector<NamedMatrix>& matrices) {
     std::vector<Point> points;
     for (const NamedMatrix& matrix : matrices) {
         for (int nonLinear = 0; nonLinear < (o.sweepNonLinear ? 2 : 1); ++nonLinear) {
-            FilterSettings settings = SettingsFrom(o);
+            CodingSettings settings = SettingsFrom(o);
             settings.nonLinearScale = nonLinear;
             for (int32_t code = kMinScaleCode; code <= kMaxScaleCode; ++code) {
                 settings.scaleCode = code;

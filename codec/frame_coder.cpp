@@ -16,8 +16,8 @@
 namespace vardelk {
 namespace {
 
-using GatherFunction = void (*)(const YcPixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
-using ScatterFunction = void (*)(const MacroblockBuffer&, YcPixel*, int32_t, int32_t, int32_t);
+using GatherFunction = void (*)(const Pixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
+using ScatterFunction = void (*)(const MacroblockBuffer&, Pixel*, int32_t, int32_t, int32_t);
 
 // Everything a frame needs, fixed for its duration.
 struct FramePlan {
@@ -30,8 +30,8 @@ struct FramePlan {
     ScatterFunction scatter = nullptr;
     bool fieldDct = false;
     bool extendEdges = false;  // partial macroblocks repeat the picture's edge (the ffmpeg model)
-    const YcPixel* input = nullptr;
-    YcPixel* output = nullptr;
+    const Pixel* input = nullptr;
+    Pixel* output = nullptr;
     CoefficientSink* transformedSink = nullptr;  // the sink, when it wants that stage
     CoefficientSink* quantisedSink = nullptr;
 };
@@ -57,8 +57,8 @@ struct YcTransfer {
 // ... or 8-bit planes.
 struct PlanarTransfer {
     int32_t width, height;
-    fast::PlanarGatherFunction gather;
-    fast::PlanarScatterFunction scatter;
+    kernels::PlanarGatherFunction gather;
+    kernels::PlanarScatterFunction scatter;
     PlanarInput input;
     PlanarOutput output;
     void Gather(MacroblockBuffer& buffer, int32_t x, int32_t y) const {
@@ -73,10 +73,10 @@ struct PlanarTransfer {
 
 // The pixel count is compared before it is scaled to bytes, so that no
 // product can wrap around and pass for a small frame.
-bool FramesUsable(const YcPixel* input, const YcPixel* output, const FrameGeometry& geometry) {
+bool FramesUsable(const Pixel* input, const Pixel* output, const FrameGeometry& geometry) {
     const uint64_t pixels = uint64_t{static_cast<uint32_t>(std::max(geometry.stride, 0))} *
                             static_cast<uint32_t>(std::max(geometry.rows, 0));
-    return input != nullptr && output != nullptr && pixels <= std::numeric_limits<size_t>::max() / sizeof(YcPixel);
+    return input != nullptr && output != nullptr && pixels <= std::numeric_limits<size_t>::max() / sizeof(Pixel);
 }
 
 namespace {
@@ -85,7 +85,7 @@ int32_t NonNegative(int32_t v) { return v < 0 ? 0 : v; }
 
 // The picture size actually processed: never beyond the frames, never
 // negative, and empty when a frame is missing or too large to address.
-void MakeGeometrySafe(const YcPixel* input, YcPixel* output, const FrameGeometry& geometry, FramePlan& plan) {
+void MakeGeometrySafe(const Pixel* input, Pixel* output, const FrameGeometry& geometry, FramePlan& plan) {
     if (!FramesUsable(input, output, geometry)) return;
     const int32_t stride = NonNegative(geometry.stride);
     const int32_t rows = NonNegative(geometry.rows);
@@ -99,7 +99,7 @@ void MakeGeometrySafe(const YcPixel* input, YcPixel* output, const FrameGeometry
 }
 
 void ZeroFill(const FramePlan& plan) {
-    if (plan.framesUsable) std::memset(plan.output, 0, plan.framePixels * sizeof(YcPixel));
+    if (plan.framesUsable) std::memset(plan.output, 0, plan.framePixels * sizeof(Pixel));
 }
 
 // Bytes beyond what a signed 32-bit count holds (only for pictures far
@@ -172,8 +172,8 @@ void ZeroFillOutsidePicture(const FramePlan& plan) {
     const size_t height = static_cast<size_t>(plan.height);
     if (width < stride)
         for (size_t row = 0; row < height; ++row)
-            std::memset(plan.output + row * stride + width, 0, (stride - width) * sizeof(YcPixel));
-    std::memset(plan.output + height * stride, 0, (plan.framePixels - height * stride) * sizeof(YcPixel));
+            std::memset(plan.output + row * stride + width, 0, (stride - width) * sizeof(Pixel));
+    std::memset(plan.output + height * stride, 0, (plan.framePixels - height * stride) * sizeof(Pixel));
 }
 
 // Whether the two frames share any memory. The plain order (fill the whole
@@ -181,13 +181,13 @@ void ZeroFillOutsidePicture(const FramePlan& plan) {
 bool FramesOverlap(const FramePlan& plan) {
     const uintptr_t edit = reinterpret_cast<uintptr_t>(plan.input);
     const uintptr_t temp = reinterpret_cast<uintptr_t>(plan.output);
-    const uintptr_t bytes = plan.framePixels * sizeof(YcPixel);
+    const uintptr_t bytes = plan.framePixels * sizeof(Pixel);
     return edit < temp + bytes && temp < edit + bytes;
 }
 
 // The frame's kernels, its pipeline and the gather and scatter of its DCT layout.
-void ChooseStages(const FilterSettings& settings, const int32_t intraMatrix[kMatrixEntries], FramePlan& plan,
-                  const fast::KernelTable& kernels, MacroblockPipeline& pipeline) {
+void ChooseStages(const CodingSettings& settings, const int32_t intraMatrix[kMatrixEntries], FramePlan& plan,
+                  const kernels::KernelTable& kernels, MacroblockPipeline& pipeline) {
     const int dct = settings.interlacedDct != 0 ? 1 : 0;
     plan.gather = kernels.gather[dct];
     plan.scatter = kernels.scatter[dct];
@@ -213,18 +213,18 @@ int32_t MacroblockRows(int32_t height) { return height <= 0 ? 0 : (height - 1) /
 
 FrameCoder::FrameCoder() : FrameCoder(ActiveCpuFlags()) {}
 
-FrameCoder::FrameCoder(uint32_t cpuFlags) : kernels_(&fast::KernelTableFor(cpuFlags)) {}
+FrameCoder::FrameCoder(uint32_t cpuFlags) : kernels_(&kernels::KernelTableFor(cpuFlags)) {}
 
 namespace {
 
-const fast::KernelTable& PlainKernels() { return fast::KernelTableFor(0); }
+const kernels::KernelTable& PlainKernels() { return kernels::KernelTableFor(0); }
 
 }  // namespace
 
 // The plain order: the whole output is zero-filled before the input is read,
 // which is what frames that share memory need.
-int32_t FrameCoder::CodeFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
-                                       const YcPixel* input, YcPixel* output, const FrameGeometry& geometry,
+int32_t FrameCoder::CodeFrameReference(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
+                                       const Pixel* input, Pixel* output, const FrameGeometry& geometry,
                                        const FrameOutputs& outputs) {
     FramePlan plan;
     MakeGeometrySafe(input, output, geometry, plan);
@@ -235,8 +235,8 @@ int32_t FrameCoder::CodeFrameReference(const FilterSettings& settings, const int
     return CodePicture(plan, state, outputs.macroblockBits, YcTransfer{plan});
 }
 
-int32_t FrameCoder::CodeFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
-                              const YcPixel* input, YcPixel* output, const FrameGeometry& geometry,
+int32_t FrameCoder::CodeFrame(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
+                              const Pixel* input, Pixel* output, const FrameGeometry& geometry,
                               const FrameOutputs& outputs) {
     FramePlan plan;
     MakeGeometrySafe(input, output, geometry, plan);
@@ -250,21 +250,21 @@ int32_t FrameCoder::CodeFrame(const FilterSettings& settings, const int32_t matr
     return CodePicture(plan, state, outputs.macroblockBits, YcTransfer{plan});
 }
 
-int32_t FrameCoder::CodePlanarFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+int32_t FrameCoder::CodePlanarFrame(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
                                     const PlanarInput& input, const PlanarOutput& output, int32_t width, int32_t height,
                                     const FrameOutputs& outputs) {
     return CodePlanar(settings, matrix, input, output, width, height, outputs, *kernels_);
 }
 
-int32_t FrameCoder::CodePlanarFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+int32_t FrameCoder::CodePlanarFrameReference(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
                                              const PlanarInput& input, const PlanarOutput& output, int32_t width,
                                              int32_t height, const FrameOutputs& outputs) {
     return CodePlanar(settings, matrix, input, output, width, height, outputs, PlainKernels());
 }
 
-int32_t FrameCoder::CodePlanar(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+int32_t FrameCoder::CodePlanar(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
                                const PlanarInput& input, const PlanarOutput& output, int32_t width, int32_t height,
-                               const FrameOutputs& outputs, const fast::KernelTable& kernels) {
+                               const FrameOutputs& outputs, const kernels::KernelTable& kernels) {
     FramePlan plan;
     plan.width = NonNegative(width);
     plan.height = NonNegative(height);

@@ -15,9 +15,9 @@
 
 namespace vardelk {
 
-namespace fast {
+namespace kernels {
 struct KernelTable;
-}  // namespace fast
+}  // namespace kernels
 
 // Where a frame's pixels lie. The picture is the top-left width x height of
 // two frames (input and output) whose rows are `stride` pixels apart; the
@@ -49,7 +49,7 @@ int32_t MacroblockRows(int32_t height);
 
 // Whether CodeFrame works on these frames at all: both present and small
 // enough to address. When not, the frame is empty: nothing is written.
-bool FramesUsable(const YcPixel* input, const YcPixel* output, const FrameGeometry& geometry);
+bool FramesUsable(const Pixel* input, const Pixel* output, const FrameGeometry& geometry);
 
 constexpr int32_t kMinScaleCode = 1;
 constexpr int32_t kMaxScaleCode = 31;
@@ -65,9 +65,8 @@ public:
     FrameCoder& operator=(const FrameCoder&) = delete;
 
     // Codes the picture of `input` into `output` and returns the estimated
-    // bytes. Settings: the scale code is clamped into 1..31, any non-zero
-    // flag means on; logOutput is not read (logs are a sink's business);
-    // the coding model is made safe (SafeModel). The matrix entries are
+    // bytes. Settings: the scale code is clamped into 1..31 and the coding
+    // model is made safe (SafeModel). The matrix entries are
     // read clamped to 1..4095.
     //
     // Geometry is made safe before use: negative sizes count as 0, a width
@@ -75,13 +74,13 @@ public:
     // and a null frame makes the frame empty (nothing written, 0 bytes).
     // Input and output may be the same or overlapping memory; the result is
     // then that of zero-filling the output first and reading the input after.
-    int32_t CodeFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries], const YcPixel* input,
-                      YcPixel* output, const FrameGeometry& geometry, const FrameOutputs& outputs = {});
+    int32_t CodeFrame(const CodingSettings& settings, const int32_t matrix[kMatrixEntries], const Pixel* input,
+                      Pixel* output, const FrameGeometry& geometry, const FrameOutputs& outputs = {});
 
     // The same frame through the plain kernel table: the reference the
     // others are proven against. Gives exactly CodeFrame's pixels and bytes.
-    int32_t CodeFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
-                               const YcPixel* input, YcPixel* output, const FrameGeometry& geometry,
+    int32_t CodeFrameReference(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
+                               const Pixel* input, Pixel* output, const FrameGeometry& geometry,
                                const FrameOutputs& outputs = {});
 
     // The same coding for a width x height picture given as 8-bit 4:2:0
@@ -95,22 +94,22 @@ public:
     // frame empty: nothing written, 0 bytes. The output planes may be the
     // input planes themselves (coding in place: every macroblock reads its
     // pixels before it writes them); otherwise they must not overlap them.
-    int32_t CodePlanarFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+    int32_t CodePlanarFrame(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
                             const PlanarInput& input, const PlanarOutput& output, int32_t width, int32_t height,
                             const FrameOutputs& outputs = {});
     // The same through the plain kernels only.
-    int32_t CodePlanarFrameReference(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+    int32_t CodePlanarFrameReference(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
                                      const PlanarInput& input, const PlanarOutput& output, int32_t width,
                                      int32_t height, const FrameOutputs& outputs = {});
 
 private:
-    int32_t CodePlanar(const FilterSettings& settings, const int32_t matrix[kMatrixEntries], const PlanarInput& input,
+    int32_t CodePlanar(const CodingSettings& settings, const int32_t matrix[kMatrixEntries], const PlanarInput& input,
                        const PlanarOutput& output, int32_t width, int32_t height, const FrameOutputs& outputs,
-                       const fast::KernelTable& kernels);
+                       const kernels::KernelTable& kernels);
 
     MacroblockBuffer buffer_;
     MacroblockPipeline pipeline_;  // prepared per frame
-    const fast::KernelTable* kernels_;
+    const kernels::KernelTable* kernels_;
 };
 
 }  // namespace vardelk

@@ -24,8 +24,8 @@ struct FieldLines {
     int32_t t0, b0, t1, b1;
 };
 
-FieldLines GroupLines(const YcPixel* column, int32_t firstRow, int32_t height, int32_t stride,
-                      int16_t YcPixel::*component) {
+FieldLines GroupLines(const Pixel* column, int32_t firstRow, int32_t height, int32_t stride,
+                      int16_t Pixel::*component) {
     auto line = [&](int32_t row) { return int32_t{PixelAt(column, row, 0, stride)->*component}; };
     FieldLines f;
     f.t0 = line(firstRow);
@@ -35,8 +35,8 @@ FieldLines GroupLines(const YcPixel* column, int32_t firstRow, int32_t height, i
     return f;
 }
 
-void GatherFieldChroma(const YcPixel* source, int32_t block[64], int32_t columns, int32_t height, int32_t stride,
-                       int16_t YcPixel::*component) {
+void GatherFieldChroma(const Pixel* source, int32_t block[64], int32_t columns, int32_t height, int32_t stride,
+                       int16_t Pixel::*component) {
     const int32_t groups = (height + 3) / 4;
     for (int32_t g = 0; g < groups; ++g) {
         for (int32_t j = 0; j < columns; ++j) {
@@ -49,7 +49,7 @@ void GatherFieldChroma(const YcPixel* source, int32_t block[64], int32_t columns
 
 }  // namespace
 
-void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
+void GatherMacroblockInterlaced(const Pixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
                                 int32_t remainingHeight, int32_t stride) {
     const int32_t w = InsideExtent(remainingWidth);
     const int32_t h = InsideExtent(remainingHeight);
@@ -59,11 +59,11 @@ void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer,
 
     // Half the width rounded up: an odd last column still feeds chroma.
     const int32_t columns = std::min(8, (w + 1) / 2);
-    GatherFieldChroma(source, buffer.Block(kCbBlock), columns, h, stride, &YcPixel::cb);
-    GatherFieldChroma(source, buffer.Block(kCrBlock), columns, h, stride, &YcPixel::cr);
+    GatherFieldChroma(source, buffer.Block(kCbBlock), columns, h, stride, &Pixel::cb);
+    GatherFieldChroma(source, buffer.Block(kCrBlock), columns, h, stride, &Pixel::cr);
 }
 
-void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
+void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, Pixel* destination, int32_t remainingWidth,
                                  int32_t remainingHeight, int32_t stride) {
     const int32_t w = InsideExtent(remainingWidth);
     const int32_t h = InsideExtent(remainingHeight);
@@ -71,7 +71,7 @@ void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destin
     const int32_t* cr = buffer.Block(kCrBlock);
     for (int32_t m = 0; m < h; ++m) {
         for (int32_t n = 0; n < w; ++n) {
-            YcPixel* pixel = PixelAt(destination, m, n, stride);
+            Pixel* pixel = PixelAt(destination, m, n, stride);
             const int32_t chroma = ChromaRowOf(m) * 8 + n / 2;
             pixel->y = ToComponent(buffer.Block(LumaBlockOf(m, n))[LumaEntryOf(m, n)]);
             pixel->cb = ToComponent(cb[chroma]);

@@ -11,9 +11,9 @@
 
 namespace vardelk {
 
-void GatherMacroblockInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
+void GatherMacroblockInterlaced(const Pixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
                                 int32_t remainingHeight, int32_t stride);
-void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
+void ScatterMacroblockInterlaced(const MacroblockBuffer& buffer, Pixel* destination, int32_t remainingWidth,
                                  int32_t remainingHeight, int32_t stride);
 
 }  // namespace vardelk

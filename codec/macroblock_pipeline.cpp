@@ -32,23 +32,23 @@ int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale) {
 
 MacroblockPipeline::MacroblockPipeline() : MacroblockPipeline(ActiveCpuFlags()) {}
 
-MacroblockPipeline::MacroblockPipeline(uint32_t cpuFlags) : kernels_(&fast::KernelTableFor(cpuFlags)) {}
+MacroblockPipeline::MacroblockPipeline(uint32_t cpuFlags) : kernels_(&kernels::KernelTableFor(cpuFlags)) {}
 
-void MacroblockPipeline::Prepare(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
-                                 const fast::KernelTable& kernels) {
+void MacroblockPipeline::Prepare(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
+                                 const kernels::KernelTable& kernels) {
     kernels_ = &kernels;
     Prepare(settings, matrix);
 }
 
-void MacroblockPipeline::Prepare(const FilterSettings& settings, const int32_t matrix[kMatrixEntries]) {
-    const fast::KernelTable& kernels = *kernels_;
+void MacroblockPipeline::Prepare(const CodingSettings& settings, const int32_t matrix[kMatrixEntries]) {
+    const kernels::KernelTable& kernels = *kernels_;
     model_ = SafeModel(settings.model);
     coding_ = AcCoding{settings.alternateScan != 0 ? 1 : 0, model_.intraVlcFormat};
     dcShift_ = kMaxDcPrecision - model_.dcPrecision;
     coefficientBits_ = CoefficientFractionBits(model_.rule);
     int32_t weights[kMatrixEntries];
     ClampMatrix(matrix, weights);
-    fast::PrepareQuantiser(model_.rule, weights, QuantiserScale(settings.scaleCode, settings.nonLinearScale), tables_);
+    kernels::PrepareQuantiser(model_.rule, weights, QuantiserScale(settings.scaleCode, settings.nonLinearScale), tables_);
     quantise_ = model_.rule == QuantiserRule::kFilter   ? kernels.quantise
                 : model_.rule == QuantiserRule::kFfmpeg ? kernels.quantiseReciprocal
                                                         : kernels.quantiseSymmetric;
@@ -56,7 +56,7 @@ void MacroblockPipeline::Prepare(const FilterSettings& settings, const int32_t m
 }
 
 void MacroblockPipeline::Transform(MacroblockBuffer& buffer) const {
-    const fast::BlockTransform transform = coefficientBits_ == 0 ? kernels_->forwardDct : kernels_->forwardDctAccurate;
+    const kernels::BlockTransform transform = coefficientBits_ == 0 ? kernels_->forwardDct : kernels_->forwardDctAccurate;
     for (int b = 0; b < kBlocksPerMacroblock; ++b) transform(buffer.Block(b));
 }
 

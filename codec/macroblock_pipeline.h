@@ -29,9 +29,9 @@
 
 namespace vardelk {
 
-namespace fast {
+namespace kernels {
 struct KernelTable;
-}  // namespace fast
+}  // namespace kernels
 
 // The point in a macroblock's journey at which a sink sees its buffer.
 enum class CoefficientStage {
@@ -64,9 +64,9 @@ public:
     // matrix entries are read clamped to 1..4095, the scale code into
     // 1..31, and the model made safe (SafeModel). With a kernel table: that
     // table from now on.
-    void Prepare(const FilterSettings& settings, const int32_t matrix[kMatrixEntries]);
-    void Prepare(const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
-                 const fast::KernelTable& kernels);
+    void Prepare(const CodingSettings& settings, const int32_t matrix[kMatrixEntries]);
+    void Prepare(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
+                 const kernels::KernelTable& kernels);
 
     // At the start of every macroblock row.
     void StartRow() { ResetDcPredictors(predictors_, model_); }
@@ -84,9 +84,9 @@ private:
     void QuantiseDc(MacroblockBuffer& buffer) const;
     void RestoreDc(MacroblockBuffer& buffer) const;
 
-    const fast::KernelTable* kernels_ = nullptr;
-    fast::QuantiseFunction quantise_ = nullptr;
-    fast::QuantiserTables tables_;
+    const kernels::KernelTable* kernels_ = nullptr;
+    kernels::QuantiseFunction quantise_ = nullptr;
+    kernels::QuantiserTables tables_;
     AcCoding coding_;
     CodingModel model_;
     DcPredictors predictors_;

@@ -10,21 +10,22 @@
 
 namespace vardelk {
 
-// One pixel in the host's YC format: luma and two colour differences at
-// sixteen times the 8-bit sample scale.
-struct YcPixel {
+// One pixel as the coder reads and writes it: luma and two colour
+// differences, each a signed 16-bit number at sixteen times the 8-bit sample
+// scale (luma 0..4095 for black to white, colour differences centred on 0).
+struct Pixel {
     int16_t y;
     int16_t cb;
     int16_t cr;
 };
-static_assert(sizeof(YcPixel) == 6, "the host packs pixels in 6 bytes");
+static_assert(sizeof(Pixel) == 6, "three packed 16-bit numbers");
 
 // The pixel `row` rows below and `column` pixels right of `origin` in a
 // frame whose rows are `stride` pixels apart.
-inline const YcPixel* PixelAt(const YcPixel* origin, int32_t row, int32_t column, int32_t stride) {
+inline const Pixel* PixelAt(const Pixel* origin, int32_t row, int32_t column, int32_t stride) {
     return origin + static_cast<ptrdiff_t>(row) * stride + column;
 }
-inline YcPixel* PixelAt(YcPixel* origin, int32_t row, int32_t column, int32_t stride) {
+inline Pixel* PixelAt(Pixel* origin, int32_t row, int32_t column, int32_t stride) {
     return origin + static_cast<ptrdiff_t>(row) * stride + column;
 }
 
@@ -52,15 +53,15 @@ constexpr size_t kMatrixBytes = kMatrixEntries * sizeof(int32_t);
 // The standard's default intra matrix, natural order.
 extern const int32_t kDefaultIntraMatrix[kMatrixEntries];
 
-// The five user settings as the host hands them over: a scale code that
-// should lie in 1..31 and four flags where any non-zero value means on;
-// and the coding model, which the module leaves at the filter's own.
-struct FilterSettings {
+// How a frame is coded: the quantiser scale code (1..31; the coder clamps
+// any other value into that range), its mapping to a scale, the coefficient
+// scan, frame or field DCT, and the coding model (the filter's own unless
+// a face picks an encoder's).
+struct CodingSettings {
     int32_t scaleCode = 1;
-    int32_t nonLinearScale = 0;
-    int32_t alternateScan = 0;
-    int32_t interlacedDct = 0;
-    int32_t logOutput = 0;
+    bool nonLinearScale = false;
+    bool alternateScan = false;
+    bool interlacedDct = false;
     CodingModel model{};
 };
 

@@ -64,10 +64,10 @@ void FillBlock(FuzzedDataProvider& p, int32_t* block, int32_t low, int32_t high)
 }
 
 // Every build of one transform against the plain one on this block.
-void CheckTransform(const int32_t input[64], fast::BlockTransform fast::KernelTable::*entry) {
+void CheckTransform(const int32_t input[64], kernels::BlockTransform kernels::KernelTable::*entry) {
     int32_t plain[64];
     std::memcpy(plain, input, sizeof plain);
-    (fast::KernelTableFor(0).*entry)(plain);
+    (kernels::KernelTableFor(0).*entry)(plain);
     for (const testing::KernelBuild& build : kBuilds) {
         int32_t quick[64];
         std::memcpy(quick, input, sizeof quick);
@@ -79,18 +79,18 @@ void CheckTransform(const int32_t input[64], fast::BlockTransform fast::KernelTa
 void CheckTransforms(FuzzedDataProvider& p) {
     int32_t input[64];
     FillBlock(p, input, -2048, 2047);
-    CheckTransform(input, &fast::KernelTable::forwardDct);
-    CheckTransform(input, &fast::KernelTable::forwardDctAccurate);
+    CheckTransform(input, &kernels::KernelTable::forwardDct);
+    CheckTransform(input, &kernels::KernelTable::forwardDctAccurate);
     FillBlock(p, input, kMinCoefficient, kMaxCoefficient);
-    CheckTransform(input, &fast::KernelTable::inverseDct);
+    CheckTransform(input, &kernels::KernelTable::inverseDct);
 }
 
 void CheckQuantisation(FuzzedDataProvider& p) {
     int32_t weights[kMatrixEntries];
     for (int32_t& w : weights) w = Value(p, kMinMatrixEntry, kMaxMatrixEntry);
     const int32_t q = QuantiserScale(p.ConsumeIntegralInRange<int32_t>(1, 31), p.ConsumeBool());
-    fast::QuantiserTables tables;
-    fast::PrepareQuantiser(weights, q, tables);
+    kernels::QuantiserTables tables;
+    kernels::PrepareQuantiser(weights, q, tables);
 
     int32_t input[64];
     int32_t plain[64];
@@ -108,8 +108,8 @@ void CheckQuantisation(FuzzedDataProvider& p) {
     // A real encoder's rule, on coefficients of its transform's range.
     constexpr QuantiserRule kRules[] = {QuantiserRule::kFfmpeg, QuantiserRule::kMpeg2enc, QuantiserRule::kTestModel};
     const QuantiserRule rule = kRules[p.ConsumeIntegralInRange<int>(0, 2)];
-    fast::QuantiserTables ruleTables;
-    fast::PrepareQuantiser(rule, weights, q, ruleTables);
+    kernels::QuantiserTables ruleTables;
+    kernels::PrepareQuantiser(rule, weights, q, ruleTables);
     const int32_t limit = UsesAccurateTransform(rule) ? 320000 : 40000;
     FillBlock(p, input, -limit, limit);
     std::memcpy(plain, input, sizeof plain);
@@ -177,8 +177,8 @@ void CheckBitCosts(FuzzedDataProvider& p) {
     }
     const AcCoding coding{p.ConsumeIntegral<int32_t>(), p.ConsumeIntegral<int32_t>()};
     uint64_t nonZero[kBlocksPerMacroblock];
-    for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = fast::NonZeroMask(levels.Block(b));
-    FUZZ_CHECK(AcBlockBits(levels.Block(0), coding) == fast::SparseAcBlockBits(levels.Block(0), nonZero[0], coding));
+    for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = kernels::NonZeroMask(levels.Block(b));
+    FUZZ_CHECK(AcBlockBits(levels.Block(0), coding) == kernels::SparseAcBlockBits(levels.Block(0), nonZero[0], coding));
     DcPredictors plain;
     plain.luma = p.ConsumeIntegral<int32_t>();
     plain.cb = p.ConsumeIntegral<int32_t>();
@@ -196,8 +196,8 @@ void CheckBitCosts(FuzzedDataProvider& p) {
 // scattered by both versions of a pair.
 void CheckTransfer(FuzzedDataProvider& p) {
     const bool interlaced = p.ConsumeBool();
-    const fast::GatherFunction plainGather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
-    const fast::ScatterFunction plainScatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
+    const kernels::GatherFunction plainGather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
+    const kernels::ScatterFunction plainScatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
 
     const int32_t width = p.ConsumeIntegralInRange<int32_t>(1, 40);
     const int32_t height = p.ConsumeIntegralInRange<int32_t>(1, 40);
@@ -206,9 +206,9 @@ void CheckTransfer(FuzzedDataProvider& p) {
     const int32_t x = 16 * p.ConsumeIntegralInRange<int32_t>(0, (width - 1) / 16);
     const int32_t y = 16 * p.ConsumeIntegralInRange<int32_t>(0, (height - 1) / 16);
     const size_t pixels = static_cast<size_t>(stride) * static_cast<size_t>(frameHeight);
-    std::unique_ptr<YcPixel[]> frame(new YcPixel[pixels]);
+    std::unique_ptr<Pixel[]> frame(new Pixel[pixels]);
     for (size_t i = 0; i < pixels; ++i) {
-        frame[i] = YcPixel{p.ConsumeIntegral<int16_t>(), p.ConsumeIntegral<int16_t>(), p.ConsumeIntegral<int16_t>()};
+        frame[i] = Pixel{p.ConsumeIntegral<int16_t>(), p.ConsumeIntegral<int16_t>(), p.ConsumeIntegral<int16_t>()};
     }
     const size_t offset = static_cast<size_t>(y) * static_cast<size_t>(stride) + static_cast<size_t>(x);
 
@@ -222,14 +222,14 @@ void CheckTransfer(FuzzedDataProvider& p) {
 
     // Reconstructed samples lie in -256..255.
     for (int32_t& v : plain.value) v = Value(p, kMinSample, kMaxSample);
-    std::unique_ptr<YcPixel[]> plainOut(new YcPixel[pixels]);
-    std::unique_ptr<YcPixel[]> fastOut(new YcPixel[pixels]);
-    std::memcpy(plainOut.get(), frame.get(), pixels * sizeof(YcPixel));
+    std::unique_ptr<Pixel[]> plainOut(new Pixel[pixels]);
+    std::unique_ptr<Pixel[]> fastOut(new Pixel[pixels]);
+    std::memcpy(plainOut.get(), frame.get(), pixels * sizeof(Pixel));
     plainScatter(plain, plainOut.get() + offset, width - x, height - y, stride);
     for (const testing::KernelBuild& build : kBuilds) {
-        std::memcpy(fastOut.get(), frame.get(), pixels * sizeof(YcPixel));
+        std::memcpy(fastOut.get(), frame.get(), pixels * sizeof(Pixel));
         build.table->scatter[interlaced ? 1 : 0](plain, fastOut.get() + offset, width - x, height - y, stride);
-        FUZZ_CHECK(std::memcmp(plainOut.get(), fastOut.get(), pixels * sizeof(YcPixel)) == 0);
+        FUZZ_CHECK(std::memcmp(plainOut.get(), fastOut.get(), pixels * sizeof(Pixel)) == 0);
     }
 }
 
@@ -240,7 +240,7 @@ void CheckPlanarFrame(FuzzedDataProvider& p) {
     Y4mFormat format;
     format.width = p.ConsumeIntegralInRange<int32_t>(1, 40);
     format.height = p.ConsumeIntegralInRange<int32_t>(1, 40);
-    FilterSettings settings;
+    CodingSettings settings;
     settings.scaleCode = p.ConsumeIntegralInRange<int32_t>(1, 31);
     settings.nonLinearScale = p.ConsumeBool();
     settings.alternateScan = p.ConsumeBool();
@@ -253,7 +253,7 @@ void CheckPlanarFrame(FuzzedDataProvider& p) {
         for (uint8_t& v : *plane) v = static_cast<uint8_t>(Value(p, 0, 255));
 
     const size_t pixels = static_cast<size_t>(format.width) * static_cast<size_t>(format.height);
-    std::vector<YcPixel> in(pixels), out(pixels);
+    std::vector<Pixel> in(pixels), out(pixels);
     Y4mToYcReference(format, picture, in.data(), format.width);
     FrameCoder reference(0);
     const int32_t bytes =

@@ -25,9 +25,9 @@
 
 namespace {
 
-using vardelk::FilterSettings;
+using vardelk::CodingSettings;
 using vardelk::FrameGeometry;
-using vardelk::YcPixel;
+using vardelk::Pixel;
 
 // Small enough to keep a run fast, large enough for several macroblocks,
 // partial ones at both edges and interlaced field pairs.
@@ -45,29 +45,29 @@ public:
 
 struct Result {
     int32_t bytes = 0;
-    std::vector<YcPixel> output;
+    std::vector<Pixel> output;
     std::vector<int32_t> macroblockBits;
 };
 
-bool SamePixels(const YcPixel* a, const YcPixel* b, size_t count) {
-    return count == 0 || std::memcmp(a, b, count * sizeof(YcPixel)) == 0;
+bool SamePixels(const Pixel* a, const Pixel* b, size_t count) {
+    return count == 0 || std::memcmp(a, b, count * sizeof(Pixel)) == 0;
 }
 
 int32_t Clamp(int32_t v, int32_t low, int32_t high) { return std::min(std::max(v, low), high); }
 
 // One run on freshly allocated frames of exactly the frame's pixel count.
-Result Run(const FilterSettings& settings, const int32_t* matrix, const FrameGeometry& shape,
-           const std::vector<YcPixel>& input, bool withEdit, bool withTemp, int32_t safeWidth, int32_t safeHeight,
+Result Run(const CodingSettings& settings, bool log, const int32_t* matrix, const FrameGeometry& shape,
+           const std::vector<Pixel>& input, bool withEdit, bool withTemp, int32_t safeWidth, int32_t safeHeight,
            bool reference = false) {
     const size_t pixels = input.size();
-    std::unique_ptr<YcPixel[]> edit(withEdit ? new YcPixel[pixels] : nullptr);
-    std::unique_ptr<YcPixel[]> temp(withTemp ? new YcPixel[pixels] : nullptr);
-    if (edit && pixels > 0) std::memcpy(edit.get(), input.data(), pixels * sizeof(YcPixel));
+    std::unique_ptr<Pixel[]> edit(withEdit ? new Pixel[pixels] : nullptr);
+    std::unique_ptr<Pixel[]> temp(withTemp ? new Pixel[pixels] : nullptr);
+    if (edit && pixels > 0) std::memcpy(edit.get(), input.data(), pixels * sizeof(Pixel));
     // Whatever the host left in the output frame must not matter.
     if (temp) {
-        for (size_t i = 0; i < pixels; ++i) temp[i] = YcPixel{int16_t(0x5a5a), int16_t(-1), int16_t(0x7fff)};
+        for (size_t i = 0; i < pixels; ++i) temp[i] = Pixel{int16_t(0x5a5a), int16_t(-1), int16_t(0x7fff)};
     }
-    std::vector<YcPixel> tempBefore(temp ? temp.get() : nullptr, temp ? temp.get() + pixels : nullptr);
+    std::vector<Pixel> tempBefore(temp ? temp.get() : nullptr, temp ? temp.get() + pixels : nullptr);
 
     const size_t mbCount = static_cast<size_t>(vardelk::MacroblockColumns(safeWidth)) *
                            static_cast<size_t>(vardelk::MacroblockRows(safeHeight));
@@ -78,7 +78,7 @@ Result Run(const FilterSettings& settings, const int32_t* matrix, const FrameGeo
     vardelk::FrameOutputs outputs;
     outputs.macroblockBits = bits.get();
     CheckingSink sink;
-    if (settings.logOutput != 0) outputs.sink = &sink;
+    if (log) outputs.sink = &sink;
     vardelk::FrameCoder coder;
     result.bytes = reference ? coder.CodeFrameReference(settings, matrix, edit.get(), temp.get(), shape, outputs)
                              : coder.CodeFrame(settings, matrix, edit.get(), temp.get(), shape, outputs);
@@ -97,10 +97,10 @@ Result Run(const FilterSettings& settings, const int32_t* matrix, const FrameGeo
     FUZZ_CHECK(SamePixels(edit.get(), input.data(), pixels));
 
     const int32_t stride = shape.stride;
-    const YcPixel* out = temp.get();
+    const Pixel* out = temp.get();
     for (int32_t row = 0; row < shape.rows; ++row) {
         for (int32_t col = 0; col < stride; ++col) {
-            const YcPixel& p = out[static_cast<size_t>(row) * static_cast<size_t>(stride) + static_cast<size_t>(col)];
+            const Pixel& p = out[static_cast<size_t>(row) * static_cast<size_t>(stride) + static_cast<size_t>(col)];
             if (row >= safeHeight || col >= safeWidth) {
                 FUZZ_CHECK(p.y == 0 && p.cb == 0 && p.cr == 0);
                 continue;
@@ -135,14 +135,14 @@ Result Run(const FilterSettings& settings, const int32_t* matrix, const FrameGeo
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider provider(data, size);
 
-    FilterSettings settings;
+    CodingSettings settings;
     settings.scaleCode = provider.ConsumeIntegral<int32_t>();
-    settings.nonLinearScale = provider.ConsumeIntegral<int32_t>();
-    settings.alternateScan = provider.ConsumeIntegral<int32_t>();
-    settings.interlacedDct = provider.ConsumeIntegral<int32_t>();
+    settings.nonLinearScale = provider.ConsumeIntegral<int32_t>() != 0;
+    settings.alternateScan = provider.ConsumeIntegral<int32_t>() != 0;
+    settings.interlacedDct = provider.ConsumeIntegral<int32_t>() != 0;
     // Logging sends a frame down the plain path; keep it rarer so the fast
     // path is what most inputs exercise.
-    settings.logOutput = provider.ConsumeIntegralInRange<int>(0, 7) == 0 ? provider.ConsumeIntegral<int32_t>() : 0;
+    const bool log = provider.ConsumeIntegralInRange<int>(0, 7) == 0 && provider.ConsumeIntegral<int32_t>() != 0;
 
     const bool withEdit = provider.ConsumeIntegralInRange<int>(0, 15) != 0;
     const bool withTemp = provider.ConsumeIntegralInRange<int>(0, 15) != 0;
@@ -190,7 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t pixels = static_cast<size_t>(maxWidth) * static_cast<size_t>(maxHeight);
     // Frames are only allocated when both exist; a lone frame gets a few
     // pixels, since with the other missing nothing may touch it at all.
-    std::vector<YcPixel> input(framesPresent ? pixels : 4);
+    std::vector<Pixel> input(framesPresent ? pixels : 4);
 
     // Components over the whole int16 range; a short input repeats itself.
     const std::vector<uint8_t> bytes = provider.ConsumeRemainingBytes<uint8_t>();
@@ -202,17 +202,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 c[k] = static_cast<int16_t>(bytes[at] | (bytes[(at + 1) % bytes.size()] << 8));
             }
         }
-        input[i] = YcPixel{c[0], c[1], c[2]};
+        input[i] = Pixel{c[0], c[1], c[2]};
     }
 
     const int32_t safeWidth = framesPresent ? Clamp(shape.width, 0, maxWidth) : 0;
     const int32_t safeHeight = framesPresent ? Clamp(shape.height, 0, maxHeight) : 0;
-    const Result first = Run(settings, matrix, shape, input, withEdit, withTemp, safeWidth, safeHeight);
+    const Result first = Run(settings, log, matrix, shape, input, withEdit, withTemp, safeWidth, safeHeight);
     FUZZ_CHECK(std::memcmp(matrix, matrixBefore, sizeof matrix) == 0);
     if (!framesPresent) return 0;
 
     // The same frame again: no state may leak from one frame into the next.
-    const Result again = Run(settings, matrix, shape, input, true, true, safeWidth, safeHeight);
+    const Result again = Run(settings, log, matrix, shape, input, true, true, safeWidth, safeHeight);
     FUZZ_CHECK(again.bytes == first.bytes);
     FUZZ_CHECK(again.output.size() == first.output.size() &&
                SamePixels(again.output.data(), first.output.data(), first.output.size()));
@@ -221,25 +221,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A host handing the same buffer as both frames gets no defined picture,
     // but nothing outside that buffer may be touched.
     if (provider.remaining_bytes() == 0 && !input.empty() && (input[0].y & 1) != 0) {
-        std::unique_ptr<YcPixel[]> one(new YcPixel[input.size()]);
-        std::memcpy(one.get(), input.data(), input.size() * sizeof(YcPixel));
+        std::unique_ptr<Pixel[]> one(new Pixel[input.size()]);
+        std::memcpy(one.get(), input.data(), input.size() * sizeof(Pixel));
         vardelk::FrameCoder coder;
         FUZZ_CHECK(coder.CodeFrame(settings, matrix, one.get(), one.get(), shape) >= 0);
     }
 
     // The plain stages alone give exactly the same frame.
-    const Result plain = Run(settings, matrix, shape, input, true, true, safeWidth, safeHeight, true);
+    const Result plain = Run(settings, log, matrix, shape, input, true, true, safeWidth, safeHeight, true);
     FUZZ_CHECK(plain.bytes == first.bytes);
     FUZZ_CHECK(SamePixels(plain.output.data(), first.output.data(), first.output.size()));
     FUZZ_CHECK(plain.macroblockBits == first.macroblockBits);
 
     // Out-of-range inputs must behave exactly like their safe equivalents.
-    FilterSettings clamped;
+    CodingSettings clamped;
     clamped.scaleCode = Clamp(settings.scaleCode, vardelk::kMinScaleCode, vardelk::kMaxScaleCode);
-    clamped.nonLinearScale = settings.nonLinearScale != 0;
-    clamped.alternateScan = settings.alternateScan != 0;
-    clamped.interlacedDct = settings.interlacedDct != 0;
-    clamped.logOutput = 0;
+    clamped.nonLinearScale = settings.nonLinearScale;
+    clamped.alternateScan = settings.alternateScan;
+    clamped.interlacedDct = settings.interlacedDct;
     int32_t clampedMatrix[vardelk::kMatrixEntries];
     for (int i = 0; i < vardelk::kMatrixEntries; ++i) {
         clampedMatrix[i] = Clamp(matrix[i], vardelk::kMinMatrixEntry, vardelk::kMaxMatrixEntry);
@@ -247,7 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FrameGeometry safeShape = shape;
     safeShape.width = safeWidth;
     safeShape.height = safeHeight;
-    const Result reference = Run(clamped, clampedMatrix, safeShape, input, true, true, safeWidth, safeHeight);
+    const Result reference = Run(clamped, false, clampedMatrix, safeShape, input, true, true, safeWidth, safeHeight);
     FUZZ_CHECK(reference.bytes == first.bytes);
     FUZZ_CHECK(SamePixels(reference.output.data(), first.output.data(), first.output.size()));
     FUZZ_CHECK(reference.macroblockBits == first.macroblockBits);

@@ -88,7 +88,7 @@ int64_t CheckLevels(const CodingModel& model, const ParsedStream& parsed, const 
 // Levels straight from the bytes: DC and AC values beyond what any coder
 // gives and beyond what the stream holds, mostly zero AC.
 void LevelsRoundTrip(FuzzedDataProvider& input) {
-    FilterSettings settings;
+    CodingSettings settings;
     settings.model = ConsumeModel(input);
     settings.scaleCode = input.ConsumeIntegralInRange<int32_t>(1, 31);
     settings.alternateScan = input.ConsumeBool();
@@ -117,7 +117,7 @@ void LevelsRoundTrip(FuzzedDataProvider& input) {
 }
 
 void RoundTrip(FuzzedDataProvider& input) {
-    FilterSettings settings;
+    CodingSettings settings;
     settings.model = ConsumeModel(input);
     settings.scaleCode = input.ConsumeIntegralInRange<int32_t>(1, 31);
     settings.nonLinearScale = input.ConsumeBool();
@@ -131,13 +131,13 @@ void RoundTrip(FuzzedDataProvider& input) {
         weight = input.ConsumeIntegralInRange<int32_t>(1, 255);
     }
     // Any component values, as a host may hand over.
-    std::vector<YcPixel> pixels(static_cast<size_t>(width) * height);
-    for (YcPixel& pixel : pixels) {
+    std::vector<Pixel> pixels(static_cast<size_t>(width) * height);
+    for (Pixel& pixel : pixels) {
         pixel.y = input.ConsumeIntegral<int16_t>();
         pixel.cb = input.ConsumeIntegral<int16_t>();
         pixel.cr = input.ConsumeIntegral<int16_t>();
     }
-    std::vector<YcPixel> output(pixels.size());
+    std::vector<Pixel> output(pixels.size());
     StreamWriter writer(StreamFormat{width, height, 25, 1, interlace}, settings, matrix);
     KeepingSink sink(writer, MacroblockColumns(width), MacroblockRows(height));
     FrameCoder coder;

@@ -34,11 +34,11 @@ bool SameFrame(const Y4mFrame& a, const Y4mFrame& b) { return a.y == b.y && a.cb
 // The picture sits in a wider frame, as in the host, to catch stride mix-ups.
 void CheckYcRoundTrip(const Y4mFormat& format, const Y4mFrame& frame) {
     const int32_t stride = format.width + 3;
-    std::vector<YcPixel> pixels(size_t(stride) * size_t(format.height), YcPixel{0x1111, 0x2222, 0x3333});
+    std::vector<Pixel> pixels(size_t(stride) * size_t(format.height), Pixel{0x1111, 0x2222, 0x3333});
     Y4mToYc(format, frame, pixels.data(), stride);
     for (int32_t row = 0; row < format.height; ++row) {
         for (int32_t col = format.width; col < stride; ++col) {
-            const YcPixel& p = pixels[size_t(row) * size_t(stride) + size_t(col)];
+            const Pixel& p = pixels[size_t(row) * size_t(stride) + size_t(col)];
             FUZZ_CHECK(p.y == 0x1111 && p.cb == 0x2222 && p.cr == 0x3333);
         }
     }

@@ -48,7 +48,7 @@ constexpr int32_t kMacroblockSide = 16;
 // One coded frame: the coder, its output and what is measured from it.
 struct CodedFrame {
     FrameCoder coder{DetectedCpuFlags()};
-    std::vector<YcPixel> output;
+    std::vector<Pixel> output;
     Y4mFrame reconstruction;
     std::vector<int32_t> macroblockBits;
     int32_t bytes = 0;
@@ -59,12 +59,12 @@ struct CodedFrame {
 struct Lab {
     Y4mFormat format;
     Y4mFrame source;  // the picture as 8-bit 4:4:4 Y'CbCr
-    std::vector<YcPixel> input;
+    std::vector<Pixel> input;
     CodedFrame current;
 
     // The rate-distortion point being coded, apart from the shown frame.
     FrameCoder sweepCoder{DetectedCpuFlags()};
-    std::vector<YcPixel> sweepOutput;
+    std::vector<Pixel> sweepOutput;
     int32_t sweepBytes = 0;
     double sweepSquaredError = 0.0;
     std::vector<uint8_t> views[kViewCount];
@@ -73,7 +73,7 @@ struct Lab {
     std::vector<uint8_t> staging;  // RGBA of a picture not yet taken
     int32_t stagingWidth = 0, stagingHeight = 0;
 
-    FilterSettings settings;
+    CodingSettings settings;
     CurrentMatrix matrix;  // with the history of applied matrices
     char boxTexts[kMatrixEntries][kBoxTextBytes] = {};
     int32_t boxCorrected[kMatrixEntries] = {};
@@ -99,7 +99,7 @@ bool FitsCap(int32_t width, int32_t height) {
 }
 
 void SizeCodedFrame(CodedFrame& frame, const Y4mFormat& format) {
-    frame.output.assign(size_t(format.width) * size_t(format.height), YcPixel{0, 0, 0});
+    frame.output.assign(size_t(format.width) * size_t(format.height), Pixel{0, 0, 0});
     frame.reconstruction.Allocate(format);
     frame.macroblockBits.assign(size_t(MacroblockColumns(format.width)) * size_t(MacroblockRows(format.height)), 0);
     frame.bytes = 0;
@@ -112,10 +112,10 @@ void SizeCodedFrame(CodedFrame& frame, const Y4mFormat& format) {
 void TakePicture(const RgbImage& image) {
     lab.format = FormatForRgb(image.width, image.height);
     RgbToFrame(image, lab.source);
-    lab.input.assign(size_t(image.width) * size_t(image.height), YcPixel{0, 0, 0});
+    lab.input.assign(size_t(image.width) * size_t(image.height), Pixel{0, 0, 0});
     Y4mToYc(lab.format, lab.source, lab.input.data(), lab.format.width);
     SizeCodedFrame(lab.current, lab.format);
-    lab.sweepOutput.assign(lab.input.size(), YcPixel{0, 0, 0});
+    lab.sweepOutput.assign(lab.input.size(), Pixel{0, 0, 0});
     for (int v = 0; v < kViewCount; ++v) {
         lab.views[v].assign(size_t(image.width) * size_t(image.height) * 4, 0);
         lab.viewFresh[v] = false;
@@ -124,7 +124,7 @@ void TakePicture(const RgbImage& image) {
     lab.viewFresh[kInputView] = true;
 }
 
-void Code(CodedFrame& frame, const FilterSettings& settings, const int32_t* matrix) {
+void Code(CodedFrame& frame, const CodingSettings& settings, const int32_t* matrix) {
     const FrameGeometry geometry{lab.format.width, lab.format.height, lab.format.width, lab.format.height};
     FrameOutputs outputs;
     outputs.macroblockBits = frame.macroblockBits.data();
@@ -208,7 +208,7 @@ EMSCRIPTEN_KEEPALIVE void LabUseScene() {
 EMSCRIPTEN_KEEPALIVE void LabInit() {
     std::memcpy(lab.matrix.Entries(), kDefaultIntraMatrix, kMatrixBytes);
     lab.matrix.StartHistory();
-    lab.settings = FilterSettings{};
+    lab.settings = CodingSettings{};
     LabUseScene();
 }
 
@@ -326,7 +326,7 @@ EMSCRIPTEN_KEEPALIVE int32_t LabMacroblockColumns() { return MacroblockColumns(l
 EMSCRIPTEN_KEEPALIVE int32_t LabMacroblockRows() { return MacroblockRows(lab.format.height); }
 // The reconstruction as YC pixels (6 bytes each, rows `width` apart) and as
 // 8-bit 4:4:4 planes (0 Y, 1 Cb, 2 Cr).
-EMSCRIPTEN_KEEPALIVE const YcPixel* LabReconstructionYc() { return lab.current.output.data(); }
+EMSCRIPTEN_KEEPALIVE const Pixel* LabReconstructionYc() { return lab.current.output.data(); }
 EMSCRIPTEN_KEEPALIVE const uint8_t* LabReconstructionPlane(int32_t plane) {
     const Y4mFrame& frame = lab.current.reconstruction;
     return plane == 0 ? frame.y.data() : plane == 1 ? frame.cb.data() : frame.cr.data();
@@ -388,7 +388,7 @@ EMSCRIPTEN_KEEPALIVE int32_t LabSweepBand(int32_t scaleCode, int32_t defaultMatr
     const int32_t top = firstRow * kMacroblockSide;
     const int32_t height = std::min(lab.format.height, lastRow * kMacroblockSide) - top;
     const size_t offset = size_t(top) * size_t(lab.format.width);
-    FilterSettings settings = lab.settings;
+    CodingSettings settings = lab.settings;
     settings.scaleCode = scaleCode;
     const FrameGeometry geometry{lab.format.width, height, lab.format.width, height};
     lab.sweepBytes +=

@@ -8,7 +8,7 @@ namespace vardelk {
 namespace media {
 namespace {
 // No vector path: every pair of a halved chroma row takes the scalar loop.
-inline int32_t HalvedChromaRowIn(const uint8_t*, const uint8_t*, const uint8_t*, int32_t, YcPixel*) { return 0; }
+inline int32_t HalvedChromaRowIn(const uint8_t*, const uint8_t*, const uint8_t*, int32_t, Pixel*) { return 0; }
 #include "media/yc_convert_body.h"
 }  // namespace
 

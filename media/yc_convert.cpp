@@ -27,8 +27,8 @@ int32_t RoundedDivide(int32_t numerator, int32_t denominator) {
 uint8_t ClampSample(int32_t value) { return uint8_t(std::clamp(value, 0, 255)); }
 
 // Mean of one chroma component over the pixels a subsampled sample covers.
-uint8_t SubsampledChroma(const YcPixel* pixels, int32_t stride, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                         int16_t YcPixel::*component) {
+uint8_t SubsampledChroma(const Pixel* pixels, int32_t stride, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                         int16_t Pixel::*component) {
     int32_t sum = 0;
     for (int32_t y = y0; y < y1; ++y) {
         for (int32_t x = x0; x < x1; ++x) sum += pixels[y * stride + x].*component;
@@ -42,7 +42,7 @@ uint8_t SubsampledChroma(const YcPixel* pixels, int32_t stride, int32_t x0, int3
 uint8_t YcToSample(int32_t value) { return ClampSample(RoundedDivide(value, 16)); }
 uint8_t YcToChromaSample(int32_t value) { return ClampSample(RoundedDivide(value, 16) + 128); }
 
-void Y4mToYcReference(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* pixels, int32_t stride) {
+void Y4mToYcReference(const Y4mFormat& format, const Y4mFrame& frame, Pixel* pixels, int32_t stride) {
     const int32_t stepX = ChromaStepX(format.chroma);
     const int32_t stepY = ChromaStepY(format.chroma);
     const int32_t chromaWidth = ChromaWidth(format);
@@ -50,7 +50,7 @@ void Y4mToYcReference(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* p
     for (int32_t y = 0; y < format.height; ++y) {
         const uint8_t* luma = frame.y.data() + size_t(y) * size_t(format.width);
         const size_t chromaRow = size_t(y / stepY) * size_t(chromaWidth);
-        YcPixel* out = pixels + size_t(y) * size_t(stride);
+        Pixel* out = pixels + size_t(y) * size_t(stride);
         for (int32_t x = 0; x < format.width; ++x) {
             out[x].y = int16_t(luma[x] * 16);
             if (mono) {
@@ -65,10 +65,10 @@ void Y4mToYcReference(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* p
     }
 }
 
-void YcToY4mReference(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, Y4mFrame& frame) {
+void YcToY4mReference(const Y4mFormat& format, const Pixel* pixels, int32_t stride, Y4mFrame& frame) {
     frame.Allocate(format);
     for (int32_t y = 0; y < format.height; ++y) {
-        const YcPixel* in = pixels + size_t(y) * size_t(stride);
+        const Pixel* in = pixels + size_t(y) * size_t(stride);
         uint8_t* luma = frame.y.data() + size_t(y) * size_t(format.width);
         for (int32_t x = 0; x < format.width; ++x) luma[x] = YcToSample(in[x].y);
     }
@@ -84,17 +84,17 @@ void YcToY4mReference(const Y4mFormat& format, const YcPixel* pixels, int32_t st
             const int32_t x0 = cx * stepX;
             const int32_t x1 = std::min(x0 + stepX, format.width);
             const size_t c = size_t(cy) * size_t(chromaWidth) + size_t(cx);
-            frame.cb[c] = SubsampledChroma(pixels, stride, x0, y0, x1, y1, &YcPixel::cb);
-            frame.cr[c] = SubsampledChroma(pixels, stride, x0, y0, x1, y1, &YcPixel::cr);
+            frame.cb[c] = SubsampledChroma(pixels, stride, x0, y0, x1, y1, &Pixel::cb);
+            frame.cr[c] = SubsampledChroma(pixels, stride, x0, y0, x1, y1, &Pixel::cr);
         }
     }
 }
 
-void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* pixels, int32_t stride) {
+void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, Pixel* pixels, int32_t stride) {
     const uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
     media::KernelTableFor(ActiveCpuFlags()).toYc(format, planes, pixels, stride);
 }
-void YcToY4m(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, Y4mFrame& frame) {
+void YcToY4m(const Y4mFormat& format, const Pixel* pixels, int32_t stride, Y4mFrame& frame) {
     frame.Allocate(format);
     uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
     media::KernelTableFor(ActiveCpuFlags()).toY4m(format, pixels, stride, planes);

@@ -21,17 +21,17 @@ namespace vardelk {
 // Both take the kernels of ActiveCpuFlags().
 // Writes the picture into the top-left width x height of `pixels`, whose
 // rows are `stride` pixels apart.
-void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* pixels, int32_t stride);
+void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, Pixel* pixels, int32_t stride);
 
 // Reads the top-left width x height of `pixels` into `frame` (allocated here
 // for the format when needed).
-void YcToY4m(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, Y4mFrame& frame);
+void YcToY4m(const Y4mFormat& format, const Pixel* pixels, int32_t stride, Y4mFrame& frame);
 
 // The same two conversions written per pixel with the general formulas,
 // kept as the reference the fast ones above (the builds of
 // media/kernel_table.h) are tested against.
-void Y4mToYcReference(const Y4mFormat& format, const Y4mFrame& frame, YcPixel* pixels, int32_t stride);
-void YcToY4mReference(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, Y4mFrame& frame);
+void Y4mToYcReference(const Y4mFormat& format, const Y4mFrame& frame, Pixel* pixels, int32_t stride);
+void YcToY4mReference(const Y4mFormat& format, const Pixel* pixels, int32_t stride, Y4mFrame& frame);
 
 // One YC component back to an 8-bit sample: luma, or chroma with its offset.
 uint8_t YcToSample(int32_t value);

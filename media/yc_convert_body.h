@@ -22,17 +22,17 @@ inline uint8_t ChromaFromSum(int32_t sum) {
     return Clamp255(((sum + (1 << (kShift - 1))) >> kShift) + 128);
 }
 
-inline void LumaRowBack(const YcPixel* in, uint8_t* out, int32_t width) {
+inline void LumaRowBack(const Pixel* in, uint8_t* out, int32_t width) {
     for (int32_t x = 0; x < width; ++x) out[x] = Clamp255((in[x].y + 8) >> 4);
 }
 
 // One chroma row of a horizontally halved layout from one or two pixel rows.
-inline void HalvedChromaRowBack(const YcPixel* upper, const YcPixel* lower, int32_t width, uint8_t* cb, uint8_t* cr) {
+inline void HalvedChromaRowBack(const Pixel* upper, const Pixel* lower, int32_t width, uint8_t* cb, uint8_t* cr) {
     const int32_t pairs = width / 2;
     if (lower != nullptr) {
         for (int32_t c = 0; c < pairs; ++c) {
-            const YcPixel* a = upper + 2 * c;
-            const YcPixel* b = lower + 2 * c;
+            const Pixel* a = upper + 2 * c;
+            const Pixel* b = lower + 2 * c;
             cb[c] = ChromaFromSum<6>(a[0].cb + a[1].cb + b[0].cb + b[1].cb);
             cr[c] = ChromaFromSum<6>(a[0].cr + a[1].cr + b[0].cr + b[1].cr);
         }
@@ -43,7 +43,7 @@ inline void HalvedChromaRowBack(const YcPixel* upper, const YcPixel* lower, int3
         return;
     }
     for (int32_t c = 0; c < pairs; ++c) {
-        const YcPixel* a = upper + 2 * c;
+        const Pixel* a = upper + 2 * c;
         cb[c] = ChromaFromSum<5>(a[0].cb + a[1].cb);
         cr[c] = ChromaFromSum<5>(a[0].cr + a[1].cr);
     }
@@ -53,7 +53,7 @@ inline void HalvedChromaRowBack(const YcPixel* upper, const YcPixel* lower, int3
     }
 }
 
-inline void FullChromaRowBack(const YcPixel* in, int32_t width, uint8_t* cb, uint8_t* cr) {
+inline void FullChromaRowBack(const Pixel* in, int32_t width, uint8_t* cb, uint8_t* cr) {
     for (int32_t x = 0; x < width; ++x) {
         cb[x] = ChromaFromSum<4>(in[x].cb);
         cr[x] = ChromaFromSum<4>(in[x].cr);
@@ -63,20 +63,20 @@ inline void FullChromaRowBack(const YcPixel* in, int32_t width, uint8_t* cb, uin
 inline int16_t LumaIn(uint8_t v) { return int16_t(v * 16); }
 inline int16_t ChromaIn(uint8_t v) { return int16_t((v - 128) * 16); }
 
-void Y4mToYcBody(const Y4mFormat& format, const uint8_t* const planes[3], YcPixel* pixels, int32_t stride) {
+void Y4mToYcBody(const Y4mFormat& format, const uint8_t* const planes[3], Pixel* pixels, int32_t stride) {
     const int32_t width = format.width;
     const int32_t chromaWidth = ChromaWidth(format);
     for (int32_t y = 0; y < format.height; ++y) {
         const uint8_t* luma = planes[0] + size_t(y) * size_t(width);
-        YcPixel* out = pixels + size_t(y) * size_t(stride);
+        Pixel* out = pixels + size_t(y) * size_t(stride);
         switch (format.chroma) {
             case ChromaFormat::kMono:
-                for (int32_t x = 0; x < width; ++x) out[x] = YcPixel{LumaIn(luma[x]), 0, 0};
+                for (int32_t x = 0; x < width; ++x) out[x] = Pixel{LumaIn(luma[x]), 0, 0};
                 break;
             case ChromaFormat::k444: {
                 const uint8_t* cb = planes[1] + size_t(y) * size_t(chromaWidth);
                 const uint8_t* cr = planes[2] + size_t(y) * size_t(chromaWidth);
-                for (int32_t x = 0; x < width; ++x) out[x] = YcPixel{LumaIn(luma[x]), ChromaIn(cb[x]), ChromaIn(cr[x])};
+                for (int32_t x = 0; x < width; ++x) out[x] = Pixel{LumaIn(luma[x]), ChromaIn(cb[x]), ChromaIn(cr[x])};
                 break;
             }
             case ChromaFormat::k420:
@@ -88,18 +88,18 @@ void Y4mToYcBody(const Y4mFormat& format, const uint8_t* const planes[3], YcPixe
                 int32_t c = HalvedChromaRowIn(luma, cb, cr, pairs, out);
                 for (; c < pairs; ++c) {
                     const int16_t b = ChromaIn(cb[c]), r = ChromaIn(cr[c]);
-                    out[2 * c] = YcPixel{LumaIn(luma[2 * c]), b, r};
-                    out[2 * c + 1] = YcPixel{LumaIn(luma[2 * c + 1]), b, r};
+                    out[2 * c] = Pixel{LumaIn(luma[2 * c]), b, r};
+                    out[2 * c + 1] = Pixel{LumaIn(luma[2 * c + 1]), b, r};
                 }
                 if (width % 2 != 0)
-                    out[width - 1] = YcPixel{LumaIn(luma[width - 1]), ChromaIn(cb[pairs]), ChromaIn(cr[pairs])};
+                    out[width - 1] = Pixel{LumaIn(luma[width - 1]), ChromaIn(cb[pairs]), ChromaIn(cr[pairs])};
                 break;
             }
         }
     }
 }
 
-void YcToY4mBody(const Y4mFormat& format, const YcPixel* pixels, int32_t stride, uint8_t* const planes[3]) {
+void YcToY4mBody(const Y4mFormat& format, const Pixel* pixels, int32_t stride, uint8_t* const planes[3]) {
     const int32_t width = format.width;
     const int32_t height = format.height;
     const auto row = [&](int32_t y) { return pixels + size_t(y) * size_t(stride); };

@@ -78,7 +78,7 @@ int32_t ProcessFrame(host::FilterRecord* record, host::FrameProcInfo* frame) {
     if (!module.coder) {
         module.coder.emplace(DetectedCpuFlags());
     }
-    const FilterSettings settings = SettingsFromHost(record->trackValues, record->checkValues);
+    const ModuleSettings settings = SettingsFromHost(record->trackValues, record->checkValues);
     const int32_t bytes = CodeHostFrame(*module.coder, settings, module.matrix.Entries(), *frame);
     SendMessageA(record->windowHandle, WM_COMMAND, host::kCmdShowSize, bytes);
     return 1;

@@ -20,10 +20,17 @@ struct LogFileNames {
     const char* levels = "qdct.txt";
 };
 
-// The settings of the host's one slider (the scale code) and four check
-// boxes (non-linear scale, alternate scan, interlaced DCT, log output).
+// The module's settings: how to code, and whether to write the logs.
+struct ModuleSettings {
+    CodingSettings coding;
+    bool logOutput = false;
+};
+
+// The settings of the host's one slider (the scale code, passed on as the
+// host holds it) and four check boxes (non-linear scale, alternate scan,
+// interlaced DCT, log output), where any non-zero value means checked.
 // Missing value arrays leave the defaults; the coding model is the filter's.
-FilterSettings SettingsFromHost(const int32_t* trackValues, const int32_t* checkValues);
+ModuleSettings SettingsFromHost(const int32_t* trackValues, const int32_t* checkValues);
 
 // Codes editFrame into tempFrame (geometry made safe as FrameCoder does,
 // with maxWidth as the stride and maxHeight as the rows), exchanges the two
@@ -32,7 +39,7 @@ FilterSettings SettingsFromHost(const int32_t* trackValues, const int32_t* check
 // both log files are truncated and rewritten for every frame, empty ones
 // included; a file that cannot be opened is skipped. macroblockBits, when
 // not null, receives each macroblock's bits as FrameOutputs describes.
-int32_t CodeHostFrame(FrameCoder& coder, const FilterSettings& settings, const int32_t matrix[kMatrixEntries],
+int32_t CodeHostFrame(FrameCoder& coder, const ModuleSettings& settings, const int32_t matrix[kMatrixEntries],
                       host::FrameProcInfo& frame, const LogFileNames& logNames = LogFileNames{},
                       int32_t* macroblockBits = nullptr);
 

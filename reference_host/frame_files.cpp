@@ -29,18 +29,18 @@ bool EndsWithY4m(const std::string& path) {
 #ifdef VARDELK_HAVE_MEDIA
 // The Y4M conversions work on a picture of the codec's pixels, rows `width`
 // apart; the host's frame takes them field by field, rows `stride` apart.
-void ToHost(const std::vector<YcPixel>& picture, int32_t width, host::YcPixel* pixels, int32_t stride) {
+void ToHost(const std::vector<Pixel>& picture, int32_t width, host::YcPixel* pixels, int32_t stride) {
     for (size_t row = 0; row * size_t(width) < picture.size(); ++row) {
-        const YcPixel* from = picture.data() + row * size_t(width);
+        const Pixel* from = picture.data() + row * size_t(width);
         host::YcPixel* to = pixels + row * size_t(stride);
         for (int32_t x = 0; x < width; ++x) to[x] = host::YcPixel{from[x].y, from[x].cb, from[x].cr};
     }
 }
-void FromHost(const host::YcPixel* pixels, int32_t stride, int32_t width, std::vector<YcPixel>& picture) {
+void FromHost(const host::YcPixel* pixels, int32_t stride, int32_t width, std::vector<Pixel>& picture) {
     for (size_t row = 0; row * size_t(width) < picture.size(); ++row) {
         const host::YcPixel* from = pixels + row * size_t(stride);
-        YcPixel* to = picture.data() + row * size_t(width);
-        for (int32_t x = 0; x < width; ++x) to[x] = YcPixel{from[x].y, from[x].cb, from[x].cr};
+        Pixel* to = picture.data() + row * size_t(width);
+        for (int32_t x = 0; x < width; ++x) to[x] = Pixel{from[x].y, from[x].cb, from[x].cr};
     }
 }
 #endif
@@ -52,7 +52,7 @@ struct FrameReader::Y4mState {
     Y4mState(std::FILE* file, const std::string& path) : reader(file, path) {}
     Y4mReader reader;
     Y4mFrame frame;
-    std::vector<YcPixel> picture;
+    std::vector<Pixel> picture;
 };
 struct FrameWriter::Y4mState {
     Y4mState(std::FILE* file, const Y4mFormat& wanted, const std::string& path)
@@ -60,7 +60,7 @@ struct FrameWriter::Y4mState {
     Y4mFormat format;
     Y4mWriter writer;
     Y4mFrame frame;
-    std::vector<YcPixel> picture;
+    std::vector<Pixel> picture;
 };
 #else
 struct FrameReader::Y4mState {};

@@ -41,7 +41,7 @@ void CodedPlanes(const Y4mFormat& format, const Y4mFrame& frame, Y4mFormat& plan
         return;
     }
     const int32_t width = format.width, height = format.height;
-    std::vector<YcPixel> pixels(size_t(width) * size_t(height));
+    std::vector<Pixel> pixels(size_t(width) * size_t(height));
     Y4mToYc(format, frame, pixels.data(), width);
     planesFormat = format;
     planesFormat.chroma = ChromaFormat::k420;
@@ -50,8 +50,8 @@ void CodedPlanes(const Y4mFormat& format, const Y4mFrame& frame, Y4mFormat& plan
     planes.y = frame.y;
     const int32_t chromaWidth = ChromaWidth(planesFormat), chromaHeight = ChromaHeight(planesFormat);
     for (int32_t i = 0; i < chromaHeight; ++i) {
-        const YcPixel* upper = pixels.data() + size_t(2 * i) * size_t(width);
-        const YcPixel* lower = 2 * i + 1 < height ? upper + width : upper;
+        const Pixel* upper = pixels.data() + size_t(2 * i) * size_t(width);
+        const Pixel* lower = 2 * i + 1 < height ? upper + width : upper;
         for (int32_t j = 0; j < chromaWidth; ++j) {
             const size_t at = size_t(i) * size_t(chromaWidth) + size_t(j);
             planes.cb[at] = GatheredChroma(upper[2 * j].cb, lower[2 * j].cb);
@@ -70,12 +70,12 @@ CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& forma
     picture.rows = MacroblockRows(format.height);
     picture.coefficients.resize(size_t(picture.columns) * size_t(picture.rows) * kMacroblockValues);
     const size_t pixels = size_t(format.width) * size_t(format.height);
-    std::vector<YcPixel> input(pixels), output(pixels);
+    std::vector<Pixel> input(pixels), output(pixels);
     Y4mToYc(picture.format, picture.original, input.data(), format.width);
     TransformCapture capture(picture.coefficients, picture.columns);
     FrameOutputs outputs;
     outputs.sink = &capture;
-    FilterSettings settings;  // the transform is the same for every scale code and matrix
+    CodingSettings settings;  // the transform is the same for every scale code and matrix
     settings.model = model;
     picture.accurateTransform = UsesAccurateTransform(SafeModel(model).rule);
     FrameCoder coder;
@@ -91,7 +91,7 @@ PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[k
                              bool nonLinearScale, PointMeasures measures, const CodingModel& model) {
     if (UsesAccurateTransform(SafeModel(model).rule) != picture.accurateTransform)
         throw std::logic_error(picture.name + ": prepared for another transform than the model's");
-    FilterSettings settings;
+    CodingSettings settings;
     settings.scaleCode = scaleCode;
     settings.nonLinearScale = nonLinearScale ? 1 : 0;
     settings.model = model;

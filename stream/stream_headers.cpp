@@ -126,7 +126,7 @@ void CheckMatrixFitsStream(const int32_t matrix[kMatrixEntries]) {
     }
 }
 
-StreamLayout MakeStreamLayout(const StreamFormat& format, const FilterSettings& settings,
+StreamLayout MakeStreamLayout(const StreamFormat& format, const CodingSettings& settings,
                               const int32_t matrix[kMatrixEntries]) {
     CheckMatrixFitsStream(matrix);
     if (format.width < 1 || format.width > kMaxStreamWidth || format.height < 1 || format.height > kMaxStreamHeight) {

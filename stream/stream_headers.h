@@ -74,7 +74,7 @@ struct StreamLayout {
 
 // Decides the layout. Throws StreamError for a size the stream cannot
 // describe or a matrix entry (other than the unused DC weight) above 255.
-StreamLayout MakeStreamLayout(const StreamFormat& format, const FilterSettings& settings,
+StreamLayout MakeStreamLayout(const StreamFormat& format, const CodingSettings& settings,
                               const int32_t matrix[kMatrixEntries]);
 
 // The macroblock rows a stream holds for a picture of this height. Without a

@@ -108,7 +108,7 @@ int32_t ToStreamLevels(const CodingModel& model, const MacroblockBuffer& simulat
 
 }  // namespace
 
-StreamWriter::StreamWriter(const StreamFormat& format, const FilterSettings& settings,
+StreamWriter::StreamWriter(const StreamFormat& format, const CodingSettings& settings,
                            const int32_t matrix[kMatrixEntries])
     : layout_(MakeStreamLayout(format, settings, matrix)) {
     const size_t macroblocks = static_cast<size_t>(layout_.macroblockColumns) * layout_.simulatedRows;

@@ -41,7 +41,7 @@ class StreamWriter final : public CoefficientSink {
 public:
     // Throws StreamError before anything is written when the matrix or the
     // size cannot be carried.
-    StreamWriter(const StreamFormat& format, const FilterSettings& settings, const int32_t matrix[kMatrixEntries]);
+    StreamWriter(const StreamFormat& format, const CodingSettings& settings, const int32_t matrix[kMatrixEntries]);
 
     bool Wants(CoefficientStage stage) const override { return stage == CoefficientStage::kQuantised; }
     void Take(CoefficientStage stage, int32_t x, int32_t y, const MacroblockBuffer& buffer) override;

@@ -144,7 +144,7 @@ inline Planes420 Rebuild(const std::vector<int32_t>& levels, const LevelsCoding&
 
 // The coder's levels of a frame coded with these settings.
 inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width, int32_t height,
-                               const FilterSettings& settings, const int32_t matrix[kMatrixEntries]) {
+                               const CodingSettings& settings, const int32_t matrix[kMatrixEntries]) {
     const CodingModel model = SafeModel(settings.model);
     const size_t macroblocks = static_cast<size_t>(MacroblockColumns(width)) * MacroblockRows(height);
     LevelsCoding coding;
@@ -160,12 +160,12 @@ inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width
 }
 
 // Codes one Y4M frame through the coder into the writer.
-inline CodedFrame CodeIntoStream(FrameCoder& coder, StreamWriter& writer, const FilterSettings& settings,
+inline CodedFrame CodeIntoStream(FrameCoder& coder, StreamWriter& writer, const CodingSettings& settings,
                                  const int32_t matrix[kMatrixEntries], const Y4mFormat& format, const Y4mFrame& frame,
                                  std::vector<uint8_t>& stream) {
     const FrameGeometry geometry{format.width, format.height, format.width, format.height};
-    std::vector<YcPixel> input(static_cast<size_t>(format.width) * format.height);
-    std::vector<YcPixel> output(input.size());
+    std::vector<Pixel> input(static_cast<size_t>(format.width) * format.height);
+    std::vector<Pixel> output(input.size());
     Y4mToYc(format, frame, input.data(), format.width);
     KeepingSink sink(writer, MacroblockColumns(format.width), MacroblockRows(format.height));
     CodedFrame coded;
@@ -175,7 +175,7 @@ inline CodedFrame CodeIntoStream(FrameCoder& coder, StreamWriter& writer, const 
     coded.accounting = writer.FinishFrame(coded.estimatedBytes, stream);
     coded.levels = std::move(sink.levels);
     coded.expected = RebuildPlanes(coded.levels, format.width, format.height, settings, matrix);
-    for (const YcPixel& pixel : output) {
+    for (const Pixel& pixel : output) {
         coded.codedLuma.push_back(YcToSample(pixel.y));
     }
     return coded;
@@ -249,7 +249,7 @@ struct Written {
     FrameAccounting account;
 };
 
-inline Written Write(const Picture& picture, const FilterSettings& settings, const std::vector<int32_t>& levels) {
+inline Written Write(const Picture& picture, const CodingSettings& settings, const std::vector<int32_t>& levels) {
     // Taken as a coder hands them over, then the frame and the end code.
     StreamWriter writer(StreamFormat{picture.width, picture.height, 25, 1, picture.interlace}, settings,
                         kDefaultIntraMatrix);

@@ -35,9 +35,9 @@ std::vector<Build<Table>> BuildsOf() {
     return builds;
 }
 
-using KernelBuild = Build<fast::KernelTable>;
+using KernelBuild = Build<kernels::KernelTable>;
 using MediaKernelBuild = Build<media::KernelTable>;
-inline std::vector<KernelBuild> KernelBuilds() { return BuildsOf<fast::KernelTable>(); }
+inline std::vector<KernelBuild> KernelBuilds() { return BuildsOf<kernels::KernelTable>(); }
 inline std::vector<MediaKernelBuild> MediaKernelBuilds() { return BuildsOf<media::KernelTable>(); }
 
 // One entry of a table in one build, beside the plain table's entry.
@@ -49,7 +49,7 @@ struct KernelUnderTest {
     Entry kernel;
 };
 
-// The entry in every build, e.g. EveryBuildOf(&fast::KernelTable::inverseDct).
+// The entry in every build, e.g. EveryBuildOf(&kernels::KernelTable::inverseDct).
 template <typename Table, typename Entry>
 std::vector<KernelUnderTest<Entry>> EveryBuildOf(Entry Table::*entry) {
     const Table& plain = KernelTableOf<Table>(0);

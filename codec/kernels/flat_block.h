@@ -24,7 +24,7 @@
 #include "codec/quantise.h"
 
 namespace vardelk {
-namespace fast {
+namespace kernels {
 namespace flat {
 
 // The inverse kernel's weights of input 7 at outputs 0..7: column 3 of the
@@ -61,5 +61,5 @@ inline int32_t SaturatedDc(int32_t level) {
 }
 
 }  // namespace flat
-}  // namespace fast
+}  // namespace kernels
 }  // namespace vardelk

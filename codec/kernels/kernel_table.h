@@ -15,7 +15,7 @@
 #include "codec/types.h"
 
 namespace vardelk {
-namespace fast {
+namespace kernels {
 
 // Forward transform: samples in -2048..2047 (any host component >> 4, any
 // chroma mean). Inverse transform: coefficients in -2048..2047, as
@@ -31,9 +31,9 @@ using FlatBlockFunction = void (*)(int32_t block[64]);
 // path, partial ones at the picture's edges the plain code. The gathers
 // leave entries outside the inside part as they were, so partial
 // macroblocks need a zeroed buffer.
-using GatherFunction = void (*)(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
+using GatherFunction = void (*)(const Pixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
                                 int32_t remainingHeight, int32_t stride);
-using ScatterFunction = void (*)(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
+using ScatterFunction = void (*)(const MacroblockBuffer& buffer, Pixel* destination, int32_t remainingWidth,
                                  int32_t remainingHeight, int32_t stride);
 using PlanarGatherFunction = void (*)(const PlanarInput& source, MacroblockBuffer& buffer, int32_t remainingWidth,
                                       int32_t remainingHeight);
@@ -70,5 +70,5 @@ void FillPlainKernels(KernelTable& table);
 void FillSse2Kernels(KernelTable& table);
 void FillAvx2Kernels(KernelTable& table);
 
-}  // namespace fast
+}  // namespace kernels
 }  // namespace vardelk

@@ -25,7 +25,7 @@
 #endif
 
 namespace vardelk {
-namespace fast {
+namespace kernels {
 
 #if defined(VARDELK_HAVE_AVX2)
 namespace {
@@ -144,5 +144,5 @@ void FillAvx2Kernels([[maybe_unused]] KernelTable& table) {
 #endif
 }
 
-}  // namespace fast
+}  // namespace kernels
 }  // namespace vardelk

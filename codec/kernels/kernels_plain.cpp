@@ -13,7 +13,7 @@
 #include "codec/quantise.h"
 
 namespace vardelk {
-namespace fast {
+namespace kernels {
 namespace {
 
 // Integer division and products, as quantise.cpp and quantiser_rules.h.
@@ -82,5 +82,5 @@ void FillPlainKernels(KernelTable& table) {
     table.scatterPlanar = {ScatterPlanarProgressive, ScatterPlanarInterlaced};
 }
 
-}  // namespace fast
+}  // namespace kernels
 }  // namespace vardelk

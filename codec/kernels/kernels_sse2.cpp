@@ -28,7 +28,7 @@
 #endif
 
 namespace vardelk {
-namespace fast {
+namespace kernels {
 
 #if defined(__SSE2__)
 namespace {
@@ -175,5 +175,5 @@ void FillSse2Kernels([[maybe_unused]] KernelTable& table) {
 #endif
 }
 
-}  // namespace fast
+}  // namespace kernels
 }  // namespace vardelk

@@ -64,7 +64,7 @@ struct EightPixels {
     __m128i luma, cbEven, crEven;
 };
 
-inline EightPixels Split(const YcPixel* pixels, const WordMasks& m) {
+inline EightPixels Split(const Pixel* pixels, const WordMasks& m) {
     const __m128i* p = reinterpret_cast<const __m128i*>(pixels);
     const __m128i a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1), c = _mm_loadu_si128(p + 2);
     const __m128i y = Select3(a, b, c, m.third0, m.third1, m.third2);
@@ -112,7 +112,7 @@ inline ChromaWords Chroma(const int32_t* cb, const int32_t* cr) {
 }
 
 // Eight pixels from eight luma samples and their chroma words.
-inline void Merge(const int32_t* luma, const ChromaWords& chroma, YcPixel* pixels, const WordMasks& m) {
+inline void Merge(const int32_t* luma, const ChromaWords& chroma, Pixel* pixels, const WordMasks& m) {
     const __m128i y = SwapWords26(SwapWords13(_mm_packs_epi32(Components(luma), Components(luma + 4))), m);
     __m128i* p = reinterpret_cast<__m128i*>(pixels);
     _mm_storeu_si128(p, Select3(y, chroma.u, chroma.v, m.third0, m.third1, m.third2));
@@ -123,8 +123,8 @@ inline void Merge(const int32_t* luma, const ChromaWords& chroma, YcPixel* pixel
 // Two frame rows that share one row of each chroma block, each from its two
 // luma block rows (left, right); every chroma entry covers two neighbouring
 // pixels.
-inline void ScatterRowPair(const int32_t* left0, const int32_t* right0, YcPixel* row0, const int32_t* left1,
-                           const int32_t* right1, YcPixel* row1, const int32_t* cb, const int32_t* cr) {
+inline void ScatterRowPair(const int32_t* left0, const int32_t* right0, Pixel* row0, const int32_t* left1,
+                           const int32_t* right1, Pixel* row1, const int32_t* cb, const int32_t* cr) {
     const WordMasks m = Masks();
     const ChromaWords leftChroma = Chroma(cb, cr);
     Merge(left0, leftChroma, row0, m);
@@ -134,7 +134,7 @@ inline void ScatterRowPair(const int32_t* left0, const int32_t* right0, YcPixel*
     Merge(right1, rightChroma, row1 + 8, m);
 }
 
-void GatherWholeProgressive(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
+void GatherWholeProgressive(const Pixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
                             int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::GatherMacroblockProgressive(source, buffer, remainingWidth, remainingHeight, stride);
@@ -146,8 +146,8 @@ void GatherWholeProgressive(const YcPixel* source, MacroblockBuffer& buffer, int
     // (upper + lower) >> 5 at the even pixels.
     const WordMasks masks = Masks();
     for (int32_t i = 0; i < 8; ++i) {
-        const YcPixel* upper = PixelAt(source, 2 * i, 0, stride);
-        const YcPixel* lower = upper + stride;
+        const Pixel* upper = PixelAt(source, 2 * i, 0, stride);
+        const Pixel* lower = upper + stride;
         const int top = i < 4 ? 0 : 2;
         const int32_t lumaRow = (2 * i) % 8 * 8;
         for (int h = 0; h < 2; ++h) {
@@ -161,7 +161,7 @@ void GatherWholeProgressive(const YcPixel* source, MacroblockBuffer& buffer, int
     }
 }
 
-void ScatterWholeProgressive(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
+void ScatterWholeProgressive(const MacroblockBuffer& buffer, Pixel* destination, int32_t remainingWidth,
                              int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::ScatterMacroblockProgressive(buffer, destination, remainingWidth, remainingHeight, stride);
@@ -173,7 +173,7 @@ void ScatterWholeProgressive(const MacroblockBuffer& buffer, YcPixel* destinatio
         const int32_t lumaRow = (2 * c) % 8 * 8;
         const int32_t* left = buffer.Block(top) + lumaRow;
         const int32_t* right = buffer.Block(top + 1) + lumaRow;
-        YcPixel* row = PixelAt(destination, 2 * c, 0, stride);
+        Pixel* row = PixelAt(destination, 2 * c, 0, stride);
         ScatterRowPair(left, right, row, left + 8, right + 8, row + stride, buffer.Block(kCbBlock) + 8 * c,
                        buffer.Block(kCrBlock) + 8 * c);
     }
@@ -183,7 +183,7 @@ void ScatterWholeProgressive(const MacroblockBuffer& buffer, YcPixel* destinatio
 // row m / 2. Each group of four rows gives a top-field chroma row,
 // (3 x row 4g + row 4g+2 + 2) >> 6, and a bottom-field one,
 // (row 4g+1 + 3 x row 4g+3 + 2) >> 6, from the even pixel columns.
-void GatherWholeInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
+void GatherWholeInterlaced(const Pixel* source, MacroblockBuffer& buffer, int32_t remainingWidth,
                            int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::GatherMacroblockInterlaced(source, buffer, remainingWidth, remainingHeight, stride);
@@ -195,10 +195,10 @@ void GatherWholeInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int3
     const __m128i two = _mm_set1_epi32(2);
     const auto thrice = [](__m128i v) { return _mm_add_epi32(v, _mm_add_epi32(v, v)); };
     for (int32_t g = 0; g < 4; ++g) {
-        const YcPixel* t0 = PixelAt(source, 4 * g, 0, stride);
-        const YcPixel* b0 = t0 + stride;
-        const YcPixel* t1 = b0 + stride;
-        const YcPixel* b1 = t1 + stride;
+        const Pixel* t0 = PixelAt(source, 4 * g, 0, stride);
+        const Pixel* b0 = t0 + stride;
+        const Pixel* t1 = b0 + stride;
+        const Pixel* b1 = t1 + stride;
         for (int h = 0; h < 2; ++h) {
             const EightPixels top0 = Split(t0 + 8 * h, masks), bottom0 = Split(b0 + 8 * h, masks);
             const EightPixels top1 = Split(t1 + 8 * h, masks), bottom1 = Split(b1 + 8 * h, masks);
@@ -222,7 +222,7 @@ void GatherWholeInterlaced(const YcPixel* source, MacroblockBuffer& buffer, int3
     }
 }
 
-void ScatterWholeInterlaced(const MacroblockBuffer& buffer, YcPixel* destination, int32_t remainingWidth,
+void ScatterWholeInterlaced(const MacroblockBuffer& buffer, Pixel* destination, int32_t remainingWidth,
                             int32_t remainingHeight, int32_t stride) {
     if (!IsWhole(remainingWidth, remainingHeight)) {
         vardelk::ScatterMacroblockInterlaced(buffer, destination, remainingWidth, remainingHeight, stride);
@@ -235,7 +235,7 @@ void ScatterWholeInterlaced(const MacroblockBuffer& buffer, YcPixel* destination
         const int field = (c % 2) * 2;
         const int32_t* left = buffer.Block(field) + (m / 2) * 8;
         const int32_t* right = buffer.Block(field + 1) + (m / 2) * 8;
-        YcPixel* row = PixelAt(destination, m, 0, stride);
+        Pixel* row = PixelAt(destination, m, 0, stride);
         ScatterRowPair(left, right, row, left + 8, right + 8, row + 2 * static_cast<ptrdiff_t>(stride),
                        buffer.Block(kCbBlock) + 8 * c, buffer.Block(kCrBlock) + 8 * c);
     }

@@ -38,7 +38,7 @@
 #include "codec/quantiser_rules.h"
 
 namespace vardelk {
-namespace fast {
+namespace kernels {
 namespace {
 
 double ReciprocalRoundedUp(int64_t c) {
@@ -96,5 +96,5 @@ void PrepareQuantiser(QuantiserRule rule, const int32_t weights[kMatrixEntries],
     if (rule != QuantiserRule::kFilter) PrepareSymmetric(rule, weights, q, tables);
 }
 
-}  // namespace fast
+}  // namespace kernels
 }  // namespace vardelk

@@ -9,7 +9,7 @@
 #include "codec/types.h"
 
 namespace vardelk {
-namespace fast {
+namespace kernels {
 
 // The 64 divisors d = W x q of one frame, prepared once so that the
 // quantiser multiplies instead of dividing; and, for the sign-symmetric
@@ -62,5 +62,5 @@ void PrepareQuantiser(QuantiserRule rule, const int32_t weights[kMatrixEntries],
 using QuantiseFunction = uint64_t (*)(int32_t block[64], const QuantiserTables& tables);
 using DequantiseFunction = void (*)(int32_t block[64], const QuantiserTables& tables);
 
-}  // namespace fast
+}  // namespace kernels
 }  // namespace vardelk

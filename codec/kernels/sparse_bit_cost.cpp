@@ -14,7 +14,7 @@
 #include "codec/kernels/sparse_bit_cost.h"
 
 namespace vardelk {
-namespace fast {
+namespace kernels {
 namespace {
 
 constexpr int kMagnitudeCap = 41;
@@ -119,5 +119,5 @@ int32_t SparseMacroblockBits(const MacroblockBuffer& buffer, const uint64_t nonZ
     return bits;
 }
 
-}  // namespace fast
+}  // namespace kernels
 }  // namespace vardelk

@@ -11,7 +11,7 @@
 #include "codec/types.h"
 
 namespace vardelk {
-namespace fast {
+namespace kernels {
 
 // Bit i set when block[i] is not zero: the mask a quantiser returns.
 inline uint64_t NonZeroMask(const int32_t block[64]) {
@@ -26,5 +26,5 @@ int32_t SparseAcBlockBits(const int32_t block[64], uint64_t nonZero, const AcCod
 int32_t SparseMacroblockBits(const MacroblockBuffer& buffer, const uint64_t nonZero[kBlocksPerMacroblock],
                              const AcCoding& coding, DcPredictors& predictors);
 
-}  // namespace fast
+}  // namespace kernels
 }  // namespace vardelk

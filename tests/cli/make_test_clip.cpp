@@ -17,7 +17,7 @@ namespace {
 // the command uses, so subsampled chroma is averaged.
 void ToLayout(const vardelk::Y4mFormat& full, const vardelk::Y4mFrame& in, const vardelk::Y4mFormat& target,
               vardelk::Y4mFrame& out) {
-    std::vector<vardelk::YcPixel> pixels(size_t(full.width) * size_t(full.height));
+    std::vector<vardelk::Pixel> pixels(size_t(full.width) * size_t(full.height));
     vardelk::Y4mToYc(full, in, pixels.data(), full.width);
     vardelk::YcToY4m(target, pixels.data(), full.width, out);
 }

@@ -62,7 +62,7 @@ TEST(FfmpegConfirm, ArgumentsFollowTheSettings) {
     std::array<int32_t, kMatrixEntries> matrix{};
     for (int i = 0; i < kMatrixEntries; ++i) matrix[size_t(i)] = i + 1;
     matrix[0] = 4000;  // given to ffmpeg within its 8 bits
-    FilterSettings s;
+    CodingSettings s;
     s.scaleCode = 7;
     s.model = PresetModel(EncoderPreset::kFfmpeg);
     const std::vector<std::string> linear = FfmpegEncodeArguments("in.y4m", "out.m2v", s, matrix);
@@ -115,7 +115,7 @@ std::vector<uint8_t> TinyStream(int32_t dcBits, int32_t qScaleType, int32_t scal
 TEST(FfmpegConfirm, StreamCheckedAgainstTheSettings) {
     std::array<int32_t, kMatrixEntries> matrix{};
     for (int i = 0; i < kMatrixEntries; ++i) matrix[size_t(i)] = kDefaultIntraMatrix[i];
-    FilterSettings s;
+    CodingSettings s;
     s.scaleCode = 9;
     s.nonLinearScale = 1;
     s.model = CodingModel{QuantiserRule::kFfmpeg, 1, 9};

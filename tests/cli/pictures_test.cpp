@@ -108,7 +108,7 @@ TEST(ClipRunner, MacroblockBitsAddUpToTheFrameBytesRowByRow) {
     for (size_t i = 0; i < frame.y.size(); ++i) frame.y[i] = uint8_t((i * 31) % 200 + 20);
     std::fill(frame.cb.begin(), frame.cb.end(), uint8_t(100));
     std::fill(frame.cr.begin(), frame.cr.end(), uint8_t(150));
-    FilterSettings settings;
+    CodingSettings settings;
     settings.scaleCode = 3;
     ClipRunner runner(format, settings, kDefaultIntraMatrix, "");
     const FrameResult first = runner.Process(frame);

@@ -30,12 +30,12 @@ uint64_t Fingerprint(bool extreme, int combination) {
     int32_t matrix[64];
     for (int i = 0; i < 64; ++i) matrix[i] = kDefaultIntraMatrix[i] + (combination & 1 ? i * 7 % 13 : 0);
     const int32_t codes[4] = {1, 5, 17, 31};
-    FilterSettings s{codes[(combination >> 3) & 3], combination & 1, (combination >> 1) & 1, (combination >> 2) & 1, 0};
+    CodingSettings s{codes[(combination >> 3) & 3], (combination & 1) != 0, ((combination >> 1) & 1) != 0, ((combination >> 2) & 1) != 0};
     FrameCoder coder;
     const int32_t bytes =
         coder.CodeFrame(s, matrix, frames.edit.data(), frames.temp.data(), FrameGeometry{53, 37, 61, 40});
     uint64_t hash = Fnv1a(0xCBF29CE484222325ull, &bytes, sizeof bytes);
-    return Fnv1a(hash, frames.temp.data(), frames.temp.size() * sizeof(YcPixel));
+    return Fnv1a(hash, frames.temp.data(), frames.temp.size() * sizeof(Pixel));
 }
 
 uint64_t AllFingerprints(bool extreme) {

@@ -10,21 +10,21 @@
 namespace vardelk {
 namespace {
 
-using Gather = void (*)(const YcPixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
-using Scatter = void (*)(const MacroblockBuffer&, YcPixel*, int32_t, int32_t, int32_t);
+using Gather = void (*)(const Pixel*, MacroblockBuffer&, int32_t, int32_t, int32_t);
+using Scatter = void (*)(const MacroblockBuffer&, Pixel*, int32_t, int32_t, int32_t);
 
 // A picture of exactly width x height pixels (so that any read beyond it is
 // caught by the address sanitizer) whose every component is positive.
-std::vector<YcPixel> PositivePicture(int32_t width, int32_t height) {
-    std::vector<YcPixel> picture(static_cast<size_t>(width) * height);
+std::vector<Pixel> PositivePicture(int32_t width, int32_t height) {
+    std::vector<Pixel> picture(static_cast<size_t>(width) * height);
     for (size_t i = 0; i < picture.size(); ++i) {
         const int16_t v = static_cast<int16_t>(16 * (1 + i % 200));
-        picture[i] = YcPixel{v, v, v};
+        picture[i] = Pixel{v, v, v};
     }
     return picture;
 }
 
-MacroblockBuffer Gathered(Gather gather, const std::vector<YcPixel>& picture, int32_t w, int32_t h) {
+MacroblockBuffer Gathered(Gather gather, const std::vector<Pixel>& picture, int32_t w, int32_t h) {
     MacroblockBuffer buffer{};
     gather(picture.data(), buffer, w, h, w);
     return buffer;
@@ -92,13 +92,13 @@ void ExpectScatterCoversInsideOnly(Scatter scatter) {
     const int32_t stride = 24;
     for (int32_t h = 1; h <= 20; ++h)
         for (int32_t w = 1; w <= 20; ++w) {
-            std::vector<YcPixel> frame(static_cast<size_t>(stride) * 20, YcPixel{7, 7, 7});
+            std::vector<Pixel> frame(static_cast<size_t>(stride) * 20, Pixel{7, 7, 7});
             MacroblockBuffer buffer;
             std::fill(std::begin(buffer.value), std::end(buffer.value), 3);
             scatter(buffer, frame.data(), w, h, stride);
             for (int32_t m = 0; m < 20; ++m)
                 for (int32_t n = 0; n < stride; ++n) {
-                    const YcPixel& p = frame[static_cast<size_t>(m) * stride + n];
+                    const Pixel& p = frame[static_cast<size_t>(m) * stride + n];
                     const int16_t expected = m < std::min(h, 16) && n < std::min(w, 16) ? 48 : 7;
                     ASSERT_TRUE(p.y == expected && p.cb == expected && p.cr == expected)
                         << w << "x" << h << " pixel " << m << "," << n;
@@ -115,7 +115,7 @@ TEST(InterlacedScatter, WritesAllInsidePixelsAndNothingElse) {
 }
 
 TEST(ProgressiveGather, SamplesRoundDownAndChromaIsAVerticalPairMean) {
-    std::vector<YcPixel> picture(4 * 2);
+    std::vector<Pixel> picture(4 * 2);
     const int16_t lumas[4] = {15, 16, -1, -17};
     for (int n = 0; n < 4; ++n) picture[n].y = lumas[n];
     const int16_t pairs[2][2] = {{160, 96}, {-1, -1}};
@@ -136,7 +136,7 @@ TEST(ProgressiveGather, SamplesRoundDownAndChromaIsAVerticalPairMean) {
     const std::pair<int16_t, int16_t> more[] = {{15, 16}, {16, 16}};
     const int32_t expected[] = {0, 1};
     for (int k = 0; k < 2; ++k) {
-        std::vector<YcPixel> pair(2);
+        std::vector<Pixel> pair(2);
         pair[0].cr = more[k].first;
         pair[1].cr = more[k].second;
         MacroblockBuffer c{};
@@ -155,7 +155,7 @@ TEST(ProgressiveScatter, ChromaCoversTwoByTwoSquaresCutAtTheEdge) {
     }
     b.Block(0)[0] = -256;
     b.Block(0)[1] = 255;
-    std::vector<YcPixel> frame(5 * 3);
+    std::vector<Pixel> frame(5 * 3);
     ScatterMacroblockProgressive(b, frame.data(), 5, 3, 5);
     EXPECT_EQ(frame[0].y, -4096);
     EXPECT_EQ(frame[1].y, 4080);
@@ -166,8 +166,8 @@ TEST(ProgressiveScatter, ChromaCoversTwoByTwoSquaresCutAtTheEdge) {
 
 // Builds a 16-column picture whose given rows carry the given chroma in
 // column 0; everything else is 0.
-std::vector<YcPixel> ChromaColumn(int32_t height, const std::vector<std::pair<int, int16_t>>& rows) {
-    std::vector<YcPixel> picture(static_cast<size_t>(16) * height);
+std::vector<Pixel> ChromaColumn(int32_t height, const std::vector<std::pair<int, int16_t>>& rows) {
+    std::vector<Pixel> picture(static_cast<size_t>(16) * height);
     for (auto [row, value] : rows) picture[static_cast<size_t>(row) * 16].cb = value;
     return picture;
 }
@@ -205,9 +205,9 @@ TEST(InterlacedGather, MissingRowsOfTheLastGroupStandInAsTheTableSays) {
 }
 
 TEST(InterlacedGather, LumaFieldsAndOddWidthChroma) {
-    std::vector<YcPixel> picture(5 * 3);
+    std::vector<Pixel> picture(5 * 3);
     for (int m = 0; m < 3; ++m)
-        for (int n = 0; n < 5; ++n) picture[m * 5 + n] = YcPixel{int16_t(16 * (10 * m + n + 1)), 16, 16};
+        for (int n = 0; n < 5; ++n) picture[m * 5 + n] = Pixel{int16_t(16 * (10 * m + n + 1)), 16, 16};
     MacroblockBuffer b{};
     GatherMacroblockInterlaced(picture.data(), b, 5, 3, 5);
     EXPECT_EQ(Entry(b, 0, 1, 4), 10 * 2 + 4 + 1) << "Y0 row 1 is macroblock row 2";
@@ -221,9 +221,9 @@ TEST(InterlacedScatter, MapsPixelsToFieldBlocksAndFieldChromaRows) {
     b.Block(3)[2 * 8 + 1] = 77;
     b.Block(kCbBlock)[3 * 8 + 4] = 5;
     b.Block(kCrBlock)[3 * 8 + 4] = -6;
-    std::vector<YcPixel> frame(16 * 16);
+    std::vector<Pixel> frame(16 * 16);
     ScatterMacroblockInterlaced(b, frame.data(), 16, 16, 16);
-    const YcPixel& p = frame[5 * 16 + 9];
+    const Pixel& p = frame[5 * 16 + 9];
     EXPECT_EQ(p.y, 77 * 16);
     EXPECT_EQ(p.cb, 80);
     EXPECT_EQ(p.cr, -96);
@@ -233,13 +233,13 @@ TEST(InterlacedScatter, MapsPixelsToFieldBlocksAndFieldChromaRows) {
 
 TEST(Gathers, LeaveTheSourceUnchanged) {
     testing::Random random(9);
-    std::vector<YcPixel> picture(static_cast<size_t>(13) * 11);
+    std::vector<Pixel> picture(static_cast<size_t>(13) * 11);
     testing::FillExtreme(picture, random);
-    const std::vector<YcPixel> before = picture;
+    const std::vector<Pixel> before = picture;
     MacroblockBuffer b{};
     GatherMacroblockInterlaced(picture.data(), b, 13, 11, 13);
     GatherMacroblockProgressive(picture.data(), b, 13, 11, 13);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), picture.begin(), [](const YcPixel& a, const YcPixel& c) {
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), picture.begin(), [](const Pixel& a, const Pixel& c) {
         return a.y == c.y && a.cb == c.cb && a.cr == c.cr;
     }));
 }

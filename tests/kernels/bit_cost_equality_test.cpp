@@ -42,7 +42,7 @@ TEST(FastBitCost, AcBitsEqualPlainForRandomBlocksInBothScansAndTables) {
         const int density = n % 5 == 0 ? 100 : n % 5 == 1 ? 3 : random.Between(0, 60);
         for (int32_t& v : block) v = RandomLevel(random, density);
         for (const AcCoding& coding : kCodings)
-            ASSERT_EQ(AcBlockBits(block, coding), fast::SparseAcBlockBits(block, fast::NonZeroMask(block), coding))
+            ASSERT_EQ(AcBlockBits(block, coding), kernels::SparseAcBlockBits(block, kernels::NonZeroMask(block), coding))
                 << "block " << n;
     }
 }
@@ -56,7 +56,7 @@ TEST(FastBitCost, AcBitsEqualPlainForSingleLevels) {
                 int32_t block[64] = {};
                 block[0] = 77;  // the DC never counts here
                 block[(coding.alternateScan ? AlternateScan : ZigzagScan)[position]] = level;
-                ASSERT_EQ(AcBlockBits(block, coding), fast::SparseAcBlockBits(block, fast::NonZeroMask(block), coding))
+                ASSERT_EQ(AcBlockBits(block, coding), kernels::SparseAcBlockBits(block, kernels::NonZeroMask(block), coding))
                     << "position " << position << " level " << level << " table " << coding.intraVlcFormat;
             }
 }
@@ -65,7 +65,7 @@ TEST(FastBitCost, AcBitsEqualPlainForSingleLevels) {
 // count must leave them as the plain estimate does after every macroblock,
 // also for DC jumps beyond the size tables.
 TEST(FastBitCost, MacroblockEstimatesAndPredictorsEqualPlain) {
-    const auto counts = testing::EveryBuildOf(&fast::KernelTable::macroblockBits);
+    const auto counts = testing::EveryBuildOf(&kernels::KernelTable::macroblockBits);
     Random random(22);
     for (const AcCoding& coding : kCodings) {
         DcPredictors plain;
@@ -82,7 +82,7 @@ TEST(FastBitCost, MacroblockEstimatesAndPredictorsEqualPlain) {
                 mb.Block(b)[0] = random.OneIn(10) ? random.Between(INT_MIN, INT_MAX) : random.Between(-16384, 16384);
             // The quantiser's non-zero masks, as the pipeline hands them over.
             uint64_t nonZero[kBlocksPerMacroblock];
-            for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = fast::NonZeroMask(mb.Block(b));
+            for (int b = 0; b < kBlocksPerMacroblock; ++b) nonZero[b] = kernels::NonZeroMask(mb.Block(b));
             const int32_t expected = EstimateMacroblockBits(mb, coding, plain);
             for (size_t k = 0; k < counts.size(); ++k) {
                 ASSERT_EQ(expected, counts[k].kernel(mb, nonZero, coding, quick[k])) << counts[k].build;

@@ -19,10 +19,10 @@ using testing::Random;
 constexpr int32_t kLowSample = -2048, kHighSample = 2047;  // any host component >> 4
 constexpr int32_t kLowCoefficient = -2048, kHighCoefficient = 2047;
 
-using Transforms = std::vector<testing::KernelUnderTest<fast::BlockTransform>>;
-const Transforms kForward = testing::EveryBuildOf(&fast::KernelTable::forwardDct);
-const Transforms kAccurate = testing::EveryBuildOf(&fast::KernelTable::forwardDctAccurate);
-const Transforms kInverse = testing::EveryBuildOf(&fast::KernelTable::inverseDct);
+using Transforms = std::vector<testing::KernelUnderTest<kernels::BlockTransform>>;
+const Transforms kForward = testing::EveryBuildOf(&kernels::KernelTable::forwardDct);
+const Transforms kAccurate = testing::EveryBuildOf(&kernels::KernelTable::forwardDctAccurate);
+const Transforms kInverse = testing::EveryBuildOf(&kernels::KernelTable::inverseDct);
 
 // Every build of a transform against the plain one.
 void ExpectEqual(const Transforms& builds, const Block& input, const char* what) {

@@ -17,7 +17,7 @@ enum class Content { Natural, Extreme, Flat };
 // A pair of identical host frame sets, one for each coder.
 struct FramePair {
     int32_t width, height, maxWidth, maxHeight;
-    std::vector<YcPixel> input, plainOut, fastOut;
+    std::vector<Pixel> input, plainOut, fastOut;
 
     FramePair(int32_t w, int32_t h, int32_t mw, int32_t mh, Content content, uint64_t seed)
         : width(w), height(h), maxWidth(mw), maxHeight(mh), input(static_cast<size_t>(mw) * mh) {
@@ -25,28 +25,28 @@ struct FramePair {
         for (size_t i = 0; i < input.size(); ++i) {
             const int32_t x = static_cast<int32_t>(i % static_cast<size_t>(mw));
             const int32_t y = static_cast<int32_t>(i / static_cast<size_t>(mw));
-            YcPixel& p = input[i];
+            Pixel& p = input[i];
             if (content == Content::Extreme) {
-                p = YcPixel{static_cast<int16_t>(random.Between(-32768, 32767)),
+                p = Pixel{static_cast<int16_t>(random.Between(-32768, 32767)),
                             static_cast<int16_t>(random.Between(-32768, 32767)),
                             static_cast<int16_t>(random.Between(-32768, 32767))};
             } else if (content == Content::Flat) {
-                p = YcPixel{static_cast<int16_t>(x < mw / 2 ? 4095 : 0), -2048, 2047};
+                p = Pixel{static_cast<int16_t>(x < mw / 2 ? 4095 : 0), -2048, 2047};
             } else {
-                p = YcPixel{static_cast<int16_t>((x * 53 + y * 29) % 4096 + random.Between(-64, 64) - 64),
+                p = Pixel{static_cast<int16_t>((x * 53 + y * 29) % 4096 + random.Between(-64, 64) - 64),
                             static_cast<int16_t>((x * 11 - y * 17) % 2048 + random.Between(-40, 40)),
                             static_cast<int16_t>((y * 23) % 2048 - 1024 + random.Between(-40, 40))};
             }
         }
         // Stale content in the output frames: the coders must clear it.
-        plainOut.assign(input.size(), YcPixel{111, 222, 333});
+        plainOut.assign(input.size(), Pixel{111, 222, 333});
         fastOut = plainOut;
     }
 };
 
-void ExpectSameFrame(const FilterSettings& settings, const int32_t matrix[kMatrixEntries], FramePair& f,
+void ExpectSameFrame(const CodingSettings& settings, const int32_t matrix[kMatrixEntries], FramePair& f,
                      const char* what, uint32_t cpuFlags) {
-    std::vector<YcPixel> plainIn = f.input, fastIn = f.input;
+    std::vector<Pixel> plainIn = f.input, fastIn = f.input;
     const FrameGeometry geometry{f.width, f.height, f.maxWidth, f.maxHeight};
     const size_t macroblocks = static_cast<size_t>(MacroblockColumns(f.width)) * MacroblockRows(f.height);
     std::vector<int32_t> plainBits(macroblocks + 1, -7), fastBits(macroblocks + 1, -7);
@@ -64,13 +64,13 @@ void ExpectSameFrame(const FilterSettings& settings, const int32_t matrix[kMatri
     ASSERT_EQ(plainBytes, fastBytes) << trace();
     ASSERT_EQ(plainBits, fastBits) << trace();
     for (size_t i = 0; i < f.plainOut.size(); ++i) {
-        const YcPixel a = f.plainOut[i], b = f.fastOut[i];
+        const Pixel a = f.plainOut[i], b = f.fastOut[i];
         ASSERT_TRUE(a.y == b.y && a.cb == b.cb && a.cr == b.cr) << trace() << " pixel " << i;
     }
     // Neither coder writes its input frame.
-    for (const std::vector<YcPixel>* in : {&plainIn, &fastIn})
+    for (const std::vector<Pixel>* in : {&plainIn, &fastIn})
         for (size_t i = 0; i < f.input.size(); ++i) {
-            const YcPixel a = (*in)[i], b = f.input[i];
+            const Pixel a = (*in)[i], b = f.input[i];
             ASSERT_TRUE(a.y == b.y && a.cb == b.cb && a.cr == b.cr) << trace() << " input changed at " << i;
         }
 }
@@ -85,7 +85,7 @@ void ExpectEverySettingsCombinationEqual(uint32_t cpuFlags) {
             for (int32_t nonLinear = 0; nonLinear < 2; ++nonLinear)
                 for (int32_t alternate = 0; alternate < 2; ++alternate)
                     for (int32_t interlaced = 0; interlaced < 2; ++interlaced) {
-                        FilterSettings s;
+                        CodingSettings s;
                         s.scaleCode = code;
                         s.nonLinearScale = nonLinear;
                         s.alternateScan = alternate;
@@ -104,7 +104,7 @@ void ExpectEveryModelEqual(uint32_t cpuFlags) {
             for (int32_t precision = kMinDcPrecision; precision <= kMaxDcPrecision; ++precision)
                 for (int32_t code : {1, 2, 9, 31})
                     for (int32_t interlaced = 0; interlaced < 2; ++interlaced) {
-                        FilterSettings s;
+                        CodingSettings s;
                         s.scaleCode = code;
                         s.nonLinearScale = code == 9;
                         s.interlacedDct = interlaced;
@@ -157,7 +157,7 @@ TEST(FastFrame, EqualsPlainForMatricesAndGeometries) {
                 for (const auto& matrix : matrices)
                     for (int32_t code : {1, 2, 8, 31})
                         for (int32_t interlaced = 0; interlaced < 2; ++interlaced) {
-                            FilterSettings s;
+                            CodingSettings s;
                             s.scaleCode = code;
                             s.interlacedDct = interlaced;
                             s.nonLinearScale = code == 2;
@@ -170,9 +170,9 @@ TEST(FastFrame, EqualsPlainForMatricesAndGeometries) {
 // then read the already-cleared frame) must be kept.
 TEST(FastFrame, SharedFrameMemoryGivesThePlainResult) {
     FramePair f(32, 32, 32, 32, Content::Natural, 45);
-    std::vector<YcPixel> plainFrame = f.input, fastFrame = f.input;
+    std::vector<Pixel> plainFrame = f.input, fastFrame = f.input;
     const FrameGeometry geometry{32, 32, 32, 32};
-    FilterSettings s;
+    CodingSettings s;
     FrameCoder coder;
     EXPECT_EQ(coder.CodeFrameReference(s, kDefaultIntraMatrix, plainFrame.data(), plainFrame.data(), geometry),
               coder.CodeFrame(s, kDefaultIntraMatrix, fastFrame.data(), fastFrame.data(), geometry));

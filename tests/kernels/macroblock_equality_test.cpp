@@ -14,14 +14,14 @@ using testing::Random;
 
 struct PairUnderTest {
     std::string name;
-    fast::GatherFunction plainGather, fastGather;
-    fast::ScatterFunction plainScatter, fastScatter;
+    kernels::GatherFunction plainGather, fastGather;
+    kernels::ScatterFunction plainScatter, fastScatter;
 };
 
 // Both layouts in every build, each gather with its scatter.
 std::vector<PairUnderTest> Pairs() {
-    const auto gathers = testing::EveryBuildOf(&fast::KernelTable::gather);
-    const auto scatters = testing::EveryBuildOf(&fast::KernelTable::scatter);
+    const auto gathers = testing::EveryBuildOf(&kernels::KernelTable::gather);
+    const auto scatters = testing::EveryBuildOf(&kernels::KernelTable::scatter);
     std::vector<PairUnderTest> pairs;
     for (size_t build = 0; build < gathers.size(); ++build)
         for (size_t layout : {0, 1}) {
@@ -34,7 +34,7 @@ std::vector<PairUnderTest> Pairs() {
 }
 const std::vector<PairUnderTest> kPairs = Pairs();
 
-bool SamePixels(const std::vector<YcPixel>& a, const std::vector<YcPixel>& b) {
+bool SamePixels(const std::vector<Pixel>& a, const std::vector<Pixel>& b) {
     for (size_t i = 0; i < a.size(); ++i)
         if (a[i].y != b[i].y || a[i].cb != b[i].cb || a[i].cr != b[i].cr) return false;
     return true;
@@ -47,12 +47,12 @@ bool SamePixels(const std::vector<YcPixel>& a, const std::vector<YcPixel>& b) {
 TEST(FastMacroblock, GatherAndScatterEqualPlainForEveryRemainingSize) {
     Random random(31);
     const int32_t stride = 40, rows = 24;
-    std::vector<YcPixel> frame(static_cast<size_t>(stride) * rows);
-    for (YcPixel& p : frame)
-        p = YcPixel{static_cast<int16_t>(random.Between(-32768, 32767)),
+    std::vector<Pixel> frame(static_cast<size_t>(stride) * rows);
+    for (Pixel& p : frame)
+        p = Pixel{static_cast<int16_t>(random.Between(-32768, 32767)),
                     static_cast<int16_t>(random.Between(-32768, 32767)),
                     static_cast<int16_t>(random.Between(-32768, 32767))};
-    const YcPixel* origin = frame.data() + stride * 3 + 5;
+    const Pixel* origin = frame.data() + stride * 3 + 5;
     for (const PairUnderTest& pair : kPairs) {
         for (int32_t h = 1; h <= 19; ++h) {
             for (int32_t w = 1; w <= 19; ++w) {
@@ -66,8 +66,8 @@ TEST(FastMacroblock, GatherAndScatterEqualPlainForEveryRemainingSize) {
                 // Scatter reconstructed samples (-256..255) into sentinel frames.
                 MacroblockBuffer samples;
                 for (int32_t& v : samples.value) v = random.Between(-256, 255);
-                std::vector<YcPixel> plainOut(frame.size(), YcPixel{1234, -1234, 4321});
-                std::vector<YcPixel> fastOut = plainOut;
+                std::vector<Pixel> plainOut(frame.size(), Pixel{1234, -1234, 4321});
+                std::vector<Pixel> fastOut = plainOut;
                 pair.plainScatter(samples, plainOut.data() + stride * 2 + 7, w, h, stride);
                 pair.fastScatter(samples, fastOut.data() + stride * 2 + 7, w, h, stride);
                 ASSERT_TRUE(SamePixels(plainOut, fastOut)) << pair.name << " " << w << "x" << h;
@@ -83,7 +83,7 @@ TEST(FastMacroblock, GatherAndScatterEqualPlainForEveryRemainingSize) {
 // the chroma sums are largest.
 TEST(FastMacroblock, WholeMacroblockGathersEqualPlainForEveryComponentValue) {
     const int32_t stride = 16 * 8, rows = 16;
-    std::vector<YcPixel> frame(static_cast<size_t>(stride) * rows);
+    std::vector<Pixel> frame(static_cast<size_t>(stride) * rows);
     const auto check = [&](const char* what) {
         for (const PairUnderTest& pair : kPairs)
             for (int32_t x = 0; x < stride; x += 16) {
@@ -97,7 +97,7 @@ TEST(FastMacroblock, WholeMacroblockGathersEqualPlainForEveryComponentValue) {
     for (int32_t start = 0; start < 65536; start += static_cast<int32_t>(frame.size())) {
         for (int component = 0; component < 3; ++component) {
             int32_t value = start;
-            for (YcPixel& p : frame) {
+            for (Pixel& p : frame) {
                 const int16_t v = static_cast<int16_t>(static_cast<uint16_t>(value++ & 0xFFFF));
                 (component == 0 ? p.y : component == 1 ? p.cb : p.cr) = v;
                 (component == 0 ? p.cb : p.y) = static_cast<int16_t>(-v - 1);
@@ -109,7 +109,7 @@ TEST(FastMacroblock, WholeMacroblockGathersEqualPlainForEveryComponentValue) {
         for (int16_t b : {int16_t{-32768}, int16_t{32767}}) {
             for (size_t i = 0; i < frame.size(); ++i) {
                 const int16_t v = (i / stride) % 2 == 0 ? a : b;  // rows alternate
-                frame[i] = YcPixel{v, v, v};
+                frame[i] = Pixel{v, v, v};
             }
             check("extremes");
         }
@@ -127,8 +127,8 @@ TEST(FastMacroblock, WholeMacroblockScattersEqualPlainForEverySampleValue) {
             for (int i = 0; i < kMacroblockValues; ++i)
                 samples.value[i] = round < 11 ? (round * kMacroblockValues + i) % 4096 - 2048
                                               : random.Between(-(1 << 27) + 1, (1 << 27) - 1);
-            std::vector<YcPixel> plainOut(static_cast<size_t>(stride) * rows, YcPixel{1234, -1234, 4321});
-            std::vector<YcPixel> fastOut = plainOut;
+            std::vector<Pixel> plainOut(static_cast<size_t>(stride) * rows, Pixel{1234, -1234, 4321});
+            std::vector<Pixel> fastOut = plainOut;
             pair.plainScatter(samples, plainOut.data() + stride + 3, 16, 16, stride);
             pair.fastScatter(samples, fastOut.data() + stride + 3, 16, 16, stride);
             ASSERT_TRUE(SamePixels(plainOut, fastOut)) << pair.name << " round " << round;

@@ -99,8 +99,8 @@ struct Coded {
     std::vector<uint8_t> planes[3];
 };
 
-Coded ThroughYc(const FilterSettings& s, const int32_t* matrix, const Y4mFormat& format, const Y4mFrame& picture) {
-    std::vector<YcPixel> in(size_t(format.width) * size_t(format.height)), out(in.size());
+Coded ThroughYc(const CodingSettings& s, const int32_t* matrix, const Y4mFormat& format, const Y4mFrame& picture) {
+    std::vector<Pixel> in(size_t(format.width) * size_t(format.height)), out(in.size());
     Y4mToYcReference(format, picture, in.data(), format.width);
     Coded c;
     c.bits.assign(size_t(MacroblockColumns(format.width)) * size_t(MacroblockRows(format.height)), -1);
@@ -120,7 +120,7 @@ Coded ThroughYc(const FilterSettings& s, const int32_t* matrix, const Y4mFormat&
 
 // Both planar entries (the fast one of `flags` and the plain reference),
 // into separate planes and in place, against the YC route.
-void ExpectPlanarEqualsYc(const FilterSettings& s, const int32_t* matrix, const Y4mFormat& format,
+void ExpectPlanarEqualsYc(const CodingSettings& s, const int32_t* matrix, const Y4mFormat& format,
                           const Y4mFrame& picture, uint32_t flags, const std::string& what) {
     const Coded expected = ThroughYc(s, matrix, format, picture);
     for (int variant = 0; variant < 3; ++variant) {
@@ -171,7 +171,7 @@ TEST(PlanarFrame, EqualsTheYcRouteForEveryBuildSettingAndSize) {
                 const Y4mFrame picture = MakePicture(format, content, uint64_t(size[0] * 100 + size[1]));
                 for (int32_t code : {1, 4, 31})
                     for (int32_t flags = 0; flags < 8; ++flags) {
-                        FilterSettings s;
+                        CodingSettings s;
                         s.scaleCode = code;
                         s.nonLinearScale = flags & 1;
                         s.alternateScan = (flags >> 1) & 1;
@@ -195,12 +195,12 @@ TEST(PlanarFrame, UnusablePlanesWriteNothing) {
     FrameCoder coder;
     PlanarOutput narrow = output.Out();
     narrow.chromaStride = 9;
-    EXPECT_EQ(coder.CodePlanarFrame(FilterSettings{}, kDefaultIntraMatrix, input.In(), narrow, 20, 20), 0);
+    EXPECT_EQ(coder.CodePlanarFrame(CodingSettings{}, kDefaultIntraMatrix, input.In(), narrow, 20, 20), 0);
     PlanarInput missing = input.In();
     missing.cr = nullptr;
-    EXPECT_EQ(coder.CodePlanarFrame(FilterSettings{}, kDefaultIntraMatrix, missing, output.Out(), 20, 20), 0);
+    EXPECT_EQ(coder.CodePlanarFrame(CodingSettings{}, kDefaultIntraMatrix, missing, output.Out(), 20, 20), 0);
     EXPECT_EQ(output.plane[0], before);
-    EXPECT_EQ(coder.CodePlanarFrame(FilterSettings{}, kDefaultIntraMatrix, input.In(), output.Out(), -4, 20), 0);
+    EXPECT_EQ(coder.CodePlanarFrame(CodingSettings{}, kDefaultIntraMatrix, input.In(), output.Out(), -4, 20), 0);
 }
 
 }  // namespace

@@ -48,10 +48,10 @@ Matrix RandomMatrix(Random& random) {
 
 // Every build of the quantiser and of its reconstruction: every check
 // below runs on each, against the integer definitions of quantise.cpp.
-const auto kQuantisers = testing::EveryBuildOf(&fast::KernelTable::quantise);
-const auto kDequantisers = testing::EveryBuildOf(&fast::KernelTable::dequantise);
+const auto kQuantisers = testing::EveryBuildOf(&kernels::KernelTable::quantise);
+const auto kDequantisers = testing::EveryBuildOf(&kernels::KernelTable::dequantise);
 
-void ExpectQuantiseEqual(const Block& input, const Matrix& m, int32_t q, const fast::QuantiserTables& tables) {
+void ExpectQuantiseEqual(const Block& input, const Matrix& m, int32_t q, const kernels::QuantiserTables& tables) {
     Block plain = input;
     QuantiseBlock(plain.data(), m.w, q);
     uint64_t expected = 0;
@@ -64,7 +64,7 @@ void ExpectQuantiseEqual(const Block& input, const Matrix& m, int32_t q, const f
     }
 }
 
-void ExpectDequantiseEqual(const Block& input, const Matrix& m, int32_t q, const fast::QuantiserTables& tables) {
+void ExpectDequantiseEqual(const Block& input, const Matrix& m, int32_t q, const kernels::QuantiserTables& tables) {
     Block plain = input;
     DequantiseBlock(plain.data(), m.w, q);
     for (const auto& dequantise : kDequantisers) {
@@ -83,8 +83,8 @@ TEST(FastQuantise, EqualsPlainForEveryCoefficientValue) {
         if (q != 1 && q != 2 && q != 3 && q != 62 && q != 112 && q != 7) continue;  // the sweep is long
         for (int32_t w : weights) {
             const Matrix m = Uniform(w);
-            fast::QuantiserTables tables;
-            fast::PrepareQuantiser(m.w, q, tables);
+            kernels::QuantiserTables tables;
+            kernels::PrepareQuantiser(m.w, q, tables);
             Block b{};
             int fill = 1;
             for (int32_t f = -kCoefficientLimit; f <= kCoefficientLimit; ++f) {
@@ -106,8 +106,8 @@ TEST(FastQuantise, EqualsPlainAtQuotientBoundaries) {
     for (int32_t q : AllScales()) {
         for (int trial = 0; trial < 12; ++trial) {
             const Matrix m = trial == 0 ? Uniform(kMaxMatrixEntry) : trial == 1 ? Uniform(1) : RandomMatrix(random);
-            fast::QuantiserTables tables;
-            fast::PrepareQuantiser(m.w, q, tables);
+            kernels::QuantiserTables tables;
+            kernels::PrepareQuantiser(m.w, q, tables);
             for (int n = 0; n < 40; ++n) {
                 Block b{};
                 for (int i = 1; i < 64; ++i) {
@@ -132,8 +132,8 @@ TEST(FastDequantise, EqualsPlainOnLevelsOfEverySize) {
     for (int32_t q : AllScales()) {
         for (int trial = 0; trial < 6; ++trial) {
             const Matrix m = trial == 0 ? Uniform(kMaxMatrixEntry) : trial == 1 ? Uniform(1) : RandomMatrix(random);
-            fast::QuantiserTables tables;
-            fast::PrepareQuantiser(m.w, q, tables);
+            kernels::QuantiserTables tables;
+            kernels::PrepareQuantiser(m.w, q, tables);
             for (int n = 0; n < 60; ++n) {
                 Block b{};
                 for (int i = 0; i < 64; ++i) {
@@ -160,8 +160,8 @@ TEST(FastDequantise, EqualsPlainOnLevelsOfEverySize) {
 // sums of saturated coefficients and coefficient 63 at both limits.
 TEST(FastDequantise, EqualsPlainOnMismatchCases) {
     const Matrix m = Uniform(16);
-    fast::QuantiserTables tables;
-    fast::PrepareQuantiser(m.w, 2, tables);
+    kernels::QuantiserTables tables;
+    kernels::PrepareQuantiser(m.w, 2, tables);
     for (int32_t dc : {0, 1, 1023, 1024, 2047, 2048, -2048, -2049, INT_MAX, INT_MIN})
         for (int32_t last : {0, 1, -1, 2047, -2048, 1000000, -1000000, INT_MAX, INT_MIN}) {
             Block b{};
@@ -177,7 +177,7 @@ TEST(FastDequantise, EqualsPlainOnMismatchCases) {
 // levels far beyond them, for a few matrices and scales (the DC ignores
 // them, which this also checks).
 TEST(FastReconstructFlat, EqualsDequantiseThenInverseForEveryDcLevel) {
-    const auto flatBlocks = testing::EveryBuildOf(&fast::KernelTable::reconstructFlat);
+    const auto flatBlocks = testing::EveryBuildOf(&kernels::KernelTable::reconstructFlat);
     std::vector<int32_t> levels;
     for (int32_t dc = -4200; dc <= 4200; ++dc) levels.push_back(dc);
     for (int32_t dc : {INT_MIN, INT_MIN + 1, -1000000, 1000000, INT_MAX - 1, INT_MAX}) levels.push_back(dc);
@@ -212,17 +212,17 @@ namespace {
 TEST(SymmetricQuantise, EveryRuleAndBuildEqualsTheEncodersArithmetic) {
     const QuantiserRule rules[] = {QuantiserRule::kFfmpeg, QuantiserRule::kMpeg2enc, QuantiserRule::kTestModel};
     const std::vector<int32_t> weights = {1, 2, 3, 7, 8, 16, 27, 83, 254, 255, 1000, 4095};
-    const auto symmetricQuantisers = testing::EveryBuildOf(&fast::KernelTable::quantiseSymmetric);
+    const auto symmetricQuantisers = testing::EveryBuildOf(&kernels::KernelTable::quantiseSymmetric);
     // The same rule in integer products, for ffmpeg's tables only.
-    const auto reciprocalQuantisers = testing::EveryBuildOf(&fast::KernelTable::quantiseReciprocal);
+    const auto reciprocalQuantisers = testing::EveryBuildOf(&kernels::KernelTable::quantiseReciprocal);
     Random random(5);
     for (QuantiserRule rule : rules)
         for (int32_t q : {1, 2, 3, 8, 31, 62, 112})
             for (int32_t w : weights) {
                 Matrix m = Uniform(w);
                 if (w == 27) m = RandomMatrix(random);
-                fast::QuantiserTables tables;
-                fast::PrepareQuantiser(rule, m.w, q, tables);
+                kernels::QuantiserTables tables;
+                kernels::PrepareQuantiser(rule, m.w, q, tables);
                 Block b{};
                 int fill = 1;
                 // ffmpeg's rule works on the accurate transform's 8 x larger
@@ -256,14 +256,14 @@ TEST(SymmetricQuantise, EveryRuleAndBuildEqualsTheEncodersArithmetic) {
 // magnitudes (-2^31 among them) at even and odd positions beside small
 // ones, with the largest multiplier (weight 1, scale 1) and others.
 TEST(ReciprocalQuantise, EveryBuildTakesAnyCoefficient) {
-    const auto reciprocalQuantisers = testing::EveryBuildOf(&fast::KernelTable::quantiseReciprocal);
+    const auto reciprocalQuantisers = testing::EveryBuildOf(&kernels::KernelTable::quantiseReciprocal);
     const int32_t extremes[] = {INT_MIN, INT_MIN + 1, INT_MAX, -1, 0, 5, 1 << 30, -(1 << 30)};
     Random random(6);
     for (int32_t q : {1, 2, 112})
         for (int32_t w : {1, 3, 4095}) {
             const Matrix m = Uniform(w);
-            fast::QuantiserTables tables;
-            fast::PrepareQuantiser(QuantiserRule::kFfmpeg, m.w, q, tables);
+            kernels::QuantiserTables tables;
+            kernels::PrepareQuantiser(QuantiserRule::kFfmpeg, m.w, q, tables);
             for (int n = 0; n < 64; ++n) {
                 Block b;
                 for (int32_t& v : b) v = n % 2 ? random.Between(INT_MIN, INT_MAX) : extremes[random.Between(0, 7)];

@@ -18,11 +18,11 @@ TEST(YcConvert, ScalesBySixteenAndReplicatesSubsampledChroma) {
     const Y4mFormat format = FormatOf("420jpeg", 3, 3);
     const Y4mFrame frame = Pattern(format);
     const int32_t stride = 5;  // wider rows than the picture
-    std::vector<YcPixel> pixels(size_t(stride) * 3, YcPixel{-1, -1, -1});
+    std::vector<Pixel> pixels(size_t(stride) * 3, Pixel{-1, -1, -1});
     Y4mToYc(format, frame, pixels.data(), stride);
     for (int32_t y = 0; y < 3; ++y) {
         for (int32_t x = 0; x < 3; ++x) {
-            const YcPixel& p = pixels[size_t(y * stride + x)];
+            const Pixel& p = pixels[size_t(y * stride + x)];
             const size_t c = size_t((y / 2) * 2 + x / 2);
             EXPECT_EQ(p.y, frame.y[size_t(y * 3 + x)] * 16);
             EXPECT_EQ(p.cb, (frame.cb[c] - 128) * 16);
@@ -34,7 +34,7 @@ TEST(YcConvert, ScalesBySixteenAndReplicatesSubsampledChroma) {
 
 TEST(YcConvert, MonoGivesNeutralChroma) {
     const Y4mFormat format = FormatOf("mono", 2, 1);
-    std::vector<YcPixel> pixels(2);
+    std::vector<Pixel> pixels(2);
     Y4mToYc(format, Pattern(format), pixels.data(), 2);
     EXPECT_EQ(pixels[1].cb, 0);
     EXPECT_EQ(pixels[1].cr, 0);
@@ -44,7 +44,7 @@ TEST(YcConvert, RoundTripIsExactForEveryLayoutAndOddSize) {
     for (const char* chroma : {"420jpeg", "422", "444", "mono"}) {
         const Y4mFormat format = FormatOf(chroma, 7, 5);
         const Y4mFrame frame = Pattern(format);
-        std::vector<YcPixel> pixels(35);
+        std::vector<Pixel> pixels(35);
         Y4mToYc(format, frame, pixels.data(), 7);
         Y4mFrame back;
         YcToY4m(format, pixels.data(), 7, back);
@@ -70,7 +70,7 @@ TEST(YcConvert, WayBackAveragesTheCoveredPixels) {
     const Y4mFormat format = FormatOf("420jpeg", 3, 2);
     // Cb of the left 2x2 square: 16, 16, 32, 0 -> mean 16 -> +1 step.
     // Right column (one pixel wide at the odd edge): -24 and -40 -> -32.
-    std::vector<YcPixel> pixels = {{0, 16, 0}, {0, 16, 0}, {0, -24, 0}, {0, 32, 0}, {0, 0, 0}, {0, -40, 0}};
+    std::vector<Pixel> pixels = {{0, 16, 0}, {0, 16, 0}, {0, -24, 0}, {0, 32, 0}, {0, 0, 0}, {0, -40, 0}};
     Y4mFrame frame;
     YcToY4m(format, pixels.data(), 3, frame);
     ASSERT_EQ(frame.cb.size(), 2u);
@@ -100,8 +100,8 @@ TEST(YcConvert, FastConversionsEqualTheReference) {
             frame.Allocate(format);
             for (auto* plane : {&frame.y, &frame.cb, &frame.cr})
                 for (uint8_t& v : *plane) v = uint8_t(next());
-            std::vector<YcPixel> fast(size_t(stride) * size_t(size.second), YcPixel{1, 2, 3});
-            std::vector<YcPixel> plain = fast;
+            std::vector<Pixel> fast(size_t(stride) * size_t(size.second), Pixel{1, 2, 3});
+            std::vector<Pixel> plain = fast;
             Y4mToYcReference(format, frame, plain.data(), stride);
             const uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
             for (size_t build = 0; build <= builds.size(); ++build) {
@@ -116,7 +116,7 @@ TEST(YcConvert, FastConversionsEqualTheReference) {
                 }
             }
             for (int round = 0; round < 3; ++round) {
-                for (YcPixel& p : fast) {
+                for (Pixel& p : fast) {
                     for (int16_t* c : {&p.y, &p.cb, &p.cr}) {
                         const uint32_t r = next();
                         *c = round == 0 ? int16_t(r)

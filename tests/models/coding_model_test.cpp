@@ -65,7 +65,7 @@ std::array<int32_t, 6> DcLevels(const CodingModel& model, int32_t luma, int32_t 
     MacroblockBuffer buffer{};
     const int32_t scale = UsesAccurateTransform(model.rule) ? 8 : 1;
     for (int b = 0; b < kBlocksPerMacroblock; ++b) buffer.Block(b)[0] = scale * (b < kCbBlock ? luma : chroma);
-    FilterSettings settings;
+    CodingSettings settings;
     settings.model = model;
     MacroblockPipeline pipeline;
     pipeline.Prepare(settings, kDefaultIntraMatrix);

@@ -126,8 +126,8 @@ struct Point {
     int64_t levels = 0, sameLevels = 0;
 };
 
-FilterSettings SettingsFor(const Encoder& encoder, int32_t code) {
-    FilterSettings settings;
+CodingSettings SettingsFor(const Encoder& encoder, int32_t code) {
+    CodingSettings settings;
     settings.scaleCode = code;
     settings.nonLinearScale = encoder.nonLinear ? 1 : 0;
     settings.alternateScan = encoder.alternateScan ? 1 : 0;
@@ -137,7 +137,7 @@ FilterSettings SettingsFor(const Encoder& encoder, int32_t code) {
 
 // Our coding: the stream the writer makes of the pipeline's levels, and the
 // reconstruction's measures.
-std::vector<uint8_t> CodeOurs(const Photo& photo, const Matrix& matrix, const FilterSettings& settings, Point& point) {
+std::vector<uint8_t> CodeOurs(const Photo& photo, const Matrix& matrix, const CodingSettings& settings, Point& point) {
     const Y4mFormat& f = photo.format;
     Y4mFrame out;
     out.Allocate(f);

@@ -31,7 +31,7 @@ protected:
 
     // Runs the input through the module and the same settings and matrix
     // through the linked pipeline; both results must agree in full.
-    void ExpectSameAsPipeline(const FilterSettings& settings) {
+    void ExpectSameAsPipeline(const CodingSettings& settings) {
         std::memcpy(host->Picture(), input.data(), input.size() * sizeof(host::YcPixel));
         std::vector<host::YcPixel> dirty(input.size(), host::YcPixel{1, 2, 3});
         std::memcpy(host->Frame().tempFrame, dirty.data(), dirty.size() * sizeof(host::YcPixel));
@@ -45,7 +45,7 @@ protected:
         std::vector<host::YcPixel> a = input, b(input.size());
         host::FrameProcInfo frame{0, a.data(), b.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
         FrameCoder coder;
-        const int32_t bytes = CodeHostFrame(coder, settings, Matrix(), frame);
+        const int32_t bytes = CodeHostFrame(coder, ModuleSettings{settings, false}, Matrix(), frame);
         EXPECT_EQ(std::memcmp(host->Picture(), frame.editFrame, input.size() * sizeof(host::YcPixel)), 0);
         EXPECT_EQ(host->events.sizeReports, reports + 1);
         EXPECT_EQ(host->events.lastReportedSize, bytes);
@@ -57,7 +57,7 @@ protected:
 };
 
 TEST_F(FrameTest, DefaultsMatchThePipeline) {
-    ExpectSameAsPipeline(FilterSettings{});
+    ExpectSameAsPipeline(CodingSettings{});
     EXPECT_EQ(host->events.sizeShownCalls, 1);
     EXPECT_EQ(host->events.matrixChangedCalls, 0);
 }
@@ -66,7 +66,7 @@ TEST_F(FrameTest, EverySettingIsReadFromTheHostsArrays) {
     host->trackValues[0] = 25;
     const int32_t checks[4] = {1, 1, 1, 0};
     std::memcpy(host->checkValues, checks, sizeof checks);
-    FilterSettings settings;
+    CodingSettings settings;
     settings.scaleCode = 25;
     settings.nonLinearScale = settings.alternateScan = settings.interlacedDct = 1;
     ExpectSameAsPipeline(settings);
@@ -82,13 +82,13 @@ TEST_F(FrameTest, AnAppliedMatrixReachesTheNextFrame) {
     Type(9, "200");
     Click(40001);
     ASSERT_EQ(Matrix()[9], 200);
-    ExpectSameAsPipeline(FilterSettings{});
+    ExpectSameAsPipeline(CodingSettings{});
 }
 
 TEST_F(FrameTest, MissingValueArraysFallBackToDefaults) {
     host->record.trackValues = nullptr;
     host->record.checkValues = nullptr;
-    ExpectSameAsPipeline(FilterSettings{});
+    ExpectSameAsPipeline(CodingSettings{});
 }
 
 TEST_F(FrameTest, EmptyPictureStillSwapsAndReportsZero) {

@@ -12,42 +12,42 @@ namespace {
 
 using host::FrameProcInfo;
 using testing::ModuleFrames;
-using Pixel = host::YcPixel;
+using HostPixel = host::YcPixel;
 
 // One frame the module's way, with a fresh coder.
-int32_t Process(const FilterSettings& settings, const int32_t* matrix, FrameProcInfo& frame,
+int32_t Process(const CodingSettings& settings, const int32_t* matrix, FrameProcInfo& frame,
                 const LogFileNames& logNames = LogFileNames{}, int32_t* macroblockBits = nullptr) {
     FrameCoder coder;
-    return CodeHostFrame(coder, settings, matrix, frame, logNames, macroblockBits);
+    return CodeHostFrame(coder, ModuleSettings{settings, false}, matrix, frame, logNames, macroblockBits);
 }
 
-bool SamePixels(const Pixel* a, const Pixel* b, size_t count) {
+bool SamePixels(const HostPixel* a, const HostPixel* b, size_t count) {
     return std::equal(a, a + count, b,
-                      [](const Pixel& p, const Pixel& q) { return p.y == q.y && p.cb == q.cb && p.cr == q.cr; });
+                      [](const HostPixel& p, const HostPixel& q) { return p.y == q.y && p.cb == q.cb && p.cr == q.cr; });
 }
 
 // Runs a frame and returns the output picture (the new editFrame).
-std::vector<Pixel> Output(ModuleFrames& frames) {
-    return std::vector<Pixel>(frames.info.editFrame, frames.info.editFrame + frames.edit.size());
+std::vector<HostPixel> Output(ModuleFrames& frames) {
+    return std::vector<HostPixel>(frames.info.editFrame, frames.info.editFrame + frames.edit.size());
 }
 
 TEST(SimulateFrame, GreyMacroblockCostsEightBytesAndComesBackUnchanged) {
     ModuleFrames frames(16, 16, 16, 16);
-    std::fill(frames.edit.begin(), frames.edit.end(), Pixel{2048, 0, 0});
-    const Pixel* edit = frames.edit.data();
-    EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, frames.info), 8);
+    std::fill(frames.edit.begin(), frames.edit.end(), HostPixel{2048, 0, 0});
+    const HostPixel* edit = frames.edit.data();
+    EXPECT_EQ(Process(CodingSettings{}, kDefaultIntraMatrix, frames.info), 8);
     EXPECT_EQ(frames.info.editFrame, frames.temp.data()) << "the pointers are exchanged";
     EXPECT_EQ(frames.info.tempFrame, edit);
-    for (const Pixel& p : frames.temp) ASSERT_TRUE(p.y == 2048 && p.cb == 0 && p.cr == 0);
+    for (const HostPixel& p : frames.temp) ASSERT_TRUE(p.y == 2048 && p.cb == 0 && p.cr == 0);
 }
 
 TEST(SimulateFrame, EmptyPictureStillZeroFillsExchangesAndReportsZero) {
     for (auto [w, h] : {std::pair{0, 16}, {16, 0}, {-5, 16}, {16, INT32_MIN}}) {
         ModuleFrames frames(w, h, 16, 16);
-        std::fill(frames.temp.begin(), frames.temp.end(), Pixel{1, 2, 3});
-        EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, frames.info), 0);
+        std::fill(frames.temp.begin(), frames.temp.end(), HostPixel{1, 2, 3});
+        EXPECT_EQ(Process(CodingSettings{}, kDefaultIntraMatrix, frames.info), 0);
         EXPECT_EQ(frames.info.editFrame, frames.temp.data());
-        for (const Pixel& p : frames.temp) ASSERT_TRUE(p.y == 0 && p.cb == 0 && p.cr == 0);
+        for (const HostPixel& p : frames.temp) ASSERT_TRUE(p.y == 0 && p.cb == 0 && p.cr == 0);
     }
 }
 
@@ -55,11 +55,11 @@ TEST(SimulateFrame, PixelsOutsideThePictureKeepTheZeroFill) {
     testing::Random random(5);
     ModuleFrames frames(100, 100, 120, 110);
     testing::FillNatural(frames.edit, 120, random);
-    std::fill(frames.temp.begin(), frames.temp.end(), Pixel{9, 9, 9});
-    Process(FilterSettings{}, kDefaultIntraMatrix, frames.info);
+    std::fill(frames.temp.begin(), frames.temp.end(), HostPixel{9, 9, 9});
+    Process(CodingSettings{}, kDefaultIntraMatrix, frames.info);
     for (int32_t y = 0; y < 110; ++y)
         for (int32_t x = 0; x < 120; ++x) {
-            const Pixel& p = frames.At(frames.temp, x, y);
+            const HostPixel& p = frames.At(frames.temp, x, y);
             const bool outside = x >= 100 || y >= 100;
             ASSERT_TRUE(!outside || (p.y == 0 && p.cb == 0 && p.cr == 0)) << x << "," << y;
         }
@@ -73,7 +73,7 @@ TEST(SimulateFrame, AwkwardSizesInTightFramesStayInside) {
         for (int32_t interlaced = 0; interlaced < 2; ++interlaced) {
             ModuleFrames frames(w, h, w, h);
             testing::FillExtreme(frames.edit, random);
-            FilterSettings s;
+            CodingSettings s;
             s.interlacedDct = interlaced;
             EXPECT_GT(Process(s, kDefaultIntraMatrix, frames.info), 0);
         }
@@ -85,22 +85,22 @@ TEST(SimulateFrame, SizesBeyondTheFramesAreTakenAsTheFrameSize) {
     ModuleFrames clamped(40, 24, 40, 24), oversized(5000, 999999, 40, 24);
     testing::FillNatural(clamped.edit, 40, random);
     oversized.edit = clamped.edit;
-    const int32_t expected = Process(FilterSettings{}, kDefaultIntraMatrix, clamped.info);
-    EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, oversized.info), expected);
+    const int32_t expected = Process(CodingSettings{}, kDefaultIntraMatrix, clamped.info);
+    EXPECT_EQ(Process(CodingSettings{}, kDefaultIntraMatrix, oversized.info), expected);
     EXPECT_TRUE(SamePixels(clamped.info.editFrame, oversized.info.editFrame, clamped.edit.size()));
 }
 
 TEST(SimulateFrame, MissingFramesProcessNothing) {
-    std::vector<Pixel> frame(16 * 16, Pixel{5, 5, 5});
+    std::vector<HostPixel> frame(16 * 16, HostPixel{5, 5, 5});
     FrameProcInfo noTemp{0, frame.data(), nullptr, 16, 16, 16, 16};
-    EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, noTemp), 0);
+    EXPECT_EQ(Process(CodingSettings{}, kDefaultIntraMatrix, noTemp), 0);
     EXPECT_EQ(noTemp.editFrame, frame.data());
     FrameProcInfo noEdit{0, nullptr, frame.data(), 16, 16, 16, 16};
-    EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, noEdit), 0);
+    EXPECT_EQ(Process(CodingSettings{}, kDefaultIntraMatrix, noEdit), 0);
     EXPECT_EQ(noEdit.tempFrame, frame.data());
     EXPECT_EQ(frame[0].y, 5) << "nothing is written through the remaining pointer";
     FrameProcInfo negativeFrame{0, frame.data(), frame.data() + 1, 16, 16, -16, 16};
-    EXPECT_EQ(Process(FilterSettings{}, kDefaultIntraMatrix, negativeFrame), 0);
+    EXPECT_EQ(Process(CodingSettings{}, kDefaultIntraMatrix, negativeFrame), 0);
 }
 
 TEST(SimulateFrame, MatrixEntriesAreReadClampedAndNeverWritten) {
@@ -114,7 +114,7 @@ TEST(SimulateFrame, MatrixEntriesAreReadClampedAndNeverWritten) {
     ModuleFrames a(48, 32, 48, 32), b(48, 32, 48, 32);
     testing::FillNatural(a.edit, 48, random);
     b.edit = a.edit;
-    FilterSettings s;
+    CodingSettings s;
     s.scaleCode = 31;
     s.nonLinearScale = 1;
     EXPECT_EQ(Process(s, wild, a.info), Process(s, tame, b.info));
@@ -126,22 +126,19 @@ TEST(SimulateFrame, SettingsOutsideTheirRangesActAsTheNearestValid) {
     testing::Random random(10);
     ModuleFrames reference(32, 32, 32, 32);
     testing::FillNatural(reference.edit, 32, random);
-    const std::vector<Pixel> input = reference.edit;
+    const std::vector<HostPixel> input = reference.edit;
 
-    auto run = [&](const FilterSettings& s) {
+    // The host's slider and boxes as the module reads them.
+    auto run = [&](int32_t scaleCode, std::array<int32_t, 4> boxes) {
         ModuleFrames f(32, 32, 32, 32);
         f.edit = input;
-        const int32_t bytes = Process(s, kDefaultIntraMatrix, f.info);
+        FrameCoder coder;
+        const int32_t bytes =
+            CodeHostFrame(coder, SettingsFromHost(&scaleCode, boxes.data()), kDefaultIntraMatrix, f.info);
         return std::pair{bytes, Output(f)};
     };
-    FilterSettings low, lowest, high, highest, flags, unitFlags;
-    low.scaleCode = -3;
-    lowest.scaleCode = 1;
-    high.scaleCode = 99;
-    highest.scaleCode = 31;
-    flags = FilterSettings{9, -1, 2, 7, 0};
-    unitFlags = FilterSettings{9, 1, 1, 1, 0};
-    const auto a = run(low), b = run(lowest), c = run(high), d = run(highest), e = run(flags), f = run(unitFlags);
+    const auto a = run(-3, {}), b = run(1, {}), c = run(99, {}), d = run(31, {});
+    const auto e = run(9, {-1, 2, 7, 0}), f = run(9, {1, 1, 1, 0});
     EXPECT_EQ(a.first, b.first);
     EXPECT_TRUE(SamePixels(a.second.data(), b.second.data(), input.size()));
     EXPECT_EQ(c.first, d.first);
@@ -156,7 +153,7 @@ TEST(SimulateFrame, EachMacroblockRowIsRoundedUpToBytesOnItsOwn) {
     ModuleFrames frames(50, 40, 50, 40);  // 4 x 3 macroblocks, partial at both edges
     testing::FillNatural(frames.edit, 50, random);
     std::array<int32_t, 12> bits{};
-    const int32_t bytes = Process(FilterSettings{}, kDefaultIntraMatrix, frames.info, LogFileNames{}, bits.data());
+    const int32_t bytes = Process(CodingSettings{}, kDefaultIntraMatrix, frames.info, LogFileNames{}, bits.data());
     int32_t expected = 0;
     bool someRowUneven = false;
     for (int row = 0; row < 3; ++row) {
@@ -180,7 +177,7 @@ TEST(SimulateFrame, DcPredictionRestartsOnEveryRow) {
     testing::FillNatural(frames.edit, 64, random);
     std::copy(frames.edit.begin(), frames.edit.begin() + 64 * 16, frames.edit.begin() + 64 * 16);
     std::array<int32_t, 8> bits{};
-    Process(FilterSettings{}, kDefaultIntraMatrix, frames.info, LogFileNames{}, bits.data());
+    Process(CodingSettings{}, kDefaultIntraMatrix, frames.info, LogFileNames{}, bits.data());
     for (int column = 0; column < 4; ++column) EXPECT_EQ(bits[column], bits[4 + column]) << column;
 }
 

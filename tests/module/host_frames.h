@@ -27,18 +27,18 @@ struct ModuleFrames {
 
 // The generators' pixels written into a host frame in place (the frame
 // record keeps pointing at it).
-inline void CopyToHost(const std::vector<YcPixel>& pixels, std::vector<host::YcPixel>& frame) {
-    std::transform(pixels.begin(), pixels.end(), frame.begin(), [](const YcPixel& p) {
+inline void CopyToHost(const std::vector<Pixel>& pixels, std::vector<host::YcPixel>& frame) {
+    std::transform(pixels.begin(), pixels.end(), frame.begin(), [](const Pixel& p) {
         return host::YcPixel{p.y, p.cb, p.cr};
     });
 }
 inline void FillNatural(std::vector<host::YcPixel>& frame, int32_t stride, Random& random) {
-    std::vector<YcPixel> pixels(frame.size());
+    std::vector<Pixel> pixels(frame.size());
     FillNatural(pixels, stride, random);
     CopyToHost(pixels, frame);
 }
 inline void FillExtreme(std::vector<host::YcPixel>& frame, Random& random) {
-    std::vector<YcPixel> pixels(frame.size());
+    std::vector<Pixel> pixels(frame.size());
     FillExtreme(pixels, random);
     CopyToHost(pixels, frame);
 }

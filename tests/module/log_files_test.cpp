@@ -16,10 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using host::FrameProcInfo;
-using Pixel = host::YcPixel;
+using HostPixel = host::YcPixel;
 
 // One frame the module's way, with a fresh coder.
-int32_t Process(const FilterSettings& settings, const int32_t* matrix, FrameProcInfo& frame,
+int32_t Process(const ModuleSettings& settings, const int32_t* matrix, FrameProcInfo& frame,
                 const LogFileNames& logNames = LogFileNames{}, int32_t* macroblockBits = nullptr) {
     FrameCoder coder;
     return CodeHostFrame(coder, settings, matrix, frame, logNames, macroblockBits);
@@ -47,12 +47,11 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    int32_t Run(int32_t width, int32_t height, int32_t logOutput, const std::vector<Pixel>* input = nullptr) {
+    int32_t Run(int32_t width, int32_t height, int32_t logOutput, const std::vector<HostPixel>* input = nullptr) {
         testing::ModuleFrames frames(width, height, std::max(width, 1), std::max(height, 1));
         if (input != nullptr) frames.edit = *input;
-        FilterSettings s;
-        s.logOutput = logOutput;
-        const int32_t bytes = Process(s, kDefaultIntraMatrix, frames.info, names_);
+        const int32_t boxes[4] = {0, 0, 0, logOutput};
+        const int32_t bytes = Process(SettingsFromHost(nullptr, boxes), kDefaultIntraMatrix, frames.info, names_);
         output_.assign(frames.info.editFrame, frames.info.editFrame + frames.edit.size());
         return bytes;
     }
@@ -61,11 +60,11 @@ protected:
     fs::path dir_;
     std::string coefficients_, levels_;
     LogFileNames names_;
-    std::vector<Pixel> output_;
+    std::vector<HostPixel> output_;
 };
 
 TEST_F(LogFiles, OneMacroblockWritesSixLabelledLinesOfSixtyFourFields) {
-    std::vector<Pixel> grey(256, Pixel{2048, -16, 16});
+    std::vector<HostPixel> grey(256, HostPixel{2048, -16, 16});
     Run(16, 16, 1, &grey);
     const auto dct = Lines(coefficients_), qdct = Lines(levels_);
     ASSERT_EQ(dct.size(), 6u);
@@ -115,11 +114,9 @@ TEST_F(LogFiles, EmptyPictureOrMissingFrameLeavesBothFilesEmpty) {
     EXPECT_EQ(fs::file_size(levels_), 0u);
 
     std::ofstream(levels_) << "old";
-    std::vector<Pixel> frame(256);
+    std::vector<HostPixel> frame(256);
     FrameProcInfo noTemp{0, frame.data(), nullptr, 16, 16, 16, 16};
-    FilterSettings s;
-    s.logOutput = 1;
-    EXPECT_EQ(Process(s, kDefaultIntraMatrix, noTemp, names_), 0);
+    EXPECT_EQ(Process(ModuleSettings{{}, true}, kDefaultIntraMatrix, noTemp, names_), 0);
     EXPECT_EQ(noTemp.editFrame, frame.data());
     EXPECT_EQ(fs::file_size(levels_), 0u);
 }
@@ -136,7 +133,7 @@ TEST_F(LogFiles, LoggingNeverChangesThePictureOrTheSize) {
     testing::ModuleFrames frames(37, 29, 37, 29);
     testing::FillNatural(frames.edit, 37, random);
     const int32_t quiet = Run(37, 29, 0, &frames.edit);
-    const std::vector<Pixel> quietOutput = output_;
+    const std::vector<HostPixel> quietOutput = output_;
     EXPECT_EQ(Run(37, 29, 5, &frames.edit), quiet) << "any non-zero value turns logging on";
     EXPECT_EQ(Lines(levels_).size(), 6u * 3u * 2u);
     for (size_t i = 0; i < output_.size(); ++i) ASSERT_EQ(output_[i].y, quietOutput[i].y);
@@ -146,7 +143,7 @@ TEST_F(LogFiles, LoggingNeverChangesThePictureOrTheSize) {
 // in full and the frame is processed as usual.
 TEST_F(LogFiles, AnUnopenableLogIsSkippedAndTheOtherIsWritten) {
     fs::create_directory(coefficients_);
-    std::vector<Pixel> grey(32 * 16, Pixel{2048, 0, 0});
+    std::vector<HostPixel> grey(32 * 16, HostPixel{2048, 0, 0});
     EXPECT_EQ(Run(32, 16, 1, &grey), (57 + 40 + 7) / 8);
     EXPECT_EQ(Lines(levels_).size(), 12u);
     EXPECT_TRUE(fs::is_directory(coefficients_));

@@ -69,7 +69,7 @@ void WriteFile(const std::string& path, const std::vector<T>& data) {
 
 struct Case {
     const char* options;
-    FilterSettings settings;
+    CodingSettings settings;
     bool customMatrix;
 };
 
@@ -86,8 +86,8 @@ TEST_F(ModuleOutputTest, FramesMatchTheNativePipelineSampleForSample) {
     std::ofstream(dir + "matrix.txt") << matrixText;
 
     const Case cases[] = {
-        {"", FilterSettings{}, false},
-        {"--scale 25 --nonlinear 1 --alternate 1 --interlaced 1 --matrix ", FilterSettings{25, 1, 1, 1, 0}, true},
+        {"", CodingSettings{}, false},
+        {"--scale 25 --nonlinear 1 --alternate 1 --interlaced 1 --matrix ", CodingSettings{25, true, true, true}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options);
@@ -105,7 +105,7 @@ TEST_F(ModuleOutputTest, FramesMatchTheNativePipelineSampleForSample) {
             host::FrameProcInfo frame{0, a.data(), b.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
             FrameCoder coder;
             const int32_t bytes =
-                CodeHostFrame(coder, c.settings, c.customMatrix ? matrix : kDefaultIntraMatrix, frame);
+                CodeHostFrame(coder, ModuleSettings{c.settings, false}, c.customMatrix ? matrix : kDefaultIntraMatrix, frame);
             ASSERT_TRUE(out.read(reinterpret_cast<char*>(got.data()), got.size() * 6)) << f;
             for (int y = 0; y < kHeight; ++y) {
                 ASSERT_EQ(std::memcmp(&got[y * kWidth], &frame.editFrame[y * kMaxWidth], kWidth * 6), 0)

@@ -46,9 +46,9 @@ FrameRun ProcessWithLogs(const fs::path& coefficients, const fs::path& levels) {
     std::vector<host::YcPixel> edit = TestPicture();
     std::vector<host::YcPixel> temp(edit.size());
     host::FrameProcInfo frame{0, edit.data(), temp.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
-    FilterSettings settings;
-    settings.scaleCode = 6;
-    settings.logOutput = 1;
+    ModuleSettings settings;
+    settings.coding.scaleCode = 6;
+    settings.logOutput = true;
     const std::string coefficientName = coefficients.string();
     const std::string levelName = levels.string();
     FrameRun run;

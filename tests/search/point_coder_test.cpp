@@ -40,14 +40,14 @@ TEST(PointCoder, BytesAndReconstructionEqualTheFrameCoder) {
             Y4mFormat format;
             const Y4mFrame frame = Subsampled(GrainyScene(width, height, uint32_t(width), &format), format, subsampled);
             const CodedPicture picture = PrepareCodedPicture("scene", format, frame);
-            std::vector<YcPixel> input(size_t(width) * size_t(height)), output(input.size());
+            std::vector<Pixel> input(size_t(width) * size_t(height)), output(input.size());
             Y4mToYc(format, frame, input.data(), width);
             PointCoder engine;
             FrameCoder coder;
             for (const SearchMatrix& matrix : matrices) {
                 for (int32_t code : {1, 2, 7, 16, 31}) {
                     for (bool nonLinear : {false, true}) {
-                        FilterSettings settings;
+                        CodingSettings settings;
                         settings.scaleCode = code;
                         settings.nonLinearScale = nonLinear;
                         const int32_t bytes = coder.CodeFrame(settings, matrix.data(), input.data(), output.data(),

@@ -58,10 +58,10 @@ struct Coded {
     std::vector<uint8_t> stream;
 };
 
-Coded CodeWithStream(const Y4mFormat& format, const Y4mFrame& frame, const FilterSettings& settings) {
+Coded CodeWithStream(const Y4mFormat& format, const Y4mFrame& frame, const CodingSettings& settings) {
     StreamWriter writer(StreamFormat{format.width, format.height, 25, 1, format.interlace}, settings,
                         kDefaultIntraMatrix);
-    std::vector<YcPixel> input(static_cast<size_t>(format.width) * format.height), output(input.size());
+    std::vector<Pixel> input(static_cast<size_t>(format.width) * format.height), output(input.size());
     Y4mToYc(format, frame, input.data(), format.width);
     FrameOutputs outputs;
     outputs.sink = &writer;
@@ -126,7 +126,7 @@ TEST(FieldChroma, DecoderShowsEachFieldsSampleWhereTheReconstructionShowsTheirMe
     const Y4mFrame picture = PhotographLike(format);
     const int32_t cw = ChromaWidth(format);
     for (int32_t preset = 0; preset < kEncoderPresets; ++preset) {
-        FilterSettings settings;
+        CodingSettings settings;
         settings.scaleCode = 4;
         settings.interlacedDct = 1;
         settings.model = PresetModel(static_cast<EncoderPreset>(preset));
@@ -168,7 +168,7 @@ TEST(FieldChroma, DecoderShowsEachFieldsSampleWhereTheReconstructionShowsTheirMe
 TEST(FieldChroma, FrameDctKeepsChromaWithinOne) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is missing (scripts/setup.sh installs it)";
     const Y4mFormat format = Format();
-    FilterSettings settings;
+    CodingSettings settings;
     settings.scaleCode = 4;
     const Coded coded = CodeWithStream(format, PhotographLike(format), settings);
     const Planes420 decoded = DecodeWithFfmpeg(coded.stream);

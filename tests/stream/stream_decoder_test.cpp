@@ -207,7 +207,7 @@ TEST(StreamDecoders, BothDecodersShowTheSimulation) {
         format.height = c.height;
         format.interlace = c.interlace;
         format.chroma = c.chroma;
-        FilterSettings settings;
+        CodingSettings settings;
         settings.nonLinearScale = c.combination & 1;
         settings.alternateScan = (c.combination >> 1) & 1;
         settings.interlacedDct = (c.combination >> 2) & 1;
@@ -255,7 +255,7 @@ TEST(StreamDecoders, EveryModelAndTableDecodes) {
     for (int32_t preset = 0; preset < kEncoderPresets; ++preset) {
         for (int32_t table : {kMpegVlcTable, kIntraVlcTable}) {
             for (int32_t variant = 0; variant < 2; ++variant) {
-                FilterSettings settings;
+                CodingSettings settings;
                 settings.model = PresetModel(static_cast<EncoderPreset>(preset));
                 settings.model.intraVlcFormat = table;
                 settings.alternateScan = variant;

@@ -26,7 +26,7 @@ TEST(StreamModels, EveryPresetAndTableReadsBackAndAddsUp) {
     for (int32_t preset = 0; preset < kEncoderPresets; ++preset) {
         for (int32_t table : {kMpegVlcTable, kIntraVlcTable}) {
             for (int32_t variant = 0; variant < 2; ++variant) {
-                FilterSettings settings;
+                CodingSettings settings;
                 settings.model = PresetModel(static_cast<EncoderPreset>(preset));
                 settings.model.intraVlcFormat = table;
                 settings.alternateScan = variant;
@@ -80,7 +80,7 @@ TEST(StreamModels, EveryPresetAndTableReadsBackAndAddsUp) {
 }
 
 TEST(StreamModels, DcLevelsBeyondThePrecisionAreClippedAndCounted) {
-    FilterSettings settings;
+    CodingSettings settings;
     settings.model = PresetModel(EncoderPreset::kMpeg2enc);
     settings.model.dcPrecision = 8;
     Picture picture{16, 16, 'p'};

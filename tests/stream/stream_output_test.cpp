@@ -21,13 +21,13 @@ TEST(StreamOutput, FileHoldsExactlyTheReportedBytes) {
     Y4mFormat format;
     format.width = 40;
     format.height = 24;
-    FilterSettings settings;
+    CodingSettings settings;
     settings.scaleCode = 5;
     int64_t reported = 0;
     {
         StreamOutput output(path, format, settings, kDefaultIntraMatrix);
         FrameCoder coder;
-        std::vector<YcPixel> input(40 * 24), reconstruction(input.size());
+        std::vector<Pixel> input(40 * 24), reconstruction(input.size());
         for (uint32_t f = 0; f < 3; ++f) {
             Y4mToYc(format, testing::MakeTestFrame(format, f), input.data(), 40);
             FrameOutputs outputs;

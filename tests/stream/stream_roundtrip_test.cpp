@@ -25,7 +25,7 @@ using testing::CodedFrame;
 
 struct Clip {
     Y4mFormat format;
-    FilterSettings settings;
+    CodingSettings settings;
     std::vector<int32_t> matrix = std::vector<int32_t>(kDefaultIntraMatrix, kDefaultIntraMatrix + kMatrixEntries);
     std::vector<CodedFrame> frames;
     std::vector<uint8_t> stream;
@@ -127,7 +127,7 @@ TEST(StreamRoundTrip, EverySettingReadsBackExactly) {
 }
 
 TEST(StreamRoundTrip, WhatTheStreamCannotCarry) {
-    FilterSettings settings;
+    CodingSettings settings;
     std::vector<int32_t> matrix(kDefaultIntraMatrix, kDefaultIntraMatrix + kMatrixEntries);
     matrix[0] = 4000;  // the DC weight is not used and does not count
     matrix[13] = 256;

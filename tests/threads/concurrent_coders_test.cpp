@@ -15,20 +15,20 @@ namespace {
 // settings and matrix, with the frame's bytes, pixels and macroblock bits.
 struct Job {
     FrameGeometry geometry;
-    FilterSettings settings;
+    CodingSettings settings;
     std::vector<int32_t> matrix;
-    std::vector<YcPixel> input;
+    std::vector<Pixel> input;
     bool reference = false;
 
     struct Result {
         int32_t bytes = 0;
-        std::vector<YcPixel> output;
+        std::vector<Pixel> output;
         std::vector<int32_t> bits;
     };
 
     Result Run(FrameCoder& coder) const {
         Result r;
-        r.output.assign(static_cast<size_t>(geometry.stride) * geometry.rows, YcPixel{7, 7, 7});
+        r.output.assign(static_cast<size_t>(geometry.stride) * geometry.rows, Pixel{7, 7, 7});
         r.bits.resize(static_cast<size_t>(MacroblockColumns(geometry.width)) * MacroblockRows(geometry.height));
         const FrameOutputs outputs{r.bits.data(), nullptr};
         r.bytes =
@@ -46,7 +46,7 @@ std::vector<Job> MakeJobs(int count) {
         Job& job = jobs[static_cast<size_t>(j)];
         const int32_t width = random.Between(1, 70), height = random.Between(1, 50);
         job.geometry = FrameGeometry{width, height, width + random.Between(0, 9), height + random.Between(0, 3)};
-        job.settings = FilterSettings{random.Between(1, 31), j & 1, (j >> 1) & 1, (j >> 2) & 1, 0};
+        job.settings = CodingSettings{random.Between(1, 31), (j & 1) != 0, ((j >> 1) & 1) != 0, ((j >> 2) & 1) != 0};
         job.matrix.assign(kDefaultIntraMatrix, kDefaultIntraMatrix + kMatrixEntries);
         for (int32_t& w : job.matrix) w = std::max(1, w + random.Between(-8, 40));
         job.input.resize(static_cast<size_t>(job.geometry.stride) * job.geometry.rows);
