@@ -10,8 +10,8 @@
 namespace vardelk {
 
 ClipRunner::ClipRunner(const Y4mFormat& format, const CodingSettings& settings, const int32_t* matrix,
-                       const std::string& logDir, int32_t bandThreads)
-    : format_(format), settings_(settings), matrix_(matrix), logDir_(logDir) {
+                       const std::string& logDir, int32_t bandThreads, uint32_t cpuFlags)
+    : format_(format), settings_(settings), matrix_(matrix), logDir_(logDir), cpuFlags_(cpuFlags) {
     planar_ = format.chroma == ChromaFormat::k420 && logDir.empty();
     if (!planar_) SizeHostFrames();
     macroblockBits_.resize(size_t(MacroblockColumns(format.width)) * size_t(MacroblockRows(format.height)));
@@ -19,7 +19,7 @@ ClipRunner::ClipRunner(const Y4mFormat& format, const CodingSettings& settings, 
     const int32_t bands = logDir.empty() ? std::clamp(bandThreads, 1, std::max(MacroblockRows(format.height), 1)) : 1;
     const int64_t mbRows = MacroblockRows(format.height);
     for (int32_t b = 0; b < bands; ++b) {
-        coders_.push_back(std::make_unique<FrameCoder>());
+        coders_.push_back(std::make_unique<FrameCoder>(cpuFlags));
         bandTops_.push_back(int32_t(mbRows * b / bands * 16));
     }
     recorders_.resize(size_t(bands));
@@ -43,13 +43,13 @@ void ClipRunner::KeepHostFrames() {
 const Pixel* ClipRunner::ReconstructionYc() const { return planar_ ? nullptr : output_.data(); }
 
 FrameResult ClipRunner::Process(const Y4mFrame& input) {
-    if (!planar_) Y4mToYc(format_, input, input_.data(), format_.width);
+    if (!planar_) Y4mToYc(format_, input, input_.data(), format_.width, cpuFlags_);
     FrameResult result;
     result.index = processed_++;
     for (LevelRecorder& recorder : recorders_) recorder.Clear();
     result.bytes = coders_.size() > 1 ? CodeBands(input) : CodeFrame(input);
-    if (!planar_) YcToY4m(format_, output_.data(), format_.width, reconstruction_);
-    result.error = CompareFrames(input, reconstruction_);
+    if (!planar_) YcToY4m(format_, output_.data(), format_.width, reconstruction_, cpuFlags_);
+    result.error = CompareFrames(input, reconstruction_, cpuFlags_);
     if (measureSsim_) {
         result.hasSsim = true;
         result.ssim = CompareFramesSsim(format_, input, reconstruction_);

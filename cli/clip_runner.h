@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/cpu.h"
 #include "codec/frame_coder.h"
 #include "level_recorder.h"
 #include "media/psnr.h"
@@ -33,9 +34,10 @@ public:
     // Buffers are sized here once; Process() allocates nothing. `logDir`
     // empty means the coefficient logs are off. With `bandThreads` above 1
     // each frame's macroblock rows are split into that many bands coded at
-    // once (not with logs, which need the macroblocks in order).
+    // once (not with logs, which need the macroblocks in order). The coders
+    // and conversions run the kernels of `cpuFlags`.
     ClipRunner(const Y4mFormat& format, const CodingSettings& settings, const int32_t* matrix,
-               const std::string& logDir, int32_t bandThreads = 1);
+               const std::string& logDir, int32_t bandThreads = 1, uint32_t cpuFlags = DetectedCpuFlags());
 
     // Also measure SSIM of every frame (it costs about as much as PSNR and
     // the colour conversion together, so only on request).
@@ -76,6 +78,7 @@ private:
     CodingSettings settings_;
     const int32_t* matrix_;
     std::string logDir_;
+    uint32_t cpuFlags_;
     std::vector<std::unique_ptr<FrameCoder>> coders_;  // one per band
     bool planar_ = false;                              // 4:2:0 without logs: frames coded as planes
     std::vector<Pixel> input_, output_;              // host frames, sized only when used

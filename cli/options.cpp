@@ -132,6 +132,18 @@ int64_t ParseBoundedInteger(const std::string& option, const std::string& text, 
 
 namespace {
 
+// The kernel builds --cpu allows; without it, those the environment
+// variable VARDELK_CPU names (ignored when it names none), or all.
+uint32_t CpuMask(const std::string& option) {
+    uint32_t mask = kAllCpuFlags;
+    if (!option.empty()) {
+        ParseCpuMask(option, mask);
+    } else if (const char* name = std::getenv("VARDELK_CPU")) {
+        ParseCpuMask(name, mask);
+    }
+    return mask;
+}
+
 void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
     if (o.sweep) {
         for (const char* name :
@@ -171,11 +183,7 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
         o.maxFrames = ParseBoundedInteger("--frames", o.framesText, 1, INT32_MAX, "the frame count");
     o.pictureFrame = ParseBoundedInteger("--picture-frame", o.pictureFrameText, 0, INT32_MAX, "the frame number");
     o.differenceGain = int32_t(ParseBoundedInteger("--difference-gain", o.gainText, 1, 64, "the gain"));
-    if (!o.cpu.empty()) {
-        uint32_t mask = 0;
-        ParseCpuMask(o.cpu, mask);
-        SetCpuMask(mask);
-    }
+    o.cpuFlags = DetectedCpuFlags() & CpuMask(o.cpu);
     o.threads = o.threadsText.empty()
                     ? HardwareThreads()
                     : int32_t(ParseBoundedInteger("--threads", o.threadsText, 1, 1024, "the thread count"));

@@ -41,6 +41,7 @@ struct CliOptions {
     bool quiet = false;
     std::string threadsText;
     std::string cpu;  // --cpu: the kernel builds allowed, empty for the environment's or all
+    uint32_t cpuFlags = 0;  // the detected builds within --cpu (or VARDELK_CPU)
     bool ssim = false;
     bool ssimMap = false;
     std::string bdMethod = "pchip";

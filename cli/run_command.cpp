@@ -115,7 +115,7 @@ int RunClipCommand(const CliOptions& o) {
     const int32_t bandThreads = expected == 1 ? threads : 1;
     FramePipeline pipeline(frameThreads, [&] {
         auto runner =
-            std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir, bandThreads);
+            std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir, bandThreads, o.cpuFlags);
         runner->MeasureSsim(o.ssim);
         runner->RecordLevels(!o.stream.empty());
         // Only raw host-frame output needs the frames in the host's format.

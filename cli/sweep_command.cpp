@@ -41,8 +41,8 @@ struct SharedProgress {
 };
 
 SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, const NamedMatrix& matrix,
-                CodingSettings settings, SharedProgress& progress) {
-    ClipRunner runner(format, settings, matrix.entries.data(), "");
+                CodingSettings settings, uint32_t cpuFlags, SharedProgress& progress) {
+    ClipRunner runner(format, settings, matrix.entries.data(), "", 1, cpuFlags);
     SweepRow row;
     row.matrix = matrix.name;
     row.nonLinear = settings.nonLinearScale != 0;
@@ -335,7 +335,7 @@ int RunSweepCommand(const CliOptions& o) {
     report.rows.resize(points.size());
     SharedProgress shared{progress, {}, 0};
     ParallelFor(o.threads, int64_t(points.size()), [&](int64_t i) {
-        report.rows[size_t(i)] = RunOne(clip, format, *points[size_t(i)].matrix, points[size_t(i)].settings, shared);
+        report.rows[size_t(i)] = RunOne(clip, format, *points[size_t(i)].matrix, points[size_t(i)].settings, o.cpuFlags, shared);
     });
     progress.Finish();
     if (confirm) {

@@ -1,8 +1,5 @@
 #include "codec/cpu.h"
 
-#include <atomic>
-#include <cstdlib>
-
 namespace vardelk {
 namespace {
 
@@ -20,17 +17,6 @@ uint32_t Detect() {
     if (__builtin_cpu_supports("avx2") != 0) flags |= kCpuAvx2;
 #endif
     return flags;
-}
-
-uint32_t MaskFromEnvironment() {
-    uint32_t mask = kAllCpuFlags;
-    if (const char* name = std::getenv("VARDELK_CPU")) ParseCpuMask(name, mask);
-    return mask;
-}
-
-std::atomic<uint32_t>& Mask() {
-    static std::atomic<uint32_t> mask{MaskFromEnvironment()};
-    return mask;
 }
 
 }  // namespace
@@ -54,9 +40,5 @@ bool ParseCpuMask(const std::string& name, uint32_t& mask) {
     }
     return true;
 }
-
-void SetCpuMask(uint32_t mask) { Mask().store(mask, std::memory_order_relaxed); }
-
-uint32_t ActiveCpuFlags() { return DetectedCpuFlags() & Mask().load(std::memory_order_relaxed); }
 
 }  // namespace vardelk

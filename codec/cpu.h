@@ -1,5 +1,5 @@
 // Which instruction-set extensions the kernels may use. The detected flags
-// say what this CPU and this build run; every face takes its coders' flags
+// say what this CPU and this build run; every face gives its coders flags
 // from them, capped by a mask where it offers one (to compare or time the
 // kernel builds, or to rule out a build). The tables of kernels per flags:
 // codec/kernels/dispatch.h.
@@ -33,16 +33,6 @@ uint32_t DetectedCpuFlags();
 // "plain" (no extension), "sse2", "avx2" (with SSE2) or "auto" (all). False,
 // leaving mask alone, for any other name.
 bool ParseCpuMask(const std::string& name, uint32_t& mask);
-
-// The process-wide cap of the command line and the search (a face that
-// owns its coders passes their flags instead). It starts from the
-// environment variable VARDELK_CPU when that holds a name ParseCpuMask
-// accepts, and from "auto" otherwise. Set it before making frame coders;
-// coders keep the kernels they started with.
-void SetCpuMask(uint32_t mask);
-
-// DetectedCpuFlags() & the mask.
-uint32_t ActiveCpuFlags();
 
 // Whether this CPU and build run every kernel of these flags.
 inline bool CpuRuns(uint32_t flags) { return (DetectedCpuFlags() & flags) == flags; }

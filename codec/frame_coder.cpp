@@ -211,7 +211,7 @@ bool PlanesUsable(const Planes<Sample>& planes, int32_t width) {
 int32_t MacroblockColumns(int32_t width) { return width <= 0 ? 0 : (width - 1) / 16 + 1; }
 int32_t MacroblockRows(int32_t height) { return height <= 0 ? 0 : (height - 1) / 16 + 1; }
 
-FrameCoder::FrameCoder() : FrameCoder(ActiveCpuFlags()) {}
+FrameCoder::FrameCoder() : FrameCoder(DetectedCpuFlags()) {}
 
 FrameCoder::FrameCoder(uint32_t cpuFlags) : kernels_(&kernels::KernelTableFor(cpuFlags)) {}
 

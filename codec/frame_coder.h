@@ -56,10 +56,11 @@ constexpr int32_t kMaxScaleCode = 31;
 
 class FrameCoder {
 public:
-    // The kernels of ActiveCpuFlags() at the time the coder is made.
+    // The kernels of every build this CPU runs.
     FrameCoder();
     // The kernels of the given CpuFlag bits (those the CPU lacks must not be
-    // given): for tests and benchmarks that compare the builds.
+    // given): for a face that caps the builds, and for the tests and
+    // benchmarks that compare them.
     explicit FrameCoder(uint32_t cpuFlags);
     FrameCoder(const FrameCoder&) = delete;
     FrameCoder& operator=(const FrameCoder&) = delete;

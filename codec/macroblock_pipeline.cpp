@@ -30,7 +30,7 @@ int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale) {
     return kQuantiserScale[(nonLinearScale != 0 ? 32 : 0) + code];
 }
 
-MacroblockPipeline::MacroblockPipeline() : MacroblockPipeline(ActiveCpuFlags()) {}
+MacroblockPipeline::MacroblockPipeline() : MacroblockPipeline(DetectedCpuFlags()) {}
 
 MacroblockPipeline::MacroblockPipeline(uint32_t cpuFlags) : kernels_(&kernels::KernelTableFor(cpuFlags)) {}
 

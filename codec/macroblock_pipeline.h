@@ -55,8 +55,8 @@ int32_t QuantiserScale(int32_t scaleCode, int32_t nonLinearScale);
 
 class MacroblockPipeline {
 public:
-    // The kernels of ActiveCpuFlags(), or of the given CpuFlag bits (those
-    // the CPU lacks must not be given).
+    // The kernels of every build this CPU runs, or of the given CpuFlag bits
+    // (those the CPU lacks must not be given).
     MacroblockPipeline();
     explicit MacroblockPipeline(uint32_t cpuFlags);
 

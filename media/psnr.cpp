@@ -14,16 +14,17 @@ double PlaneError::Psnr() const {
     return 10.0 * std::log10(255.0 * 255.0 / MeanSquaredError());
 }
 
-PlaneError ComparePlanes(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& test) {
+PlaneError ComparePlanes(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& test,
+                         uint32_t cpuFlags) {
     if (reference.size() != test.size()) throw std::invalid_argument("planes of different sizes compared");
     const uint64_t sum =
-        media::KernelTableFor(ActiveCpuFlags()).squaredError(reference.data(), test.data(), reference.size());
+        media::KernelTableFor(cpuFlags).squaredError(reference.data(), test.data(), reference.size());
     return PlaneError{double(sum), double(reference.size())};
 }
 
-FrameError CompareFrames(const Y4mFrame& reference, const Y4mFrame& test) {
-    return FrameError{ComparePlanes(reference.y, test.y), ComparePlanes(reference.cb, test.cb),
-                      ComparePlanes(reference.cr, test.cr)};
+FrameError CompareFrames(const Y4mFrame& reference, const Y4mFrame& test, uint32_t cpuFlags) {
+    return FrameError{ComparePlanes(reference.y, test.y, cpuFlags), ComparePlanes(reference.cb, test.cb, cpuFlags),
+                      ComparePlanes(reference.cr, test.cr, cpuFlags)};
 }
 
 }  // namespace vardelk

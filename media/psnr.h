@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "codec/cpu.h"
 #include "media/y4m.h"
 
 namespace vardelk {
@@ -23,8 +24,11 @@ struct PlaneError {
     double Psnr() const;
 };
 
-// Throws std::invalid_argument for planes of different sizes.
-PlaneError ComparePlanes(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& test);
+// Throws std::invalid_argument for planes of different sizes. Both run the
+// kernels of cpuFlags (CpuFlag bits this CPU runs); every build gives the
+// same sums.
+PlaneError ComparePlanes(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& test,
+                         uint32_t cpuFlags = DetectedCpuFlags());
 
 // Y, Cb and Cr errors of one frame (the chroma ones empty for mono).
 struct FrameError {
@@ -37,6 +41,6 @@ struct FrameError {
     }
 };
 
-FrameError CompareFrames(const Y4mFrame& reference, const Y4mFrame& test);
+FrameError CompareFrames(const Y4mFrame& reference, const Y4mFrame& test, uint32_t cpuFlags = DetectedCpuFlags());
 
 }  // namespace vardelk

@@ -90,14 +90,14 @@ void YcToY4mReference(const Y4mFormat& format, const Pixel* pixels, int32_t stri
     }
 }
 
-void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, Pixel* pixels, int32_t stride) {
+void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, Pixel* pixels, int32_t stride, uint32_t cpuFlags) {
     const uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
-    media::KernelTableFor(ActiveCpuFlags()).toYc(format, planes, pixels, stride);
+    media::KernelTableFor(cpuFlags).toYc(format, planes, pixels, stride);
 }
-void YcToY4m(const Y4mFormat& format, const Pixel* pixels, int32_t stride, Y4mFrame& frame) {
+void YcToY4m(const Y4mFormat& format, const Pixel* pixels, int32_t stride, Y4mFrame& frame, uint32_t cpuFlags) {
     frame.Allocate(format);
     uint8_t* const planes[3] = {frame.y.data(), frame.cb.data(), frame.cr.data()};
-    media::KernelTableFor(ActiveCpuFlags()).toY4m(format, pixels, stride, planes);
+    media::KernelTableFor(cpuFlags).toY4m(format, pixels, stride, planes);
 }
 
 }  // namespace vardelk

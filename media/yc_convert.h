@@ -1,4 +1,4 @@
-// Conversion between 8-bit Y4M planes and the host's YC pixels.
+// Conversion between 8-bit Y4M planes and the coder's pixels.
 //
 // Into YC: Y = y8 * 16, Cb = (cb8 - 128) * 16, Cr = (cr8 - 128) * 16. A
 // subsampled chroma sample is copied to every pixel it covers (4:2:0: a 2x2
@@ -13,19 +13,23 @@
 
 #include <cstdint>
 
+#include "codec/cpu.h"
 #include "codec/types.h"
 #include "media/y4m.h"
 
 namespace vardelk {
 
-// Both take the kernels of ActiveCpuFlags().
+// Both run the kernels of cpuFlags (CpuFlag bits this CPU runs); every
+// build gives the same result.
 // Writes the picture into the top-left width x height of `pixels`, whose
 // rows are `stride` pixels apart.
-void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, Pixel* pixels, int32_t stride);
+void Y4mToYc(const Y4mFormat& format, const Y4mFrame& frame, Pixel* pixels, int32_t stride,
+             uint32_t cpuFlags = DetectedCpuFlags());
 
 // Reads the top-left width x height of `pixels` into `frame` (allocated here
 // for the format when needed).
-void YcToY4m(const Y4mFormat& format, const Pixel* pixels, int32_t stride, Y4mFrame& frame);
+void YcToY4m(const Y4mFormat& format, const Pixel* pixels, int32_t stride, Y4mFrame& frame,
+             uint32_t cpuFlags = DetectedCpuFlags());
 
 // The same two conversions written per pixel with the general formulas,
 // kept as the reference the fast ones above (the builds of
