@@ -1,6 +1,9 @@
 // The lab's core as the page's worker sees it: one picture, the settings, the
 // matrix with its history of applied versions, and the frame coder, behind a
-// C interface. Buffers live in the module's memory; the worker reads them
+// C interface. LabCreate() makes a lab and returns it; every other function
+// takes that lab first (also those that only answer with the core's
+// constants, so that the worker calls them all alike), and LabDestroy()
+// frees it. Buffers live in the module's memory; the worker reads them
 // through the pointers returned here (which stay valid until the next call
 // that changes the picture).
 //
@@ -89,10 +92,6 @@ struct Lab {
     std::string modelText;  // the model's description, or its note
 };
 
-// The worker's one lab. The page calls the C functions below without any
-// handle of its own, so they all work on this object.
-Lab lab;
-
 bool FitsCap(int32_t width, int32_t height) {
     return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide &&
            int64_t(width) * height <= kMaxPixels;
@@ -109,7 +108,7 @@ void SizeCodedFrame(CodedFrame& frame, const Y4mFormat& format) {
 
 // Makes an RGB picture the lab's picture; the frame is coded on the next
 // LabCode().
-void TakePicture(const RgbImage& image) {
+void TakePicture(Lab& lab, const RgbImage& image) {
     lab.format = FormatForRgb(image.width, image.height);
     RgbToFrame(image, lab.source);
     lab.input.assign(size_t(image.width) * size_t(image.height), Pixel{0, 0, 0});
@@ -124,7 +123,15 @@ void TakePicture(const RgbImage& image) {
     lab.viewFresh[kInputView] = true;
 }
 
-void Code(CodedFrame& frame, const CodingSettings& settings, const int32_t* matrix) {
+// Makes the built-in scene (720x486) the picture.
+void UseScene(Lab& lab) {
+    RgbImage scene;
+    scene.Resize(kDemoWidth, kDemoHeight);
+    DrawDemoScene(scene, 0);
+    TakePicture(lab, scene);
+}
+
+void Code(Lab& lab, CodedFrame& frame, const CodingSettings& settings, const int32_t* matrix) {
     const FrameGeometry geometry{lab.format.width, lab.format.height, lab.format.width, lab.format.height};
     FrameOutputs outputs;
     outputs.macroblockBits = frame.macroblockBits.data();
@@ -138,7 +145,7 @@ void Code(CodedFrame& frame, const CodingSettings& settings, const int32_t* matr
 // does: every entry clamped to 1..4095 and flagged when that changed it; a
 // matrix that differs from the current snapshot is recorded right after it
 // and becomes current. Returns 1 when the matrix changed, else 0.
-int32_t TakeMatrix(const int32_t typed[kMatrixEntries]) {
+int32_t TakeMatrix(Lab& lab, const int32_t typed[kMatrixEntries]) {
     int32_t* matrix = lab.matrix.Entries();
     for (int i = 0; i < kMatrixEntries; ++i) {
         matrix[i] = ClampMatrixEntry(typed[i]);
@@ -195,87 +202,85 @@ using namespace vardelk;
 
 extern "C" {
 
+// A new lab with the built-in scene, the default matrix as the one snapshot
+// of the history, and scale code 1 with every flag off.
+EMSCRIPTEN_KEEPALIVE Lab* LabCreate() {
+    Lab* lab = new Lab;
+    std::memcpy(lab->matrix.Entries(), kDefaultIntraMatrix, kMatrixBytes);
+    lab->matrix.StartHistory();
+    UseScene(*lab);
+    return lab;
+}
+
+EMSCRIPTEN_KEEPALIVE void LabDestroy(Lab* lab) { delete lab; }
+
 // Makes the built-in scene (720x486) the picture.
-EMSCRIPTEN_KEEPALIVE void LabUseScene() {
-    RgbImage scene;
-    scene.Resize(kDemoWidth, kDemoHeight);
-    DrawDemoScene(scene, 0);
-    TakePicture(scene);
-}
+EMSCRIPTEN_KEEPALIVE void LabUseScene(Lab* lab) { UseScene(*lab); }
 
-// Starts the lab with the built-in scene, the default matrix as the one
-// snapshot of the history, and scale code 1 with every flag off.
-EMSCRIPTEN_KEEPALIVE void LabInit() {
-    std::memcpy(lab.matrix.Entries(), kDefaultIntraMatrix, kMatrixBytes);
-    lab.matrix.StartHistory();
-    lab.settings = CodingSettings{};
-    LabUseScene();
-}
-
-EMSCRIPTEN_KEEPALIVE int32_t LabMaxSide() { return kMaxSide; }
-EMSCRIPTEN_KEEPALIVE double LabMaxPixels() { return double(kMaxPixels); }
+EMSCRIPTEN_KEEPALIVE int32_t LabMaxSide(Lab*) { return kMaxSide; }
+EMSCRIPTEN_KEEPALIVE double LabMaxPixels(Lab*) { return double(kMaxPixels); }
 
 // Room for a width x height RGBA picture, or null when it exceeds the cap.
 // The current picture stays until LabTakeStaged().
-EMSCRIPTEN_KEEPALIVE uint8_t* LabStage(int32_t width, int32_t height) {
+EMSCRIPTEN_KEEPALIVE uint8_t* LabStage(Lab* lab, int32_t width, int32_t height) {
     if (!FitsCap(width, height)) {
         return nullptr;
     }
-    lab.staging.assign(size_t(width) * size_t(height) * 4, 0);
-    lab.stagingWidth = width;
-    lab.stagingHeight = height;
-    return lab.staging.data();
+    lab->staging.assign(size_t(width) * size_t(height) * 4, 0);
+    lab->stagingWidth = width;
+    lab->stagingHeight = height;
+    return lab->staging.data();
 }
 
 // Takes the staged RGBA picture. Alpha is composited onto black, as the
 // command line reads a PNG with transparency; opaque pictures are taken as
 // they are. Returns 0 when nothing is staged.
-EMSCRIPTEN_KEEPALIVE int32_t LabTakeStaged() {
-    if (lab.staging.empty()) {
+EMSCRIPTEN_KEEPALIVE int32_t LabTakeStaged(Lab* lab) {
+    if (lab->staging.empty()) {
         return 0;
     }
     RgbImage image;
-    image.Resize(lab.stagingWidth, lab.stagingHeight);
-    const size_t pixels = size_t(lab.stagingWidth) * size_t(lab.stagingHeight);
+    image.Resize(lab->stagingWidth, lab->stagingHeight);
+    const size_t pixels = size_t(lab->stagingWidth) * size_t(lab->stagingHeight);
     for (size_t i = 0; i < pixels; ++i) {
-        const uint8_t* in = &lab.staging[i * 4];
+        const uint8_t* in = &lab->staging[i * 4];
         const int32_t alpha = in[3];
         for (size_t c = 0; c < 3; ++c) {
             image.rgb[i * 3 + c] = uint8_t((in[c] * alpha + 127) / 255);
         }
     }
-    std::vector<uint8_t>().swap(lab.staging);
-    TakePicture(image);
+    std::vector<uint8_t>().swap(lab->staging);
+    TakePicture(*lab, image);
     return 1;
 }
 
-EMSCRIPTEN_KEEPALIVE int32_t LabWidth() { return lab.format.width; }
-EMSCRIPTEN_KEEPALIVE int32_t LabHeight() { return lab.format.height; }
+EMSCRIPTEN_KEEPALIVE int32_t LabWidth(Lab* lab) { return lab->format.width; }
+EMSCRIPTEN_KEEPALIVE int32_t LabHeight(Lab* lab) { return lab->format.height; }
 
-EMSCRIPTEN_KEEPALIVE void LabSetSettings(int32_t scaleCode, int32_t nonLinearScale, int32_t alternateScan,
+EMSCRIPTEN_KEEPALIVE void LabSetSettings(Lab* lab, int32_t scaleCode, int32_t nonLinearScale, int32_t alternateScan,
                                          int32_t interlacedDct) {
-    lab.settings.scaleCode = scaleCode;
-    lab.settings.nonLinearScale = nonLinearScale != 0;
-    lab.settings.alternateScan = alternateScan != 0;
-    lab.settings.interlacedDct = interlacedDct != 0;
+    lab->settings.scaleCode = scaleCode;
+    lab->settings.nonLinearScale = nonLinearScale != 0;
+    lab->settings.alternateScan = alternateScan != 0;
+    lab->settings.interlacedDct = interlacedDct != 0;
 }
 
 // The encoders the page offers, by index ("filter" first): each one's name
 // and defaults of AC table (intra_vlc 0 or 1) and DC precision (bits).
-EMSCRIPTEN_KEEPALIVE int32_t LabEncoderCount() { return kEncoderPresets; }
-EMSCRIPTEN_KEEPALIVE const char* LabEncoderName(int32_t index) {
+EMSCRIPTEN_KEEPALIVE int32_t LabEncoderCount(Lab*) { return kEncoderPresets; }
+EMSCRIPTEN_KEEPALIVE const char* LabEncoderName(Lab*, int32_t index) {
     return index < 0 || index >= kEncoderPresets ? nullptr : PresetName(EncoderPreset(index));
 }
-EMSCRIPTEN_KEEPALIVE int32_t LabEncoderIntraVlc(int32_t index) {
+EMSCRIPTEN_KEEPALIVE int32_t LabEncoderIntraVlc(Lab*, int32_t index) {
     return index < 0 || index >= kEncoderPresets ? -1 : PresetModel(EncoderPreset(index)).intraVlcFormat;
 }
-EMSCRIPTEN_KEEPALIVE int32_t LabEncoderDcPrecision(int32_t index) {
+EMSCRIPTEN_KEEPALIVE int32_t LabEncoderDcPrecision(Lab*, int32_t index) {
     return index < 0 || index >= kEncoderPresets ? -1 : PresetModel(EncoderPreset(index)).dcPrecision;
 }
 
 // Codes from now on with the encoder's rule, the AC table and the DC
 // precision given. Returns 0 and changes nothing when any is out of range.
-EMSCRIPTEN_KEEPALIVE int32_t LabSetModel(int32_t encoder, int32_t intraVlc, int32_t dcPrecision) {
+EMSCRIPTEN_KEEPALIVE int32_t LabSetModel(Lab* lab, int32_t encoder, int32_t intraVlc, int32_t dcPrecision) {
     if (encoder < 0 || encoder >= kEncoderPresets || (intraVlc != kMpegVlcTable && intraVlc != kIntraVlcTable) ||
         dcPrecision < kMinDcPrecision || dcPrecision > kMaxDcPrecision) {
         return 0;
@@ -283,175 +288,175 @@ EMSCRIPTEN_KEEPALIVE int32_t LabSetModel(int32_t encoder, int32_t intraVlc, int3
     CodingModel model = PresetModel(EncoderPreset(encoder));
     model.intraVlcFormat = intraVlc;
     model.dcPrecision = dcPrecision;
-    lab.settings.model = model;
+    lab->settings.model = model;
     return 1;
 }
 // The model in effect as the command line names it: "ffmpeg (dc 10)".
-EMSCRIPTEN_KEEPALIVE const char* LabModelDescription() {
-    lab.modelText = DescribeModel(lab.settings.model);
-    return lab.modelText.c_str();
+EMSCRIPTEN_KEEPALIVE const char* LabModelDescription(Lab* lab) {
+    lab->modelText = DescribeModel(lab->settings.model);
+    return lab->modelText.c_str();
 }
 // Empty when the model's encoder can carry the matrix in effect; otherwise
 // a sentence naming the first entry it cannot. The frame is coded either way.
-EMSCRIPTEN_KEEPALIVE const char* LabModelNote() {
-    lab.modelText = ModelNote(lab.settings.model, lab.matrix.Entries());
-    return lab.modelText.c_str();
+EMSCRIPTEN_KEEPALIVE const char* LabModelNote(Lab* lab) {
+    lab->modelText = ModelNote(lab->settings.model, lab->matrix.Entries());
+    return lab->modelText.c_str();
 }
 
 // Codes the picture with the current settings and matrix; returns the bytes.
-EMSCRIPTEN_KEEPALIVE int32_t LabCode() {
-    Code(lab.current, lab.settings, lab.matrix.Entries());
-    for (int v = kReconstructionView; v < kViewCount; ++v) lab.viewFresh[v] = false;
-    return lab.current.bytes;
+EMSCRIPTEN_KEEPALIVE int32_t LabCode(Lab* lab) {
+    Code(*lab, lab->current, lab->settings, lab->matrix.Entries());
+    for (int v = kReconstructionView; v < kViewCount; ++v) lab->viewFresh[v] = false;
+    return lab->current.bytes;
 }
 
-EMSCRIPTEN_KEEPALIVE int32_t LabBytes() { return lab.current.bytes; }
+EMSCRIPTEN_KEEPALIVE int32_t LabBytes(Lab* lab) { return lab->current.bytes; }
 // PSNR of plane 0 (Y), 1 (Cb) or 2 (Cr) in dB; infinity for identical planes.
-EMSCRIPTEN_KEEPALIVE double LabPsnr(int32_t plane) { return PlanePsnr(lab.current.error, plane); }
+EMSCRIPTEN_KEEPALIVE double LabPsnr(Lab* lab, int32_t plane) { return PlanePsnr(lab->current.error, plane); }
 // Measures the SSIM of the last coded frame (a separate step, so that the
 // worker can time it).
-EMSCRIPTEN_KEEPALIVE void LabMeasureSsim() {
-    lab.current.ssim = CompareFramesSsim(lab.format, lab.source, lab.current.reconstruction);
+EMSCRIPTEN_KEEPALIVE void LabMeasureSsim(Lab* lab) {
+    lab->current.ssim = CompareFramesSsim(lab->format, lab->source, lab->current.reconstruction);
 }
 // After LabMeasureSsim(): SSIM of plane 0 (Y), 1 (Cb), 2 (Cr) or 3 (all,
 // weighted by samples); NaN for a plane too small to measure. LabSsimDb() is
 // the overall figure in dB.
-EMSCRIPTEN_KEEPALIVE double LabSsim(int32_t plane) {
-    const FrameSsim& s = lab.current.ssim;
+EMSCRIPTEN_KEEPALIVE double LabSsim(Lab* lab, int32_t plane) {
+    const FrameSsim& s = lab->current.ssim;
     return (plane == 0 ? s.y : plane == 1 ? s.cb : plane == 2 ? s.cr : s.all).Ssim();
 }
-EMSCRIPTEN_KEEPALIVE double LabSsimDb() { return lab.current.ssim.all.Db(); }
-EMSCRIPTEN_KEEPALIVE const int32_t* LabMacroblockBits() { return lab.current.macroblockBits.data(); }
-EMSCRIPTEN_KEEPALIVE int32_t LabMacroblockColumns() { return MacroblockColumns(lab.format.width); }
-EMSCRIPTEN_KEEPALIVE int32_t LabMacroblockRows() { return MacroblockRows(lab.format.height); }
+EMSCRIPTEN_KEEPALIVE double LabSsimDb(Lab* lab) { return lab->current.ssim.all.Db(); }
+EMSCRIPTEN_KEEPALIVE const int32_t* LabMacroblockBits(Lab* lab) { return lab->current.macroblockBits.data(); }
+EMSCRIPTEN_KEEPALIVE int32_t LabMacroblockColumns(Lab* lab) { return MacroblockColumns(lab->format.width); }
+EMSCRIPTEN_KEEPALIVE int32_t LabMacroblockRows(Lab* lab) { return MacroblockRows(lab->format.height); }
 // The reconstruction as YC pixels (6 bytes each, rows `width` apart) and as
 // 8-bit 4:4:4 planes (0 Y, 1 Cb, 2 Cr).
-EMSCRIPTEN_KEEPALIVE const Pixel* LabReconstructionYc() { return lab.current.output.data(); }
-EMSCRIPTEN_KEEPALIVE const uint8_t* LabReconstructionPlane(int32_t plane) {
-    const Y4mFrame& frame = lab.current.reconstruction;
+EMSCRIPTEN_KEEPALIVE const Pixel* LabReconstructionYc(Lab* lab) { return lab->current.output.data(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t* LabReconstructionPlane(Lab* lab, int32_t plane) {
+    const Y4mFrame& frame = lab->current.reconstruction;
     return plane == 0 ? frame.y.data() : plane == 1 ? frame.cb.data() : frame.cr.data();
 }
 
 // One view of the last coded frame as RGBA, width x height x 4 bytes:
 // 0 input, 1 reconstruction, 2 difference x8, 3 bits per macroblock,
 // 4 luma SSIM per macroblock. Views are drawn when first asked for.
-EMSCRIPTEN_KEEPALIVE const uint8_t* LabView(int32_t view) {
+EMSCRIPTEN_KEEPALIVE const uint8_t* LabView(Lab* lab, int32_t view) {
     if (view < 0 || view >= kViewCount) {
         return nullptr;
     }
-    if (!lab.viewFresh[view]) {
-        const int32_t w = lab.format.width, h = lab.format.height;
+    if (!lab->viewFresh[view]) {
+        const int32_t w = lab->format.width, h = lab->format.height;
         if (view == kDifferenceView || view == kReconstructionView) {
-            if (!lab.viewFresh[kReconstructionView]) {
-                FrameToRgba(lab.current.reconstruction, w, h, lab.views[kReconstructionView].data());
-                lab.viewFresh[kReconstructionView] = true;
+            if (!lab->viewFresh[kReconstructionView]) {
+                FrameToRgba(lab->current.reconstruction, w, h, lab->views[kReconstructionView].data());
+                lab->viewFresh[kReconstructionView] = true;
             }
             if (view == kDifferenceView) {
-                DifferenceRgba(lab.views[kInputView].data(), lab.views[kReconstructionView].data(), w * h,
-                               kDifferenceGain, lab.views[kDifferenceView].data());
+                DifferenceRgba(lab->views[kInputView].data(), lab->views[kReconstructionView].data(), w * h,
+                               kDifferenceGain, lab->views[kDifferenceView].data());
             }
         } else if (view == kHeatMapView) {
-            HeatMapRgba(lab.views[kInputView].data(), w, h, lab.current.macroblockBits.data(), MacroblockColumns(w),
-                        lab.views[kHeatMapView].data());
+            HeatMapRgba(lab->views[kInputView].data(), w, h, lab->current.macroblockBits.data(), MacroblockColumns(w),
+                        lab->views[kHeatMapView].data());
         } else if (view == kSsimMapView) {
             const std::vector<double> map =
-                MacroblockSsimMap(lab.source.y.data(), w, lab.current.reconstruction.y.data(), w, w, h);
-            lab.ssimMapWorst = SsimMapRgba(lab.views[kInputView].data(), w, h, map.data(), MacroblockColumns(w),
-                                           lab.views[kSsimMapView].data());
+                MacroblockSsimMap(lab->source.y.data(), w, lab->current.reconstruction.y.data(), w, w, h);
+            lab->ssimMapWorst = SsimMapRgba(lab->views[kInputView].data(), w, h, map.data(), MacroblockColumns(w),
+                                            lab->views[kSsimMapView].data());
         }
-        lab.viewFresh[view] = true;
+        lab->viewFresh[view] = true;
     }
-    return lab.views[view].data();
+    return lab->views[view].data();
 }
 // The lowest macroblock SSIM of the last SSIM view drawn: the top of its scale.
-EMSCRIPTEN_KEEPALIVE double LabSsimMapWorst() { return lab.ssimMapWorst; }
+EMSCRIPTEN_KEEPALIVE double LabSsimMapWorst(Lab* lab) { return lab->ssimMapWorst; }
 
 // A point of a rate-distortion curve is coded in bands of macroblock rows,
 // so that the worker can take the page's messages between bands. Rows are
 // coded independently (predictors reset, bytes rounded per row), so the bands
 // add up to exactly the whole frame's bytes; the luma error is summed as the
 // command line measures it. The shown frame is left as it is.
-EMSCRIPTEN_KEEPALIVE void LabSweepBegin() {
-    lab.sweepBytes = 0;
-    lab.sweepSquaredError = 0.0;
+EMSCRIPTEN_KEEPALIVE void LabSweepBegin(Lab* lab) {
+    lab->sweepBytes = 0;
+    lab->sweepSquaredError = 0.0;
 }
 // Codes macroblock rows firstRow .. firstRow + rowCount - 1 at a scale code,
 // with the current flags and either the current (0) or the default (1)
 // matrix. Returns the number of the next row, or 0 when the frame is done.
-EMSCRIPTEN_KEEPALIVE int32_t LabSweepBand(int32_t scaleCode, int32_t defaultMatrix, int32_t firstRow,
+EMSCRIPTEN_KEEPALIVE int32_t LabSweepBand(Lab* lab, int32_t scaleCode, int32_t defaultMatrix, int32_t firstRow,
                                           int32_t rowCount) {
-    const int32_t rows = MacroblockRows(lab.format.height);
+    const int32_t rows = MacroblockRows(lab->format.height);
     if (firstRow < 0 || rowCount < 1 || firstRow >= rows) {
         return 0;
     }
     const int32_t lastRow = std::min(rows, firstRow + rowCount);
     const int32_t top = firstRow * kMacroblockSide;
-    const int32_t height = std::min(lab.format.height, lastRow * kMacroblockSide) - top;
-    const size_t offset = size_t(top) * size_t(lab.format.width);
-    CodingSettings settings = lab.settings;
+    const int32_t height = std::min(lab->format.height, lastRow * kMacroblockSide) - top;
+    const size_t offset = size_t(top) * size_t(lab->format.width);
+    CodingSettings settings = lab->settings;
     settings.scaleCode = scaleCode;
-    const FrameGeometry geometry{lab.format.width, height, lab.format.width, height};
-    lab.sweepBytes +=
-        lab.sweepCoder.CodeFrame(settings, defaultMatrix != 0 ? kDefaultIntraMatrix : lab.matrix.Entries(),
-                                 lab.input.data() + offset, lab.sweepOutput.data(), geometry);
-    const size_t samples = size_t(height) * size_t(lab.format.width);
+    const FrameGeometry geometry{lab->format.width, height, lab->format.width, height};
+    lab->sweepBytes +=
+        lab->sweepCoder.CodeFrame(settings, defaultMatrix != 0 ? kDefaultIntraMatrix : lab->matrix.Entries(),
+                                  lab->input.data() + offset, lab->sweepOutput.data(), geometry);
+    const size_t samples = size_t(height) * size_t(lab->format.width);
     int64_t squaredError = 0;
     for (size_t i = 0; i < samples; ++i) {
-        const int32_t d = int32_t(YcToSample(lab.sweepOutput[i].y)) - int32_t(lab.source.y[offset + i]);
+        const int32_t d = int32_t(YcToSample(lab->sweepOutput[i].y)) - int32_t(lab->source.y[offset + i]);
         squaredError += d * d;
     }
-    lab.sweepSquaredError += double(squaredError);
+    lab->sweepSquaredError += double(squaredError);
     return lastRow < rows ? lastRow : 0;
 }
-EMSCRIPTEN_KEEPALIVE int32_t LabSweepBytes() { return lab.sweepBytes; }
-EMSCRIPTEN_KEEPALIVE double LabSweepPsnrY() {
+EMSCRIPTEN_KEEPALIVE int32_t LabSweepBytes(Lab* lab) { return lab->sweepBytes; }
+EMSCRIPTEN_KEEPALIVE double LabSweepPsnrY(Lab* lab) {
     PlaneError error;
-    error.squaredError = lab.sweepSquaredError;
-    error.samples = double(lab.format.width) * double(lab.format.height);
+    error.squaredError = lab->sweepSquaredError;
+    error.samples = double(lab->format.width) * double(lab->format.height);
     return error.Psnr();
 }
 
 // The matrix in effect and the default one (the page's "default" preset),
 // 64 entries row-major.
-EMSCRIPTEN_KEEPALIVE const int32_t* LabMatrix() { return lab.matrix.Entries(); }
-EMSCRIPTEN_KEEPALIVE const int32_t* LabDefaultMatrix() { return kDefaultIntraMatrix; }
+EMSCRIPTEN_KEEPALIVE const int32_t* LabMatrix(Lab* lab) { return lab->matrix.Entries(); }
+EMSCRIPTEN_KEEPALIVE const int32_t* LabDefaultMatrix(Lab*) { return kDefaultIntraMatrix; }
 
 // The page writes the 64 box texts here (entry i at i x 256 bytes, each
 // NUL-terminated) before LabApply().
-EMSCRIPTEN_KEEPALIVE char* LabBoxTexts() { return &lab.boxTexts[0][0]; }
-EMSCRIPTEN_KEEPALIVE int32_t LabBoxTextBytes() { return kBoxTextBytes; }
+EMSCRIPTEN_KEEPALIVE char* LabBoxTexts(Lab* lab) { return &lab->boxTexts[0][0]; }
+EMSCRIPTEN_KEEPALIVE int32_t LabBoxTextBytes(Lab*) { return kBoxTextBytes; }
 // After LabApply(): 1 for every box whose value had to be clamped, so that
 // the page shows the value taken instead of the text typed.
-EMSCRIPTEN_KEEPALIVE const int32_t* LabBoxCorrected() { return lab.boxCorrected; }
+EMSCRIPTEN_KEEPALIVE const int32_t* LabBoxCorrected(Lab* lab) { return lab->boxCorrected; }
 
 // Takes the 64 box texts into the matrix: each parsed as a decimal number
 // (0 when it holds none) and clamped to 1..4095. A matrix that differs from
 // the current snapshot is recorded right after it and becomes current.
 // Returns 1 when the matrix changed, else 0.
-EMSCRIPTEN_KEEPALIVE int32_t LabApply() {
+EMSCRIPTEN_KEEPALIVE int32_t LabApply(Lab* lab) {
     int32_t typed[kMatrixEntries];
     for (int i = 0; i < kMatrixEntries; ++i) {
-        lab.boxTexts[i][kBoxTextBytes - 1] = '\0';
-        typed[i] = ParseBoxText(lab.boxTexts[i]);
+        lab->boxTexts[i][kBoxTextBytes - 1] = '\0';
+        typed[i] = ParseBoxText(lab->boxTexts[i]);
     }
-    return TakeMatrix(typed);
+    return TakeMatrix(*lab, typed);
 }
 
 // Room for `bytes` bytes in slot 0 (a matrix file's bytes), 1 (its name) or
 // 2 (a form's name, empty to recognise the form); null for another slot.
-EMSCRIPTEN_KEEPALIVE char* LabSlot(int32_t slot, int32_t bytes) {
+EMSCRIPTEN_KEEPALIVE char* LabSlot(Lab* lab, int32_t slot, int32_t bytes) {
     if (slot < 0 || slot > 2 || bytes < 0) {
         return nullptr;
     }
-    lab.slots[slot].assign(size_t(bytes), '\0');
-    return lab.slots[slot].data();
+    lab->slots[slot].assign(size_t(bytes), '\0');
+    return lab->slots[slot].data();
 }
 
-EMSCRIPTEN_KEEPALIVE int32_t LabMaxMatrixFileBytes() { return int32_t(kMaxMatrixFileBytes); }
+EMSCRIPTEN_KEEPALIVE int32_t LabMaxMatrixFileBytes(Lab*) { return int32_t(kMaxMatrixFileBytes); }
 
 // The form names the page offers, "plain" first.
-EMSCRIPTEN_KEEPALIVE int32_t LabMatrixFormCount() { return int32_t(MatrixFormCount()); }
-EMSCRIPTEN_KEEPALIVE const char* LabMatrixFormName(int32_t index) {
+EMSCRIPTEN_KEEPALIVE int32_t LabMatrixFormCount(Lab*) { return int32_t(MatrixFormCount()); }
+EMSCRIPTEN_KEEPALIVE const char* LabMatrixFormName(Lab*, int32_t index) {
     return index < 0 ? nullptr : MatrixFormName(size_t(index));
 }
 
@@ -459,40 +464,40 @@ EMSCRIPTEN_KEEPALIVE const char* LabMatrixFormName(int32_t index) {
 // takes its matrix as LabApply() takes the boxes. Returns 1 when the matrix
 // changed, 0 when it was the one in effect, -1 when the file was refused
 // (LabMessage() says why; nothing changes).
-EMSCRIPTEN_KEEPALIVE int32_t LabImportMatrix() {
-    const MatrixFileResult read = ImportMatrix(lab.slots[0], lab.slots[1].c_str(), lab.slots[2].c_str());
-    std::string().swap(lab.slots[0]);
-    lab.message = read.message;
-    lab.form = read.form;
-    return read.ok ? TakeMatrix(read.entries.data()) : -1;
+EMSCRIPTEN_KEEPALIVE int32_t LabImportMatrix(Lab* lab) {
+    const MatrixFileResult read = ImportMatrix(lab->slots[0], lab->slots[1].c_str(), lab->slots[2].c_str());
+    std::string().swap(lab->slots[0]);
+    lab->message = read.message;
+    lab->form = read.form;
+    return read.ok ? TakeMatrix(*lab, read.entries.data()) : -1;
 }
 
 // Writes the matrix in effect in the form of slot 2, for the file named by
 // slot 1. Returns 1 with the file in LabText(), or 0 when the form cannot
 // hold the matrix (LabMessage() says which entry).
-EMSCRIPTEN_KEEPALIVE int32_t LabExportMatrix() {
+EMSCRIPTEN_KEEPALIVE int32_t LabExportMatrix(Lab* lab) {
     MatrixEntries matrix;
-    std::copy(lab.matrix.Entries(), lab.matrix.Entries() + kMatrixEntries, matrix.begin());
-    MatrixFileResult written = ExportMatrix(matrix, lab.slots[1].c_str(), lab.slots[2].c_str());
-    lab.message = written.message;
-    lab.form = written.form;
-    lab.text = std::move(written.text);
+    std::copy(lab->matrix.Entries(), lab->matrix.Entries() + kMatrixEntries, matrix.begin());
+    MatrixFileResult written = ExportMatrix(matrix, lab->slots[1].c_str(), lab->slots[2].c_str());
+    lab->message = written.message;
+    lab->form = written.form;
+    lab->text = std::move(written.text);
     return written.ok ? 1 : 0;
 }
-EMSCRIPTEN_KEEPALIVE const char* LabText() { return lab.text.data(); }
-EMSCRIPTEN_KEEPALIVE int32_t LabTextLength() { return int32_t(lab.text.size()); }
-EMSCRIPTEN_KEEPALIVE const char* LabMessage() { return lab.message.c_str(); }
+EMSCRIPTEN_KEEPALIVE const char* LabText(Lab* lab) { return lab->text.data(); }
+EMSCRIPTEN_KEEPALIVE int32_t LabTextLength(Lab* lab) { return int32_t(lab->text.size()); }
+EMSCRIPTEN_KEEPALIVE const char* LabMessage(Lab* lab) { return lab->message.c_str(); }
 // The form of the last file read or written.
-EMSCRIPTEN_KEEPALIVE const char* LabMatrixForm() { return lab.form.c_str(); }
+EMSCRIPTEN_KEEPALIVE const char* LabMatrixForm(Lab* lab) { return lab->form.c_str(); }
 
 // Steps back (-1) or forward (+1) through the applied matrices and makes the
 // snapshot there the matrix. Returns 1 when it moved, 0 at either end.
-EMSCRIPTEN_KEEPALIVE int32_t LabStep(int32_t direction) {
-    return (direction < 0 ? lab.matrix.StepBack() : lab.matrix.StepForward()) ? 1 : 0;
+EMSCRIPTEN_KEEPALIVE int32_t LabStep(Lab* lab, int32_t direction) {
+    return (direction < 0 ? lab->matrix.StepBack() : lab->matrix.StepForward()) ? 1 : 0;
 }
 
 // Where the current snapshot stands: position (from 1) and count.
-EMSCRIPTEN_KEEPALIVE int32_t LabHistoryPosition() { return lab.matrix.Position(); }
-EMSCRIPTEN_KEEPALIVE int32_t LabHistoryCount() { return lab.matrix.SnapshotCount(); }
+EMSCRIPTEN_KEEPALIVE int32_t LabHistoryPosition(Lab* lab) { return lab->matrix.Position(); }
+EMSCRIPTEN_KEEPALIVE int32_t LabHistoryCount(Lab* lab) { return lab->matrix.SnapshotCount(); }
 
 }  // extern "C"

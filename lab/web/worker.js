@@ -19,6 +19,7 @@ const kSweepScaleCodes = [1, 2, 3, 4, 5, 6, 8, 10, 12, 14, 16, 20, 24, 28, 31];
 const kSweepBandRows = 8;
 
 let core = null;
+let lab = 0;                 // the lab made in the core (LabCreate), passed first to every call
 let coreName = '';
 let frameDirty = false;
 let viewsDirty = false;
@@ -52,11 +53,11 @@ function matrixState(source, changed, corrected) {
         type: 'matrix',
         source,
         change: lastChange,
-        matrix: Array.from(heap32(core._LabMatrix(), 64)),
+        matrix: Array.from(heap32(core._LabMatrix(lab), 64)),
         corrected: corrected || new Array(64).fill(false),
         changed: !!changed,
-        position: core._LabHistoryPosition(),
-        count: core._LabHistoryCount(),
+        position: core._LabHistoryPosition(lab),
+        count: core._LabHistoryCount(lab),
     };
 }
 
@@ -99,13 +100,13 @@ function viewKey(view) { return view === kInputView ? `p${pictureId}/${view}` : 
 function sendFrame(code) {
     const t0 = performance.now();
     if (code) {
-        core._LabCode();
+        core._LabCode(lab);
         frameId++;
     }
     const t1 = performance.now();
-    if (code) core._LabMeasureSsim();
+    if (code) core._LabMeasureSsim(lab);
     const t2 = performance.now();
-    const width = core._LabWidth(), height = core._LabHeight();
+    const width = core._LabWidth(lab), height = core._LabHeight(lab);
     const sides = {};
     const transfer = [];
     const copies = new Map();  // one copy for a view shown on both sides
@@ -121,30 +122,31 @@ function sendFrame(code) {
             }
             // The view first: drawing it may grow the core's memory, which
             // replaces the buffer.
-            const pointer = core._LabView(view);
+            const pointer = core._LabView(lab, view);
             const pixels = new Uint8ClampedArray(core.HEAPU8.buffer, pointer, width * height * 4);
             canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
             continue;
         }
         if (!copies.has(view)) {
-            const pointer = core._LabView(view);
+            const pointer = core._LabView(lab, view);
             const copy = core.HEAPU8.slice(pointer, pointer + width * height * 4);
             copies.set(view, copy.buffer);
             transfer.push(copy.buffer);
         }
         sides[side] = {view, pixels: copies.get(view)};
     }
-    const columns = core._LabMacroblockColumns(), rows = core._LabMacroblockRows();
-    const bits = heap32(core._LabMacroblockBits(), columns * rows);
+    const columns = core._LabMacroblockColumns(lab), rows = core._LabMacroblockRows(lab);
+    const bits = heap32(core._LabMacroblockBits(lab), columns * rows);
     const t3 = performance.now();
     post({
-        type: 'result', change: lastChange, pictureId, pictureName, width, height, bytes: core._LabBytes(),
-        psnr: [core._LabPsnr(0), core._LabPsnr(1), core._LabPsnr(2)],
-        ssim: [core._LabSsim(0), core._LabSsim(1), core._LabSsim(2), core._LabSsim(3)], ssimDb: core._LabSsimDb(),
-        ssimWorst: core._LabSsimMapWorst(),
+        type: 'result', change: lastChange, pictureId, pictureName, width, height, bytes: core._LabBytes(lab),
+        psnr: [core._LabPsnr(lab, 0), core._LabPsnr(lab, 1), core._LabPsnr(lab, 2)],
+        ssim: [core._LabSsim(lab, 0), core._LabSsim(lab, 1), core._LabSsim(lab, 2), core._LabSsim(lab, 3)],
+        ssimDb: core._LabSsimDb(lab), ssimWorst: core._LabSsimMapWorst(lab),
         columns, rows, bits: bits.buffer, sides,
         timing: {codeMs: t1 - t0, ssimMs: t2 - t1, viewsMs: t3 - t2},
-        settings: Object.assign({}, settings), model: model.description, modelNote: coreString(core._LabModelNote()),
+        settings: Object.assign({}, settings), model: model.description,
+        modelNote: coreString(core._LabModelNote(lab)),
     }, transfer.concat([bits.buffer]));
 }
 
@@ -171,12 +173,12 @@ function startSweep() {
 function sweepStep() {
     if (sweep.queue.length === 0) return false;
     const point = sweep.queue[0];
-    if (sweep.row === 0) core._LabSweepBegin();
-    sweep.row = core._LabSweepBand(point.code, point.useDefault, sweep.row, kSweepBandRows);
+    if (sweep.row === 0) core._LabSweepBegin(lab);
+    sweep.row = core._LabSweepBand(lab, point.code, point.useDefault, sweep.row, kSweepBandRows);
     if (sweep.row !== 0) return true;
     sweep.queue.shift();
     const curve = point.useDefault ? sweep.curves.default : sweep.curves.current;
-    curve.push({code: point.code, bytes: core._LabSweepBytes(), psnrY: core._LabSweepPsnrY()});
+    curve.push({code: point.code, bytes: core._LabSweepBytes(lab), psnrY: core._LabSweepPsnrY(lab)});
     const done = sweep.queue.length === 0;
     if (done) defaultCurves.set(flagsKey(), sweep.curves.default.slice());
     post({type: 'sweep', change: lastChange, curves: sweep.curves, done});
@@ -195,7 +197,7 @@ async function takePicture(file, name) {
         post({type: 'error', message: `${name}: not a picture this browser can decode (PNG or JPEG expected)`});
         return;
     }
-    const maxSide = core._LabMaxSide(), maxPixels = core._LabMaxPixels();
+    const maxSide = core._LabMaxSide(lab), maxPixels = core._LabMaxPixels(lab);
     const {width, height} = bitmap;
     if (width > maxSide || height > maxSide || width * height > maxPixels) {
         bitmap.close();
@@ -211,14 +213,14 @@ async function takePicture(file, name) {
     context.drawImage(bitmap, 0, 0);
     bitmap.close();
     const rgba = context.getImageData(0, 0, width, height).data;
-    const pointer = core._LabStage(width, height);
+    const pointer = core._LabStage(lab, width, height);
     if (!pointer) {
         post({type: 'error',
               message: `${name}: no memory for a ${width}x${height} picture; the previous picture stays`});
         return;
     }
     core.HEAPU8.set(rgba, pointer);
-    core._LabTakeStaged();
+    core._LabTakeStaged(lab);
     pictureName = name;
     pictureId++;
     markDirty();
@@ -233,14 +235,14 @@ function coreString(pointer) {
 }
 
 function writeSlot(slot, bytes) {
-    const pointer = core._LabSlot(slot, bytes.length);
+    const pointer = core._LabSlot(lab, slot, bytes.length);
     core.HEAPU8.set(bytes, pointer);
 }
 
 // Reads a matrix file (at most one byte more than the core takes, so that a
 // huge file is refused without reading it all) and applies its matrix.
 async function importMatrix(file, name, form) {
-    const limit = core._LabMaxMatrixFileBytes();
+    const limit = core._LabMaxMatrixFileBytes(lab);
     let bytes;
     try {
         bytes = new Uint8Array(await file.slice(0, limit + 1).arrayBuffer());
@@ -253,13 +255,13 @@ async function importMatrix(file, name, form) {
     writeSlot(0, bytes);
     writeSlot(1, encoder.encode(name));
     writeSlot(2, encoder.encode(form));
-    const outcome = core._LabImportMatrix();
+    const outcome = core._LabImportMatrix(lab);
     if (outcome < 0) {
         post(matrixState('keep', false));
-        post({type: 'error', message: coreString(core._LabMessage())});
+        post({type: 'error', message: coreString(core._LabMessage(lab))});
         return;
     }
-    const readAs = coreString(core._LabMatrixForm());
+    const readAs = coreString(core._LabMatrixForm(lab));
     post(matrixState('show', outcome === 1));
     post({type: 'imported', name, form: readAs, changed: outcome === 1});
     if (outcome === 1) markDirty();
@@ -270,26 +272,26 @@ function exportMatrix(name, form) {
     const encoder = new TextEncoder();
     writeSlot(1, encoder.encode(name));
     writeSlot(2, encoder.encode(form));
-    if (!core._LabExportMatrix()) {
-        post({type: 'error', message: coreString(core._LabMessage())});
+    if (!core._LabExportMatrix(lab)) {
+        post({type: 'error', message: coreString(core._LabMessage(lab))});
         return;
     }
-    const pointer = core._LabText();
-    const text = core.HEAPU8.slice(pointer, pointer + core._LabTextLength());
+    const pointer = core._LabText(lab);
+    const text = core.HEAPU8.slice(pointer, pointer + core._LabTextLength(lab));
     post({type: 'exported', name, form, text: text.buffer}, [text.buffer]);
 }
 
 function matrixForms() {
     const forms = [];
-    for (let i = 0; i < core._LabMatrixFormCount(); i++) forms.push(coreString(core._LabMatrixFormName(i)));
+    for (let i = 0; i < core._LabMatrixFormCount(lab); i++) forms.push(coreString(core._LabMatrixFormName(lab, i)));
     return forms;
 }
 
 function listEncoders() {
     const list = [];
-    for (let i = 0; i < core._LabEncoderCount(); i++) {
-        list.push({name: coreString(core._LabEncoderName(i)), intraVlc: core._LabEncoderIntraVlc(i),
-                   dc: core._LabEncoderDcPrecision(i)});
+    for (let i = 0; i < core._LabEncoderCount(lab); i++) {
+        list.push({name: coreString(core._LabEncoderName(lab, i)), intraVlc: core._LabEncoderIntraVlc(lab, i),
+                   dc: core._LabEncoderDcPrecision(lab, i)});
     }
     return list;
 }
@@ -313,7 +315,7 @@ function takeModel(request) {
     const choose = (text, what, fallback) => {
         if (text === null || text === undefined) return fallback;
         const value = wholeNumber(text);
-        if (value !== null && core._LabSetModel(index, what === 'intra_vlc' ? value : encoder.intraVlc,
+        if (value !== null && core._LabSetModel(lab, index, what === 'intra_vlc' ? value : encoder.intraVlc,
                                                 what === 'dc' ? value : encoder.dc)) {
             return value;
         }
@@ -322,13 +324,13 @@ function takeModel(request) {
     };
     const intraVlc = choose(request.intraVlc, 'intra_vlc', encoder.intraVlc);
     const dc = choose(request.dc, 'dc', encoder.dc);
-    core._LabSetModel(index, intraVlc, dc);
-    model = {encoder: encoder.name, intraVlc, dc, description: coreString(core._LabModelDescription())};
+    core._LabSetModel(lab, index, intraVlc, dc);
+    model = {encoder: encoder.name, intraVlc, dc, description: coreString(core._LabModelDescription(lab))};
     return refused;
 }
 
 function writeBoxTexts(texts) {
-    const base = core._LabBoxTexts(), size = core._LabBoxTextBytes();
+    const base = core._LabBoxTexts(lab), size = core._LabBoxTextBytes(lab);
     const encoder = new TextEncoder();
     for (let i = 0; i < 64; i++) {
         const bytes = encoder.encode(String(texts[i] ?? '')).subarray(0, size - 1);
@@ -341,11 +343,11 @@ async function start(wantSimd, request) {
     coreName = wantSimd ? 'lab_core_simd' : 'lab_core';
     importScripts(`${coreName}.js`);
     core = await createLabCore();
-    core._LabInit();
+    lab = core._LabCreate();
     encoders = listEncoders();
     const refused = takeModel(request || {});
-    post({type: 'ready', core: coreName, maxSide: core._LabMaxSide(), maxPixels: core._LabMaxPixels(),
-          forms: matrixForms(), encoders, defaultMatrix: Array.from(heap32(core._LabDefaultMatrix(), 64))});
+    post({type: 'ready', core: coreName, maxSide: core._LabMaxSide(lab), maxPixels: core._LabMaxPixels(lab),
+          forms: matrixForms(), encoders, defaultMatrix: Array.from(heap32(core._LabDefaultMatrix(lab), 64))});
     post({type: 'model', change: lastChange, model, refused});
     post(matrixState('show', false));
     markDirty();
@@ -355,7 +357,7 @@ const handlers = {
     init: (m) => start(m.simd, m.model),
     picture: (m) => takePicture(m.file, m.name),
     scene: () => {
-        core._LabUseScene();
+        core._LabUseScene(lab);
         pictureName = 'built-in scene';
         pictureId++;
         markDirty();
@@ -363,7 +365,7 @@ const handlers = {
     settings: (m) => {
         settings = {scale: m.scale, nonLinear: m.nonLinear ? 1 : 0, alternateScan: m.alternateScan ? 1 : 0,
                     interlaced: m.interlaced ? 1 : 0};
-        core._LabSetSettings(settings.scale, settings.nonLinear, settings.alternateScan, settings.interlaced);
+        core._LabSetSettings(lab, settings.scale, settings.nonLinear, settings.alternateScan, settings.interlaced);
         markDirty();
     },
     model: (m) => {
@@ -378,13 +380,13 @@ const handlers = {
     },
     apply: (m) => {
         writeBoxTexts(m.texts);
-        const changed = core._LabApply();
-        const flags = heap32(core._LabBoxCorrected(), 64);
+        const changed = core._LabApply(lab);
+        const flags = heap32(core._LabBoxCorrected(lab), 64);
         post(matrixState('apply', changed, Array.from(flags, (f) => f !== 0)));
         if (changed) markDirty();
     },
     step: (m) => {
-        const moved = core._LabStep(m.direction);
+        const moved = core._LabStep(lab, m.direction);
         post(matrixState('show', moved));
         if (moved) markDirty();
     },
@@ -397,14 +399,14 @@ const handlers = {
     importMatrix: (m) => importMatrix(m.file, m.name, m.form),
     exportMatrix: (m) => exportMatrix(m.name, m.form),
     dump: () => {
-        const width = core._LabWidth(), height = core._LabHeight(), pixels = width * height;
-        const ycPointer = core._LabReconstructionYc();
+        const width = core._LabWidth(lab), height = core._LabHeight(lab), pixels = width * height;
+        const ycPointer = core._LabReconstructionYc(lab);
         const yc = core.HEAPU8.slice(ycPointer, ycPointer + pixels * 6);
         const planes = [0, 1, 2].map((p) => {
-            const pointer = core._LabReconstructionPlane(p);
+            const pointer = core._LabReconstructionPlane(lab, p);
             return core.HEAPU8.slice(pointer, pointer + pixels).buffer;
         });
-        post({type: 'dump', width, height, bytes: core._LabBytes(), yc: yc.buffer, planes},
+        post({type: 'dump', width, height, bytes: core._LabBytes(lab), yc: yc.buffer, planes},
              [yc.buffer].concat(planes));
     },
 };
