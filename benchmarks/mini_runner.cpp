@@ -20,11 +20,18 @@ struct Entry {
     std::function<void(State&)> function;
 };
 
-std::vector<Entry>& Entries() {
-    static std::vector<Entry> entries;
-    return entries;
+// The one registry: the BENCHMARK macro registers its function from a
+// static initialiser, before main, so the list cannot live in an object main
+// owns. It holds the benchmarks and the filter of the command line.
+struct Registry {
+    std::vector<Entry> entries;
+    std::string filter;
+};
+
+Registry& TheRegistry() {
+    static Registry registry;
+    return registry;
 }
-std::string g_filter;
 
 }  // namespace
 
@@ -44,20 +51,21 @@ double ThreadCpuSeconds() {
 }
 
 void RegisterBenchmark(const char* name, std::function<void(State&)> function) {
-    Entries().push_back(Entry{name, std::move(function)});
+    TheRegistry().entries.push_back(Entry{name, std::move(function)});
 }
 
 // Accepts --benchmark_filter=TEXT: only names containing TEXT run.
 void Initialize(int* argc, char** argv) {
     const char* prefix = "--benchmark_filter=";
     for (int i = 1; i < *argc; ++i)
-        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) g_filter = argv[i] + std::strlen(prefix);
+        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) TheRegistry().filter = argv[i] + std::strlen(prefix);
 }
 
 void RunSpecifiedBenchmarks() {
     std::printf("%-40s %14s %14s %10s %14s\n", "Benchmark", "CPU", "Time", "Iterations", "Items/s (CPU)");
-    for (const Entry& entry : Entries()) {
-        if (!g_filter.empty() && entry.name.find(g_filter) == std::string::npos) continue;
+    const Registry& registry = TheRegistry();
+    for (const Entry& entry : registry.entries) {
+        if (!registry.filter.empty() && entry.name.find(registry.filter) == std::string::npos) continue;
         int64_t iterations = 1;
         double bestCpu = 0, bestWall = 0;
         int64_t bestIterations = 1, items = 0;
