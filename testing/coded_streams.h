@@ -13,6 +13,7 @@
 #include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/quantise.h"
+#include "media/clamp8.h"
 #include "media/y4m.h"
 #include "media/yc_convert.h"
 #include "stream/stream_writer.h"
@@ -46,15 +47,13 @@ struct Planes420 {
     std::vector<uint8_t> y, cb, cr;
 };
 
-struct CodedFrame {
+struct StreamedFrame {
     std::vector<int32_t> levels;  // the coder's, per macroblock
     int32_t estimatedBytes = 0;
     FrameAccounting accounting;
     Planes420 expected;              // what a decoder of the stream should show
     std::vector<uint8_t> codedLuma;  // the coder's own output luma, 8-bit
 };
-
-inline uint8_t Clamp8(int32_t v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
 
 // What a decoder needs besides the levels: the picture's size, the matrix,
 // the scale and DCT type of each macroblock, and how its DC levels are held.
@@ -160,7 +159,7 @@ inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width
 }
 
 // Codes one Y4M frame through the coder into the writer.
-inline CodedFrame CodeIntoStream(FrameCoder& coder, StreamWriter& writer, const CodingSettings& settings,
+inline StreamedFrame CodeIntoStream(FrameCoder& coder, StreamWriter& writer, const CodingSettings& settings,
                                  const int32_t matrix[kMatrixEntries], const Y4mFormat& format, const Y4mFrame& frame,
                                  std::vector<uint8_t>& stream) {
     const FrameGeometry geometry{format.width, format.height, format.width, format.height};
@@ -168,7 +167,7 @@ inline CodedFrame CodeIntoStream(FrameCoder& coder, StreamWriter& writer, const 
     std::vector<Pixel> output(input.size());
     Y4mToYc(format, frame, input.data(), format.width);
     KeepingSink sink(writer, MacroblockColumns(format.width), MacroblockRows(format.height));
-    CodedFrame coded;
+    StreamedFrame coded;
     FrameOutputs outputs;
     outputs.sink = &sink;
     coded.estimatedBytes = coder.CodeFrame(settings, matrix, input.data(), output.data(), geometry, outputs);

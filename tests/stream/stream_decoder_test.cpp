@@ -220,7 +220,7 @@ TEST(StreamDecoders, BothDecodersShowTheSimulation) {
         StreamWriter writer(StreamFormat{c.width, c.height, 25, 1, c.interlace}, settings, kDefaultIntraMatrix);
         FrameCoder coder;
         std::vector<uint8_t> stream;
-        std::vector<testing::CodedFrame> frames;
+        std::vector<testing::StreamedFrame> frames;
         for (uint32_t f = 0; f < 2; ++f) {
             frames.push_back(testing::CodeIntoStream(coder, writer, settings, kDefaultIntraMatrix, format,
                                                      testing::MakeTestFrame(format, f + 1), stream));

@@ -21,13 +21,13 @@
 namespace vardelk {
 namespace {
 
-using testing::CodedFrame;
+using testing::StreamedFrame;
 
 struct Clip {
     Y4mFormat format;
     CodingSettings settings;
     std::vector<int32_t> matrix = std::vector<int32_t>(kDefaultIntraMatrix, kDefaultIntraMatrix + kMatrixEntries);
-    std::vector<CodedFrame> frames;
+    std::vector<StreamedFrame> frames;
     std::vector<uint8_t> stream;
     FrameAccounting end;
 };
@@ -56,7 +56,7 @@ Y4mFormat Format(int32_t width, int32_t height, char interlace = 'p', ChromaForm
 // Levels as the stream must hold them: the filter's chroma DC offset by
 // 1024, every other model's DC as the coder gave it, and
 // nothing clipped for ordinary pictures.
-void ExpectLevelsRead(const Clip& clip, const StreamPicture& picture, const CodedFrame& frame) {
+void ExpectLevelsRead(const Clip& clip, const StreamPicture& picture, const StreamedFrame& frame) {
     const int32_t columns = MacroblockColumns(clip.format.width);
     const int32_t rows = MacroblockRows(clip.format.height);
     for (int32_t m = 0; m < columns * rows; ++m) {
@@ -176,7 +176,7 @@ void ExpectAccountingAddsUp(const Clip& clip) {
     const int32_t rows = MacroblockRows(clip.format.height);
     const int32_t* scan = clip.settings.alternateScan ? AlternateScan : ZigzagScan;
     int64_t sum = clip.end.streamBytes;
-    for (const CodedFrame& frame : clip.frames) {
+    for (const StreamedFrame& frame : clip.frames) {
         const FrameAccounting& a = frame.accounting;
         EXPECT_EQ(a.estimatedBytes, frame.estimatedBytes);
         EXPECT_EQ(8 * (a.streamBytes - a.estimatedBytes), a.TermBits());
