@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -194,22 +195,28 @@ PointResult EncoderConfirmation::Code(size_t index, const SearchMatrix& matrix, 
     return result;
 }
 
-std::vector<RdCurveData> EncoderConfirmation::Curves(const SearchMatrix& matrix, const std::vector<int32_t>& scaleCodes,
-                                                     QualityMeasure measure, int32_t threads,
-                                                     const std::function<void()>& stop) const {
+std::optional<std::vector<RdCurveData>> EncoderConfirmation::Curves(const SearchMatrix& matrix,
+                                                                    const std::vector<int32_t>& scaleCodes,
+                                                                    QualityMeasure measure, int32_t threads,
+                                                                    const std::function<bool()>& stop) const {
     const size_t codes = scaleCodes.size();
     std::vector<RdCurveData> curves(pictures_.size(), RdCurveData(codes));
+    std::atomic<bool> stopped{false};
+    const auto stopNow = [&] {
+        if (!stopped.load() && stop && stop()) stopped.store(true);
+        return stopped.load();
+    };
     ParallelFor(threads, int64_t(pictures_.size() * codes), [&](int64_t task) {
-        if (stop) stop();
+        if (stopNow()) return;
         const size_t picture = size_t(task) / codes, code = size_t(task) % codes;
         try {
             const PointResult point = Code(picture, matrix, scaleCodes[code], MeasuresFor(measure), task);
             curves[picture][code] = CurvePoint{scaleCodes[code], double(point.bytes), MeasureQuality(measure, point)};
         } catch (...) {
-            if (stop) stop();  // an encoder ended by Ctrl-C is the interruption, not a failure
-            throw;
+            if (!stopNow()) throw;
         }
     });
+    if (stopped.load()) return std::nullopt;
     return curves;
 }
 

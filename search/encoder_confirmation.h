@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,11 +54,15 @@ public:
     EncoderConfirmation& operator=(const EncoderConfirmation&) = delete;
 
     // Every picture's curve for the matrix at the scale codes, pictures x
-    // codes spread over the threads. `stop` is called before every run and
-    // may throw to end the work. Throws std::runtime_error, naming the
+    // codes spread over the threads. `stop` (may be empty) is asked before
+    // every run; once it answers true no run starts and the result is
+    // empty (std::nullopt). A run that fails while a stop is asked for was
+    // ended by the same request (Ctrl-C reaches the encoder too): that is
+    // the stop, not a failure. Throws std::runtime_error, naming the
     // picture and the encoder's first message, when a run fails.
-    std::vector<RdCurveData> Curves(const SearchMatrix& matrix, const std::vector<int32_t>& scaleCodes,
-                                    QualityMeasure measure, int32_t threads, const std::function<void()>& stop) const;
+    std::optional<std::vector<RdCurveData>> Curves(const SearchMatrix& matrix, const std::vector<int32_t>& scaleCodes,
+                                                   QualityMeasure measure, int32_t threads,
+                                                   const std::function<bool()>& stop) const;
 
     // One point of picture `index`: the stream's bytes and the decoded
     // picture's measures. `run` names its scratch files; runs going on at
