@@ -30,6 +30,7 @@ TEST(EncoderConfirmation, RunsTheEncoderAtTheModelsSettings) {
     for (int i = 1; i < kMatrixEntries; ++i) steep[size_t(i)] = 9 + i;  // natural order, entry i is 9 + i
     const std::vector<std::string> a = EncoderArguments("ffmpeg", "in.y4m", "out.m2v", steep, 7, model);
     EXPECT_EQ(After(a, "-qscale:v"), "7");
+    EXPECT_EQ(After(a, "-qmin"), "1");  // else ffmpeg raises code 1 to 2
     EXPECT_EQ(After(a, "-intra_vlc"), "1");
     EXPECT_EQ(After(a, "-dc"), "10");
     EXPECT_EQ(After(a, "-g"), "1");
@@ -52,7 +53,7 @@ TEST(EncoderConfirmation, EncoderGivesWhatTheSearchPredicts) {
     Y4mFormat format;
     const Y4mFrame frame = GrainyScene(96, 64, 5, &format);
     const std::vector<CodedPicture> pictures = {PrepareCodedPicture("scene", format, frame, model)};
-    const Objective objective(pictures, QualityMeasure::kSsim, {3, 9, 14, 20}, 2, ObjectiveOptions{model});
+    const Objective objective(pictures, QualityMeasure::kSsim, {1, 3, 9, 14, 20}, 2, ObjectiveOptions{model});
     const EncoderConfirmation runner(encoder, model, pictures);
     for (const SearchMatrix& matrix : {DefaultSearchMatrix(), StartingFamilies().back().matrix}) {
         const RdCurveData predicted = objective.Curves(matrix)[0];
@@ -61,7 +62,9 @@ TEST(EncoderConfirmation, EncoderGivesWhatTheSearchPredicts) {
         for (size_t i = 0; i < predicted.size(); ++i) {
             SCOPED_TRACE("scale code " + std::to_string(predicted[i].scaleCode));
             EXPECT_NEAR(measured[i].bytes / predicted[i].bytes, 1.0, 0.02);
-            EXPECT_NEAR(measured[i].quality, predicted[i].quality, 0.1);
+            // At code 1, the finest step, ffmpeg's own transform (not the
+            // model's integer one) shows in the quality: 0.15 dB here.
+            EXPECT_NEAR(measured[i].quality, predicted[i].quality, predicted[i].scaleCode == 1 ? 0.25 : 0.1);
         }
     }
 }
