@@ -12,6 +12,8 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -279,19 +281,23 @@ struct Confirmation {
 // with the better of the default and flat 16 by more than this (percent).
 constexpr double kLosingPicture = 0.5;
 
-Confirmation Confirm(const ConfirmingEncoder& encoder, const CodingModel& model, const std::string& set,
-                     const std::vector<CodedPicture>& pictures, const SetFigures& predicted, const SearchMatrix& found,
-                     const std::vector<int32_t>& codes, QualityMeasure measure, int32_t threads) {
+// Nothing when Ctrl-C ends the encoder's runs.
+std::optional<Confirmation> Confirm(const ConfirmingEncoder& encoder, const CodingModel& model, const std::string& set,
+                                    const std::vector<CodedPicture>& pictures, const SetFigures& predicted,
+                                    const SearchMatrix& found, const std::vector<int32_t>& codes,
+                                    QualityMeasure measure, int32_t threads) {
     Confirmation c;
     c.encoder = encoder;
     c.set = set;
     c.predicted = &predicted;
     const EncoderConfirmation runner(encoder, model, pictures);
-    const auto stop = [] { ThrowIfInterrupted(); };
-    std::vector<RdCurveData> defaultCurves = runner.Curves(DefaultSearchMatrix(), codes, measure, threads, stop);
-    std::vector<RdCurveData> flatCurves = runner.Curves(FlatSearchMatrix(16), codes, measure, threads, stop);
-    std::vector<RdCurveData> foundCurves = runner.Curves(found, codes, measure, threads, stop);
-    c.measured = FiguresFromCurves(pictures, std::move(defaultCurves), std::move(flatCurves), std::move(foundCurves));
+    std::optional<std::vector<RdCurveData>> curves[3];
+    const SearchMatrix matrices[3] = {DefaultSearchMatrix(), FlatSearchMatrix(16), found};
+    for (size_t i = 0; i < 3; ++i) {
+        curves[i] = runner.Curves(matrices[i], codes, measure, threads, StopRequested);
+        if (!curves[i]) return std::nullopt;
+    }
+    c.measured = FiguresFromCurves(pictures, std::move(*curves[0]), std::move(*curves[1]), std::move(*curves[2]));
     char line[160];
     if (!(Mean(c.measured.foundVsDefault) < 0)) {
         std::snprintf(line, sizeof line, "the found matrix costs %+.2f%% against the default",
@@ -639,6 +645,7 @@ int RunSearchCommand(int argc, char** argv) {
         // training pictures, at the same scale codes.
         std::unique_ptr<Confirmation> confirmation;
         const ConfirmingEncoder encoder = FindConfirmingEncoder(model);
+        bool confirmationInterrupted = false;
         if (interrupted) {
             run.confirmationNote = "skipped: the search was interrupted";
         } else if (o.noConfirm) {
@@ -647,10 +654,18 @@ int RunSearchCommand(int argc, char** argv) {
             run.confirmationNote = "not confirmed: " + encoder.missing;
         } else {
             const bool onValidation = validationFigures != nullptr;
-            confirmation = std::make_unique<Confirmation>(Confirm(
+            std::optional<Confirmation> measured = Confirm(
                 encoder, model, onValidation ? "validation" : "training", onValidation ? validationPictures : training,
-                onValidation ? *validationFigures : trainingFigures, result.best, codes, measure, o.threads));
-            run.confirmation = confirmation.get();
+                onValidation ? *validationFigures : trainingFigures, result.best, codes, measure, o.threads);
+            // Ctrl-C during the confirmation still leaves the found matrix
+            // in complete outputs, as during the search.
+            confirmationInterrupted = !measured;
+            if (measured) {
+                confirmation = std::make_unique<Confirmation>(std::move(*measured));
+                run.confirmation = confirmation.get();
+            } else {
+                run.confirmationNote = "not confirmed: the confirmation was interrupted";
+            }
         }
         WriteOutputs(run);
         if (!o.quiet) {
@@ -667,7 +682,7 @@ int RunSearchCommand(int argc, char** argv) {
                 std::printf("%s\n", run.confirmationNote.c_str());
             std::printf("matrix and report in %s/\n", o.out.c_str());
         }
-        return interrupted ? 130 : 0;
+        return interrupted || confirmationInterrupted ? 130 : 0;
     });
 }
 

@@ -5,17 +5,13 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <random>
 
 namespace vardelk {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Unwinds the phases once a limit is reached.
-struct SearchStopped {
-    SearchStop stop;
-};
 
 class Searcher {
 public:
@@ -33,19 +29,13 @@ public:
     }
 
     // Scores a candidate (each distinct matrix once) and keeps it when it
-    // improves on the best; true when it did.
+    // improves on the best; true when it did. A candidate that finds a limit
+    // reached is not scored: from then on Stopped() holds, nothing more is
+    // scored, and every phase returns at once.
     bool Try(const SearchMatrix& matrix, const std::string& move) {
-        auto known = seen_.find(matrix);
-        if (known != seen_.end()) return false;
-        if (stop_ && stop_()) throw SearchStopped{SearchStop::kStopped};
-        if (settings_.maxEvaluations > 0 && result_.evaluations >= settings_.maxEvaluations)
-            throw SearchStopped{SearchStop::kEvaluations};
-        if (settings_.budgetSeconds > 0) {
-            const double perEvaluation = result_.evaluations > 0 ? Seconds() / double(result_.evaluations) : 0.0;
-            const double needed =
-                settings_.secondsBefore + Seconds() + perEvaluation * (1 + settings_.reservedEvaluations);
-            if (needed > settings_.budgetSeconds) throw SearchStopped{SearchStop::kBudget};
-        }
+        if (Stopped() || seen_.count(matrix) != 0) return false;
+        stopped_ = LimitReached();
+        if (Stopped()) return false;
         MatrixScore score = objective_.Score(matrix);
         ++result_.evaluations;
         seen_[matrix] = score.objective;
@@ -59,10 +49,13 @@ public:
         return better;
     }
 
+    bool Stopped() const { return stopped_.has_value(); }
+
     void Families() {
         phase_ = "families";
         for (const FamilyMatrix& family : StartingFamilies()) {
             Try(family.matrix, "family " + family.name);
+            if (Stopped()) return;
             result_.families.emplace_back(family.name, seen_[family.matrix]);
         }
         EndPhase();
@@ -79,6 +72,7 @@ public:
                 improved = false;
                 for (int index : ShuffledOrder(kShapeParameters)) {
                     improved |= DescendShape(base, shape, index, index == 0 ? step / 2 : step);
+                    if (Stopped()) return;
                 }
             }
         }
@@ -97,19 +91,37 @@ public:
         }
         for (int i = 1; i < kMatrixEntries; ++i) singles.push_back({i});
         DescendEntries(pairs, 0.16);
+        if (Stopped()) return;
         DescendEntries(singles, 0.04);
+        if (Stopped()) return;
         EndPhase();
     }
 
-    SearchResult Finish(SearchStop stop) {
+    SearchResult Finish() {
         result_.seconds = Seconds();
-        result_.stop = stop;
-        if (stop != SearchStop::kConverged) result_.phaseBest.emplace_back(phase_ + " (unfinished)", result_.best);
+        result_.stop = stopped_.value_or(SearchStop::kConverged);
+        if (Stopped()) result_.phaseBest.emplace_back(phase_ + " (unfinished)", result_.best);
         return std::move(result_);
     }
 
 private:
     double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+    // Why the search must end before the next candidate, if it must: asked
+    // to stop, out of evaluations, or the next one (at the mean pace so far)
+    // and the work kept back for after the search would overrun the budget.
+    std::optional<SearchStop> LimitReached() const {
+        if (stop_ && stop_()) return SearchStop::kStopped;
+        if (settings_.maxEvaluations > 0 && result_.evaluations >= settings_.maxEvaluations)
+            return SearchStop::kEvaluations;
+        if (settings_.budgetSeconds > 0) {
+            const double perEvaluation = result_.evaluations > 0 ? Seconds() / double(result_.evaluations) : 0.0;
+            const double needed =
+                settings_.secondsBefore + Seconds() + perEvaluation * (1 + settings_.reservedEvaluations);
+            if (needed > settings_.budgetSeconds) return SearchStop::kBudget;
+        }
+        return std::nullopt;
+    }
 
     void EndPhase() { result_.phaseBest.emplace_back(phase_, result_.best); }
 
@@ -139,6 +151,8 @@ private:
                     shape = trial;
                     moved = true;
                     walk *= 2;
+                } else if (Stopped()) {
+                    return moved;
                 } else if (walk != delta) {
                     walk = delta;
                 } else {
@@ -151,7 +165,8 @@ private:
     }
 
     // Each group moves by a relative step (at least 1) in the direction that
-    // helps, walked with doubling steps like the shape parameters.
+    // helps, walked with doubling steps like the shape parameters. Returns
+    // at once when the search stops.
     void DescendEntries(const std::vector<std::vector<int>>& groups, double firstStep) {
         for (double step = firstStep; step >= 0.01; step /= 2) {
             bool improved = true;
@@ -166,6 +181,8 @@ private:
                             if (TryEntryMove(group, direction, walk)) {
                                 moved = true;
                                 walk *= 2;
+                            } else if (Stopped()) {
+                                return;
                             } else if (walk != step) {
                                 walk = step;
                             } else {
@@ -216,6 +233,7 @@ private:
     std::string phase_ = "families";
     std::map<SearchMatrix, double> seen_;
     SearchResult result_;
+    std::optional<SearchStop> stopped_;  // set once, by the candidate that found a limit reached
 };
 
 }  // namespace
@@ -237,14 +255,10 @@ const char* SearchStopName(SearchStop stop) {
 SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& settings, const StopRequest& stop,
                              const ProgressReport& progress) {
     Searcher searcher(objective, settings, stop, progress);
-    try {
-        searcher.Families();
-        searcher.Shape();
-        if (settings.entryPhase) searcher.Entries();
-    } catch (const SearchStopped& stopped) {
-        return searcher.Finish(stopped.stop);
-    }
-    return searcher.Finish(SearchStop::kConverged);
+    searcher.Families();
+    if (!searcher.Stopped()) searcher.Shape();
+    if (!searcher.Stopped() && settings.entryPhase) searcher.Entries();
+    return searcher.Finish();
 }
 
 }  // namespace vardelk

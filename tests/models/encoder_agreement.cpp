@@ -26,8 +26,8 @@
 #include <thread>
 #include <vector>
 
-#include "cli/child_process.h"
 #include "codec/frame_coder.h"
+#include "encoders/child_process.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
 #include "quality/bd_rate.h"

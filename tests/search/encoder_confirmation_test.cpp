@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <stdexcept>
+#include <string>
 
 #include "search/encoder_confirmation.h"
 #include "search/matrix_family.h"
@@ -27,6 +30,7 @@ TEST(EncoderConfirmation, RunsTheEncoderAtTheModelsSettings) {
     for (int i = 1; i < kMatrixEntries; ++i) steep[size_t(i)] = 9 + i;  // natural order, entry i is 9 + i
     const std::vector<std::string> a = EncoderArguments("ffmpeg", "in.y4m", "out.m2v", steep, 7, model);
     EXPECT_EQ(After(a, "-qscale:v"), "7");
+    EXPECT_EQ(After(a, "-qmin"), "1");  // else ffmpeg raises code 1 to 2
     EXPECT_EQ(After(a, "-intra_vlc"), "1");
     EXPECT_EQ(After(a, "-dc"), "10");
     EXPECT_EQ(After(a, "-g"), "1");
@@ -49,16 +53,43 @@ TEST(EncoderConfirmation, EncoderGivesWhatTheSearchPredicts) {
     Y4mFormat format;
     const Y4mFrame frame = GrainyScene(96, 64, 5, &format);
     const std::vector<CodedPicture> pictures = {PrepareCodedPicture("scene", format, frame, model)};
-    const Objective objective(pictures, QualityMeasure::kSsim, {3, 9, 14, 20}, 2, ObjectiveOptions{model});
+    const Objective objective(pictures, QualityMeasure::kSsim, {1, 3, 9, 14, 20}, 2, ObjectiveOptions{model});
     const EncoderConfirmation runner(encoder, model, pictures);
     for (const SearchMatrix& matrix : {DefaultSearchMatrix(), StartingFamilies().back().matrix}) {
         const RdCurveData predicted = objective.Curves(matrix)[0];
-        const RdCurveData measured = runner.Curves(matrix, objective.ScaleCodes(), QualityMeasure::kSsim, 2, {})[0];
+        const RdCurveData measured =
+            runner.Curves(matrix, objective.ScaleCodes(), QualityMeasure::kSsim, 2, {}).value()[0];
         for (size_t i = 0; i < predicted.size(); ++i) {
             SCOPED_TRACE("scale code " + std::to_string(predicted[i].scaleCode));
             EXPECT_NEAR(measured[i].bytes / predicted[i].bytes, 1.0, 0.02);
-            EXPECT_NEAR(measured[i].quality, predicted[i].quality, 0.1);
+            // At code 1, the finest step, ffmpeg's own transform (not the
+            // model's integer one) shows in the quality: 0.15 dB here.
+            EXPECT_NEAR(measured[i].quality, predicted[i].quality, predicted[i].scaleCode == 1 ? 0.25 : 0.1);
         }
+    }
+}
+
+// A stop ends the runs without an error, also when it comes while a run
+// fails (Ctrl-C ends the encoder too); without one, a failing run is an
+// error naming the picture. /bin/false stands in for an encoder that fails.
+TEST(EncoderConfirmation, StopIsNotAFailure) {
+    const CodingModel model = PresetModel(EncoderPreset::kFfmpeg);
+    Y4mFormat format;
+    const Y4mFrame frame = GrainyScene(32, 16, 1, &format);
+    const std::vector<CodedPicture> pictures = {PrepareCodedPicture("scene", format, frame, model)};
+    const EncoderConfirmation runner(ConfirmingEncoder{"ffmpeg", "/bin/false", ""}, model, pictures);
+    const auto curves = [&](const std::function<bool()>& stop) {
+        return runner.Curves(DefaultSearchMatrix(), {3, 9}, QualityMeasure::kPsnrY, 1, stop);
+    };
+    int asked = 0;
+    EXPECT_FALSE(curves([&] { return ++asked > 1; }).has_value());
+    EXPECT_EQ(asked, 2);  // before the run, then after it failed; no run after that
+    EXPECT_FALSE(curves([] { return true; }).has_value());
+    try {
+        curves({});
+        ADD_FAILURE() << "a failing encoder gave curves";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "scene, scale code 3: /bin/false failed");
     }
 }
 

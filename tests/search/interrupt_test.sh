@@ -31,4 +31,24 @@ assert flat[0] == 8 and all(1 <= v <= 255 for v in flat[1:]), flat
 assert report["objective"] <= 0, report["objective"]
 PY
 ls result | grep -q tmp && { echo "temporary file left behind"; exit 1; }
+
+# Ctrl-C while ffmpeg confirms the found matrix (it reaches ffmpeg too: the
+# whole process group is signalled) ends the confirmation, not the outputs.
+command -v ffmpeg >/dev/null && command -v pgrep >/dev/null && command -v setsid >/dev/null || exit 0
+mkdir tmp
+TMPDIR=$work/tmp setsid "$VARDELK" search set.txt --evaluations 1 --budget 0 -j 2 --out confirming -q &
+pid=$!
+for _ in $(seq 600); do pgrep -P "$pid" -x ffmpeg >/dev/null && break; sleep 0.1; done
+kill -INT -- "-$pid"
+wait "$pid"
+status=$?
+if [[ $status -ne 130 ]]; then echo "interrupted confirmation: exit status $status, expected 130"; exit 1; fi
+python3 - <<'PY' || exit 1
+import json
+report = json.load(open("confirming/report.json"))
+assert report["confirmation"] == "not confirmed: the confirmation was interrupted", report["confirmation"]
+assert report["stop"] == "evaluations", report["stop"]
+PY
+[[ -s confirming/matrix.plain.txt && -s confirming/rd.png ]] || { echo "outputs missing after the confirmation"; exit 1; }
+[[ -z "$(ls tmp)" ]] || { echo "scratch files left: $(ls tmp)"; exit 1; }
 exit 0

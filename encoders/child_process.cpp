@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "encoders/child_process.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,7 +13,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli_error.h"
+#include "encoders/encoder_error.h"
 
 extern char** environ;
 
@@ -52,10 +52,10 @@ ChildResult RunChild(const std::vector<std::string>& arguments, const std::strin
     pid_t child = 0;
     const int error = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) throw CliError(arguments.front() + ": cannot be started (" + std::strerror(error) + ")");
+    if (error != 0) throw EncoderError(arguments.front() + ": cannot be started (" + std::strerror(error) + ")");
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) throw CliError(arguments.front() + ": lost track of the process");
+        if (errno != EINTR) throw EncoderError(arguments.front() + ": lost track of the process");
     }
     ChildResult result;
     result.exited = WIFEXITED(status);
@@ -74,11 +74,18 @@ std::string FileTail(const std::string& path, size_t limit) {
     return "..." + all.substr(line == std::string::npos ? all.size() - limit : line);
 }
 
-TemporaryFolder::TemporaryFolder() {
+std::string FileFirstLine(const std::string& path) {
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    return line;
+}
+
+TemporaryFolder::TemporaryFolder(const std::string& prefix) {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vardelk-XXXXXX";
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" + prefix + "-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr)
-        throw CliError(pattern + ": cannot make a temporary folder (" + std::strerror(errno) + ")");
+        throw EncoderError(pattern + ": cannot make a temporary folder (" + std::strerror(errno) + ")");
     path_ = pattern;
 }
 
