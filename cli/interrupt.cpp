@@ -8,7 +8,8 @@ namespace {
 
 // Set by the signal handler, read by every thread at work: a lock-free
 // atomic is safe in both places, where a volatile flag is safe only in the
-// first.
+// first. The one flag of the process, as the C signal interface leaves no
+// other place for a handler to write.
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the flag is written from a signal handler");
 
@@ -21,8 +22,10 @@ void InstallInterruptHandler() {
     std::signal(SIGTERM, NoteSignal);
 }
 
+bool Interrupted() { return interrupted.load(std::memory_order_relaxed); }
+
 void ThrowIfInterrupted() {
-    if (interrupted.load(std::memory_order_relaxed)) throw InterruptedError();
+    if (Interrupted()) throw InterruptedError();
 }
 
 }  // namespace vardelk

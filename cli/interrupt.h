@@ -14,6 +14,9 @@ public:
 // Catches SIGINT and SIGTERM from now on.
 void InstallInterruptHandler();
 
+// Whether a signal has arrived.
+bool Interrupted();
+
 // Throws InterruptedError once a signal has arrived.
 void ThrowIfInterrupted();
 

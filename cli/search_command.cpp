@@ -170,15 +170,6 @@ CodingModel ParseModel(const SearchOptions& o) {
     return model;
 }
 
-bool StopRequested() {
-    try {
-        ThrowIfInterrupted();
-        return false;
-    } catch (const InterruptedError&) {
-        return true;
-    }
-}
-
 // The progress line, redrawn at most a few times a second on a terminal.
 class SearchProgressLine {
 public:
@@ -294,7 +285,7 @@ std::optional<Confirmation> Confirm(const ConfirmingEncoder& encoder, const Codi
     std::optional<std::vector<RdCurveData>> curves[3];
     const SearchMatrix matrices[3] = {DefaultSearchMatrix(), FlatSearchMatrix(16), found};
     for (size_t i = 0; i < 3; ++i) {
-        curves[i] = runner.Curves(matrices[i], codes, measure, threads, StopRequested);
+        curves[i] = runner.Curves(matrices[i], codes, measure, threads, Interrupted);
         if (!curves[i]) return std::nullopt;
     }
     c.measured = FiguresFromCurves(pictures, std::move(*curves[0]), std::move(*curves[1]), std::move(*curves[2]));
@@ -626,7 +617,7 @@ int RunSearchCommand(int argc, char** argv) {
         settings.reservedEvaluations = 1.0 + 3.0 * double(validationPictures.size()) / double(training.size());
         SearchProgressLine line(!o.quiet && isatty(2));
         const SearchResult result =
-            RunMatrixSearch(objective, settings, StopRequested, [&](const SearchProgress& p) { line.Show(p); });
+            RunMatrixSearch(objective, settings, Interrupted, [&](const SearchProgress& p) { line.Show(p); });
         line.Finish();
         const bool interrupted = result.stop == SearchStop::kStopped;
 
