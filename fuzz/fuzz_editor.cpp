@@ -86,8 +86,8 @@ void CheckHistory(const CurrentMatrix& matrix) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     FuzzedDataProvider provider(input, size);
-    vardelk::fuzz::ResetFlakyAllocator(0);
-    CurrentMatrix matrix(vardelk::fuzz::FlakyAllocate);
+    vardelk::fuzz::FlakyAllocator flaky;
+    CurrentMatrix matrix({&vardelk::fuzz::FlakyAllocator::Allocate, &flaky});
 
     Editor editor;
     matrix.StartHistory();  // the host asks for the descriptor
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
         const int command = provider.ConsumeIntegralInRange<int>(0, 9);
         switch (command) {
             case 0:
-                vardelk::fuzz::g_failurePattern = provider.ConsumeIntegral<uint64_t>();
+                flaky.failurePattern = provider.ConsumeIntegral<uint64_t>();
                 break;
             case 1:  // a repeated descriptor request replaces the history
                 matrix.StartHistory();

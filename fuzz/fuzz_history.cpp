@@ -50,8 +50,8 @@ void CheckList(const SnapshotList* list, const Model& model) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     FuzzedDataProvider provider(input, size);
-    vardelk::fuzz::ResetFlakyAllocator(0);
-    const vardelk::SnapshotAllocator allocate = vardelk::fuzz::FlakyAllocate;
+    vardelk::fuzz::FlakyAllocator flaky;
+    const vardelk::SnapshotAllocator allocate{&vardelk::fuzz::FlakyAllocator::Allocate, &flaky};
 
     SnapshotList* list = vardelk::SnapshotListCreate(allocate);
     Model model;
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     while (provider.remaining_bytes() > 0 && steps++ < 256) {
         if (list == nullptr) {
             // Creation itself failed: try again with whatever fate comes next.
-            vardelk::fuzz::g_failurePattern = provider.ConsumeIntegral<uint64_t>();
+            flaky.failurePattern = provider.ConsumeIntegral<uint64_t>();
             list = vardelk::SnapshotListCreate(allocate);
             continue;
         }
@@ -69,15 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
         };
         switch (provider.ConsumeIntegralInRange<int>(0, 8)) {
             case 0: {  // allocations start failing (or stop)
-                vardelk::fuzz::g_failurePattern = provider.ConsumeIntegral<uint64_t>();
+                flaky.failurePattern = provider.ConsumeIntegral<uint64_t>();
                 break;
             }
             case 1: {
                 const Snapshot bytes = provider.ConsumeBytes<uint8_t>(provider.ConsumeIntegralInRange<size_t>(0, 300));
-                const size_t before = vardelk::fuzz::g_allocations;
+                const size_t before = flaky.allocations;
                 const SnapshotNode* oldFirst = list->first;
                 FUZZ_CHECK(vardelk::SnapshotListPushFront(list, bytes.data(), bytes.size()) == list);
-                FUZZ_CHECK(vardelk::fuzz::g_allocations > before);
+                FUZZ_CHECK(flaky.allocations > before);
                 if (list->first != oldFirst) {
                     model.nodes.insert(model.nodes.begin(), list->first);
                     model.data.insert(model.data.begin(), bytes);

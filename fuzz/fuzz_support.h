@@ -16,18 +16,19 @@
 
 namespace vardelk::fuzz {
 
-// Bit i of the pattern fails allocation i (modulo 64) since the last reset.
-inline uint64_t g_failurePattern = 0;
-inline size_t g_allocations = 0;
+// Bit i of the pattern fails allocation i (modulo 64), counted from the
+// allocator's making; the input may change the pattern as it goes. Allocate
+// has the shape of the history's allocation hook, with the allocator itself
+// as the context.
+struct FlakyAllocator {
+    uint64_t failurePattern = 0;
+    size_t allocations = 0;
 
-inline void ResetFlakyAllocator(uint64_t failurePattern) {
-    g_failurePattern = failurePattern;
-    g_allocations = 0;
-}
-
-inline void* FlakyAllocate(size_t bytes) {
-    const bool fail = ((g_failurePattern >> (g_allocations++ % 64)) & 1u) != 0;
-    return fail ? nullptr : std::malloc(bytes);
-}
+    static void* Allocate(void* self, size_t bytes) {
+        auto& flaky = *static_cast<FlakyAllocator*>(self);
+        const bool fail = ((flaky.failurePattern >> (flaky.allocations++ % 64)) & 1u) != 0;
+        return fail ? nullptr : std::malloc(bytes);
+    }
+};
 
 }  // namespace vardelk::fuzz

@@ -4,7 +4,7 @@
 
 namespace vardelk {
 
-CurrentMatrix::CurrentMatrix(SnapshotAllocator allocate) : allocate_(allocate) {
+CurrentMatrix::CurrentMatrix(SnapshotAllocator allocator) : allocator_(allocator) {
     std::memcpy(entries_, kDefaultIntraMatrix, kMatrixBytes);
 }
 
@@ -12,7 +12,7 @@ CurrentMatrix::~CurrentMatrix() { EndHistory(); }
 
 void CurrentMatrix::StartHistory() {
     EndHistory();
-    history_ = SnapshotListCreate(allocate_);
+    history_ = SnapshotListCreate(allocator_);
     if (history_ != nullptr) {
         SnapshotListPushFront(history_, entries_, kMatrixBytes);
         current_ = history_->first;
@@ -63,10 +63,10 @@ int32_t CurrentMatrix::SnapshotCount() const {
     return count;
 }
 
-void CurrentMatrix::SetAllocator(SnapshotAllocator allocate) {
-    allocate_ = allocate;
+void CurrentMatrix::SetAllocator(SnapshotAllocator allocator) {
+    allocator_ = allocator;
     if (history_ != nullptr) {
-        history_->allocate = allocate;
+        history_->allocator = allocator;
     }
 }
 

@@ -19,8 +19,8 @@ namespace vardelk {
 class CurrentMatrix {
 public:
     // The default matrix, without a history. The history's memory comes
-    // from allocate (null: malloc).
-    explicit CurrentMatrix(SnapshotAllocator allocate = nullptr);
+    // from allocator (SnapshotAllocator{}: malloc).
+    explicit CurrentMatrix(SnapshotAllocator allocator = {});
     ~CurrentMatrix();
     CurrentMatrix(const CurrentMatrix&) = delete;
     CurrentMatrix& operator=(const CurrentMatrix&) = delete;
@@ -58,8 +58,10 @@ public:
     int32_t Position() const;
     int32_t SnapshotCount() const;
 
-    // The history's memory from now on (tests make it fail on purpose).
-    void SetAllocator(SnapshotAllocator allocate);
+    // The history's memory from now on, for the live history too (tests
+    // make it fail on purpose). Its context must live as long as the
+    // history allocates through it.
+    void SetAllocator(SnapshotAllocator allocator);
 
     // The history and its current snapshot, for checks of their links;
     // either may be null.
@@ -70,7 +72,7 @@ private:
     bool StepTo(SnapshotNode* target);
 
     int32_t entries_[kMatrixEntries];
-    SnapshotAllocator allocate_;
+    SnapshotAllocator allocator_;
     SnapshotList* history_ = nullptr;
     SnapshotNode* current_ = nullptr;
 };

@@ -4,19 +4,23 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 namespace vardelk {
 
+// A list is made from raw memory and its fields are assigned one by one.
+static_assert(std::is_trivial_v<SnapshotList> && std::is_standard_layout_v<SnapshotList>);
+
 namespace {
 
-void* Allocate(SnapshotAllocator allocate, size_t bytes) {
-    return allocate != nullptr ? allocate(bytes) : std::malloc(bytes);
+void* Allocate(const SnapshotAllocator& allocator, size_t bytes) {
+    return allocator.allocate != nullptr ? allocator.allocate(allocator.context, bytes) : std::malloc(bytes);
 }
 
 // A detached node holding a copy of the source, or null with nothing held.
 SnapshotNode* NewNode(SnapshotList* owner, const void* source, size_t size) {
-    auto* node = static_cast<SnapshotNode*>(Allocate(owner->allocate, sizeof(SnapshotNode)));
-    auto* data = static_cast<unsigned char*>(Allocate(owner->allocate, size > 0 ? size : 1));
+    auto* node = static_cast<SnapshotNode*>(Allocate(owner->allocator, sizeof(SnapshotNode)));
+    auto* data = static_cast<unsigned char*>(Allocate(owner->allocator, size > 0 ? size : 1));
     if (node == nullptr || data == nullptr) {
         std::free(node);
         std::free(data);
@@ -34,12 +38,12 @@ SnapshotNode* NewNode(SnapshotList* owner, const void* source, size_t size) {
 
 }  // namespace
 
-SnapshotList* SnapshotListCreate(SnapshotAllocator allocate) {
-    auto* list = static_cast<SnapshotList*>(Allocate(allocate, sizeof(SnapshotList)));
+SnapshotList* SnapshotListCreate(SnapshotAllocator allocator) {
+    auto* list = static_cast<SnapshotList*>(Allocate(allocator, sizeof(SnapshotList)));
     if (list != nullptr) {
         list->first = nullptr;
         list->last = nullptr;
-        list->allocate = allocate;
+        list->allocator = allocator;
     }
     return list;
 }

@@ -8,10 +8,15 @@
 
 namespace vardelk {
 
-// Memory source of a list. Tests pass one that fails on purpose to prove
-// that a failed allocation leaves the list intact; null means the C
-// library's malloc. Whatever it returns is released with free().
-using SnapshotAllocator = void* (*)(size_t bytes);
+// Memory source of a list: allocate(context, bytes), or the C library's
+// malloc when allocate is null (as in a value-initialised SnapshotAllocator{}).
+// Tests pass one that fails on purpose to prove that a failed allocation
+// leaves the list intact, keeping their counters behind context. Whatever it
+// returns is released with free(). Plain data, like the list that holds it.
+struct SnapshotAllocator {
+    void* (*allocate)(void* context, size_t bytes);
+    void* context;  // handed to allocate unchanged
+};
 
 struct SnapshotList;
 
@@ -23,14 +28,14 @@ struct SnapshotNode {
 };
 
 struct SnapshotList {
-    SnapshotNode* first;         // null when empty
-    SnapshotNode* last;          // null when empty
-    SnapshotAllocator allocate;  // null: malloc
+    SnapshotNode* first;          // null when empty
+    SnapshotNode* last;           // null when empty
+    SnapshotAllocator allocator;  // null allocate: malloc
 };
 
-// New empty list whose own memory and whose nodes' come from allocate, or
+// New empty list whose own memory and whose nodes' come from allocator, or
 // null when the list cannot be allocated.
-SnapshotList* SnapshotListCreate(SnapshotAllocator allocate);
+SnapshotList* SnapshotListCreate(SnapshotAllocator allocator);
 
 // Puts a copy of size bytes from source in front of the list. When the node
 // or its block cannot be allocated nothing is added. Returns the list.

@@ -10,24 +10,28 @@
 namespace vardelk {
 namespace {
 
-// Allocator that fails from a chosen call on, to reach the out-of-memory
-// paths; the count restarts for every test.
-int allocationsLeft = -1;
-void* LimitedAllocate(size_t bytes) {
-    if (allocationsLeft == 0) {
-        return nullptr;
+// Memory that runs out after a chosen number of allocations, to reach the
+// out-of-memory paths; every test has its own.
+struct LimitedMemory {
+    int allocationsLeft = -1;  // negative: no limit
+
+    SnapshotAllocator Allocator() { return {&Allocate, this}; }
+    static void* Allocate(void* context, size_t bytes) {
+        int& left = static_cast<LimitedMemory*>(context)->allocationsLeft;
+        if (left == 0) {
+            return nullptr;
+        }
+        if (left > 0) {
+            --left;
+        }
+        return std::malloc(bytes);
     }
-    if (allocationsLeft > 0) {
-        --allocationsLeft;
-    }
-    return std::malloc(bytes);
-}
+};
 
 class SnapshotListTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        allocationsLeft = -1;
-        list = SnapshotListCreate(LimitedAllocate);
+        list = SnapshotListCreate(memory.Allocator());
         ASSERT_NE(list, nullptr);
     }
     void TearDown() override { SnapshotListDestroy(list); }
@@ -53,6 +57,7 @@ protected:
     }
     void Push(int value) { SnapshotListPushFront(list, &value, sizeof value); }
 
+    LimitedMemory memory;
     SnapshotList* list = nullptr;
 };
 
@@ -132,23 +137,23 @@ TEST_F(SnapshotListTest, FailedAllocationLeavesTheListIntact) {
     Push(1);
     Insert(list->first, 2);
     for (int failAt = 0; failAt < 2; ++failAt) {
-        allocationsLeft = failAt;  // fail the node or the data block
+        memory.allocationsLeft = failAt;  // fail the node or the data block
         EXPECT_EQ(Insert(list->first, 9), nullptr);
         Push(8);
         EXPECT_EQ(Walk(), (std::vector<int>{1, 2}));
     }
-    allocationsLeft = 0;
-    EXPECT_EQ(SnapshotListCreate(LimitedAllocate), nullptr);
-    allocationsLeft = -1;
+    memory.allocationsLeft = 0;
+    EXPECT_EQ(SnapshotListCreate(memory.Allocator()), nullptr);
+    memory.allocationsLeft = -1;
     EXPECT_NE(Insert(list->first, 3), nullptr);
     EXPECT_EQ(Walk(), (std::vector<int>{1, 3, 2}));
 }
 
 // Every list has its own allocator: one failing leaves the others alone.
 TEST_F(SnapshotListTest, EachListAllocatesThroughItsOwnAllocator) {
-    SnapshotList* plain = SnapshotListCreate(nullptr);
+    SnapshotList* plain = SnapshotListCreate(SnapshotAllocator{});
     ASSERT_NE(plain, nullptr);
-    allocationsLeft = 0;
+    memory.allocationsLeft = 0;
     Push(1);
     int value = 2;
     SnapshotListPushFront(plain, &value, sizeof value);
@@ -161,8 +166,6 @@ TEST_F(SnapshotListTest, EachListAllocatesThroughItsOwnAllocator) {
 // The matrix in effect and its history, as the editors use them.
 class CurrentMatrixTest : public ::testing::Test {
 protected:
-    void SetUp() override { allocationsLeft = -1; }
-
     // Sets entry 0 and commits; returns Commit's answer.
     bool Apply(int32_t entry) {
         matrix.Entries()[0] = entry;
@@ -186,7 +189,8 @@ protected:
         return entries;
     }
 
-    CurrentMatrix matrix{LimitedAllocate};
+    LimitedMemory memory;
+    CurrentMatrix matrix{memory.Allocator()};
 };
 
 TEST_F(CurrentMatrixTest, StartsAsTheDefaultMatrixWithoutAHistory) {
@@ -243,7 +247,7 @@ TEST_F(CurrentMatrixTest, CommitRecordsOnlyChangesRightAfterTheCurrentSnapshot) 
 TEST_F(CurrentMatrixTest, StartWithoutMemoryLeavesNoCurrentSnapshot) {
     matrix.StartHistory();
     for (int failAt = 0; failAt < 3; ++failAt) {
-        allocationsLeft = failAt;
+        memory.allocationsLeft = failAt;
         matrix.StartHistory();
         EXPECT_EQ(matrix.CurrentSnapshot(), nullptr);
         EXPECT_TRUE(Snapshots().empty());
@@ -254,11 +258,11 @@ TEST_F(CurrentMatrixTest, StartWithoutMemoryLeavesNoCurrentSnapshot) {
 
 TEST_F(CurrentMatrixTest, CommitWithoutMemoryKeepsTheCurrentSnapshot) {
     matrix.StartHistory();
-    allocationsLeft = 1;  // the node, not its block
+    memory.allocationsLeft = 1;  // the node, not its block
     EXPECT_TRUE(Apply(9));
     EXPECT_EQ(matrix.Position(), 1);
     EXPECT_EQ(matrix.SnapshotCount(), 1);
-    matrix.SetAllocator(nullptr);  // memory comes back, for the live history too
+    matrix.SetAllocator(SnapshotAllocator{});  // malloc comes back, for the live history too
     EXPECT_TRUE(matrix.Commit());
     EXPECT_EQ(Snapshots(), (std::vector<int32_t>{kDefaultIntraMatrix[0], 9}));
 }

@@ -12,25 +12,27 @@
 namespace vardelk {
 namespace {
 
-bool outOfMemory = false;
-void* FailingAllocate(size_t bytes) { return outOfMemory ? nullptr : std::malloc(bytes); }
-
 class AllocationTest : public ModuleFixture {
 protected:
     bool Start(HostSession& session, std::string* error) override {
         std::memcpy(Module().Entries(), kDefaultIntraMatrix, kMatrixBytes);
-        outOfMemory = false;
-        Module().SetAllocator(FailingAllocate);
+        Module().SetAllocator({&FailingAllocate, &outOfMemory});
         session.matrixChangedAnswer = 3;
         return session.Attach(&GetFilterTable, error);
     }
     void TearDown() override {
         ModuleFixture::TearDown();
-        Module().SetAllocator(nullptr);
+        Module().SetAllocator(SnapshotAllocator{});  // the module outlives this test's flag
         EXPECT_FALSE(Module().HasHistory());
     }
     // The module's matrix and history, linked into this test.
     static CurrentMatrix& Module() { return TheModule().matrix; }
+
+    // The history's memory runs out while the flag is set.
+    static void* FailingAllocate(void* outOfMemoryFlag, size_t bytes) {
+        return *static_cast<bool*>(outOfMemoryFlag) ? nullptr : std::malloc(bytes);
+    }
+    bool outOfMemory = false;
 };
 
 TEST_F(AllocationTest, ApplyWithoutMemoryStillAppliesAndNotifies) {

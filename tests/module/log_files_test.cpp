@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "media/coefficient_log_files.h"
 #include "plugin/host_frame.h"
 #include "tests/module/host_frames.h"
@@ -18,11 +24,27 @@ namespace fs = std::filesystem;
 using host::FrameProcInfo;
 using HostPixel = host::YcPixel;
 
+long ProcessId() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return static_cast<long>(getpid());
+#endif
+}
+
 // One frame the module's way, with a fresh coder.
 int32_t Process(const ModuleSettings& settings, const int32_t* matrix, FrameProcInfo& frame,
                 const LogFileNames& logNames = LogFileNames{}, int32_t* macroblockBits = nullptr) {
     FrameCoder coder;
     return CodeHostFrame(coder, settings, matrix, frame, logNames, macroblockBits);
+}
+
+// A path in the test temp folder that no other test, and no other process
+// running this one, uses at the same time.
+fs::path UniqueTempPath(const std::string& stem) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string name = std::string(test->test_suite_name()) + "_" + test->name();
+    return fs::path(::testing::TempDir()) / (stem + "_" + name + "_" + std::to_string(ProcessId()));
 }
 
 std::vector<std::string> Lines(const fs::path& path) {
@@ -38,7 +60,7 @@ std::vector<std::string> Lines(const fs::path& path) {
 class LogFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / ("vardelk_logs_" + std::to_string(counter_++));
+        dir_ = UniqueTempPath("vardelk_logs");
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         coefficients_ = (dir_ / "dct.txt").string();
@@ -56,7 +78,6 @@ protected:
         return bytes;
     }
 
-    static inline int counter_ = 0;
     fs::path dir_;
     std::string coefficients_, levels_;
     LogFileNames names_;
@@ -95,7 +116,7 @@ TEST(WriteCoefficientLog, FieldsWidenForLargeAndNegativeValues) {
     buffer.value[0] = -7;
     buffer.value[1] = -12345;
     buffer.value[2] = 123456;
-    const fs::path path = fs::path(::testing::TempDir()) / "vardelk_fields.txt";
+    const fs::path path = UniqueTempPath("vardelk_fields");
     std::FILE* file = std::fopen(path.string().c_str(), "w");
     ASSERT_NE(file, nullptr);
     WriteCoefficientLog(file, buffer, 1008, 2000);

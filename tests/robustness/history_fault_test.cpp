@@ -26,10 +26,16 @@ namespace vardelk {
 namespace {
 
 // Fails exactly one allocation, the one with the given number (from 0).
-size_t g_allocationCount = 0;
-size_t g_failingAllocation = SIZE_MAX;
+struct FailOne {
+    size_t allocationCount = 0;
+    size_t failingAllocation = SIZE_MAX;
 
-void* FailOne(size_t bytes) { return g_allocationCount++ == g_failingAllocation ? nullptr : std::malloc(bytes); }
+    SnapshotAllocator Allocator() { return {&Allocate, this}; }
+    static void* Allocate(void* context, size_t bytes) {
+        auto& self = *static_cast<FailOne*>(context);
+        return self.allocationCount++ == self.failingAllocation ? nullptr : std::malloc(bytes);
+    }
+};
 
 // Every link mutual, both ends right, the current node one of the list's.
 void ExpectSoundHistory(const CurrentMatrix& matrix) {
@@ -59,7 +65,7 @@ void ExpectNoLeak() {
 class HistoryFaults : public ::testing::Test {
 protected:
     void TearDown() override {
-        matrix_.SetAllocator(nullptr);
+        matrix_.SetAllocator(SnapshotAllocator{});
         matrix_.EndHistory();
         ExpectNoLeak();
     }
@@ -72,6 +78,7 @@ protected:
     }
     void ResetEntries() { std::memcpy(matrix_.Entries(), kDefaultIntraMatrix, kMatrixBytes); }
 
+    FailOne failOne_;
     CurrentMatrix matrix_;
 };
 
@@ -84,9 +91,8 @@ TEST_F(HistoryFaults, EachFailedAllocationLosesOnlyItsOwnSnapshot) {
     for (size_t failing = 0; failing < kAllocations; ++failing) {
         SCOPED_TRACE(failing);
         ResetEntries();
-        g_allocationCount = 0;
-        g_failingAllocation = failing;
-        matrix_.SetAllocator(FailOne);
+        failOne_ = FailOne{0, failing};
+        matrix_.SetAllocator(failOne_.Allocator());
         matrix_.StartHistory();
         ExpectSoundHistory(matrix_);
         const bool seeded = matrix_.CurrentSnapshot() != nullptr;
@@ -98,7 +104,7 @@ TEST_F(HistoryFaults, EachFailedAllocationLosesOnlyItsOwnSnapshot) {
         // Without a list nothing else is tried; without a first node the
         // applies have nothing to follow and allocate nothing.
         const size_t expectedAllocations = seeded ? kAllocations : failing == 0 ? 1 : 3;
-        EXPECT_EQ(g_allocationCount, expectedAllocations) << "an allocation was skipped or repeated";
+        EXPECT_EQ(failOne_.allocationCount, expectedAllocations) << "an allocation was skipped or repeated";
         // Applies without a current snapshot record nothing; otherwise only
         // the failed one is missing.
         EXPECT_EQ(matrix_.SnapshotCount(), seeded ? 3 : 0);
@@ -115,7 +121,7 @@ TEST_F(HistoryFaults, EachFailedAllocationLosesOnlyItsOwnSnapshot) {
             EXPECT_EQ(firstEntries, expectedEntries);
             EXPECT_EQ(matrix_.CurrentSnapshot(), matrix_.History()->last);
         }
-        matrix_.SetAllocator(nullptr);
+        matrix_.SetAllocator(SnapshotAllocator{});
         matrix_.EndHistory();
         ExpectNoLeak();
     }
@@ -124,7 +130,7 @@ TEST_F(HistoryFaults, EachFailedAllocationLosesOnlyItsOwnSnapshot) {
 // With no memory at all nothing is recorded, nothing crashes, and memory
 // coming back makes the history work again.
 TEST_F(HistoryFaults, NoMemoryAtAllThenRecovery) {
-    matrix_.SetAllocator([](size_t) -> void* { return nullptr; });
+    matrix_.SetAllocator({[](void*, size_t) -> void* { return nullptr; }, nullptr});
     matrix_.StartHistory();
     EXPECT_EQ(matrix_.History(), nullptr);
     EXPECT_EQ(matrix_.CurrentSnapshot(), nullptr);
@@ -132,7 +138,7 @@ TEST_F(HistoryFaults, NoMemoryAtAllThenRecovery) {
     matrix_.EndHistory();
     EXPECT_EQ(matrix_.History(), nullptr);
 
-    matrix_.SetAllocator(nullptr);
+    matrix_.SetAllocator(SnapshotAllocator{});
     matrix_.StartHistory();
     Apply(6);
     EXPECT_EQ(matrix_.SnapshotCount(), 2);
