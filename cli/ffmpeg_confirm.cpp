@@ -95,7 +95,7 @@ MeasuredPoint FfmpegConfirmer::Measure(const NamedMatrix& matrix, const CodingSe
         MeasureDecoded(run.Decoded(), name, format_, clip_, point);
         point.totalBytes = int64_t(run.Stream().size());
     } catch (const FfmpegFailure& failure) {
-        ThrowIfInterrupted();  // Ctrl-C reaches ffmpeg too: stopped, not failed
+        if (InterruptedOrArriving()) throw InterruptedError();  // Ctrl-C reaches ffmpeg too: stopped, not failed
         throw CliError("ffmpeg failed " + std::string(failure.coding ? "coding " : "decoding ") + name + " (" +
                        failure.Ending() + ")" + (failure.lastMessages.empty() ? "" : ":\n" + failure.lastMessages));
     }

@@ -1,7 +1,11 @@
 #include "interrupt.h"
 
+#include <signal.h>
+
 #include <atomic>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace vardelk {
 namespace {
@@ -23,6 +27,17 @@ void InstallInterruptHandler() {
 }
 
 bool Interrupted() { return interrupted.load(std::memory_order_relaxed); }
+
+bool InterruptedOrArriving() {
+    for (int wait = 0; wait < 50; ++wait) {
+        if (Interrupted()) return true;
+        sigset_t pending;
+        if (sigpending(&pending) == 0 && (sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return Interrupted();
+}
 
 void ThrowIfInterrupted() {
     if (Interrupted()) throw InterruptedError();

@@ -17,6 +17,12 @@ void InstallInterruptHandler();
 // Whether a signal has arrived.
 bool Interrupted();
 
+// Whether a signal has arrived or is on its way, for a program we ran that
+// failed: Ctrl-C reaches the whole process group, and the child may end of
+// it before our handler has run. Waits up to half a second for the signal,
+// so only call it on a failure.
+bool InterruptedOrArriving();
+
 // Throws InterruptedError once a signal has arrived.
 void ThrowIfInterrupted();
 

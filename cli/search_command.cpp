@@ -285,7 +285,12 @@ std::optional<Confirmation> Confirm(const ConfirmingEncoder& encoder, const Codi
     std::optional<std::vector<RdCurveData>> curves[3];
     const SearchMatrix matrices[3] = {DefaultSearchMatrix(), FlatSearchMatrix(16), found};
     for (size_t i = 0; i < 3; ++i) {
-        curves[i] = runner.Curves(matrices[i], codes, measure, threads, Interrupted);
+        try {
+            curves[i] = runner.Curves(matrices[i], codes, measure, threads, Interrupted);
+        } catch (const std::exception&) {
+            if (InterruptedOrArriving()) return std::nullopt;  // the run failed of the same Ctrl-C
+            throw;
+        }
         if (!curves[i]) return std::nullopt;
     }
     c.measured = FiguresFromCurves(pictures, std::move(*curves[0]), std::move(*curves[1]), std::move(*curves[2]));
