@@ -58,7 +58,8 @@ void RegisterBenchmark(const char* name, std::function<void(State&)> function) {
 void Initialize(int* argc, char** argv) {
     const char* prefix = "--benchmark_filter=";
     for (int i = 1; i < *argc; ++i)
-        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) TheRegistry().filter = argv[i] + std::strlen(prefix);
+        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0)
+            TheRegistry().filter = argv[i] + std::strlen(prefix);
 }
 
 void RunSpecifiedBenchmarks() {

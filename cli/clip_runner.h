@@ -81,7 +81,7 @@ private:
     uint32_t cpuFlags_;
     std::vector<std::unique_ptr<FrameCoder>> coders_;  // one per band
     bool planar_ = false;                              // 4:2:0 without logs: frames coded as planes
-    std::vector<Pixel> input_, output_;              // host frames, sized only when used
+    std::vector<Pixel> input_, output_;                // host frames, sized only when used
     std::vector<int32_t> macroblockBits_;
     Y4mFrame reconstruction_;
     int64_t processed_ = 0;

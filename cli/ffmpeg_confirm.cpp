@@ -1,8 +1,5 @@
 #include "ffmpeg_confirm.h"
 
-#include <cstdio>
-#include <memory>
-
 #include "cli_error.h"
 #include "interrupt.h"
 #include "media/yc_convert.h"
@@ -16,23 +13,16 @@ std::string PointName(const std::string& matrix, const CodingSettings& settings)
 }
 
 // Pools the measures of every decoded frame against the clip's.
-void MeasureDecoded(const std::string& decoded, const std::string& point, const Y4mFormat& format,
+void MeasureDecoded(const FfmpegRun& run, const std::string& point, const Y4mFormat& format,
                     const std::vector<Y4mFrame>& clip, MeasuredPoint& measured) {
-    std::FILE* file = std::fopen(decoded.c_str(), "rb");
-    if (file == nullptr) throw CliError(decoded + ": cannot be opened");
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
-    Y4mReader reader(file, "ffmpeg's decoding of " + point);
-    if (reader.Format().width != format.width || reader.Format().height != format.height)
-        throw CliError("ffmpeg decoded " + std::to_string(reader.Format().width) + "x" +
-                       std::to_string(reader.Format().height) + " pictures from a " + std::to_string(format.width) +
-                       "x" + std::to_string(format.height) + " source");
-    Y4mFrame frame;
-    size_t frames = 0;
-    for (; reader.ReadFrame(frame); ++frames) {
-        if (frames >= clip.size()) continue;  // counted for the message below
-        measured.error.Add(CompareFrames(clip[frames], frame));
-        measured.ssim.Add(CompareFramesSsim(format, clip[frames], frame));
-    }
+    size_t index = 0;
+    const size_t frames = run.ReadDecoded(format.width, format.height, point, [&](const Y4mFrame& frame) {
+        if (index < clip.size()) {  // the rest only counted, for the message below
+            measured.error.Add(CompareFrames(clip[index], frame));
+            measured.ssim.Add(CompareFramesSsim(format, clip[index], frame));
+        }
+        ++index;
+    });
     if (frames != clip.size())
         throw CliError("ffmpeg decoded " + std::to_string(frames) + " of " + std::to_string(clip.size()) +
                        " frames of " + point);
@@ -92,7 +82,7 @@ MeasuredPoint FfmpegConfirmer::Measure(const NamedMatrix& matrix, const CodingSe
     try {
         const FfmpegRun run(ffmpeg_, source_, settings, matrix.entries, folder_.File("point" + std::to_string(index)),
                             check);
-        MeasureDecoded(run.Decoded(), name, format_, clip_, point);
+        MeasureDecoded(run, name, format_, clip_, point);
         point.totalBytes = int64_t(run.Stream().size());
     } catch (const FfmpegFailure& failure) {
         if (InterruptedOrArriving()) throw InterruptedError();  // Ctrl-C reaches ffmpeg too: stopped, not failed

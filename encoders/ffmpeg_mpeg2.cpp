@@ -165,6 +165,22 @@ FfmpegRun::FfmpegRun(const Ffmpeg& ffmpeg, const std::string& source, const Codi
     Run(FfmpegDecodeArguments(ffmpeg.program, files_.stream, files_.decoded, ffmpeg.options), files_.decoded, false);
 }
 
+size_t FfmpegRun::ReadDecoded(int32_t width, int32_t height, const std::string& what,
+                              const std::function<void(const Y4mFrame& frame)>& use) const {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(files_.decoded.c_str(), "rb"), std::fclose);
+    if (!file) throw EncoderError(files_.decoded + ": cannot be opened");
+    Y4mReader reader(file.get(), "ffmpeg's decoding of " + what);
+    const Y4mFormat& format = reader.Format();
+    if (format.width != width || format.height != height)
+        throw EncoderError("ffmpeg decoded " + std::to_string(format.width) + "x" + std::to_string(format.height) +
+                           " pictures of " + what + " from a " + std::to_string(width) + "x" + std::to_string(height) +
+                           " source");
+    Y4mFrame frame;
+    size_t frames = 0;
+    for (; reader.ReadFrame(frame); ++frames) use(frame);
+    return frames;
+}
+
 void FfmpegRun::Run(const std::vector<std::string>& arguments, const std::string& output, bool coding) const {
     const ChildResult result = RunChild(arguments, "", files_.log);
     if (result.Succeeded() && !EmptyFile(output)) return;

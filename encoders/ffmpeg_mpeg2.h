@@ -103,8 +103,12 @@ public:
     FfmpegRun& operator=(const FfmpegRun&) = delete;
 
     const std::vector<uint8_t>& Stream() const { return stream_; }
-    // The Y4M file of the decoded frames.
-    const std::string& Decoded() const { return files_.decoded; }
+
+    // Hands the decoded frames to `use` in order and returns how many there
+    // were. Throws EncoderError, naming `what` (the point), when the file
+    // cannot be read or its pictures are not width x height.
+    size_t ReadDecoded(int32_t width, int32_t height, const std::string& what,
+                       const std::function<void(const Y4mFrame& frame)>& use) const;
 
 private:
     struct Files {

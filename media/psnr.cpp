@@ -14,11 +14,9 @@ double PlaneError::Psnr() const {
     return 10.0 * std::log10(255.0 * 255.0 / MeanSquaredError());
 }
 
-PlaneError ComparePlanes(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& test,
-                         uint32_t cpuFlags) {
+PlaneError ComparePlanes(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& test, uint32_t cpuFlags) {
     if (reference.size() != test.size()) throw std::invalid_argument("planes of different sizes compared");
-    const uint64_t sum =
-        media::KernelTableFor(cpuFlags).squaredError(reference.data(), test.data(), reference.size());
+    const uint64_t sum = media::KernelTableFor(cpuFlags).squaredError(reference.data(), test.data(), reference.size());
     return PlaneError{double(sum), double(reference.size())};
 }
 

@@ -20,8 +20,7 @@ static_assert(std::is_same_v<decltype(host::YcPixel::y), decltype(Pixel::y)> &&
                   std::is_same_v<decltype(host::YcPixel::cb), decltype(Pixel::cb)> &&
                   std::is_same_v<decltype(host::YcPixel::cr), decltype(Pixel::cr)>,
               "field types");
-static_assert(offsetof(host::YcPixel, y) == offsetof(Pixel, y) &&
-                  offsetof(host::YcPixel, cb) == offsetof(Pixel, cb) &&
+static_assert(offsetof(host::YcPixel, y) == offsetof(Pixel, y) && offsetof(host::YcPixel, cb) == offsetof(Pixel, cb) &&
                   offsetof(host::YcPixel, cr) == offsetof(Pixel, cr),
               "field offsets");
 

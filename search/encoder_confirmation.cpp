@@ -1,8 +1,6 @@
 #include "search/encoder_confirmation.h"
 
 #include <atomic>
-#include <cstdio>
-#include <memory>
 #include <utility>
 
 #include "encoders/encoder_error.h"
@@ -94,15 +92,11 @@ PointResult EncoderConfirmation::Code(size_t index, const SearchMatrix& matrix, 
                                      picture.name + ", scale code " + std::to_string(scaleCode));
     PointResult result;
     result.bytes = int64_t(coded.Stream().size());
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(coded.Decoded().c_str(), "rb"), std::fclose);
-    if (!file) throw EncoderError(coded.Decoded() + ": the decoded picture is missing");
-    Y4mReader reader(file.get(), encoder_.name + " output for " + picture.name);
-    const Y4mFormat& format = reader.Format();
-    if (format.width != picture.format.width || format.height != picture.format.height)
-        throw EncoderError(picture.name + ": " + encoder_.name + " decoded a picture of another size");
     Y4mFrame frame;
-    frame.Allocate(format);
-    if (!reader.ReadFrame(frame)) throw EncoderError(picture.name + ": " + encoder_.name + " decoded nothing");
+    const size_t frames = coded.ReadDecoded(picture.format.width, picture.format.height, picture.name,
+                                            [&](const Y4mFrame& decoded) { frame = decoded; });
+    if (frames != 1)
+        throw EncoderError(picture.name + ": " + encoder_.name + " decoded " + std::to_string(frames) + " pictures");
     if (picture.format.chroma == ChromaFormat::kMono) frame.cb.clear(), frame.cr.clear();
     if (measures == PointMeasures::kLumaPsnr)
         result.error.y = ComparePlanes(picture.original.y, frame.y);

@@ -30,7 +30,8 @@ uint64_t Fingerprint(bool extreme, int combination) {
     int32_t matrix[64];
     for (int i = 0; i < 64; ++i) matrix[i] = kDefaultIntraMatrix[i] + (combination & 1 ? i * 7 % 13 : 0);
     const int32_t codes[4] = {1, 5, 17, 31};
-    CodingSettings s{codes[(combination >> 3) & 3], (combination & 1) != 0, ((combination >> 1) & 1) != 0, ((combination >> 2) & 1) != 0};
+    CodingSettings s{codes[(combination >> 3) & 3], (combination & 1) != 0, ((combination >> 1) & 1) != 0,
+                     ((combination >> 2) & 1) != 0};
     FrameCoder coder;
     const int32_t bytes =
         coder.CodeFrame(s, matrix, frames.edit.data(), frames.temp.data(), FrameGeometry{53, 37, 61, 40});

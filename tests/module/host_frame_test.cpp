@@ -22,8 +22,9 @@ int32_t Process(const CodingSettings& settings, const int32_t* matrix, FrameProc
 }
 
 bool SamePixels(const HostPixel* a, const HostPixel* b, size_t count) {
-    return std::equal(a, a + count, b,
-                      [](const HostPixel& p, const HostPixel& q) { return p.y == q.y && p.cb == q.cb && p.cr == q.cr; });
+    return std::equal(a, a + count, b, [](const HostPixel& p, const HostPixel& q) {
+        return p.y == q.y && p.cb == q.cb && p.cr == q.cr;
+    });
 }
 
 // Runs a frame and returns the output picture (the new editFrame).
