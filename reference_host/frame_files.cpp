@@ -92,9 +92,7 @@ bool FrameReader::Open(const std::string& path, int32_t width, int32_t height, s
         y4m_ = std::make_unique<Y4mState>(file_, path);
         width_ = y4m_->reader.Format().width;
         height_ = y4m_->reader.Format().height;
-        y4m_->frame.Allocate(y4m_->reader.Format());
-        y4m_->picture.resize(size_t(width_) * size_t(height_));
-        return true;
+        return true;  // the buffers come with the first frame: a header alone allocates nothing
     } catch (const std::exception& e) {
         *error = e.what();
         return false;
@@ -114,6 +112,7 @@ bool FrameReader::Read(host::YcPixel* pixels, int32_t stride, std::string* error
         if (!y4m_->reader.ReadFrame(y4m_->frame)) {
             return false;
         }
+        y4m_->picture.resize(size_t(width_) * size_t(height_));
         Y4mToYc(y4m_->reader.Format(), y4m_->frame, y4m_->picture.data(), width_);
         ToHost(y4m_->picture, width_, pixels, stride);
         return true;
