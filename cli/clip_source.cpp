@@ -9,7 +9,7 @@
 #include "cli_error.h"
 #include "media/demo_picture.h"
 #include "media/rgb_convert.h"
-#include "png_io.h"
+#include "pictures/png_file.h"
 
 namespace vardelk {
 namespace {

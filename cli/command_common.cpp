@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "cli_error.h"
-#include "output_file.h"
+#include "media/output_file.h"
 
 namespace vardelk {
 

@@ -7,8 +7,8 @@
 
 #include "cli_error.h"
 #include "media/rgb_convert.h"
-#include "output_file.h"
-#include "png_io.h"
+#include "media/output_file.h"
+#include "pictures/png_file.h"
 
 namespace vardelk {
 namespace {

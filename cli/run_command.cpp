@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "canvas.h"
-#include "clip_runner.h"
+#include "clip/clip_runner.h"
 #include "clip_source.h"
 #include "command_common.h"
-#include "frame_pipeline.h"
+#include "clip/frame_pipeline.h"
 #include "interrupt.h"
-#include "png_io.h"
+#include "pictures/png_file.h"
 #include "progress.h"
 #include "reconstruction_sink.h"
 #include "run_report.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "clip_runner.h"
+#include "clip/clip_runner.h"
 #include "matrix_source.h"
 
 namespace vardelk {

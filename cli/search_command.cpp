@@ -24,7 +24,7 @@
 #include "interrupt.h"
 #include "matrix/matrix_files.h"
 #include "options.h"
-#include "output_file.h"
+#include "media/output_file.h"
 #include "parallel/parallel_for.h"
 #include "rd_plot.h"
 #include "run_report.h"

@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "cli/cli_error.h"
-#include "cli/output_file.h"
+#include "media/output_file.h"
 #include "stream/stream_error.h"
 
 namespace vardelk {

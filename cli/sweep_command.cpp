@@ -5,7 +5,7 @@
 #include <mutex>
 #include <sstream>
 
-#include "clip_runner.h"
+#include "clip/clip_runner.h"
 #include "clip_source.h"
 #include "command_common.h"
 #include "interrupt.h"

@@ -1,5 +1,5 @@
 // Arbitrary bytes as a PNG still given to the command line: the reader
-// yields an RGB picture of the stated size or raises CliError, and the
+// yields an RGB picture of the stated size or raises PictureError, and the
 // picture goes through the conversion to the codec's input and back.
 #include <unistd.h>
 
@@ -9,11 +9,11 @@
 #include <cstring>
 #include <string>
 
-#include "cli_error.h"
+#include "pictures/picture_error.h"
 #include "fuzz/fuzz_support.h"
 #include "media/rgb_convert.h"
 #include "media/y4m.h"
-#include "png_io.h"
+#include "pictures/png_file.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         vardelk::RgbImage back;
         vardelk::FrameToRgb(format, frame, back);
         FUZZ_CHECK(back.width == image.width && back.height == image.height);
-    } catch (const vardelk::CliError& error) {
+    } catch (const vardelk::PictureError& error) {
         FUZZ_CHECK(std::strncmp(error.what(), ScratchPath().c_str(), ScratchPath().size()) == 0);
     }
     return 0;

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "cli_error.h"
-#include "clip_runner.h"
+#include "clip/clip_runner.h"
 #include "media/comparison_views.h"
 #include "media/rgb_convert.h"
-#include "output_file.h"
-#include "png_io.h"
+#include "media/output_file.h"
+#include "pictures/png_file.h"
 #include "side_by_side.h"
 
 namespace vardelk {

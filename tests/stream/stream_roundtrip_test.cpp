@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/png_io.h"
+#include "pictures/png_file.h"
 #include "codec/bit_cost.h"
 #include "codec/coding_model.h"
 #include "media/rgb_convert.h"

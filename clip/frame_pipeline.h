@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "clip_runner.h"
+#include "clip/clip_runner.h"
 
 namespace vardelk {
 

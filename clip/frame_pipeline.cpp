@@ -1,4 +1,4 @@
-#include "frame_pipeline.h"
+#include "clip/frame_pipeline.h"
 
 #include <condition_variable>
 #include <exception>

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "clip/level_recorder.h"
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
-#include "level_recorder.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
 #include "quality/ssim.h"

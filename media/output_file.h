@@ -25,7 +25,7 @@ public:
     // The name the data is written under until Commit().
     const std::string& WorkingPath() const { return tempPath_; }
     bool IsStandardOutput() const { return path_ == "-"; }
-    // Flushes, closes and renames; throws CliError when any step fails.
+    // Flushes, closes and renames; throws MediaError when any step fails.
     void Commit();
 
 private:

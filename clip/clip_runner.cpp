@@ -1,4 +1,4 @@
-#include "clip_runner.h"
+#include "clip/clip_runner.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "level_recorder.h"
+#include "clip/level_recorder.h"
 
 namespace vardelk {
 

@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "media/output_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <utility>
 
-#include "cli_error.h"
+#include "media/media_error.h"
 
 namespace vardelk {
 
@@ -23,23 +23,23 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
     const bool exists = stat(path_.c_str(), &existing) == 0;
     // The temporary file beside a folder could be made, but never renamed
     // over it: refused now, before any work.
-    if (exists && S_ISDIR(existing.st_mode)) throw CliError(path_ + ": cannot be written (Is a directory)");
+    if (exists && S_ISDIR(existing.st_mode)) throw MediaError(path_ + ": cannot be written (Is a directory)");
     if (exists && !S_ISREG(existing.st_mode)) {
         stream_ = std::fopen(path_.c_str(), "wb");
-        if (stream_ == nullptr) throw CliError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
+        if (stream_ == nullptr) throw MediaError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
         return;
     }
     // mkstemp gives a unique name in the destination's folder, so the final
     // rename stays on one file system.
     std::string pattern = path_ + ".partial-XXXXXX";
     const int fd = mkstemp(pattern.data());
-    if (fd < 0) throw CliError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
+    if (fd < 0) throw MediaError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
     tempPath_ = pattern;
     stream_ = fdopen(fd, "wb");
     if (stream_ == nullptr) {
         close(fd);
         Discard();
-        throw CliError(path_ + ": cannot be written");
+        throw MediaError(path_ + ": cannot be written");
     }
 }
 
@@ -55,14 +55,14 @@ void OutputFile::Discard() {
 
 void OutputFile::Commit() {
     if (IsStandardOutput()) {
-        if (std::fflush(stdout) != 0) throw CliError("standard output: write failed");
+        if (std::fflush(stdout) != 0) throw MediaError("standard output: write failed");
         committed_ = true;
         return;
     }
     const bool flushed = std::fflush(stream_) == 0 && !std::ferror(stream_);
     const bool closed = std::fclose(stream_) == 0;
     stream_ = nullptr;
-    if (!flushed || !closed) throw CliError(path_ + ": write failed (disk full?)");
+    if (!flushed || !closed) throw MediaError(path_ + ": write failed (disk full?)");
     if (tempPath_.empty()) {  // written in place
         committed_ = true;
         return;
@@ -73,7 +73,7 @@ void OutputFile::Commit() {
     umask(mask);
     chmod(tempPath_.c_str(), 0666 & ~mask);
     if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-        throw CliError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
+        throw MediaError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
     }
     committed_ = true;
 }
@@ -81,7 +81,7 @@ void OutputFile::Commit() {
 void WriteTextFile(const std::string& path, const std::string& text) {
     OutputFile file(path);
     if (std::fwrite(text.data(), 1, text.size(), file.Stream()) != text.size()) {
-        throw CliError(path + ": write failed");
+        throw MediaError(path + ": write failed");
     }
     file.Commit();
 }

@@ -10,7 +10,7 @@
 namespace vardelk {
 
 // Reads any PNG (grey, palette, 16-bit and interlaced pictures included) as
-// 8-bit RGB. Transparency is composited over black. Throws CliError.
+// 8-bit RGB. Transparency is composited over black. Throws PictureError.
 RgbImage ReadPng(const std::string& path);
 
 // Writes an 8-bit RGB PNG on up to `threads` threads; the file appears only

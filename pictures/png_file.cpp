@@ -1,4 +1,4 @@
-#include "png_io.h"
+#include "pictures/png_file.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "cli_error.h"
-#include "output_file.h"
+#include "media/output_file.h"
 #include "parallel/parallel_for.h"
+#include "pictures/picture_error.h"
 
 namespace vardelk {
 namespace {
@@ -24,19 +24,19 @@ RgbImage ReadPng(const std::string& path) {
     std::memset(&image, 0, sizeof(image));
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        throw CliError(path + ": cannot read PNG (" + image.message + ")");
+        throw PictureError(path + ": cannot read PNG (" + image.message + ")");
     }
     if (image.width > kMaxSide || image.height > kMaxSide) {
         png_image_free(&image);
-        throw CliError(path + ": picture of " + std::to_string(image.width) + "x" + std::to_string(image.height) +
-                       " exceeds " + std::to_string(kMaxSide) + " per side");
+        throw PictureError(path + ": picture of " + std::to_string(image.width) + "x" + std::to_string(image.height) +
+                           " exceeds " + std::to_string(kMaxSide) + " per side");
     }
     image.format = PNG_FORMAT_RGB;
     RgbImage result;
     result.Resize(int32_t(image.width), int32_t(image.height));
     const png_color black = {0, 0, 0};
     if (!png_image_finish_read(&image, &black, result.rgb.data(), 0, nullptr)) {
-        throw CliError(path + ": damaged PNG (" + image.message + ")");
+        throw PictureError(path + ": damaged PNG (" + image.message + ")");
     }
     return result;
 }
@@ -93,7 +93,8 @@ Band DeflateBand(const RgbImage& image, int32_t first, int32_t end, bool last) {
     band.filteredBytes = filtered.size();
     band.adler = adler32(1, filtered.data(), uInt(filtered.size()));
     z_stream z{};
-    if (deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) throw CliError("out of memory compressing a picture");
+    if (deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK)
+        throw PictureError("out of memory compressing a picture");
     band.deflated.resize(deflateBound(&z, uLong(filtered.size())) + 16);
     z.next_in = filtered.data();
     z.avail_in = uInt(filtered.size());
@@ -103,7 +104,7 @@ Band DeflateBand(const RgbImage& image, int32_t first, int32_t end, bool last) {
     const bool complete = last ? status == Z_STREAM_END : (status == Z_OK && z.avail_in == 0);
     band.deflated.resize(band.deflated.size() - z.avail_out);
     deflateEnd(&z);
-    if (!complete) throw CliError("compressing a picture failed");
+    if (!complete) throw PictureError("compressing a picture failed");
     return band;
 }
 
@@ -137,11 +138,11 @@ std::vector<uint8_t> EncodePng(const RgbImage& image, int32_t threads) {
 }  // namespace
 
 void WritePng(const std::string& path, const RgbImage& image, int32_t threads) {
-    if (image.width <= 0 || image.height <= 0) throw CliError(path + ": cannot write an empty picture");
+    if (image.width <= 0 || image.height <= 0) throw PictureError(path + ": cannot write an empty picture");
     const std::vector<uint8_t> bytes = EncodePng(image, threads);
     OutputFile file(path);
     if (std::fwrite(bytes.data(), 1, bytes.size(), file.Stream()) != bytes.size()) {
-        throw CliError(path + ": write failed");
+        throw PictureError(path + ": write failed");
     }
     file.Commit();
 }
