@@ -23,7 +23,9 @@ expect_refusal() {
 }
 expect_refusal "--confirm ffmpeg: ffmpeg is not on PATH" -- PATH=/nonexistent
 
-real_ffmpeg=$(command -v ffmpeg) || { echo "skipped: ffmpeg is not installed"; exit 77; }
+source "$(dirname "${BASH_SOURCE[0]}")/../../testing/skip.sh"
+vardelk_needs ffmpeg
+real_ffmpeg=$(command -v ffmpeg)
 # An ffmpeg that fails on its fifth run, part-way through the sweep.
 mkdir bin
 cat >bin/ffmpeg <<EOF

@@ -4,25 +4,15 @@
 # for the same clip and settings. The clip has partial macroblocks on both
 # edges; progressive and interlaced DCT are both covered, with and without
 # the non-linear scale, alternate scan and a matrix file.
+source "$(dirname "${BASH_SOURCE[0]}")/../../testing/skip.sh"
 build=${VARDELK_WINDOWS_BUILD:-}
-if [ -z "$build" ]; then
-  echo "skipped: VARDELK_WINDOWS_BUILD is empty (set it to the cross build folder)"
-  exit 77
-fi
+[ -n "$build" ] || vardelk_skip "VARDELK_WINDOWS_BUILD is empty (set it to the cross build folder)"
 host=$build/reference_host/reference_host.exe
 module=$build/plugin/vardelk.auf
 for f in "$host" "$module"; do
-  if [ ! -f "$f" ]; then
-    echo "skipped: $f is missing (build the Windows side first)"
-    exit 77
-  fi
+  [ -f "$f" ] || vardelk_skip "$f is missing (build the Windows side first)"
 done
-for tool in wine xvfb-run; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "skipped: $tool is not installed"
-    exit 77
-  fi
-done
+vardelk_needs wine xvfb-run
 source "$(dirname "${BASH_SOURCE[0]}")/script_setup.sh"
 
 width=100 height=56 frames=3   # 100 = 6x16 + 4, 56 = 3x16 + 8

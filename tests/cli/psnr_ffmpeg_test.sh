@@ -2,10 +2,8 @@
 # The command's PSNR, per frame and over the clip, must agree with ffmpeg's
 # psnr filter run on the same input and reconstruction to 0.01 dB, for each
 # supported chroma layout.
-if ! command -v ffmpeg >/dev/null; then
-  echo "skipped: ffmpeg is not installed"
-  exit 77
-fi
+source "$(dirname "${BASH_SOURCE[0]}")/../../testing/skip.sh"
+vardelk_needs ffmpeg
 source "$(dirname "${BASH_SOURCE[0]}")/script_setup.sh"
 
 # compare LABEL OURS THEIRS: numbers must differ by at most 0.01.

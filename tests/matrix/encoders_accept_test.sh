@@ -4,9 +4,8 @@
 # natural order (the canary is asymmetric, so a transposed copy fails).
 set -uo pipefail
 probe=${MATRIX_PROBE:?}
-for tool in ffmpeg x264 mpeg2enc cjpeg; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+source "$(dirname "${BASH_SOURCE[0]}")/../../testing/skip.sh"
+vardelk_needs ffmpeg x264 mpeg2enc cjpeg
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1

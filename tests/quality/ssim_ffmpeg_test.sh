@@ -8,10 +8,8 @@
 # the ffmpeg 5.1 build here gives a different luma figure (by about 3e-3)
 # whenever a plane is an even number of 4x4 blocks wide, while its C code
 # agrees with the window definition and with us to the printed digits.
-if ! command -v ffmpeg >/dev/null; then
-  echo "skipped: ffmpeg is not installed"
-  exit 77
-fi
+source "$(dirname "${BASH_SOURCE[0]}")/../../testing/skip.sh"
+vardelk_needs ffmpeg
 set -u
 : "${VARDELK:?}" "${MAKE_TEST_CLIP:?}" "${SSIM_TOOL:?}"
 work=$(mktemp -d)

@@ -34,7 +34,8 @@ ls result | grep -q tmp && { echo "temporary file left behind"; exit 1; }
 
 # Ctrl-C while ffmpeg confirms the found matrix (it reaches ffmpeg too: the
 # whole process group is signalled) ends the confirmation, not the outputs.
-command -v ffmpeg >/dev/null && command -v pgrep >/dev/null && command -v setsid >/dev/null || exit 0
+source "$(dirname "${BASH_SOURCE[0]}")/../../testing/skip.sh"
+vardelk_needs ffmpeg pgrep setsid
 mkdir tmp
 TMPDIR=$work/tmp setsid "$VARDELK" search set.txt --evaluations 1 --budget 0 -j 2 --out confirming -q &
 pid=$!

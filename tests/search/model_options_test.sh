@@ -43,4 +43,6 @@ for form in mpeg2enc x264 cjpeg ffmpeg; do
     "$VARDELK" -m "$form:found/matrix.$form.txt" --write-matrix back.txt || { echo "matrix.$form.txt unreadable"; exit 1; }
     cmp -s plain.txt back.txt || { echo "matrix.$form.txt reads back as another matrix"; exit 1; }
 done
+source "$(dirname "${BASH_SOURCE[0]}")/../../testing/skip.sh"
+vardelk_needs ffmpeg  # the rest passed; the confirmation's figures were not checked
 exit 0

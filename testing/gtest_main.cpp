@@ -1,0 +1,58 @@
+// The main of every gtest program. A case that calls GTEST_SKIP (a tool or
+// a file this machine lacks) would otherwise leave the program's exit status
+// 0, and ctest would count the whole program as passed. Here a program whose
+// cases all passed but some skipped exits 77, which ctest reports as
+// skipped; failures still exit 1. With CI=true in the environment a skip is
+// a failure: CI installs everything, so a case that cannot run there is a
+// broken set-up. Every skipped case is printed with its reason, so the
+// missing tool is named either way.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int kSkipped = 77;
+
+// The reason a skipped case gave, on one line.
+std::string SkipReason(const testing::TestResult& result) {
+    for (int i = 0; i < result.total_part_count(); ++i) {
+        const testing::TestPartResult& part = result.GetTestPartResult(i);
+        if (!part.skipped()) continue;
+        std::string message = part.message();
+        for (char& c : message)
+            if (c == '\n') c = ' ';
+        return message.empty() ? "(no reason given)" : message;
+    }
+    return "(no reason given)";
+}
+
+bool InCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::strcmp(ci, "true") == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    const int status = RUN_ALL_TESTS();
+    const testing::UnitTest& unit = *testing::UnitTest::GetInstance();
+    if (status != 0 || unit.skipped_test_count() == 0) return status;
+
+    const bool ci = InCi();
+    for (int s = 0; s < unit.total_test_suite_count(); ++s) {
+        const testing::TestSuite& suite = *unit.GetTestSuite(s);
+        for (int t = 0; t < suite.total_test_count(); ++t) {
+            const testing::TestInfo& info = *suite.GetTestInfo(t);
+            if (!info.result()->Skipped()) continue;
+            std::printf("%s: %s.%s: %s\n", ci ? "FAIL (skipped while CI=true)" : "skipped", suite.name(), info.name(),
+                        SkipReason(*info.result()).c_str());
+        }
+    }
+    std::fflush(stdout);
+    return ci ? 1 : kSkipped;
+}
