@@ -1,22 +1,34 @@
 #!/usr/bin/env bash
 # Configures and builds the native, sanitizer and 32-bit Windows builds.
 # Usage: scripts/build.sh [native|sanitize|windows|fuzz|tsan]...   (default: all but tsan)
+# CMake's configuring messages go to $VARDELK_LOG when it is set (the main
+# job and the test run keep one), else nowhere; errors always show.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${VARDELK_BUILD_DIR:-$root/build}
 jobs=$(nproc)
 
+configure_log=${VARDELK_LOG:-/dev/null}
+
 configure_and_build() {
   local dir=$1; shift
-  cmake -S "$root" -B "$out/$dir" -G Ninja "$@" >/dev/null
+  cmake -S "$root" -B "$out/$dir" -G Ninja "$@" >>"$configure_log"
   cmake --build "$out/$dir" -j "$jobs"
 }
 
 build_windows() {
   configure_and_build windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
 }
+# The manual page is also linked where man looks for the pages of a program
+# on PATH (a folder's ../share/man), so that `man vardelk` finds it once
+# build/native/cli is on PATH.
 build_native() {
   configure_and_build native -DVARDELK_BENCHMARKS=ON -DVARDELK_WINDOWS_BUILD="$out/windows"
+  local page=$out/native/docs/man/vardelk.1
+  if [ -f "$page" ]; then
+    mkdir -p "$out/native/share/man/man1"
+    ln -sfn ../../../docs/man/vardelk.1 "$out/native/share/man/man1/vardelk.1"
+  fi
 }
 build_sanitize() {
   configure_and_build sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -25,7 +37,7 @@ build_sanitize() {
 # ThreadSanitizer (gcc): only the codec and the tests that run it on threads.
 build_tsan() {
   cmake -S "$root" -B "$out/tsan" -G Ninja -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARDELK_SANITIZE=thread >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARDELK_SANITIZE=thread >>"$configure_log"
   cmake --build "$out/tsan" -j "$jobs" --target threads_test codec_tests
 }
 build_fuzz() {

@@ -78,6 +78,10 @@ sleep 1.5  # let the controls paint
 import -display "$DISPLAY" -window root -crop 320x450+0+0 +repage "$out"
 kill "$host" 2>/dev/null || true
 wait "$host" 2>/dev/null || true
+# Wine's helper processes go before the display does, or they report the
+# lost X connection.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 SH
 chmod +x "$work/run.sh"
 xvfb-run -a -s "-screen 0 640x480x24" "$work/run.sh" "$work" "$out" \
