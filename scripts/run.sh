@@ -46,8 +46,8 @@ vardelk_step 4 $steps "simulator: rate-distortion sweep, default and flat matric
 # virtual display keeps them from losing their X connection when it closes.
 vardelk_step 5 $steps "module in the reference host (Wine), same picture and settings"
 export WINEDEBUG=-all
-env LC_ALL=ja_JP.UTF-8 xvfb-run -a bash -c '"$@"; status=$?; wineserver -w; exit $status' wine \
-  wine "$build/windows/reference_host/reference_host.exe" \
+xvfb-run -a bash -c '"$@"; status=$?; wineserver -w; exit $status' wine \
+  env LC_ALL=ja_JP.UTF-8 wine "$build/windows/reference_host/reference_host.exe" \
   --module "$build/windows/plugin/vardelk.auf" --input "$out/input.y4m" --width 720 --height 486 \
   --scale 8 --output "$out/module.yc" --sizes "$out/module_sizes.txt" >>"$VARDELK_LOG" 2>&1 ||
   fail "the reference host failed"
