@@ -20,5 +20,5 @@ vardelk_needs() {
   for tool in "$@"; do
     command -v "$tool" >/dev/null || missing+=("$tool")
   done
-  ((${#missing[@]} == 0)) || vardelk_skip "${missing[*]} not installed (scripts/setup.sh installs it)"
+  ((${#missing[@]} == 0)) || vardelk_skip "${missing[*]}: not installed (scripts/setup.sh installs it)"
 }
