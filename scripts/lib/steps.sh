@@ -21,6 +21,7 @@ vardelk_step() {
 # With no log it only shows.
 vardelk_progress() {
   local kind=$1 line shown=-1 total=0 done=0 tty=0 pending=0 phase=
+  local counts='([0-9]+) upgraded, ([0-9]+) newly installed(, ([0-9]+) reinstalled)?'
   local fetched='^(Get):[0-9]+ [^ ]+ [^ ]+ [^ ]+ ([^ ]+)' set_up='^(Setting up) ([^ ]+)'
   [ -t 1 ] && tty=1
   local log=${VARDELK_LOG:-/dev/null}
@@ -60,8 +61,8 @@ vardelk_progress() {
         fi
         ;;
       apt)
-        if [[ $line =~ ([0-9]+)\ upgraded,\ ([0-9]+)\ newly\ installed ]]; then
-          total=$((BASH_REMATCH[1] + BASH_REMATCH[2]))
+        if [[ $line =~ $counts ]]; then
+          total=$((BASH_REMATCH[1] + BASH_REMATCH[2] + ${BASH_REMATCH[4]:-0}))
         elif [[ $line =~ $fetched || $line =~ $set_up ]]; then
           # Downloads, then the packages set up, each counted against the total.
           local what=${BASH_REMATCH[1]} name=${BASH_REMATCH[2]}
