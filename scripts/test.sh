@@ -67,9 +67,9 @@ if ! vardelk_logged build "$root/scripts/build.sh" windows native sanitize fuzz;
   summary
 fi
 
-# skip_reason DIR TEST: the last line the test printed (every skip of ours
-# ends with its reason), from ctest's log of the run.
-skip_reason() {
+# last_line DIR TEST: the last line the test printed (every skip of ours ends
+# with its reason, naming what is missing), from ctest's log of the run.
+last_line() {
   awk -v name="$2" '
     $0 ~ "^[0-9]+/[0-9]+ Test: " && substr($0, index($0, ": ") + 2) == name { inside = 1; next }
     inside && /^<end of output>$/ { sub(/^skipped: /, "", last); print last; exit }
@@ -102,12 +102,12 @@ run_suite() {
     mapfile -t names < <(sed -nE 's/^\s*[0-9]+ - (.*) \(Skipped\)$/\1/p' "$log")
     local suite_skips=${#names[@]}
     for test in "${names[@]}"; do
-      skips+=("$name: $test: $(skip_reason "$dir" "$test")")
+      skips+=("$name: $test: $(last_line "$dir" "$test")")
     done
     mapfile -t names < <(sed -nE 's/^\s*[0-9]+ - (.*) \((Failed|Not Run|Timeout|.*)\)$/\1/p' \
       <(sed -n '/^The following tests FAILED:/,$p' "$log"))
     for test in "${names[@]}"; do
-      failures+=("$name: $test")
+      failures+=("$name: $test: $(last_line "$dir" "$test")")
     done
     failed=$((failed + bad))
     passed=$((passed + total - bad - suite_skips))
