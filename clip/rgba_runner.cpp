@@ -9,7 +9,7 @@
 namespace vardelk {
 
 RgbaRunner::RgbaRunner(int32_t width, int32_t height, int32_t threads, uint32_t cpuFlags)
-    : width_(width), height_(height), threads_(std::max(threads, 1)) {
+    : width_(width), height_(height), threads_(std::max(threads, 1)), conversions_(RgbaConversionsFor(cpuFlags)) {
     if (width < 1 || height < 1) throw std::logic_error("RgbaRunner: frames need at least one pixel");
     const int64_t mbRows = MacroblockRows(height);
     const int64_t count = std::min<int64_t>(threads_, mbRows);
@@ -20,7 +20,7 @@ RgbaRunner::RgbaRunner(int32_t width, int32_t height, int32_t threads, uint32_t 
         const int64_t end = std::min<int64_t>(mbRows * (b + 1) / count * 16, height);
         band.top = int32_t(top);
         band.height = int32_t(end - top);
-        band.rgb.Resize(width, band.height);
+        band.frame.Allocate(FormatForRgb(width, band.height));
         // The coding settings are given with every frame.
         band.runner = std::make_unique<ClipRunner>(FormatForRgb(width, band.height), CodingSettings{},
                                                    kDefaultIntraMatrix, std::string(), 1, cpuFlags);
@@ -38,28 +38,18 @@ int32_t RgbaRunner::Process(const CodingSettings& settings, const int32_t* matri
     return int32_t(std::min<int64_t>(total, INT32_MAX));
 }
 
-// The band's input rows are copied out before any output row is written, so
-// coding in place is safe; alpha is read from the input's own bytes.
+// The band's input rows are converted before any output row is written, so
+// coding in place is safe.
 int32_t RgbaRunner::ProcessBand(Band& band, const uint8_t* in, uint8_t* out) const {
     const size_t offset = size_t(band.top) * size_t(width_) * 4;
     const size_t pixels = size_t(band.height) * size_t(width_);
-    const uint8_t* source = in + offset;
-    uint8_t* rgb = band.rgb.rgb.data();
-    for (size_t i = 0; i < pixels; ++i) {
-        rgb[i * 3] = source[i * 4];
-        rgb[i * 3 + 1] = source[i * 4 + 1];
-        rgb[i * 3 + 2] = source[i * 4 + 2];
-    }
-    RgbToFrame(band.rgb, band.frame);
+    conversions_.toPlanes(in + offset, pixels, band.frame.y.data(), band.frame.cb.data(), band.frame.cr.data());
     const int32_t bytes = band.runner->Process(band.frame).bytes;
-    FrameToRgb(band.runner->Format(), band.runner->Reconstruction(), band.rgb);
-    uint8_t* target = out + offset;
-    for (size_t i = 0; i < pixels; ++i) {
-        target[i * 4] = rgb[i * 3];
-        target[i * 4 + 1] = rgb[i * 3 + 1];
-        target[i * 4 + 2] = rgb[i * 3 + 2];
-        target[i * 4 + 3] = source[i * 4 + 3];
+    if (out != in) {
+        for (size_t i = 3; i < pixels * 4; i += 4) out[offset + i] = in[offset + i];
     }
+    const Y4mFrame& made = band.runner->Reconstruction();
+    conversions_.toRgba(made.y.data(), made.cb.data(), made.cr.data(), pixels, out + offset);
     return bytes;
 }
 

@@ -33,23 +33,26 @@ else
 fi
 
 value=$(awk -v s="$scale" 'BEGIN { printf "%.6f", (s - 1) / 30 }')
-# best_seconds FILTER: the fastest of three runs of the pipeline, wall clock.
-best_seconds() {
+# best FILTER: the fastest of three runs of the pipeline: wall-clock and
+# CPU seconds (user and system, every thread).
+best() {
   local best="" t
   for _ in 1 2 3; do
-    t=$( { /usr/bin/time -f %e env FREI0R_PATH="$(dirname "$plugin")" ffmpeg -nostdin -v error -i "$clip" \
+    t=$( { /usr/bin/time -f '%e %U %S' env FREI0R_PATH="$(dirname "$plugin")" ffmpeg -nostdin -v error -i "$clip" \
       -vf "format=rgba,$1" -f null - ; } 2>&1 | tail -1)
-    if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
+    if [ -z "$best" ] || awk -v a="${t%% *}" -v b="${best%% *}" 'BEGIN { exit !(a < b) }'; then best=$t; fi
   done
   echo "$best"
 }
-without=$(best_seconds null)
-with=$(best_seconds "frei0r=filter_name=vardelk:filter_params=$value")
+without=$(best null)
+with=$(best "frei0r=filter_name=vardelk:filter_params=$value")
 awk -v n="$frames" -v a="$without" -v b="$with" -v s="$scale" 'BEGIN {
+  split(a, x, " "); split(b, y, " ")
   printf "ffmpeg, %d frames of 1920x1080, scale code %d (best of three)\n", n, s
-  printf "  without the effect  %7.1f frames/s\n", n / a
-  printf "  with vardelk.so     %7.1f frames/s\n", n / b
-  printf "  the effect alone, per frame: %.1f ms (wall clock)\n", (b - a) * 1000 / n
+  printf "  without the effect  %7.1f frames/s\n", n / x[1]
+  printf "  with vardelk.so     %7.1f frames/s\n", n / y[1]
+  printf "  the effect alone, per frame: %.1f ms wall clock, %.1f ms CPU\n", (y[1] - x[1]) * 1000 / n,
+         (y[2] + y[3] - x[2] - x[3]) * 1000 / n
 }'
 if [ -x "$bench" ]; then
   for family in avx2 sse2; do

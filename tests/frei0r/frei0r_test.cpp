@@ -13,6 +13,8 @@ extern "C" {
 #include <vector>
 
 #include "clip/clip_runner.h"
+#include "clip/rgba_convert.h"
+#include "codec/cpu.h"
 #include "frei0r/filter_instance.h"
 #include "frei0r/parameters.h"
 
@@ -43,6 +45,48 @@ std::vector<uint8_t> CommandLineRoute(const std::vector<uint8_t>& rgba, int32_t 
     for (size_t i = 0; i < size_t(width) * size_t(height); ++i)
         for (size_t c = 0; c < 3; ++c) out[i * 4 + c] = image.rgb[i * 3 + c];
     return out;
+}
+
+// Every RGB triple and every Y'CbCr triple, in chunks, through each build of
+// the fast conversions and through media's: the same samples.
+TEST(RgbaConversions, EqualMediasForEveryInput) {
+    std::vector<const RgbaConversions*> builds{&PortableRgbaConversions()};
+    if (Avx2RgbaConversions() != nullptr && CpuRuns(kCpuAvx2)) builds.push_back(Avx2RgbaConversions());
+    constexpr int32_t kSide = 1024;  // a chunk: 2^20 values as a 1024 x 1024 picture
+    const Y4mFormat format = FormatForRgb(kSide, kSide);
+    const size_t count = size_t(kSide) * kSide;
+    RgbImage image;
+    image.Resize(kSide, kSide);
+    Y4mFrame frame, planes;
+    frame.Allocate(format);
+    planes.Allocate(format);
+    std::vector<uint8_t> rgba(count * 4, 0);
+    for (uint32_t chunk = 0; chunk < 16; ++chunk) {
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t value = uint32_t(chunk << 20 | i);
+            for (size_t c = 0; c < 3; ++c) image.rgb[i * 3 + c] = rgba[i * 4 + c] = uint8_t(value >> (16 - 8 * c));
+            frame.y[i] = uint8_t(value >> 16);
+            frame.cb[i] = uint8_t(value >> 8);
+            frame.cr[i] = uint8_t(value);
+        }
+        Y4mFrame expectedPlanes;
+        RgbToFrame(image, expectedPlanes);
+        RgbImage expectedRgb;
+        FrameToRgb(format, frame, expectedRgb);
+        for (const RgbaConversions* build : builds) {
+            build->toPlanes(rgba.data(), count, planes.y.data(), planes.cb.data(), planes.cr.data());
+            ASSERT_EQ(planes.y, expectedPlanes.y) << "chunk " << chunk;
+            ASSERT_EQ(planes.cb, expectedPlanes.cb) << "chunk " << chunk;
+            ASSERT_EQ(planes.cr, expectedPlanes.cr) << "chunk " << chunk;
+            std::vector<uint8_t> back(count * 4, 7);
+            build->toRgba(frame.y.data(), frame.cb.data(), frame.cr.data(), count, back.data());
+            for (size_t i = 0; i < count; ++i) {
+                ASSERT_EQ(back[i * 4 + 3], 7) << "alpha written";
+                for (size_t c = 0; c < 3; ++c)
+                    ASSERT_EQ(back[i * 4 + c], expectedRgb.rgb[i * 3 + c]) << "chunk " << chunk << " value " << i;
+            }
+        }
+    }
 }
 
 TEST(RgbaRunner, BandsAndCodingInPlaceGiveTheCommandLinesPixels) {
