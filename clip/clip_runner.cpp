@@ -49,7 +49,7 @@ FrameResult ClipRunner::Process(const Y4mFrame& input) {
     for (LevelRecorder& recorder : recorders_) recorder.Clear();
     result.bytes = coders_.size() > 1 ? CodeBands(input) : CodeFrame(input);
     if (!planar_) YcToY4m(format_, output_.data(), format_.width, reconstruction_, cpuFlags_);
-    result.error = CompareFrames(input, reconstruction_, cpuFlags_);
+    if (measureError_) result.error = CompareFrames(input, reconstruction_, cpuFlags_);
     if (measureSsim_) {
         result.hasSsim = true;
         result.ssim = CompareFramesSsim(format_, input, reconstruction_);

@@ -42,6 +42,15 @@ public:
     // Also measure SSIM of every frame (it costs about as much as PSNR and
     // the colour conversion together, so only on request).
     void MeasureSsim(bool on) { measureSsim_ = on; }
+    // Measure PSNR of every frame (on unless turned off; a face that only
+    // shows the reconstruction saves its time).
+    void MeasureError(bool on) { measureError_ = on; }
+    // Codes the frames from now on with other settings or another matrix
+    // (which must outlive the runner's use of it).
+    void SetCoding(const CodingSettings& settings, const int32_t* matrix) {
+        settings_ = settings;
+        matrix_ = matrix;
+    }
     // Also keep each frame's quantised levels, for a stream written later.
     void RecordLevels(bool on) { recordLevels_ = on; }
     // Hands the last frame's levels to `to`, macroblocks in coding order.
@@ -85,6 +94,7 @@ private:
     std::vector<int32_t> macroblockBits_;
     Y4mFrame reconstruction_;
     int64_t processed_ = 0;
+    bool measureError_ = true;
     bool measureSsim_ = false;
     bool recordLevels_ = false;
     std::vector<LevelRecorder> recorders_;  // one per band

@@ -53,6 +53,16 @@ endif()
 install(TARGETS vardelk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md LICENSE docs/cli.md docs/streams.md docs/search.md docs/speed.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The frei0r effect where hosts look for it: lib/frei0r-1 under the prefix
+# (/usr/lib/frei0r-1 in the Debian package, which ffmpeg, MLT and GStreamer
+# search without FREI0R_PATH), and Kdenlive's description of it beside
+# Kdenlive's own effects.
+if(TARGET vardelk_frei0r)
+  install(TARGETS vardelk_frei0r LIBRARY DESTINATION lib/frei0r-1)
+  install(FILES frei0r/frei0r_vardelk.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/kdenlive/effects)
+  install(FILES docs/frei0r.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
 # The manual page, written by a program that reads the command line's own
 # option definitions.
 add_executable(vardelk_man_page docs/man/man_page.cpp docs/man/roff_text.cpp)
@@ -85,7 +95,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "and scale, a bit-cost estimate, dequantisation and the inverse DCT. It\n"
   "reports the estimated coded size and the PSNR of the reconstruction, writes\n"
   "the reconstruction and comparison pictures, and sweeps every scale code to\n"
-  "compare matrices by size against quality.")
+  "compare matrices by size against quality. The same codec comes as a frei0r\n"
+  "video effect for ffmpeg, MLT (Kdenlive, Shotcut) and GStreamer.")
 string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/debian_tree.cmake)
 # Only CPACK_* variables reach that script.

@@ -1,0 +1,23 @@
+// Intra matrices as a user names them: a preset ("default", "flat16") or a
+// matrix file in any form the matrix library reads, MPEG-1/2 video streams
+// included (the first intra matrix a sequence header loads). For the native
+// faces that take a matrix by name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "matrix/matrix_files.h"
+
+namespace vardelk {
+
+// The library's file forms with the stream form in front (recognised by the
+// sequence header's start code).
+const std::vector<MatrixFileForm>& MatrixFormsWithStreams();
+
+// The matrix `source` names: "default", "flat16", "FORMAT:FILE" or a path
+// whose form is recognised from its content. Throws MatrixFileError naming
+// the file (and, for a bad value, the entry) for anything else.
+MatrixEntries LoadNamedMatrix(const std::string& source);
+
+}  // namespace vardelk
