@@ -35,6 +35,15 @@ for f in doc/vardelk/copyright doc/vardelk/changelog.gz doc/vardelk/README.md ma
   [ -f "$usr/share/$f" ] || fail "the package lacks /usr/share/$f"
 done
 
+# The frei0r effect where hosts look for it, exporting only the frei0r entry points, found by ffmpeg.
+effect=$usr/lib/frei0r-1/vardelk.so
+[ -f "$effect" ] || fail "the package lacks /usr/lib/frei0r-1/vardelk.so"
+[ -f "$usr/share/kdenlive/effects/frei0r_vardelk.xml" ] || fail "the package lacks Kdenlive's description of the effect"
+others=$(nm -D --defined-only "$effect" | awk '{print $3}' | grep -v '^f0r_' || true)
+[ -z "$others" ] || fail "vardelk.so exports more than the frei0r entry points: $others"
+FREI0R_PATH=$usr/lib/frei0r-1 ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=64x48 -frames:v 1 \
+  -vf "frei0r=vardelk:0.3667" -f null - || fail "ffmpeg cannot run the packaged frei0r effect"
+
 # Every library the program loads must come from a package the .deb depends on.
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in $(objdump -p "$vardelk" | awk '/NEEDED/ {print $2}'); do
