@@ -167,27 +167,27 @@ RgbImage Orient(const RgbImage& stored, int orientation) {
             // The stored pixel shown at (x, y).
             int32_t sx = x, sy = y;
             switch (orientation) {
-                case 2:
+                case 2:  // mirrored left to right
                     sx = w - 1 - x;
-                    break;  // mirrored left to right
-                case 3:
+                    break;
+                case 3:  // upside down
                     sx = w - 1 - x, sy = h - 1 - y;
-                    break;  // upside down
-                case 4:
+                    break;
+                case 4:  // mirrored top to bottom
                     sy = h - 1 - y;
-                    break;  // mirrored top to bottom
-                case 5:
+                    break;
+                case 5:  // mirrored about the main diagonal
                     sx = y, sy = x;
-                    break;  // mirrored about the main diagonal
-                case 6:
+                    break;
+                case 6:  // to be turned clockwise
                     sx = y, sy = h - 1 - x;
-                    break;  // to be turned clockwise
-                case 7:
+                    break;
+                case 7:  // mirrored about the other diagonal
                     sx = w - 1 - y, sy = h - 1 - x;
-                    break;  // mirrored about the other diagonal
-                case 8:
+                    break;
+                case 8:  // to be turned anticlockwise
                     sx = w - 1 - y, sy = x;
-                    break;  // to be turned anticlockwise
+                    break;
             }
             std::memcpy(shown.At(x, y), stored.At(sx, sy), 3);
         }

@@ -83,6 +83,14 @@ std::vector<uint8_t> EncodeJpeg(const RgbImage& image, const JpegFixture& fixtur
         for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
     }
     if (fixture.progressive) jpeg_simple_progression(&c);
+    std::vector<jpeg_scan_info> scans;
+    if (fixture.bitPerScan) {
+        for (int k = 0; k < 64; ++k) {
+            for (int bit = 10; bit >= 0; --bit) scans.push_back({1, {0, 0, 0, 0}, k, k, bit == 10 ? 0 : bit + 1, bit});
+        }
+        c.scan_info = scans.data();
+        c.num_scans = int(scans.size());
+    }
     jpeg_start_compress(&c, TRUE);
     if (fixture.exifOrientation != 0) {
         const std::vector<uint8_t> exif = ExifBlock(fixture.exifOrientation, fixture.exifBigEndian);

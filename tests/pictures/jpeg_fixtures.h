@@ -16,6 +16,7 @@ struct JpegFixture {
     bool fullChroma = false;  // 4:4:4 instead of 4:2:0
     bool grey = false;        // one component, the picture's luma
     bool cmyk = false;        // four components, C = 255 - R, M = 255 - G, Y = 255 - B, K = 0
+    bool bitPerScan = false;  // progressive, each bit of each coefficient a scan of its own (grey only)
     int exifOrientation = 0;  // 0: no Exif block
     bool exifBigEndian = true;
 };
