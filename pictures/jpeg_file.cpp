@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 
 // jpeglib.h needs size_t and FILE declared before it, and jerror.h the
 // configuration jpeglib.h brings.
@@ -88,13 +89,20 @@ bool ReadHeader(Decode& d, std::FILE* file) {
     return true;
 }
 
-bool ReadPixels(Decode& d, uint8_t* rgb, size_t rowBytes) {
+// For a progressive or multi-scan file this reads all of the coded data,
+// so a file cut short fails here, before the picture's memory is taken.
+bool StartDecoding(Decode& d) {
     if (setjmp(d.failure.jump)) return false;
     d.info.out_color_space = JCS_RGB;
     d.info.dct_method = JDCT_ISLOW;
     d.info.do_fancy_upsampling = TRUE;
     d.info.progress = &d.progress;
     jpeg_start_decompress(&d.info);
+    return true;
+}
+
+bool ReadRows(Decode& d, uint8_t* rgb, size_t rowBytes) {
+    if (setjmp(d.failure.jump)) return false;
     while (d.info.output_scanline < d.info.output_height) {
         JSAMPROW row = rgb + size_t(d.info.output_scanline) * rowBytes;
         jpeg_read_scanlines(&d.info, &row, 1);
@@ -230,9 +238,11 @@ RgbImage ReadJpeg(const std::string& path, int32_t maxSide) {
         if (orientation != 1) break;
     }
 
+    if (!StartDecoding(*d)) throw failed("cannot decode JPEG");
+    if (info.output_components != 3) throw std::logic_error("libjpeg gave no 3-component RGB rows");
     RgbImage stored;
-    stored.Resize(int32_t(info.image_width), int32_t(info.image_height));
-    if (!ReadPixels(*d, stored.rgb.data(), size_t(stored.width) * 3)) throw failed("cannot decode JPEG");
+    stored.Resize(int32_t(info.output_width), int32_t(info.output_height));
+    if (!ReadRows(*d, stored.rgb.data(), size_t(stored.width) * 3)) throw failed("cannot decode JPEG");
     return orientation == 1 ? stored : Orient(stored, orientation);
 }
 
