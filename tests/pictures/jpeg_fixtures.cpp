@@ -121,8 +121,9 @@ std::vector<uint8_t> EncodeJpeg(const RgbImage& image, const JpegFixture& fixtur
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fclose(file) != 0)
-        throw std::runtime_error(path + ": cannot be written");
+    if (file == nullptr) throw std::runtime_error(path + ": cannot be created");
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (std::fclose(file) != 0 || !written) throw std::runtime_error(path + ": cannot be written");
 }
 
 }  // namespace vardelk::testing
