@@ -9,16 +9,12 @@
 #include "cli_error.h"
 #include "media/demo_picture.h"
 #include "media/rgb_convert.h"
-#include "pictures/png_file.h"
+#include "pictures/picture_file.h"
 
 namespace vardelk {
 namespace {
 
 constexpr char kDemoPrefix[] = "builtin:demo";
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 struct FileCloser {
     void operator()(std::FILE* file) const {
@@ -112,8 +108,23 @@ std::unique_ptr<ClipSource> OpenDemo(const std::string& name, int32_t frames) {
 
 std::unique_ptr<ClipSource> OpenClipSource(const std::string& name, int32_t demoFrames) {
     if (name.compare(0, sizeof(kDemoPrefix) - 1, kDemoPrefix) == 0) return OpenDemo(name, demoFrames);
-    if (EndsWith(name, ".png") || EndsWith(name, ".PNG")) {
-        return std::make_unique<RgbSource>(ReadPng(name), 1, false);
+    if (name == "-") return std::make_unique<Y4mSource>(name);
+    // A file is told by its first bytes, then by its name. Pipes and devices
+    // cannot be read twice: like a missing file, they are taken as Y4M and
+    // the Y4M reader says what is wrong with them.
+    struct stat info;
+    const bool regular = stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    FileForm form = regular ? SniffFileForm(name) : FileForm::kOther;
+    if (form == FileForm::kOther) form = FormOfName(name);
+    switch (form) {
+        case FileForm::kPng:
+        case FileForm::kJpeg:
+            return std::make_unique<RgbSource>(ReadPicture(name), 1, false);
+        case FileForm::kY4m:
+            break;
+        case FileForm::kOther:
+            if (regular) throw CliError(name + ": not a picture or clip in a form read here (" + kInputForms + ")");
+            break;
     }
     return std::make_unique<Y4mSource>(name);
 }
