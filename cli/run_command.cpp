@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "canvas.h"
+#include "plot/canvas.h"
 #include "clip/clip_runner.h"
 #include "clip_source.h"
 #include "command_common.h"

@@ -23,13 +23,14 @@
 #include "clip_source.h"
 #include "interrupt.h"
 #include "matrix/matrix_files.h"
-#include "options.h"
 #include "media/output_file.h"
+#include "options.h"
 #include "parallel/parallel_for.h"
-#include "rd_plot.h"
+#include "plot/rd_plot.h"
 #include "run_report.h"
 #include "search/encoder_confirmation.h"
 #include "search/matrix_search.h"
+#include "search/verdict.h"
 
 namespace vardelk {
 namespace {
@@ -208,110 +209,14 @@ std::string MatrixJson(const SearchMatrix& m) {
     return json.str();
 }
 
+// Mean bytes per picture against mean quality per scale code, one curve per matrix.
+RdCurve PlottedCurve(const std::string& label, const std::vector<RdCurveData>& curves) {
+    RdCurve curve{label, {}};
+    for (const CurvePoint& p : PooledCurve(curves)) curve.points.push_back(RdPoint{p.bytes, p.quality, p.scaleCode});
+    return curve;
+}
+
 std::string NumberJson(double value) { return std::isfinite(value) ? FormatDecimal(value) : "null"; }
-
-// A set's figures for the found matrix: BD-rates against the default and
-// flat 16 per picture and their means, and flat 16 against the default.
-struct SetFigures {
-    std::vector<std::string> names;
-    std::vector<double> weights;
-    std::vector<double> foundVsDefault, foundVsFlat, flatVsDefault;
-    std::vector<double> foundVsBetter;  // against the better of default and flat 16
-    std::vector<double> overlaps;       // of the found matrix's curve and the default's
-    std::vector<RdCurveData> defaultCurves, flatCurves, foundCurves;
-};
-
-SetFigures FiguresFromCurves(const std::vector<CodedPicture>& pictures, std::vector<RdCurveData> defaultCurves,
-                             std::vector<RdCurveData> flatCurves, std::vector<RdCurveData> foundCurves) {
-    SetFigures f;
-    for (const CodedPicture& p : pictures) f.names.push_back(p.name);
-    f.weights = PictureWeights(pictures);
-    f.defaultCurves = std::move(defaultCurves);
-    f.flatCurves = std::move(flatCurves);
-    f.foundCurves = std::move(foundCurves);
-    for (size_t i = 0; i < pictures.size(); ++i) {
-        const BdFigure figure = CurveBdFigure(f.defaultCurves[i], f.foundCurves[i]);
-        f.foundVsDefault.push_back(figure.computable ? figure.value : NAN);
-        f.overlaps.push_back(std::min(figure.anchorOverlap, figure.testOverlap));
-        f.foundVsFlat.push_back(CurveBdRate(f.flatCurves[i], f.foundCurves[i]));
-        f.flatVsDefault.push_back(CurveBdRate(f.defaultCurves[i], f.flatCurves[i]));
-        f.foundVsBetter.push_back(std::isnan(f.foundVsFlat[i]) ? f.foundVsDefault[i]
-                                                               : std::max(f.foundVsDefault[i], f.foundVsFlat[i]));
-    }
-    return f;
-}
-
-SetFigures MeasureSet(const std::vector<CodedPicture>& pictures, const Objective& objective,
-                      const SearchMatrix& found) {
-    return FiguresFromCurves(pictures, objective.AnchorCurves(), objective.FlatCurves(), objective.Curves(found));
-}
-
-double Mean(const std::vector<double>& values) {
-    double sum = 0;
-    for (double v : values) sum += v;
-    return values.empty() ? NAN : sum / double(values.size());
-}
-
-double Worst(const std::vector<double>& values) {
-    double worst = -INFINITY;
-    for (double v : values) worst = std::isnan(v) ? v : std::max(worst, v);
-    return worst;
-}
-
-// What the real encoder made of the found matrix on one set, beside what
-// the search predicted for it.
-struct Confirmation {
-    ConfirmingEncoder encoder;
-    std::string set;  // "validation" or "training"
-    const SetFigures* predicted = nullptr;
-    SetFigures measured;
-    std::vector<std::string> failures;  // empty: confirmed
-};
-
-// A picture loses when the encoder codes it worse with the found matrix than
-// with the better of the default and flat 16 by more than this (percent).
-constexpr double kLosingPicture = 0.5;
-
-// Nothing when Ctrl-C ends the encoder's runs.
-std::optional<Confirmation> Confirm(const ConfirmingEncoder& encoder, const CodingModel& model, const std::string& set,
-                                    const std::vector<CodedPicture>& pictures, const SetFigures& predicted,
-                                    const SearchMatrix& found, const std::vector<int32_t>& codes,
-                                    QualityMeasure measure, int32_t threads) {
-    Confirmation c;
-    c.encoder = encoder;
-    c.set = set;
-    c.predicted = &predicted;
-    const EncoderConfirmation runner(encoder, model, pictures);
-    std::optional<std::vector<RdCurveData>> curves[3];
-    const SearchMatrix matrices[3] = {DefaultSearchMatrix(), FlatSearchMatrix(16), found};
-    for (size_t i = 0; i < 3; ++i) {
-        try {
-            curves[i] = runner.Curves(matrices[i], codes, measure, threads, Interrupted);
-        } catch (const std::exception&) {
-            if (InterruptedOrArriving()) return std::nullopt;  // the run failed of the same Ctrl-C
-            throw;
-        }
-        if (!curves[i]) return std::nullopt;
-    }
-    c.measured = FiguresFromCurves(pictures, std::move(*curves[0]), std::move(*curves[1]), std::move(*curves[2]));
-    char line[160];
-    if (!(Mean(c.measured.foundVsDefault) < 0)) {
-        std::snprintf(line, sizeof line, "the found matrix costs %+.2f%% against the default",
-                      Mean(c.measured.foundVsDefault));
-        c.failures.push_back(line);
-    }
-    if (!(Mean(c.measured.foundVsFlat) < 0)) {
-        std::snprintf(line, sizeof line, "the found matrix costs %+.2f%% against flat16", Mean(c.measured.foundVsFlat));
-        c.failures.push_back(line);
-    }
-    for (size_t i = 0; i < pictures.size(); ++i) {
-        if (c.measured.foundVsBetter[i] <= kLosingPicture) continue;
-        std::snprintf(line, sizeof line, "%s loses %+.2f%% against the better of default and flat16",
-                      pictures[i].name.c_str(), c.measured.foundVsBetter[i]);
-        c.failures.push_back(line);
-    }
-    return c;
-}
 
 // [[scale code, bytes, quality], ...]
 std::string CurveJson(const RdCurveData& curve) {
@@ -435,21 +340,6 @@ std::string ReportJson(const SearchRun& run) {
     return json.str();
 }
 
-// Mean bytes per picture against mean quality per scale code, one curve per matrix.
-RdCurve PooledCurve(const std::string& label, const std::vector<RdCurveData>& curves) {
-    RdCurve curve{label, {}};
-    for (size_t c = 0; c < curves.front().size(); ++c) {
-        double bytes = 0, quality = 0;
-        for (const RdCurveData& picture : curves) {
-            bytes += picture[c].bytes;
-            quality += picture[c].quality;
-        }
-        curve.points.push_back(
-            RdPoint{bytes / double(curves.size()), quality / double(curves.size()), curves.front()[c].scaleCode});
-    }
-    return curve;
-}
-
 void PrintSet(std::FILE* out, const char* title, const SetFigures& f) {
     std::fprintf(out, "%s: BD-rate %+.2f%% against default (worst picture %+.2f%%), %+.2f%% against flat16\n", title,
                  Mean(f.foundVsDefault), Worst(f.foundVsDefault), Mean(f.foundVsFlat));
@@ -509,9 +399,9 @@ void WriteOutputs(const SearchRun& run) {
                              : o.measure == "psnr611" ? "PSNR 6:1:1 (dB)"
                                                       : RdMetricTitle(RdMetric::kPsnr);
     const std::string model = DescribeModel(run.model);
-    const std::vector<RdCurve> curves = {PooledCurve("default", run.training.defaultCurves),
-                                         PooledCurve("flat16", run.training.flatCurves),
-                                         PooledCurve("found", run.training.foundCurves)};
+    const std::vector<RdCurve> curves = {PlottedCurve("default", run.training.defaultCurves),
+                                         PlottedCurve("flat16", run.training.flatCurves),
+                                         PlottedCurve("found", run.training.foundCurves)};
     const std::string title =
         model + " model, training set, mean of " + std::to_string(run.training.names.size()) + " pictures";
     WriteRdPlot(o.out + "/rd.svg", curves, title, axis);
@@ -521,9 +411,9 @@ void WriteOutputs(const SearchRun& run) {
     const Confirmation& c = *run.confirmation;
     const std::string by = " (" + c.encoder.name + ")";
     const std::vector<RdCurve> confirmed = {
-        PooledCurve("default", c.predicted->defaultCurves), PooledCurve("found", c.predicted->foundCurves),
-        PooledCurve("flat16", c.predicted->flatCurves),     PooledCurve("default" + by, c.measured.defaultCurves),
-        PooledCurve("found" + by, c.measured.foundCurves),  PooledCurve("flat16" + by, c.measured.flatCurves)};
+        PlottedCurve("default", c.predicted->defaultCurves), PlottedCurve("found", c.predicted->foundCurves),
+        PlottedCurve("flat16", c.predicted->flatCurves),     PlottedCurve("default" + by, c.measured.defaultCurves),
+        PlottedCurve("found" + by, c.measured.foundCurves),  PlottedCurve("flat16" + by, c.measured.flatCurves)};
     const std::string confirmedTitle = model + " model predicted and " + c.encoder.name + " measured, " + c.set +
                                        " set, mean of " + std::to_string(c.measured.names.size()) + " pictures";
     WriteRdPlot(o.out + "/confirmation.svg", confirmed, confirmedTitle, axis);
@@ -650,9 +540,10 @@ int RunSearchCommand(int argc, char** argv) {
             run.confirmationNote = "not confirmed: " + encoder.missing;
         } else {
             const bool onValidation = validationFigures != nullptr;
-            std::optional<Confirmation> measured = Confirm(
+            std::optional<Confirmation> measured = ConfirmFoundMatrix(
                 encoder, model, onValidation ? "validation" : "training", onValidation ? validationPictures : training,
-                onValidation ? *validationFigures : trainingFigures, result.best, codes, measure, o.threads);
+                onValidation ? *validationFigures : trainingFigures, result.best, codes, measure, o.threads,
+                Interrupted, InterruptedOrArriving);
             // Ctrl-C during the confirmation still leaves the found matrix
             // in complete outputs, as during the search.
             confirmationInterrupted = !measured;

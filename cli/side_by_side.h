@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "canvas.h"
+#include "plot/canvas.h"
 #include "media/y4m.h"
 
 namespace vardelk {

@@ -8,8 +8,10 @@
 #include "cli_error.h"
 #include "clip/clip_runner.h"
 #include "media/comparison_views.h"
-#include "media/rgb_convert.h"
+#include "media/media_error.h"
 #include "media/output_file.h"
+#include "media/rgb_convert.h"
+#include "pictures/picture_error.h"
 #include "pictures/png_file.h"
 #include "side_by_side.h"
 
@@ -84,7 +86,7 @@ TEST(OutputFile, AppearsOnlyOnCommitAndFailsEarlyWhenUnwritable) {
     EXPECT_TRUE(Exists(path));
     EXPECT_FALSE(Exists(working));
     std::remove(path.c_str());
-    EXPECT_THROW(OutputFile("/nonexistent-folder/x.txt"), CliError);
+    EXPECT_THROW(OutputFile("/nonexistent-folder/x.txt"), MediaError);
 }
 
 TEST(Png, WritesAndReadsBackExactly) {
@@ -97,7 +99,7 @@ TEST(Png, WritesAndReadsBackExactly) {
     EXPECT_EQ(back.width, 5);
     EXPECT_EQ(back.rgb, image.rgb);
     std::remove(path.c_str());
-    EXPECT_THROW(ReadPng(TempDir() + "/vardelk_no_such.png"), CliError);
+    EXPECT_THROW(ReadPng(TempDir() + "/vardelk_no_such.png"), PictureError);
 }
 
 TEST(ClipRunner, MacroblockBitsAddUpToTheFrameBytesRowByRow) {
