@@ -27,76 +27,21 @@
 #include "options.h"
 #include "parallel/parallel_for.h"
 #include "plot/rd_plot.h"
+#include "progress.h"
 #include "run_report.h"
 #include "search/encoder_confirmation.h"
 #include "search/matrix_search.h"
+#include "search/picture_list.h"
+#include "search/search_report.h"
 #include "search/verdict.h"
 
 namespace vardelk {
 namespace {
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool IsPicture(const std::string& name) {
-    const std::string lower = Lower(name);
-    return EndsWith(lower, ".png") || EndsWith(lower, ".y4m");
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// A picture or clip, every picture or clip of a folder (sorted by name), or
-// a list file: one path a line, relative to the list's folder, '#' starting
-// a comment, anything after the first white space ignored.
-void ExpandInput(const std::string& input, std::vector<std::string>& paths) {
-    if (IsFolder(input)) {
-        std::vector<std::string> names;
-        if (DIR* dir = opendir(input.c_str())) {
-            while (const dirent* entry = readdir(dir)) {
-                if (IsPicture(entry->d_name)) names.push_back(entry->d_name);
-            }
-            closedir(dir);
-        } else {
-            throw CliError(input + ": the folder cannot be read");
-        }
-        std::sort(names.begin(), names.end());
-        if (names.empty()) throw CliError(input + ": the folder holds no .png or .y4m file");
-        for (const std::string& name : names) paths.push_back(input + "/" + name);
-        return;
-    }
-    if (IsPicture(input)) {
-        paths.push_back(input);
-        return;
-    }
-    std::ifstream list(input);
-    if (!list) throw CliError(input + ": cannot be opened as a picture, folder or list");
-    const size_t slash = input.find_last_of('/');
-    const std::string base = slash == std::string::npos ? "" : input.substr(0, slash + 1);
-    std::string line;
-    size_t before = paths.size();
-    while (std::getline(list, line)) {
-        line = line.substr(0, line.find('#'));
-        std::istringstream words(line);
-        std::string path;
-        if (!(words >> path)) continue;
-        paths.push_back(path[0] == '/' ? path : base + path);
-    }
-    if (paths.size() == before) throw CliError(input + ": the list names no picture");
-}
-
 std::vector<CodedPicture> LoadPictures(const std::vector<std::string>& inputs, int32_t frames, const CodingModel& model,
                                        int32_t threads) {
     std::vector<std::string> paths;
-    for (const std::string& input : inputs) ExpandInput(input, paths);
+    for (const std::string& input : inputs) ExpandPictureInput(input, paths);
     struct Source {
         std::string name;
         Y4mFormat format;
@@ -157,56 +102,14 @@ double ParseBudget(const std::string& text) {
     return value * scale;
 }
 
-// The preset, then the overrides of its AC table and DC precision.
-CodingModel ParseModel(const SearchOptions& o) {
-    EncoderPreset preset = EncoderPreset::kFfmpeg;
-    if (!ParsePreset(o.encoder, preset))
-        throw UsageError("--encoder " + o.encoder + ": expected filter, ffmpeg, mpeg2enc or tm5");
-    CodingModel model = PresetModel(preset);
-    if (!o.intraVlc.empty())
-        model.intraVlcFormat = int32_t(ParseBoundedInteger("--intra-vlc", o.intraVlc, 0, 1, "the AC table (0 or 1)"));
-    if (!o.dcPrecision.empty())
-        model.dcPrecision = int32_t(ParseBoundedInteger("--dc-precision", o.dcPrecision, kMinDcPrecision,
-                                                        kMaxDcPrecision, "the DC precision in bits"));
-    return model;
-}
-
-// The progress line, redrawn at most a few times a second on a terminal.
-class SearchProgressLine {
-public:
-    explicit SearchProgressLine(bool enabled) : enabled_(enabled) {}
-    ~SearchProgressLine() { Finish(); }
-    void Show(const SearchProgress& p) {
-        if (!enabled_ || (shown_ && p.seconds - lastDraw_ < 0.25)) return;
-        lastDraw_ = p.seconds;
-        shown_ = true;
-        char left[32] = "";
-        if (p.secondsLeft >= 0)
-            std::snprintf(left, sizeof left, ", %d:%02d left", int(p.secondsLeft) / 60, int(p.secondsLeft) % 60);
-        std::fprintf(stderr, "\r\033[Ksearch %s: best %+.3f%% after %lld matrices (%.2f/s)%s", p.phase.c_str(), p.best,
-                     static_cast<long long>(p.evaluations), p.evaluationsPerSecond, left);
-        std::fflush(stderr);
-    }
-    void Finish() {
-        if (shown_) std::fprintf(stderr, "\r\033[K");
-        shown_ = false;
-    }
-
-private:
-    bool enabled_;
-    bool shown_ = false;
-    double lastDraw_ = 0.0;
-};
-
-std::string MatrixJson(const SearchMatrix& m) {
-    std::ostringstream json;
-    json << "[";
-    for (int r = 0; r < 8; ++r) {
-        json << (r ? ",\n    " : "\n    ");
-        for (int c = 0; c < 8; ++c) json << (c ? ", " : "") << m[size_t(r * 8 + c)];
-    }
-    json << "\n  ]";
-    return json.str();
+// The search's progress line: the phase, the best objective so far and the pace.
+std::string ProgressText(const SearchProgress& p) {
+    char left[32] = "", text[160];
+    if (p.secondsLeft >= 0)
+        std::snprintf(left, sizeof left, ", %d:%02d left", int(p.secondsLeft) / 60, int(p.secondsLeft) % 60);
+    std::snprintf(text, sizeof text, "search %s: best %+.3f%% after %lld matrices (%.2f/s)%s", p.phase.c_str(), p.best,
+                  static_cast<long long>(p.evaluations), p.evaluationsPerSecond, left);
+    return text;
 }
 
 // Mean bytes per picture against mean quality per scale code, one curve per matrix.
@@ -214,130 +117,6 @@ RdCurve PlottedCurve(const std::string& label, const std::vector<RdCurveData>& c
     RdCurve curve{label, {}};
     for (const CurvePoint& p : PooledCurve(curves)) curve.points.push_back(RdPoint{p.bytes, p.quality, p.scaleCode});
     return curve;
-}
-
-std::string NumberJson(double value) { return std::isfinite(value) ? FormatDecimal(value) : "null"; }
-
-// [[scale code, bytes, quality], ...]
-std::string CurveJson(const RdCurveData& curve) {
-    std::string json = "[";
-    for (const CurvePoint& p : curve) {
-        json += (json.size() > 1 ? ", [" : "[") + std::to_string(p.scaleCode) + ", " + FormatDecimal(p.bytes) + ", " +
-                NumberJson(p.quality) + "]";
-    }
-    return json + "]";
-}
-
-std::string SetJson(const SetFigures& f) {
-    std::ostringstream json;
-    json << "{\n    \"bd_rate_vs_default\": " << NumberJson(Mean(f.foundVsDefault))
-         << ",\n    \"bd_rate_vs_flat16\": " << NumberJson(Mean(f.foundVsFlat))
-         << ",\n    \"bd_rate_vs_better_of_default_flat16\": " << NumberJson(Mean(f.foundVsBetter))
-         << ",\n    \"flat16_vs_default\": " << NumberJson(Mean(f.flatVsDefault))
-         << ",\n    \"weighted_bd_rate_vs_default\": " << NumberJson(WeightedBdRate(f.foundVsDefault, f.weights))
-         << ",\n    \"worst_vs_default\": " << NumberJson(Worst(f.foundVsDefault))
-         << ",\n    \"worst_vs_better_of_default_flat16\": " << NumberJson(Worst(f.foundVsBetter))
-         << ",\n    \"pictures\": [";
-    for (size_t i = 0; i < f.names.size(); ++i) {
-        json << (i ? ",\n" : "\n") << "      {\"name\": " << JsonString(f.names[i])
-             << ", \"weight\": " << NumberJson(f.weights[i])
-             << ", \"bd_rate_vs_default\": " << NumberJson(f.foundVsDefault[i])
-             << ", \"bd_rate_vs_flat16\": " << NumberJson(f.foundVsFlat[i])
-             << ", \"flat16_vs_default\": " << NumberJson(f.flatVsDefault[i])
-             << ", \"overlap\": " << NumberJson(f.overlaps[i])
-             << ",\n       \"curves\": {\"default\": " << CurveJson(f.defaultCurves[i])
-             << ",\n                  \"flat16\": " << CurveJson(f.flatCurves[i])
-             << ",\n                  \"found\": " << CurveJson(f.foundCurves[i]) << "}}";
-    }
-    json << "\n    ]\n  }";
-    return json.str();
-}
-
-std::string ConfirmationJson(const Confirmation& c) {
-    std::ostringstream json;
-    json << "{\n    \"encoder\": " << JsonString(c.encoder.name)
-         << ",\n    \"program\": " << JsonString(c.encoder.program)
-         << ",\n    \"transform\": \"the encoder's default (no -dct option)\",\n    \"set\": " << JsonString(c.set)
-         << ",\n    \"confirmed\": " << (c.failures.empty() ? "true" : "false") << ",\n    \"failures\": [";
-    for (size_t i = 0; i < c.failures.size(); ++i) json << (i ? ", " : "") << JsonString(c.failures[i]);
-    const SetFigures& p = *c.predicted;
-    const SetFigures& m = c.measured;
-    json << "],\n    \"predicted\": {\"bd_rate_vs_default\": " << NumberJson(Mean(p.foundVsDefault))
-         << ", \"bd_rate_vs_flat16\": " << NumberJson(Mean(p.foundVsFlat))
-         << ", \"flat16_vs_default\": " << NumberJson(Mean(p.flatVsDefault)) << "},\n    \"measured\": " << SetJson(m)
-         << ",\n    \"pictures\": [";
-    for (size_t i = 0; i < m.names.size(); ++i) {
-        json << (i ? ",\n" : "\n") << "      {\"name\": " << JsonString(m.names[i])
-             << ", \"predicted_vs_default\": " << NumberJson(p.foundVsDefault[i])
-             << ", \"measured_vs_default\": " << NumberJson(m.foundVsDefault[i])
-             << ", \"predicted_vs_flat16\": " << NumberJson(p.foundVsFlat[i])
-             << ", \"measured_vs_flat16\": " << NumberJson(m.foundVsFlat[i])
-             << ", \"predicted_flat16_vs_default\": " << NumberJson(p.flatVsDefault[i])
-             << ", \"measured_flat16_vs_default\": " << NumberJson(m.flatVsDefault[i]) << "}";
-    }
-    json << "\n    ]\n  }";
-    return json.str();
-}
-
-struct SearchRun {
-    const SearchOptions& options;
-    const CodingModel& model;
-    const std::vector<int32_t>& codes;
-    const SearchResult& result;
-    const SetFigures& training;
-    const SetFigures* validation;
-    std::string validationNote;
-    const Confirmation* confirmation;
-    std::string confirmationNote;
-};
-
-std::string ReportJson(const SearchRun& run) {
-    const SearchOptions& o = run.options;
-    const SearchResult& result = run.result;
-    std::ostringstream json;
-    json << "{\n  \"measure\": \"" << o.measure << "\",\n  \"encoder\": " << JsonString(o.encoder)
-         << ",\n  \"model\": " << JsonString(DescribeModel(run.model))
-         << ",\n  \"intra_vlc\": " << run.model.intraVlcFormat << ",\n  \"dc_precision\": " << run.model.dcPrecision
-         << ",\n  \"scale_codes\": [";
-    for (size_t i = 0; i < run.codes.size(); ++i) json << (i ? ", " : "") << run.codes[i];
-    json << "],\n  \"mapping\": \"linear\",\n  \"seed\": " << o.seed << ",\n  \"threads\": " << o.threads
-         << ",\n  \"picture_weights\": \"macroblocks, capped at twice the median picture's\""
-         << ",\n  \"spread_weight\": " << FormatDecimal(o.spread)
-         << ",\n  \"min_overlap\": " << FormatDecimal(o.minOverlap) << ",\n  \"evaluations\": " << result.evaluations
-         << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"evaluations_per_second\": "
-         << NumberJson(result.seconds > 0 ? double(result.evaluations) / result.seconds : NAN) << ",\n  \"stop\": \""
-         << SearchStopName(result.stop) << "\",\n  \"matrix\": " << MatrixJson(result.best)
-         << ",\n  \"objective\": " << NumberJson(result.score.objective)
-         << ",\n  \"objective_mean\": " << NumberJson(result.score.meanBdRate)
-         << ",\n  \"objective_spread\": " << NumberJson(result.score.spread) << ",\n  \"families\": [";
-    for (size_t i = 0; i < result.families.size(); ++i)
-        json << (i ? ", " : "") << "{\"name\": " << JsonString(result.families[i].first)
-             << ", \"objective\": " << NumberJson(result.families[i].second) << "}";
-    json << "],\n  \"phases\": [";
-    for (size_t i = 0; i < result.phaseBest.size(); ++i) {
-        std::string entries;
-        for (int32_t v : result.phaseBest[i].second) entries += (entries.empty() ? "" : ", ") + std::to_string(v);
-        json << (i ? ",\n    " : "\n    ") << "{\"phase\": " << JsonString(result.phaseBest[i].first)
-             << ", \"matrix\": [" << entries << "]}";
-    }
-    json << "\n  ],\n  \"history\": [";
-    for (size_t i = 0; i < result.history.size(); ++i) {
-        const SearchEvent& e = result.history[i];
-        json << (i ? ",\n    " : "\n    ") << "{\"evaluation\": " << e.evaluation
-             << ", \"seconds\": " << FormatDecimal(e.seconds) << ", \"objective\": " << NumberJson(e.objective)
-             << ", \"move\": " << JsonString(e.move) << "}";
-    }
-    json << "\n  ],\n  \"training\": " << SetJson(run.training);
-    if (run.validation != nullptr)
-        json << ",\n  \"validation\": " << SetJson(*run.validation);
-    else if (!run.validationNote.empty())
-        json << ",\n  \"validation\": " << JsonString(run.validationNote);
-    if (run.confirmation != nullptr)
-        json << ",\n  \"confirmation\": " << ConfirmationJson(*run.confirmation);
-    else
-        json << ",\n  \"confirmation\": " << JsonString(run.confirmationNote);
-    json << "\n}\n";
-    return json.str();
 }
 
 void PrintSet(std::FILE* out, const char* title, const SetFigures& f) {
@@ -374,36 +153,37 @@ void PrintConfirmation(std::FILE* out, const Confirmation& c, bool colour) {
 
 // Every form's file; the forms that allow comments start with one naming
 // the model and the measure the matrix was found for.
-void WriteMatrixFiles(const SearchRun& run) {
+void WriteMatrixFiles(const SearchRunReport& run, const std::string& out) {
     MatrixEntries entries;
-    std::copy(run.result.best.begin(), run.result.best.end(), entries.begin());
+    std::copy(run.result->best.begin(), run.result->best.end(), entries.begin());
     const std::string comment = "# found by vardelk search for " + DescribeModel(run.model) + ", measure " +
-                                run.options.measure + ", scale codes " + std::to_string(run.codes.front()) + ".." +
+                                run.measure + ", scale codes " + std::to_string(run.codes.front()) + ".." +
                                 std::to_string(run.codes.back()) + "\n";
     for (const MatrixFileForm& form : BuiltInMatrixFileForms()) {
         if (form.write == nullptr) continue;
-        const std::string path = run.options.out + "/matrix." + form.name + ".txt";
+        const std::string path = out + "/matrix." + form.name + ".txt";
         // The ffmpeg form is one option value, with no room for a comment.
         const bool commented = std::string(form.name) != "ffmpeg";
         WriteTextFile(path, (commented ? comment : "") + form.write(entries, path));
     }
 }
 
-void WriteOutputs(const SearchRun& run) {
-    const SearchOptions& o = run.options;
-    if (!IsFolder(o.out) && mkdir(o.out.c_str(), 0777) != 0 && !IsFolder(o.out))
+void WriteOutputs(const SearchRunReport& run, const SearchOptions& o) {
+    struct stat info;
+    const auto isFolder = [&] { return stat(o.out.c_str(), &info) == 0 && S_ISDIR(info.st_mode); };
+    if (!isFolder() && mkdir(o.out.c_str(), 0777) != 0 && !isFolder())
         throw CliError(o.out + ": the output folder cannot be created");
-    WriteMatrixFiles(run);
-    WriteTextFile(o.out + "/report.json", ReportJson(run));
+    WriteMatrixFiles(run, o.out);
+    WriteTextFile(o.out + "/report.json", SearchReportJson(run));
     const std::string axis = o.measure == "ssim"      ? "SSIM dB, -10 log10(1 - SSIM)"
                              : o.measure == "psnr611" ? "PSNR 6:1:1 (dB)"
                                                       : RdMetricTitle(RdMetric::kPsnr);
     const std::string model = DescribeModel(run.model);
-    const std::vector<RdCurve> curves = {PlottedCurve("default", run.training.defaultCurves),
-                                         PlottedCurve("flat16", run.training.flatCurves),
-                                         PlottedCurve("found", run.training.foundCurves)};
+    const std::vector<RdCurve> curves = {PlottedCurve("default", run.training->defaultCurves),
+                                         PlottedCurve("flat16", run.training->flatCurves),
+                                         PlottedCurve("found", run.training->foundCurves)};
     const std::string title =
-        model + " model, training set, mean of " + std::to_string(run.training.names.size()) + " pictures";
+        model + " model, training set, mean of " + std::to_string(run.training->names.size()) + " pictures";
     WriteRdPlot(o.out + "/rd.svg", curves, title, axis);
     WriteRdPlot(o.out + "/rd.png", curves, title, axis);
     if (run.confirmation == nullptr) return;
@@ -478,10 +258,8 @@ int RunSearchCommand(int argc, char** argv) {
     return RunWithExitStatus(app, argc, argv, {"vardelk search", ""}, [&]() -> int {
         const std::vector<int32_t> codes = ParseCodes(o.codes);
         const double budget = ParseBudget(o.budget);
-        const CodingModel model = ParseModel(o);
-        o.threads = threadsText.empty()
-                        ? HardwareThreads()
-                        : int32_t(ParseBoundedInteger("--threads", threadsText, 1, 1024, "the thread count"));
+        const CodingModel model = ParseModelOptions(o.encoder, o.intraVlc, o.dcPrecision);
+        o.threads = ParseThreads(threadsText);
         QualityMeasure measure = QualityMeasure::kPsnrY;
         ParseQualityMeasure(o.measure, &measure);
 
@@ -510,14 +288,15 @@ int RunSearchCommand(int argc, char** argv) {
         // the found matrix on the validation pictures).
         settings.secondsBefore = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         settings.reservedEvaluations = 1.0 + 3.0 * double(validationPictures.size()) / double(training.size());
-        SearchProgressLine line(!o.quiet && isatty(2));
-        const SearchResult result =
-            RunMatrixSearch(objective, settings, Interrupted, [&](const SearchProgress& p) { line.Show(p); });
+        Progress line(-1, !o.quiet && StderrIsTerminal());
+        const SearchResult result = RunMatrixSearch(objective, settings, Interrupted,
+                                                    [&](const SearchProgress& p) { line.Show(ProgressText(p)); });
         line.Finish();
         const bool interrupted = result.stop == SearchStop::kStopped;
 
         const SetFigures trainingFigures = MeasureSet(training, trainingCheck, result.best);
-        SearchRun run{o, model, codes, result, trainingFigures, nullptr, "", nullptr, ""};
+        SearchRunReport run{o.measure, o.encoder,        model,   codes, o.seed,  o.threads, o.spread, o.minOverlap,
+                            &result,   &trainingFigures, nullptr, "",    nullptr, ""};
         std::unique_ptr<SetFigures> validationFigures;
         if (!validationPictures.empty() && !interrupted) {
             const Objective check(validationPictures, measure, codes, o.threads, objectiveOptions);
@@ -554,7 +333,7 @@ int RunSearchCommand(int argc, char** argv) {
                 run.confirmationNote = "not confirmed: the confirmation was interrupted";
             }
         }
-        WriteOutputs(run);
+        WriteOutputs(run, o);
         if (!o.quiet) {
             std::printf("search (%s, %s model, scale codes %d..%d): %lld matrices in %.0f s (%.2f/s), stopped: %s\n",
                         o.measure.c_str(), DescribeModel(model).c_str(), codes.front(), codes.back(),
