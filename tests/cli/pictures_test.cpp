@@ -13,7 +13,7 @@
 #include "media/rgb_convert.h"
 #include "pictures/picture_error.h"
 #include "pictures/png_file.h"
-#include "side_by_side.h"
+#include "plot/side_by_side.h"
 
 namespace vardelk {
 namespace {
