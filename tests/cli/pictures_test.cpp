@@ -85,6 +85,13 @@ TEST(OutputFile, AppearsOnlyOnCommitAndFailsEarlyWhenUnwritable) {
     }
     EXPECT_TRUE(Exists(path));
     EXPECT_FALSE(Exists(working));
+    // The mode of any new file: 0666 less the umask (read here, where no
+    // other thread runs).
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
     std::remove(path.c_str());
     EXPECT_THROW(OutputFile("/nonexistent-folder/x.txt"), MediaError);
 }
