@@ -12,6 +12,10 @@
 
 namespace vardelk {
 
-using CliError = Error;
+// The command line's own kind: a library's error is not one.
+class CliError : public Error {
+public:
+    using Error::Error;
+};
 
 }  // namespace vardelk

@@ -9,13 +9,9 @@
 
 #include "codec/types.h"
 #include "matrix/matrix_files.h"
+#include "sweep/named_matrix.h"
 
 namespace vardelk {
-
-struct NamedMatrix {
-    std::string name;  // preset name or FORMAT:FILE, as the user gave it
-    std::array<int32_t, kMatrixEntries> entries{};
-};
 
 // The file forms -m accepts: the library's and any this front end adds.
 const std::vector<MatrixFileForm>& CommandLineMatrixForms();

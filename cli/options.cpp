@@ -184,9 +184,7 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     o.pictureFrame = ParseBoundedInteger("--picture-frame", o.pictureFrameText, 0, INT32_MAX, "the frame number");
     o.differenceGain = int32_t(ParseBoundedInteger("--difference-gain", o.gainText, 1, 64, "the gain"));
     o.cpuFlags = DetectedCpuFlags() & CpuMask(o.cpu);
-    o.threads = o.threadsText.empty()
-                    ? HardwareThreads()
-                    : int32_t(ParseBoundedInteger("--threads", o.threadsText, 1, 1024, "the thread count"));
+    o.threads = ParseThreads(o.threadsText);
     if (app.count("--picture-frame") > 0 && o.picture.empty()) throw UsageError("--picture-frame needs --picture");
     if (o.ssimMap && o.picture.empty()) throw UsageError("--ssim-map needs --picture");
     CheckStandardOutput(o);
@@ -227,6 +225,11 @@ CodingSettings SettingsFrom(const CliOptions& o) {
     s.interlacedDct = o.interlaced;
     s.model = o.model;
     return s;
+}
+
+int32_t ParseThreads(const std::string& text) {
+    return text.empty() ? HardwareThreads()
+                        : int32_t(ParseBoundedInteger("--threads", text, 1, 1024, "the thread count"));
 }
 
 CodingModel ParseModelOptions(const std::string& encoder, const std::string& intraVlc, const std::string& dcPrecision) {

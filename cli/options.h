@@ -40,7 +40,7 @@ struct CliOptions {
     std::string plot;
     bool quiet = false;
     std::string threadsText;
-    std::string cpu;  // --cpu: the kernel builds allowed, empty for the environment's or all
+    std::string cpu;        // --cpu: the kernel builds allowed, empty for the environment's or all
     uint32_t cpuFlags = 0;  // the detected builds within --cpu (or VARDELK_CPU)
     bool ssim = false;
     bool ssimMap = false;
@@ -77,6 +77,10 @@ int64_t ParseBoundedInteger(const std::string& option, const std::string& text, 
                             const std::string& meaning);
 
 CodingSettings SettingsFrom(const CliOptions& options);
+
+// The thread count of -j/--threads as written, every core when empty;
+// throws UsageError outside 1..1024.
+int32_t ParseThreads(const std::string& text);
 
 // The coding model of --encoder, --intra-vlc and --dc-precision; throws
 // UsageError naming the option and the value.

@@ -22,21 +22,36 @@ Progress::Progress(int64_t total, bool enabled)
 
 Progress::~Progress() { Finish(); }
 
-void Progress::Update(int64_t done, bool force) {
-    if (!enabled_) return;
+bool Progress::Due(bool force) {
+    if (!enabled_) return false;
     const Clock::time_point now = Clock::now();
-    const double elapsed = Seconds(now - start_);
-    if (elapsed < kDelaySeconds || (!force && shown_ && Seconds(now - lastDraw_) < kRedrawSeconds)) return;
+    if (Seconds(now - start_) < kDelaySeconds || (!force && shown_ && Seconds(now - lastDraw_) < kRedrawSeconds))
+        return false;
     lastDraw_ = now;
     shown_ = true;
-    const double rate = done / elapsed;
+    return true;
+}
+
+void Progress::Update(int64_t done, bool force) {
+    if (!Due(force)) return;
+    const double rate = done / Seconds(lastDraw_ - start_);
+    char text[160];
     if (total_ > 0 && done <= total_) {
         const int64_t left = rate > 0 ? int64_t((total_ - done) / rate + 0.5) : 0;
-        std::fprintf(stderr, "\r\033[K%" PRId64 "/%" PRId64 " frames  %.1f fps  %" PRId64 ":%02" PRId64 " left", done,
-                     total_, rate, left / 60, left % 60);
+        std::snprintf(text, sizeof text, "%" PRId64 "/%" PRId64 " frames  %.1f fps  %" PRId64 ":%02" PRId64 " left",
+                      done, total_, rate, left / 60, left % 60);
     } else {
-        std::fprintf(stderr, "\r\033[K%" PRId64 " frames  %.1f fps", done, rate);
+        std::snprintf(text, sizeof text, "%" PRId64 " frames  %.1f fps", done, rate);
     }
+    Draw(text);
+}
+
+void Progress::Show(const std::string& text) {
+    if (Due(false)) Draw(text);
+}
+
+void Progress::Draw(const std::string& text) {
+    std::fprintf(stderr, "\r\033[K%s", text.c_str());
     std::fflush(stderr);
 }
 

@@ -1,11 +1,13 @@
 // A one-line progress display on standard error: frames done, frames per
-// second and, when the total is known, the time left. It appears only when
+// second and, when the total is known, the time left; or a line of the
+// caller's own. It appears only when
 // standard error is a terminal, and only once the work has taken longer than
 // half a second; it is erased when the work ends.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 namespace vardelk {
 
@@ -16,10 +18,15 @@ public:
     ~Progress();
     // Redraws at most ten times a second unless `force` is set.
     void Update(int64_t done, bool force = false);
+    // Shows the caller's own line, as often as Update would.
+    void Show(const std::string& text);
     // Erases the line, e.g. before other text is printed to the terminal.
     void Finish();
 
 private:
+    bool Due(bool force);  // whether to draw now; notes the drawing
+    void Draw(const std::string& text);
+
     using Clock = std::chrono::steady_clock;
     int64_t total_;
     bool enabled_;

@@ -5,17 +5,17 @@
 #include <optional>
 #include <vector>
 
-#include "canvas.h"
 #include "clip/clip_runner.h"
+#include "clip/frame_pipeline.h"
 #include "clip_source.h"
 #include "command_common.h"
-#include "clip/frame_pipeline.h"
 #include "interrupt.h"
 #include "pictures/png_file.h"
+#include "plot/canvas.h"
+#include "plot/side_by_side.h"
 #include "progress.h"
 #include "reconstruction_sink.h"
 #include "run_report.h"
-#include "side_by_side.h"
 #include "stream_output.h"
 
 namespace vardelk {
@@ -114,8 +114,8 @@ int RunClipCommand(const CliOptions& o) {
     const int32_t frameThreads = expected == 1 ? 1 : threads;
     const int32_t bandThreads = expected == 1 ? threads : 1;
     FramePipeline pipeline(frameThreads, [&] {
-        auto runner =
-            std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir, bandThreads, o.cpuFlags);
+        auto runner = std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir,
+                                                   bandThreads, o.cpuFlags);
         runner->MeasureSsim(o.ssim);
         runner->RecordLevels(!o.stream.empty());
         // Only raw host-frame output needs the frames in the host's format.

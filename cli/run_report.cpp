@@ -4,6 +4,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "media/report_text.h"
 #include "stream_output.h"
 
 namespace vardelk {
@@ -43,43 +44,6 @@ std::string MatrixJson(const NamedMatrix& m) {
 
 }  // namespace
 
-std::string FormatPsnr(double psnr, bool json) {
-    if (std::isinf(psnr)) return json ? "null" : "inf";
-    char text[32];
-    std::snprintf(text, sizeof(text), "%.4f", psnr);
-    return text;
-}
-
-std::string FormatSsim(double ssim, bool json) {
-    if (std::isnan(ssim)) return json ? "null" : "nan";
-    char text[32];
-    std::snprintf(text, sizeof(text), "%.6f", ssim);
-    return text;
-}
-
-std::string FormatDecimal(double value) {
-    char text[64];
-    std::snprintf(text, sizeof(text), "%.3f", value);
-    return text;
-}
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof(escape), "\\u%04x", unsigned(static_cast<unsigned char>(c)));
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 void AddAccounting(FrameAccounting& total, const FrameAccounting& part) {
     total.estimatedBytes += part.estimatedBytes;
     total.streamBytes += part.streamBytes;
@@ -106,7 +70,7 @@ RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& fo
         AddAccounting(summary.stream, f.stream);
     }
     if (!frames.empty()) summary.meanBytes = double(summary.totalBytes) / double(frames.size());
-    summary.bitRate = summary.meanBytes * 8.0 * format.rateNum / format.rateDen;
+    summary.bitRate = BitRate(summary.meanBytes, format);
     return summary;
 }
 
@@ -154,12 +118,6 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
                      static_cast<long long>(a.clippingBits), static_cast<long long>(a.alignmentBits),
                      static_cast<long long>(a.TermBits()));
     }
-}
-
-std::string CsvQuoted(const std::string& text) {
-    std::string quoted = text;
-    for (size_t p = quoted.find('"'); p != std::string::npos; p = quoted.find('"', p + 2)) quoted.insert(p, "\"");
-    return '"' + quoted + '"';
 }
 
 std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary, const std::string& model) {

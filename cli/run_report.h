@@ -8,6 +8,7 @@
 
 #include "clip/clip_runner.h"
 #include "matrix_source.h"
+#include "media/report_text.h"
 
 namespace vardelk {
 
@@ -46,15 +47,5 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
 // the JSON's settings always name it.
 std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary, const std::string& model = "");
 std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& frames, const RunSummary& summary);
-
-// Shared number formatting: PSNR with four decimals, other fractional
-// figures (mean bytes, bit rates) with three, never in exponent form.
-std::string FormatPsnr(double psnr, bool json);
-std::string FormatDecimal(double value);
-// SSIM with six decimals ("nan"/null when the plane was too small to measure).
-std::string FormatSsim(double ssim, bool json);
-std::string JsonString(const std::string& text);
-// A CSV field in quotes, quotes inside doubled.
-std::string CsvQuoted(const std::string& text);
 
 }  // namespace vardelk

@@ -1,101 +1,30 @@
 #include "search_command.h"
 
-#include "cli/exit_status.h"
-
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cctype>
 #include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 #include "clip_source.h"
+#include "exit_status.h"
 #include "interrupt.h"
-#include "matrix/matrix_files.h"
 #include "options.h"
-#include "media/output_file.h"
 #include "parallel/parallel_for.h"
-#include "rd_plot.h"
-#include "run_report.h"
-#include "search/encoder_confirmation.h"
+#include "progress.h"
 #include "search/matrix_search.h"
+#include "search/picture_list.h"
+#include "search/search_report.h"
+#include "search/verdict.h"
+#include "search_outputs.h"
 
 namespace vardelk {
 namespace {
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool IsPicture(const std::string& name) {
-    const std::string lower = Lower(name);
-    return EndsWith(lower, ".png") || EndsWith(lower, ".y4m");
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// A picture or clip, every picture or clip of a folder (sorted by name), or
-// a list file: one path a line, relative to the list's folder, '#' starting
-// a comment, anything after the first white space ignored.
-void ExpandInput(const std::string& input, std::vector<std::string>& paths) {
-    if (IsFolder(input)) {
-        std::vector<std::string> names;
-        if (DIR* dir = opendir(input.c_str())) {
-            while (const dirent* entry = readdir(dir)) {
-                if (IsPicture(entry->d_name)) names.push_back(entry->d_name);
-            }
-            closedir(dir);
-        } else {
-            throw CliError(input + ": the folder cannot be read");
-        }
-        std::sort(names.begin(), names.end());
-        if (names.empty()) throw CliError(input + ": the folder holds no .png or .y4m file");
-        for (const std::string& name : names) paths.push_back(input + "/" + name);
-        return;
-    }
-    if (IsPicture(input)) {
-        paths.push_back(input);
-        return;
-    }
-    std::ifstream list(input);
-    if (!list) throw CliError(input + ": cannot be opened as a picture, folder or list");
-    const size_t slash = input.find_last_of('/');
-    const std::string base = slash == std::string::npos ? "" : input.substr(0, slash + 1);
-    std::string line;
-    size_t before = paths.size();
-    while (std::getline(list, line)) {
-        line = line.substr(0, line.find('#'));
-        std::istringstream words(line);
-        std::string path;
-        if (!(words >> path)) continue;
-        paths.push_back(path[0] == '/' ? path : base + path);
-    }
-    if (paths.size() == before) throw CliError(input + ": the list names no picture");
-}
-
 std::vector<CodedPicture> LoadPictures(const std::vector<std::string>& inputs, int32_t frames, const CodingModel& model,
                                        int32_t threads) {
     std::vector<std::string> paths;
-    for (const std::string& input : inputs) ExpandInput(input, paths);
+    for (const std::string& input : inputs) ExpandPictureInput(input, paths);
     struct Source {
         std::string name;
         Y4mFormat format;
@@ -119,466 +48,17 @@ std::vector<CodedPicture> LoadPictures(const std::vector<std::string>& inputs, i
     return pictures;
 }
 
-// "A..B" or a comma-separated list of scale codes in 1..31.
-std::vector<int32_t> ParseCodes(const std::string& text) {
-    std::vector<int32_t> codes;
-    const size_t dots = text.find("..");
-    if (dots != std::string::npos) {
-        const int64_t first = ParseBoundedInteger("--codes", text.substr(0, dots), 1, 31, "a scale code");
-        const int64_t last = ParseBoundedInteger("--codes", text.substr(dots + 2), 1, 31, "a scale code");
-        for (int64_t c = first; c <= last; ++c) codes.push_back(int32_t(c));
-    } else {
-        std::istringstream parts(text);
-        std::string part;
-        while (std::getline(parts, part, ','))
-            codes.push_back(int32_t(ParseBoundedInteger("--codes", part, 1, 31, "a scale code")));
-    }
-    std::sort(codes.begin(), codes.end());
-    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
-    if (codes.size() < 4) throw UsageError("--codes " + text + ": needs at least 4 distinct scale codes");
-    return codes;
-}
-
-// "600", "600s", "10m", "1.5h"; 0 means no time limit.
-double ParseBudget(const std::string& text) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    const std::string unit = end == nullptr ? "" : std::string(end);
-    double scale = 0;
-    if (unit.empty() || unit == "s")
-        scale = 1;
-    else if (unit == "m")
-        scale = 60;
-    else if (unit == "h")
-        scale = 3600;
-    if (end == text.c_str() || scale == 0 || !std::isfinite(value) || value < 0)
-        throw UsageError("--budget " + text + ": expected a duration such as 90s, 10m or 1h");
-    return value * scale;
-}
-
-// The preset, then the overrides of its AC table and DC precision.
-CodingModel ParseModel(const SearchOptions& o) {
-    EncoderPreset preset = EncoderPreset::kFfmpeg;
-    if (!ParsePreset(o.encoder, preset))
-        throw UsageError("--encoder " + o.encoder + ": expected filter, ffmpeg, mpeg2enc or tm5");
-    CodingModel model = PresetModel(preset);
-    if (!o.intraVlc.empty())
-        model.intraVlcFormat = int32_t(ParseBoundedInteger("--intra-vlc", o.intraVlc, 0, 1, "the AC table (0 or 1)"));
-    if (!o.dcPrecision.empty())
-        model.dcPrecision = int32_t(ParseBoundedInteger("--dc-precision", o.dcPrecision, kMinDcPrecision,
-                                                        kMaxDcPrecision, "the DC precision in bits"));
-    return model;
-}
-
-// The progress line, redrawn at most a few times a second on a terminal.
-class SearchProgressLine {
-public:
-    explicit SearchProgressLine(bool enabled) : enabled_(enabled) {}
-    ~SearchProgressLine() { Finish(); }
-    void Show(const SearchProgress& p) {
-        if (!enabled_ || (shown_ && p.seconds - lastDraw_ < 0.25)) return;
-        lastDraw_ = p.seconds;
-        shown_ = true;
-        char left[32] = "";
-        if (p.secondsLeft >= 0)
-            std::snprintf(left, sizeof left, ", %d:%02d left", int(p.secondsLeft) / 60, int(p.secondsLeft) % 60);
-        std::fprintf(stderr, "\r\033[Ksearch %s: best %+.3f%% after %lld matrices (%.2f/s)%s", p.phase.c_str(), p.best,
-                     static_cast<long long>(p.evaluations), p.evaluationsPerSecond, left);
-        std::fflush(stderr);
-    }
-    void Finish() {
-        if (shown_) std::fprintf(stderr, "\r\033[K");
-        shown_ = false;
-    }
-
-private:
-    bool enabled_;
-    bool shown_ = false;
-    double lastDraw_ = 0.0;
-};
-
-std::string MatrixJson(const SearchMatrix& m) {
-    std::ostringstream json;
-    json << "[";
-    for (int r = 0; r < 8; ++r) {
-        json << (r ? ",\n    " : "\n    ");
-        for (int c = 0; c < 8; ++c) json << (c ? ", " : "") << m[size_t(r * 8 + c)];
-    }
-    json << "\n  ]";
-    return json.str();
-}
-
-std::string NumberJson(double value) { return std::isfinite(value) ? FormatDecimal(value) : "null"; }
-
-// A set's figures for the found matrix: BD-rates against the default and
-// flat 16 per picture and their means, and flat 16 against the default.
-struct SetFigures {
-    std::vector<std::string> names;
-    std::vector<double> weights;
-    std::vector<double> foundVsDefault, foundVsFlat, flatVsDefault;
-    std::vector<double> foundVsBetter;  // against the better of default and flat 16
-    std::vector<double> overlaps;       // of the found matrix's curve and the default's
-    std::vector<RdCurveData> defaultCurves, flatCurves, foundCurves;
-};
-
-SetFigures FiguresFromCurves(const std::vector<CodedPicture>& pictures, std::vector<RdCurveData> defaultCurves,
-                             std::vector<RdCurveData> flatCurves, std::vector<RdCurveData> foundCurves) {
-    SetFigures f;
-    for (const CodedPicture& p : pictures) f.names.push_back(p.name);
-    f.weights = PictureWeights(pictures);
-    f.defaultCurves = std::move(defaultCurves);
-    f.flatCurves = std::move(flatCurves);
-    f.foundCurves = std::move(foundCurves);
-    for (size_t i = 0; i < pictures.size(); ++i) {
-        const BdFigure figure = CurveBdFigure(f.defaultCurves[i], f.foundCurves[i]);
-        f.foundVsDefault.push_back(figure.computable ? figure.value : NAN);
-        f.overlaps.push_back(std::min(figure.anchorOverlap, figure.testOverlap));
-        f.foundVsFlat.push_back(CurveBdRate(f.flatCurves[i], f.foundCurves[i]));
-        f.flatVsDefault.push_back(CurveBdRate(f.defaultCurves[i], f.flatCurves[i]));
-        f.foundVsBetter.push_back(std::isnan(f.foundVsFlat[i]) ? f.foundVsDefault[i]
-                                                               : std::max(f.foundVsDefault[i], f.foundVsFlat[i]));
-    }
-    return f;
-}
-
-SetFigures MeasureSet(const std::vector<CodedPicture>& pictures, const Objective& objective,
-                      const SearchMatrix& found) {
-    return FiguresFromCurves(pictures, objective.AnchorCurves(), objective.FlatCurves(), objective.Curves(found));
-}
-
-double Mean(const std::vector<double>& values) {
-    double sum = 0;
-    for (double v : values) sum += v;
-    return values.empty() ? NAN : sum / double(values.size());
-}
-
-double Worst(const std::vector<double>& values) {
-    double worst = -INFINITY;
-    for (double v : values) worst = std::isnan(v) ? v : std::max(worst, v);
-    return worst;
-}
-
-// What the real encoder made of the found matrix on one set, beside what
-// the search predicted for it.
-struct Confirmation {
-    ConfirmingEncoder encoder;
-    std::string set;  // "validation" or "training"
-    const SetFigures* predicted = nullptr;
-    SetFigures measured;
-    std::vector<std::string> failures;  // empty: confirmed
-};
-
-// A picture loses when the encoder codes it worse with the found matrix than
-// with the better of the default and flat 16 by more than this (percent).
-constexpr double kLosingPicture = 0.5;
-
-// Nothing when Ctrl-C ends the encoder's runs.
-std::optional<Confirmation> Confirm(const ConfirmingEncoder& encoder, const CodingModel& model, const std::string& set,
-                                    const std::vector<CodedPicture>& pictures, const SetFigures& predicted,
-                                    const SearchMatrix& found, const std::vector<int32_t>& codes,
-                                    QualityMeasure measure, int32_t threads) {
-    Confirmation c;
-    c.encoder = encoder;
-    c.set = set;
-    c.predicted = &predicted;
-    const EncoderConfirmation runner(encoder, model, pictures);
-    std::optional<std::vector<RdCurveData>> curves[3];
-    const SearchMatrix matrices[3] = {DefaultSearchMatrix(), FlatSearchMatrix(16), found};
-    for (size_t i = 0; i < 3; ++i) {
-        try {
-            curves[i] = runner.Curves(matrices[i], codes, measure, threads, Interrupted);
-        } catch (const std::exception&) {
-            if (InterruptedOrArriving()) return std::nullopt;  // the run failed of the same Ctrl-C
-            throw;
-        }
-        if (!curves[i]) return std::nullopt;
-    }
-    c.measured = FiguresFromCurves(pictures, std::move(*curves[0]), std::move(*curves[1]), std::move(*curves[2]));
-    char line[160];
-    if (!(Mean(c.measured.foundVsDefault) < 0)) {
-        std::snprintf(line, sizeof line, "the found matrix costs %+.2f%% against the default",
-                      Mean(c.measured.foundVsDefault));
-        c.failures.push_back(line);
-    }
-    if (!(Mean(c.measured.foundVsFlat) < 0)) {
-        std::snprintf(line, sizeof line, "the found matrix costs %+.2f%% against flat16", Mean(c.measured.foundVsFlat));
-        c.failures.push_back(line);
-    }
-    for (size_t i = 0; i < pictures.size(); ++i) {
-        if (c.measured.foundVsBetter[i] <= kLosingPicture) continue;
-        std::snprintf(line, sizeof line, "%s loses %+.2f%% against the better of default and flat16",
-                      pictures[i].name.c_str(), c.measured.foundVsBetter[i]);
-        c.failures.push_back(line);
-    }
-    return c;
-}
-
-// [[scale code, bytes, quality], ...]
-std::string CurveJson(const RdCurveData& curve) {
-    std::string json = "[";
-    for (const CurvePoint& p : curve) {
-        json += (json.size() > 1 ? ", [" : "[") + std::to_string(p.scaleCode) + ", " + FormatDecimal(p.bytes) + ", " +
-                NumberJson(p.quality) + "]";
-    }
-    return json + "]";
-}
-
-std::string SetJson(const SetFigures& f) {
-    std::ostringstream json;
-    json << "{\n    \"bd_rate_vs_default\": " << NumberJson(Mean(f.foundVsDefault))
-         << ",\n    \"bd_rate_vs_flat16\": " << NumberJson(Mean(f.foundVsFlat))
-         << ",\n    \"bd_rate_vs_better_of_default_flat16\": " << NumberJson(Mean(f.foundVsBetter))
-         << ",\n    \"flat16_vs_default\": " << NumberJson(Mean(f.flatVsDefault))
-         << ",\n    \"weighted_bd_rate_vs_default\": " << NumberJson(WeightedBdRate(f.foundVsDefault, f.weights))
-         << ",\n    \"worst_vs_default\": " << NumberJson(Worst(f.foundVsDefault))
-         << ",\n    \"worst_vs_better_of_default_flat16\": " << NumberJson(Worst(f.foundVsBetter))
-         << ",\n    \"pictures\": [";
-    for (size_t i = 0; i < f.names.size(); ++i) {
-        json << (i ? ",\n" : "\n") << "      {\"name\": " << JsonString(f.names[i])
-             << ", \"weight\": " << NumberJson(f.weights[i])
-             << ", \"bd_rate_vs_default\": " << NumberJson(f.foundVsDefault[i])
-             << ", \"bd_rate_vs_flat16\": " << NumberJson(f.foundVsFlat[i])
-             << ", \"flat16_vs_default\": " << NumberJson(f.flatVsDefault[i])
-             << ", \"overlap\": " << NumberJson(f.overlaps[i])
-             << ",\n       \"curves\": {\"default\": " << CurveJson(f.defaultCurves[i])
-             << ",\n                  \"flat16\": " << CurveJson(f.flatCurves[i])
-             << ",\n                  \"found\": " << CurveJson(f.foundCurves[i]) << "}}";
-    }
-    json << "\n    ]\n  }";
-    return json.str();
-}
-
-std::string ConfirmationJson(const Confirmation& c) {
-    std::ostringstream json;
-    json << "{\n    \"encoder\": " << JsonString(c.encoder.name)
-         << ",\n    \"program\": " << JsonString(c.encoder.program)
-         << ",\n    \"transform\": \"the encoder's default (no -dct option)\",\n    \"set\": " << JsonString(c.set)
-         << ",\n    \"confirmed\": " << (c.failures.empty() ? "true" : "false") << ",\n    \"failures\": [";
-    for (size_t i = 0; i < c.failures.size(); ++i) json << (i ? ", " : "") << JsonString(c.failures[i]);
-    const SetFigures& p = *c.predicted;
-    const SetFigures& m = c.measured;
-    json << "],\n    \"predicted\": {\"bd_rate_vs_default\": " << NumberJson(Mean(p.foundVsDefault))
-         << ", \"bd_rate_vs_flat16\": " << NumberJson(Mean(p.foundVsFlat))
-         << ", \"flat16_vs_default\": " << NumberJson(Mean(p.flatVsDefault)) << "},\n    \"measured\": " << SetJson(m)
-         << ",\n    \"pictures\": [";
-    for (size_t i = 0; i < m.names.size(); ++i) {
-        json << (i ? ",\n" : "\n") << "      {\"name\": " << JsonString(m.names[i])
-             << ", \"predicted_vs_default\": " << NumberJson(p.foundVsDefault[i])
-             << ", \"measured_vs_default\": " << NumberJson(m.foundVsDefault[i])
-             << ", \"predicted_vs_flat16\": " << NumberJson(p.foundVsFlat[i])
-             << ", \"measured_vs_flat16\": " << NumberJson(m.foundVsFlat[i])
-             << ", \"predicted_flat16_vs_default\": " << NumberJson(p.flatVsDefault[i])
-             << ", \"measured_flat16_vs_default\": " << NumberJson(m.flatVsDefault[i]) << "}";
-    }
-    json << "\n    ]\n  }";
-    return json.str();
-}
-
-struct SearchRun {
-    const SearchOptions& options;
-    const CodingModel& model;
-    const std::vector<int32_t>& codes;
-    const SearchResult& result;
-    const SetFigures& training;
-    const SetFigures* validation;
-    std::string validationNote;
-    const Confirmation* confirmation;
-    std::string confirmationNote;
-};
-
-std::string ReportJson(const SearchRun& run) {
-    const SearchOptions& o = run.options;
-    const SearchResult& result = run.result;
-    std::ostringstream json;
-    json << "{\n  \"measure\": \"" << o.measure << "\",\n  \"encoder\": " << JsonString(o.encoder)
-         << ",\n  \"model\": " << JsonString(DescribeModel(run.model))
-         << ",\n  \"intra_vlc\": " << run.model.intraVlcFormat << ",\n  \"dc_precision\": " << run.model.dcPrecision
-         << ",\n  \"scale_codes\": [";
-    for (size_t i = 0; i < run.codes.size(); ++i) json << (i ? ", " : "") << run.codes[i];
-    json << "],\n  \"mapping\": \"linear\",\n  \"seed\": " << o.seed << ",\n  \"threads\": " << o.threads
-         << ",\n  \"picture_weights\": \"macroblocks, capped at twice the median picture's\""
-         << ",\n  \"spread_weight\": " << FormatDecimal(o.spread)
-         << ",\n  \"min_overlap\": " << FormatDecimal(o.minOverlap) << ",\n  \"evaluations\": " << result.evaluations
-         << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"evaluations_per_second\": "
-         << NumberJson(result.seconds > 0 ? double(result.evaluations) / result.seconds : NAN) << ",\n  \"stop\": \""
-         << SearchStopName(result.stop) << "\",\n  \"matrix\": " << MatrixJson(result.best)
-         << ",\n  \"objective\": " << NumberJson(result.score.objective)
-         << ",\n  \"objective_mean\": " << NumberJson(result.score.meanBdRate)
-         << ",\n  \"objective_spread\": " << NumberJson(result.score.spread) << ",\n  \"families\": [";
-    for (size_t i = 0; i < result.families.size(); ++i)
-        json << (i ? ", " : "") << "{\"name\": " << JsonString(result.families[i].first)
-             << ", \"objective\": " << NumberJson(result.families[i].second) << "}";
-    json << "],\n  \"phases\": [";
-    for (size_t i = 0; i < result.phaseBest.size(); ++i) {
-        std::string entries;
-        for (int32_t v : result.phaseBest[i].second) entries += (entries.empty() ? "" : ", ") + std::to_string(v);
-        json << (i ? ",\n    " : "\n    ") << "{\"phase\": " << JsonString(result.phaseBest[i].first)
-             << ", \"matrix\": [" << entries << "]}";
-    }
-    json << "\n  ],\n  \"history\": [";
-    for (size_t i = 0; i < result.history.size(); ++i) {
-        const SearchEvent& e = result.history[i];
-        json << (i ? ",\n    " : "\n    ") << "{\"evaluation\": " << e.evaluation
-             << ", \"seconds\": " << FormatDecimal(e.seconds) << ", \"objective\": " << NumberJson(e.objective)
-             << ", \"move\": " << JsonString(e.move) << "}";
-    }
-    json << "\n  ],\n  \"training\": " << SetJson(run.training);
-    if (run.validation != nullptr)
-        json << ",\n  \"validation\": " << SetJson(*run.validation);
-    else if (!run.validationNote.empty())
-        json << ",\n  \"validation\": " << JsonString(run.validationNote);
-    if (run.confirmation != nullptr)
-        json << ",\n  \"confirmation\": " << ConfirmationJson(*run.confirmation);
-    else
-        json << ",\n  \"confirmation\": " << JsonString(run.confirmationNote);
-    json << "\n}\n";
-    return json.str();
-}
-
-// Mean bytes per picture against mean quality per scale code, one curve per matrix.
-RdCurve PooledCurve(const std::string& label, const std::vector<RdCurveData>& curves) {
-    RdCurve curve{label, {}};
-    for (size_t c = 0; c < curves.front().size(); ++c) {
-        double bytes = 0, quality = 0;
-        for (const RdCurveData& picture : curves) {
-            bytes += picture[c].bytes;
-            quality += picture[c].quality;
-        }
-        curve.points.push_back(
-            RdPoint{bytes / double(curves.size()), quality / double(curves.size()), curves.front()[c].scaleCode});
-    }
-    return curve;
-}
-
-void PrintSet(std::FILE* out, const char* title, const SetFigures& f) {
-    std::fprintf(out, "%s: BD-rate %+.2f%% against default (worst picture %+.2f%%), %+.2f%% against flat16\n", title,
-                 Mean(f.foundVsDefault), Worst(f.foundVsDefault), Mean(f.foundVsFlat));
-    for (size_t i = 0; i < f.names.size(); ++i)
-        std::fprintf(out, "  %+7.2f%% %+7.2f%%  %s\n", f.foundVsDefault[i], f.foundVsFlat[i], f.names[i].c_str());
-}
-
-void PrintConfirmation(std::FILE* out, const Confirmation& c, bool colour) {
-    const SetFigures& p = *c.predicted;
-    const SetFigures& m = c.measured;
-    std::fprintf(out, "%s on the %s pictures (found matrix; predicted by the search, measured in %s):\n",
-                 c.encoder.name.c_str(), c.set.c_str(), c.encoder.name.c_str());
-    std::fprintf(out, "  %-19s %-19s %-19s\n", "vs default", "vs flat16", "flat16 vs default");
-    std::fprintf(out, "  %-19s %-19s %-19s\n", "predicted measured", "predicted measured", "predicted measured");
-    const auto row = [&](double a, double b, double c2, double d, double e, double f, const char* name) {
-        std::fprintf(out, "  %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%%  %s\n", a, b, c2, d, e, f, name);
-    };
-    for (size_t i = 0; i < m.names.size(); ++i)
-        row(p.foundVsDefault[i], m.foundVsDefault[i], p.foundVsFlat[i], m.foundVsFlat[i], p.flatVsDefault[i],
-            m.flatVsDefault[i], m.names[i].c_str());
-    row(Mean(p.foundVsDefault), Mean(m.foundVsDefault), Mean(p.foundVsFlat), Mean(m.foundVsFlat), Mean(p.flatVsDefault),
-        Mean(m.flatVsDefault), "(mean)");
-    if (c.failures.empty()) {
-        std::fprintf(out, "%s confirms the found matrix\n", c.encoder.name.c_str());
-        return;
-    }
-    std::fprintf(out, "%s%s does NOT confirm the found matrix:%s\n", colour ? "\033[1;31m" : "", c.encoder.name.c_str(),
-                 colour ? "\033[0m" : "");
-    for (const std::string& failure : c.failures)
-        std::fprintf(out, "%s  %s%s\n", colour ? "\033[31m" : "", failure.c_str(), colour ? "\033[0m" : "");
-}
-
-// Every form's file; the forms that allow comments start with one naming
-// the model and the measure the matrix was found for.
-void WriteMatrixFiles(const SearchRun& run) {
-    MatrixEntries entries;
-    std::copy(run.result.best.begin(), run.result.best.end(), entries.begin());
-    const std::string comment = "# found by vardelk search for " + DescribeModel(run.model) + ", measure " +
-                                run.options.measure + ", scale codes " + std::to_string(run.codes.front()) + ".." +
-                                std::to_string(run.codes.back()) + "\n";
-    for (const MatrixFileForm& form : BuiltInMatrixFileForms()) {
-        if (form.write == nullptr) continue;
-        const std::string path = run.options.out + "/matrix." + form.name + ".txt";
-        // The ffmpeg form is one option value, with no room for a comment.
-        const bool commented = std::string(form.name) != "ffmpeg";
-        WriteTextFile(path, (commented ? comment : "") + form.write(entries, path));
-    }
-}
-
-void WriteOutputs(const SearchRun& run) {
-    const SearchOptions& o = run.options;
-    if (!IsFolder(o.out) && mkdir(o.out.c_str(), 0777) != 0 && !IsFolder(o.out))
-        throw CliError(o.out + ": the output folder cannot be created");
-    WriteMatrixFiles(run);
-    WriteTextFile(o.out + "/report.json", ReportJson(run));
-    const std::string axis = o.measure == "ssim"      ? "SSIM dB, -10 log10(1 - SSIM)"
-                             : o.measure == "psnr611" ? "PSNR 6:1:1 (dB)"
-                                                      : RdMetricTitle(RdMetric::kPsnr);
-    const std::string model = DescribeModel(run.model);
-    const std::vector<RdCurve> curves = {PooledCurve("default", run.training.defaultCurves),
-                                         PooledCurve("flat16", run.training.flatCurves),
-                                         PooledCurve("found", run.training.foundCurves)};
-    const std::string title =
-        model + " model, training set, mean of " + std::to_string(run.training.names.size()) + " pictures";
-    WriteRdPlot(o.out + "/rd.svg", curves, title, axis);
-    WriteRdPlot(o.out + "/rd.png", curves, title, axis);
-    if (run.confirmation == nullptr) return;
-    // Predicted beside measured on the confirmed set.
-    const Confirmation& c = *run.confirmation;
-    const std::string by = " (" + c.encoder.name + ")";
-    const std::vector<RdCurve> confirmed = {
-        PooledCurve("default", c.predicted->defaultCurves), PooledCurve("found", c.predicted->foundCurves),
-        PooledCurve("flat16", c.predicted->flatCurves),     PooledCurve("default" + by, c.measured.defaultCurves),
-        PooledCurve("found" + by, c.measured.foundCurves),  PooledCurve("flat16" + by, c.measured.flatCurves)};
-    const std::string confirmedTitle = model + " model predicted and " + c.encoder.name + " measured, " + c.set +
-                                       " set, mean of " + std::to_string(c.measured.names.size()) + " pictures";
-    WriteRdPlot(o.out + "/confirmation.svg", confirmed, confirmedTitle, axis);
-    WriteRdPlot(o.out + "/confirmation.png", confirmed, confirmedTitle, axis);
+// The search's progress line: the phase, the best objective so far and the pace.
+std::string ProgressText(const SearchProgress& p) {
+    char left[32] = "", text[160];
+    if (p.secondsLeft >= 0)
+        std::snprintf(left, sizeof left, ", %d:%02d left", int(p.secondsLeft) / 60, int(p.secondsLeft) % 60);
+    std::snprintf(text, sizeof text, "search %s: best %+.3f%% after %lld matrices (%.2f/s)%s", p.phase.c_str(), p.best,
+                  static_cast<long long>(p.evaluations), p.evaluationsPerSecond, left);
+    return text;
 }
 
 }  // namespace
-
-void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsText) {
-    app.name("vardelk search");
-    app.description(
-        "Finds the intra matrix (DC 8, AC entries 1..255) that saves the most rate against the default matrix over "
-        "a range of scale codes on a set of pictures, for a quality measure and an encoder's coding model, checks "
-        "it on other pictures and, where that encoder is installed, has the encoder itself confirm it.");
-    app.add_option("inputs", o.inputs, "Pictures (.png), clips (.y4m), folders of them, or list files")
-        ->required()
-        ->type_name("SET");
-    app.add_option("--measure", o.measure,
-                   "psnr (luma, default), ssim (all planes, in dB) or psnr611 (Y, Cb, Cr 6:1:1)")
-        ->check(CLI::IsMember({"psnr", "ssim", "psnr611"}));
-    app.add_option("--encoder", o.encoder,
-                   "The coding model the matrix is for: ffmpeg (default), mpeg2enc, tm5, or filter (the module's own)")
-        ->type_name("NAME");
-    app.add_option("--intra-vlc", o.intraVlc, "AC table of the model: 0 or 1 (default: the encoder's)")
-        ->type_name("0|1");
-    app.add_option("--dc-precision", o.dcPrecision, "DC precision of the model in bits, 8..11 (default: the encoder's)")
-        ->type_name("BITS");
-    app.add_option("--codes", o.codes, "Scale codes of the curves, linear mapping: A..B or a list (default 2..16)");
-    app.add_option("--budget", o.budget,
-                   "Time for the search: 90s, 10m, 1h; 0 for none (default 10m); the real encoder's confirmation "
-                   "comes after it");
-    app.add_option("--evaluations", o.evaluations, "Stop after this many matrices (default: no limit)");
-    app.add_option("--seed", o.seed, "Seed of the order in which moves are tried (default 1)");
-    app.add_option("-j,--threads", threadsText, "Threads, 1..1024 (default: every core); results do not depend on it");
-    app.add_option("--frames", o.frames, "Frames taken from each clip (default 1)")->check(CLI::Range(1, 1000));
-    app.add_option("--validate", o.validate, "Pictures to check the found matrix on (same forms as the inputs)")
-        ->type_name("SET");
-    app.add_option("--out", o.out,
-                   "Folder for matrix.*.txt, report.json, rd.svg, rd.png and confirmation.svg/.png (default "
-                   "search-out)");
-    app.add_option("--min-overlap", o.minOverlap,
-                   "Refuse matrices whose curve shares less than this part of its quality range with both the "
-                   "default's and flat16's on any picture, 0..1 (default 0.75, where BD figures start to warn)")
-        ->check(CLI::Range(0.0, 1.0));
-    app.add_option("--spread", o.spread,
-                   "Weight of the penalty for pictures that gain less than the set, 0..10 (default 0.5; 0: the "
-                   "weighted mean alone)")
-        ->check(CLI::Range(0.0, 10.0));
-    app.add_flag("--shape-only", o.shapeOnly, "Stop after the smooth shape phase (no moves of single entries)");
-    app.add_flag("--no-confirm", o.noConfirm, "Do not run the real encoder at the end");
-    app.add_flag("-q,--quiet", o.quiet, "No progress line and no summary");
-    app.footer(
-        "Exit status: 0 when done, 130 when stopped by Ctrl-C (outputs hold the best so far), 1 on failure, "
-        "2 for a wrong command line.");
-}
 
 int RunSearchCommand(int argc, char** argv) {
     CLI::App app{"vardelk search"};
@@ -586,12 +66,10 @@ int RunSearchCommand(int argc, char** argv) {
     std::string threadsText;
     DefineSearchOptions(app, o, threadsText);
     return RunWithExitStatus(app, argc, argv, {"vardelk search", ""}, [&]() -> int {
-        const std::vector<int32_t> codes = ParseCodes(o.codes);
-        const double budget = ParseBudget(o.budget);
-        const CodingModel model = ParseModel(o);
-        o.threads = threadsText.empty()
-                        ? HardwareThreads()
-                        : int32_t(ParseBoundedInteger("--threads", threadsText, 1, 1024, "the thread count"));
+        const std::vector<int32_t> codes = ParseSearchCodes(o.codes);
+        const double budget = ParseSearchBudget(o.budget);
+        const CodingModel model = ParseModelOptions(o.encoder, o.intraVlc, o.dcPrecision);
+        o.threads = ParseThreads(threadsText);
         QualityMeasure measure = QualityMeasure::kPsnrY;
         ParseQualityMeasure(o.measure, &measure);
 
@@ -620,14 +98,15 @@ int RunSearchCommand(int argc, char** argv) {
         // the found matrix on the validation pictures).
         settings.secondsBefore = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         settings.reservedEvaluations = 1.0 + 3.0 * double(validationPictures.size()) / double(training.size());
-        SearchProgressLine line(!o.quiet && isatty(2));
-        const SearchResult result =
-            RunMatrixSearch(objective, settings, Interrupted, [&](const SearchProgress& p) { line.Show(p); });
+        Progress line(-1, !o.quiet && StderrIsTerminal());
+        const SearchResult result = RunMatrixSearch(objective, settings, Interrupted,
+                                                    [&](const SearchProgress& p) { line.Show(ProgressText(p)); });
         line.Finish();
         const bool interrupted = result.stop == SearchStop::kStopped;
 
         const SetFigures trainingFigures = MeasureSet(training, trainingCheck, result.best);
-        SearchRun run{o, model, codes, result, trainingFigures, nullptr, "", nullptr, ""};
+        SearchRunReport run{o.measure, o.encoder,        model,   codes, o.seed,  o.threads, o.spread, o.minOverlap,
+                            &result,   &trainingFigures, nullptr, "",    nullptr, ""};
         std::unique_ptr<SetFigures> validationFigures;
         if (!validationPictures.empty() && !interrupted) {
             const Objective check(validationPictures, measure, codes, o.threads, objectiveOptions);
@@ -650,9 +129,10 @@ int RunSearchCommand(int argc, char** argv) {
             run.confirmationNote = "not confirmed: " + encoder.missing;
         } else {
             const bool onValidation = validationFigures != nullptr;
-            std::optional<Confirmation> measured = Confirm(
+            std::optional<Confirmation> measured = ConfirmFoundMatrix(
                 encoder, model, onValidation ? "validation" : "training", onValidation ? validationPictures : training,
-                onValidation ? *validationFigures : trainingFigures, result.best, codes, measure, o.threads);
+                onValidation ? *validationFigures : trainingFigures, result.best, codes, measure, o.threads,
+                Interrupted, InterruptedOrArriving);
             // Ctrl-C during the confirmation still leaves the found matrix
             // in complete outputs, as during the search.
             confirmationInterrupted = !measured;
@@ -663,21 +143,8 @@ int RunSearchCommand(int argc, char** argv) {
                 run.confirmationNote = "not confirmed: the confirmation was interrupted";
             }
         }
-        WriteOutputs(run);
-        if (!o.quiet) {
-            std::printf("search (%s, %s model, scale codes %d..%d): %lld matrices in %.0f s (%.2f/s), stopped: %s\n",
-                        o.measure.c_str(), DescribeModel(model).c_str(), codes.front(), codes.back(),
-                        static_cast<long long>(result.evaluations), result.seconds,
-                        result.seconds > 0 ? double(result.evaluations) / result.seconds : 0.0,
-                        SearchStopName(result.stop));
-            PrintSet(stdout, "training", trainingFigures);
-            if (validationFigures) PrintSet(stdout, "validation", *validationFigures);
-            if (confirmation)
-                PrintConfirmation(stdout, *confirmation, isatty(1) != 0);
-            else
-                std::printf("%s\n", run.confirmationNote.c_str());
-            std::printf("matrix and report in %s/\n", o.out.c_str());
-        }
+        WriteSearchOutputs(run, o.out);
+        if (!o.quiet) PrintSearchSummary(run, o.out);
         return interrupted || confirmationInterrupted ? 130 : 0;
     });
 }

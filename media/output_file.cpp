@@ -1,7 +1,12 @@
 #include "media/output_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
 
 #include <cerrno>
 #include <cstdlib>
@@ -29,12 +34,22 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
         if (stream_ == nullptr) throw MediaError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
         return;
     }
-    // mkstemp gives a unique name in the destination's folder, so the final
-    // rename stays on one file system.
-    std::string pattern = path_ + ".partial-XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) throw MediaError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
-    tempPath_ = pattern;
+    // A new name in the destination's folder, so the final rename stays on
+    // one file system; created with the mode every new file gets (0666 less
+    // the umask), so no one has to change the process-wide umask to learn it
+    // while other threads create files.
+    int fd = -1;
+    static std::atomic<uint32_t> serial{0};
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        tempPath_ = path_ + ".partial-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+        fd = open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        const int error = errno;
+        tempPath_.clear();
+        throw MediaError(path_ + ": cannot be written (" + std::strerror(error) + ")");
+    }
     stream_ = fdopen(fd, "wb");
     if (stream_ == nullptr) {
         close(fd);
@@ -67,11 +82,6 @@ void OutputFile::Commit() {
         committed_ = true;
         return;
     }
-    // mkstemp creates the file readable by the owner only; give it the usual
-    // permissions a new file would get.
-    const mode_t mask = umask(0);
-    umask(mask);
-    chmod(tempPath_.c_str(), 0666 & ~mask);
     if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
         throw MediaError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
     }

@@ -20,7 +20,7 @@ std::string MatrixText(int count, const char* separator, int value = 16) {
 std::string ErrorOf(const std::string& text) {
     try {
         ParseMatrixText(text, "m.txt");
-    } catch (const CliError& e) {
+    } catch (const MatrixFileError& e) {
         return e.what();
     }
     return "";

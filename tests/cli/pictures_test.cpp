@@ -8,10 +8,12 @@
 #include "cli_error.h"
 #include "clip/clip_runner.h"
 #include "media/comparison_views.h"
-#include "media/rgb_convert.h"
+#include "media/media_error.h"
 #include "media/output_file.h"
+#include "media/rgb_convert.h"
+#include "pictures/picture_error.h"
 #include "pictures/png_file.h"
-#include "side_by_side.h"
+#include "plot/side_by_side.h"
 
 namespace vardelk {
 namespace {
@@ -83,8 +85,15 @@ TEST(OutputFile, AppearsOnlyOnCommitAndFailsEarlyWhenUnwritable) {
     }
     EXPECT_TRUE(Exists(path));
     EXPECT_FALSE(Exists(working));
+    // The mode of any new file: 0666 less the umask (read here, where no
+    // other thread runs).
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
     std::remove(path.c_str());
-    EXPECT_THROW(OutputFile("/nonexistent-folder/x.txt"), CliError);
+    EXPECT_THROW(OutputFile("/nonexistent-folder/x.txt"), MediaError);
 }
 
 TEST(Png, WritesAndReadsBackExactly) {
@@ -97,7 +106,7 @@ TEST(Png, WritesAndReadsBackExactly) {
     EXPECT_EQ(back.width, 5);
     EXPECT_EQ(back.rgb, image.rgb);
     std::remove(path.c_str());
-    EXPECT_THROW(ReadPng(TempDir() + "/vardelk_no_such.png"), CliError);
+    EXPECT_THROW(ReadPng(TempDir() + "/vardelk_no_such.png"), PictureError);
 }
 
 TEST(ClipRunner, MacroblockBitsAddUpToTheFrameBytesRowByRow) {

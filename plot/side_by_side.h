@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "canvas.h"
 #include "media/y4m.h"
+#include "plot/canvas.h"
 
 namespace vardelk {
 

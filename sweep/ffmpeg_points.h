@@ -16,12 +16,14 @@
 #include <string>
 #include <vector>
 
+#include <functional>
+
 #include "encoders/child_process.h"
 #include "encoders/ffmpeg_mpeg2.h"
-#include "matrix_source.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
 #include "quality/ssim.h"
+#include "sweep/named_matrix.h"
 
 namespace vardelk {
 
@@ -43,15 +45,21 @@ std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4
 
 class FfmpegConfirmer {
 public:
-    // Finds ffmpeg on PATH; throws CliError saying so when it is missing.
+    // Finds ffmpeg on PATH; throws SweepError saying so when it is missing.
     static std::string Locate();
+
+    // Called when a run of ffmpeg fails, before the failure is reported:
+    // throws when the failure is a stop the caller asked for (Ctrl-C reaches
+    // ffmpeg too), so that it ends the sweep as a stop.
+    using FailureCheck = std::function<void()>;
 
     // Writes the clip (4:2:0) into a private temporary folder; the clip must
     // outlive the object, which measures against it.
-    FfmpegConfirmer(std::string ffmpeg, const Y4mFormat& format, const std::vector<Y4mFrame>& clip);
+    FfmpegConfirmer(std::string ffmpeg, const Y4mFormat& format, const std::vector<Y4mFrame>& clip,
+                    FailureCheck stopped = {});
 
     // Codes, checks, decodes and measures one point; `index` names its files,
-    // so points may be measured at once on several threads. Throws CliError
+    // so points may be measured at once on several threads. Throws SweepError
     // with the tail of ffmpeg's messages when ffmpeg fails.
     MeasuredPoint Measure(const NamedMatrix& matrix, const CodingSettings& settings, int64_t index) const;
 
@@ -61,6 +69,7 @@ private:
     const std::vector<Y4mFrame>& clip_;
     TemporaryFolder folder_;
     std::string source_;
+    FailureCheck stopped_;
 };
 
 }  // namespace vardelk

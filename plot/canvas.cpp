@@ -1,4 +1,4 @@
-#include "canvas.h"
+#include "plot/canvas.h"
 
 #include <algorithm>
 #include <cstdlib>

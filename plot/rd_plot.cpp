@@ -1,14 +1,14 @@
-#include "rd_plot.h"
+#include "plot/rd_plot.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
 
-#include "canvas.h"
-#include "cli_error.h"
 #include "media/output_file.h"
 #include "pictures/png_file.h"
+#include "plot/canvas.h"
+#include "plot/plot_error.h"
 
 namespace vardelk {
 namespace {
@@ -179,7 +179,7 @@ PlotModel BuildModel(const std::vector<RdCurve>& curves, const std::string& yTit
         }
     }
     if (bHi <= 0)
-        throw CliError("rate-distortion plot: no point with a finite " + yTitle + " and non-zero bytes to plot");
+        throw PlotError("rate-distortion plot: no point with a finite " + yTitle + " and non-zero bytes to plot");
     PlotModel m;
     m.xLo = std::log10(bLo / 1.2);
     m.xHi = std::log10(bHi * 1.2);
@@ -367,19 +367,20 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 
 }  // namespace
 
-RdMetric ParseRdMetric(const std::string& name) {
-    if (name == "psnr") return RdMetric::kPsnr;
-    if (name == "ssim") return RdMetric::kSsim;
-    throw CliError("--plot-metric " + name + ": the plot shows psnr or ssim");
+bool ParseRdMetric(const std::string& name, RdMetric* metric) {
+    if (name != "psnr" && name != "ssim") return false;
+    *metric = name == "ssim" ? RdMetric::kSsim : RdMetric::kPsnr;
+    return true;
 }
+
+bool IsPlotFileName(const std::string& path) { return EndsWith(path, ".svg") || EndsWith(path, ".png"); }
 
 std::string RdMetricTitle(RdMetric metric) { return metric == RdMetric::kSsim ? "Y SSIM" : "Y PSNR (dB)"; }
 
 void WriteRdPlot(const std::string& path, const std::vector<RdCurve>& curves, const std::string& title,
                  const std::string& yTitle) {
-    if (!EndsWith(path, ".svg") && !EndsWith(path, ".png")) {
-        throw CliError("--plot " + path + ": the plot is written as SVG or PNG; use a name ending in .svg or .png");
-    }
+    if (!IsPlotFileName(path))
+        throw PlotError(path + ": the plot is written as SVG or PNG; use a name ending in .svg or .png");
     const PlotModel model = BuildModel(curves, yTitle);
     if (EndsWith(path, ".png"))
         DrawPng(path, model, curves, title, yTitle);

@@ -1,4 +1,4 @@
-#include "side_by_side.h"
+#include "plot/side_by_side.h"
 
 #include <cstdio>
 #include <string>

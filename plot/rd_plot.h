@@ -29,13 +29,17 @@ struct RdCurve {
 
 enum class RdMetric { kPsnr, kSsim };
 
-// "psnr" or "ssim"; throws CliError naming --plot-metric for anything else.
-RdMetric ParseRdMetric(const std::string& name);
+// "psnr" or "ssim"; false for anything else.
+bool ParseRdMetric(const std::string& name, RdMetric* metric);
 // The y axis title for the metric: "Y PSNR (dB)", "Y SSIM".
 std::string RdMetricTitle(RdMetric metric);
 
-// Chooses the format by the name's ending (.svg or .png); throws CliError
-// for any other name or when nothing can be plotted.
+// Whether the name ends in .svg or .png, the forms a plot is written in.
+bool IsPlotFileName(const std::string& path);
+
+// Chooses the format by the name's ending (.svg or .png); throws PlotError
+// for any other name or when nothing can be plotted, MediaError or
+// PictureError when the file cannot be written.
 void WriteRdPlot(const std::string& path, const std::vector<RdCurve>& curves, const std::string& title,
                  const std::string& yTitle = RdMetricTitle(RdMetric::kPsnr));
 

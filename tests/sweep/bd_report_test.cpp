@@ -1,4 +1,4 @@
-#include "bd_report.h"
+#include "sweep/bd_report.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ BdCurve Curve(const std::string& label, double factor) {
     for (int k = 0; k < 6; ++k) {
         const double bytes = 1000.0 * std::pow(1.5, k);
         const double db = 2 + 3 * std::log(bytes);
-        c.points.push_back({bytes * factor, 10 + 4 * std::log(bytes), 1 - std::pow(10.0, -db / 10)});
+        c.points.push_back({bytes * factor, {10 + 4 * std::log(bytes), 1 - std::pow(10.0, -db / 10)}});
     }
     return c;
 }
@@ -37,16 +37,16 @@ std::string Printed(const std::vector<BdReportRow>& rows) {
 TEST(BdReport, FiguresOnPsnrAndSsimDbAndUnavailableOnesShownAsSuch) {
     BdCurve few = Curve("two points", 0.8);
     few.points.resize(2);
-    few.points[1].ssimAll = 1.0;  // identical pictures: infinite SSIM dB
+    few.points[1].quality[1] = 1.0;  // identical pictures: infinite SSIM dB
     const std::vector<BdReportRow> rows =
         CompareWithAnchor({Curve("default linear", 1.0), Curve("flat16 linear", 0.9), few}, BdInterpolation::kAkima);
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_NEAR(rows[0].psnrRate.value, -10.0, 1e-9);
-    EXPECT_NEAR(rows[0].psnr.value, -4 * std::log(0.9), 1e-9);
-    EXPECT_NEAR(rows[0].ssimRate.value, -10.0, 1e-6);
-    EXPECT_NEAR(rows[0].ssim.value, -3 * std::log(0.9), 1e-6);
+    EXPECT_NEAR(rows[0].figures[0].rate.value, -10.0, 1e-9);
+    EXPECT_NEAR(rows[0].figures[0].quality.value, -4 * std::log(0.9), 1e-9);
+    EXPECT_NEAR(rows[0].figures[1].rate.value, -10.0, 1e-6);
+    EXPECT_NEAR(rows[0].figures[1].quality.value, -3 * std::log(0.9), 1e-6);
     EXPECT_TRUE(rows[0].warnings.empty());
-    EXPECT_FALSE(rows[1].psnrRate.computable);
+    EXPECT_FALSE(rows[1].figures[0].rate.computable);
 
     const std::string text = Printed(rows);
     EXPECT_NE(text.find("-10.000 %"), std::string::npos) << text;

@@ -1,8 +1,8 @@
-#include "ffmpeg_confirm.h"
+#include "sweep/ffmpeg_points.h"
 
-#include "cli_error.h"
-#include "interrupt.h"
+#include "media/report_text.h"
 #include "media/yc_convert.h"
+#include "sweep/sweep_error.h"
 
 namespace vardelk {
 namespace {
@@ -24,8 +24,8 @@ void MeasureDecoded(const FfmpegRun& run, const std::string& point, const Y4mFor
         ++index;
     });
     if (frames != clip.size())
-        throw CliError("ffmpeg decoded " + std::to_string(frames) + " of " + std::to_string(clip.size()) +
-                       " frames of " + point);
+        throw SweepError("ffmpeg decoded " + std::to_string(frames) + " of " + std::to_string(clip.size()) +
+                         " frames of " + point);
 }
 
 }  // namespace
@@ -53,16 +53,18 @@ std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4
 
 std::string FfmpegConfirmer::Locate() {
     const std::string path = FindOnPath("ffmpeg");
-    if (path.empty()) throw CliError("--confirm ffmpeg: ffmpeg is not on PATH; install it or add its folder to PATH");
+    if (path.empty()) throw SweepError("--confirm ffmpeg: ffmpeg is not on PATH; install it or add its folder to PATH");
     return path;
 }
 
 // Held to our coder's arithmetic: the default FfmpegOptions.
-FfmpegConfirmer::FfmpegConfirmer(std::string ffmpeg, const Y4mFormat& format, const std::vector<Y4mFrame>& clip)
+FfmpegConfirmer::FfmpegConfirmer(std::string ffmpeg, const Y4mFormat& format, const std::vector<Y4mFrame>& clip,
+                                 FailureCheck stopped)
     : ffmpeg_{std::move(ffmpeg), FfmpegOptions{}},
       format_(Format420(format)),
       clip_(clip),
-      source_(folder_.File("source.y4m")) {
+      source_(folder_.File("source.y4m")),
+      stopped_(std::move(stopped)) {
     // ffmpeg takes only the frame rates MPEG-2 can signal; the rate has no
     // part in coding I pictures at a fixed scale, so the source says 25.
     Y4mFormat sourceFormat = format_;
@@ -85,13 +87,13 @@ MeasuredPoint FfmpegConfirmer::Measure(const NamedMatrix& matrix, const CodingSe
         MeasureDecoded(run, name, format_, clip_, point);
         point.totalBytes = int64_t(run.Stream().size());
     } catch (const FfmpegFailure& failure) {
-        if (InterruptedOrArriving()) throw InterruptedError();  // Ctrl-C reaches ffmpeg too: stopped, not failed
-        throw CliError("ffmpeg failed " + std::string(failure.coding ? "coding " : "decoding ") + name + " (" +
-                       failure.Ending() + ")" + (failure.lastMessages.empty() ? "" : ":\n" + failure.lastMessages));
+        if (stopped_) stopped_();  // throws when the run ended of the caller's stop
+        throw SweepError("ffmpeg failed " + std::string(failure.coding ? "coding " : "decoding ") + name + " (" +
+                         failure.Ending() + ")" + (failure.lastMessages.empty() ? "" : ":\n" + failure.lastMessages));
     }
     point.measured = true;
     point.meanBytes = double(point.totalBytes) / double(clip_.size());
-    point.bitRate = point.meanBytes * 8.0 * format_.rateNum / format_.rateDen;
+    point.bitRate = BitRate(point.meanBytes, format_);
     return point;
 }
 

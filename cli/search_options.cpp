@@ -1,0 +1,97 @@
+#include "search_options.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+#include "options.h"
+
+namespace vardelk {
+
+// "A..B" or a comma-separated list of scale codes in 1..31.
+std::vector<int32_t> ParseSearchCodes(const std::string& text) {
+    std::vector<int32_t> codes;
+    const size_t dots = text.find("..");
+    if (dots != std::string::npos) {
+        const int64_t first = ParseBoundedInteger("--codes", text.substr(0, dots), 1, 31, "a scale code");
+        const int64_t last = ParseBoundedInteger("--codes", text.substr(dots + 2), 1, 31, "a scale code");
+        for (int64_t c = first; c <= last; ++c) codes.push_back(int32_t(c));
+    } else {
+        std::istringstream parts(text);
+        std::string part;
+        while (std::getline(parts, part, ','))
+            codes.push_back(int32_t(ParseBoundedInteger("--codes", part, 1, 31, "a scale code")));
+    }
+    std::sort(codes.begin(), codes.end());
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    if (codes.size() < 4) throw UsageError("--codes " + text + ": needs at least 4 distinct scale codes");
+    return codes;
+}
+
+// "600", "600s", "10m", "1.5h"; 0 means no time limit.
+double ParseSearchBudget(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    const std::string unit = end == nullptr ? "" : std::string(end);
+    double scale = 0;
+    if (unit.empty() || unit == "s")
+        scale = 1;
+    else if (unit == "m")
+        scale = 60;
+    else if (unit == "h")
+        scale = 3600;
+    if (end == text.c_str() || scale == 0 || !std::isfinite(value) || value < 0)
+        throw UsageError("--budget " + text + ": expected a duration such as 90s, 10m or 1h");
+    return value * scale;
+}
+
+void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsText) {
+    app.name("vardelk search");
+    app.description(
+        "Finds the intra matrix (DC 8, AC entries 1..255) that saves the most rate against the default matrix over "
+        "a range of scale codes on a set of pictures, for a quality measure and an encoder's coding model, checks "
+        "it on other pictures and, where that encoder is installed, has the encoder itself confirm it.");
+    app.add_option("inputs", o.inputs, "Pictures (.png), clips (.y4m), folders of them, or list files")
+        ->required()
+        ->type_name("SET");
+    app.add_option("--measure", o.measure,
+                   "psnr (luma, default), ssim (all planes, in dB) or psnr611 (Y, Cb, Cr 6:1:1)")
+        ->check(CLI::IsMember({"psnr", "ssim", "psnr611"}));
+    app.add_option("--encoder", o.encoder,
+                   "The coding model the matrix is for: ffmpeg (default), mpeg2enc, tm5, or filter (the module's own)")
+        ->type_name("NAME");
+    app.add_option("--intra-vlc", o.intraVlc, "AC table of the model: 0 or 1 (default: the encoder's)")
+        ->type_name("0|1");
+    app.add_option("--dc-precision", o.dcPrecision, "DC precision of the model in bits, 8..11 (default: the encoder's)")
+        ->type_name("BITS");
+    app.add_option("--codes", o.codes, "Scale codes of the curves, linear mapping: A..B or a list (default 2..16)");
+    app.add_option("--budget", o.budget,
+                   "Time for the search: 90s, 10m, 1h; 0 for none (default 10m); the real encoder's confirmation "
+                   "comes after it");
+    app.add_option("--evaluations", o.evaluations, "Stop after this many matrices (default: no limit)");
+    app.add_option("--seed", o.seed, "Seed of the order in which moves are tried (default 1)");
+    app.add_option("-j,--threads", threadsText, "Threads, 1..1024 (default: every core); results do not depend on it");
+    app.add_option("--frames", o.frames, "Frames taken from each clip (default 1)")->check(CLI::Range(1, 1000));
+    app.add_option("--validate", o.validate, "Pictures to check the found matrix on (same forms as the inputs)")
+        ->type_name("SET");
+    app.add_option("--out", o.out,
+                   "Folder for matrix.*.txt, report.json, rd.svg, rd.png and confirmation.svg/.png (default "
+                   "search-out)");
+    app.add_option("--min-overlap", o.minOverlap,
+                   "Refuse matrices whose curve shares less than this part of its quality range with both the "
+                   "default's and flat16's on any picture, 0..1 (default 0.75, where BD figures start to warn)")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--spread", o.spread,
+                   "Weight of the penalty for pictures that gain less than the set, 0..10 (default 0.5; 0: the "
+                   "weighted mean alone)")
+        ->check(CLI::Range(0.0, 10.0));
+    app.add_flag("--shape-only", o.shapeOnly, "Stop after the smooth shape phase (no moves of single entries)");
+    app.add_flag("--no-confirm", o.noConfirm, "Do not run the real encoder at the end");
+    app.add_flag("-q,--quiet", o.quiet, "No progress line and no summary");
+    app.footer(
+        "Exit status: 0 when done, 130 when stopped by Ctrl-C (outputs hold the best so far), 1 on failure, "
+        "2 for a wrong command line.");
+}
+
+}  // namespace vardelk

@@ -1,0 +1,50 @@
+// The options of vardelk search: their definitions, as --help and the
+// manual page show them, and the parsing of those given as text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "quality/bd_rate.h"
+#include "search/objective.h"
+
+namespace vardelk {
+
+// The command line of vardelk search, as parsed.
+struct SearchOptions {
+    std::vector<std::string> inputs;
+    std::vector<std::string> validate;
+    std::string measure = "psnr";
+    std::string codes = "2..16";
+    std::string budget = "10m";
+    std::string out = "search-out";
+    std::string encoder = "ffmpeg";
+    std::string intraVlc;
+    std::string dcPrecision;
+    double spread = ObjectiveOptions{}.spreadWeight;
+    bool noConfirm = false;
+    int64_t evaluations = 0;
+    uint64_t seed = 1;
+    int32_t threads = 0;
+    int32_t frames = 1;
+    double minOverlap = kBdMinimumOverlap;
+    bool shapeOnly = false;
+    bool quiet = false;
+};
+
+// The command's options, description and footer, as --help and the manual
+// page show them; threadsText receives -j as written.
+void DefineSearchOptions(CLI::App& app, SearchOptions& options, std::string& threadsText);
+
+// "A..B" or a comma-separated list of at least 4 distinct scale codes in
+// 1..31, sorted; throws UsageError naming --codes.
+std::vector<int32_t> ParseSearchCodes(const std::string& text);
+
+// "600", "600s", "10m", "1.5h" in seconds; 0 means no time limit. Throws
+// UsageError naming --budget.
+double ParseSearchBudget(const std::string& text);
+
+}  // namespace vardelk

@@ -1,0 +1,76 @@
+#include "search/picture_list.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <sstream>
+
+#include "search/search_error.h"
+
+namespace vardelk {
+namespace {
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool IsPicture(const std::string& name) {
+    const std::string lower = Lower(name);
+    return EndsWith(lower, ".png") || EndsWith(lower, ".y4m");
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+// A picture or clip, every picture or clip of a folder (sorted by name), or
+// a list file: one path a line, relative to the list's folder, '#' starting
+// a comment, anything after the first white space ignored.
+void ExpandPictureInput(const std::string& input, std::vector<std::string>& paths) {
+    if (IsFolder(input)) {
+        std::vector<std::string> names;
+        if (DIR* dir = opendir(input.c_str())) {
+            while (const dirent* entry = readdir(dir)) {
+                if (IsPicture(entry->d_name)) names.push_back(entry->d_name);
+            }
+            closedir(dir);
+        } else {
+            throw SearchError(input + ": the folder cannot be read");
+        }
+        std::sort(names.begin(), names.end());
+        if (names.empty()) throw SearchError(input + ": the folder holds no .png or .y4m file");
+        for (const std::string& name : names) paths.push_back(input + "/" + name);
+        return;
+    }
+    if (IsPicture(input)) {
+        paths.push_back(input);
+        return;
+    }
+    std::ifstream list(input);
+    if (!list) throw SearchError(input + ": cannot be opened as a picture, folder or list");
+    const size_t slash = input.find_last_of('/');
+    const std::string base = slash == std::string::npos ? "" : input.substr(0, slash + 1);
+    std::string line;
+    size_t before = paths.size();
+    while (std::getline(list, line)) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream words(line);
+        std::string path;
+        if (!(words >> path)) continue;
+        paths.push_back(path[0] == '/' ? path : base + path);
+    }
+    if (paths.size() == before) throw SearchError(input + ": the list names no picture");
+}
+
+}  // namespace vardelk

@@ -1,0 +1,137 @@
+#include "sweep/bd_report.h"
+
+#include <sstream>
+
+#include "media/report_text.h"
+#include "quality/ssim.h"
+
+namespace vardelk {
+namespace {
+
+// Figures with four decimals; "none" where not computable.
+std::string Value(const BdFigure& f, const char* none) {
+    if (!f.computable) return none;
+    char text[40];
+    std::snprintf(text, sizeof text, "%.4f", f.value);
+    return text;
+}
+
+std::string Shown(const BdFigure& f, const char* unit) {
+    if (!f.computable) return "n/a";
+    char text[48];
+    std::snprintf(text, sizeof text, "%+.3f%s", f.value, unit);
+    return text;
+}
+
+// Warnings of one comparison, and the reasons of figures it could not give,
+// named after the curve and the measure.
+void Collect(const std::string& prefix, const BdResult& r, std::vector<std::string>* warnings) {
+    for (const std::string& w : r.warnings) warnings->push_back(prefix + w);
+    if (!r.rate.computable) warnings->push_back(prefix + "no BD-rate: " + r.rate.reason);
+    if (!r.quality.computable) warnings->push_back(prefix + "no BD-quality: " + r.quality.reason);
+}
+
+double Unchanged(double quality) { return quality; }
+
+std::vector<BdPoint> MeasureCurve(const BdCurve& c, size_t measure) {
+    const SweepMeasure& m = SweepMeasures()[measure];
+    std::vector<BdPoint> points;
+    for (const BdSweepPoint& p : c.points) points.push_back({p.bytes, m.bdForm(p.quality.at(measure))});
+    return points;
+}
+
+}  // namespace
+
+const std::vector<SweepMeasure>& SweepMeasures() {
+    static const std::vector<SweepMeasure> measures = {{"PSNR", "psnr", "BD-rate Y", "BD-PSNR Y", 12, Unchanged},
+                                                       {"SSIM", "ssim", "BD-rate SSIM", "BD-SSIM", 14, SsimDb}};
+    return measures;
+}
+
+std::vector<BdReportRow> CompareWithAnchor(const std::vector<BdCurve>& curves, BdInterpolation method) {
+    const std::vector<SweepMeasure>& measures = SweepMeasures();
+    std::vector<BdReportRow> rows;
+    for (size_t k = 1; k < curves.size(); ++k) {
+        BdReportRow row;
+        row.label = curves[k].label;
+        for (size_t m = 0; m < measures.size(); ++m) {
+            const BdResult r = BjontegaardDelta(MeasureCurve(curves[0], m), MeasureCurve(curves[k], m), method);
+            row.figures.push_back({r.rate, r.quality});
+            Collect(row.label + ", " + measures[m].name + ": ", r, &row.warnings);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void PrintBdTable(std::FILE* out, const std::string& anchorLabel, BdInterpolation method,
+                  const std::vector<BdReportRow>& rows) {
+    const std::vector<SweepMeasure>& measures = SweepMeasures();
+    std::fprintf(out, "Bjontegaard deltas against %s (%s; BD-rate < 0 and BD-quality > 0 favour the curve)\n",
+                 anchorLabel.c_str(), BdInterpolationName(method));
+    std::fprintf(out, "%-24s", "curve");
+    for (const SweepMeasure& m : measures)
+        std::fprintf(out, " %12s %*s", m.rateHeading, m.qualityWidth, m.qualityHeading);
+    std::fputc('\n', out);
+    for (const BdReportRow& r : rows) {
+        std::fprintf(out, "%-24s", r.label.c_str());
+        for (size_t m = 0; m < measures.size(); ++m)
+            std::fprintf(out, " %12s %*s", Shown(r.figures[m].rate, " %").c_str(), measures[m].qualityWidth,
+                         Shown(r.figures[m].quality, " dB").c_str());
+        std::fputc('\n', out);
+    }
+}
+
+void PrintBdWarnings(std::FILE* out, const std::vector<BdReportRow>& rows) {
+    for (const BdReportRow& r : rows)
+        for (const std::string& w : r.warnings) std::fprintf(out, "warning: %s\n", w.c_str());
+}
+
+std::string BdColumnNames(const std::string& prefix) {
+    std::string names;
+    for (const SweepMeasure& m : SweepMeasures())
+        names += (names.empty() ? "" : ",") + prefix + "bd_rate_" + m.key + "," + prefix + "bd_" + m.key;
+    return names;
+}
+
+std::string BdColumnValues(const BdReportRow* row) {
+    std::string values;
+    if (row == nullptr) return std::string(2 * SweepMeasures().size(), ',');
+    for (size_t m = 0; m < SweepMeasures().size(); ++m) {
+        for (const BdFigure* f : {&row->figures[m].rate, &row->figures[m].quality})
+            values += "," + (f->computable ? FormatDecimal(f->value) : std::string());
+    }
+    return values;
+}
+
+std::string BdCsv(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows) {
+    std::ostringstream csv;
+    csv << "anchor,curve,method," << BdColumnNames() << '\n';
+    for (const BdReportRow& r : rows) {
+        csv << CsvQuoted(anchorLabel) << ',' << CsvQuoted(r.label) << ',' << BdInterpolationName(method);
+        for (const BdMeasureFigures& f : r.figures) csv << ',' << Value(f.rate, "") << ',' << Value(f.quality, "");
+        csv << '\n';
+    }
+    return csv.str();
+}
+
+std::string BdJson(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows) {
+    const std::vector<SweepMeasure>& measures = SweepMeasures();
+    std::ostringstream json;
+    json << "{\"anchor\": " << JsonString(anchorLabel) << ", \"method\": \"" << BdInterpolationName(method)
+         << "\", \"rows\": [";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const BdReportRow& r = rows[i];
+        json << (i ? ", " : "") << "{\"curve\": " << JsonString(r.label);
+        for (size_t m = 0; m < measures.size(); ++m)
+            json << ", \"bd_rate_" << measures[m].key << "\": " << Value(r.figures[m].rate, "null") << ", \"bd_"
+                 << measures[m].key << "\": " << Value(r.figures[m].quality, "null");
+        json << ", \"warnings\": [";
+        for (size_t w = 0; w < r.warnings.size(); ++w) json << (w ? ", " : "") << JsonString(r.warnings[w]);
+        json << "]}";
+    }
+    json << "]}";
+    return json.str();
+}
+
+}  // namespace vardelk
