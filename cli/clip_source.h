@@ -1,4 +1,4 @@
-// Where the frames come from: a Y4M file or standard input, a PNG still, or
+// Where the frames come from: a Y4M file or standard input, a PNG or JPEG still, or
 // the built-in scene.
 #pragma once
 
@@ -21,9 +21,10 @@ public:
 };
 
 // Opens `name`: "-" is Y4M on standard input; "builtin:demo" or
-// "builtin:demo:WxH" the built-in scene (`demoFrames` frames); a name ending
-// in ".png" a PNG still; anything else a Y4M file. Throws CliError or
-// MediaError with the name in the message.
+// "builtin:demo:WxH" the built-in scene (`demoFrames` frames); a PNG or JPEG
+// still, told by its first bytes; a pipe, device or .y4m name a Y4M clip;
+// anything else is refused naming the forms read. Throws CliError,
+// PictureError or MediaError with the name in the message.
 std::unique_ptr<ClipSource> OpenClipSource(const std::string& name, int32_t demoFrames);
 
 }  // namespace vardelk

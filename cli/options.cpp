@@ -7,6 +7,7 @@
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
 #include "parallel/parallel_for.h"
+#include "pictures/picture_file.h"
 #include "stream_output.h"
 #include "vardelk/version.h"
 
@@ -17,7 +18,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
         "Runs pictures or video through the simulated intra codec and reports the estimated size and the "
         "quality of the reconstruction.");
     app.add_option("-i,--input", o.input,
-                   "Y4M file, - for Y4M on standard input, a .png picture, or builtin:demo[:WxH] for the "
+                   "Y4M file, - for Y4M on standard input, a .png or .jpg picture, or builtin:demo[:WxH] for the "
                    "built-in test scene")
         ->type_name("SOURCE");
     app.add_option(
@@ -188,6 +189,9 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     if (app.count("--picture-frame") > 0 && o.picture.empty()) throw UsageError("--picture-frame needs --picture");
     if (o.ssimMap && o.picture.empty()) throw UsageError("--ssim-map needs --picture");
     CheckStandardOutput(o);
+    if (!o.picture.empty()) CheckPictureOutput(o.picture, "--picture");
+    if (NamesPicture(o.output)) CheckPictureOutput(o.output, "--output");
+    if (NamesPicture(o.saveInput)) CheckPictureOutput(o.saveInput, "--save-input");
     if (!o.stats.empty() && o.statsFormat.empty()) {
         const std::string& s = o.stats;
         if (s == "-")

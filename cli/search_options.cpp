@@ -52,7 +52,7 @@ void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsTe
         "Finds the intra matrix (DC 8, AC entries 1..255) that saves the most rate against the default matrix over "
         "a range of scale codes on a set of pictures, for a quality measure and an encoder's coding model, checks "
         "it on other pictures and, where that encoder is installed, has the encoder itself confirm it.");
-    app.add_option("inputs", o.inputs, "Pictures (.png), clips (.y4m), folders of them, or list files")
+    app.add_option("inputs", o.inputs, "Pictures (.png, .jpg), clips (.y4m), folders of them, or list files")
         ->required()
         ->type_name("SET");
     app.add_option("--measure", o.measure,

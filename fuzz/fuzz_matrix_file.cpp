@@ -1,5 +1,5 @@
 // The text of a matrix file as the command line reads it: anything that is
-// not exactly 64 integers in 1..4095 must be refused with a CliError naming
+// not exactly 64 integers in 1..4095 must be refused with a MatrixFileError naming
 // the file; whatever is accepted must read back the same when written out.
 #include <cstdint>
 #include <cstdio>
@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "cli_error.h"
 #include "codec/types.h"
 #include "fuzz/fuzz_support.h"
+#include "matrix/matrix_files.h"
 #include "matrix_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             written += std::to_string(entries[i]) + (i % 8 == 7 ? "\n" : ", ");
         }
         FUZZ_CHECK(vardelk::ParseMatrixText(written, "again") == entries);
-    } catch (const vardelk::CliError& error) {
+    } catch (const vardelk::MatrixFileError& error) {
         FUZZ_CHECK(std::strncmp(error.what(), "m.txt: ", 7) == 0);
     }
     return 0;

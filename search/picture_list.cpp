@@ -24,7 +24,8 @@ std::string Lower(std::string text) {
 
 bool IsPicture(const std::string& name) {
     const std::string lower = Lower(name);
-    return EndsWith(lower, ".png") || EndsWith(lower, ".y4m");
+    return EndsWith(lower, ".png") || EndsWith(lower, ".jpg") || EndsWith(lower, ".jpeg") || EndsWith(lower, ".jpe") ||
+           EndsWith(lower, ".y4m");
 }
 
 bool IsFolder(const std::string& path) {
@@ -49,7 +50,7 @@ void ExpandPictureInput(const std::string& input, std::vector<std::string>& path
             throw SearchError(input + ": the folder cannot be read");
         }
         std::sort(names.begin(), names.end());
-        if (names.empty()) throw SearchError(input + ": the folder holds no .png or .y4m file");
+        if (names.empty()) throw SearchError(input + ": the folder holds no .png, .jpg or .y4m file");
         for (const std::string& name : names) paths.push_back(input + "/" + name);
         return;
     }
