@@ -1,12 +1,13 @@
 // The plain family of the measure's kernels: portable C++, the reference the
 // vector families are proven against (the arithmetic of each entry is
-// described in ssimulacra2_kernels.h). std::fma rounds once, as the vector
-// builds' fused multiply-adds do.
+// described in ssimulacra2_kernels.h). FusedMultiplyAdd rounds once, as
+// the vector builds' fused multiply-adds do.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "quality/ssimulacra2_constants.h"
+#include "quality/ssimulacra2_fma.h"
 #include "quality/ssimulacra2_kernels.h"
 
 namespace vardelk {
@@ -24,7 +25,7 @@ void BlurColumnsStep(const float* newer, const float* older, float* state, float
         float y[3];
         for (int k = 0; k < 3; ++k) {
             float* prev = state + 2 * k * width;
-            y[k] = std::fma(c.feed[k], s, std::fma(-c.feedback[k], prev[x], -prev[width + x]));
+            y[k] = FusedMultiplyAdd(c.feed[k], s, FusedMultiplyAdd(-c.feedback[k], prev[x], -prev[width + x]));
             prev[width + x] = prev[x];
             prev[x] = y[k];
         }
@@ -42,7 +43,8 @@ void PlainBlurOutput(const float* in, int32_t width, int32_t n, float prev[3], f
     const float s = (left >= 0 ? in[left] : 0.0f) + (right < width ? in[right] : 0.0f);
     float y[3];
     for (int k = 0; k < 3; ++k) {
-        y[k] = std::fma(c.blockPrev[k][0], prev[k], std::fma(c.blockPrev2[k][0], prev2[k], s * c.blockIn[k][0]));
+        y[k] = FusedMultiplyAdd(c.blockPrev[k][0], prev[k],
+                                FusedMultiplyAdd(c.blockPrev2[k][0], prev2[k], s * c.blockIn[k][0]));
         prev2[k] = prev[k];
         prev[k] = y[k];
     }
@@ -63,11 +65,11 @@ void PlainBlurRow(const float* in, float* out, int32_t width) {
             for (int j = 0; j < 4; ++j) {
                 const float* m = c.blockIn[k];
                 float v = s[0] * m[j];
-                v = std::fma(j >= 1 ? m[j - 1] : 0.0f, s[1], v);
-                v = std::fma(j >= 2 ? m[j - 2] : 0.0f, s[2], v);
-                v = std::fma(j >= 3 ? m[j - 3] : 0.0f, s[3], v);
-                v = std::fma(c.blockPrev2[k][j], prev2[k], v);
-                y[k][j] = std::fma(c.blockPrev[k][j], prev[k], v);
+                v = FusedMultiplyAdd(j >= 1 ? m[j - 1] : 0.0f, s[1], v);
+                v = FusedMultiplyAdd(j >= 2 ? m[j - 2] : 0.0f, s[2], v);
+                v = FusedMultiplyAdd(j >= 3 ? m[j - 3] : 0.0f, s[3], v);
+                v = FusedMultiplyAdd(c.blockPrev2[k][j], prev2[k], v);
+                y[k][j] = FusedMultiplyAdd(c.blockPrev[k][j], prev[k], v);
             }
         for (int k = 0; k < 3; ++k) {
             prev2[k] = y[k][2];
@@ -93,16 +95,16 @@ inline float CubeRootAndAdd(float x, float add) {
     std::memcpy(&r, &guess, sizeof r);
     for (int i = 0; i < 3; ++i) {
         const float r2 = r * r;
-        r = std::fma(-third, r2 * r2, kFourThirds * r);
+        r = FusedMultiplyAdd(-third, r2 * r2, kFourThirds * r);
     }
     float r2 = r * r;
-    r = std::fma(kThird, std::fma(-x, r2 * r2, r), r);
+    r = FusedMultiplyAdd(kThird, FusedMultiplyAdd(-x, r2 * r2, r), r);
     r2 = r * r;
-    return std::fma(r2, x, add);
+    return FusedMultiplyAdd(r2, x, add);
 }
 
 inline float Mix(float r, float g, float b, float m0, float m1, float m2) {
-    const float m = std::fma(m0, r, std::fma(m1, g, std::fma(m2, b, kMixBias)));
+    const float m = FusedMultiplyAdd(m0, r, FusedMultiplyAdd(m1, g, FusedMultiplyAdd(m2, b, kMixBias)));
     return m < 0.0f ? 0.0f : m;
 }
 
