@@ -22,6 +22,7 @@
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
 #include "lab/matrix_io.h"
+#include "lab/ssimulacra2_view.h"
 #include "lab/views.h"
 #include "matrix/box_value.h"
 #include "matrix/current_matrix.h"
@@ -30,6 +31,7 @@
 #include "media/rgb_convert.h"
 #include "media/yc_convert.h"
 #include "quality/ssim.h"
+#include "quality/ssimulacra2.h"
 #include "stream/stream_headers.h"
 
 namespace vardelk {
@@ -88,6 +90,10 @@ struct Lab {
     std::string message;
     std::string form;
     double ssimMapWorst = 1.0;
+    // The perceptual score of the last measured frame and its map.
+    double ssimulacra2 = 0.0;
+    double ssimulacra2Top = 0.0;
+    std::vector<uint8_t> ssimulacra2View;
 
     std::string modelText;  // the model's description, or its note
 };
@@ -499,5 +505,31 @@ EMSCRIPTEN_KEEPALIVE int32_t LabStep(Lab* lab, int32_t direction) {
 // Where the current snapshot stands: position (from 1) and count.
 EMSCRIPTEN_KEEPALIVE int32_t LabHistoryPosition(Lab* lab) { return lab->matrix.Position(); }
 EMSCRIPTEN_KEEPALIVE int32_t LabHistoryCount(Lab* lab) { return lab->matrix.SnapshotCount(); }
+
+// Measures the perceptual score of the last coded frame and draws its map
+// (a step of its own, which the worker runs after posting the frame): the
+// picture's 4:2:0 planes (each chroma sample the rounded mean of its square)
+// against the reconstruction, both to RGB through FrameToRgb, as every face
+// scores a coded frame. Returns the score (NaN under 8 pixels a side).
+EMSCRIPTEN_KEEPALIVE double LabMeasureSsimulacra2(Lab* lab) {
+    Y4mFormat planesFormat = lab->format;
+    planesFormat.chroma = ChromaFormat::k420;
+    planesFormat.chromaTag = "420jpeg";
+    Y4mFrame planes;
+    YcToY4m(planesFormat, lab->input.data(), lab->format.width, planes);
+    RgbImage original, distorted;
+    FrameToRgb(planesFormat, planes, original);
+    FrameToRgb(lab->format, lab->current.reconstruction, distorted);
+    Ssimulacra2Map map;
+    lab->ssimulacra2 = Ssimulacra2(original, distorted, Ssimulacra2Options{1, DetectedCpuFlags()}, &map);
+    lab->ssimulacra2View.assign(size_t(lab->format.width) * size_t(lab->format.height) * 4, 0);
+    lab->ssimulacra2Top = Ssimulacra2MapRgba(lab->views[kInputView].data(), map, lab->ssimulacra2View.data());
+    return lab->ssimulacra2;
+}
+EMSCRIPTEN_KEEPALIVE double LabSsimulacra2(Lab* lab) { return lab->ssimulacra2; }
+// The map as RGBA (width x height x 4 bytes) and the error at the top of its
+// ramp.
+EMSCRIPTEN_KEEPALIVE const uint8_t* LabSsimulacra2Map(Lab* lab) { return lab->ssimulacra2View.data(); }
+EMSCRIPTEN_KEEPALIVE double LabSsimulacra2MapTop(Lab* lab) { return lab->ssimulacra2Top; }
 
 }  // extern "C"
