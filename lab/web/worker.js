@@ -161,7 +161,7 @@ let ssimulacra2Ms = 0;
 function sendSsimulacra2() {
     if (ssimulacra2Frame !== frameId) {
         const t0 = performance.now();
-        core._LabMeasureSsimulacra2(lab);
+        core._LabMeasureSsimulacra2(lab, pictureId);
         ssimulacra2Ms = performance.now() - t0;
         ssimulacra2Frame = frameId;
     }

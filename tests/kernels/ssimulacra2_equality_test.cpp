@@ -2,9 +2,11 @@
 // bit for bit, on widths around the vector and block sizes.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "quality/ssimulacra2_fma.h"
 #include "quality/ssimulacra2_kernels.h"
 #include "testing/kernel_builds.h"
 #include "testing/random.h"
@@ -42,6 +44,24 @@ std::vector<float> Samples(Random& random, size_t count) {
 
 bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+// The plain builds' fused multiply-add through double against the C
+// library's, on the measure's range and on a sum that double rounds to a
+// point halfway between two floats (2^30 + 192 - 2^-40 must round down).
+TEST(Ssimulacra2Kernels, FusedMultiplyAddRoundsOnce) {
+    using ssimulacra2::FusedMultiplyAdd;
+    const float a = 8.0f + 0x1p-20f, b = 8.0f - 0x1p-20f, c = 1073741952.0f;
+    EXPECT_EQ(FusedMultiplyAdd(a, b, c), std::fma(a, b, c));
+    EXPECT_EQ(FusedMultiplyAdd(-a, b, -c), std::fma(-a, b, -c));
+    Random random(5);
+    for (int i = 0; i < 200000; ++i) {
+        const auto value = [&] {
+            return std::ldexp(float(random.Between(-(1 << 24), 1 << 24)), random.Between(-40, 0));
+        };
+        const float x = value(), y = value(), z = value();
+        ASSERT_EQ(FusedMultiplyAdd(x, y, z), std::fma(x, y, z)) << x << " " << y << " " << z;
+    }
 }
 
 TEST(Ssimulacra2Kernels, BlurAlongRowsAndDownColumnsEqualsPlain) {
