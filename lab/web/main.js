@@ -142,6 +142,9 @@ function showResult(m) {
     $('psnr-cr').textContent = formatPsnr(m.psnr[2]);
     $('ssim-planes').textContent = m.ssim.slice(0, 3).map(formatSsim).join(' · ');
     $('ssim-all').textContent = `${formatSsim(m.ssim[3])} (${formatPsnr(m.ssimDb)} dB)`;
+    // The perceptual score follows in a message of its own while its view is shown.
+    const measured = [$('left-view').value, $('right-view').value].includes(String(kSsimulacra2View));
+    if (m.change !== lab.ssimulacra2?.change) $('ssimulacra2').textContent = measured ? '…' : 'with its view';
     if (!Number.isNaN(m.ssimWorst)) $('ssim-legend-worst').textContent = m.ssimWorst.toFixed(3);
     $('size').textContent = `${m.width}×${m.height}`;
     $('picture-name').textContent = m.pictureName;

@@ -155,10 +155,12 @@ function sendFrame(code) {
 }
 
 // Measures the perceptual score of the frame once, after its figures are
-// posted, and posts it with the map to the sides that show the map.
+// posted, and posts it with the map to the sides that show the map. Only
+// while the map is on show: the measure takes longer than the frame.
 let ssimulacra2Frame = -1;
 let ssimulacra2Ms = 0;
 function sendSsimulacra2() {
+    if (shownViews.left !== kSsimulacra2View && shownViews.right !== kSsimulacra2View) return;
     if (ssimulacra2Frame !== frameId) {
         const t0 = performance.now();
         core._LabMeasureSsimulacra2(lab, pictureId);
