@@ -305,6 +305,8 @@ def run(site, cli, photo):
         check.expect(0 < score < 100 and page.element('ssimulacra2').text == '%.2f' % score and
                      not page.element('ssimulacra2-legend').get_attribute('hidden'),
                      'SSIMULACRA 2: score %s, shown "%s"' % (score, page.element('ssimulacra2').text))
+        page.js("const v = document.getElementById('right-view'); v.value = '4';"
+                "v.dispatchEvent(new Event('change'));")
 
         # Bad input: a message, and the picture, settings and figures stay.
         before = page.settled()
