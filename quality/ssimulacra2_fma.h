@@ -18,16 +18,18 @@ namespace ssimulacra2 {
 inline float FusedMultiplyAdd(float a, float b, float c) {
     const double product = double(a) * double(b);
     double sum = product + double(c);
-    if (std::fabs(sum) < 0x1p-100) return std::fma(a, b, c);
-    // The sum's rounding error, exactly.
-    const double cPart = sum - product;
-    const double error = (product - (sum - cPart)) + (double(c) - cPart);
     uint64_t bits;
     std::memcpy(&bits, &sum, sizeof bits);
-    // 29 low bits of 100...0: halfway between two floats.
-    if (error != 0.0 && (bits & 0x1FFFFFFFu) == 0x10000000u) {
-        bits = (error > 0) == (sum > 0) ? bits + 1 : bits - 1;
-        std::memcpy(&sum, &bits, sizeof sum);
+    // 29 low bits of 100...0: halfway between two floats (rare, so the
+    // sum's exact rounding error is worked out only then).
+    if ((bits & 0x1FFFFFFFu) == 0x10000000u || std::fabs(sum) < 0x1p-100) {
+        if (std::fabs(sum) < 0x1p-100) return std::fma(a, b, c);
+        const double cPart = sum - product;
+        const double error = (product - (sum - cPart)) + (double(c) - cPart);
+        if (error != 0.0) {
+            bits = (error > 0) == (sum > 0) ? bits + 1 : bits - 1;
+            std::memcpy(&sum, &bits, sizeof sum);
+        }
     }
     return static_cast<float>(sum);
 }
