@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
 #include "lab/matrix_io.h"
+#include "lab/ssimulacra2_view.h"
 #include "lab/views.h"
 #include "matrix/box_value.h"
 #include "matrix/current_matrix.h"
@@ -30,6 +32,7 @@
 #include "media/rgb_convert.h"
 #include "media/yc_convert.h"
 #include "quality/ssim.h"
+#include "quality/ssimulacra2.h"
 #include "stream/stream_headers.h"
 
 namespace vardelk {
@@ -88,6 +91,13 @@ struct Lab {
     std::string message;
     std::string form;
     double ssimMapWorst = 1.0;
+    // The perceptual score of the last measured frame and its map.
+    double ssimulacra2 = 0.0;
+    double ssimulacra2Top = 0.0;
+    std::vector<uint8_t> ssimulacra2View;
+    // The picture's half of the measure, kept while the picture stays.
+    std::unique_ptr<Ssimulacra2Original> ssimulacra2Original;
+    int32_t ssimulacra2Picture = -1;
 
     std::string modelText;  // the model's description, or its note
 };
@@ -499,5 +509,38 @@ EMSCRIPTEN_KEEPALIVE int32_t LabStep(Lab* lab, int32_t direction) {
 // Where the current snapshot stands: position (from 1) and count.
 EMSCRIPTEN_KEEPALIVE int32_t LabHistoryPosition(Lab* lab) { return lab->matrix.Position(); }
 EMSCRIPTEN_KEEPALIVE int32_t LabHistoryCount(Lab* lab) { return lab->matrix.SnapshotCount(); }
+
+// Measures the perceptual score of the last coded frame and draws its map
+// (a step of its own, which the worker runs after posting the frame): the
+// picture's 4:2:0 planes (each chroma sample the rounded mean of its square)
+// against the reconstruction, both to RGB through FrameToRgb, as every face
+// scores a coded frame. The picture's half of the work is kept for as long
+// as the page's picture number `picture` stays. Returns the score (NaN
+// under 8 pixels a side).
+EMSCRIPTEN_KEEPALIVE double LabMeasureSsimulacra2(Lab* lab, int32_t picture) {
+    if (!lab->ssimulacra2Original || lab->ssimulacra2Picture != picture ||
+        lab->ssimulacra2Original->Width() != lab->format.width ||
+        lab->ssimulacra2Original->Height() != lab->format.height) {
+        Y4mFormat planesFormat = lab->format;
+        planesFormat.chroma = ChromaFormat::k420;
+        planesFormat.chromaTag = "420jpeg";
+        Y4mFrame planes;
+        YcToY4m(planesFormat, lab->input.data(), lab->format.width, planes);
+        lab->ssimulacra2Original.reset();
+        lab->ssimulacra2Original =
+            std::make_unique<Ssimulacra2Original>(planesFormat, planes, Ssimulacra2Options{1, DetectedCpuFlags()});
+        lab->ssimulacra2Picture = picture;
+    }
+    Ssimulacra2Map map;
+    lab->ssimulacra2 = lab->ssimulacra2Original->Score(lab->format, lab->current.reconstruction, &map);
+    lab->ssimulacra2View.assign(size_t(lab->format.width) * size_t(lab->format.height) * 4, 0);
+    lab->ssimulacra2Top = Ssimulacra2MapRgba(lab->views[kInputView].data(), map, lab->ssimulacra2View.data());
+    return lab->ssimulacra2;
+}
+EMSCRIPTEN_KEEPALIVE double LabSsimulacra2(Lab* lab) { return lab->ssimulacra2; }
+// The map as RGBA (width x height x 4 bytes) and the error at the top of its
+// ramp.
+EMSCRIPTEN_KEEPALIVE const uint8_t* LabSsimulacra2Map(Lab* lab) { return lab->ssimulacra2View.data(); }
+EMSCRIPTEN_KEEPALIVE double LabSsimulacra2MapTop(Lab* lab) { return lab->ssimulacra2Top; }
 
 }  // extern "C"

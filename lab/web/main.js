@@ -6,9 +6,11 @@ import {SplitView} from './split_view.js';
 import {DrawRdPlot} from './rd_plot.js';
 
 const $ = (id) => document.getElementById(id);
-const kViews = ['input', 'reconstruction', 'difference ×8', 'bits per macroblock', 'SSIM per macroblock'];
+const kViews = ['input', 'reconstruction', 'difference ×8', 'bits per macroblock', 'SSIM per macroblock',
+                'SSIMULACRA 2 error'];
 const kHeatMapView = 3;
 const kSsimMapView = 4;
+const kSsimulacra2View = 5;
 
 // The state the tests and the benchmark read (window.lab).
 const lab = {
@@ -20,6 +22,8 @@ const lab = {
     curves: {current: [], default: []},
     sweepDone: false,
     timings: [],          // change to frame drawn, per change
+    ssimulacra2: null,    // the last perceptual score: {score, change}
+    ssimulacra2Timings: [],  // each measure of it: {ms, width, height}
     errors: [],
     maxSide: 0,
     maxPixels: 0,
@@ -116,6 +120,7 @@ function sendViews() {
     const shown = [Number($('left-view').value), Number($('right-view').value)];
     $('legend').hidden = !shown.includes(kHeatMapView);
     $('ssim-legend').hidden = !shown.includes(kSsimMapView);
+    $('ssimulacra2-legend').hidden = !shown.includes(kSsimulacra2View);
 }
 
 function showResult(m) {
@@ -137,6 +142,9 @@ function showResult(m) {
     $('psnr-cr').textContent = formatPsnr(m.psnr[2]);
     $('ssim-planes').textContent = m.ssim.slice(0, 3).map(formatSsim).join(' · ');
     $('ssim-all').textContent = `${formatSsim(m.ssim[3])} (${formatPsnr(m.ssimDb)} dB)`;
+    // The perceptual score follows in a message of its own while its view is shown.
+    const measured = [$('left-view').value, $('right-view').value].includes(String(kSsimulacra2View));
+    if (m.change !== lab.ssimulacra2?.change) $('ssimulacra2').textContent = measured ? '…' : 'with its view';
     if (!Number.isNaN(m.ssimWorst)) $('ssim-legend-worst').textContent = m.ssimWorst.toFixed(3);
     $('size').textContent = `${m.width}×${m.height}`;
     $('picture-name').textContent = m.pictureName;
@@ -214,6 +222,16 @@ worker.onmessage = (event) => {
     case 'result':
         // Every result is drawn: the worker sends a side's pixels only once.
         showResult(m);
+        break;
+    case 'ssimulacra2':
+        // The perceptual score and its map arrive after the frame's figures.
+        for (const side of ['left', 'right']) {
+            if (m.sides[side] && !split.transferred) split.draw(side, m.width, m.height, m.sides[side].pixels);
+        }
+        $('ssimulacra2').textContent = Number.isNaN(m.score) ? '–' : m.score.toFixed(2);
+        $('ssimulacra2-legend-top').textContent = m.top.toPrecision(2);
+        lab.ssimulacra2 = {score: m.score, change: m.change};
+        lab.ssimulacra2Timings.push({ms: m.ms, width: m.width, height: m.height});
         break;
     case 'imported':
         lab.imported = {name: m.name, form: m.form, changed: m.changed};

@@ -32,6 +32,8 @@ let pictureName = 'built-in scene';
 let pictureId = 0;
 let frameId = 0;             // counts the frames coded
 const kInputView = 0;
+// The perceptual measure's map: drawn by its own step after the frame.
+const kSsimulacra2View = 5;
 
 // The sweep in progress: points for the current and the default matrix.
 let sweep = null;
@@ -112,6 +114,7 @@ function sendFrame(code) {
     const copies = new Map();  // one copy for a view shown on both sides
     for (const side of ['left', 'right']) {
         const view = shownViews[side], key = viewKey(view);
+        if (view === kSsimulacra2View) continue;
         if (sentViews[side] === key) continue;
         sentViews[side] = key;
         if (canvases) {
@@ -148,6 +151,51 @@ function sendFrame(code) {
         settings: Object.assign({}, settings), model: model.description,
         modelNote: coreString(core._LabModelNote(lab)),
     }, transfer.concat([bits.buffer]));
+    sendSsimulacra2();
+}
+
+// Measures the perceptual score of the frame once, after its figures are
+// posted, and posts it with the map to the sides that show the map. Only
+// while the map is on show: the measure takes longer than the frame.
+let ssimulacra2Frame = -1;
+let ssimulacra2Ms = 0;
+function sendSsimulacra2() {
+    if (shownViews.left !== kSsimulacra2View && shownViews.right !== kSsimulacra2View) return;
+    if (ssimulacra2Frame !== frameId) {
+        const t0 = performance.now();
+        core._LabMeasureSsimulacra2(lab, pictureId);
+        ssimulacra2Ms = performance.now() - t0;
+        ssimulacra2Frame = frameId;
+    }
+    const width = core._LabWidth(lab), height = core._LabHeight(lab);
+    const sides = {};
+    const transfer = [];
+    let copy = null;
+    for (const side of ['left', 'right']) {
+        const key = `s${frameId}`;
+        if (shownViews[side] !== kSsimulacra2View || sentViews[side] === key) continue;
+        sentViews[side] = key;
+        const pointer = core._LabSsimulacra2Map(lab);
+        if (canvases) {
+            const canvas = canvases[side];
+            if (canvas.width !== width || canvas.height !== height) {
+                canvas.width = width;
+                canvas.height = height;
+            }
+            const pixels = new Uint8ClampedArray(core.HEAPU8.buffer, pointer, width * height * 4);
+            canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
+            continue;
+        }
+        if (!copy) {
+            copy = core.HEAPU8.slice(pointer, pointer + width * height * 4).buffer;
+            transfer.push(copy);
+        }
+        sides[side] = {view: kSsimulacra2View, pixels: copy};
+    }
+    post({
+        type: 'ssimulacra2', change: lastChange, width, height, score: core._LabSsimulacra2(lab),
+        top: core._LabSsimulacra2MapTop(lab), ms: ssimulacra2Ms, sides,
+    }, transfer);
 }
 
 // What the default matrix's curve depends on: the picture, the flags and

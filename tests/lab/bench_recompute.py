@@ -2,7 +2,9 @@
 from a change of the scale code to the new frame drawn, for each core. The
 two cores run in two windows and take turns, so that load from elsewhere on
 the machine falls on both alike; the page is idle (its background sweep
-done) before each change. Prints the median and the best of the changes.
+done) before each change. Prints the median and the best of the changes,
+with the perceptual score's measure and map, which the worker runs after
+posting the frame.
 
 Usage: bench_recompute.py SITE_DIR PICTURE_1080P [CHANGES]
 """
@@ -14,7 +16,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lab_browser  # noqa: E402
 
-KEYS = ('totalMs', 'codeMs', 'ssimMs', 'viewsMs', 'drawMs')
+KEYS = ('totalMs', 'codeMs', 'ssimMs', 'viewsMs', 'drawMs', 'ssimulacra2Ms')
 
 
 def change_once(page, code):
@@ -22,7 +24,10 @@ def change_once(page, code):
     count = page.js('return lab.timings.length;')
     page.set_scale(code)
     page.wait('lab.timings.length > %d && lab.result.change >= lab.change' % count, 120)
-    return page.js('return lab.timings[lab.timings.length - 1];')
+    timing = page.js('return lab.timings[lab.timings.length - 1];')
+    page.wait('lab.ssimulacra2 && lab.ssimulacra2.change >= lab.change', 300)
+    timing['ssimulacra2Ms'] = page.js('return lab.ssimulacra2Timings[lab.ssimulacra2Timings.length - 1].ms;')
+    return timing
 
 
 def main(site, picture, changes=9):
@@ -36,6 +41,9 @@ def main(site, picture, changes=9):
             page.open(url + '?simd=' + simd)
             page.load_picture(picture)
             page.wait('lab.result && lab.result.width === 1920 && lab.result.height === 1080', 120)
+            # The perceptual measure's map on the right: it is measured while shown.
+            page.js("const v = document.getElementById('right-view'); v.value = '5';"
+                    "v.dispatchEvent(new Event('change'));")
             change_once(page, 2)  # warm-up
             windows[page.js('return lab.core;')] = driver.current_window_handle
         timings = {core: [] for core in windows}
@@ -45,7 +53,8 @@ def main(site, picture, changes=9):
                 timings[core].append(change_once(page, 3 + (i * 7) % 29))
     print('lab recompute of a 1920x1080 picture after a change of the scale code, %d changes per core '
           '(load average %.1f on %d cores)' % (changes, os.getloadavg()[0], os.cpu_count()))
-    print('%-14s %-7s %9s %9s %9s %9s %9s' % ('core', '', 'total', 'coding', 'SSIM', 'views', 'drawing'))
+    print('%-14s %-7s %9s %9s %9s %9s %9s %9s' % ('core', '', 'total', 'coding', 'SSIM', 'views', 'drawing',
+                                                  'SSIMULACRA2'))
     for core, runs in timings.items():
         for name, pick in (('median', statistics.median), ('best', min)):
             figures = [pick(t[key] for t in runs) for key in KEYS]

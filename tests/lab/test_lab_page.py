@@ -297,6 +297,17 @@ def run(site, cli, photo):
                      not page.element('ssim-legend').get_attribute('hidden'),
                      'SSIM view: worst %s' % shown['ssimWorst'])
 
+        # The perceptual score and its map follow the frame's figures.
+        page.js("const v = document.getElementById('right-view'); v.value = '5';"
+                "v.dispatchEvent(new Event('change'));")
+        page.wait('lab.ssimulacra2 && lab.ssimulacra2.change >= lab.change', 120)
+        score = page.js('return lab.ssimulacra2.score;')
+        check.expect(0 < score < 100 and page.element('ssimulacra2').text == '%.2f' % score and
+                     not page.element('ssimulacra2-legend').get_attribute('hidden'),
+                     'SSIMULACRA 2: score %s, shown "%s"' % (score, page.element('ssimulacra2').text))
+        page.js("const v = document.getElementById('right-view'); v.value = '4';"
+                "v.dispatchEvent(new Event('change'));")
+
         # Bad input: a message, and the picture, settings and figures stay.
         before = page.settled()
         for path, words in ((not_picture, 'not a picture'), (oversized, '4097x8 exceeds')):
