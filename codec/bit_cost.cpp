@@ -66,12 +66,8 @@ const int32_t DcChromaCodeLengths[12] = {2, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10, 10};
 
 void ResetDcPredictors(DcPredictors& predictors) { predictors = DcPredictors{}; }
 
-int32_t DcPredictorReset(const CodingModel& model) {
-    return CarriesFilterDc(model) ? 0 : int32_t{1} << (SafeModel(model).dcPrecision - 1);
-}
-
 void ResetDcPredictors(DcPredictors& predictors, const CodingModel& model) {
-    const int32_t reset = DcPredictorReset(model);
+    const int32_t reset = model.DcPredictorReset();
     predictors = DcPredictors{reset, reset, reset};
 }
 

@@ -47,9 +47,8 @@ extern const int32_t DcLumaCodeLengths[12];
 extern const int32_t DcChromaCodeLengths[12];
 
 void ResetDcPredictors(DcPredictors& predictors);
-// The value every predictor starts a row with: 0 for the filter's own DC,
-// otherwise the middle of the DC levels' range, 2^(precision - 1).
-int32_t DcPredictorReset(const CodingModel& model);
+// Every predictor at the model's value for the start of a row
+// (CodingModel::DcPredictorReset).
 void ResetDcPredictors(DcPredictors& predictors, const CodingModel& model);
 
 // Number of significant bits of |difference| (0 for 0).

@@ -33,6 +33,10 @@ constexpr int32_t kIntraVlcTable = 1;  // the intra table
 constexpr int32_t kMinDcPrecision = 8;
 constexpr int32_t kMaxDcPrecision = 11;
 
+// What differs from one model to another is asked of the model: its
+// fields say what a user picks, its methods what the rule's encoder does
+// around the quantiser (one table per rule in coding_model.cpp). A model
+// out of range answers as SafeModel makes it.
 struct CodingModel {
     QuantiserRule rule = QuantiserRule::kFilter;
     int32_t intraVlcFormat = kIntraVlcTable;  // 0 or 1
@@ -42,6 +46,31 @@ struct CodingModel {
         return rule == other.rule && intraVlcFormat == other.intraVlcFormat && dcPrecision == other.dcPrecision;
     }
     bool operator!=(const CodingModel& other) const { return !(*this == other); }
+
+    // The transform: whether the rule works on the accurate integer
+    // transform's coefficients, X = 8 F (ForwardDctAccurate), rather than
+    // the filter's F; and so the fraction bits of its coefficients, 3 or 0.
+    bool UsesAccurateTransform() const;
+    int32_t CoefficientFractionBits() const { return UsesAccurateTransform() ? 3 : 0; }
+    // Partial macroblocks at the right and bottom: whether they repeat the
+    // picture's last column and row, as an encoder that pads its picture
+    // does, or hold zeros, as the filter's do.
+    bool ExtendsEdges() const;
+    // The DC. The filter's own (its rule at 11 bits): unscaled, chroma
+    // about zero, predictors reset to 0. Any other: a level of dcPrecision
+    // bits, rounded about mid grey with halves away from zero
+    // (RoundsDcAboutMidGrey) or as a whole with halves up, against
+    // predictors that start each row at 2^(precision - 1) (DcPredictorReset).
+    bool CarriesFilterDc() const;
+    bool RoundsDcAboutMidGrey() const;
+    int32_t DcPredictorReset() const;
+    // The largest matrix entry the rule's encoder takes: the module's 4095,
+    // or a stream's 8-bit kMaxStreamMatrixEntry for a real encoder.
+    int32_t MaxMatrixEntry() const;
+    // Whether the model's sizes are a real encoder's stream, which spends
+    // bytes on headers and a loaded matrix beyond the coded blocks; the
+    // filter's count the blocks alone.
+    bool CountsStreamOverhead() const;
 };
 
 // Named encoders, each with its defaults of rule, table and DC precision.
@@ -59,12 +88,8 @@ EncoderPreset PresetOfRule(QuantiserRule rule);
 // changed: "ffmpeg (intra_vlc 1, dc 10)".
 std::string DescribeModel(const CodingModel& model);
 
-// Whether the model carries the DC the filter's way: unscaled, with the
-// chroma DC about zero and the predictors reset to 0. Only the filter's
-// rule at 11 bits does.
-inline bool CarriesFilterDc(const CodingModel& model) {
-    return model.rule == QuantiserRule::kFilter && model.dcPrecision == kMaxDcPrecision;
-}
+// The same as the model's method, for callers that hold a model by value.
+inline bool CarriesFilterDc(const CodingModel& model) { return model.CarriesFilterDc(); }
 
 // The model with its fields forced into range: the table 0 or 1, the DC
 // precision 8..11.

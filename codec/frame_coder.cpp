@@ -29,7 +29,7 @@ struct FramePlan {
     GatherFunction gather = nullptr;
     ScatterFunction scatter = nullptr;
     bool fieldDct = false;
-    bool extendEdges = false;  // partial macroblocks repeat the picture's edge (the ffmpeg model)
+    bool extendEdges = false;  // partial macroblocks repeat the picture's edge (CodingModel::ExtendsEdges)
     const Pixel* input = nullptr;
     Pixel* output = nullptr;
     CoefficientSink* transformedSink = nullptr;  // the sink, when it wants that stage
@@ -193,7 +193,7 @@ void ChooseStages(const CodingSettings& settings, const int32_t intraMatrix[kMat
     plan.scatter = kernels.scatter[dct];
     plan.fieldDct = dct != 0;
     pipeline.Prepare(settings, intraMatrix, kernels);
-    plan.extendEdges = pipeline.Model().rule == QuantiserRule::kFfmpeg;
+    plan.extendEdges = pipeline.Model().ExtendsEdges();
 }
 
 }  // namespace
@@ -235,9 +235,8 @@ int32_t FrameCoder::CodeFrameReference(const CodingSettings& settings, const int
     return CodePicture(plan, state, outputs.macroblockBits, YcTransfer{plan});
 }
 
-int32_t FrameCoder::CodeFrame(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
-                              const Pixel* input, Pixel* output, const FrameGeometry& geometry,
-                              const FrameOutputs& outputs) {
+int32_t FrameCoder::CodeFrame(const CodingSettings& settings, const int32_t matrix[kMatrixEntries], const Pixel* input,
+                              Pixel* output, const FrameGeometry& geometry, const FrameOutputs& outputs) {
     FramePlan plan;
     MakeGeometrySafe(input, output, geometry, plan);
     ChooseStages(settings, matrix, plan, *kernels_, pipeline_);

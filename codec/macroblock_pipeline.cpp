@@ -19,8 +19,6 @@ constexpr int32_t kQuantiserScale[64] = {
     24, 28, 32, 36, 40, 44, 48, 52, 56, 64, 72, 80, 88, 96, 104, 112,
 };
 
-constexpr int32_t kChromaDcOffset = 1024;  // 8 x 128
-
 int32_t DcOffset(int block) { return block >= kCbBlock ? kChromaDcOffset : 0; }
 
 }  // namespace
@@ -45,18 +43,18 @@ void MacroblockPipeline::Prepare(const CodingSettings& settings, const int32_t m
     model_ = SafeModel(settings.model);
     coding_ = AcCoding{settings.alternateScan != 0 ? 1 : 0, model_.intraVlcFormat};
     dcShift_ = kMaxDcPrecision - model_.dcPrecision;
-    coefficientBits_ = CoefficientFractionBits(model_.rule);
+    coefficientBits_ = model_.CoefficientFractionBits();
     int32_t weights[kMatrixEntries];
     ClampMatrix(matrix, weights);
-    kernels::PrepareQuantiser(model_.rule, weights, QuantiserScale(settings.scaleCode, settings.nonLinearScale), tables_);
-    quantise_ = model_.rule == QuantiserRule::kFilter   ? kernels.quantise
-                : model_.rule == QuantiserRule::kFfmpeg ? kernels.quantiseReciprocal
-                                                        : kernels.quantiseSymmetric;
+    kernels::PrepareQuantiser(model_.rule, weights, QuantiserScale(settings.scaleCode, settings.nonLinearScale),
+                              tables_);
+    quantise_ = kernels::QuantiserFor(kernels, model_.rule);
     StartRow();
 }
 
 void MacroblockPipeline::Transform(MacroblockBuffer& buffer) const {
-    const kernels::BlockTransform transform = coefficientBits_ == 0 ? kernels_->forwardDct : kernels_->forwardDctAccurate;
+    const kernels::BlockTransform transform =
+        model_.UsesAccurateTransform() ? kernels_->forwardDctAccurate : kernels_->forwardDct;
     for (int b = 0; b < kBlocksPerMacroblock; ++b) transform(buffer.Block(b));
 }
 
@@ -64,12 +62,12 @@ void MacroblockPipeline::Transform(MacroblockBuffer& buffer) const {
 // the model's rule rounds it (quantiser_rules.h); a DC outside the range
 // (only from host samples beyond black or white) is clamped into it.
 void MacroblockPipeline::QuantiseDc(MacroblockBuffer& buffer) const {
-    if (CarriesFilterDc(model_)) return;
+    if (model_.CarriesFilterDc()) return;
     const int32_t shift = dcShift_ + coefficientBits_;
     const int64_t half = shift > 0 ? int64_t{1} << (shift - 1) : 0;
     const int64_t maxLevel = (int64_t{1} << model_.dcPrecision) - 1;
     const int64_t midGrey = int64_t{kChromaDcOffset} << coefficientBits_;
-    const bool aboutMidGrey = RoundsDcAboutMidGrey(model_.rule);
+    const bool aboutMidGrey = model_.RoundsDcAboutMidGrey();
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
         int32_t& dc = buffer.Block(b)[0];
         const int64_t whole = int64_t{dc} + (int64_t{DcOffset(b)} << coefficientBits_);
@@ -84,7 +82,7 @@ void MacroblockPipeline::QuantiseDc(MacroblockBuffer& buffer) const {
 }
 
 void MacroblockPipeline::RestoreDc(MacroblockBuffer& buffer) const {
-    if (CarriesFilterDc(model_)) return;
+    if (model_.CarriesFilterDc()) return;
     for (int b = 0; b < kBlocksPerMacroblock; ++b) {
         int32_t& dc = buffer.Block(b)[0];
         dc = dc * (int32_t{1} << dcShift_) - DcOffset(b);

@@ -6,17 +6,18 @@
 // table (the plain table is the reference every other one equals).
 //
 // The transform. Models of encoders that use the accurate integer transform
-// (quantiser_rules.h) get its coefficients, at 8 x the scale; the others get
-// the filter's.
+// (CodingModel::UsesAccurateTransform) get its coefficients, at 8 x the
+// scale; the others get the filter's.
 //
-// The DC. With the filter's own DC (CarriesFilterDc) the DC coefficient
-// passes through quantisation unscaled, chroma about zero as the samples
-// are, and the predictors start each row at 0. Every other model quantises
-// it to a level of its precision p, as the stream carries it:
+// The DC. With the filter's own DC (CodingModel::CarriesFilterDc) the DC
+// coefficient passes through quantisation unscaled, chroma about zero as
+// the samples are, and the predictors start each row at 0. Every other
+// model quantises it to a level of its precision p, as the stream carries
+// it:
 //   level = clamp((DC + chroma offset + 2^(10-p)) >> (11-p), 0, 2^p - 1)
 // (with the accurate transform's 3 more fraction bits in DC, offset and shift)
-// where the chroma offset 1024 = 8 x 128 turns the pipeline's signed chroma
-// back into unsigned samples; a decoder reconstructs level x 2^(11-p) less
+// where the chroma offset kChromaDcOffset = 8 x 128 turns the pipeline's
+// signed chroma back into unsigned samples; a decoder reconstructs level x 2^(11-p) less
 // the same offset, and the predictors start each row at 2^(p-1).
 #pragma once
 
@@ -32,6 +33,10 @@ namespace vardelk {
 namespace kernels {
 struct KernelTable;
 }  // namespace kernels
+
+// A chroma block's DC coefficient for unsigned samples less the pipeline's,
+// whose chroma is about zero: 8 x 128.
+constexpr int32_t kChromaDcOffset = 1024;
 
 // The point in a macroblock's journey at which a sink sees its buffer.
 enum class CoefficientStage {

@@ -39,16 +39,9 @@ namespace vardelk {
 
 constexpr int32_t kMaxAcLevel = 2047;  // what an escape's 12-bit level holds
 
-// Whether the rule works on the accurate transform's coefficients (X = 8 F)
-// rather than the filter's (F).
-inline bool UsesAccurateTransform(QuantiserRule rule) { return rule == QuantiserRule::kFfmpeg; }
-// The fraction bits of the coefficients the rule works on: 3 or 0.
-inline int32_t CoefficientFractionBits(QuantiserRule rule) { return UsesAccurateTransform(rule) ? 3 : 0; }
-
-// Whether the DC rounds about mid grey, halves away from zero (above).
-inline bool RoundsDcAboutMidGrey(QuantiserRule rule) {
-    return rule == QuantiserRule::kMpeg2enc || rule == QuantiserRule::kTestModel;
-}
+// The same as CodingModel::UsesAccurateTransform, for callers that hold a
+// rule alone.
+inline bool UsesAccurateTransform(QuantiserRule rule) { return CodingModel{rule}.UsesAccurateTransform(); }
 
 // One block in place. weights in 1..4095, qs in 1..112, |F| up to 40000
 // (|X| up to 320000).

@@ -14,4 +14,14 @@ const int32_t kDefaultIntraMatrix[kMatrixEntries] = {
     27, 29, 35, 38, 46, 56, 69, 83,  //
 };
 
+EntriesAbove AcEntriesAbove(const int32_t matrix[kMatrixEntries], int32_t limit) {
+    EntriesAbove above;
+    for (int i = 1; i < kMatrixEntries; ++i) {
+        if (matrix[i] <= limit) continue;
+        above.first = above.count == 0 ? i : above.first;
+        above.count += 1;
+    }
+    return above;
+}
+
 }  // namespace vardelk

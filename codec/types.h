@@ -48,10 +48,21 @@ struct MacroblockBuffer {
 constexpr int kMatrixEntries = 64;
 constexpr int32_t kMinMatrixEntry = 1;
 constexpr int32_t kMaxMatrixEntry = 4095;
+// A stream's matrix entries are 8 bits wide: the largest it carries.
+constexpr int32_t kMaxStreamMatrixEntry = 255;
 constexpr size_t kMatrixBytes = kMatrixEntries * sizeof(int32_t);
 
 // The standard's default intra matrix, natural order.
 extern const int32_t kDefaultIntraMatrix[kMatrixEntries];
+
+// The AC entries of a matrix above a limit (the DC weight, entry 0, is
+// never used for intra blocks): how many, and the first in natural order
+// (-1 when there is none).
+struct EntriesAbove {
+    int32_t count = 0;
+    int32_t first = -1;
+};
+EntriesAbove AcEntriesAbove(const int32_t matrix[kMatrixEntries], int32_t limit);
 
 // How a frame is coded: the quantiser scale code (1..31; the coder clamps
 // any other value into that range), its mapping to a scale, the coefficient

@@ -33,7 +33,6 @@
 #include "media/yc_convert.h"
 #include "quality/ssim.h"
 #include "quality/ssimulacra2.h"
-#include "stream/stream_headers.h"
 
 namespace vardelk {
 namespace {
@@ -175,26 +174,18 @@ double PlanePsnr(const FrameError& error, int32_t plane) {
     }
 }
 
-// What a real encoder's stream could not carry of the matrix: its header
-// holds 8-bit entries, so an AC entry above 255 (the DC weight is never
-// used for intra blocks). Empty for the filter's rule, which writes no
-// stream, and for a matrix that fits.
+// What the model's encoder could not carry of the matrix: a real encoder's
+// stream holds 8-bit entries, so an AC entry above 255 (the DC weight is
+// never used for intra blocks). Empty for the filter's rule, which takes
+// every entry, and for a matrix that fits.
 std::string ModelNote(const CodingModel& model, const int32_t* matrix) {
-    if (model.rule == QuantiserRule::kFilter) {
-        return {};
-    }
-    int first = -1, count = 0;
-    for (int i = 1; i < kMatrixEntries; ++i) {
-        if (matrix[i] > kMaxStreamMatrixEntry) {
-            count += 1;
-            first = first < 0 ? i : first;
-        }
-    }
+    const EntriesAbove above = AcEntriesAbove(matrix, model.MaxMatrixEntry());
+    const int32_t first = above.first, count = above.count;
     if (count == 0) {
         return {};
     }
     const std::string name = PresetName(PresetOfRule(model.rule));
-    std::string note = name + " streams carry matrix entries up to " + std::to_string(kMaxStreamMatrixEntry) +
+    std::string note = name + " streams carry matrix entries up to " + std::to_string(model.MaxMatrixEntry()) +
                        ", but entry " + std::to_string(first + 1) + " (row " + std::to_string(first / 8 + 1) +
                        ", column " + std::to_string(first % 8 + 1) + ") of the matrix in effect is " +
                        std::to_string(matrix[first]);

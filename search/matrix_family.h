@@ -13,7 +13,7 @@ namespace vardelk {
 
 constexpr int32_t kSearchDcEntry = 8;
 constexpr int32_t kSearchMinEntry = 1;
-constexpr int32_t kSearchMaxEntry = 255;
+constexpr int32_t kSearchMaxEntry = kMaxStreamMatrixEntry;  // what a real encoder's stream carries
 
 SearchMatrix DefaultSearchMatrix();
 SearchMatrix FlatSearchMatrix(int32_t value);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "parallel/parallel_for.h"
+#include "stream/stream_headers.h"
 
 namespace vardelk {
 
@@ -49,15 +50,28 @@ PointMeasures MeasuresFor(QualityMeasure measure) {
                                                : PointMeasures::kPsnr;
 }
 
-int64_t MatrixLoadBytes(const CodingModel& model, const int32_t matrix[kMatrixEntries]) {
-    if (model.rule == QuantiserRule::kFilter) return 0;
+namespace {
+
+// The search codes progressive frames.
+const StreamOverhead& SearchStreamOverhead() {
+    static const StreamOverhead overhead = StreamOverheadOf(false);
+    return overhead;
+}
+
+}  // namespace
+
+int64_t MatrixLoadBytes(const CodingModel& model, const int32_t matrix[kMatrixEntries], bool loadEveryMatrix) {
+    if (!model.CountsStreamOverhead()) return 0;
     // The DC entry is not used for intra blocks; only the AC entries decide.
-    return std::equal(matrix + 1, matrix + kMatrixEntries, kDefaultIntraMatrix + 1) ? 0 : kMatrixEntries;
+    const bool loads = loadEveryMatrix || !std::equal(matrix + 1, matrix + kMatrixEntries, kDefaultIntraMatrix + 1);
+    return loads ? SearchStreamOverhead().loadedMatrixBits / 8 : 0;
 }
 
 double StreamHeaderBytes(const CodingModel& model, int32_t columns, int32_t rows) {
-    if (model.rule == QuantiserRule::kFilter) return 0.0;
-    return 47.0 + double(rows) * (4.0 + (6.0 + 2.0 * double(columns)) / 8.0);
+    if (!model.CountsStreamOverhead()) return 0.0;
+    const StreamOverhead& bits = SearchStreamOverhead();
+    const int64_t rowBits = bits.sliceHeaderBits + int64_t{columns} * bits.macroblockHeaderBits;
+    return double(bits.pictureHeaderBits + int64_t{rows} * rowBits) / 8.0;
 }
 
 BdFigure CurveBdFigure(const RdCurveData& anchor, const RdCurveData& test) {
@@ -132,9 +146,7 @@ std::vector<RdCurveData> Objective::Curves(const SearchMatrix& matrix) const {
     const size_t codes = scaleCodes_.size();
     std::vector<RdCurveData> curves(pictures_.size(), RdCurveData(codes));
     const PointMeasures needs = MeasuresFor(measure_);
-    const double loadBytes = double(options_.loadEveryMatrix && options_.model.rule != QuantiserRule::kFilter
-                                        ? kMatrixEntries
-                                        : MatrixLoadBytes(options_.model, matrix.data()));
+    const double loadBytes = double(MatrixLoadBytes(options_.model, matrix.data(), options_.loadEveryMatrix));
     ParallelFor(threads_, int64_t(pictures_.size() * codes), [&](int64_t task) {
         const size_t picture = size_t(task) / codes, code = size_t(task) % codes;
         std::unique_ptr<PointCoder> coder = TakeCoder();

@@ -58,15 +58,17 @@ double MeasureQuality(QualityMeasure measure, const PointResult& point);
 PointMeasures MeasuresFor(QualityMeasure measure);
 
 // Bytes a real encoder's stream of intra pictures spends beyond the coded
-// blocks, which the size estimate leaves out; the filter's own model counts
-// the blocks alone.
-// The matrix: any matrix other than the default is loaded in the sequence
-// header before each picture, 64 bytes.
-int64_t MatrixLoadBytes(const CodingModel& model, const int32_t matrix[kMatrixEntries]);
+// blocks, which the size estimate leaves out, as the stream writer writes
+// them (stream/stream_headers.h); models that do not count a stream's
+// overhead (CodingModel::CountsStreamOverhead) count the blocks alone.
+// The matrix: any matrix other than the default (or any at all, with
+// loadEveryMatrix) is loaded in the sequence header before each picture,
+// 64 bytes.
+int64_t MatrixLoadBytes(const CodingModel& model, const int32_t matrix[kMatrixEntries], bool loadEveryMatrix = false);
 // The headers: sequence header and extension, group and picture headers and
 // the picture's coding extension, 47 bytes; a slice per macroblock row, its
 // 32-bit start code, 5-bit scale code and extra bit; and per macroblock
-// its address increment and type, a bit each.
+// its address increment and type, a bit each. Not rounded to whole bytes.
 double StreamHeaderBytes(const CodingModel& model, int32_t columns, int32_t rows);
 
 struct CurvePoint {

@@ -117,12 +117,11 @@ int32_t CodedMacroblockRows(int32_t height, bool progressiveSequence) {
 
 void CheckMatrixFitsStream(const int32_t matrix[kMatrixEntries]) {
     // The DC weight is never used for intra blocks and is written as 8.
-    for (int32_t i = 1; i < kMatrixEntries; ++i) {
-        if (matrix[i] > kMaxStreamMatrixEntry) {
-            throw StreamError("intra matrix entry " + std::to_string(matrix[i]) + " at row " +
-                              std::to_string(i / 8 + 1) + ", column " + std::to_string(i % 8 + 1) +
-                              " is above 255, the largest a stream can carry");
-        }
+    const int32_t i = AcEntriesAbove(matrix, kMaxStreamMatrixEntry).first;
+    if (i >= 0) {
+        throw StreamError("intra matrix entry " + std::to_string(matrix[i]) + " at row " + std::to_string(i / 8 + 1) +
+                          ", column " + std::to_string(i % 8 + 1) + " is above " +
+                          std::to_string(kMaxStreamMatrixEntry) + ", the largest a stream can carry");
     }
 }
 
@@ -180,10 +179,12 @@ void WriteSequenceHeader(BitWriter& writer, const StreamLayout& layout) {
     writer.Put(layout.bitRateUnits & 0x3FFFF, 18);
     writer.Put(1, 1);  // marker
     writer.Put(layout.vbvBufferUnits & 0x3FF, 10);
-    writer.Put(0, 1);  // constrained_parameters_flag
-    writer.Put(1, 1);  // load_intra_quantiser_matrix
-    for (uint8_t weight : layout.matrixZigzag) {
-        writer.Put(weight, 8);
+    writer.Put(0, 1);                               // constrained_parameters_flag
+    writer.Put(layout.loadIntraMatrix ? 1 : 0, 1);  // load_intra_quantiser_matrix
+    if (layout.loadIntraMatrix) {
+        for (uint8_t weight : layout.matrixZigzag) {
+            writer.Put(weight, 8);
+        }
     }
     writer.Put(0, 1);  // load_non_intra_quantiser_matrix
     writer.AlignWithZeros();
@@ -247,6 +248,49 @@ void WritePictureCodingExtension(BitWriter& writer, const StreamLayout& layout) 
     writer.Put(layout.progressiveFrame ? 1 : 0, 1);  // progressive_frame
     writer.Put(0, 1);                                // composite_display_flag
     writer.AlignWithZeros();
+}
+
+int64_t WriteSliceHeader(BitWriter& writer, const StreamLayout& layout, int32_t row) {
+    const int64_t start = writer.BitCount();
+    writer.PutStartCode(static_cast<uint8_t>(kFirstSliceStartCode + row));
+    writer.Put(static_cast<uint32_t>(layout.scaleCode), 5);
+    writer.Put(0, 1);  // extra_bit_slice
+    return writer.BitCount() - start;
+}
+
+int32_t WriteMacroblockHeader(BitWriter& writer, const StreamLayout& layout) {
+    writer.Put(1, 1);  // macroblock_address_increment 1
+    writer.Put(1, 1);  // macroblock_type: intra
+    if (layout.fieldDct) {
+        writer.Put(1, 1);  // dct_type: field
+        return 3;
+    }
+    return 2;
+}
+
+// The headers' fields have fixed widths, so any layout gives the same
+// counts; the defaults stand for every picture.
+StreamOverhead StreamOverheadOf(bool fieldDct) {
+    StreamLayout layout;
+    layout.fieldDct = fieldDct;
+    const auto headerBits = [&layout] {
+        BitWriter writer;
+        WriteSequenceHeader(writer, layout);
+        WriteSequenceExtension(writer, layout);
+        WriteGroupHeader(writer, layout, 0);
+        WritePictureHeader(writer);
+        WritePictureCodingExtension(writer, layout);
+        return writer.BitCount();
+    };
+    StreamOverhead overhead;
+    overhead.loadedMatrixBits = headerBits();
+    layout.loadIntraMatrix = false;
+    overhead.pictureHeaderBits = headerBits();
+    overhead.loadedMatrixBits -= overhead.pictureHeaderBits;
+    BitWriter writer;
+    overhead.sliceHeaderBits = WriteSliceHeader(writer, layout, 0);
+    overhead.macroblockHeaderBits = WriteMacroblockHeader(writer, layout);
+    return overhead;
 }
 
 }  // namespace vardelk

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "codec/coding_model.h"
+#include "codec/macroblock_pipeline.h"
 #include "codec/types.h"
 #include "stream/bit_writer.h"
 
@@ -27,8 +28,6 @@ constexpr uint8_t kSequenceScalableExtensionId = 5;
 constexpr uint8_t kPictureCodingExtensionId = 8;
 constexpr uint8_t kPictureSpatialScalableExtensionId = 9;
 constexpr uint8_t kPictureTemporalScalableExtensionId = 10;
-constexpr int32_t kChromaDcOffset = 1024;       // 8 x 128: unsigned chroma samples, for the filter's DC
-constexpr int32_t kMaxStreamMatrixEntry = 255;  // 8-bit matrix entries
 constexpr int32_t kStreamMatrixDcEntry = 8;
 constexpr int32_t kMaxStreamWidth = 16383;  // 12-bit size plus 2-bit extension
 constexpr int32_t kMaxStreamHeight = 2800;  // taller pictures need slice position extensions
@@ -70,10 +69,14 @@ struct StreamLayout {
     uint32_t bitRateUnits = 0;                  // 400 bit/s units
     uint32_t vbvBufferUnits = 0;                // 16384-bit units
     uint8_t matrixZigzag[kMatrixEntries] = {};  // the intra matrix as the sequence header loads it
+    // Whether the sequence header loads it. Every stream written here does;
+    // without the load a decoder takes the default matrix.
+    bool loadIntraMatrix = true;
 };
 
 // Decides the layout. Throws StreamError for a size the stream cannot
-// describe or a matrix entry (other than the unused DC weight) above 255.
+// describe or a matrix entry (other than the unused DC weight) above
+// kMaxStreamMatrixEntry.
 StreamLayout MakeStreamLayout(const StreamFormat& format, const CodingSettings& settings,
                               const int32_t matrix[kMatrixEntries]);
 
@@ -96,5 +99,25 @@ void WriteSequenceExtension(BitWriter& writer, const StreamLayout& layout);
 void WriteGroupHeader(BitWriter& writer, const StreamLayout& layout, int64_t frameIndex);
 void WritePictureHeader(BitWriter& writer);
 void WritePictureCodingExtension(BitWriter& writer, const StreamLayout& layout);
+// A slice of one macroblock row: start code, scale code and extra bit.
+// Returns the bits written.
+int64_t WriteSliceHeader(BitWriter& writer, const StreamLayout& layout, int32_t row);
+// An intra macroblock's header: address increment 1, type intra without a
+// scale code, and dct_type when frames use field DCT. Returns the bits.
+int32_t WriteMacroblockHeader(BitWriter& writer, const StreamLayout& layout);
+
+// What a stream of intra pictures spends beyond the blocks' codes, in bits,
+// as the writers above write it.
+struct StreamOverhead {
+    // The headers of a picture that starts its own sequence: sequence
+    // header without a loaded matrix and its extension, group, picture
+    // header and picture coding extension.
+    int64_t pictureHeaderBits = 0;
+    int64_t loadedMatrixBits = 0;  // what loading an intra matrix adds to the sequence header
+    int64_t sliceHeaderBits = 0;   // per macroblock row
+    int64_t macroblockHeaderBits = 0;
+};
+// For frame or field DCT (the macroblock header names the field DCT).
+StreamOverhead StreamOverheadOf(bool fieldDct);
 
 }  // namespace vardelk

@@ -59,30 +59,10 @@ int64_t WriteBlock(BitWriter& writer, const int32_t* block, bool chroma, int32_t
     return writer.BitCount() - start;
 }
 
-// Bits of the macroblock header: address increment 1 ('1'), type intra
-// without a scale code ('1'), and dct_type when frames use field DCT.
-int32_t WriteMacroblockHeader(BitWriter& writer, const StreamLayout& layout) {
-    writer.Put(1, 1);
-    writer.Put(1, 1);
-    if (layout.fieldDct) {
-        writer.Put(1, 1);  // field DCT
-        return 3;
-    }
-    return 2;
-}
-
-int64_t WriteSliceHeader(BitWriter& writer, const StreamLayout& layout, int32_t row) {
-    const int64_t start = writer.BitCount();
-    writer.PutStartCode(static_cast<uint8_t>(kFirstSliceStartCode + row));
-    writer.Put(static_cast<uint32_t>(layout.scaleCode), 5);
-    writer.Put(0, 1);  // extra_bit_slice
-    return writer.BitCount() - start;
-}
-
 // A block's DC level in the stream's terms before clipping: the filter's
 // chroma DC is about zero and gains the offset of unsigned samples.
 int64_t StreamDc(const CodingModel& model, int32_t block, int32_t dc) {
-    return int64_t{dc} + (CarriesFilterDc(model) && block >= kCbBlock ? kChromaDcOffset : 0);
+    return int64_t{dc} + (model.CarriesFilterDc() && block >= kCbBlock ? kChromaDcOffset : 0);
 }
 
 // The stream's levels of one macroblock from the coder's, for a model in
@@ -160,7 +140,7 @@ FrameAccounting StreamWriter::FinishFrame(int32_t estimatedBytes, std::vector<ui
     const int32_t lastNatural = scan[kBlockValues - 1];
     const int32_t endOfBlockBits = EndOfBlockCode(model.intraVlcFormat).length;
     const int32_t streamReset = StreamDcReset(layout_);
-    const int32_t estimateReset = DcPredictorReset(model);
+    const int32_t estimateReset = model.DcPredictorReset();
     int64_t estimateBytes = 0;
     MacroblockBuffer simulated;
     int32_t stream[kMacroblockValues];

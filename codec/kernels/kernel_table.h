@@ -61,6 +61,22 @@ struct KernelTable {
     std::array<PlanarScatterFunction, 2> scatterPlanar;
 };
 
+// A rule's quantiser among the table's kernels: the filter's own, ffmpeg's
+// in integer products, or the sign-symmetric kernel of the other encoders'
+// rules (it takes ffmpeg's tables too, more slowly).
+inline QuantiseFunction QuantiserFor(const KernelTable& table, QuantiserRule rule) {
+    switch (rule) {
+        case QuantiserRule::kFilter:
+            return table.quantise;
+        case QuantiserRule::kFfmpeg:
+            return table.quantiseReciprocal;
+        case QuantiserRule::kMpeg2enc:
+        case QuantiserRule::kTestModel:
+            return table.quantiseSymmetric;
+    }
+    return table.quantise;
+}
+
 // The table for these flags (any bits beyond kAllCpuFlags are ignored); it
 // lives as long as the process.
 inline const KernelTable& KernelTableFor(uint32_t cpuFlags) { return KernelTableOf<KernelTable>(cpuFlags); }

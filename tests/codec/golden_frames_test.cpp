@@ -1,6 +1,7 @@
-// Fingerprints of whole frames for every combination of the settings. The
-// same figures must come out of the native build and of the 32-bit Windows
-// build, and stay the same as the pipeline is made faster.
+// Fingerprints of whole frames for every combination of the settings, for
+// the module's model and every encoder's preset. The same figures must come
+// out of the native build and of the 32-bit Windows build, and stay the
+// same as the pipeline is made faster.
 #include <gtest/gtest.h>
 
 #include <cinttypes>
@@ -20,7 +21,8 @@ uint64_t Fnv1a(uint64_t hash, const void* data, size_t size) {
 
 // Hash of the output picture and byte count of each settings combination
 // (bit 0 non-linear, 1 alternate, 2 interlaced, 3..4 picks the scale code).
-uint64_t Fingerprint(bool extreme, int combination) {
+// The 53x37 picture leaves partial macroblocks at the right and bottom.
+uint64_t Fingerprint(bool extreme, int combination, EncoderPreset preset) {
     testing::Random random(extreme ? 1001 : 1000);
     testing::HostFrames frames(53, 37, 61, 40);
     if (extreme)
@@ -31,7 +33,7 @@ uint64_t Fingerprint(bool extreme, int combination) {
     for (int i = 0; i < 64; ++i) matrix[i] = kDefaultIntraMatrix[i] + (combination & 1 ? i * 7 % 13 : 0);
     const int32_t codes[4] = {1, 5, 17, 31};
     CodingSettings s{codes[(combination >> 3) & 3], (combination & 1) != 0, ((combination >> 1) & 1) != 0,
-                     ((combination >> 2) & 1) != 0};
+                     ((combination >> 2) & 1) != 0, PresetModel(preset)};
     FrameCoder coder;
     const int32_t bytes =
         coder.CodeFrame(s, matrix, frames.edit.data(), frames.temp.data(), FrameGeometry{53, 37, 61, 40});
@@ -39,9 +41,9 @@ uint64_t Fingerprint(bool extreme, int combination) {
     return Fnv1a(hash, frames.temp.data(), frames.temp.size() * sizeof(Pixel));
 }
 
-uint64_t AllFingerprints(bool extreme) {
+uint64_t AllFingerprints(bool extreme, EncoderPreset preset = EncoderPreset::kFilter) {
     uint64_t combined = 0;
-    for (int c = 0; c < 32; ++c) combined = combined * 31 + Fingerprint(extreme, c);
+    for (int c = 0; c < 32; ++c) combined = combined * 31 + Fingerprint(extreme, c, preset);
     return combined;
 }
 
@@ -51,6 +53,24 @@ TEST(GoldenFrames, NaturalContentInEveryMode) {
 
 TEST(GoldenFrames, ExtremeContentInEveryMode) {
     EXPECT_EQ(AllFingerprints(true), 0x9df66449d3b8b361ull) << std::hex << AllFingerprints(true);
+}
+
+// The encoders' presets, natural and extreme content.
+TEST(GoldenFrames, EveryEncodersPresetInEveryMode) {
+    struct Row {
+        EncoderPreset preset;
+        uint64_t natural, extreme;
+    };
+    const Row rows[] = {
+        {EncoderPreset::kFfmpeg, 0x522eab3067903da4ull, 0xd529c2e6c76ff9e4ull},
+        {EncoderPreset::kMpeg2enc, 0x5256095b39c1a113ull, 0xb22852c9945adae4ull},
+        {EncoderPreset::kTestModel, 0xc59ba6757af8f2d7ull, 0x9d47cc08b0f97424ull},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(PresetName(row.preset));
+        EXPECT_EQ(AllFingerprints(false, row.preset), row.natural) << std::hex << AllFingerprints(false, row.preset);
+        EXPECT_EQ(AllFingerprints(true, row.preset), row.extreme) << std::hex << AllFingerprints(true, row.preset);
+    }
 }
 
 }  // namespace

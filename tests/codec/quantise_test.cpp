@@ -41,7 +41,7 @@ TEST(Quantise, UsesEachPositionsOwnWeight) {
     b[9] = 100;
     b[10] = 100;
     QuantiseBlock(b.data(), w.data(), 2);
-    EXPECT_EQ(b[9], (64 + 1600) / 128);
+    EXPECT_EQ(b[9], 13) << "(64 + 1600) / 128 = 13.0";
     EXPECT_EQ(b[10], 50);
 }
 

@@ -227,7 +227,7 @@ TEST(SymmetricQuantise, EveryRuleAndBuildEqualsTheEncodersArithmetic) {
                 int fill = 1;
                 // ffmpeg's rule works on the accurate transform's 8 x larger
                 // coefficients; steps coprime to 8 reach every residue.
-                const bool accurate = UsesAccurateTransform(rule);
+                const bool accurate = rule == QuantiserRule::kFfmpeg;
                 const int32_t limit = accurate ? 8 * kCoefficientLimit : kCoefficientLimit;
                 const int32_t step = accurate ? (w > 64 ? 7 : 17) : (w > 64 ? 1 : 3);
                 for (int32_t f = -limit; f <= limit; f += step) {

@@ -3,10 +3,13 @@
 // presets' names and defaults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "codec/bit_cost.h"
 #include "codec/coding_model.h"
+#include "codec/frame_coder.h"
 #include "codec/macroblock_pipeline.h"
 #include "codec/quantiser_rules.h"
 
@@ -63,7 +66,7 @@ public:
 // accurate transform, which keeps 3 more fraction bits).
 std::array<int32_t, 6> DcLevels(const CodingModel& model, int32_t luma, int32_t chroma) {
     MacroblockBuffer buffer{};
-    const int32_t scale = UsesAccurateTransform(model.rule) ? 8 : 1;
+    const int32_t scale = model.rule == QuantiserRule::kFfmpeg ? 8 : 1;
     for (int b = 0; b < kBlocksPerMacroblock; ++b) buffer.Block(b)[0] = scale * (b < kCbBlock ? luma : chroma);
     CodingSettings settings;
     settings.model = model;
@@ -108,13 +111,67 @@ TEST(CodingModels, PresetsNamesAndPredictors) {
     EXPECT_EQ(DescribeModel(CodingModel{QuantiserRule::kFfmpeg, 1, 10}), "ffmpeg (intra_vlc 1, dc 10)");
     EXPECT_EQ(SafeModel(CodingModel{QuantiserRule::kFfmpeg, 7, 12}), (CodingModel{QuantiserRule::kFfmpeg, 1, 11}));
     // Predictors start at mid grey, except the filter's own DC.
-    EXPECT_EQ(DcPredictorReset(PresetModel(EncoderPreset::kFilter)), 0);
-    EXPECT_EQ(DcPredictorReset(PresetModel(EncoderPreset::kFfmpeg)), 128);
-    EXPECT_EQ(DcPredictorReset(CodingModel{QuantiserRule::kFilter, 1, 10}), 512);
+    EXPECT_EQ(PresetModel(EncoderPreset::kFilter).DcPredictorReset(), 0);
+    EXPECT_EQ(PresetModel(EncoderPreset::kFfmpeg).DcPredictorReset(), 128);
+    EXPECT_EQ((CodingModel{QuantiserRule::kFilter, 1, 10}).DcPredictorReset(), 512);
+    EXPECT_EQ((CodingModel{QuantiserRule::kFilter, 1, 12}).DcPredictorReset(), 0) << "as SafeModel codes it";
     // The end of block: 2 bits in the table of intra_vlc_format 0, 4 in the intra table.
     const Block empty{};
     EXPECT_EQ(AcBlockBits(empty.data(), AcCoding{0, 0}), 2);
     EXPECT_EQ(AcBlockBits(empty.data(), AcCoding{0, 1}), 4);
+}
+
+// Partial macroblocks: ffmpeg pads its picture by repeating the last column
+// and row, so its model codes a 22x14 picture as it codes the 32x16 picture
+// padded that way; the filter and the other models code it as the picture
+// padded with zeros (black, no colour). The chroma is even over 2x2 squares,
+// so that padding the pixels and padding the chroma samples agree.
+TEST(CodingModels, PartialMacroblocksArePaddedAsTheEncoderPads) {
+    constexpr int32_t kWidth = 22, kHeight = 14, kPaddedWidth = 32, kPaddedHeight = 16;
+    std::vector<Pixel> picture(size_t{kWidth} * kHeight);
+    uint32_t state = 1;
+    for (int32_t y = 0; y < kHeight; ++y) {
+        for (int32_t x = 0; x < kWidth; ++x) {
+            state = state * 1664525u + 1013904223u;
+            Pixel& p = picture[size_t(y * kWidth + x)];
+            p.y = int16_t(16 * ((x * 37 + y * 11) % 200 + int32_t(state >> 27)));
+            p.cb = int16_t(16 * ((x / 2 * 23 + y / 2 * 5) % 120 - 60));
+            p.cr = int16_t(16 * ((x / 2 * 7 + y / 2 * 31) % 100 - 50));
+        }
+    }
+    for (int32_t preset = 0; preset < kEncoderPresets; ++preset) {
+        CodingSettings settings;
+        settings.scaleCode = 3;
+        settings.model = PresetModel(static_cast<EncoderPreset>(preset));
+        SCOPED_TRACE(DescribeModel(settings.model));
+        const bool repeats = settings.model.rule == QuantiserRule::kFfmpeg;
+        std::vector<Pixel> padded(size_t{kPaddedWidth} * kPaddedHeight, Pixel{0, 0, 0});
+        for (int32_t y = 0; y < kPaddedHeight; ++y) {
+            for (int32_t x = 0; x < kPaddedWidth; ++x) {
+                if (x < kWidth && y < kHeight) {
+                    padded[size_t(y * kPaddedWidth + x)] = picture[size_t(y * kWidth + x)];
+                } else if (repeats) {
+                    padded[size_t(y * kPaddedWidth + x)] =
+                        picture[size_t(std::min(y, kHeight - 1) * kWidth + std::min(x, kWidth - 1))];
+                }
+            }
+        }
+        FrameCoder coder;
+        std::vector<Pixel> out(picture.size()), paddedOut(padded.size());
+        const int32_t bytes = coder.CodeFrame(settings, kDefaultIntraMatrix, picture.data(), out.data(),
+                                              FrameGeometry{kWidth, kHeight, kWidth, kHeight});
+        const int32_t paddedBytes =
+            coder.CodeFrame(settings, kDefaultIntraMatrix, padded.data(), paddedOut.data(),
+                            FrameGeometry{kPaddedWidth, kPaddedHeight, kPaddedWidth, kPaddedHeight});
+        EXPECT_EQ(bytes, paddedBytes);
+        for (int32_t y = 0; y < kHeight; ++y) {
+            for (int32_t x = 0; x < kWidth; ++x) {
+                const Pixel& a = out[size_t(y * kWidth + x)];
+                const Pixel& b = paddedOut[size_t(y * kPaddedWidth + x)];
+                ASSERT_TRUE(a.y == b.y && a.cb == b.cb && a.cr == b.cr) << "pixel " << x << "," << y;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -238,6 +238,30 @@ TEST(StreamAccounting, TermsAddUpOnAPhotoAndOnNoise) {
     EXPECT_GT(noise.frames[0].accounting.paddingRowBits, 0);  // 40 rows need 4 macroblock rows as field pairs
 }
 
+// What a stream spends beyond the blocks, as the search counts it: 47 bytes
+// of headers before the slices (sequence header 12, its extension 10, group
+// 8, picture header 8, coding extension 9), 64 more to load a matrix, 38
+// bits a slice and 2 a macroblock (3 with field DCT). A sequence header
+// that does not load its matrix reads back as the default.
+TEST(StreamHeaders, OverheadBeyondTheBlocks) {
+    const StreamOverhead frame = StreamOverheadOf(false);
+    EXPECT_EQ(frame.pictureHeaderBits, 8 * 47);
+    EXPECT_EQ(frame.loadedMatrixBits, 8 * 64);
+    EXPECT_EQ(frame.sliceHeaderBits, 32 + 5 + 1);
+    EXPECT_EQ(frame.macroblockHeaderBits, 2);
+    EXPECT_EQ(StreamOverheadOf(true).macroblockHeaderBits, 3);
+
+    const std::vector<int32_t> flat(kMatrixEntries, 40);
+    StreamLayout layout = MakeStreamLayout(StreamFormat{16, 16}, CodingSettings{}, flat.data());
+    for (bool load : {true, false}) {
+        layout.loadIntraMatrix = load;
+        BitWriter writer;
+        WriteSequenceHeader(writer, layout);
+        const auto read = ReadIntraMatrix(writer.Bytes().data(), writer.Bytes().size());
+        EXPECT_EQ(read[9], load ? 40 : kDefaultIntraMatrix[9]);
+    }
+}
+
 TEST(StreamReader, MatrixImportAndDamagedStreams) {
     Clip clip;
     clip.format = Format(24, 24);
