@@ -4,18 +4,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cstdint>
-#include <string>
-
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include <utility>
 
 #include "media/media_error.h"
 
 namespace vardelk {
+namespace {
+
+// Binary data on Windows; never inherited by a program the tools start.
+#if defined(O_BINARY)
+constexpr int kOpenFlags = O_BINARY;
+#else
+constexpr int kOpenFlags = O_CLOEXEC;
+#endif
+
+}  // namespace
 
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
     if (IsStandardOutput()) {
@@ -38,11 +48,13 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
     // one file system; created with the mode every new file gets (0666 less
     // the umask), so no one has to change the process-wide umask to learn it
     // while other threads create files.
+    // The name carries the process and this object's address, which no
+    // other live writer of this process shares.
     int fd = -1;
-    static std::atomic<uint32_t> serial{0};
+    const std::string unique = std::to_string(getpid()) + "-" + std::to_string(reinterpret_cast<uintptr_t>(this));
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        tempPath_ = path_ + ".partial-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
-        fd = open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        tempPath_ = path_ + ".partial-" + unique + "-" + std::to_string(attempt);
+        fd = open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
@@ -82,9 +94,11 @@ void OutputFile::Commit() {
         committed_ = true;
         return;
     }
-    if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-        throw MediaError(path_ + ": cannot be written (" + std::strerror(errno) + ")");
-    }
+    // std::filesystem replaces an existing file on every system (a plain
+    // rename does not on Windows).
+    std::error_code error;
+    std::filesystem::rename(tempPath_, path_, error);
+    if (error) throw MediaError(path_ + ": cannot be written (" + error.message() + ")");
     committed_ = true;
 }
 
