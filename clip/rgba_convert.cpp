@@ -60,7 +60,7 @@ const RgbaConversions* Avx2RgbaConversionsBuild();  // rgba_convert_avx2.cpp
 
 const RgbaConversions& PortableRgbaConversions() {
     static const RgbaConversions conversions{portable::RgbaToPlanesBody, portable::PlanesToRgbaBody,
-                                             portable::RgbaRowsTo420Body, portable::Row420ToRgbaBody};
+                                             portable::RgbaRowsTo420Body, portable::Rows420ToRgbaBody};
     return conversions;
 }
 

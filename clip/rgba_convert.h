@@ -22,16 +22,17 @@ using PlanesToRgbaFunction = void (*)(const uint8_t* y, const uint8_t* cb, const
 // the mean of the two rows' samples rounded down.
 using RgbaRowsTo420Function = void (*)(const uint8_t* upper, const uint8_t* lower, size_t width, uint8_t* yUpper,
                                        uint8_t* yLower, uint8_t* cb, uint8_t* cr);
-// A luma row of `width` pixels with its chroma row (a sample per two
-// pixels) into RGBA; alpha is left as it is.
-using Row420ToRgbaFunction = void (*)(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, size_t width,
-                                      uint8_t* rgba);
+// Two luma rows of `width` pixels with their chroma row (a sample per two
+// pixels) into two RGBA rows; `yLower` null for the upper row alone. Alpha
+// is left as it is.
+using Rows420ToRgbaFunction = void (*)(const uint8_t* yUpper, const uint8_t* yLower, const uint8_t* cb,
+                                       const uint8_t* cr, size_t width, uint8_t* upper, uint8_t* lower);
 
 struct RgbaConversions {
     RgbaToPlanesFunction toPlanes;
     PlanesToRgbaFunction toRgba;
     RgbaRowsTo420Function rowsTo420;
-    Row420ToRgbaFunction row420ToRgba;
+    Rows420ToRgbaFunction rows420ToRgba;
 };
 
 // The fastest build these CPU flags (codec/cpu.h) allow.

@@ -13,7 +13,7 @@ namespace {
 
 const RgbaConversions* Avx2RgbaConversionsBuild() {
     static const RgbaConversions conversions{avx2::RgbaToPlanesBody, avx2::PlanesToRgbaBody, avx2::RgbaRowsTo420Body,
-                                             avx2::Row420ToRgbaBody};
+                                             avx2::Rows420ToRgbaBody};
     return &conversions;
 }
 #else

@@ -118,8 +118,11 @@ inline void PlanesToRgbaBody(const uint8_t* __restrict y, const uint8_t* __restr
     }
 }
 
-inline void Row420ToRgbaBody(const uint8_t* __restrict y, const uint8_t* __restrict cb, const uint8_t* __restrict cr,
-                             size_t width, uint8_t* __restrict rgba) {
+// Two luma rows share a chroma row and so its terms; `yLower` null for a
+// single row.
+inline void Rows420ToRgbaBody(const uint8_t* __restrict yUpper, const uint8_t* __restrict yLower,
+                              const uint8_t* __restrict cb, const uint8_t* __restrict cr, size_t width,
+                              uint8_t* __restrict upper, uint8_t* __restrict lower) {
     const ChromaTermTables& t = ChromaTerms();
     uint32_t red[kTermChunk], green[kTermChunk], blue[kTermChunk];
     for (size_t start = 0; start < width; start += kTermChunk) {
@@ -131,6 +134,7 @@ inline void Row420ToRgbaBody(const uint8_t* __restrict y, const uint8_t* __restr
             green[i] = green[i + 1] = t.green[size_t(u) << 8 | v];
             blue[i] = blue[i + 1] = t.blue[u];
         }
-        TermPixels(y + start, red, green, blue, n, rgba + start * 4);
+        TermPixels(yUpper + start, red, green, blue, n, upper + start * 4);
+        if (yLower != nullptr) TermPixels(yLower + start, red, green, blue, n, lower + start * 4);
     }
 }
