@@ -1,5 +1,7 @@
 #include "clip/rgba_convert.h"
 
+#include <cstring>
+
 #include "codec/cpu.h"
 
 namespace vardelk {

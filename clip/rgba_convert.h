@@ -23,10 +23,12 @@ using PlanesToRgbaFunction = void (*)(const uint8_t* y, const uint8_t* cb, const
 using RgbaRowsTo420Function = void (*)(const uint8_t* upper, const uint8_t* lower, size_t width, uint8_t* yUpper,
                                        uint8_t* yLower, uint8_t* cb, uint8_t* cr);
 // Two luma rows of `width` pixels with their chroma row (a sample per two
-// pixels) into two RGBA rows; `yLower` null for the upper row alone. Alpha
-// is left as it is.
+// pixels) into two RGBA rows, each with the alpha of the matching row
+// `alphaUpper` or `alphaLower` (the output row itself, or a row that
+// overlaps no output row); `yLower` null for the upper row alone.
 using Rows420ToRgbaFunction = void (*)(const uint8_t* yUpper, const uint8_t* yLower, const uint8_t* cb,
-                                       const uint8_t* cr, size_t width, uint8_t* upper, uint8_t* lower);
+                                       const uint8_t* cr, size_t width, const uint8_t* alphaUpper,
+                                       const uint8_t* alphaLower, uint8_t* upper, uint8_t* lower);
 
 struct RgbaConversions {
     RgbaToPlanesFunction toPlanes;

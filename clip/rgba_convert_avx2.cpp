@@ -3,6 +3,8 @@
 // AVX2.
 #include "clip/rgba_convert.h"
 
+#include <cstring>
+
 namespace vardelk {
 #ifdef VARDELK_HAVE_AVX2
 namespace avx2 {

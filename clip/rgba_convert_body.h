@@ -84,19 +84,36 @@ inline void RgbaRowsTo420Body(const uint8_t* __restrict upper, const uint8_t* __
     }
 }
 
+constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+
 inline uint8_t Clamped(int32_t v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
 // Pixels of luma y and their chroma terms (base in the low 16 bits, t in the
-// high ones), one term per pixel.
+// high ones), one term per pixel; the alpha taken from `alpha` when given
+// (whole pixels written at once), else left.
+template <bool kCopyAlpha>
 inline void TermPixels(const uint8_t* __restrict y, const uint32_t* __restrict red, const uint32_t* __restrict green,
-                       const uint32_t* __restrict blue, size_t count, uint8_t* __restrict rgba) {
+                       const uint32_t* __restrict blue, const uint8_t* __restrict alpha, size_t count,
+                       uint8_t* __restrict rgba) {
     for (size_t i = 0; i < count; ++i) {
         const uint32_t u = 255u * y[i] + 190u;
         const int32_t q = int32_t((u * 38305u) >> 23);
         const int32_t r = int32_t(u) - 219 * q;
-        rgba[i * 4] = Clamped(q + int16_t(red[i]) + int32_t(r >= int32_t(red[i] >> 16)));
-        rgba[i * 4 + 1] = Clamped(q + int16_t(green[i]) + int32_t(r >= int32_t(green[i] >> 16)));
-        rgba[i * 4 + 2] = Clamped(q + int16_t(blue[i]) + int32_t(r >= int32_t(blue[i] >> 16)));
+        const uint8_t red8 = Clamped(q + int16_t(red[i]) + int32_t(r >= int32_t(red[i] >> 16)));
+        const uint8_t green8 = Clamped(q + int16_t(green[i]) + int32_t(r >= int32_t(green[i] >> 16)));
+        const uint8_t blue8 = Clamped(q + int16_t(blue[i]) + int32_t(r >= int32_t(blue[i] >> 16)));
+        if constexpr (kCopyAlpha && kLittleEndian) {
+            // Whole pixels as words: R in the low byte, alpha in the high one.
+            uint32_t word;
+            std::memcpy(&word, alpha + i * 4, 4);
+            word = (word & 0xff000000u) | uint32_t(blue8) << 16 | uint32_t(green8) << 8 | red8;
+            std::memcpy(rgba + i * 4, &word, 4);
+        } else {
+            if constexpr (kCopyAlpha) rgba[i * 4 + 3] = alpha[i * 4 + 3];
+            rgba[i * 4] = red8;
+            rgba[i * 4 + 1] = green8;
+            rgba[i * 4 + 2] = blue8;
+        }
     }
 }
 
@@ -114,15 +131,25 @@ inline void PlanesToRgbaBody(const uint8_t* __restrict y, const uint8_t* __restr
             green[i] = t.green[size_t(u) << 8 | v];
             blue[i] = t.blue[u];
         }
-        TermPixels(y + start, red, green, blue, n, rgba + start * 4);
+        TermPixels<false>(y + start, red, green, blue, nullptr, n, rgba + start * 4);
     }
+}
+
+// Pixels `start`.. of an output row, the alpha from the row `alpha` unless
+// that is the output row itself.
+inline void RowPixels(const uint8_t* y, const uint32_t* red, const uint32_t* green, const uint32_t* blue,
+                      const uint8_t* alpha, size_t count, size_t start, uint8_t* rgba) {
+    if (alpha == rgba)
+        TermPixels<false>(y, red, green, blue, nullptr, count, rgba + start * 4);
+    else
+        TermPixels<true>(y, red, green, blue, alpha + start * 4, count, rgba + start * 4);
 }
 
 // Two luma rows share a chroma row and so its terms; `yLower` null for a
 // single row.
 inline void Rows420ToRgbaBody(const uint8_t* __restrict yUpper, const uint8_t* __restrict yLower,
                               const uint8_t* __restrict cb, const uint8_t* __restrict cr, size_t width,
-                              uint8_t* __restrict upper, uint8_t* __restrict lower) {
+                              const uint8_t* alphaUpper, const uint8_t* alphaLower, uint8_t* upper, uint8_t* lower) {
     const ChromaTermTables& t = ChromaTerms();
     uint32_t red[kTermChunk], green[kTermChunk], blue[kTermChunk];
     for (size_t start = 0; start < width; start += kTermChunk) {
@@ -134,7 +161,7 @@ inline void Rows420ToRgbaBody(const uint8_t* __restrict yUpper, const uint8_t* _
             green[i] = green[i + 1] = t.green[size_t(u) << 8 | v];
             blue[i] = blue[i + 1] = t.blue[u];
         }
-        TermPixels(yUpper + start, red, green, blue, n, upper + start * 4);
-        if (yLower != nullptr) TermPixels(yLower + start, red, green, blue, n, lower + start * 4);
+        RowPixels(yUpper + start, red, green, blue, alphaUpper, n, start, upper);
+        if (yLower != nullptr) RowPixels(yLower + start, red, green, blue, alphaLower, n, start, lower);
     }
 }

@@ -65,16 +65,15 @@ int32_t RgbaRunner::ProcessBand(Band& band, const CodingSettings& settings, cons
     const PlanarOutput planesOut{band.y.data(), band.cb.data(), band.cr.data(), width_, int32_t(chromaWidth)};
     const int32_t bytes = band.coder->CodePlanarFrame(settings, matrix, planesIn, planesOut, width_, band.height);
     uint8_t* target = out + size_t(band.top) * rowBytes;
-    if (target != first) {
-        for (size_t i = 3; i < rowBytes * size_t(band.height); i += 4) target[i] = first[i];
-    }
     for (int32_t row = 0; row < band.height; row += 2) {
         const bool pair = row + 1 < band.height;
         const size_t chroma = size_t(row / 2) * chromaWidth;
         uint8_t* to = target + size_t(row) * rowBytes;
         const uint8_t* luma = band.y.data() + size_t(row) * width;
         conversions_.rows420ToRgba(luma, pair ? luma + width : nullptr, band.cb.data() + chroma,
-                                   band.cr.data() + chroma, width, to, to + rowBytes);
+                                   band.cr.data() + chroma, width, first + size_t(row) * rowBytes,
+                                   pair ? first + size_t(row + 1) * rowBytes : nullptr, to,
+                                   pair ? to + rowBytes : nullptr);
     }
     return bytes;
 }
