@@ -1,10 +1,17 @@
-// RGBA frames through the simulated codec, the way the command line codes a
-// PNG picture: RGB to a 4:4:4 frame, the frame through a ClipRunner, the
-// reconstruction back to RGB, with media/rgb_convert.h's samples
-// (clip/rgba_convert.h converts them faster). Alpha is passed through
+// RGBA frames through the simulated codec, giving exactly what the command
+// line makes of a PNG picture (RGB to a 4:4:4 frame, the frame through a
+// ClipRunner, the reconstruction back to RGB with media/rgb_convert.h's
+// samples; clip/rgba_convert.h converts them faster). Alpha is passed through
 // untouched. The frame is cut into bands of whole macroblock rows, each
 // converted and coded on its own thread; macroblock rows are independent,
 // so the pixels do not depend on the number of bands.
+//
+// With frame DCT the 4:4:4 frame is never made: the progressive gather
+// reads a 4:4:4 frame's chroma only at even columns, as the mean of two
+// rows, and its scatter gives each 2x2 square one chroma sample, so the
+// rows convert straight to and from 4:2:0 planes of those samples, which
+// the codec codes in place (rgba_convert.h). Field DCT mixes the rows of
+// each field and goes the command line's way.
 #pragma once
 
 #include <cstdint>
@@ -40,14 +47,20 @@ private:
     struct Band {
         int32_t top = 0;
         int32_t height = 0;
-        Y4mFrame frame;
+        std::vector<uint8_t> y, cb, cr;  // 4:2:0 planes, frame DCT
+        std::unique_ptr<FrameCoder> coder;
+        Y4mFrame frame;  // 4:4:4, field DCT, made on first use
         std::unique_ptr<ClipRunner> runner;
     };
-    int32_t ProcessBand(Band& band, const uint8_t* in, uint8_t* out) const;
+    int32_t ProcessBand(Band& band, const CodingSettings& settings, const int32_t* matrix, const uint8_t* in,
+                        uint8_t* out) const;
+    int32_t ProcessFieldBand(Band& band, const CodingSettings& settings, const int32_t* matrix, const uint8_t* in,
+                             uint8_t* out) const;
 
     int32_t width_;
     int32_t height_;
     int32_t threads_;
+    uint32_t cpuFlags_;
     const RgbaConversions& conversions_;
     std::vector<Band> bands_;
 };

@@ -97,13 +97,20 @@ TEST(RgbaRunner, BandsAndCodingInPlaceGiveTheCommandLinesPixels) {
     CodingSettings plain;
     plain.scaleCode = 31;
     plain.nonLinearScale = true;
+    CodingSettings edges;  // partial macroblocks repeat the edge
+    edges.scaleCode = 3;
+    edges.model = PresetModel(EncoderPreset::kFfmpeg);
     const struct {
         int32_t width, height;
         CodingSettings settings;
-    } cases[] = {{1, 1, plain}, {17, 9, field}, {45, 70, field}, {64, 49, plain}};
+    } cases[] = {{1, 1, plain}, {17, 9, field}, {45, 70, field}, {64, 49, plain}, {33, 19, edges}};
+    // Colours whose luma is an exact half that media's arithmetic rounds down.
+    const uint8_t halves[][3] = {{95, 11, 67}, {132, 4, 6}, {240, 60, 180}, {255, 51, 187}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-        const std::vector<uint8_t> in = RandomRgba(c.width, c.height, uint32_t(c.width));
+        std::vector<uint8_t> in = RandomRgba(c.width, c.height, uint32_t(c.width));
+        for (size_t i = 0; i < 4 && i * 4 < in.size(); ++i)
+            for (size_t k = 0; k < 3; ++k) in[in.size() - 4 * (i + 1) + k] = halves[i][k];
         const std::vector<uint8_t> expected = CommandLineRoute(in, c.width, c.height, c.settings, kDefaultIntraMatrix);
         for (int32_t threads : {1, 3}) {
             RgbaRunner runner(c.width, c.height, threads);
