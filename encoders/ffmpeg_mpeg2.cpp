@@ -69,7 +69,7 @@ std::vector<std::string> FfmpegEncodeArguments(const std::string& program, const
     if (options.loadDefaultMatrix || !IsDefaultMatrix(matrix)) {
         std::string entries;
         for (int i = 0; i < kMatrixEntries; ++i) {
-            const int32_t entry = i == 0 ? std::clamp(matrix[0], 1, 255) : matrix[size_t(i)];
+            const int32_t entry = i == 0 ? std::clamp(matrix[0], 1, kMaxStreamMatrixEntry) : matrix[size_t(i)];
             entries += (i ? "," : "") + std::to_string(entry);
         }
         arguments.insert(arguments.end(), {"-intra_matrix", entries});

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codec/bit_cost.h"
+#include "codec/coding_model.h"
 #include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
 #include "codec/kernels/kernel_table.h"
@@ -110,7 +111,7 @@ void CheckQuantisation(FuzzedDataProvider& p) {
     const QuantiserRule rule = kRules[p.ConsumeIntegralInRange<int>(0, 2)];
     kernels::QuantiserTables ruleTables;
     kernels::PrepareQuantiser(rule, weights, q, ruleTables);
-    const int32_t limit = UsesAccurateTransform(rule) ? 320000 : 40000;
+    const int32_t limit = CodingModel{rule}.UsesAccurateTransform() ? 320000 : 40000;
     FillBlock(p, input, -limit, limit);
     std::memcpy(plain, input, sizeof plain);
     QuantiseBlockByRule(rule, plain, weights, q);

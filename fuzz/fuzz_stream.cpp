@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "codec/coding_model.h"
+#include "codec/macroblock_pipeline.h"
 #include "codec/frame_coder.h"
 #include "fuzz/fuzz_support.h"
 #include "stream/stream_error.h"
@@ -64,7 +65,7 @@ int64_t CarriedLevel(const CodingModel& model, size_t index, int32_t taken) {
         return std::clamp<int64_t>(taken, -2047, 2047);
     }
     const bool chroma = position >= kCbBlock * kBlockValues;
-    const int64_t dc = int64_t{taken} + (chroma && CarriesFilterDc(model) ? 1024 : 0);
+    const int64_t dc = int64_t{taken} + (chroma && model.CarriesFilterDc() ? kChromaDcOffset : 0);
     return std::clamp<int64_t>(dc, 0, (int64_t{1} << model.dcPrecision) - 1);
 }
 
@@ -80,7 +81,7 @@ int64_t CheckLevels(const CodingModel& model, const ParsedStream& parsed, const 
         const int64_t carried = CarriedLevel(model, i, taken[i]);
         FUZZ_CHECK(picture.levels[i] == carried);
         const bool chromaDc = i % kBlockValues == 0 && i % kMacroblockValues >= kCbBlock * kBlockValues;
-        clipped += carried != int64_t{taken[i]} + (chromaDc && CarriesFilterDc(model) ? 1024 : 0);
+        clipped += carried != int64_t{taken[i]} + (chromaDc && model.CarriesFilterDc() ? kChromaDcOffset : 0);
     }
     return clipped;
 }
@@ -109,7 +110,7 @@ void LevelsRoundTrip(FuzzedDataProvider& input) {
     const FrameAccounting& account = written.account;
     FUZZ_CHECK(account.TermBits() == 8 * (account.streamBytes - account.estimatedBytes));
     FUZZ_CHECK(static_cast<int64_t>(written.stream.size()) == account.streamBytes + 4);
-    FUZZ_CHECK(CarriesFilterDc(settings.model) || account.dcResetBits == 0);
+    FUZZ_CHECK(settings.model.CarriesFilterDc() || account.dcResetBits == 0);
     const ParsedStream parsed = ParseIntraStream(written.stream.data(), written.stream.size());
     const int64_t clipped = CheckLevels(settings.model, parsed, levels);
     FUZZ_CHECK(clipped == account.clippedLevels);

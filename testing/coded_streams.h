@@ -12,6 +12,7 @@
 #include "codec/bit_cost.h"
 #include "codec/frame_coder.h"
 #include "codec/inverse_dct.h"
+#include "codec/macroblock_pipeline.h"
 #include "codec/quantise.h"
 #include "media/clamp8.h"
 #include "media/y4m.h"
@@ -96,7 +97,7 @@ inline Planes420 Rebuild(const std::vector<int32_t>& levels, const LevelsCoding&
                 // A stream's DC level scaled to 11 bits, chroma about zero as the
                 // filter's own DC is.
                 for (int32_t b = 0; b < kBlocksPerMacroblock; ++b) {
-                    buffer.Block(b)[0] = buffer.Block(b)[0] * (1 << dcShift) - (b >= kCbBlock ? 1024 : 0);
+                    buffer.Block(b)[0] = buffer.Block(b)[0] * (1 << dcShift) - (b >= kCbBlock ? kChromaDcOffset : 0);
                 }
             }
             DequantiseMacroblock(buffer, weights, QuantiserScale(coding.scaleCodes[index], coding.nonLinearScale));
@@ -152,7 +153,7 @@ inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width
     coding.matrix.assign(matrix, matrix + kMatrixEntries);
     coding.nonLinearScale = settings.nonLinearScale;
     coding.dcPrecision = model.dcPrecision;
-    coding.filterDc = CarriesFilterDc(model);
+    coding.filterDc = model.CarriesFilterDc();
     coding.scaleCodes.assign(macroblocks, settings.scaleCode);
     coding.fieldDct.assign(macroblocks, settings.interlacedDct ? 1 : 0);
     return Rebuild(levels, coding);
@@ -209,7 +210,7 @@ inline std::vector<int32_t> MakeLevels(const CodingModel& model, int32_t macrobl
         const bool chroma = block % kBlocksPerMacroblock >= static_cast<size_t>(kCbBlock);
         const int32_t extreme = next(8);
         values[0] = extreme == 0 ? 0 : extreme == 1 ? maxDc : next(static_cast<uint32_t>(maxDc + 1));
-        if (CarriesFilterDc(model) && chroma) values[0] -= 1024;
+        if (model.CarriesFilterDc() && chroma) values[0] -= kChromaDcOffset;
         const int32_t density = next(4);  // 0: no AC at all, up to 3: busy
         for (int32_t i = 1; i < kBlockValues; ++i) {
             if (density > 0 && next(64) < (huge ? density * density * 3 : density)) {
