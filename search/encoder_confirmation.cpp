@@ -40,7 +40,7 @@ FfmpegRun RunPoint(const std::string& program, const std::string& input, const S
 
 ConfirmingEncoder FindConfirmingEncoder(const CodingModel& model) {
     ConfirmingEncoder encoder;
-    if (model.rule != QuantiserRule::kFfmpeg) {
+    if (PresetOfRule(model.rule) != EncoderPreset::kFfmpeg) {
         encoder.missing = "no real encoder is run for this model here (only the ffmpeg model is confirmed)";
         return encoder;
     }

@@ -86,6 +86,7 @@ std::string ConfirmationJson(const Confirmation& c) {
 
 std::string SearchReportJson(const SearchRunReport& run) {
     const SearchResult& result = *run.result;
+    const SearchAnswer& answer = *run.answer;
     std::ostringstream json;
     json << "{\n  \"measure\": \"" << run.measure << "\",\n  \"encoder\": " << JsonString(run.encoder)
          << ",\n  \"model\": " << JsonString(DescribeModel(run.model))
@@ -98,7 +99,13 @@ std::string SearchReportJson(const SearchRunReport& run) {
          << ",\n  \"min_overlap\": " << FormatDecimal(run.minOverlap) << ",\n  \"evaluations\": " << result.evaluations
          << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"evaluations_per_second\": "
          << NumberJson(result.seconds > 0 ? double(result.evaluations) / result.seconds : NAN) << ",\n  \"stop\": \""
-         << SearchStopName(result.stop) << "\",\n  \"matrix\": " << MatrixJson(result.best)
+         << SearchStopName(result.stop)
+         << "\",\n  \"answer\": " << JsonString(answer.preset.empty() ? "found" : answer.preset)
+         << ",\n  \"matrix\": " << MatrixJson(answer.matrix);
+    if (!answer.preset.empty()) json << ",\n  \"searched_matrix\": " << MatrixJson(result.best);
+    json << ",\n  \"objective_every_byte\": {\"found\": " << NumberJson(answer.foundObjective)
+         << ", \"default\": " << NumberJson(answer.defaultObjective)
+         << ", \"flat16\": " << NumberJson(answer.flatObjective) << "}"
          << ",\n  \"objective\": " << NumberJson(result.score.objective)
          << ",\n  \"objective_mean\": " << NumberJson(result.score.meanBdRate)
          << ",\n  \"objective_spread\": " << NumberJson(result.score.spread) << ",\n  \"families\": [";

@@ -23,7 +23,8 @@ struct SearchRunReport {
     double spread = 0.0;
     double minOverlap = 0.0;
     const SearchResult* result = nullptr;
-    const SetFigures* training = nullptr;
+    const SearchAnswer* answer = nullptr;    // the matrix the run gives: result's best or a preset
+    const SetFigures* training = nullptr;    // of the answer
     const SetFigures* validation = nullptr;  // or, when it is missing, why:
     std::string validationNote;
     const Confirmation* confirmation = nullptr;  // or, when it is missing, why:
