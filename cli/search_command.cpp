@@ -105,7 +105,9 @@ int RunSearchCommand(int argc, char** argv) {
         // found matrix on the training pictures; the default, flat 16 and
         // the found matrix on the validation pictures).
         settings.secondsBefore = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        settings.reservedEvaluations = 1.0 + 3.0 * double(validationPictures.size()) / double(training.size());
+        // (Each set's figures by every measure code three matrices more, SSIM
+        // among the measures: counted as twice an evaluation each.)
+        settings.reservedEvaluations = 7.0 + 9.0 * double(validationPictures.size()) / double(training.size());
         Progress line(-1, !o.quiet && StderrIsTerminal());
         const SearchResult result = RunMatrixSearch(
             objective, settings, Interrupted, [&](const SearchProgress& p) { line.Show(ProgressText(p)); },
@@ -119,11 +121,18 @@ int RunSearchCommand(int argc, char** argv) {
         SearchRunReport run{o.measure,        o.encoder, model,        codes,   o.seed,
                             o.threads,        o.spread,  o.minOverlap, &result, &answer,
                             &trainingFigures, nullptr,   "",           nullptr, ""};
+        // The answer by every measure, beside the search's own.
+        const std::vector<MeasureFigures> trainingByMeasure =
+            MeasureSetByEveryMeasure(training, trainingCheck, answer.matrix);
+        run.trainingByMeasure = &trainingByMeasure;
         std::unique_ptr<SetFigures> validationFigures;
+        std::vector<MeasureFigures> validationByMeasure;
         if (!validationPictures.empty() && !interrupted) {
             const Objective check(validationPictures, measure, codes, o.threads, objectiveOptions);
             validationFigures = std::make_unique<SetFigures>(MeasureSet(validationPictures, check, answer.matrix));
             run.validation = validationFigures.get();
+            validationByMeasure = MeasureSetByEveryMeasure(validationPictures, check, answer.matrix);
+            run.validationByMeasure = &validationByMeasure;
         } else if (!validationPictures.empty()) {
             run.validationNote = "skipped: the search was interrupted";
         }

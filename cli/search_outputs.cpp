@@ -64,6 +64,36 @@ void RemoveEarlierOutput(const std::string& path) {
         throw CliError(path + ": the file of an earlier run cannot be removed (" + std::strerror(errno) + ")");
 }
 
+// The answer's mean BD-rates by every measure, side by side, measured
+// beside predicted when the encoder confirmed this set; a matrix that saves
+// by one measure and costs by another is said to.
+void PrintByMeasure(std::FILE* out, const char* set, const std::string& answer,
+                    const std::vector<MeasureFigures>& predicted, const Confirmation* confirmed) {
+    const std::vector<MeasureFigures>* measured = confirmed ? &confirmed->measuredByMeasure : nullptr;
+    const std::string by = measured ? confirmed->encoder.name : "";
+    std::fprintf(out, "%s, %s by every measure (mean BD-rate; predicted%s%s):\n", set, answer.c_str(),
+                 measured ? ", measured in " : "", by.c_str());
+    if (measured) {
+        std::fprintf(out, "  %-8s %-19s %-19s\n", "", "vs default", "vs flat16");
+        std::fprintf(out, "  %-8s %-19s %-19s\n", "measure", "predicted measured", "predicted measured");
+    } else {
+        std::fprintf(out, "  %-8s %-9s %-9s\n", "measure", "vs dflt", "vs flat");
+    }
+    for (size_t m = 0; m < predicted.size(); ++m) {
+        const SetFigures& p = predicted[m].figures;
+        std::fprintf(out, "  %-8s %+8.2f%%", QualityMeasureName(predicted[m].measure), Mean(p.foundVsDefault));
+        if (measured) std::fprintf(out, " %+8.2f%%", Mean((*measured)[m].figures.foundVsDefault));
+        std::fprintf(out, " %+8.2f%%", Mean(p.foundVsFlat));
+        if (measured) std::fprintf(out, " %+8.2f%%", Mean((*measured)[m].figures.foundVsFlat));
+        std::fprintf(out, "\n");
+    }
+    const std::vector<MeasureFigures>& judged = measured ? *measured : predicted;
+    for (bool flat : {false, true}) {
+        const std::string mixed = MixedVerdict(judged, flat);
+        if (!mixed.empty()) std::fprintf(out, "  against %s: %s\n", flat ? "flat16" : "the default", mixed.c_str());
+    }
+}
+
 void PrintConfirmation(std::FILE* out, const Confirmation& c, bool colour) {
     const SetFigures& p = *c.predicted;
     const SetFigures& m = c.measured;
@@ -173,6 +203,11 @@ void PrintSearchSummary(const SearchRunReport& run, const std::string& outText) 
         std::printf("use flat16: nothing found beats it on these pictures\n");
     PrintSet(stdout, "training", AnswerName(run), *run.training);
     if (run.validation) PrintSet(stdout, "validation", AnswerName(run), *run.validation);
+    for (const char* set : {"training", "validation"}) {
+        const std::vector<MeasureFigures>* predicted = PredictedByMeasure(run, set);
+        const bool confirmed = run.confirmation != nullptr && run.confirmation->set == set;
+        if (predicted) PrintByMeasure(stdout, set, AnswerName(run), *predicted, confirmed ? run.confirmation : nullptr);
+    }
     if (run.confirmation)
         PrintConfirmation(stdout, *run.confirmation, isatty(1) != 0);
     else

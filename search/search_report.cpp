@@ -56,6 +56,18 @@ std::string SetJson(const SetFigures& f) {
     return json.str();
 }
 
+// [{"measure": "psnr", "vs_default": x, "vs_flat16": y, "flat16_vs_default": z}, ...], means over the pictures.
+std::string ByMeasureJson(const std::vector<MeasureFigures>& byMeasure) {
+    std::string json = "[";
+    for (const MeasureFigures& m : byMeasure) {
+        json += std::string(json.size() > 1 ? ",\n      " : "\n      ") + "{\"measure\": \"" +
+                QualityMeasureName(m.measure) + "\", \"vs_default\": " + NumberJson(Mean(m.figures.foundVsDefault)) +
+                ", \"vs_flat16\": " + NumberJson(Mean(m.figures.foundVsFlat)) +
+                ", \"flat16_vs_default\": " + NumberJson(Mean(m.figures.flatVsDefault)) + "}";
+    }
+    return json + "\n    ]";
+}
+
 std::string ConfirmationJson(const Confirmation& c) {
     std::ostringstream json;
     json << "{\n    \"encoder\": " << JsonString(c.encoder.name)
@@ -67,8 +79,9 @@ std::string ConfirmationJson(const Confirmation& c) {
     const SetFigures& m = c.measured;
     json << "],\n    \"predicted\": {\"bd_rate_vs_default\": " << NumberJson(Mean(p.foundVsDefault))
          << ", \"bd_rate_vs_flat16\": " << NumberJson(Mean(p.foundVsFlat))
-         << ", \"flat16_vs_default\": " << NumberJson(Mean(p.flatVsDefault)) << "},\n    \"measured\": " << SetJson(m)
-         << ",\n    \"pictures\": [";
+         << ", \"flat16_vs_default\": " << NumberJson(Mean(p.flatVsDefault))
+         << "},\n    \"measured_by_measure\": " << ByMeasureJson(c.measuredByMeasure)
+         << ",\n    \"measured\": " << SetJson(m) << ",\n    \"pictures\": [";
     for (size_t i = 0; i < m.names.size(); ++i) {
         json << (i ? ",\n" : "\n") << "      {\"name\": " << JsonString(m.names[i])
              << ", \"predicted_vs_default\": " << NumberJson(p.foundVsDefault[i])
@@ -83,6 +96,10 @@ std::string ConfirmationJson(const Confirmation& c) {
 }
 
 }  // namespace
+
+const std::vector<MeasureFigures>* PredictedByMeasure(const SearchRunReport& run, const std::string& set) {
+    return set == "validation" ? run.validationByMeasure : run.trainingByMeasure;
+}
 
 std::string SearchReportJson(const SearchRunReport& run) {
     const SearchResult& result = *run.result;
@@ -127,6 +144,10 @@ std::string SearchReportJson(const SearchRunReport& run) {
              << ", \"move\": " << JsonString(e.move) << "}";
     }
     json << "\n  ],\n  \"training\": " << SetJson(*run.training);
+    if (run.trainingByMeasure != nullptr)
+        json << ",\n  \"training_by_measure\": " << ByMeasureJson(*run.trainingByMeasure);
+    if (run.validationByMeasure != nullptr)
+        json << ",\n  \"validation_by_measure\": " << ByMeasureJson(*run.validationByMeasure);
     if (run.validation != nullptr)
         json << ",\n  \"validation\": " << SetJson(*run.validation);
     else if (!run.validationNote.empty())

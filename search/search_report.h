@@ -29,8 +29,15 @@ struct SearchRunReport {
     std::string validationNote;
     const Confirmation* confirmation = nullptr;  // or, when it is missing, why:
     std::string confirmationNote;
+    // The answer's figures by every measure, predicted (validation: may be null).
+    const std::vector<MeasureFigures>* trainingByMeasure = nullptr;
+    const std::vector<MeasureFigures>* validationByMeasure = nullptr;
 };
 
 std::string SearchReportJson(const SearchRunReport& run);
+
+// The predicted figures by every measure of a set ("training" or
+// "validation"), null when there are none.
+const std::vector<MeasureFigures>* PredictedByMeasure(const SearchRunReport& run, const std::string& set);
 
 }  // namespace vardelk
