@@ -33,9 +33,14 @@ std::vector<CodedPicture> LoadPictures(const std::vector<std::string>& inputs, i
     std::vector<Source> sources;
     for (const std::string& path : paths) {
         std::unique_ptr<ClipSource> clip = OpenClipSource(path, 1);
+        // Frames spread over the clip, each named by its number in it.
+        const std::vector<int64_t> wanted = SpreadFrames(clip->ExpectedFrames(), frames);
         Y4mFrame frame;
-        for (int32_t n = 0; n < frames && clip->ReadFrame(frame); ++n) {
+        size_t next = 0;
+        for (int64_t n = 0; next < wanted.size() && clip->ReadFrame(frame); ++n) {
             ThrowIfInterrupted();
+            if (n != wanted[next]) continue;
+            ++next;
             const std::string name = n == 0 ? path : path + "#" + std::to_string(n);
             sources.push_back(Source{name, clip->Format(), frame});
         }
@@ -48,13 +53,15 @@ std::vector<CodedPicture> LoadPictures(const std::vector<std::string>& inputs, i
     return pictures;
 }
 
-// The search's progress line: the phase, the best objective so far and the pace.
+// The search's progress line: the phase, the answer so far and its objective
+// as the summary counts it, and the pace.
 std::string ProgressText(const SearchProgress& p) {
-    char left[32] = "", text[160];
+    char left[32] = "", text[200];
     if (p.secondsLeft >= 0)
         std::snprintf(left, sizeof left, ", %d:%02d left", int(p.secondsLeft) / 60, int(p.secondsLeft) % 60);
-    std::snprintf(text, sizeof text, "search %s: best %+.3f%% after %lld matrices (%.2f/s)%s", p.phase.c_str(), p.best,
-                  static_cast<long long>(p.evaluations), p.evaluationsPerSecond, left);
+    std::snprintf(text, sizeof text, "search %s: objective %+.3f%% (%s) after %lld matrices (%.2f/s)%s",
+                  p.phase.c_str(), p.best, p.leader.c_str(), static_cast<long long>(p.evaluations),
+                  p.evaluationsPerSecond, left);
     return text;
 }
 
@@ -66,6 +73,7 @@ int RunSearchCommand(int argc, char** argv) {
     std::string threadsText;
     DefineSearchOptions(app, o, threadsText);
     return RunWithExitStatus(app, argc, argv, {"vardelk search", ""}, [&]() -> int {
+        if (o.inputs.empty()) throw UsageError(std::string("no pictures given (usage: ") + kSearchUsage + ")");
         const std::vector<int32_t> codes = ParseSearchCodes(o.codes);
         const double budget = ParseSearchBudget(o.budget);
         const CodingModel model = ParseModelOptions(o.encoder, o.intraVlc, o.dcPrecision);
@@ -97,21 +105,34 @@ int RunSearchCommand(int argc, char** argv) {
         // found matrix on the training pictures; the default, flat 16 and
         // the found matrix on the validation pictures).
         settings.secondsBefore = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        settings.reservedEvaluations = 1.0 + 3.0 * double(validationPictures.size()) / double(training.size());
+        // (Each set's figures by every measure code three matrices more, SSIM
+        // among the measures: counted as twice an evaluation each.)
+        settings.reservedEvaluations = 7.0 + 9.0 * double(validationPictures.size()) / double(training.size());
         Progress line(-1, !o.quiet && StderrIsTerminal());
-        const SearchResult result = RunMatrixSearch(objective, settings, Interrupted,
-                                                    [&](const SearchProgress& p) { line.Show(ProgressText(p)); });
+        const SearchResult result = RunMatrixSearch(
+            objective, settings, Interrupted, [&](const SearchProgress& p) { line.Show(ProgressText(p)); },
+            &trainingCheck);
         line.Finish();
         const bool interrupted = result.stop == SearchStop::kStopped;
+        // Never worse than a preset, every real byte counted.
+        const SearchAnswer answer = ChooseAnswer(trainingCheck, objective, result.best, result.score);
 
-        const SetFigures trainingFigures = MeasureSet(training, trainingCheck, result.best);
-        SearchRunReport run{o.measure, o.encoder,        model,   codes, o.seed,  o.threads, o.spread, o.minOverlap,
-                            &result,   &trainingFigures, nullptr, "",    nullptr, ""};
+        const SetFigures trainingFigures = MeasureSet(training, trainingCheck, answer.matrix);
+        SearchRunReport run{o.measure,        o.encoder, model,        codes,   o.seed,
+                            o.threads,        o.spread,  o.minOverlap, &result, &answer,
+                            &trainingFigures, nullptr,   "",           nullptr, ""};
+        // The answer by every measure, beside the search's own.
+        const std::vector<MeasureFigures> trainingByMeasure =
+            MeasureSetByEveryMeasure(training, trainingCheck, answer.matrix);
+        run.trainingByMeasure = &trainingByMeasure;
         std::unique_ptr<SetFigures> validationFigures;
+        std::vector<MeasureFigures> validationByMeasure;
         if (!validationPictures.empty() && !interrupted) {
             const Objective check(validationPictures, measure, codes, o.threads, objectiveOptions);
-            validationFigures = std::make_unique<SetFigures>(MeasureSet(validationPictures, check, result.best));
+            validationFigures = std::make_unique<SetFigures>(MeasureSet(validationPictures, check, answer.matrix));
             run.validation = validationFigures.get();
+            validationByMeasure = MeasureSetByEveryMeasure(validationPictures, check, answer.matrix);
+            run.validationByMeasure = &validationByMeasure;
         } else if (!validationPictures.empty()) {
             run.validationNote = "skipped: the search was interrupted";
         }
@@ -125,13 +146,15 @@ int RunSearchCommand(int argc, char** argv) {
             run.confirmationNote = "skipped: the search was interrupted";
         } else if (o.noConfirm) {
             run.confirmationNote = "skipped: --no-confirm";
+        } else if (!answer.preset.empty()) {
+            run.confirmationNote = "skipped: the answer is " + answer.preset + " itself";
         } else if (encoder.name.empty()) {
             run.confirmationNote = "not confirmed: " + encoder.missing;
         } else {
             const bool onValidation = validationFigures != nullptr;
             std::optional<Confirmation> measured = ConfirmFoundMatrix(
                 encoder, model, onValidation ? "validation" : "training", onValidation ? validationPictures : training,
-                onValidation ? *validationFigures : trainingFigures, result.best, codes, measure, o.threads,
+                onValidation ? *validationFigures : trainingFigures, answer.matrix, codes, measure, o.threads,
                 Interrupted, InterruptedOrArriving);
             // Ctrl-C during the confirmation still leaves the found matrix
             // in complete outputs, as during the search.

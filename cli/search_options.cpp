@@ -52,8 +52,8 @@ void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsTe
         "Finds the intra matrix (DC 8, AC entries 1..255) that saves the most rate against the default matrix over "
         "a range of scale codes on a set of pictures, for a quality measure and an encoder's coding model, checks "
         "it on other pictures and, where that encoder is installed, has the encoder itself confirm it.");
+    // Checked by the command, whose message says what to give.
     app.add_option("inputs", o.inputs, "Pictures (.png, .jpg), clips (.y4m), folders of them, or list files")
-        ->required()
         ->type_name("SET");
     app.add_option("--measure", o.measure,
                    "psnr (luma, default), ssim (all planes, in dB) or psnr611 (Y, Cb, Cr 6:1:1)")
@@ -72,12 +72,15 @@ void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsTe
     app.add_option("--evaluations", o.evaluations, "Stop after this many matrices (default: no limit)");
     app.add_option("--seed", o.seed, "Seed of the order in which moves are tried (default 1)");
     app.add_option("-j,--threads", threadsText, "Threads, 1..1024 (default: every core); results do not depend on it");
-    app.add_option("--frames", o.frames, "Frames taken from each clip (default 1)")->check(CLI::Range(1, 1000));
+    app.add_option("--frames", o.frames,
+                   "Frames taken from each clip, spread evenly over it: the middle frame of each of N equal "
+                   "stretches (default 1)")
+        ->check(CLI::Range(1, 1000));
     app.add_option("--validate", o.validate, "Pictures to check the found matrix on (same forms as the inputs)")
         ->type_name("SET");
     app.add_option("--out", o.out,
                    "Folder for matrix.*.txt, report.json, rd.svg, rd.png and confirmation.svg/.png (default "
-                   "search-out)");
+                   "search-out); these files of an earlier run there are replaced or removed");
     app.add_option("--min-overlap", o.minOverlap,
                    "Refuse matrices whose curve shares less than this part of its quality range with both the "
                    "default's and flat16's on any picture, 0..1 (default 0.75, where BD figures start to warn)")

@@ -40,7 +40,7 @@ FfmpegRun RunPoint(const std::string& program, const std::string& input, const S
 
 ConfirmingEncoder FindConfirmingEncoder(const CodingModel& model) {
     ConfirmingEncoder encoder;
-    if (model.rule != QuantiserRule::kFfmpeg) {
+    if (PresetOfRule(model.rule) != EncoderPreset::kFfmpeg) {
         encoder.missing = "no real encoder is run for this model here (only the ffmpeg model is confirmed)";
         return encoder;
     }
@@ -110,8 +110,17 @@ std::optional<std::vector<RdCurveData>> EncoderConfirmation::Curves(const Search
                                                                     const std::vector<int32_t>& scaleCodes,
                                                                     QualityMeasure measure, int32_t threads,
                                                                     const std::function<bool()>& stop) const {
+    auto curves = CurvesByMeasure(matrix, scaleCodes, {measure}, threads, stop);
+    if (!curves) return std::nullopt;
+    return std::move(curves->front());
+}
+
+std::optional<std::vector<std::vector<RdCurveData>>> EncoderConfirmation::CurvesByMeasure(
+    const SearchMatrix& matrix, const std::vector<int32_t>& scaleCodes, const std::vector<QualityMeasure>& measures,
+    int32_t threads, const std::function<bool()>& stop) const {
     const size_t codes = scaleCodes.size();
-    std::vector<RdCurveData> curves(pictures_.size(), RdCurveData(codes));
+    std::vector<std::vector<RdCurveData>> curves(measures.size(),
+                                                 std::vector<RdCurveData>(pictures_.size(), RdCurveData(codes)));
     std::atomic<bool> stopped{false};
     const auto stopNow = [&] {
         if (!stopped.load() && stop && stop()) stopped.store(true);
@@ -121,8 +130,11 @@ std::optional<std::vector<RdCurveData>> EncoderConfirmation::Curves(const Search
         if (stopNow()) return;
         const size_t picture = size_t(task) / codes, code = size_t(task) % codes;
         try {
-            const PointResult point = Code(picture, matrix, scaleCodes[code], MeasuresFor(measure), task);
-            curves[picture][code] = CurvePoint{scaleCodes[code], double(point.bytes), MeasureQuality(measure, point)};
+            const PointResult point = Code(picture, matrix, scaleCodes[code], MeasuresFor(measures), task);
+            for (size_t m = 0; m < measures.size(); ++m) {
+                curves[m][picture][code] =
+                    CurvePoint{scaleCodes[code], double(point.bytes), MeasureQuality(measures[m], point)};
+            }
         } catch (...) {
             if (!stopNow()) throw;
         }

@@ -62,6 +62,12 @@ public:
     std::optional<std::vector<RdCurveData>> Curves(const SearchMatrix& matrix, const std::vector<int32_t>& scaleCodes,
                                                    QualityMeasure measure, int32_t threads,
                                                    const std::function<bool()>& stop) const;
+    // The same runs measured by several measures, one set of curves each.
+    std::optional<std::vector<std::vector<RdCurveData>>> CurvesByMeasure(const SearchMatrix& matrix,
+                                                                         const std::vector<int32_t>& scaleCodes,
+                                                                         const std::vector<QualityMeasure>& measures,
+                                                                         int32_t threads,
+                                                                         const std::function<bool()>& stop) const;
 
     // One point of picture `index`: the stream's bytes and the decoded
     // picture's measures. `run` names its scratch files; runs going on at

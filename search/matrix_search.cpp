@@ -16,11 +16,12 @@ using Clock = std::chrono::steady_clock;
 class Searcher {
 public:
     Searcher(const Objective& objective, const SearchSettings& settings, const StopRequest& stop,
-             const ProgressReport& progress)
+             const ProgressReport& progress, const Objective* counting)
         : objective_(objective),
           settings_(settings),
           stop_(stop),
           progress_(progress),
+          counting_(counting != nullptr ? *counting : objective),
           rng_(settings.seed),
           start_(Clock::now()) {
         result_.best = DefaultSearchMatrix();
@@ -214,9 +215,14 @@ private:
 
     void Report() {
         if (!progress_) return;
+        if (answeredFor_ != result_.best) {
+            answer_ = ChooseAnswer(counting_, objective_, result_.best, result_.score);
+            answeredFor_ = result_.best;
+        }
         SearchProgress p;
         p.phase = phase_;
-        p.best = result_.score.objective;
+        p.best = answer_.score.objective;
+        p.leader = answer_.preset.empty() ? "found" : answer_.preset;
         p.evaluations = result_.evaluations;
         p.seconds = Seconds();
         p.evaluationsPerSecond = p.seconds > 0 ? double(p.evaluations) / p.seconds : 0.0;
@@ -228,6 +234,9 @@ private:
     const SearchSettings& settings_;
     const StopRequest& stop_;
     const ProgressReport& progress_;
+    const Objective& counting_;
+    SearchAnswer answer_;  // for the progress, chosen again when the best changes
+    std::optional<SearchMatrix> answeredFor_;
     std::mt19937_64 rng_;
     Clock::time_point start_;
     std::string phase_ = "families";
@@ -252,9 +261,33 @@ const char* SearchStopName(SearchStop stop) {
     return "converged";
 }
 
+SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
+                          const MatrixScore& bestScore) {
+    SearchAnswer answer;
+    MatrixScore found = counting.ScoreRecounted(best, bestScore.curves, codedBy);
+    MatrixScore byDefault = counting.ScoreCurves(counting.AnchorCurves());
+    MatrixScore byFlat = counting.ScoreCurves(counting.FlatCurves());
+    answer.foundObjective = found.objective;
+    answer.defaultObjective = byDefault.objective;
+    answer.flatObjective = byFlat.objective;
+    if (found.objective < std::min(byDefault.objective, byFlat.objective)) {
+        answer.matrix = best;
+        answer.score = std::move(found);
+    } else if (byFlat.objective < byDefault.objective) {
+        answer.matrix = FlatSearchMatrix(16);
+        answer.preset = "flat16";
+        answer.score = std::move(byFlat);
+    } else {
+        answer.matrix = DefaultSearchMatrix();
+        answer.preset = "default";
+        answer.score = std::move(byDefault);
+    }
+    return answer;
+}
+
 SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& settings, const StopRequest& stop,
-                             const ProgressReport& progress) {
-    Searcher searcher(objective, settings, stop, progress);
+                             const ProgressReport& progress, const Objective* counting) {
+    Searcher searcher(objective, settings, stop, progress, counting);
     searcher.Families();
     if (!searcher.Stopped()) searcher.Shape();
     if (!searcher.Stopped() && settings.entryPhase) searcher.Entries();

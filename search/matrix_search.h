@@ -55,7 +55,10 @@ struct SearchEvent {
 
 struct SearchProgress {
     std::string phase;
+    // The answer so far (SearchAnswer) and its objective: by the counting
+    // objective when the search was given one, else the search's own.
     double best = 0.0;
+    std::string leader;  // "found", "default" or "flat16"
     int64_t evaluations = 0;
     double seconds = 0.0;
     double evaluationsPerSecond = 0.0;
@@ -77,8 +80,24 @@ using StopRequest = std::function<bool()>;
 using ProgressReport = std::function<void(const SearchProgress&)>;
 
 // Runs the search; `stop` is asked before every candidate, `progress` told
-// after every one (either may be empty).
+// after every one (either may be empty). `counting` (may be null), an
+// objective on the same pictures that counts every stream's real bytes,
+// is what the progress reports by, as the answer is chosen.
 SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& settings, const StopRequest& stop,
-                             const ProgressReport& progress);
+                             const ProgressReport& progress, const Objective* counting = nullptr);
+
+// What the search answers once every stream's real bytes are counted
+// (`counting`, on the same pictures; `codedBy` the objective the search
+// ran on): its best matrix when that scores lower than both the default and
+// flat 16, otherwise the better of those two (the default on a tie). A
+// search never answers worse than a preset.
+struct SearchAnswer {
+    SearchMatrix matrix;
+    std::string preset;  // empty for the found matrix, else "default" or "flat16"
+    MatrixScore score;   // of `matrix`, by `counting`
+    double foundObjective = 0.0, defaultObjective = 0.0, flatObjective = 0.0;
+};
+SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
+                          const MatrixScore& bestScore);
 
 }  // namespace vardelk

@@ -50,6 +50,23 @@ PointMeasures MeasuresFor(QualityMeasure measure) {
                                                : PointMeasures::kPsnr;
 }
 
+PointMeasures MeasuresFor(const std::vector<QualityMeasure>& measures) {
+    bool ssim = false, psnr = false, luma = true;
+    for (QualityMeasure m : measures) {
+        ssim = ssim || m == QualityMeasure::kSsim;
+        psnr = psnr || m != QualityMeasure::kSsim;
+        luma = luma && m == QualityMeasure::kPsnrY;
+    }
+    if (ssim) return psnr ? PointMeasures::kBoth : PointMeasures::kSsim;
+    return luma ? PointMeasures::kLumaPsnr : PointMeasures::kPsnr;
+}
+
+const std::vector<QualityMeasure>& AllQualityMeasures() {
+    static const std::vector<QualityMeasure> all = {QualityMeasure::kPsnrY, QualityMeasure::kSsim,
+                                                    QualityMeasure::kPsnr611};
+    return all;
+}
+
 namespace {
 
 // The search codes progressive frames.
@@ -143,9 +160,15 @@ void Objective::ReturnCoder(std::unique_ptr<PointCoder> coder) const {
 }
 
 std::vector<RdCurveData> Objective::Curves(const SearchMatrix& matrix) const {
+    return std::move(CurvesByMeasure(matrix, {measure_}).front());
+}
+
+std::vector<std::vector<RdCurveData>> Objective::CurvesByMeasure(const SearchMatrix& matrix,
+                                                                 const std::vector<QualityMeasure>& measures) const {
     const size_t codes = scaleCodes_.size();
-    std::vector<RdCurveData> curves(pictures_.size(), RdCurveData(codes));
-    const PointMeasures needs = MeasuresFor(measure_);
+    std::vector<std::vector<RdCurveData>> curves(measures.size(),
+                                                 std::vector<RdCurveData>(pictures_.size(), RdCurveData(codes)));
+    const PointMeasures needs = MeasuresFor(measures);
     const double loadBytes = double(MatrixLoadBytes(options_.model, matrix.data(), options_.loadEveryMatrix));
     ParallelFor(threads_, int64_t(pictures_.size() * codes), [&](int64_t task) {
         const size_t picture = size_t(task) / codes, code = size_t(task) % codes;
@@ -156,9 +179,25 @@ std::vector<RdCurveData> Objective::Curves(const SearchMatrix& matrix) const {
         const CodedPicture& coded = pictures_[picture];
         const double bytes =
             double(point.bytes) + loadBytes + StreamHeaderBytes(options_.model, coded.columns, coded.rows);
-        curves[picture][code] = CurvePoint{scaleCodes_[code], bytes, MeasureQuality(measure_, point)};
+        for (size_t m = 0; m < measures.size(); ++m)
+            curves[m][picture][code] = CurvePoint{scaleCodes_[code], bytes, MeasureQuality(measures[m], point)};
     });
     return curves;
+}
+
+MatrixScore Objective::ScoreRecounted(const SearchMatrix& matrix, std::vector<RdCurveData> curves,
+                                      const Objective& codedBy) const {
+    const double load = double(MatrixLoadBytes(options_.model, matrix.data(), options_.loadEveryMatrix));
+    const double codedLoad =
+        double(MatrixLoadBytes(codedBy.options_.model, matrix.data(), codedBy.options_.loadEveryMatrix));
+    if (load != codedLoad) {
+        // (point + codedLoad + headers) - codedLoad + load: every term a
+        // multiple of 1/8 far below 2^50, so each sum is exact.
+        for (RdCurveData& curve : curves) {
+            for (CurvePoint& p : curve) p.bytes = p.bytes - codedLoad + load;
+        }
+    }
+    return ScoreCurves(std::move(curves));
 }
 
 // The penalty: sqrt(sum w_i max(0, g_i - mean_w g)^2) over the figures g_i

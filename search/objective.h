@@ -56,6 +56,10 @@ bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure);
 // measure for it.
 double MeasureQuality(QualityMeasure measure, const PointResult& point);
 PointMeasures MeasuresFor(QualityMeasure measure);
+// What the point coder must measure for all of them.
+PointMeasures MeasuresFor(const std::vector<QualityMeasure>& measures);
+// Every measure the search knows, in the order reports list them.
+const std::vector<QualityMeasure>& AllQualityMeasures();
 
 // Bytes a real encoder's stream of intra pictures spends beyond the coded
 // blocks, which the size estimate leaves out, as the stream writer writes
@@ -126,9 +130,19 @@ public:
     // Every picture's curve for the matrix, pictures x scale codes spread
     // over the threads; the result does not depend on their number.
     std::vector<RdCurveData> Curves(const SearchMatrix& matrix) const;
+    // The same points by several measures at once (each picture coded once
+    // per scale code), one set of curves per measure in their order.
+    std::vector<std::vector<RdCurveData>> CurvesByMeasure(const SearchMatrix& matrix,
+                                                          const std::vector<QualityMeasure>& measures) const;
     MatrixScore Score(const SearchMatrix& matrix) const;
     // The same figures for curves already coded.
     MatrixScore ScoreCurves(std::vector<RdCurveData> curves) const;
+    // The figures of curves another objective on the same pictures coded for
+    // the matrix, with its matrix load counted as this objective counts it
+    // (the bytes are whole numbers and eighths: the result is exactly the
+    // figure of coding them here).
+    MatrixScore ScoreRecounted(const SearchMatrix& matrix, std::vector<RdCurveData> curves,
+                               const Objective& codedBy) const;
 
     const std::vector<RdCurveData>& AnchorCurves() const { return anchor_; }
     const std::vector<RdCurveData>& FlatCurves() const { return flat_; }

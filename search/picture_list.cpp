@@ -51,7 +51,8 @@ void ExpandPictureInput(const std::string& input, std::vector<std::string>& path
         }
         std::sort(names.begin(), names.end());
         if (names.empty()) throw SearchError(input + ": the folder holds no .png, .jpg or .y4m file");
-        for (const std::string& name : names) paths.push_back(input + "/" + name);
+        const std::string folder = input.back() == '/' ? input : input + "/";
+        for (const std::string& name : names) paths.push_back(folder + name);
         return;
     }
     if (IsPicture(input)) {
@@ -72,6 +73,17 @@ void ExpandPictureInput(const std::string& input, std::vector<std::string>& path
         paths.push_back(path[0] == '/' ? path : base + path);
     }
     if (paths.size() == before) throw SearchError(input + ": the list names no picture");
+}
+
+std::vector<int64_t> SpreadFrames(int64_t total, int32_t wanted) {
+    std::vector<int64_t> frames;
+    if (wanted <= 0) return frames;
+    if (total < 0 || total <= wanted) {
+        for (int64_t n = 0; n < (total < 0 ? wanted : total); ++n) frames.push_back(n);
+        return frames;
+    }
+    for (int64_t i = 0; i < wanted; ++i) frames.push_back((2 * i + 1) * total / (2 * int64_t{wanted}));
+    return frames;
 }
 
 }  // namespace vardelk

@@ -4,6 +4,7 @@
 // after the first white space ignored.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,5 +14,11 @@ namespace vardelk {
 // that cannot be read or holds none, a list that cannot be opened or names
 // none.
 void ExpandPictureInput(const std::string& input, std::vector<std::string>& paths);
+
+// Which `wanted` frames of a clip of `total` stand for it: the middle frame
+// of each of `wanted` equal stretches, so that every part of a film has its
+// say, in increasing order. Every frame when the clip has no more; the
+// first `wanted` when its length is unknown (total < 0).
+std::vector<int64_t> SpreadFrames(int64_t total, int32_t wanted);
 
 }  // namespace vardelk

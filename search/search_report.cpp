@@ -56,6 +56,18 @@ std::string SetJson(const SetFigures& f) {
     return json.str();
 }
 
+// [{"measure": "psnr", "vs_default": x, "vs_flat16": y, "flat16_vs_default": z}, ...], means over the pictures.
+std::string ByMeasureJson(const std::vector<MeasureFigures>& byMeasure) {
+    std::string json = "[";
+    for (const MeasureFigures& m : byMeasure) {
+        json += std::string(json.size() > 1 ? ",\n      " : "\n      ") + "{\"measure\": \"" +
+                QualityMeasureName(m.measure) + "\", \"vs_default\": " + NumberJson(Mean(m.figures.foundVsDefault)) +
+                ", \"vs_flat16\": " + NumberJson(Mean(m.figures.foundVsFlat)) +
+                ", \"flat16_vs_default\": " + NumberJson(Mean(m.figures.flatVsDefault)) + "}";
+    }
+    return json + "\n    ]";
+}
+
 std::string ConfirmationJson(const Confirmation& c) {
     std::ostringstream json;
     json << "{\n    \"encoder\": " << JsonString(c.encoder.name)
@@ -67,8 +79,9 @@ std::string ConfirmationJson(const Confirmation& c) {
     const SetFigures& m = c.measured;
     json << "],\n    \"predicted\": {\"bd_rate_vs_default\": " << NumberJson(Mean(p.foundVsDefault))
          << ", \"bd_rate_vs_flat16\": " << NumberJson(Mean(p.foundVsFlat))
-         << ", \"flat16_vs_default\": " << NumberJson(Mean(p.flatVsDefault)) << "},\n    \"measured\": " << SetJson(m)
-         << ",\n    \"pictures\": [";
+         << ", \"flat16_vs_default\": " << NumberJson(Mean(p.flatVsDefault))
+         << "},\n    \"measured_by_measure\": " << ByMeasureJson(c.measuredByMeasure)
+         << ",\n    \"measured\": " << SetJson(m) << ",\n    \"pictures\": [";
     for (size_t i = 0; i < m.names.size(); ++i) {
         json << (i ? ",\n" : "\n") << "      {\"name\": " << JsonString(m.names[i])
              << ", \"predicted_vs_default\": " << NumberJson(p.foundVsDefault[i])
@@ -84,8 +97,13 @@ std::string ConfirmationJson(const Confirmation& c) {
 
 }  // namespace
 
+const std::vector<MeasureFigures>* PredictedByMeasure(const SearchRunReport& run, const std::string& set) {
+    return set == "validation" ? run.validationByMeasure : run.trainingByMeasure;
+}
+
 std::string SearchReportJson(const SearchRunReport& run) {
     const SearchResult& result = *run.result;
+    const SearchAnswer& answer = *run.answer;
     std::ostringstream json;
     json << "{\n  \"measure\": \"" << run.measure << "\",\n  \"encoder\": " << JsonString(run.encoder)
          << ",\n  \"model\": " << JsonString(DescribeModel(run.model))
@@ -98,7 +116,13 @@ std::string SearchReportJson(const SearchRunReport& run) {
          << ",\n  \"min_overlap\": " << FormatDecimal(run.minOverlap) << ",\n  \"evaluations\": " << result.evaluations
          << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"evaluations_per_second\": "
          << NumberJson(result.seconds > 0 ? double(result.evaluations) / result.seconds : NAN) << ",\n  \"stop\": \""
-         << SearchStopName(result.stop) << "\",\n  \"matrix\": " << MatrixJson(result.best)
+         << SearchStopName(result.stop)
+         << "\",\n  \"answer\": " << JsonString(answer.preset.empty() ? "found" : answer.preset)
+         << ",\n  \"matrix\": " << MatrixJson(answer.matrix);
+    if (!answer.preset.empty()) json << ",\n  \"searched_matrix\": " << MatrixJson(result.best);
+    json << ",\n  \"objective_every_byte\": {\"found\": " << NumberJson(answer.foundObjective)
+         << ", \"default\": " << NumberJson(answer.defaultObjective)
+         << ", \"flat16\": " << NumberJson(answer.flatObjective) << "}"
          << ",\n  \"objective\": " << NumberJson(result.score.objective)
          << ",\n  \"objective_mean\": " << NumberJson(result.score.meanBdRate)
          << ",\n  \"objective_spread\": " << NumberJson(result.score.spread) << ",\n  \"families\": [";
@@ -120,6 +144,10 @@ std::string SearchReportJson(const SearchRunReport& run) {
              << ", \"move\": " << JsonString(e.move) << "}";
     }
     json << "\n  ],\n  \"training\": " << SetJson(*run.training);
+    if (run.trainingByMeasure != nullptr)
+        json << ",\n  \"training_by_measure\": " << ByMeasureJson(*run.trainingByMeasure);
+    if (run.validationByMeasure != nullptr)
+        json << ",\n  \"validation_by_measure\": " << ByMeasureJson(*run.validationByMeasure);
     if (run.validation != nullptr)
         json << ",\n  \"validation\": " << SetJson(*run.validation);
     else if (!run.validationNote.empty())

@@ -23,13 +23,21 @@ struct SearchRunReport {
     double spread = 0.0;
     double minOverlap = 0.0;
     const SearchResult* result = nullptr;
-    const SetFigures* training = nullptr;
+    const SearchAnswer* answer = nullptr;    // the matrix the run gives: result's best or a preset
+    const SetFigures* training = nullptr;    // of the answer
     const SetFigures* validation = nullptr;  // or, when it is missing, why:
     std::string validationNote;
     const Confirmation* confirmation = nullptr;  // or, when it is missing, why:
     std::string confirmationNote;
+    // The answer's figures by every measure, predicted (validation: may be null).
+    const std::vector<MeasureFigures>* trainingByMeasure = nullptr;
+    const std::vector<MeasureFigures>* validationByMeasure = nullptr;
 };
 
 std::string SearchReportJson(const SearchRunReport& run);
+
+// The predicted figures by every measure of a set ("training" or
+// "validation"), null when there are none.
+const std::vector<MeasureFigures>* PredictedByMeasure(const SearchRunReport& run, const std::string& set);
 
 }  // namespace vardelk

@@ -34,6 +34,31 @@ SetFigures MeasureSet(const std::vector<CodedPicture>& pictures, const Objective
     return FiguresFromCurves(pictures, objective.AnchorCurves(), objective.FlatCurves(), objective.Curves(found));
 }
 
+std::vector<MeasureFigures> MeasureSetByEveryMeasure(const std::vector<CodedPicture>& pictures,
+                                                     const Objective& objective, const SearchMatrix& found) {
+    const std::vector<QualityMeasure>& measures = AllQualityMeasures();
+    auto defaults = objective.CurvesByMeasure(DefaultSearchMatrix(), measures);
+    auto flats = objective.CurvesByMeasure(FlatSearchMatrix(16), measures);
+    auto founds = objective.CurvesByMeasure(found, measures);
+    std::vector<MeasureFigures> figures;
+    for (size_t m = 0; m < measures.size(); ++m) {
+        figures.push_back(MeasureFigures{measures[m], FiguresFromCurves(pictures, std::move(defaults[m]),
+                                                                        std::move(flats[m]), std::move(founds[m]))});
+    }
+    return figures;
+}
+
+std::string MixedVerdict(const std::vector<MeasureFigures>& byMeasure, bool againstFlat) {
+    std::string saves, costs;
+    for (const MeasureFigures& m : byMeasure) {
+        const double rate = Mean(againstFlat ? m.figures.foundVsFlat : m.figures.foundVsDefault);
+        if (std::isnan(rate) || rate == 0) continue;
+        std::string& list = rate < 0 ? saves : costs;
+        list += (list.empty() ? "" : ", ") + std::string(QualityMeasureName(m.measure));
+    }
+    return saves.empty() || costs.empty() ? "" : "saves by " + saves + "; costs by " + costs;
+}
+
 double Mean(const std::vector<double>& values) {
     double sum = 0;
     for (double v : values) sum += v;
@@ -78,18 +103,29 @@ std::optional<Confirmation> ConfirmFoundMatrix(const ConfirmingEncoder& encoder,
     c.set = set;
     c.predicted = &predicted;
     const EncoderConfirmation runner(encoder, model, pictures);
-    std::optional<std::vector<RdCurveData>> curves[3];
+    // Every measure from the same runs; the search's decides the rule.
+    std::vector<QualityMeasure> measures = {measure};
+    for (QualityMeasure m : AllQualityMeasures()) {
+        if (m != measure) measures.push_back(m);
+    }
+    std::optional<std::vector<std::vector<RdCurveData>>> curves[3];
     const SearchMatrix matrices[3] = {DefaultSearchMatrix(), FlatSearchMatrix(16), found};
     for (size_t i = 0; i < 3; ++i) {
         try {
-            curves[i] = runner.Curves(matrices[i], codes, measure, threads, stop);
+            curves[i] = runner.CurvesByMeasure(matrices[i], codes, measures, threads, stop);
         } catch (const std::exception&) {
             if (stoppedOrArriving && stoppedOrArriving()) return std::nullopt;  // the run failed of the same stop
             throw;
         }
         if (!curves[i]) return std::nullopt;
     }
-    c.measured = FiguresFromCurves(pictures, std::move(*curves[0]), std::move(*curves[1]), std::move(*curves[2]));
+    for (QualityMeasure m : AllQualityMeasures()) {
+        const size_t at = size_t(std::find(measures.begin(), measures.end(), m) - measures.begin());
+        c.measuredByMeasure.push_back(
+            MeasureFigures{m, FiguresFromCurves(pictures, (*curves[0])[at], (*curves[1])[at], (*curves[2])[at])});
+    }
+    c.measured =
+        FiguresFromCurves(pictures, std::move((*curves[0])[0]), std::move((*curves[1])[0]), std::move((*curves[2])[0]));
     c.failures = ConfirmationFailures(c.measured);
     return c;
 }

@@ -32,6 +32,19 @@ SetFigures FiguresFromCurves(const std::vector<CodedPicture>& pictures, std::vec
 // The figures as the objective predicts them.
 SetFigures MeasureSet(const std::vector<CodedPicture>& pictures, const Objective& objective, const SearchMatrix& found);
 
+// One measure's figures, for the verdicts side by side.
+struct MeasureFigures {
+    QualityMeasure measure;
+    SetFigures figures;
+};
+// The figures by every measure the search knows (AllQualityMeasures), each
+// point coded once; the objective gives the pictures, model and codes.
+std::vector<MeasureFigures> MeasureSetByEveryMeasure(const std::vector<CodedPicture>& pictures,
+                                                     const Objective& objective, const SearchMatrix& found);
+// Whether the matrix saves against `reference` by one measure and costs by
+// another (means over the pictures): "saves by psnr; costs by ssim", or "".
+std::string MixedVerdict(const std::vector<MeasureFigures>& byMeasure, bool againstFlat);
+
 // The mean (NaN for none) and the largest value (NaN when one is NaN).
 double Mean(const std::vector<double>& values);
 double Worst(const std::vector<double>& values);
@@ -52,7 +65,8 @@ struct Confirmation {
     std::string set;  // "validation" or "training"
     const SetFigures* predicted = nullptr;
     SetFigures measured;
-    std::vector<std::string> failures;  // empty: confirmed
+    std::vector<MeasureFigures> measuredByMeasure;  // every measure, the search's among them
+    std::vector<std::string> failures;              // empty: confirmed (by the search's measure)
 };
 
 // Has the encoder code the pictures with the default, flat 16 and the found

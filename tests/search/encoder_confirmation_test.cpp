@@ -11,6 +11,7 @@
 
 #include "search/encoder_confirmation.h"
 #include "search/matrix_family.h"
+#include "search/verdict.h"
 #include "test_pictures.h"
 
 namespace vardelk {
@@ -91,6 +92,20 @@ TEST(EncoderConfirmation, StopIsNotAFailure) {
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), "scene, scale code 3: /bin/false failed");
     }
+}
+
+TEST(Verdict, AMatrixThatSavesByOneMeasureAndCostsByAnotherIsSaidToDoSo) {
+    const auto figures = [](QualityMeasure measure, double vsDefault, double vsFlat) {
+        MeasureFigures m{measure, {}};
+        m.figures.foundVsDefault = {vsDefault, vsDefault};
+        m.figures.foundVsFlat = {vsFlat, vsFlat};
+        return m;
+    };
+    const std::vector<MeasureFigures> set = {figures(QualityMeasure::kPsnrY, -2.0, 0.4),
+                                             figures(QualityMeasure::kSsim, 1.5, 0.2),
+                                             figures(QualityMeasure::kPsnr611, -1.0, std::nan(""))};
+    EXPECT_EQ(MixedVerdict(set, false), "saves by psnr, psnr611; costs by ssim");
+    EXPECT_EQ(MixedVerdict(set, true), "");  // costs by both that have a figure
 }
 
 }  // namespace

@@ -37,7 +37,10 @@ ls result | grep -q tmp && { echo "temporary file left behind"; exit 1; }
 source "$(dirname "${BASH_SOURCE[0]}")/../../testing/skip.sh"
 vardelk_needs ffmpeg pgrep setsid
 mkdir tmp
-TMPDIR=$work/tmp setsid "$VARDELK" search set.txt --evaluations 1 --budget 0 -j 2 --out confirming -q &
+# (Twelve candidates find a matrix that beats both presets here: a preset
+# answer has nothing to confirm.)
+TMPDIR=$work/tmp setsid "$VARDELK" search set.txt --dc-precision 10 --codes 4..7 --evaluations 12 --budget 0 -j 2 \
+    --out confirming -q &
 pid=$!
 for _ in $(seq 600); do pgrep -P "$pid" -x ffmpeg >/dev/null && break; sleep 0.1; done
 kill -INT -- "-$pid"
@@ -48,7 +51,7 @@ python3 - <<'PY' || exit 1
 import json
 report = json.load(open("confirming/report.json"))
 assert report["confirmation"] == "not confirmed: the confirmation was interrupted", report["confirmation"]
-assert report["stop"] == "evaluations", report["stop"]
+assert report["stop"] == "evaluations" and report["answer"] == "found", report["stop"]
 PY
 [[ -s confirming/matrix.plain.txt && -s confirming/rd.png ]] || { echo "outputs missing after the confirmation"; exit 1; }
 [[ -z "$(ls tmp)" ]] || { echo "scratch files left: $(ls tmp)"; exit 1; }

@@ -95,6 +95,49 @@ TEST(MatrixSearch, StopKeepsTheBestSoFar) {
     EXPECT_EQ(stopped.phaseBest.back().second, stopped.best);
 }
 
+TEST(MatrixSearch, NeverAnswersWorseThanAPreset) {
+    // The search objective counts the matrix load for every matrix; the
+    // answer counts what each stream really carries.
+    ObjectiveOptions real;
+    real.model = PresetModel(EncoderPreset::kFfmpeg);
+    ObjectiveOptions loaded = real;
+    loaded.loadEveryMatrix = true;
+    std::vector<CodedPicture> pictures;
+    for (const CodedPicture& p : TinySet())
+        pictures.push_back(PrepareCodedPicture(p.name, p.format, p.original, real.model));
+    const Objective searched(pictures, QualityMeasure::kSsim, kCodes, 2, loaded);
+    const Objective counting(pictures, QualityMeasure::kSsim, kCodes, 2, real);
+
+    // Stopped before its first candidate: the default, by the counted figure.
+    const SearchResult none = RunMatrixSearch(searched, Limited(0, 1), [] { return true; }, {});
+    const SearchAnswer kept = ChooseAnswer(counting, searched, none.best, none.score);
+    EXPECT_EQ(kept.preset, "default");
+    EXPECT_EQ(kept.matrix, DefaultSearchMatrix());
+    EXPECT_EQ(kept.score.objective, kept.defaultObjective);
+    // The load the search counts for the default is taken off again.
+    EXPECT_LT(kept.foundObjective, none.score.objective);
+
+    // A matrix worse than flat 16 gives way to flat 16 when flat 16 leads.
+    const SearchMatrix steep = StartingFamilies().back().matrix;
+    const SearchAnswer worse = ChooseAnswer(counting, searched, steep, searched.Score(steep));
+    ASSERT_FALSE(worse.preset.empty());
+    EXPECT_EQ(worse.matrix, worse.preset == "flat16" ? FlatSearchMatrix(16) : DefaultSearchMatrix());
+    EXPECT_LE(worse.score.objective, std::min(worse.defaultObjective, worse.flatObjective));
+    EXPECT_GE(worse.foundObjective, worse.score.objective);
+
+    // Recounting the search's curves gives exactly the figures of coding anew.
+    const SearchResult found = RunMatrixSearch(searched, Limited(30, 1), {}, {});
+    const SearchAnswer answer = ChooseAnswer(counting, searched, found.best, found.score);
+    EXPECT_EQ(answer.foundObjective, counting.Score(found.best).objective);
+    const double presets = std::min(answer.defaultObjective, answer.flatObjective);
+    EXPECT_EQ(answer.preset.empty(), answer.foundObjective < presets);
+    // The progress reports by the same figures as the answer.
+    double reported = NAN;
+    RunMatrixSearch(
+        searched, Limited(30, 1), {}, [&](const SearchProgress& p) { reported = p.best; }, &counting);
+    EXPECT_EQ(reported, answer.score.objective);
+}
+
 TEST(Objective, RefusesCurvesThatShareTooLittleOfTheirRange) {
     const std::vector<CodedPicture> pictures = TinySet();
     const Objective objective(pictures, QualityMeasure::kSsim, kCodes, 2);

@@ -18,7 +18,25 @@ for bad in "--encoder x264:--encoder" "--intra-vlc 2:--intra-vlc" "--dc-precisio
     grep -q -- "${bad##*:}" err.txt || { echo "$args: message does not name the option"; cat err.txt; exit 1; }
 done
 
-"$VARDELK" search scene.png --dc-precision 10 --codes 4..7 --evaluations 2 -j 2 --out found -q || exit 1
+"$VARDELK" search 2> err.txt
+status=$?
+[[ $status -eq 2 ]] || { echo "no pictures: exit status $status, expected 2"; exit 1; }
+grep -q "^vardelk search: no pictures given (usage: vardelk search PICTURES" err.txt || { cat err.txt; exit 1; }
+
+# One candidate cannot beat the default here: the answer is the default, the
+# files hold it, and the folder keeps nothing of an earlier run's.
+mkdir kept && touch kept/confirmation.png kept/confirmation.svg
+"$VARDELK" search scene.png --measure ssim --evaluations 1 --no-confirm --out kept/ > out.txt || exit 1
+grep -qx "keep the default matrix: nothing found beats it on these pictures" out.txt || { cat out.txt; exit 1; }
+grep -q "kept//\|^.*//" out.txt && { echo "doubled slash"; cat out.txt; exit 1; }
+[[ ! -e kept/confirmation.png && ! -e kept/confirmation.svg ]] || { echo "an earlier run's plots left"; exit 1; }
+"$VARDELK" -m default --write-matrix default.txt || exit 1
+"$VARDELK" -m kept/matrix.plain.txt --write-matrix answer.txt || exit 1
+cmp -s default.txt answer.txt || { echo "the files do not hold the default"; exit 1; }
+python3 -c 'import json,sys; r=json.load(open("kept/report.json")); sys.exit(r["answer"] != "default")' ||
+    { echo "report.json does not answer the default"; exit 1; }
+
+"$VARDELK" search scene.png --dc-precision 10 --codes 4..7 --evaluations 12 -j 2 --out found -q || exit 1
 python3 - <<'PY' || exit 1
 import json, shutil
 r = json.load(open("found/report.json"))
