@@ -88,9 +88,6 @@ EncoderPreset PresetOfRule(QuantiserRule rule);
 // changed: "ffmpeg (intra_vlc 1, dc 10)".
 std::string DescribeModel(const CodingModel& model);
 
-// The same as the model's method, for callers that hold a model by value.
-inline bool CarriesFilterDc(const CodingModel& model) { return model.CarriesFilterDc(); }
-
 // The model with its fields forced into range: the table 0 or 1, the DC
 // precision 8..11.
 CodingModel SafeModel(const CodingModel& model);

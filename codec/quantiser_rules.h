@@ -39,10 +39,6 @@ namespace vardelk {
 
 constexpr int32_t kMaxAcLevel = 2047;  // what an escape's 12-bit level holds
 
-// The same as CodingModel::UsesAccurateTransform, for callers that hold a
-// rule alone.
-inline bool UsesAccurateTransform(QuantiserRule rule) { return CodingModel{rule}.UsesAccurateTransform(); }
-
 // One block in place. weights in 1..4095, qs in 1..112, |F| up to 40000
 // (|X| up to 320000).
 void QuantiseBlockByRule(QuantiserRule rule, int32_t block[64], const int32_t weights[kMatrixEntries], int32_t qs);

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "codec/quantiser_rules.h"
+#include "media/coded_planes.h"
 #include "media/media_error.h"
 #include "media/yc_convert.h"
 
@@ -26,38 +27,17 @@ private:
     int32_t columns_;
 };
 
-// A chroma sample from its two pixels in the codec's components:
-// (a + b) / 2 at 1/16 scale, rounded down, back to an unsigned sample.
-uint8_t GatheredChroma(int32_t upper, int32_t lower) {
-    return uint8_t(std::clamp(((upper + lower) >> 5) + 128, 0, 255));
-}
-
 }  // namespace
 
 void CodedPlanes(const Y4mFormat& format, const Y4mFrame& frame, Y4mFormat& planesFormat, Y4mFrame& planes) {
-    if (format.chroma == ChromaFormat::k420 || format.chroma == ChromaFormat::kMono) {
+    // A monochrome picture is coded as it is; any other layout as the 4:2:0
+    // planes the frame coder would code.
+    if (format.chroma == ChromaFormat::kMono) {
         planesFormat = format;
         planes = frame;
         return;
     }
-    const int32_t width = format.width, height = format.height;
-    std::vector<Pixel> pixels(size_t(width) * size_t(height));
-    Y4mToYc(format, frame, pixels.data(), width);
-    planesFormat = format;
-    planesFormat.chroma = ChromaFormat::k420;
-    planesFormat.chromaTag = "420jpeg";
-    planes.Allocate(planesFormat);
-    planes.y = frame.y;
-    const int32_t chromaWidth = ChromaWidth(planesFormat), chromaHeight = ChromaHeight(planesFormat);
-    for (int32_t i = 0; i < chromaHeight; ++i) {
-        const Pixel* upper = pixels.data() + size_t(2 * i) * size_t(width);
-        const Pixel* lower = 2 * i + 1 < height ? upper + width : upper;
-        for (int32_t j = 0; j < chromaWidth; ++j) {
-            const size_t at = size_t(i) * size_t(chromaWidth) + size_t(j);
-            planes.cb[at] = GatheredChroma(upper[2 * j].cb, lower[2 * j].cb);
-            planes.cr[at] = GatheredChroma(upper[2 * j].cr, lower[2 * j].cr);
-        }
-    }
+    CodedPlanes420(format, frame, planesFormat, planes);
 }
 
 CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame,
@@ -77,7 +57,7 @@ CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& forma
     outputs.sink = &capture;
     CodingSettings settings;  // the transform is the same for every scale code and matrix
     settings.model = model;
-    picture.accurateTransform = UsesAccurateTransform(SafeModel(model).rule);
+    picture.accurateTransform = SafeModel(model).UsesAccurateTransform();
     FrameCoder coder;
     coder.CodeFrameReference(settings, kDefaultIntraMatrix, input.data(), output.data(),
                              FrameGeometry{format.width, format.height, format.width, format.height}, outputs);
@@ -89,7 +69,7 @@ CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& forma
 // their own.
 PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[kMatrixEntries], int32_t scaleCode,
                              bool nonLinearScale, PointMeasures measures, const CodingModel& model) {
-    if (UsesAccurateTransform(SafeModel(model).rule) != picture.accurateTransform)
+    if (SafeModel(model).UsesAccurateTransform() != picture.accurateTransform)
         throw std::logic_error(picture.name + ": prepared for another transform than the model's");
     CodingSettings settings;
     settings.scaleCode = scaleCode;

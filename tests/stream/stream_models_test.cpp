@@ -46,7 +46,7 @@ TEST(StreamModels, EveryPresetAndTableReadsBackAndAddsUp) {
                 EXPECT_EQ(static_cast<int64_t>(written.stream.size()), a.streamBytes + 4);
                 EXPECT_EQ(a.clippedLevels, 0);
                 EXPECT_EQ(a.clippingBits, 0);
-                if (!CarriesFilterDc(model)) {
+                if (!model.CarriesFilterDc()) {
                     EXPECT_EQ(a.dcResetBits, 0);
                 }
                 int64_t endingBlocks = 0;
@@ -67,7 +67,7 @@ TEST(StreamModels, EveryPresetAndTableReadsBackAndAddsUp) {
                 // every other level is the stream's as taken.
                 for (size_t i = 0; i < levels.size(); ++i) {
                     const bool chromaDc = i % kBlockValues == 0 && i % kMacroblockValues >= kCbBlock * kBlockValues;
-                    const int32_t offset = chromaDc && CarriesFilterDc(model) ? 1024 : 0;
+                    const int32_t offset = chromaDc && model.CarriesFilterDc() ? kChromaDcOffset : 0;
                     ASSERT_EQ(read.levels[i], levels[i] + offset) << "value " << i;
                 }
                 // Padding rows: mid grey and nothing else.

@@ -63,7 +63,7 @@ void ExpectLevelsRead(const Clip& clip, const StreamPicture& picture, const Stre
         for (int32_t i = 0; i < kMacroblockValues; ++i) {
             const size_t at = static_cast<size_t>(m) * kMacroblockValues + static_cast<size_t>(i);
             const bool chromaDc = i % kBlockValues == 0 && i >= kCbBlock * kBlockValues;
-            const int32_t offset = chromaDc && CarriesFilterDc(clip.settings.model) ? 1024 : 0;
+            const int32_t offset = chromaDc && clip.settings.model.CarriesFilterDc() ? kChromaDcOffset : 0;
             ASSERT_EQ(picture.levels[at], frame.levels[at] + offset) << "macroblock " << m << " value " << i;
         }
         EXPECT_EQ(picture.fieldDct[static_cast<size_t>(m)], clip.settings.interlacedDct ? 1 : 0);
@@ -189,7 +189,7 @@ void ExpectAccountingAddsUp(const Clip& clip) {
         }
         EXPECT_EQ(a.endOfBlockBits, EndOfBlockBits(clip.settings.model.intraVlcFormat) * endingBlocks);
         EXPECT_EQ(a.clippingBits, 0);
-        if (!CarriesFilterDc(clip.settings.model)) {
+        if (!clip.settings.model.CarriesFilterDc()) {
             EXPECT_EQ(a.dcResetBits, 0);
         }
         EXPECT_GE(a.alignmentBits, -7 * rows);
