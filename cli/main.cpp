@@ -6,6 +6,7 @@
 
 #include "exit_status.h"
 #include "matrix_source.h"
+#include "measure_command.h"
 #include "options.h"
 #include "run_command.h"
 #include "search_command.h"
@@ -13,6 +14,7 @@
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "search") return vardelk::RunSearchCommand(argc - 1, argv + 1);
+    if (argc > 1 && std::string(argv[1]) == "measure") return vardelk::RunMeasureCommand(argc - 1, argv + 1);
     CLI::App app{"vardelk"};
     app.name("vardelk");
     vardelk::CliOptions options;

@@ -72,14 +72,19 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
         ->check(CLI::IsMember({"plain", "sse2", "avx2", "auto"}));
     app.add_flag("--ssim", o.ssim,
                  "Also measure SSIM per plane and overall, per frame and over the clip (the sweep always does)");
+    app.add_flag("--ssimulacra2", o.ssimulacra2,
+                 "Also score every frame by SSIMULACRA 2 (the 4:2:0 planes as RGB, BT.601 studio range): per frame "
+                 "and over the clip, or in a sweep per point with its Bjontegaard figures; slow (about 0.2 s a "
+                 "full-HD frame)");
     app.add_flag("--ssim-map", o.ssimMap, "Add a panel of luma SSIM per macroblock to --picture");
     app.add_flag("--sweep", o.sweep, "Run every scale code for each matrix and report size against PSNR");
     app.add_flag("--sweep-nonlinear", o.sweepNonLinear, "In a sweep, run the non-linear mapping as well");
     app.add_option("--plot", o.plot, "In a sweep, write the rate-distortion plot (.svg or .png)")->type_name("FILE");
     app.add_option("--plot-metric", o.plotMetric,
-                   "Quality axis of the plot: psnr (luma, dB; default) or ssim (all planes)")
+                   "Quality axis of the plot: psnr (luma, dB; default), ssim (all planes) or ssimulacra2 (scores "
+                   "the sweep by it)")
         ->type_name("METRIC")
-        ->check(CLI::IsMember({"psnr", "ssim"}));
+        ->check(CLI::IsMember({"psnr", "ssim", "ssimulacra2"}));
     app.add_option("--bd-method", o.bdMethod,
                    "Interpolation of the sweep's Bjontegaard figures: pchip (default), akima or cubic")
         ->type_name("METHOD")

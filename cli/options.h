@@ -44,6 +44,7 @@ struct CliOptions {
     uint32_t cpuFlags = 0;  // the detected builds within --cpu (or VARDELK_CPU)
     bool ssim = false;
     bool ssimMap = false;
+    bool ssimulacra2 = false;
     std::string bdMethod = "pchip";
     std::string plotMetric = "psnr";
     std::string writeMatrix;

@@ -117,6 +117,7 @@ int RunClipCommand(const CliOptions& o) {
         auto runner = std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir,
                                                    bandThreads, o.cpuFlags);
         runner->MeasureSsim(o.ssim);
+        runner->MeasureSsimulacra2(o.ssimulacra2, bandThreads);
         runner->RecordLevels(!o.stream.empty());
         // Only raw host-frame output needs the frames in the host's format.
         const std::string& out = o.output;
@@ -126,7 +127,7 @@ int RunClipCommand(const CliOptions& o) {
     std::FILE* text = TextStream(o);
     Progress progress(expected, !o.quiet && StderrIsTerminal());
     std::vector<FrameResult> results;
-    if (text) PrintFrameHeader(text, o.ssim, !o.stream.empty());
+    if (text) PrintFrameHeader(text, o.ssim, !o.stream.empty(), o.ssimulacra2);
     int64_t read = 0;
     auto readFrame = [&](Y4mFrame& input) {
         ThrowIfInterrupted();

@@ -6,6 +6,7 @@
 
 #include "media/report_text.h"
 #include "stream_output.h"
+#include "sweep/sweep_report.h"
 
 namespace vardelk {
 namespace {
@@ -27,6 +28,8 @@ std::string SsimJson(const FrameSsim& s) {
            ", \"ssim_cr\": " + FormatSsim(s.cr.Ssim(), true) + ", \"ssim_all\": " + FormatSsim(s.all.Ssim(), true) +
            ", \"ssim_db\": " + FormatPsnr(SsimDb(s.all.Ssim()), true);
 }
+
+std::string Ssimulacra2Json(double score) { return ", \"ssimulacra2\": " + FormatSsimulacra2(score, true); }
 
 std::string StreamJson(const FrameAccounting& a) {
     std::string text;
@@ -66,23 +69,29 @@ RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& fo
         summary.error.Add(f.error);
         summary.hasSsim = f.hasSsim;
         summary.ssim.Add(f.ssim);
+        summary.hasSsimulacra2 = f.hasSsimulacra2;
+        summary.ssimulacra2 += f.ssimulacra2;
         summary.hasStream = f.hasStream;
         AddAccounting(summary.stream, f.stream);
     }
-    if (!frames.empty()) summary.meanBytes = double(summary.totalBytes) / double(frames.size());
+    if (!frames.empty()) {
+        summary.meanBytes = double(summary.totalBytes) / double(frames.size());
+        summary.ssimulacra2 /= double(frames.size());
+    }
     summary.bitRate = BitRate(summary.meanBytes, format);
     return summary;
 }
 
-void PrintFrameHeader(std::FILE* out, bool ssim, bool stream) {
-    std::fprintf(out, "%7s %10s %9s %9s %9s%s%s\n", "frame", "bytes", "Y dB", "Cb dB", "Cr dB",
-                 ssim ? "      SSIM" : "", stream ? "     stream" : "");
+void PrintFrameHeader(std::FILE* out, bool ssim, bool stream, bool ssimulacra2) {
+    std::fprintf(out, "%7s %10s %9s %9s %9s%s%s%s\n", "frame", "bytes", "Y dB", "Cb dB", "Cr dB",
+                 ssim ? "      SSIM" : "", ssimulacra2 ? " SSIMULACRA 2" : "", stream ? "     stream" : "");
 }
 
 void PrintFrameLine(std::FILE* out, const FrameResult& f) {
     std::fprintf(out, "%7" PRId64 " %10d %9s %9s %9s", f.index, f.bytes, FormatPsnr(f.error.y.Psnr(), false).c_str(),
                  FormatPsnr(f.error.cb.Psnr(), false).c_str(), FormatPsnr(f.error.cr.Psnr(), false).c_str());
     if (f.hasSsim) std::fprintf(out, " %9s", FormatSsim(f.ssim.all.Ssim(), false).c_str());
+    if (f.hasSsimulacra2) std::fprintf(out, " %12s", FormatSsimulacra2(f.ssimulacra2, false).c_str());
     if (f.hasStream) std::fprintf(out, " %10lld", static_cast<long long>(f.stream.streamBytes));
     std::fputc('\n', out);
 }
@@ -105,6 +114,9 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
                      FormatSsim(s.ssim.cr.Ssim(), false).c_str(), FormatSsim(s.ssim.all.Ssim(), false).c_str(),
                      FormatPsnr(SsimDb(s.ssim.all.Ssim()), false).c_str());
     }
+    if (s.hasSsimulacra2)
+        std::fprintf(out, "SSIMULACRA 2 over the clip: %s (the mean of the frames' scores)\n",
+                     FormatSsimulacra2(s.ssimulacra2, false).c_str());
     if (s.hasStream) {
         const FrameAccounting& a = s.stream;
         std::fprintf(out,
@@ -125,7 +137,9 @@ std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& sum
     const bool ssim = summary.hasSsim;
     const bool stream = summary.hasStream;
     const std::string modelColumn = model.empty() ? "" : "," + CsvQuoted(model);
-    csv << "frame,bytes,psnr_y,psnr_cb,psnr_cr" << (ssim ? ",ssim_y,ssim_cb,ssim_cr,ssim_all" : "");
+    const bool s2 = summary.hasSsimulacra2;
+    csv << "frame,bytes,psnr_y,psnr_cb,psnr_cr" << (ssim ? ",ssim_y,ssim_cb,ssim_cr,ssim_all" : "")
+        << (s2 ? ",ssimulacra2" : "");
     if (stream)
         for (const std::string& name : StreamStatsColumns()) csv << ',' << name;
     csv << (model.empty() ? "" : ",model") << '\n';
@@ -136,11 +150,13 @@ std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& sum
     for (const FrameResult& f : frames) {
         csv << f.index << ',' << f.bytes << ',' << PsnrColumns(f.error, ",", false);
         if (ssim) csv << ',' << SsimColumns(f.ssim, ",", false);
+        if (s2) csv << ',' << FormatSsimulacra2(f.ssimulacra2, false);
         streamColumns(f.stream);
         csv << modelColumn << '\n';
     }
     csv << "total," << summary.totalBytes << ',' << PsnrColumns(summary.error, ",", false);
     if (ssim) csv << ',' << SsimColumns(summary.ssim, ",", false);
+    if (s2) csv << ',' << FormatSsimulacra2(summary.ssimulacra2, false);
     streamColumns(summary.stream);
     csv << modelColumn << '\n';
     return csv.str();
@@ -164,14 +180,16 @@ std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& f
              << ", \"psnr_y\": " << FormatPsnr(f.error.y.Psnr(), true)
              << ", \"psnr_cb\": " << FormatPsnr(f.error.cb.Psnr(), true)
              << ", \"psnr_cr\": " << FormatPsnr(f.error.cr.Psnr(), true) << (f.hasSsim ? SsimJson(f.ssim) : "")
-             << (f.hasStream ? StreamJson(f.stream) : "") << "}";
+             << (f.hasSsimulacra2 ? Ssimulacra2Json(f.ssimulacra2) : "") << (f.hasStream ? StreamJson(f.stream) : "")
+             << "}";
     }
     json << "\n  ],\n  \"summary\": {\"frames\": " << s.frames << ", \"total_bytes\": " << s.totalBytes
          << ", \"mean_bytes\": " << FormatDecimal(s.meanBytes) << ", \"bit_rate\": " << FormatDecimal(s.bitRate)
          << ", \"psnr_y\": " << FormatPsnr(s.error.y.Psnr(), true)
          << ", \"psnr_cb\": " << FormatPsnr(s.error.cb.Psnr(), true)
          << ", \"psnr_cr\": " << FormatPsnr(s.error.cr.Psnr(), true) << (s.hasSsim ? SsimJson(s.ssim) : "")
-         << (s.hasStream ? StreamJson(s.stream) : "") << "}\n}\n";
+         << (s.hasSsimulacra2 ? Ssimulacra2Json(s.ssimulacra2) : "") << (s.hasStream ? StreamJson(s.stream) : "")
+         << "}\n}\n";
     return json.str();
 }
 

@@ -27,6 +27,8 @@ struct RunSummary {
     FrameError error;      // pooled over all frames: PSNR of the mean MSE
     bool hasSsim = false;
     FrameSsim ssim;  // pooled over all frames: the mean of the frames' SSIM
+    bool hasSsimulacra2 = false;
+    double ssimulacra2 = 0.0;  // the mean of the frames' scores
     bool hasStream = false;
     FrameAccounting stream;  // summed over the frames, the stream's end code included
 };
@@ -36,13 +38,15 @@ void AddAccounting(FrameAccounting& total, const FrameAccounting& part);
 
 RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& format);
 
-// Human-readable lines; the SSIM column appears when the run measures it.
-void PrintFrameHeader(std::FILE* out, bool ssim, bool stream);
+// Human-readable lines; the SSIM and SSIMULACRA 2 columns appear when the
+// run measures them.
+void PrintFrameHeader(std::FILE* out, bool ssim, bool stream, bool ssimulacra2 = false);
 void PrintFrameLine(std::FILE* out, const FrameResult& frame);
 void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& summary);
 
 // Machine-readable forms. Infinite PSNR (identical planes) is "inf" in CSV
-// and null in JSON; SSIM columns and fields appear when the run measures it.
+// and null in JSON; SSIM and SSIMULACRA 2 columns and fields appear when the
+// run measures them (a score too small to take is "nan" in CSV, null in JSON).
 // The CSV ends with a column naming the coding model when `model` is given;
 // the JSON's settings always name it.
 std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& summary, const std::string& model = "");

@@ -28,24 +28,29 @@ std::vector<Y4mFrame> LoadClip(ClipSource& source, int64_t maxFrames) {
 std::string MeasuredCell(const SweepRow& r, const std::string& text) { return r.measured.measured ? text : "n/a"; }
 
 void PrintTable(std::FILE* out, const SweepReport& report) {
-    const bool confirmed = !report.confirmedBy.empty();
+    const bool confirmed = !report.confirmedBy.empty(), s2 = report.ssimulacra2;
     std::fprintf(out, "coding model: %s%s%s\n", report.model.c_str(), confirmed ? "; measured by " : "",
                  report.confirmedBy.c_str());
     std::fprintf(out, "%-24s %-10s %4s %6s %12s %10s %9s %9s %9s %9s", "matrix", "mapping", "code", "qscale",
                  "bytes/frame", "Mbit/s", "Y dB", "Cb dB", "Cr dB", "SSIM");
+    if (s2) std::fprintf(out, " %12s", "SSIMULACRA 2");
     if (confirmed) std::fprintf(out, " %12s %9s %9s", "meas. bytes", "meas. Y", "meas.SSIM");
+    if (confirmed && s2) std::fprintf(out, " %12s", "meas. SSIMU2");
     std::fputc('\n', out);
     for (const SweepRow& r : report.rows) {
         std::fprintf(out, "%-24s %-10s %4d %6d %12.1f %10.3f %9s %9s %9s %9s", r.matrix.c_str(),
                      MappingName(r.nonLinear), r.scaleCode, r.quantiserScale, r.meanBytes, r.bitRate / 1e6,
                      FormatPsnr(r.error.y.Psnr(), false).c_str(), FormatPsnr(r.error.cb.Psnr(), false).c_str(),
                      FormatPsnr(r.error.cr.Psnr(), false).c_str(), FormatSsim(r.ssim.all.Ssim(), false).c_str());
+        if (s2) std::fprintf(out, " %12s", FormatSsimulacra2(r.ssimulacra2, false).c_str());
         if (confirmed) {
             char bytes[32];
             std::snprintf(bytes, sizeof bytes, "%.1f", r.measured.meanBytes);
             std::fprintf(out, " %12s %9s %9s", MeasuredCell(r, bytes).c_str(),
                          MeasuredCell(r, FormatPsnr(r.measured.error.y.Psnr(), false)).c_str(),
                          MeasuredCell(r, FormatSsim(r.measured.ssim.all.Ssim(), false)).c_str());
+            if (s2)
+                std::fprintf(out, " %12s", MeasuredCell(r, FormatSsimulacra2(r.measured.ssimulacra2, false)).c_str());
         }
         std::fputc('\n', out);
     }
@@ -59,7 +64,12 @@ BdInterpolation BdMethod(const std::string& name) {
 
 // Predicted curves solid; with a confirmation, each measured curve dashed in
 // its predicted curve's colour.
-std::vector<RdCurve> Curves(const SweepReport& report, bool ssim) {
+double PlotQuality(RdMetric metric, const FrameError& error, const FrameSsim& ssim, double ssimulacra2) {
+    if (metric == RdMetric::kSsimulacra2) return ssimulacra2;
+    return metric == RdMetric::kSsim ? ssim.all.Ssim() : error.y.Psnr();
+}
+
+std::vector<RdCurve> Curves(const SweepReport& report, RdMetric metric) {
     std::vector<RdCurve> predicted, measured;
     for (const SweepRow& r : report.rows) {
         const std::string label = CurveLabel(r);
@@ -69,11 +79,11 @@ std::vector<RdCurve> Curves(const SweepReport& report, bool ssim) {
             measured.push_back(RdCurve{label + " (" + report.confirmedBy + ")", {}, true, colour});
         }
         predicted.back().points.push_back(
-            RdPoint{r.meanBytes, ssim ? r.ssim.all.Ssim() : r.error.y.Psnr(), r.scaleCode});
+            RdPoint{r.meanBytes, PlotQuality(metric, r.error, r.ssim, r.ssimulacra2), r.scaleCode});
         const MeasuredPoint& m = r.measured;
         if (m.measured)
             measured.back().points.push_back(
-                RdPoint{m.meanBytes, ssim ? m.ssim.all.Ssim() : m.error.y.Psnr(), r.scaleCode});
+                RdPoint{m.meanBytes, PlotQuality(metric, m.error, m.ssim, m.ssimulacra2), r.scaleCode});
     }
     if (report.confirmedBy.empty()) return predicted;
     std::vector<RdCurve> curves;
@@ -90,7 +100,7 @@ void WriteOutputs(const CliOptions& o, const SweepReport& report, const Y4mForma
         const std::string name = o.input.substr(o.input.find_last_of('/') + 1);
         RdMetric metric = RdMetric::kPsnr;
         ParseRdMetric(o.plotMetric, &metric);  // checked with the options
-        WriteRdPlot(o.plot, Curves(report, metric == RdMetric::kSsim),
+        WriteRdPlot(o.plot, Curves(report, metric),
                     name + ", " + std::to_string(frames) + " frame(s), " + std::to_string(format.width) + "x" +
                         std::to_string(format.height) + ", model " + report.model,
                     metric == RdMetric::kSsim ? "SSIM (all planes)" : RdMetricTitle(metric));
@@ -103,13 +113,14 @@ void WriteOutputs(const CliOptions& o, const SweepReport& report, const Y4mForma
 void PrintReport(std::FILE* text, const SweepReport& report) {
     PrintTable(text, report);
     const std::string anchor = CurveLabel(report.rows.front());
+    const std::vector<SweepMeasure>& measures = SweepMeasures(report.ssimulacra2);
     if (!report.bd.empty()) {
         std::fputc('\n', text);
-        PrintBdTable(text, anchor, report.method, report.bd);
+        PrintBdTable(text, anchor, report.method, report.bd, measures);
     }
     if (!report.measuredBd.empty()) {
         std::fprintf(text, "\nmeasured by %s:\n", report.confirmedBy.c_str());
-        PrintBdTable(text, anchor, report.method, report.measuredBd);
+        PrintBdTable(text, anchor, report.method, report.measuredBd, measures);
     }
 }
 
@@ -142,8 +153,15 @@ int RunSweepCommand(const CliOptions& o) {
         format = Format420(format);
     }
 
+    // SSIMULACRA 2 is scored when asked for, or when the plot shows it.
+    const bool s2 = o.ssimulacra2 || o.plotMetric == "ssimulacra2";
+    std::unique_ptr<PerceptualOriginals> originals;
+    if (s2) originals = std::make_unique<PerceptualOriginals>(format, clip, o.cpuFlags, o.threads);
+    const std::vector<SweepMeasure>& measures = SweepMeasures(s2);
+
     const std::vector<SweepPoint> points = SweepPoints(matrices, SettingsFrom(o), o.sweepNonLinear);
     SweepReport report;
+    report.ssimulacra2 = s2;
     report.input = o.input;
     report.model = DescribeModel(o.model);
     report.modelColumn = o.modelChosen;
@@ -151,22 +169,23 @@ int RunSweepCommand(const CliOptions& o) {
     {
         Progress progress(int64_t(points.size()) * int64_t(clip.size()), !o.quiet && StderrIsTerminal());
         report.rows = RunSweep(clip, format, points, o.cpuFlags, o.threads,
-                               {ThrowIfInterrupted, [&](int64_t done) { progress.Update(done); }});
+                               {ThrowIfInterrupted, [&](int64_t done) { progress.Update(done); }}, originals.get());
     }
     if (confirm) {
-        const FfmpegConfirmer confirmer(ffmpeg, format, clip, [] {
+        FfmpegConfirmer confirmer(ffmpeg, format, clip, [] {
             if (InterruptedOrArriving()) throw InterruptedError();  // Ctrl-C reaches ffmpeg too: stopped, not failed
         });
+        confirmer.ScoreSsimulacra2(originals.get());
         Progress progress(int64_t(points.size()), !o.quiet && StderrIsTerminal());
         ConfirmSweep(confirmer, points, o.threads, {ThrowIfInterrupted, [&](int64_t done) { progress.Update(done); }},
                      report.rows);
         progress.Finish();
         report.confirmedBy = o.confirm;
-        report.measuredBd = CompareWithAnchor(BdCurves(report.rows, true), report.method);
+        report.measuredBd = CompareWithAnchor(BdCurves(report.rows, true, s2), report.method, measures);
         for (BdReportRow& row : report.measuredBd)
             for (std::string& warning : row.warnings) warning = "measured by " + o.confirm + ", " + warning;
     }
-    report.bd = CompareWithAnchor(BdCurves(report.rows, false), report.method);
+    report.bd = CompareWithAnchor(BdCurves(report.rows, false, s2), report.method, measures);
     WriteOutputs(o, report, format, clip.size());
     if (std::FILE* text = TextStream(o)) PrintReport(text, report);
     if (!o.quiet) {

@@ -42,7 +42,7 @@ void ClipRunner::KeepHostFrames() {
 
 const Pixel* ClipRunner::ReconstructionYc() const { return planar_ ? nullptr : output_.data(); }
 
-FrameResult ClipRunner::Process(const Y4mFrame& input) {
+FrameResult ClipRunner::Process(const Y4mFrame& input, const Ssimulacra2Original* prepared) {
     if (!planar_) Y4mToYc(format_, input, input_.data(), format_.width, cpuFlags_);
     FrameResult result;
     result.index = processed_++;
@@ -54,7 +54,39 @@ FrameResult ClipRunner::Process(const Y4mFrame& input) {
         result.hasSsim = true;
         result.ssim = CompareFramesSsim(format_, input, reconstruction_);
     }
+    if (measureSsimulacra2_) {
+        result.hasSsimulacra2 = true;
+        result.ssimulacra2 = ScoreSsimulacra2(input, prepared);
+    }
     return result;
+}
+
+// A 4:2:0 clip is scored as it is; any other layout was coded from its YC
+// frames, which the conversion to 4:2:0 averages the same way on both sides.
+double ClipRunner::ScoreSsimulacra2(const Y4mFrame& input, const Ssimulacra2Original* prepared) {
+    const Ssimulacra2Options options{ssimulacra2Threads_, cpuFlags_};
+    const Y4mFormat format = Format420(format_);
+    const Y4mFrame* original = &input;
+    const Y4mFrame* reconstruction = &reconstruction_;
+    if (format_.chroma != ChromaFormat::k420) {
+        YcToY4m(format, output_.data(), format_.width, reconstruction420_, cpuFlags_);
+        reconstruction = &reconstruction420_;
+        if (prepared == nullptr) {
+            YcToY4m(format, input_.data(), format_.width, original420_, cpuFlags_);
+            original = &original420_;
+        }
+    }
+    if (prepared != nullptr) return prepared->Score(format, *reconstruction);
+    return Ssimulacra2Frames(format, *original, *reconstruction, options);
+}
+
+Y4mFormat Format420(const Y4mFormat& format) {
+    Y4mFormat out = format;
+    if (format.chroma != ChromaFormat::k420) {
+        out.chroma = ChromaFormat::k420;
+        out.chromaTag = "420jpeg";
+    }
+    return out;
 }
 
 int32_t ClipRunner::CodeFrame(const Y4mFrame& input) {

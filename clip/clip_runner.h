@@ -15,6 +15,7 @@
 #include "media/psnr.h"
 #include "media/y4m.h"
 #include "quality/ssim.h"
+#include "quality/ssimulacra2.h"
 #include "stream/stream_writer.h"
 
 namespace vardelk {
@@ -25,9 +26,15 @@ struct FrameResult {
     FrameError error;  // reconstruction against input, 8-bit planes
     bool hasSsim = false;
     FrameSsim ssim;  // the same pair, when the runner measures SSIM
+    bool hasSsimulacra2 = false;
+    double ssimulacra2 = 0.0;  // the frame's score (NaN under 8 pixels), when the runner measures it
     bool hasStream = false;
     FrameAccounting stream;  // the frame in the MPEG-2 stream, when one is written
 };
+
+// The format's 4:2:0 form (the same for a 4:2:0 format; tagged 420jpeg for
+// another layout).
+Y4mFormat Format420(const Y4mFormat& format);
 
 class ClipRunner {
 public:
@@ -42,6 +49,15 @@ public:
     // Also measure SSIM of every frame (it costs about as much as PSNR and
     // the colour conversion together, so only on request).
     void MeasureSsim(bool on) { measureSsim_ = on; }
+    // Also score every frame by SSIMULACRA 2 on `threads` (it costs many
+    // times the coding: only on request). Both sides are scored as 4:2:0:
+    // the input as the codec takes it (another layout through the YC
+    // frames: each chroma sample the rounded mean of the pixels it covers)
+    // and the reconstruction, both turned to RGB by FrameToRgb.
+    void MeasureSsimulacra2(bool on, int32_t threads = 1) {
+        measureSsimulacra2_ = on;
+        ssimulacra2Threads_ = threads;
+    }
     // Measure PSNR of every frame (on unless turned off; a face that only
     // shows the reconstruction saves its time).
     void MeasureError(bool on) { measureError_ = on; }
@@ -59,7 +75,10 @@ public:
     ClipRunner(const ClipRunner&) = delete;  // holds pointers into itself
     ClipRunner& operator=(const ClipRunner&) = delete;
 
-    FrameResult Process(const Y4mFrame& input);
+    // `prepared`, when given, is the input's 4:2:0 form prepared for
+    // SSIMULACRA 2 (a caller scoring one frame many times prepares it once);
+    // the score is the same either way.
+    FrameResult Process(const Y4mFrame& input, const Ssimulacra2Original* prepared = nullptr);
 
     const Y4mFormat& Format() const { return format_; }
     const Y4mFrame& Reconstruction() const { return reconstruction_; }
@@ -82,6 +101,7 @@ private:
     int32_t CodeBand(const Y4mFrame& input, FrameCoder& coder, int32_t top, int32_t height,
                      const FrameOutputs& outputs);
     void SizeHostFrames();
+    double ScoreSsimulacra2(const Y4mFrame& input, const Ssimulacra2Original* prepared);
 
     Y4mFormat format_;
     CodingSettings settings_;
@@ -96,6 +116,9 @@ private:
     int64_t processed_ = 0;
     bool measureError_ = true;
     bool measureSsim_ = false;
+    bool measureSsimulacra2_ = false;
+    int32_t ssimulacra2Threads_ = 1;
+    Y4mFrame original420_, reconstruction420_;  // 4:2:0 forms of other layouts, for SSIMULACRA 2
     bool recordLevels_ = false;
     std::vector<LevelRecorder> recorders_;  // one per band
     std::vector<int32_t> bandTops_;         // first pixel row of each band

@@ -368,6 +368,10 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 }  // namespace
 
 bool ParseRdMetric(const std::string& name, RdMetric* metric) {
+    if (name == "ssimulacra2") {
+        *metric = RdMetric::kSsimulacra2;
+        return true;
+    }
     if (name != "psnr" && name != "ssim") return false;
     *metric = name == "ssim" ? RdMetric::kSsim : RdMetric::kPsnr;
     return true;
@@ -375,7 +379,10 @@ bool ParseRdMetric(const std::string& name, RdMetric* metric) {
 
 bool IsPlotFileName(const std::string& path) { return EndsWith(path, ".svg") || EndsWith(path, ".png"); }
 
-std::string RdMetricTitle(RdMetric metric) { return metric == RdMetric::kSsim ? "Y SSIM" : "Y PSNR (dB)"; }
+std::string RdMetricTitle(RdMetric metric) {
+    if (metric == RdMetric::kSsimulacra2) return "SSIMULACRA 2";
+    return metric == RdMetric::kSsim ? "Y SSIM" : "Y PSNR (dB)";
+}
 
 void WriteRdPlot(const std::string& path, const std::vector<RdCurve>& curves, const std::string& title,
                  const std::string& yTitle) {

@@ -27,11 +27,11 @@ struct RdCurve {
     int32_t colour = -1;
 };
 
-enum class RdMetric { kPsnr, kSsim };
+enum class RdMetric { kPsnr, kSsim, kSsimulacra2 };
 
-// "psnr" or "ssim"; false for anything else.
+// "psnr", "ssim" or "ssimulacra2"; false for anything else.
 bool ParseRdMetric(const std::string& name, RdMetric* metric);
-// The y axis title for the metric: "Y PSNR (dB)", "Y SSIM".
+// The y axis title for the metric: "Y PSNR (dB)", "Y SSIM", "SSIMULACRA 2".
 std::string RdMetricTitle(RdMetric metric);
 
 // Whether the name ends in .svg or .png, the forms a plot is written in.

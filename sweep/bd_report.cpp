@@ -33,8 +33,8 @@ void Collect(const std::string& prefix, const BdResult& r, std::vector<std::stri
 
 double Unchanged(double quality) { return quality; }
 
-std::vector<BdPoint> MeasureCurve(const BdCurve& c, size_t measure) {
-    const SweepMeasure& m = SweepMeasures()[measure];
+std::vector<BdPoint> MeasureCurve(const BdCurve& c, const std::vector<SweepMeasure>& measures, size_t measure) {
+    const SweepMeasure& m = measures[measure];
     std::vector<BdPoint> points;
     for (const BdSweepPoint& p : c.points) points.push_back({p.bytes, m.bdForm(p.quality.at(measure))});
     return points;
@@ -42,20 +42,26 @@ std::vector<BdPoint> MeasureCurve(const BdCurve& c, size_t measure) {
 
 }  // namespace
 
-const std::vector<SweepMeasure>& SweepMeasures() {
-    static const std::vector<SweepMeasure> measures = {{"PSNR", "psnr", "BD-rate Y", "BD-PSNR Y", 12, Unchanged},
-                                                       {"SSIM", "ssim", "BD-rate SSIM", "BD-SSIM", 14, SsimDb}};
-    return measures;
+const std::vector<SweepMeasure>& SweepMeasures(bool ssimulacra2) {
+    static const SweepMeasure psnr{"PSNR", "psnr", "BD-rate Y", "BD-PSNR Y", 12, 12, " dB", Unchanged};
+    static const SweepMeasure ssim{"SSIM", "ssim", "BD-rate SSIM", "BD-SSIM", 12, 14, " dB", SsimDb};
+    // The score is already perceptually uniform enough to interpolate as it
+    // is; its BD-quality is in the score's points.
+    static const SweepMeasure perceptual{
+        "SSIMULACRA 2", "ssimulacra2", "BD-rate SSIMULACRA 2", "BD-SSIMULACRA 2", 20, 15, " pt", Unchanged};
+    static const std::vector<SweepMeasure> usual = {psnr, ssim}, all = {psnr, ssim, perceptual};
+    return ssimulacra2 ? all : usual;
 }
 
-std::vector<BdReportRow> CompareWithAnchor(const std::vector<BdCurve>& curves, BdInterpolation method) {
-    const std::vector<SweepMeasure>& measures = SweepMeasures();
+std::vector<BdReportRow> CompareWithAnchor(const std::vector<BdCurve>& curves, BdInterpolation method,
+                                           const std::vector<SweepMeasure>& measures) {
     std::vector<BdReportRow> rows;
     for (size_t k = 1; k < curves.size(); ++k) {
         BdReportRow row;
         row.label = curves[k].label;
         for (size_t m = 0; m < measures.size(); ++m) {
-            const BdResult r = BjontegaardDelta(MeasureCurve(curves[0], m), MeasureCurve(curves[k], m), method);
+            const BdResult r =
+                BjontegaardDelta(MeasureCurve(curves[0], measures, m), MeasureCurve(curves[k], measures, m), method);
             row.figures.push_back({r.rate, r.quality});
             Collect(row.label + ", " + measures[m].name + ": ", r, &row.warnings);
         }
@@ -65,19 +71,18 @@ std::vector<BdReportRow> CompareWithAnchor(const std::vector<BdCurve>& curves, B
 }
 
 void PrintBdTable(std::FILE* out, const std::string& anchorLabel, BdInterpolation method,
-                  const std::vector<BdReportRow>& rows) {
-    const std::vector<SweepMeasure>& measures = SweepMeasures();
+                  const std::vector<BdReportRow>& rows, const std::vector<SweepMeasure>& measures) {
     std::fprintf(out, "Bjontegaard deltas against %s (%s; BD-rate < 0 and BD-quality > 0 favour the curve)\n",
                  anchorLabel.c_str(), BdInterpolationName(method));
     std::fprintf(out, "%-24s", "curve");
     for (const SweepMeasure& m : measures)
-        std::fprintf(out, " %12s %*s", m.rateHeading, m.qualityWidth, m.qualityHeading);
+        std::fprintf(out, " %*s %*s", m.rateWidth, m.rateHeading, m.qualityWidth, m.qualityHeading);
     std::fputc('\n', out);
     for (const BdReportRow& r : rows) {
         std::fprintf(out, "%-24s", r.label.c_str());
         for (size_t m = 0; m < measures.size(); ++m)
-            std::fprintf(out, " %12s %*s", Shown(r.figures[m].rate, " %").c_str(), measures[m].qualityWidth,
-                         Shown(r.figures[m].quality, " dB").c_str());
+            std::fprintf(out, " %*s %*s", measures[m].rateWidth, Shown(r.figures[m].rate, " %").c_str(),
+                         measures[m].qualityWidth, Shown(r.figures[m].quality, measures[m].unit).c_str());
         std::fputc('\n', out);
     }
 }
@@ -87,26 +92,27 @@ void PrintBdWarnings(std::FILE* out, const std::vector<BdReportRow>& rows) {
         for (const std::string& w : r.warnings) std::fprintf(out, "warning: %s\n", w.c_str());
 }
 
-std::string BdColumnNames(const std::string& prefix) {
+std::string BdColumnNames(const std::string& prefix, const std::vector<SweepMeasure>& measures) {
     std::string names;
-    for (const SweepMeasure& m : SweepMeasures())
+    for (const SweepMeasure& m : measures)
         names += (names.empty() ? "" : ",") + prefix + "bd_rate_" + m.key + "," + prefix + "bd_" + m.key;
     return names;
 }
 
-std::string BdColumnValues(const BdReportRow* row) {
+std::string BdColumnValues(const BdReportRow* row, const std::vector<SweepMeasure>& measures) {
     std::string values;
-    if (row == nullptr) return std::string(2 * SweepMeasures().size(), ',');
-    for (size_t m = 0; m < SweepMeasures().size(); ++m) {
+    if (row == nullptr) return std::string(2 * measures.size(), ',');
+    for (size_t m = 0; m < measures.size(); ++m) {
         for (const BdFigure* f : {&row->figures[m].rate, &row->figures[m].quality})
             values += "," + (f->computable ? FormatDecimal(f->value) : std::string());
     }
     return values;
 }
 
-std::string BdCsv(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows) {
+std::string BdCsv(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows,
+                  const std::vector<SweepMeasure>& measures) {
     std::ostringstream csv;
-    csv << "anchor,curve,method," << BdColumnNames() << '\n';
+    csv << "anchor,curve,method," << BdColumnNames("", measures) << '\n';
     for (const BdReportRow& r : rows) {
         csv << CsvQuoted(anchorLabel) << ',' << CsvQuoted(r.label) << ',' << BdInterpolationName(method);
         for (const BdMeasureFigures& f : r.figures) csv << ',' << Value(f.rate, "") << ',' << Value(f.quality, "");
@@ -115,8 +121,8 @@ std::string BdCsv(const std::string& anchorLabel, BdInterpolation method, const 
     return csv.str();
 }
 
-std::string BdJson(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows) {
-    const std::vector<SweepMeasure>& measures = SweepMeasures();
+std::string BdJson(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows,
+                   const std::vector<SweepMeasure>& measures) {
     std::ostringstream json;
     json << "{\"anchor\": " << JsonString(anchorLabel) << ", \"method\": \"" << BdInterpolationName(method)
          << "\", \"rows\": [";

@@ -5,9 +5,9 @@
 // Per curve and measure: BD-rate (percent, negative = fewer bytes for the
 // same quality) and BD-quality (positive = better) in the measure's BD form:
 // luma PSNR in dB, SSIM in its dB form -10 log10(1 - SSIM), so BD-SSIM is in
-// SSIM dB. Points whose quality is infinite (identical pictures) are left
-// out with a warning; a figure that cannot be computed is shown as n/a, left
-// empty in CSV and null in JSON, with the reason among the warnings.
+// SSIM dB, and SSIMULACRA 2 (when the sweep scores it) in its own points. Points whose quality is infinite (identical
+// pictures) are left out with a warning; a figure that cannot be computed is shown as n/a, left empty in CSV and null
+// in JSON, with the reason among the warnings.
 #pragma once
 
 #include <cstdio>
@@ -25,16 +25,19 @@ struct SweepMeasure {
     const char* key;                   // "psnr"
     const char* rateHeading;           // "BD-rate Y"
     const char* qualityHeading;        // "BD-PSNR Y"
+    int rateWidth;                     // of the table's rate column
     int qualityWidth;                  // of the table's quality column
+    const char* unit;                  // of BD-quality in the table: " dB"
     double (*bdForm)(double quality);  // the form the deltas are taken in
 };
 
-// The sweep's measures, in the order of every list of figures below.
-const std::vector<SweepMeasure>& SweepMeasures();
+// The sweep's measures, in the order of every list of figures below: luma
+// PSNR and overall SSIM, then SSIMULACRA 2 when the sweep scores it.
+const std::vector<SweepMeasure>& SweepMeasures(bool ssimulacra2 = false);
 
 // One sweep point: mean bytes per frame and its quality by each measure as
-// measured (luma PSNR in dB, overall SSIM 0..1); CompareWithAnchor takes
-// each into its BD form.
+// measured (luma PSNR in dB, overall SSIM 0..1, SSIMULACRA 2 up to 100);
+// CompareWithAnchor takes each into its BD form.
 struct BdSweepPoint {
     double bytes = 0.0;
     std::vector<double> quality;
@@ -61,28 +64,33 @@ struct BdReportRow {
 
 // A row for every curve after the first, compared with the first. Fewer
 // than two curves give no rows.
+// Every point carries a quality for each of `measures`.
 std::vector<BdReportRow> CompareWithAnchor(const std::vector<BdCurve>& curves,
-                                           BdInterpolation method = BdInterpolation::kPchip);
+                                           BdInterpolation method = BdInterpolation::kPchip,
+                                           const std::vector<SweepMeasure>& measures = SweepMeasures());
 
-// The aligned table, headed by the anchor's label and the method.
+// The aligned table, headed by the anchor's label and the method. The rows'
+// figures are those of `measures`, here and below.
 void PrintBdTable(std::FILE* out, const std::string& anchorLabel, BdInterpolation method,
-                  const std::vector<BdReportRow>& rows);
+                  const std::vector<BdReportRow>& rows, const std::vector<SweepMeasure>& measures = SweepMeasures());
 // Every row's warnings, one a line, each starting "warning: ".
 void PrintBdWarnings(std::FILE* out, const std::vector<BdReportRow>& rows);
 
 // The CSV column names of the figures, "bd_rate_psnr,bd_psnr,...", each
 // after `prefix`.
-std::string BdColumnNames(const std::string& prefix = "");
+std::string BdColumnNames(const std::string& prefix = "", const std::vector<SweepMeasure>& measures = SweepMeasures());
 // A row's figures for those columns with three decimals, each after a comma
 // (empty where not computable, all empty for no row).
-std::string BdColumnValues(const BdReportRow* row);
+std::string BdColumnValues(const BdReportRow* row, const std::vector<SweepMeasure>& measures = SweepMeasures());
 
 // CSV with a header line:
 //   anchor,curve,method,bd_rate_psnr,bd_psnr,bd_rate_ssim,bd_ssim
-std::string BdCsv(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows);
+std::string BdCsv(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows,
+                  const std::vector<SweepMeasure>& measures = SweepMeasures());
 // A JSON object {"anchor": ..., "method": ..., "rows": [{"curve": ...,
 // "bd_rate_psnr": ..., "bd_psnr": ..., "bd_rate_ssim": ..., "bd_ssim": ...,
 // "warnings": [...]}]}, to be placed as a member value of the sweep's JSON.
-std::string BdJson(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows);
+std::string BdJson(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows,
+                   const std::vector<SweepMeasure>& measures = SweepMeasures());
 
 }  // namespace vardelk

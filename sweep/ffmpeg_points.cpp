@@ -14,30 +14,25 @@ std::string PointName(const std::string& matrix, const CodingSettings& settings)
 
 // Pools the measures of every decoded frame against the clip's.
 void MeasureDecoded(const FfmpegRun& run, const std::string& point, const Y4mFormat& format,
-                    const std::vector<Y4mFrame>& clip, MeasuredPoint& measured) {
+                    const std::vector<Y4mFrame>& clip, const PerceptualOriginals* ssimulacra2,
+                    MeasuredPoint& measured) {
     size_t index = 0;
+    double scores = 0;
     const size_t frames = run.ReadDecoded(format.width, format.height, point, [&](const Y4mFrame& frame) {
         if (index < clip.size()) {  // the rest only counted, for the message below
             measured.error.Add(CompareFrames(clip[index], frame));
             measured.ssim.Add(CompareFramesSsim(format, clip[index], frame));
+            if (ssimulacra2) scores += ssimulacra2->Score(index, format, clip[index], frame);
         }
         ++index;
     });
+    measured.ssimulacra2 = scores / double(clip.size());
     if (frames != clip.size())
         throw SweepError("ffmpeg decoded " + std::to_string(frames) + " of " + std::to_string(clip.size()) +
                          " frames of " + point);
 }
 
 }  // namespace
-
-Y4mFormat Format420(const Y4mFormat& format) {
-    Y4mFormat out = format;
-    if (format.chroma != ChromaFormat::k420) {
-        out.chroma = ChromaFormat::k420;
-        out.chromaTag = "420jpeg";
-    }
-    return out;
-}
 
 std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4mFrame>& clip) {
     if (format.chroma == ChromaFormat::k420) return clip;
@@ -84,7 +79,7 @@ MeasuredPoint FfmpegConfirmer::Measure(const NamedMatrix& matrix, const CodingSe
     try {
         const FfmpegRun run(ffmpeg_, source_, settings, matrix.entries, folder_.File("point" + std::to_string(index)),
                             check);
-        MeasureDecoded(run, name, format_, clip_, point);
+        MeasureDecoded(run, name, format_, clip_, ssimulacra2_, point);
         point.totalBytes = int64_t(run.Stream().size());
     } catch (const FfmpegFailure& failure) {
         if (stopped_) stopped_();  // throws when the run ended of the caller's stop

@@ -1,8 +1,8 @@
 // A sweep's predictions checked against a real encoder: each point is coded
 // by ffmpeg's MPEG-2 video encoder with the same matrix, scale code, mapping,
 // scan, DCT mode, AC table and DC precision, decoded by ffmpeg again and
-// measured here with our own PSNR and SSIM against the very 4:2:0 planes our
-// coder coded.
+// measured here with our own PSNR and SSIM (and SSIMULACRA 2 when asked)
+// against the very 4:2:0 planes our coder coded.
 //
 // The encoder is held to our coder's arithmetic (encoders/ffmpeg_mpeg2.h):
 // every frame an I picture, a fixed quantiser_scale_code, the integer DCT
@@ -18,12 +18,14 @@
 
 #include <functional>
 
+#include "clip/clip_runner.h"
 #include "encoders/child_process.h"
 #include "encoders/ffmpeg_mpeg2.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
 #include "quality/ssim.h"
 #include "sweep/named_matrix.h"
+#include "sweep/perceptual_originals.h"
 
 namespace vardelk {
 
@@ -33,14 +35,14 @@ struct MeasuredPoint {
     int64_t totalBytes = 0;  // the stream file, headers and all
     double meanBytes = 0.0;
     double bitRate = 0.0;
-    FrameError error;  // pooled over the clip
-    FrameSsim ssim;    // pooled over the clip
+    FrameError error;        // pooled over the clip
+    FrameSsim ssim;          // pooled over the clip
+    double ssimulacra2 = 0;  // the mean of the frames' scores, when the confirmer scores them
 };
 
 // The 4:2:0 frames a confirmed sweep codes: 4:2:0 clips as they are, any
 // other layout through our own conversion (chroma averaged; mono gains
-// neutral chroma).
-Y4mFormat Format420(const Y4mFormat& format);
+// neutral chroma), in the format of Format420 (clip/clip_runner.h).
 std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4mFrame>& clip);
 
 class FfmpegConfirmer {
@@ -58,6 +60,10 @@ public:
     FfmpegConfirmer(std::string ffmpeg, const Y4mFormat& format, const std::vector<Y4mFrame>& clip,
                     FailureCheck stopped = {});
 
+    // Also scores every decoded frame by SSIMULACRA 2 against the clip's
+    // `originals` (which must outlive the object).
+    void ScoreSsimulacra2(const PerceptualOriginals* originals) { ssimulacra2_ = originals; }
+
     // Codes, checks, decodes and measures one point; `index` names its files,
     // so points may be measured at once on several threads. Throws SweepError
     // with the tail of ffmpeg's messages when ffmpeg fails.
@@ -70,6 +76,7 @@ private:
     TemporaryFolder folder_;
     std::string source_;
     FailureCheck stopped_;
+    const PerceptualOriginals* ssimulacra2_ = nullptr;
 };
 
 }  // namespace vardelk

@@ -16,6 +16,7 @@
 #include "sweep/bd_report.h"
 #include "sweep/ffmpeg_points.h"
 #include "sweep/named_matrix.h"
+#include "sweep/perceptual_originals.h"
 
 namespace vardelk {
 
@@ -30,6 +31,7 @@ struct SweepRow {
     double bitRate = 0.0;
     FrameError error;        // pooled over the clip
     FrameSsim ssim;          // pooled over the clip
+    double ssimulacra2 = 0;  // the mean of the frames' scores, when the sweep scores them
     MeasuredPoint measured;  // the confirming encoder's, when the sweep is confirmed
 };
 
@@ -56,10 +58,11 @@ struct SweepHooks {
 };
 
 // Codes every point over the clip, the points at once on `threads`; the
-// rows come in the points' order.
+// rows come in the points' order. With `ssimulacra2` (the clip's originals)
+// every frame is scored by SSIMULACRA 2 too.
 std::vector<SweepRow> RunSweep(const std::vector<Y4mFrame>& clip, const Y4mFormat& format,
                                const std::vector<SweepPoint>& points, uint32_t cpuFlags, int32_t threads,
-                               const SweepHooks& hooks);
+                               const SweepHooks& hooks, const PerceptualOriginals* ssimulacra2 = nullptr);
 
 // Every point coded by the confirming encoder, several at once; each result
 // lands in its row (rows[i] for points[i]) whatever the order they finish in.
@@ -72,7 +75,8 @@ std::string CurveLabel(const SweepRow& row);
 const char* MappingName(bool nonLinear);
 
 // The Bjontegaard curves of the predicted points, or of the measured ones
-// (points the encoder could not code left out).
-std::vector<BdCurve> BdCurves(const std::vector<SweepRow>& rows, bool measured);
+// (points the encoder could not code left out), with the qualities of
+// SweepMeasures(ssimulacra2).
+std::vector<BdCurve> BdCurves(const std::vector<SweepRow>& rows, bool measured, bool ssimulacra2 = false);
 
 }  // namespace vardelk

@@ -2,39 +2,44 @@
 
 #include <sstream>
 
+#include <cmath>
+
 #include "media/report_text.h"
 
 namespace vardelk {
 namespace {
 
 // The Bjontegaard columns of a row's curve, empty for the anchor.
-std::string BdColumns(const SweepRow& r, const std::vector<BdReportRow>& bd) {
+std::string BdColumns(const SweepRow& r, const std::vector<BdReportRow>& bd,
+                      const std::vector<SweepMeasure>& measures) {
     for (const BdReportRow& b : bd) {
-        if (b.label == CurveLabel(r)) return BdColumnValues(&b);
+        if (b.label == CurveLabel(r)) return BdColumnValues(&b, measures);
     }
-    return BdColumnValues(nullptr);
+    return BdColumnValues(nullptr, measures);
 }
 
 const char kMeasuredColumns[] =
     "measured_total_bytes,measured_mean_bytes,measured_bit_rate,measured_psnr_y,measured_psnr_cb,measured_psnr_cr,"
     "measured_ssim_y,measured_ssim_cb,measured_ssim_cr,measured_ssim_all";
 
-std::string MeasuredColumns(const MeasuredPoint& m) {
-    if (!m.measured) return ",,,,,,,,,,";
+std::string MeasuredColumns(const MeasuredPoint& m, bool ssimulacra2) {
+    if (!m.measured) return ssimulacra2 ? ",,,,,,,,,,," : ",,,,,,,,,,";
     return "," + std::to_string(m.totalBytes) + "," + FormatDecimal(m.meanBytes) + "," + FormatDecimal(m.bitRate) +
            "," + FormatPsnr(m.error.y.Psnr(), false) + "," + FormatPsnr(m.error.cb.Psnr(), false) + "," +
            FormatPsnr(m.error.cr.Psnr(), false) + "," + FormatSsim(m.ssim.y.Ssim(), false) + "," +
            FormatSsim(m.ssim.cb.Ssim(), false) + "," + FormatSsim(m.ssim.cr.Ssim(), false) + "," +
-           FormatSsim(m.ssim.all.Ssim(), false);
+           FormatSsim(m.ssim.all.Ssim(), false) + (ssimulacra2 ? "," + FormatSsimulacra2(m.ssimulacra2, false) : "");
 }
 
 // The figures every point row carries, in JSON, without the braces.
-std::string FiguresJson(int64_t totalBytes, double meanBytes, double bitRate, const FrameError& e, const FrameSsim& s) {
+std::string FiguresJson(int64_t totalBytes, double meanBytes, double bitRate, const FrameError& e, const FrameSsim& s,
+                        const double* ssimulacra2) {
     return "\"total_bytes\": " + std::to_string(totalBytes) + ", \"mean_bytes\": " + FormatDecimal(meanBytes) +
            ", \"bit_rate\": " + FormatDecimal(bitRate) + ", \"psnr_y\": " + FormatPsnr(e.y.Psnr(), true) +
            ", \"psnr_cb\": " + FormatPsnr(e.cb.Psnr(), true) + ", \"psnr_cr\": " + FormatPsnr(e.cr.Psnr(), true) +
            ", \"ssim_y\": " + FormatSsim(s.y.Ssim(), true) + ", \"ssim_cb\": " + FormatSsim(s.cb.Ssim(), true) +
-           ", \"ssim_cr\": " + FormatSsim(s.cr.Ssim(), true) + ", \"ssim_all\": " + FormatSsim(s.all.Ssim(), true);
+           ", \"ssim_cr\": " + FormatSsim(s.cr.Ssim(), true) + ", \"ssim_all\": " + FormatSsim(s.all.Ssim(), true) +
+           (ssimulacra2 ? ", \"ssimulacra2\": " + FormatSsimulacra2(*ssimulacra2, true) : "");
 }
 
 std::string PointJson(const SweepRow& r) {
@@ -49,26 +54,41 @@ std::string ConfirmedJson(const SweepReport& report) {
         const SweepRow& r = report.rows[i];
         const MeasuredPoint& m = r.measured;
         json << (i ? ",\n" : "\n") << "    " << PointJson(r) << ", \"measured\": " << (m.measured ? "true" : "false");
-        if (m.measured) json << ", " << FiguresJson(m.totalBytes, m.meanBytes, m.bitRate, m.error, m.ssim);
+        if (m.measured)
+            json << ", "
+                 << FiguresJson(m.totalBytes, m.meanBytes, m.bitRate, m.error, m.ssim,
+                                report.ssimulacra2 ? &m.ssimulacra2 : nullptr);
         json << "}";
     }
     json << "\n  ]";
     if (!report.measuredBd.empty())
-        json << ", \"bd\": " << BdJson(CurveLabel(report.rows.front()), report.method, report.measuredBd);
+        json << ", \"bd\": "
+             << BdJson(CurveLabel(report.rows.front()), report.method, report.measuredBd,
+                       SweepMeasures(report.ssimulacra2));
     json << "}";
     return json.str();
 }
 
 }  // namespace
 
+std::string FormatSsimulacra2(double score, bool json) {
+    if (std::isnan(score)) return json ? "null" : "nan";
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.4f", score);
+    return text;
+}
+
 std::string SweepCsv(const SweepReport& report) {
     const bool bd = !report.bd.empty(), confirmed = !report.confirmedBy.empty();
     const bool measuredBd = confirmed && !report.measuredBd.empty();
+    const bool s2 = report.ssimulacra2;
+    const std::vector<SweepMeasure>& measures = SweepMeasures(s2);
     std::ostringstream csv;
     csv << "matrix,mapping,scale_code,quantiser_scale,frames,total_bytes,mean_bytes,bit_rate,psnr_y,psnr_cb,psnr_cr,"
            "ssim_y,ssim_cb,ssim_cr,ssim_all"
-        << (bd ? "," + BdColumnNames() : "") << (confirmed ? std::string(",") + kMeasuredColumns : "")
-        << (measuredBd ? "," + BdColumnNames("measured_") : "");
+        << (s2 ? ",ssimulacra2" : "") << (bd ? "," + BdColumnNames("", measures) : "")
+        << (confirmed ? std::string(",") + kMeasuredColumns + (s2 ? ",measured_ssimulacra2" : "") : "")
+        << (measuredBd ? "," + BdColumnNames("measured_", measures) : "");
     csv << (report.modelColumn ? ",model" : "") << '\n';
     for (const SweepRow& r : report.rows) {
         csv << CsvQuoted(r.matrix) << ',' << MappingName(r.nonLinear) << ',' << r.scaleCode << ',' << r.quantiserScale
@@ -77,8 +97,9 @@ std::string SweepCsv(const SweepReport& report) {
             << FormatPsnr(r.error.cb.Psnr(), false) << ',' << FormatPsnr(r.error.cr.Psnr(), false) << ','
             << FormatSsim(r.ssim.y.Ssim(), false) << ',' << FormatSsim(r.ssim.cb.Ssim(), false) << ','
             << FormatSsim(r.ssim.cr.Ssim(), false) << ',' << FormatSsim(r.ssim.all.Ssim(), false)
-            << (bd ? BdColumns(r, report.bd) : "") << (confirmed ? MeasuredColumns(r.measured) : "")
-            << (measuredBd ? BdColumns(r, report.measuredBd) : "")
+            << (s2 ? "," + FormatSsimulacra2(r.ssimulacra2, false) : "")
+            << (bd ? BdColumns(r, report.bd, measures) : "") << (confirmed ? MeasuredColumns(r.measured, s2) : "")
+            << (measuredBd ? BdColumns(r, report.measuredBd, measures) : "")
             << (report.modelColumn ? "," + CsvQuoted(report.model) : "") << '\n';
     }
     return csv.str();
@@ -92,11 +113,14 @@ std::string SweepJson(const SweepReport& report) {
         const SweepRow& r = report.rows[i];
         json << (i ? ",\n" : "\n") << "    " << PointJson(r) << ", \"quantiser_scale\": " << r.quantiserScale
              << ", \"frames\": " << r.frames << ", "
-             << FiguresJson(r.totalBytes, r.meanBytes, r.bitRate, r.error, r.ssim) << "}";
+             << FiguresJson(r.totalBytes, r.meanBytes, r.bitRate, r.error, r.ssim,
+                            report.ssimulacra2 ? &r.ssimulacra2 : nullptr)
+             << "}";
     }
     json << "\n  ]";
     if (!report.bd.empty())
-        json << ",\n  \"bd\": " << BdJson(CurveLabel(report.rows.front()), report.method, report.bd);
+        json << ",\n  \"bd\": "
+             << BdJson(CurveLabel(report.rows.front()), report.method, report.bd, SweepMeasures(report.ssimulacra2));
     if (!report.confirmedBy.empty()) json << ",\n  \"confirmed\": " << ConfirmedJson(report);
     json << "\n}\n";
     return json.str();

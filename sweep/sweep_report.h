@@ -17,13 +17,21 @@ struct SweepReport {
     BdInterpolation method = BdInterpolation::kPchip;
     std::string confirmedBy;              // the encoder that measured every point; "" for none
     std::vector<BdReportRow> measuredBd;  // its curves against its first
+    bool ssimulacra2 = false;             // the points were scored by SSIMULACRA 2 (and the BD rows hold it)
 };
+
+// A SSIMULACRA 2 score with four decimals; "nan", or null in JSON, for a
+// picture too small to score.
+std::string FormatSsimulacra2(double score, bool json);
 
 // With Bjontegaard figures (rows after the anchor's curve), the CSV gains
 // their columns on every row of the curve they describe (empty on the
 // anchor's rows) and the JSON a "bd" member. A confirmed sweep adds the
 // measured figures: CSV columns "measured_..." (empty where a point was not
-// measured) and a JSON "confirmed" member. The model's CSV column comes last.
+// measured) and a JSON "confirmed" member. A sweep scored by SSIMULACRA 2
+// adds its column "ssimulacra2" after the SSIM ones (and "measured_ssimulacra2"
+// after the measured SSIM), its member to every point, and its BD figures
+// after those of SSIM. The model's CSV column comes last.
 std::string SweepCsv(const SweepReport& report);
 std::string SweepJson(const SweepReport& report);
 

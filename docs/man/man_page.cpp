@@ -19,6 +19,7 @@
 #include <CLI/CLI.hpp>
 
 #include "docs/man/roff_text.h"
+#include "measure_command.h"
 #include "options.h"
 #include "search_command.h"
 #include "vardelk/version.h"
@@ -97,17 +98,14 @@ std::string Lower(std::string s) {
     return s;
 }
 
-// The search command: its synopsis, description and options, under a
-// section of its own.
-void WriteSearchSection(std::ostream& out) {
-    CLI::App app{"vardelk search"};
-    SearchOptions options;
-    std::string threads;
-    DefineSearchOptions(app, options, threads);
-    out << ".SH SEARCH COMMAND\n"
-        << ".B vardelk search\n";
+// A command (search, measure): its synopsis, description and options,
+// under a section of its own.
+void WriteCommandSection(std::ostream& out, const CLI::App& app, const std::string& heading) {
+    out << ".SH " << heading << "\n"
+        << ".B " << app.get_name() << "\n";
     for (const CLI::Option* option : app.get_options())
-        if (option->get_required()) out << Italic(option->get_type_name()) << "...\n";
+        if (option->get_required())
+            out << Italic(option->get_type_name()) << (option->get_items_expected_max() > 1 ? "..." : "") << "\n";
     out << "[\\fIOPTION\\fR]...\n"
         << ".PP\n"
         << RoffText(app.get_description()) << "\n";
@@ -118,6 +116,23 @@ void WriteSearchSection(std::ostream& out) {
     std::istringstream footer(app.get_footer());
     for (std::string line; std::getline(footer, line);)
         if (!line.empty()) out << ".PP\n" << RoffText(line) << "\n";
+}
+
+void WriteSearchSection(std::ostream& out) {
+    CLI::App app{"vardelk search"};
+    app.name("vardelk search");
+    SearchOptions options;
+    std::string threads;
+    DefineSearchOptions(app, options, threads);
+    WriteCommandSection(out, app, "SEARCH COMMAND");
+}
+
+void WriteMeasureSection(std::ostream& out) {
+    CLI::App app{"vardelk measure"};
+    app.name("vardelk measure");
+    MeasureOptions options;
+    DefineMeasureOptions(app, options);
+    WriteCommandSection(out, app, "MEASURE COMMAND");
 }
 
 void WritePage(std::ostream& out, const std::string& docDir) {
@@ -160,6 +175,9 @@ void WritePage(std::ostream& out, const std::string& docDir) {
         << ".br\n"
         << ".B vardelk search\n"
         << Italic("SET") << "... [\\fIOPTION\\fR]...\n"
+        << ".br\n"
+        << ".B vardelk measure\n"
+        << Italic("REFERENCE") << " " << Italic("DISTORTED") << " [\\fIOPTION\\fR]...\n"
         << ".SH DESCRIPTION\n"
         << RoffText(app.get_description()) << "\n"
         << ".SH OPTIONS\n";
@@ -167,6 +185,7 @@ void WritePage(std::ostream& out, const std::string& docDir) {
         out << ".TP\n" << OptionHead(*option) << "\n" << OptionText(*option) << "\n";
     }
     WriteSearchSection(out);
+    WriteMeasureSection(out);
     if (!exitStatus.empty()) {
         out << ".SH EXIT STATUS\n";
         for (const std::string& line : exitStatus) out << ".PP\n" << RoffText(line) << "\n";

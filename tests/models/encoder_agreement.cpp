@@ -6,9 +6,11 @@
 //   ffmpeg:   every level identical, files within 0.1 %;
 //   mpeg2enc: at least 99 % of the levels, files within 1 %;
 // and per photograph the Bjontegaard rate of flat16 against the default,
-// at equal luma PSNR and at equal SSIM (our measures: of our reconstruction
-// for the prediction, of the encoder's decoded output for the measurement),
-// agrees within 1 point.
+// at equal luma PSNR, at equal SSIM and at equal SSIMULACRA 2 (our measures:
+// of our reconstruction for the prediction, of the encoder's decoded output
+// for the measurement, both against the photograph's 4:2:0 planes, scored as
+// RGB through FrameToRgb), agrees within 1 point (mpeg2enc's SSIMULACRA 2:
+// 3 points per photograph, its mean within 1).
 //
 // ffmpeg runs as the product runs it, through FfmpegRun (the arguments of
 // FfmpegEncodeArguments, the stream checked by CheckFfmpegStream). The
@@ -47,6 +49,7 @@
 #include "media/y4m.h"
 #include "quality/bd_rate.h"
 #include "quality/ssim.h"
+#include "quality/ssimulacra2.h"
 #include "stream/stream_reader.h"
 #include "stream/stream_writer.h"
 
@@ -61,7 +64,8 @@ struct Photo {
     std::string name;
     Y4mFormat format;
     Y4mFrame frame;
-    std::string source;  // the frame as a Y4M file, for the encoders
+    std::string source;                                   // the frame as a Y4M file, for the encoders
+    std::shared_ptr<const Ssimulacra2Original> prepared;  // the frame, for SSIMULACRA 2
 };
 
 struct Matrix {
@@ -90,6 +94,10 @@ struct Encoder {
     bool alternateScan;
     double maxBytesError;  // of any point's file
     double minSameLevels;  // share of any point's levels
+    // Of each photograph's SSIMULACRA 2 BD-rate (the mean's is held to
+    // kMaxBdDifference): the score weighs the few levels a model misses
+    // more than PSNR and SSIM do.
+    double maxSsimulacra2Difference;
 };
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
@@ -135,6 +143,7 @@ Photo Prepare(const std::string& ffmpeg, const std::string& argument, const Temp
     Photo photo;
     photo.name = path.substr(path.find_last_of('/') + 1);
     photo.frame = ReadY4m(y4m, photo.format);
+    photo.prepared = std::make_shared<const Ssimulacra2Original>(photo.format, photo.frame);
     photo.source = folder.File("source" + std::to_string(index) + ".y4m");
     WriteY4mFile(photo.source, photo.format, {photo.frame});
     return photo;
@@ -142,7 +151,7 @@ Photo Prepare(const std::string& ffmpeg, const std::string& argument, const Temp
 
 struct Point {
     double ourBytes = 0, theirBytes = 0;
-    double ourPsnr = 0, theirPsnr = 0, ourSsim = 0, theirSsim = 0;
+    double ourPsnr = 0, theirPsnr = 0, ourSsim = 0, theirSsim = 0, ourS2 = 0, theirS2 = 0;
     int64_t levels = 0, sameLevels = 0;
 };
 
@@ -155,9 +164,13 @@ CodingSettings SettingsFor(const Encoder& encoder, int32_t code) {
     return settings;
 }
 
+// SSIMULACRA 2 is scored for the two matrices of the table only.
+constexpr size_t kScoredMatrices = 2;
+
 // Our coding: the stream the writer makes of the pipeline's levels, and the
 // reconstruction's measures.
-std::vector<uint8_t> CodeOurs(const Photo& photo, const Matrix& matrix, const CodingSettings& settings, Point& point) {
+std::vector<uint8_t> CodeOurs(const Photo& photo, const Matrix& matrix, const CodingSettings& settings, Point& point,
+                              bool ssimulacra2) {
     const Y4mFormat& f = photo.format;
     Y4mFrame out;
     out.Allocate(f);
@@ -177,6 +190,7 @@ std::vector<uint8_t> CodeOurs(const Photo& photo, const Matrix& matrix, const Co
     point.ourBytes = double(stream.size());
     point.ourPsnr = CompareFrames(photo.frame, out).y.Psnr();
     point.ourSsim = CompareFramesSsim(f, photo.frame, out).all.Db();
+    if (ssimulacra2) point.ourS2 = photo.prepared->Score(f, out);
     return stream;
 }
 
@@ -206,16 +220,17 @@ std::vector<std::string> Mpeg2encCommand(const std::string& program, int32_t cod
             output};
 }
 
-void Measure(const Photo& photo, const Y4mFrame& decoded, Point& point) {
+void Measure(const Photo& photo, const Y4mFrame& decoded, Point& point, bool ssimulacra2) {
     point.theirPsnr = CompareFrames(photo.frame, decoded).y.Psnr();
     point.theirSsim = CompareFramesSsim(photo.format, photo.frame, decoded).all.Db();
+    if (ssimulacra2) point.theirS2 = photo.prepared->Score(photo.format, decoded);
 }
 
 // The encoder's coding of the same picture (its Y4M file `source`): its
 // file, its levels against ours, and the measures of its decoded output.
 void CodeTheirs(const Encoder& encoder, const std::string& ffmpeg, const Photo& photo, const std::string& source,
                 const Matrix& matrix, const CodingSettings& settings, const std::vector<uint8_t>& ours,
-                const TemporaryFolder& folder, const std::string& tag, Point& point) {
+                const TemporaryFolder& folder, const std::string& tag, bool ssimulacra2, Point& point) {
     std::vector<uint8_t> theirs;
     if (encoder.preset == EncoderPreset::kFfmpeg) {
         const auto check = [&](const std::vector<uint8_t>& stream) {
@@ -224,8 +239,9 @@ void CodeTheirs(const Encoder& encoder, const std::string& ffmpeg, const Photo& 
         const FfmpegRun run(Ffmpeg{encoder.path, FfmpegOptions{}}, source, settings, matrix.entries, folder.File(tag),
                             check);
         theirs = run.Stream();
-        const size_t frames = run.ReadDecoded(photo.format.width, photo.format.height, tag,
-                                              [&](const Y4mFrame& frame) { Measure(photo, frame, point); });
+        const size_t frames = run.ReadDecoded(photo.format.width, photo.format.height, tag, [&](const Y4mFrame& frame) {
+            Measure(photo, frame, point, ssimulacra2);
+        });
         if (frames != 1) throw std::runtime_error(tag + ": ffmpeg decoded " + std::to_string(frames) + " pictures");
     } else {
         const std::string stream = folder.File(tag + ".m2v"), matrixFile = folder.File(tag + ".matrix");
@@ -240,7 +256,7 @@ void CodeTheirs(const Encoder& encoder, const std::string& ffmpeg, const Photo& 
         theirs = ReadBytes(stream);
         Run(FfmpegDecodeArguments(ffmpeg, stream, decoded, FfmpegOptions{}), "decoding " + tag);
         Y4mFormat format;
-        Measure(photo, ReadY4m(decoded, format), point);
+        Measure(photo, ReadY4m(decoded, format), point, ssimulacra2);
         for (const std::string& path : {stream, matrixFile, decoded}) std::remove(path.c_str());
     }
     point.theirBytes = double(theirs.size());
@@ -254,12 +270,24 @@ void CodeTheirs(const Encoder& encoder, const std::string& ffmpeg, const Photo& 
     point.levels = int64_t(a.pictures[0].levels.size());
 }
 
-double BdRate(const std::vector<Point>& anchor, const std::vector<Point>& test, bool theirs, bool ssim) {
+// The measures of the table, in its order.
+enum Quality { kPsnr, kSsim, kSsimulacra2, kQualities };
+const char* const kQualityNames[kQualities] = {"PSNR", "SSIM", "SSIMULACRA 2"};
+
+double BdRate(const std::vector<Point>& anchor, const std::vector<Point>& test, bool theirs, Quality quality) {
+    const auto value = [&](const Point& p) {
+        switch (quality) {
+            case kSsim:
+                return theirs ? p.theirSsim : p.ourSsim;
+            case kSsimulacra2:
+                return theirs ? p.theirS2 : p.ourS2;
+            default:
+                return theirs ? p.theirPsnr : p.ourPsnr;
+        }
+    };
     const auto curve = [&](const std::vector<Point>& points) {
         std::vector<BdPoint> c;
-        for (const Point& p : points)
-            c.push_back({theirs ? p.theirBytes : p.ourBytes,
-                         ssim ? (theirs ? p.theirSsim : p.ourSsim) : (theirs ? p.theirPsnr : p.ourPsnr)});
+        for (const Point& p : points) c.push_back({theirs ? p.theirBytes : p.ourBytes, value(p)});
         return c;
     };
     const BdResult r = BjontegaardDelta(curve(anchor), curve(test), BdInterpolation::kPchip);
@@ -267,7 +295,7 @@ double BdRate(const std::vector<Point>& anchor, const std::vector<Point>& test, 
 }
 
 struct PhotoResult {
-    double bd[4] = {};  // PSNR predicted, measured; SSIM predicted, measured
+    double bd[2 * kQualities] = {};  // PSNR predicted, measured; SSIM ...; SSIMULACRA 2 ...
     double worstBytes = 0, worstLevels = 1;
     int failures = 0;
 };
@@ -281,10 +309,11 @@ PhotoResult CheckPhoto(const Encoder& encoder, const std::string& ffmpeg, const 
         for (int32_t code = kFirstCode; code <= kLastCode; ++code) {
             Point point;
             const CodingSettings settings = SettingsFor(encoder, code);
-            const std::vector<uint8_t> ours = CodeOurs(photo, matrices[m], settings, point);
+            const bool scored = m < kScoredMatrices;
+            const std::vector<uint8_t> ours = CodeOurs(photo, matrices[m], settings, point, scored);
             const std::string tag =
                 encoder.name + std::to_string(index) + "-" + matrices[m].name + std::to_string(code);
-            CodeTheirs(encoder, ffmpeg, photo, photo.source, matrices[m], settings, ours, folder, tag, point);
+            CodeTheirs(encoder, ffmpeg, photo, photo.source, matrices[m], settings, ours, folder, tag, scored, point);
             const double bytesError = std::fabs(point.ourBytes / point.theirBytes - 1);
             const double same = double(point.sameLevels) / double(point.levels);
             result.worstBytes = std::max(result.worstBytes, bytesError);
@@ -297,11 +326,12 @@ PhotoResult CheckPhoto(const Encoder& encoder, const std::string& ffmpeg, const 
             }
             curves[m].push_back(point);
         }
-    for (int k = 0; k < 4; ++k) result.bd[k] = BdRate(curves[0], curves[1], k % 2 == 1, k >= 2);
-    for (int k = 0; k < 4; k += 2)
-        if (!(std::fabs(result.bd[k] - result.bd[k + 1]) <= kMaxBdDifference)) {
+    for (int k = 0; k < 2 * kQualities; ++k) result.bd[k] = BdRate(curves[0], curves[1], k % 2 == 1, Quality(k / 2));
+    for (int k = 0; k < 2 * kQualities; k += 2)
+        if (!(std::fabs(result.bd[k] - result.bd[k + 1]) <=
+              (k / 2 == kSsimulacra2 ? encoder.maxSsimulacra2Difference : kMaxBdDifference))) {
             std::printf("FAIL %s %s: flat16 BD-rate (%s) predicted %+.2f %% measured %+.2f %%\n", encoder.name.c_str(),
-                        photo.name.c_str(), k == 0 ? "PSNR" : "SSIM", result.bd[k], result.bd[k + 1]);
+                        photo.name.c_str(), kQualityNames[k / 2], result.bd[k], result.bd[k + 1]);
             ++result.failures;
         }
     return result;
@@ -310,9 +340,10 @@ PhotoResult CheckPhoto(const Encoder& encoder, const std::string& ffmpeg, const 
 // README.md's model table: one row per model, its figures the means over
 // the photographs (flat16 against the default matrix).
 struct ModelRow {
-    std::string label;                         // the row's first cell
-    std::string measuredNote;                  // the measured PSNR cell of a model no encoder checks
-    double figures[4] = {NAN, NAN, NAN, NAN};  // PSNR predicted, measured; SSIM predicted, measured
+    std::string label;         // the row's first cell
+    std::string measuredNote;  // the measured PSNR cell of a model no encoder checks
+    // PSNR predicted, measured; SSIM predicted, measured; SSIMULACRA 2 predicted, measured.
+    double figures[2 * kQualities] = {NAN, NAN, NAN, NAN, NAN, NAN};
     bool done = false;
 };
 
@@ -330,13 +361,15 @@ std::string RowText(const ModelRow& r) {
     const bool measured = r.measuredNote.empty();
     return "| " + r.label + " | " + Percent(r.figures[0]) + " | " +
            (measured ? Percent(r.figures[1]) : r.measuredNote) + " | " + Percent(r.figures[2]) + " | " +
-           (measured ? Percent(r.figures[3]) + " |" : "|");
+           (measured ? Percent(r.figures[3]) + " | " : "| ") + Percent(r.figures[4]) + " | " +
+           (measured ? Percent(r.figures[5]) + " |" : "|");
 }
 
 std::string TableText(const std::vector<ModelRow>& rows) {
     std::string text = std::string(kTableStart) +
                        "\n| model | flat16 vs default, luma PSNR BD-rate: predicted | measured by the encoder | SSIM "
-                       "BD-rate: predicted | measured |\n|---|---|---|---|---|\n";
+                       "BD-rate: predicted | measured | SSIMULACRA 2 BD-rate: predicted | measured |\n"
+                       "|---|---|---|---|---|---|---|\n";
     for (const ModelRow& r : rows) text += RowText(r) + "\n";
     return text + kTableEnd;
 }
@@ -424,10 +457,10 @@ int Main(int argc, char** argv) {
     const std::string readme = argv[2];
     const std::string ffmpeg = FindOnPath("ffmpeg");
     if (ffmpeg.empty()) return Missing("ffmpeg: not installed (scripts/setup.sh installs it): nothing to compare with");
-    std::vector<Encoder> encoders = {{"ffmpeg", ffmpeg, EncoderPreset::kFfmpeg, false, false, 0.001, 1.0}};
+    std::vector<Encoder> encoders = {{"ffmpeg", ffmpeg, EncoderPreset::kFfmpeg, false, false, 0.001, 1.0, 1.0}};
     const std::string mpeg2enc = FindOnPath("mpeg2enc");
     if (!mpeg2enc.empty())
-        encoders.push_back({"mpeg2enc", mpeg2enc, EncoderPreset::kMpeg2enc, true, true, 0.01, 0.99});
+        encoders.push_back({"mpeg2enc", mpeg2enc, EncoderPreset::kMpeg2enc, true, true, 0.01, 0.99, 3.0});
     else
         std::puts("mpeg2enc is not installed: only ffmpeg is checked");
 
@@ -444,8 +477,8 @@ int Main(int argc, char** argv) {
     for (int i = 3; i < argc; ++i) photos.push_back(Prepare(ffmpeg, argv[i], folder, i));
 
     int failures = 0;
-    std::printf("%-10s %-40s %9s %9s %9s %9s %8s %8s\n", "encoder", "photograph", "PSNR pred", "measured", "SSIM pred",
-                "measured", "bytes", "levels");
+    std::printf("%-10s %-40s %9s %9s %9s %9s %9s %9s %8s %8s\n", "encoder", "photograph", "PSNR pred", "measured",
+                "SSIM pred", "measured", "SSIMU2 pr", "measured", "bytes", "levels");
     for (const Encoder& encoder : encoders) {
         // Two photographs at a time; each prints its row when done.
         std::vector<PhotoResult> results(photos.size());
@@ -469,7 +502,7 @@ int Main(int argc, char** argv) {
                     });
             for (std::thread& w : workers) w.join();
         }
-        double mean[4] = {};
+        double mean[2 * kQualities] = {};
         const double counted = double(std::count(skipped.begin(), skipped.end(), false));
         for (size_t p = 0; p < photos.size(); ++p) {
             if (skipped[p]) {
@@ -484,41 +517,45 @@ int Main(int argc, char** argv) {
             }
             const PhotoResult& r = results[p];
             failures += r.failures;
-            for (int k = 0; k < 4; ++k) mean[k] += r.bd[k] / counted;
-            std::printf("%-10s %-40s %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%% %7.2f%% %7.3f%%\n", encoder.name.c_str(),
-                        photos[p].name.c_str(), r.bd[0], r.bd[1], r.bd[2], r.bd[3], 100 * r.worstBytes,
-                        100 * r.worstLevels);
+            for (int k = 0; k < 2 * kQualities; ++k) mean[k] += r.bd[k] / counted;
+            std::printf("%-10s %-40s %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%% %7.2f%% %7.3f%%\n",
+                        encoder.name.c_str(), photos[p].name.c_str(), r.bd[0], r.bd[1], r.bd[2], r.bd[3], r.bd[4],
+                        r.bd[5], 100 * r.worstBytes, 100 * r.worstLevels);
         }
-        std::printf("%-10s %-40s %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%%\n", encoder.name.c_str(), "mean", mean[0], mean[1],
-                    mean[2], mean[3]);
+        std::printf("%-10s %-40s %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%% %+8.2f%%\n", encoder.name.c_str(), "mean",
+                    mean[0], mean[1], mean[2], mean[3], mean[4], mean[5]);
+        if (!(std::fabs(mean[4] - mean[5]) <= kMaxBdDifference)) {
+            std::printf("FAIL %s mean: flat16 BD-rate (SSIMULACRA 2) predicted %+.2f %% measured %+.2f %%\n",
+                        encoder.name.c_str(), mean[4], mean[5]);
+            ++failures;
+        }
         ModelRow& row = rows[encoder.preset == EncoderPreset::kFfmpeg ? 1 : 2];
-        std::copy(mean, mean + 4, row.figures);
+        std::copy(mean, mean + 2 * kQualities, row.figures);
         row.done = true;
     }
     // The models without an encoder to run: their predictions alone.
     for (EncoderPreset preset : {EncoderPreset::kFilter, EncoderPreset::kTestModel}) {
-        const Encoder model{PresetName(preset), "", preset, false, false, 0, 0};
-        double mean[2] = {};
+        const Encoder model{PresetName(preset), "", preset, false, false, 0, 0, 0};
+        double mean[kQualities] = {};
         for (const Photo& photo : photos) {
-            std::vector<Point> curves[2];
-            for (size_t m = 0; m < 2; ++m)
+            std::vector<Point> curves[kScoredMatrices];
+            for (size_t m = 0; m < kScoredMatrices; ++m)
                 for (int32_t code = kFirstCode; code <= kLastCode; ++code) {
                     Point point;
-                    CodeOurs(photo, Matrices()[m], SettingsFor(model, code), point);
+                    CodeOurs(photo, Matrices()[m], SettingsFor(model, code), point, true);
                     curves[m].push_back(point);
                 }
-            mean[0] += BdRate(curves[0], curves[1], false, false) / double(photos.size());
-            mean[1] += BdRate(curves[0], curves[1], false, true) / double(photos.size());
+            for (int q = 0; q < kQualities; ++q)
+                mean[q] += BdRate(curves[0], curves[1], false, Quality(q)) / double(photos.size());
         }
-        std::printf("%-10s %-40s %+8.2f%% %9s %+8.2f%% %9s\n", model.name.c_str(), "mean (predicted only)", mean[0],
-                    "-", mean[1], "-");
+        std::printf("%-10s %-40s %+8.2f%% %9s %+8.2f%% %9s %+8.2f%% %9s\n", model.name.c_str(), "mean (predicted only)",
+                    mean[0], "-", mean[1], "-", mean[2], "-");
         ModelRow& row = rows[preset == EncoderPreset::kFilter ? 0 : 3];
-        row.figures[0] = mean[0];
-        row.figures[2] = mean[1];
+        for (int q = 0; q < kQualities; ++q) row.figures[2 * q] = mean[q];
         row.done = true;
     }
     std::puts(
-        "(flat16 against the default matrix, Bjontegaard rate at equal luma PSNR and at equal SSIM;\n"
+        "(flat16 against the default matrix, Bjontegaard rate at equal luma PSNR, SSIM and SSIMULACRA 2;\n"
         " bytes: the largest file-size difference of any point; levels: the smallest share that agree)");
     std::printf("%d disagreements\n", failures);
 

@@ -60,5 +60,38 @@ TEST(BdReport, FiguresOnPsnrAndSsimDbAndUnavailableOnesShownAsSuch) {
     EXPECT_NE(json.find("\"bd_rate_psnr\": null"), std::string::npos) << json;
 }
 
+// SSIMULACRA 2 as a third measure: its figures in points, after SSIM's in
+// every form, and the same rows for PSNR and SSIM as without it.
+TEST(BdReport, Ssimulacra2IsAThirdMeasureInItsOwnPoints) {
+    const std::vector<SweepMeasure>& measures = SweepMeasures(true);
+    ASSERT_EQ(measures.size(), 3u);
+    std::vector<BdCurve> curves = {Curve("default linear", 1.0), Curve("flat16 linear", 0.9)};
+    for (BdCurve& c : curves)
+        for (BdSweepPoint& p : c.points) p.quality.push_back(20 + 1.25 * (p.quality[0] - 10));  // 20 + 5 log(bytes)
+    const std::vector<BdReportRow> rows = CompareWithAnchor(curves, BdInterpolation::kPchip, measures);
+    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(rows[0].figures.size(), 3u);
+    EXPECT_NEAR(rows[0].figures[2].rate.value, -10.0, 1e-6);
+    EXPECT_NEAR(rows[0].figures[2].quality.value, -5 * std::log(0.9), 1e-6);
+    EXPECT_NEAR(rows[0].figures[1].rate.value, -10.0, 1e-6);
+
+    EXPECT_EQ(BdColumnNames("measured_", measures),
+              "measured_bd_rate_psnr,measured_bd_psnr,measured_bd_rate_ssim,measured_bd_ssim,"
+              "measured_bd_rate_ssimulacra2,measured_bd_ssimulacra2");
+    EXPECT_EQ(BdColumnValues(nullptr, measures), ",,,,,,");
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    PrintBdTable(out, "default linear", BdInterpolation::kPchip, rows, measures);
+    std::fclose(out);
+    const std::string table(text, size);
+    free(text);
+    EXPECT_NE(table.find("BD-rate SSIMULACRA 2 BD-SSIMULACRA 2"), std::string::npos) << table;
+    EXPECT_NE(table.find("+0.527 pt"), std::string::npos) << table;
+    EXPECT_NE(
+        BdJson("default linear", BdInterpolation::kPchip, rows, measures).find("\"bd_rate_ssimulacra2\": -10.0000"),
+        std::string::npos);
+}
+
 }  // namespace
 }  // namespace vardelk
