@@ -30,7 +30,10 @@ std::string NearestName(const std::string& word, const std::vector<std::string>&
     // against "--scale" is judged on "scael" against "scale".
     auto bare = [](const std::string& s) { return s.substr(std::min(s.find_first_not_of('-'), s.size())); };
     const std::string typed = bare(word);
-    const int32_t allowed = std::max<int32_t>(1, int32_t(typed.size()) / 3);
+    // A third of the word, one edit for a short one, but never all of it:
+    // "--x" is no slip for "-s".
+    const int32_t allowed =
+        std::min<int32_t>(std::max<int32_t>(1, int32_t(typed.size()) / 3), int32_t(typed.size()) - 1);
     std::string nearest;
     int32_t best = allowed + 1;
     for (const std::string& name : names) {

@@ -16,7 +16,8 @@ namespace vardelk {
 int32_t EditDistance(const std::string& a, const std::string& b);
 
 // The name among `names` nearest to `word` when it is near enough to be the
-// one meant (a third of its length, at least one edit), else empty; the
+// one meant (a third of its length, at least one edit but fewer than its
+// letters), else empty; the
 // first of equally near names wins.
 std::string NearestName(const std::string& word, const std::vector<std::string>& names);
 
