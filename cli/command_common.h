@@ -20,6 +20,11 @@ void CheckWritable(const std::string& path);
 // itself skips a log it cannot open without a word).
 void CheckLogFolder(const std::string& dir);
 
+// The settings a run codes with, for the caption of its pictures: "scale
+// code 8 (qscale 16), linear mapping, matrix default, model filter", with the
+// scan and field DCT when they are not the usual.
+std::string RunCaption(const CliOptions& options);
+
 // Writes a text to a file, or to standard output for "-".
 void WriteOutputText(const std::string& path, const std::string& text);
 

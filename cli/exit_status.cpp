@@ -5,6 +5,7 @@
 
 #include "interrupt.h"
 #include "options.h"
+#include "usage_messages.h"
 
 namespace vardelk {
 namespace {
@@ -17,14 +18,21 @@ constexpr int kInterrupted = 130;  // the shell's status for a run stopped by Ct
 
 int RunWithExitStatus(CLI::App& app, int argc, char** argv, const ExitMessages& messages,
                       const std::function<int()>& work) {
+    const char* program = messages.program.c_str();
+    app.formatter(PlaceholderFormatter());
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        const int status = app.exit(e);  // prints help, or the error with a hint
-        return status == 0 ? 0 : kWrongCommandLine;
+        std::fprintf(stderr, "%s: %s\n", program, ParseErrorMessage(app, e, messages.program).c_str());
+        return kWrongCommandLine;
     }
     InstallInterruptHandler();
-    const char* program = messages.program.c_str();
     try {
         return work();
     } catch (const InterruptedError& e) {

@@ -1,5 +1,6 @@
 // How every vardelk command ends. Its command line is parsed first: help is
-// printed with status 0, a wrong line reported with status 2. Then Ctrl-C is
+// printed with status 0, a wrong line reported in our words
+// (usage_messages.h) with status 2. Then Ctrl-C is
 // caught and the command's work runs; a failure becomes one line on standard
 // error, "PROGRAM: message", and a status: 130 when stopped by Ctrl-C
 // (InterruptedError), 2 for a wrong command line found after parsing

@@ -1,6 +1,8 @@
 // The vardelk command: parses the command line and runs a single pass or a
 // sweep, turning every failure into a message and a non-zero exit status.
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -11,10 +13,18 @@
 #include "run_command.h"
 #include "search_command.h"
 #include "sweep_command.h"
+#include "usage_messages.h"
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "search") return vardelk::RunSearchCommand(argc - 1, argv + 1);
     if (argc > 1 && std::string(argv[1]) == "measure") return vardelk::RunMeasureCommand(argc - 1, argv + 1);
+    // The simulator itself takes options only: a first word that is none
+    // names a command.
+    const std::vector<std::string> commands = {"search", "measure"};
+    if (argc > 1 && argv[1][0] != '-') {
+        std::fprintf(stderr, "vardelk: %s\n", vardelk::UnknownCommandMessage(argv[1], commands, "vardelk").c_str());
+        return 2;
+    }
     CLI::App app{"vardelk"};
     app.name("vardelk");
     vardelk::CliOptions options;

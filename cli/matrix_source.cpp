@@ -51,15 +51,17 @@ std::array<int32_t, kMatrixEntries> ParseMatrixText(const std::string& text, con
     return ReadPlainMatrix(text, origin);
 }
 
-void CheckEncoderMatrix(const NamedMatrix& matrix, const std::string& user) {
-    for (int i = 1; i < kMatrixEntries; ++i) {
-        const int32_t entry = matrix.entries[size_t(i)];
-        if (entry >= 1 && entry <= 255) continue;
-        throw CliError("matrix " + matrix.name + ": entry " + std::to_string(i + 1) + " (row " +
-                       std::to_string(i / 8 + 1) + ", column " + std::to_string(i % 8 + 1) + ") is " +
-                       std::to_string(entry) + "; " + user +
-                       " carries matrix entries 1..255 (all but the DC weight, entry 1)");
-    }
+void CheckEncoderMatrix(const NamedMatrix& matrix, const CodingModel& model, const std::string& user) {
+    const int32_t limit = model.MaxMatrixEntry();
+    const EntriesAbove above = AcEntriesAbove(matrix.entries.data(), limit);
+    if (above.count == 0) return;
+    const int32_t i = above.first;
+    throw CliError(
+        "matrix " + matrix.name + ": entry " + std::to_string(i + 1) + " (row " + std::to_string(i / 8 + 1) +
+        ", column " + std::to_string(i % 8 + 1) + ") is " + std::to_string(matrix.entries[size_t(i)]) +
+        (above.count > 1 ? " (and " + std::to_string(above.count - 1) + " more above " + std::to_string(limit) + ")"
+                         : "") +
+        "; " + user + " carries matrix entries 1.." + std::to_string(limit) + " (all but the DC weight, entry 1)");
 }
 
 NamedMatrix LoadMatrix(const std::string& source) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/coding_model.h"
 #include "codec/types.h"
 #include "matrix/matrix_files.h"
 #include "sweep/named_matrix.h"
@@ -26,9 +27,11 @@ NamedMatrix LoadMatrix(const std::string& source);
 
 // A real encoder writes its matrix into the stream with 8 bits an entry:
 // throws CliError naming the first AC entry (row and column counted from 1)
-// outside 1..255 and `user`, the model or encoder that cannot carry it. The
-// DC weight (entry 1) is not used for intra DC and may hold any value.
-void CheckEncoderMatrix(const NamedMatrix& matrix, const std::string& user);
+// above the model's largest entry, how many more there are, and `user`, the
+// model or encoder that cannot carry them. The DC weight (entry 1) is not
+// used for intra DC and may hold any value. (Entries below 1 never get this
+// far: every matrix form refuses them.)
+void CheckEncoderMatrix(const NamedMatrix& matrix, const CodingModel& model, const std::string& user);
 
 // Parses the text of a plain matrix file: integers separated by commas and/or
 // white space; '#' starts a comment running to the end of the line. Throws

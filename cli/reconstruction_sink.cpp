@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "cli_error.h"
-#include "media/rgb_convert.h"
 #include "media/output_file.h"
+#include "media/rgb_convert.h"
 #include "pictures/png_file.h"
 
 namespace vardelk {
@@ -132,9 +132,10 @@ std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& pa
     struct stat node;
     if (stat(path.c_str(), &node) == 0 && !S_ISREG(node.st_mode) && !S_ISDIR(node.st_mode))
         return std::make_unique<Y4mSink>(path, format);
-    throw CliError(option + " " + path +
-                   ": unknown kind of output; use a name ending in .y4m, .png or .yc, "
-                   "or - for Y4M on standard output (devices and pipes get Y4M)");
+    const std::string kinds =
+        option == "--output" ? ".y4m, .png, .yc or .m2v (the MPEG-2 stream)" : ".y4m, .png or .yc";
+    throw CliError(option + " " + path + ": unknown kind of output; use a name ending in " + kinds +
+                   ", or - for Y4M on standard output (devices and pipes get Y4M)");
 }
 
 }  // namespace vardelk

@@ -34,6 +34,7 @@ Canvas Comparison(const ClipRunner& runner, const Y4mFrame& input, const FrameRe
         &runner.Format(), &input,  &runner.Reconstruction(), &runner.MacroblockBits(), runner.MacroblockColumnCount(),
         int32_t(r.index), r.bytes, o.differenceGain};
     if (o.modelChosen) in.model = DescribeModel(o.model);
+    in.caption = o.input.substr(o.input.find_last_of('/') + 1) + ": " + RunCaption(o);
     std::vector<double> ssimMap;
     if (o.ssimMap) {
         const Y4mFormat& f = runner.Format();
@@ -93,7 +94,7 @@ int RunClipCommand(const CliOptions& o) {
     run.matrix = LoadMatrix(o.matrices.empty() ? "default" : o.matrices.front());
     run.settings = SettingsFrom(o);
     if (run.settings.model.rule != QuantiserRule::kFilter)
-        CheckEncoderMatrix(run.matrix, "the " + DescribeModel(run.settings.model) + " model");
+        CheckEncoderMatrix(run.matrix, run.settings.model, "the " + DescribeModel(run.settings.model) + " model");
     CheckLogFolder(o.logDir);
     std::unique_ptr<ClipSource> source = OpenClipSource(o.input, o.maxFrames > 0 ? int32_t(o.maxFrames) : 1);
     run.format = source->Format();

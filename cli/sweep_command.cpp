@@ -134,9 +134,9 @@ int RunSweepCommand(const CliOptions& o) {
     if (matrices.empty()) matrices.push_back(LoadMatrix("default"));
     for (const NamedMatrix& matrix : matrices) {
         if (confirm)
-            CheckEncoderMatrix(matrix, "ffmpeg");
+            CheckEncoderMatrix(matrix, PresetModel(EncoderPreset::kFfmpeg), "ffmpeg");
         else if (o.model.rule != QuantiserRule::kFilter)
-            CheckEncoderMatrix(matrix, "the " + DescribeModel(o.model) + " model");
+            CheckEncoderMatrix(matrix, o.model, "the " + DescribeModel(o.model) + " model");
     }
     if (!o.plot.empty() && !IsPlotFileName(o.plot))  // refused before the work, not after it
         throw CliError("--plot " + o.plot + ": the plot is written as SVG or PNG; use a name ending in .svg or .png");

@@ -1,5 +1,6 @@
 #include "plot/side_by_side.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,8 +16,7 @@ constexpr int32_t kRgbBytes = 3;
 constexpr RgbColour kBackground{32, 32, 32};
 constexpr RgbColour kTextColour{235, 235, 235};
 
-int32_t TextScale(int32_t panelWidth) { return panelWidth >= 400 ? 2 : 1; }
-int32_t TitleHeight(int32_t scale) { return Canvas::TextHeight(scale) + 8; }
+int32_t TitleHeight(int32_t scale) { return Canvas::TextHeight(scale) + std::max(8, 4 * scale); }
 
 RgbImage Difference(const RgbImage& input, const RgbImage& reconstruction, int32_t gain) {
     RgbImage diff;
@@ -38,6 +38,10 @@ void HeatLegend(Canvas& canvas, int32_t x, int32_t y, int32_t scale, const std::
 
 }  // namespace
 
+int32_t ComparisonTextScale(int32_t width, int32_t height) {
+    return std::max<int32_t>(1, std::min(width / 360, height / 240));
+}
+
 Canvas DrawComparison(const ComparisonInput& in) {
     RgbImage input, reconstruction;
     FrameToRgb(*in.format, *in.input, input);
@@ -47,7 +51,7 @@ Canvas DrawComparison(const ComparisonInput& in) {
     bits.Resize(w, h);
     const int32_t maxBits = DrawBitsHeatMap(input.rgb.data(), w, h, kRgbBytes, in.macroblockBits->data(),
                                             in.macroblockColumns, bits.rgb.data());
-    const int32_t scale = TextScale(w), title = TitleHeight(scale);
+    const int32_t scale = ComparisonTextScale(w, h), title = TitleHeight(scale);
     struct Panel {
         std::string title;
         RgbImage image;
@@ -72,10 +76,15 @@ Canvas DrawComparison(const ComparisonInput& in) {
     }
     // Four panels in a 2x2 grid; with the SSIM map, five in a 3x2 grid.
     const int32_t columns = panels.size() > 4 ? 3 : 2;
-    Canvas canvas((columns + 1) * kMargin + columns * w, 3 * kMargin + 2 * (title + h), kBackground);
+    const int32_t width = (columns + 1) * kMargin + columns * w;
+    // The caption is cut to the picture's width rather than left to run off it.
+    const std::string caption = in.caption.substr(0, size_t(std::max(0, (width - 2 * kMargin) / (6 * scale))));
+    const int32_t top = caption.empty() ? 0 : title;
+    Canvas canvas(width, top + 3 * kMargin + 2 * (title + h), kBackground);
+    if (!caption.empty()) canvas.Text(kMargin, kMargin + 2, caption, kTextColour, scale);
     for (size_t i = 0; i < panels.size(); ++i) {
         const int32_t x = kMargin + int32_t(i % size_t(columns)) * (w + kMargin);
-        const int32_t y = kMargin + int32_t(i / size_t(columns)) * (title + h + kMargin);
+        const int32_t y = top + kMargin + int32_t(i / size_t(columns)) * (title + h + kMargin);
         canvas.Text(x, y + 2, panels[i].title, kTextColour, scale);
         canvas.Blit(panels[i].image, x, y + title);
         if (!panels[i].legendLow.empty())

@@ -88,6 +88,12 @@ expect_failure 2 "several matrices need --sweep" -- -i good.y4m -m default -m fl
 expect_failure 2 "--scale cannot be used with --sweep" -- -i good.y4m --sweep -s 3
 expect_failure 2 "only one output can go to standard output" -- -i good.y4m -o - --stats -
 expect_failure 2 "--input is required" -- -o out.y4m
+# Typos and missing words in our own words, for the simulator and the search.
+expect_failure 2 "vardelk: unknown option '--scael' (did you mean '--scale'?)" -- -i good.y4m --scael 8 -o out.y4m
+expect_failure 2 "vardelk: unknown command 'serach' (did you mean 'search'?)" -- serach pics/
+expect_failure 2 "vardelk: --scale needs a value (CODE)" -- -i good.y4m -s
+expect_failure 2 "vardelk search: unknown option '--mesure' (did you mean '--measure'?)" -- search --mesure ssim good.y4m
+expect_failure 1 ".yc or .m2v (the MPEG-2 stream)" -- -i good.y4m -o out.mp4
 expect_failure 2 "--save-input out.yc: the input copy is written as .y4m or .png" -- -i good.y4m --save-input out.yc
 expect_failure 2 "--encoder: unknown encoder 'x264' (filter, ffmpeg, mpeg2enc, tm5)" -- -i good.y4m --encoder x264 -o out.y4m
 expect_failure 2 "--dc-precision 12: out of range" -- -i good.y4m --encoder ffmpeg --dc-precision 12 -o out.y4m

@@ -40,10 +40,11 @@ TEST(EncoderMatrix, AcEntriesMustFitEightBits) {
     NamedMatrix m{"steep.txt", {}};
     m.entries.fill(255);
     m.entries[0] = 4095;  // the DC weight is never coded with
-    EXPECT_NO_THROW(CheckEncoderMatrix(m, "ffmpeg"));
+    EXPECT_NO_THROW(CheckEncoderMatrix(m, PresetModel(EncoderPreset::kFfmpeg), "ffmpeg"));
     m.entries[63] = 256;
+    EXPECT_NO_THROW(CheckEncoderMatrix(m, PresetModel(EncoderPreset::kFilter), "the filter"));  // up to 4095
     try {
-        CheckEncoderMatrix(m, "ffmpeg");
+        CheckEncoderMatrix(m, PresetModel(EncoderPreset::kFfmpeg), "ffmpeg");
         ADD_FAILURE();
     } catch (const CliError& e) {
         EXPECT_EQ(std::string(e.what()),

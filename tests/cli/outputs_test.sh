@@ -41,10 +41,10 @@ ls frame_00.png frame_01.png frame_02.png >/dev/null || fail "per-frame PNG name
 [ "$(stat -c %s raw.yc)" -eq $((50 * 34 * 6 * 3)) ] || fail "raw output size"
 [ -s logs/dct.txt ] && [ -s logs/qdct.txt ] || fail "logs not written"
 "$VARDELK" -q -i clip.y4m --picture cmp.png --picture-frame 2 || fail "picture"
-[ "$(png_size cmp.png)" = "$((3 * 8 + 2 * 50))x$((3 * 8 + 2 * (15 + 34)))" ] || fail "picture size $(png_size cmp.png)"
+[ "$(png_size cmp.png)" = "$((3 * 8 + 2 * 50))x$((15 + 3 * 8 + 2 * (15 + 34)))" ] || fail "picture size $(png_size cmp.png)"
 "$VARDELK" -q -i clip.y4m --ssim --stats ssim.csv --picture map.png --ssim-map || fail "SSIM run"
 head -n 1 ssim.csv | grep -q ',psnr_cr,ssim_y,ssim_cb,ssim_cr,ssim_all$' || fail "SSIM columns: $(head -n 1 ssim.csv)"
-[ "$(png_size map.png)" = "$((4 * 8 + 3 * 50))x$((3 * 8 + 2 * (15 + 34)))" ] || fail "SSIM map picture size $(png_size map.png)"
+[ "$(png_size map.png)" = "$((4 * 8 + 3 * 50))x$((15 + 3 * 8 + 2 * (15 + 34)))" ] || fail "SSIM map picture size $(png_size map.png)"
 
 # Sweep: table rows, CSV rows, both plot formats.
 printf '%s\n' $(seq 1 64 | sed 's/.*/24/') >flat24.txt
