@@ -34,27 +34,5 @@ inline float FusedMultiplyAdd(float a, float b, float c) {
     return static_cast<float>(sum);
 }
 
-// The same rounding as a callable, for code written once for both forms.
-struct ExactFma {
-    float operator()(float a, float b, float c) const { return FusedMultiplyAdd(a, b, c); }
-};
-
-// The common case of FusedMultiplyAdd without its branch: the double sum
-// rounded to float, with `rare` set when that may differ from the
-// once-rounded result (a halfway double, or a tiny sum). Code that ran
-// with this and found `rare` still 0 has FusedMultiplyAdd's results; else
-// it runs again with ExactFma. Without a branch per operation the compiler
-// keeps many of them in flight and can vectorise loops of them.
-struct FastFma {
-    uint64_t rare = 0;
-    float operator()(float a, float b, float c) {
-        const double sum = double(a) * double(b) + double(c);
-        uint64_t bits;
-        std::memcpy(&bits, &sum, sizeof bits);
-        rare |= uint64_t((bits & 0x1FFFFFFFu) == 0x10000000u) | uint64_t(std::fabs(sum) < 0x1p-100);
-        return static_cast<float>(sum);
-    }
-};
-
 }  // namespace ssimulacra2
 }  // namespace vardelk
