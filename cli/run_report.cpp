@@ -122,7 +122,8 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
         std::fprintf(out,
                      "stream: %lld bytes, %lld more than the estimate: in bits, headers %lld + slice headers %lld + "
                      "macroblocks %lld + end of block %lld + DC reset %lld + padding rows %lld + clipping %lld + "
-                     "alignment %lld = %lld\n",
+                     "alignment %lld = %lld; the frames' rows above leave out the sequence end code (4 bytes), "
+                     "counted here among the headers\n",
                      static_cast<long long>(a.streamBytes), static_cast<long long>(a.streamBytes - a.estimatedBytes),
                      static_cast<long long>(a.headerBits), static_cast<long long>(a.sliceHeaderBits),
                      static_cast<long long>(a.macroblockBits), static_cast<long long>(a.endOfBlockBits),

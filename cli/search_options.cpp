@@ -57,7 +57,8 @@ void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsTe
         ->type_name("SET");
     app.add_option("--measure", o.measure,
                    "psnr (luma, default), ssim (all planes, in dB) or psnr611 (Y, Cb, Cr 6:1:1)")
-        ->check(CLI::IsMember({"psnr", "ssim", "psnr611"}));
+        ->check(CLI::IsMember({"psnr", "ssim", "psnr611"}))
+        ->type_name("MEASURE");
     app.add_option("--encoder", o.encoder,
                    "The coding model the matrix is for: ffmpeg (default), mpeg2enc, tm5, or filter (the module's own)")
         ->type_name("NAME");
@@ -65,26 +66,32 @@ void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsTe
         ->type_name("0|1");
     app.add_option("--dc-precision", o.dcPrecision, "DC precision of the model in bits, 8..11 (default: the encoder's)")
         ->type_name("BITS");
-    app.add_option("--codes", o.codes, "Scale codes of the curves, linear mapping: A..B or a list (default 2..16)");
+    app.add_option("--codes", o.codes, "Scale codes of the curves, linear mapping: A..B or a list (default 2..16)")
+        ->type_name("CODES");
     app.add_option("--budget", o.budget,
                    "Time for the search: 90s, 10m, 1h; 0 for none (default 10m); the real encoder's confirmation "
-                   "comes after it");
-    app.add_option("--evaluations", o.evaluations, "Stop after this many matrices (default: no limit)");
-    app.add_option("--seed", o.seed, "Seed of the order in which moves are tried (default 1)");
-    app.add_option("-j,--threads", threadsText, "Threads, 1..1024 (default: every core); results do not depend on it");
+                   "comes after it")
+        ->type_name("DURATION");
+    app.add_option("--evaluations", o.evaluations, "Stop after this many matrices (default: no limit)")->type_name("N");
+    app.add_option("--seed", o.seed, "Seed of the order in which moves are tried (default 1)")->type_name("N");
+    app.add_option("-j,--threads", threadsText, "Threads, 1..1024 (default: every core); results do not depend on it")
+        ->type_name("N");
     app.add_option("--frames", o.frames,
                    "Frames taken from each clip, spread evenly over it: the middle frame of each of N equal "
                    "stretches (default 1)")
-        ->check(CLI::Range(1, 1000));
+        ->check(CLI::Range(1, 1000))
+        ->type_name("N");
     app.add_option("--validate", o.validate, "Pictures to check the found matrix on (same forms as the inputs)")
         ->type_name("SET");
     app.add_option("--out", o.out,
                    "Folder for matrix.*.txt, report.json, rd.svg, rd.png and confirmation.svg/.png (default "
-                   "search-out); these files of an earlier run there are replaced or removed");
+                   "search-out); these files of an earlier run there are replaced or removed")
+        ->type_name("DIR");
     app.add_option("--min-overlap", o.minOverlap,
                    "Refuse matrices whose curve shares less than this part of its quality range with both the "
                    "default's and flat16's on any picture, 0..1 (default 0.75, where BD figures start to warn)")
-        ->check(CLI::Range(0.0, 1.0));
+        ->check(CLI::Range(0.0, 1.0))
+        ->type_name("FRACTION");
     app.add_option("--spread", o.spread,
                    "Weight of the penalty for pictures that gain less than the set, 0..10 (default 0.5; 0: the "
                    "weighted mean alone)")
