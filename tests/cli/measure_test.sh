@@ -54,7 +54,7 @@ expect_failure 1 "differ in size: a_420jpeg.y4m is 72x40, small.y4m is 64x40" --
 expect_failure 1 "differ in length: a_420jpeg.y4m has 2 frames, one.y4m has 1" -- a_420jpeg.y4m one.y4m
 expect_failure 1 "differ in chroma layout" -- a_420jpeg.y4m a_444.y4m
 expect_failure 1 "missing.png" -- a.png missing.png
-expect_failure 2 "DISTORTED is required" -- a.png
+expect_failure 2 "no DISTORTED given" -- a.png
 
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
 echo "measure: all checks passed"
