@@ -80,9 +80,8 @@ public:
 
     // The same frame through the plain kernel table: the reference the
     // others are proven against. Gives exactly CodeFrame's pixels and bytes.
-    int32_t CodeFrameReference(const CodingSettings& settings, const int32_t matrix[kMatrixEntries],
-                               const Pixel* input, Pixel* output, const FrameGeometry& geometry,
-                               const FrameOutputs& outputs = {});
+    int32_t CodeFrameReference(const CodingSettings& settings, const int32_t matrix[kMatrixEntries], const Pixel* input,
+                               Pixel* output, const FrameGeometry& geometry, const FrameOutputs& outputs = {});
 
     // The same coding for a width x height picture given as 8-bit 4:2:0
     // planes (codec/planar.h), written to 8-bit planes: the bytes, the

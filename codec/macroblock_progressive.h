@@ -22,7 +22,6 @@ void GatherLumaBlock(const Pixel* source, int32_t block[64], int32_t width, int3
 void ScatterLumaBlock(const int32_t block[64], Pixel* destination, int32_t width, int32_t height, int32_t stride);
 // Cb at cbBlock[0..63], Cr right after it.
 void GatherChromaBlocks(const Pixel* source, int32_t cbBlock[128], int32_t columns, int32_t rows, int32_t stride);
-void ScatterChromaBlocks(const int32_t cbBlock[128], Pixel* destination, int32_t width, int32_t height,
-                         int32_t stride);
+void ScatterChromaBlocks(const int32_t cbBlock[128], Pixel* destination, int32_t width, int32_t height, int32_t stride);
 
 }  // namespace vardelk

@@ -198,7 +198,8 @@ void CheckBitCosts(FuzzedDataProvider& p) {
 void CheckTransfer(FuzzedDataProvider& p) {
     const bool interlaced = p.ConsumeBool();
     const kernels::GatherFunction plainGather = interlaced ? GatherMacroblockInterlaced : GatherMacroblockProgressive;
-    const kernels::ScatterFunction plainScatter = interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
+    const kernels::ScatterFunction plainScatter =
+        interlaced ? ScatterMacroblockInterlaced : ScatterMacroblockProgressive;
 
     const int32_t width = p.ConsumeIntegralInRange<int32_t>(1, 40);
     const int32_t height = p.ConsumeIntegralInRange<int32_t>(1, 40);

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <string>
 
-#include "pictures/picture_error.h"
 #include "fuzz/fuzz_support.h"
 #include "media/rgb_convert.h"
 #include "media/y4m.h"
+#include "pictures/picture_error.h"
 #include "pictures/png_file.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "codec/coding_model.h"
-#include "codec/macroblock_pipeline.h"
 #include "codec/frame_coder.h"
+#include "codec/macroblock_pipeline.h"
 #include "fuzz/fuzz_support.h"
 #include "stream/stream_error.h"
 #include "stream/stream_reader.h"

@@ -18,8 +18,7 @@ namespace media {
 // The planes are luma, Cb, Cr, sized for the format (the chroma ones unused
 // for mono); the picture's rows in `pixels` are `stride` pixels apart.
 using ToYcFunction = void (*)(const Y4mFormat& format, const uint8_t* const planes[3], Pixel* pixels, int32_t stride);
-using ToY4mFunction = void (*)(const Y4mFormat& format, const Pixel* pixels, int32_t stride,
-                               uint8_t* const planes[3]);
+using ToY4mFunction = void (*)(const Y4mFormat& format, const Pixel* pixels, int32_t stride, uint8_t* const planes[3]);
 // The sum over i < size of (a[i] - b[i])^2.
 using SquaredErrorFunction = uint64_t (*)(const uint8_t* a, const uint8_t* b, size_t size);
 

@@ -7,8 +7,7 @@
 // C = (r, y1) and D = (b, r) (low half first); each word is built in the
 // lanes of one register for four pairs, and the three registers are
 // interleaved word by word into the 48 output bytes. Returns the pairs done.
-inline int32_t HalvedChromaRowIn(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32_t pairs,
-                                 Pixel* out) {
+inline int32_t HalvedChromaRowIn(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32_t pairs, Pixel* out) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i low = _mm_set1_epi32(0xFFFF);
     const __m128i offset = _mm_set1_epi16(128);

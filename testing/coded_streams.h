@@ -161,8 +161,8 @@ inline Planes420 RebuildPlanes(const std::vector<int32_t>& levels, int32_t width
 
 // Codes one Y4M frame through the coder into the writer.
 inline StreamedFrame CodeIntoStream(FrameCoder& coder, StreamWriter& writer, const CodingSettings& settings,
-                                 const int32_t matrix[kMatrixEntries], const Y4mFormat& format, const Y4mFrame& frame,
-                                 std::vector<uint8_t>& stream) {
+                                    const int32_t matrix[kMatrixEntries], const Y4mFormat& format,
+                                    const Y4mFrame& frame, std::vector<uint8_t>& stream) {
     const FrameGeometry geometry{format.width, format.height, format.width, format.height};
     std::vector<Pixel> input(static_cast<size_t>(format.width) * format.height);
     std::vector<Pixel> output(input.size());

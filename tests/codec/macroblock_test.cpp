@@ -239,9 +239,8 @@ TEST(Gathers, LeaveTheSourceUnchanged) {
     MacroblockBuffer b{};
     GatherMacroblockInterlaced(picture.data(), b, 13, 11, 13);
     GatherMacroblockProgressive(picture.data(), b, 13, 11, 13);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), picture.begin(), [](const Pixel& a, const Pixel& c) {
-        return a.y == c.y && a.cb == c.cb && a.cr == c.cr;
-    }));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), picture.begin(),
+                           [](const Pixel& a, const Pixel& c) { return a.y == c.y && a.cb == c.cb && a.cr == c.cr; }));
 }
 
 }  // namespace

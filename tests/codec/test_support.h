@@ -17,9 +17,7 @@ struct HostFrames {
 
     HostFrames(int32_t /*width*/, int32_t /*height*/, int32_t maxWidth_, int32_t maxHeight)
         : edit(static_cast<size_t>(maxWidth_) * maxHeight), temp(edit.size()), maxWidth(maxWidth_) {}
-    Pixel& At(std::vector<Pixel>& frame, int32_t x, int32_t y) {
-        return frame[static_cast<size_t>(y) * maxWidth + x];
-    }
+    Pixel& At(std::vector<Pixel>& frame, int32_t x, int32_t y) { return frame[static_cast<size_t>(y) * maxWidth + x]; }
 };
 
 // Fills a frame with video-like content: luma 0..4095 and chroma

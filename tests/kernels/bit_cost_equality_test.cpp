@@ -42,7 +42,8 @@ TEST(FastBitCost, AcBitsEqualPlainForRandomBlocksInBothScansAndTables) {
         const int density = n % 5 == 0 ? 100 : n % 5 == 1 ? 3 : random.Between(0, 60);
         for (int32_t& v : block) v = RandomLevel(random, density);
         for (const AcCoding& coding : kCodings)
-            ASSERT_EQ(AcBlockBits(block, coding), kernels::SparseAcBlockBits(block, kernels::NonZeroMask(block), coding))
+            ASSERT_EQ(AcBlockBits(block, coding),
+                      kernels::SparseAcBlockBits(block, kernels::NonZeroMask(block), coding))
                 << "block " << n;
     }
 }
@@ -56,7 +57,8 @@ TEST(FastBitCost, AcBitsEqualPlainForSingleLevels) {
                 int32_t block[64] = {};
                 block[0] = 77;  // the DC never counts here
                 block[(coding.alternateScan ? AlternateScan : ZigzagScan)[position]] = level;
-                ASSERT_EQ(AcBlockBits(block, coding), kernels::SparseAcBlockBits(block, kernels::NonZeroMask(block), coding))
+                ASSERT_EQ(AcBlockBits(block, coding),
+                          kernels::SparseAcBlockBits(block, kernels::NonZeroMask(block), coding))
                     << "position " << position << " level " << level << " table " << coding.intraVlcFormat;
             }
 }

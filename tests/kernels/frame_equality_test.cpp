@@ -28,14 +28,14 @@ struct FramePair {
             Pixel& p = input[i];
             if (content == Content::Extreme) {
                 p = Pixel{static_cast<int16_t>(random.Between(-32768, 32767)),
-                            static_cast<int16_t>(random.Between(-32768, 32767)),
-                            static_cast<int16_t>(random.Between(-32768, 32767))};
+                          static_cast<int16_t>(random.Between(-32768, 32767)),
+                          static_cast<int16_t>(random.Between(-32768, 32767))};
             } else if (content == Content::Flat) {
                 p = Pixel{static_cast<int16_t>(x < mw / 2 ? 4095 : 0), -2048, 2047};
             } else {
                 p = Pixel{static_cast<int16_t>((x * 53 + y * 29) % 4096 + random.Between(-64, 64) - 64),
-                            static_cast<int16_t>((x * 11 - y * 17) % 2048 + random.Between(-40, 40)),
-                            static_cast<int16_t>((y * 23) % 2048 - 1024 + random.Between(-40, 40))};
+                          static_cast<int16_t>((x * 11 - y * 17) % 2048 + random.Between(-40, 40)),
+                          static_cast<int16_t>((y * 23) % 2048 - 1024 + random.Between(-40, 40))};
             }
         }
         // Stale content in the output frames: the coders must clear it.

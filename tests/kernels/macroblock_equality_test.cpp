@@ -50,8 +50,8 @@ TEST(FastMacroblock, GatherAndScatterEqualPlainForEveryRemainingSize) {
     std::vector<Pixel> frame(static_cast<size_t>(stride) * rows);
     for (Pixel& p : frame)
         p = Pixel{static_cast<int16_t>(random.Between(-32768, 32767)),
-                    static_cast<int16_t>(random.Between(-32768, 32767)),
-                    static_cast<int16_t>(random.Between(-32768, 32767))};
+                  static_cast<int16_t>(random.Between(-32768, 32767)),
+                  static_cast<int16_t>(random.Between(-32768, 32767))};
     const Pixel* origin = frame.data() + stride * 3 + 5;
     for (const PairUnderTest& pair : kPairs) {
         for (int32_t h = 1; h <= 19; ++h) {

@@ -104,8 +104,8 @@ TEST_F(ModuleOutputTest, FramesMatchTheNativePipelineSampleForSample) {
             }
             host::FrameProcInfo frame{0, a.data(), b.data(), kWidth, kHeight, kMaxWidth, kMaxHeight};
             FrameCoder coder;
-            const int32_t bytes =
-                CodeHostFrame(coder, ModuleSettings{c.settings, false}, c.customMatrix ? matrix : kDefaultIntraMatrix, frame);
+            const int32_t bytes = CodeHostFrame(coder, ModuleSettings{c.settings, false},
+                                                c.customMatrix ? matrix : kDefaultIntraMatrix, frame);
             ASSERT_TRUE(out.read(reinterpret_cast<char*>(got.data()), got.size() * 6)) << f;
             for (int y = 0; y < kHeight; ++y) {
                 ASSERT_EQ(std::memcmp(&got[y * kWidth], &frame.editFrame[y * kMaxWidth], kWidth * 6), 0)

@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <string>
 
-#include "pictures/png_file.h"
 #include "codec/bit_cost.h"
 #include "codec/coding_model.h"
 #include "media/rgb_convert.h"
+#include "pictures/png_file.h"
 #include "stream/bit_writer.h"
 #include "stream/stream_error.h"
 #include "stream/stream_headers.h"
