@@ -1,5 +1,6 @@
 #include "sweep/bd_report.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "media/report_text.h"
@@ -87,9 +88,50 @@ void PrintBdTable(std::FILE* out, const std::string& anchorLabel, BdInterpolatio
     }
 }
 
+namespace {
+
+// A warning's shape: its text with every run of digits (the curve's and the
+// figures' numbers) made one '#'.
+std::string WarningShape(const std::string& text) {
+    std::string shape;
+    for (char c : text) {
+        const bool digit = c >= '0' && c <= '9';
+        if (!digit || shape.empty() || shape.back() != '#') shape += digit ? '#' : c;
+    }
+    return shape;
+}
+
+// The part before the warning's first ": ", which names the curve.
+std::string WarningSubject(const std::string& text) { return text.substr(0, text.find(": ")); }
+
+}  // namespace
+
 void PrintBdWarnings(std::FILE* out, const std::vector<BdReportRow>& rows) {
+    // Warnings that differ only by the curve's name and their figures (a
+    // sweep of many matrices gives one per curve and measure) are printed
+    // once, with the count and the curves of the others; the JSON keeps
+    // every one.
+    struct Group {
+        std::string shape, first;
+        std::vector<std::string> others;
+    };
+    std::vector<Group> groups;
     for (const BdReportRow& r : rows)
-        for (const std::string& w : r.warnings) std::fprintf(out, "warning: %s\n", w.c_str());
+        for (const std::string& w : r.warnings) {
+            const std::string shape = WarningShape(w.substr(w.find(": ") == std::string::npos ? 0 : w.find(": ")));
+            auto same = std::find_if(groups.begin(), groups.end(), [&](const Group& g) { return g.shape == shape; });
+            if (same == groups.end())
+                groups.push_back({shape, w, {}});
+            else
+                same->others.push_back(WarningSubject(w));
+        }
+    for (const Group& g : groups) {
+        std::fprintf(out, "warning: %s\n", g.first.c_str());
+        if (g.others.empty()) continue;
+        std::string names;
+        for (const std::string& n : g.others) names += (names.empty() ? "" : "; ") + n;
+        std::fprintf(out, "warning: the same for %zu more (%s)\n", g.others.size(), names.c_str());
+    }
 }
 
 std::string BdColumnNames(const std::string& prefix, const std::vector<SweepMeasure>& measures) {

@@ -73,7 +73,9 @@ std::vector<BdReportRow> CompareWithAnchor(const std::vector<BdCurve>& curves,
 // figures are those of `measures`, here and below.
 void PrintBdTable(std::FILE* out, const std::string& anchorLabel, BdInterpolation method,
                   const std::vector<BdReportRow>& rows, const std::vector<SweepMeasure>& measures = SweepMeasures());
-// Every row's warnings, one a line, each starting "warning: ".
+// Every row's warnings, each line starting "warning: "; warnings that differ
+// only by their curve and figures are printed once, then one line naming the
+// others ("the same for N more (...)").
 void PrintBdWarnings(std::FILE* out, const std::vector<BdReportRow>& rows);
 
 // The CSV column names of the figures, "bd_rate_psnr,bd_psnr,...", each

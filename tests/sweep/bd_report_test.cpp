@@ -93,5 +93,24 @@ TEST(BdReport, Ssimulacra2IsAThirdMeasureInItsOwnPoints) {
         std::string::npos);
 }
 
+TEST(BdReport, WarningsAlikeButForCurveAndFiguresArePrintedOnce) {
+    BdReportRow a, b, c;
+    a.warnings = {"flat16 linear, PSNR: BD-rate: the curves share only 60% of their range"};
+    b.warnings = {"steep linear, SSIM: BD-rate: the curves share only 42% of their range",
+                  "steep linear, PSNR: BD-rate: n/a (a curve is not monotonic)"};
+    c.warnings = {"mine linear, PSNR: BD-rate: the curves share only 7% of their range"};
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    PrintBdWarnings(out, {a, b, c});
+    std::fclose(out);
+    const std::string printed(text, size);
+    free(text);
+    EXPECT_EQ(printed,
+              "warning: flat16 linear, PSNR: BD-rate: the curves share only 60% of their range\n"
+              "warning: the same for 2 more (steep linear, SSIM; mine linear, PSNR)\n"
+              "warning: steep linear, PSNR: BD-rate: n/a (a curve is not monotonic)\n");
+}
+
 }  // namespace
 }  // namespace vardelk
