@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "media/coded_planes.h"
 #include "media/coefficient_log_files.h"
 #include "media/yc_convert.h"
 #include "parallel/parallel_for.h"
@@ -80,14 +81,7 @@ double ClipRunner::ScoreSsimulacra2(const Y4mFrame& input, const Ssimulacra2Orig
     return Ssimulacra2Frames(format, *original, *reconstruction, options);
 }
 
-Y4mFormat Format420(const Y4mFormat& format) {
-    Y4mFormat out = format;
-    if (format.chroma != ChromaFormat::k420) {
-        out.chroma = ChromaFormat::k420;
-        out.chromaTag = "420jpeg";
-    }
-    return out;
-}
+Y4mFormat Format420(const Y4mFormat& format) { return CodedPlanesFormat(format); }
 
 int32_t ClipRunner::CodeFrame(const Y4mFrame& input) {
     const FrameGeometry geometry{format_.width, format_.height, format_.width, format_.height};
