@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli_error.h"
+#include "clip/named_matrix.h"
 #include "matrix/forms.h"
 #include "stream/stream_error.h"
 #include "stream/stream_reader.h"
@@ -24,27 +25,15 @@ MatrixEntries ReadStreamMatrixAs(const std::string& origin, Read read) {
     }
 }
 
-MatrixEntries ReadStreamMatrix(const std::string& bytes, const std::string& origin) {
-    return ReadStreamMatrixAs(
-        origin, [&] { return ReadIntraMatrix(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()); });
-}
-
 // A video elementary stream starts with a sequence header's start code.
 bool IsStream(const std::string& bytes) { return bytes.compare(0, 4, std::string("\0\0\1\xb3", 4)) == 0; }
 
 }  // namespace
 
 const std::vector<MatrixFileForm>& CommandLineMatrixForms() {
-    // Forms read by other libraries join here, one entry each. Recognisers
-    // are tried in table order before a file falls back to plain, so a form
-    // that is recognised by a signature goes first.
-    static const std::vector<MatrixFileForm> forms = [] {
-        std::vector<MatrixFileForm> all = BuiltInMatrixFileForms();
-        all.insert(all.begin(), {"stream", "MPEG-1/2 video: the first loaded intra matrix, else the default",
-                                 ReadStreamMatrix, IsStream, nullptr});
-        return all;
-    }();
-    return forms;
+    // The library's forms with MPEG-1/2 video streams in front, as every
+    // native face reads them.
+    return MatrixFormsWithStreams();
 }
 
 std::array<int32_t, kMatrixEntries> ParseMatrixText(const std::string& text, const std::string& origin) {
