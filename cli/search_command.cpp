@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "clip_source.h"
+#include "encoders/butteraugli_tool.h"
 #include "exit_status.h"
 #include "interrupt.h"
 #include "options.h"
@@ -93,7 +94,8 @@ int RunSearchCommand(int argc, char** argv) {
         // count the bytes each stream really spends.
         ObjectiveOptions searchOptions = objectiveOptions;
         searchOptions.loadEveryMatrix = true;
-        const Objective objective(training, measure, codes, o.threads, searchOptions);
+        const std::vector<int32_t> searchCodes = SearchCodesFor(measure, codes);
+        const Objective objective(training, measure, searchCodes, o.threads, searchOptions);
         const Objective trainingCheck(training, measure, codes, o.threads, objectiveOptions);
 
         SearchSettings settings;
@@ -107,7 +109,10 @@ int RunSearchCommand(int argc, char** argv) {
         settings.secondsBefore = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         // (Each set's figures by every measure code three matrices more, SSIM
         // among the measures: counted as twice an evaluation each.)
-        settings.reservedEvaluations = 7.0 + 9.0 * double(validationPictures.size()) / double(training.size());
+        // Candidates coded at fewer scale codes than the figures cost that
+        // much more each.
+        settings.reservedEvaluations = (7.0 + 9.0 * double(validationPictures.size()) / double(training.size())) *
+                                       double(codes.size()) / double(searchCodes.size());
         Progress line(-1, !o.quiet && StderrIsTerminal());
         const SearchResult result = RunMatrixSearch(
             objective, settings, Interrupted, [&](const SearchProgress& p) { line.Show(ProgressText(p)); },
@@ -118,9 +123,9 @@ int RunSearchCommand(int argc, char** argv) {
         const SearchAnswer answer = ChooseAnswer(trainingCheck, objective, result.best, result.score);
 
         const SetFigures trainingFigures = MeasureSet(training, trainingCheck, answer.matrix);
-        SearchRunReport run{o.measure,        o.encoder, model,        codes,   o.seed,
-                            o.threads,        o.spread,  o.minOverlap, &result, &answer,
-                            &trainingFigures, nullptr,   "",           nullptr, ""};
+        SearchRunReport run{o.measure, o.encoder, model,        codes,   searchCodes, o.seed,
+                            o.threads, o.spread,  o.minOverlap, &result, &answer,     &trainingFigures,
+                            nullptr,   "",        nullptr,      ""};
         // The answer by every measure, beside the search's own.
         const std::vector<MeasureFigures> trainingByMeasure =
             MeasureSetByEveryMeasure(training, trainingCheck, answer.matrix);
@@ -155,7 +160,7 @@ int RunSearchCommand(int argc, char** argv) {
             std::optional<Confirmation> measured = ConfirmFoundMatrix(
                 encoder, model, onValidation ? "validation" : "training", onValidation ? validationPictures : training,
                 onValidation ? *validationFigures : trainingFigures, answer.matrix, codes, measure, o.threads,
-                Interrupted, InterruptedOrArriving);
+                Interrupted, InterruptedOrArriving, FindButteraugli());
             // Ctrl-C during the confirmation still leaves the found matrix
             // in complete outputs, as during the search.
             confirmationInterrupted = !measured;

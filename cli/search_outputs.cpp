@@ -74,19 +74,31 @@ void PrintByMeasure(std::FILE* out, const char* set, const std::string& answer,
     std::fprintf(out, "%s, %s by every measure (mean BD-rate; predicted%s%s):\n", set, answer.c_str(),
                  measured ? ", measured in " : "", by.c_str());
     if (measured) {
-        std::fprintf(out, "  %-8s %-19s %-19s\n", "", "vs default", "vs flat16");
-        std::fprintf(out, "  %-8s %-19s %-19s\n", "measure", "predicted measured", "predicted measured");
+        std::fprintf(out, "  %-11s %-19s %-19s\n", "", "vs default", "vs flat16");
+        std::fprintf(out, "  %-11s %-19s %-19s\n", "measure", "predicted measured", "predicted measured");
     } else {
-        std::fprintf(out, "  %-8s %-9s %-9s\n", "measure", "vs dflt", "vs flat");
+        std::fprintf(out, "  %-11s %9s %9s\n", "measure", "vs dflt", "vs flat");
     }
-    for (size_t m = 0; m < predicted.size(); ++m) {
-        const SetFigures& p = predicted[m].figures;
-        std::fprintf(out, "  %-8s %+8.2f%%", QualityMeasureName(predicted[m].measure), Mean(p.foundVsDefault));
-        if (measured) std::fprintf(out, " %+8.2f%%", Mean((*measured)[m].figures.foundVsDefault));
-        std::fprintf(out, " %+8.2f%%", Mean(p.foundVsFlat));
-        if (measured) std::fprintf(out, " %+8.2f%%", Mean((*measured)[m].figures.foundVsFlat));
+    // Measures the search cannot predict (Butteraugli) come after, measured only.
+    const size_t rows = measured ? measured->size() : predicted.size();
+    for (size_t m = 0; m < rows; ++m) {
+        const SetFigures* p = m < predicted.size() ? &predicted[m].figures : nullptr;
+        const SetFigures* got = measured ? &(*measured)[m].figures : nullptr;
+        const auto cell = [&](const SetFigures* f, bool flat) {
+            if (f == nullptr)
+                std::fprintf(out, " %9s", "-");
+            else
+                std::fprintf(out, " %+8.2f%%", Mean(flat ? f->foundVsFlat : f->foundVsDefault));
+        };
+        std::fprintf(out, "  %-11s", QualityMeasureName(measured ? (*measured)[m].measure : predicted[m].measure));
+        cell(p, false);
+        if (measured) cell(got, false);
+        cell(p, true);
+        if (measured) cell(got, true);
         std::fprintf(out, "\n");
     }
+    if (confirmed && !confirmed->butteraugliNote.empty())
+        std::fprintf(out, "  (no butteraugli: %s)\n", confirmed->butteraugliNote.c_str());
     const std::vector<MeasureFigures>& judged = measured ? *measured : predicted;
     for (bool flat : {false, true}) {
         const std::string mixed = MixedVerdict(judged, flat);

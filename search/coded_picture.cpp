@@ -90,13 +90,32 @@ PointResult PointCoder::Code(const CodedPicture& picture, const int32_t matrix[k
         }
         result.bytes += (rowBits + 7) / 8;
     }
-    if (measures == PointMeasures::kLumaPsnr)
-        result.error.y = ComparePlanes(picture.original.y, reconstruction_.y);
-    else if (measures != PointMeasures::kSsim)
-        result.error = CompareFrames(picture.original, reconstruction_);
-    if (measures == PointMeasures::kSsim || measures == PointMeasures::kBoth)
-        result.ssim = CompareFramesSsim(picture.format, picture.original, reconstruction_);
+    MeasurePoint(picture, reconstruction_, measures, result);
     return result;
+}
+
+const Ssimulacra2Original& PreparedSsimulacra2::Get(const Y4mFormat& format, const Y4mFrame& original) {
+    // One thread per point: the points of a candidate are scored side by side.
+    std::call_once(once_, [&] {
+        Ssimulacra2Options options;
+        options.threads = 1;
+        original_ = std::make_unique<Ssimulacra2Original>(format, original, options);
+    });
+    return *original_;
+}
+
+double CodedPicture::Ssimulacra2Of(const Y4mFrame& distorted) const {
+    return ssimulacra2->Get(format, original).Score(format, distorted);
+}
+
+void MeasurePoint(const CodedPicture& picture, const Y4mFrame& reconstruction, PointMeasures measures,
+                  PointResult& point) {
+    if (measures & kMeasurePsnr)
+        point.error = CompareFrames(picture.original, reconstruction);
+    else if (measures & kMeasureLumaPsnr)
+        point.error.y = ComparePlanes(picture.original.y, reconstruction.y);
+    if (measures & kMeasureSsim) point.ssim = CompareFramesSsim(picture.format, picture.original, reconstruction);
+    if (measures & kMeasureSsimulacra2) point.ssimulacra2 = picture.Ssimulacra2Of(reconstruction);
 }
 
 // The scatter puts a luma sample s at s x 16 and repeats a chroma entry c

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,8 +16,21 @@
 #include "media/psnr.h"
 #include "media/y4m.h"
 #include "quality/ssim.h"
+#include "quality/ssimulacra2.h"
 
 namespace vardelk {
+
+// The original's half of SSIMULACRA 2, prepared the first time a point is
+// scored by it and shared by every later one (and every copy of the
+// picture); safe to ask from several threads at once.
+class PreparedSsimulacra2 {
+public:
+    const Ssimulacra2Original& Get(const Y4mFormat& format, const Y4mFrame& original);
+
+private:
+    std::once_flag once_;
+    std::unique_ptr<Ssimulacra2Original> original_;
+};
 
 struct CodedPicture {
     std::string name;
@@ -30,6 +45,10 @@ struct CodedPicture {
     // the transform of the model the picture was prepared for.
     std::vector<int32_t> coefficients;
     bool accurateTransform = false;
+    std::shared_ptr<PreparedSsimulacra2> ssimulacra2 = std::make_shared<PreparedSsimulacra2>();
+
+    // SSIMULACRA 2 of a frame of the picture's format against the original.
+    double Ssimulacra2Of(const Y4mFrame& distorted) const;
 };
 
 // The 4:2:0 planes the codec reads from a frame of any chroma format: luma
@@ -45,14 +64,28 @@ void CodedPlanes(const Y4mFormat& format, const Y4mFrame& frame, Y4mFormat& plan
 CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame,
                                  const CodingModel& model = CodingModel{});
 
-// What the measures need from one coded point.
-enum class PointMeasures { kLumaPsnr, kPsnr, kSsim, kBoth };
+// What the measures need from one coded point: a set of these bits.
+enum PointMeasure : uint32_t {
+    kMeasureLumaPsnr = 1,  // the luma plane's error
+    kMeasurePsnr = 2,      // every plane's error
+    kMeasureSsim = 4,
+    kMeasureSsimulacra2 = 8,
+    kMeasureButteraugli = 16,  // only a real encoder's points (search/encoder_confirmation.h)
+};
+using PointMeasures = uint32_t;
 
 struct PointResult {
     int64_t bytes = 0;
-    FrameError error;  // luma only for kLumaPsnr, all planes for kPsnr and kBoth
-    FrameSsim ssim;    // filled for kSsim and kBoth
+    FrameError error;          // luma only for kMeasureLumaPsnr, all planes for kMeasurePsnr
+    FrameSsim ssim;            // filled for kMeasureSsim
+    double ssimulacra2 = 0.0;  // filled for kMeasureSsimulacra2
+    double butteraugli = 0.0;  // the 3-norm, for kMeasureButteraugli
 };
+
+// Fills the measures of `point` for a reconstruction of the picture (all
+// but Butteraugli).
+void MeasurePoint(const CodedPicture& picture, const Y4mFrame& reconstruction, PointMeasures measures,
+                  PointResult& point);
 
 // Codes cached pictures; holds the scratch frames of one thread.
 class PointCoder {

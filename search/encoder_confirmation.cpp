@@ -1,8 +1,10 @@
 #include "search/encoder_confirmation.h"
 
 #include <atomic>
+#include <cstdio>
 #include <utility>
 
+#include "encoders/butteraugli_tool.h"
 #include "encoders/encoder_error.h"
 #include "encoders/ffmpeg_mpeg2.h"
 #include "parallel/parallel_for.h"
@@ -59,8 +61,12 @@ std::vector<std::string> EncoderArguments(const std::string& program, const std:
 }
 
 EncoderConfirmation::EncoderConfirmation(ConfirmingEncoder encoder, CodingModel model,
-                                         const std::vector<CodedPicture>& pictures)
-    : encoder_(std::move(encoder)), model_(SafeModel(model)), pictures_(pictures), scratch_("vardelk-confirm") {
+                                         const std::vector<CodedPicture>& pictures, std::string butteraugli)
+    : encoder_(std::move(encoder)),
+      model_(SafeModel(model)),
+      pictures_(pictures),
+      butteraugli_(std::move(butteraugli)),
+      scratch_("vardelk-confirm") {
     // The encoder gets exactly the planes the search codes, as 4:2:0 (a
     // mono picture with neutral chroma), progressive, square pixels and
     // without colour tags.
@@ -77,7 +83,16 @@ EncoderConfirmation::EncoderConfirmation(ConfirmingEncoder encoder, CodingModel 
             frame[0].cr = frame[0].cb;
         }
         WriteY4mFile(InputPath(i), format, frame);
+        if (!butteraugli_.empty()) {
+            RgbImage rgb;
+            FrameToRgb(picture.format, picture.original, rgb);
+            WritePpmFile(OriginalRgbPath(i), rgb);
+        }
     }
+}
+
+std::string EncoderConfirmation::OriginalRgbPath(size_t index) const {
+    return scratch_.File("picture" + std::to_string(index) + ".ppm");
 }
 
 std::string EncoderConfirmation::InputPath(size_t index) const {
@@ -98,11 +113,16 @@ PointResult EncoderConfirmation::Code(size_t index, const SearchMatrix& matrix, 
     if (frames != 1)
         throw EncoderError(picture.name + ": " + encoder_.name + " decoded " + std::to_string(frames) + " pictures");
     if (picture.format.chroma == ChromaFormat::kMono) frame.cb.clear(), frame.cr.clear();
-    if (measures == PointMeasures::kLumaPsnr)
-        result.error.y = ComparePlanes(picture.original.y, frame.y);
-    else if (measures != PointMeasures::kSsim)
-        result.error = CompareFrames(picture.original, frame);
-    if (measures != PointMeasures::kPsnr) result.ssim = CompareFramesSsim(picture.format, picture.original, frame);
+    MeasurePoint(picture, frame, measures, result);
+    if ((measures & kMeasureButteraugli) && !butteraugli_.empty()) {
+        RgbImage rgb;
+        FrameToRgb(picture.format, frame, rgb);
+        const std::string stem = scratch_.File("run" + std::to_string(run) + "-rgb");
+        WritePpmFile(stem + ".ppm", rgb);
+        result.butteraugli = ButteraugliNorm(butteraugli_, OriginalRgbPath(index), stem + ".ppm", stem,
+                                             picture.name + ", scale code " + std::to_string(scaleCode));
+        std::remove((stem + ".ppm").c_str());
+    }
     return result;
 }
 

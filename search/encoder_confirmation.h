@@ -13,6 +13,10 @@
 //     -intra_vlc V -dc P -f mpeg2video -y OUT.m2v
 // (-intra_matrix left out for the default matrix, which the encoder has of
 // its own). The bytes are the whole stream's, headers included.
+//
+// Where the JPEG XL tools' butteraugli_main is installed, the decoded
+// pictures can be measured by its Butteraugli 3-norm too, a second
+// perceptual opinion the search itself does not predict.
 #pragma once
 
 #include <cstdint>
@@ -46,9 +50,11 @@ std::vector<std::string> EncoderArguments(const std::string& program, const std:
 // own, which goes with it. The pictures must outlive it.
 class EncoderConfirmation {
 public:
-    // Writes every picture's planes as the encoder's input. Throws
-    // EncoderError when the scratch folder or a file cannot be made.
-    EncoderConfirmation(ConfirmingEncoder encoder, CodingModel model, const std::vector<CodedPicture>& pictures);
+    // Writes every picture's planes as the encoder's input (and, given
+    // `butteraugli`, the program's path, each original as RGB for it).
+    // Throws EncoderError when the scratch folder or a file cannot be made.
+    EncoderConfirmation(ConfirmingEncoder encoder, CodingModel model, const std::vector<CodedPicture>& pictures,
+                        std::string butteraugli = "");
     EncoderConfirmation(const EncoderConfirmation&) = delete;
     EncoderConfirmation& operator=(const EncoderConfirmation&) = delete;
 
@@ -76,13 +82,16 @@ public:
                      int64_t run) const;
 
     const ConfirmingEncoder& Encoder() const { return encoder_; }
+    bool MeasuresButteraugli() const { return !butteraugli_.empty(); }
 
 private:
     std::string InputPath(size_t index) const;
+    std::string OriginalRgbPath(size_t index) const;
 
     ConfirmingEncoder encoder_;
     CodingModel model_;
     const std::vector<CodedPicture>& pictures_;
+    std::string butteraugli_;
     TemporaryFolder scratch_;
 };
 

@@ -65,6 +65,44 @@ std::vector<FamilyMatrix> StartingFamilies() {
     return families;
 }
 
+SearchMatrix PerceptualMatrix(const PerceptualShape& shape) {
+    std::array<double, kMatrixEntries> w{};
+    for (int i = 1; i < kMatrixEntries; ++i) {
+        const int u = i / 8, v = i % 8;
+        const double s = u + v;
+        double weight = std::min(shape.cap, 16.0 * std::pow(kDefaultIntraMatrix[i] / 16.0, shape.power));
+        if (i == 1) weight *= shape.horizontal;
+        if (i == 8) weight *= shape.vertical;
+        if (i == 9) weight *= shape.diagonalLow;
+        weight *= std::exp(shape.orientation * (v - u) / s + shape.diagonal * (1.0 - std::abs(v - u) / s));
+        w[size_t(i)] = weight;
+    }
+    return RoundedMatrix(w);
+}
+
+std::vector<PerceptualShape> PerceptualStarts() {
+    std::vector<PerceptualShape> starts;
+    for (double power : {1.5, 1.8, 2.1}) {
+        for (double cap : {48.0, 64.0, 96.0, 128.0}) {
+            PerceptualShape shape;
+            shape.power = power;
+            shape.cap = cap;
+            starts.push_back(shape);
+        }
+    }
+    return starts;
+}
+
+std::vector<FamilyMatrix> PerceptualFamilies() {
+    std::vector<FamilyMatrix> families;
+    for (const PerceptualShape& shape : PerceptualStarts()) {
+        char name[48];
+        std::snprintf(name, sizeof name, "default^%.2f cap %.0f", shape.power, shape.cap);
+        families.push_back({name, PerceptualMatrix(shape)});
+    }
+    return families;
+}
+
 SearchMatrix ShapedMatrix(const SearchMatrix& base, const ShapeParameters& shape) {
     std::array<double, kMatrixEntries> w{};
     for (int i = 1; i < kMatrixEntries; ++i) {

@@ -1,12 +1,15 @@
 #include "search/matrix_search.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <optional>
 #include <random>
+#include <utility>
 
 namespace vardelk {
 namespace {
@@ -52,12 +55,39 @@ public:
 
     bool Stopped() const { return stopped_.has_value(); }
 
-    void Families() {
+    void Families(bool perceptual) {
         phase_ = "families";
-        for (const FamilyMatrix& family : StartingFamilies()) {
+        std::vector<FamilyMatrix> families = StartingFamilies();
+        if (perceptual) {
+            for (FamilyMatrix& family : PerceptualFamilies()) families.push_back(std::move(family));
+        }
+        for (const FamilyMatrix& family : families) {
             Try(family.matrix, "family " + family.name);
             if (Stopped()) return;
             result_.families.emplace_back(family.name, seen_[family.matrix]);
+        }
+        EndPhase();
+    }
+
+    // Coordinate descent over the perceptual family's parameters, from its
+    // best starting point.
+    void PerceptualShapes() {
+        phase_ = "perceptual shape";
+        PerceptualParameters x = BestPerceptualStart();
+        // power, log cap, log factors of (0,1), (1,0), (1,1), orientation, diagonal
+        static const char* const kNames[kPerceptualParameters] = {
+            "power", "cap", "horizontal", "vertical", "low diagonal", "orientation", "diagonal"};
+        static const double kFirstSteps[kPerceptualParameters] = {0.1, 0.2, 0.08, 0.08, 0.08, 0.08, 0.08};
+        for (double scale = 1.0; scale >= 0.125; scale /= 2) {
+            bool improved = true;
+            while (improved) {
+                improved = false;
+                for (int index : ShuffledOrder(kPerceptualParameters)) {
+                    improved |= Descend(x, index, kFirstSteps[index] * scale, PerceptualFrom,
+                                        std::string("perceptual ") + kNames[index]);
+                    if (Stopped()) return;
+                }
+            }
         }
         EndPhase();
     }
@@ -72,7 +102,10 @@ public:
             while (improved) {
                 improved = false;
                 for (int index : ShuffledOrder(kShapeParameters)) {
-                    improved |= DescendShape(base, shape, index, index == 0 ? step / 2 : step);
+                    improved |= Descend(
+                        shape, index, index == 0 ? step / 2 : step,
+                        [&](const ShapeParameters& trial) { return ShapedMatrix(base, trial); },
+                        "shape " + ShapeParameterName(index));
                     if (Stopped()) return;
                 }
             }
@@ -106,6 +139,36 @@ public:
     }
 
 private:
+    static constexpr int kPerceptualParameters = 7;
+    using PerceptualParameters = std::array<double, kPerceptualParameters>;
+
+    static SearchMatrix PerceptualFrom(const PerceptualParameters& x) {
+        PerceptualShape shape;
+        shape.power = x[0];
+        shape.cap = std::exp(x[1]);
+        shape.horizontal = std::exp(x[2]);
+        shape.vertical = std::exp(x[3]);
+        shape.diagonalLow = std::exp(x[4]);
+        shape.orientation = x[5];
+        shape.diagonal = x[6];
+        return PerceptualMatrix(shape);
+    }
+
+    // The perceptual starting point that scored best.
+    PerceptualParameters BestPerceptualStart() const {
+        PerceptualParameters best{1.8, std::log(64.0), 0, 0, 0, 0, 0};
+        double bestObjective = std::numeric_limits<double>::infinity();
+        for (const PerceptualShape& start : PerceptualStarts()) {
+            const PerceptualParameters x{start.power, std::log(start.cap), 0, 0, 0, 0, 0};
+            const auto seen = seen_.find(PerceptualFrom(x));
+            if (seen != seen_.end() && seen->second < bestObjective) {
+                bestObjective = seen->second;
+                best = x;
+            }
+        }
+        return best;
+    }
+
     double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
     // Why the search must end before the next candidate, if it must: asked
@@ -136,20 +199,22 @@ private:
     }
 
     // Tries both directions of one parameter and keeps walking the one that
-    // helps; true when the parameter moved.
-    bool DescendShape(const SearchMatrix& base, ShapeParameters& shape, int index, double step) {
+    // helps; true when the parameter moved. `make` turns the parameters
+    // into a matrix, `name` the parameter's index into its name.
+    template <typename Parameters, typename Make>
+    bool Descend(Parameters& parameters, int index, double step, const Make& make, const std::string& name) {
         const double first = (rng_() & 1) != 0 ? step : -step;
         // A direction that helps is walked with doubling steps; after an
         // overshoot the walk goes on from the first step.
         for (double delta : {first, -first}) {
             bool moved = false;
             for (double walk = delta;;) {
-                ShapeParameters trial = shape;
+                Parameters trial = parameters;
                 trial[size_t(index)] += walk;
                 char move[64];
-                std::snprintf(move, sizeof move, "shape %s %+.3f", ShapeParameterName(index).c_str(), walk);
-                if (Try(ShapedMatrix(base, trial), move)) {
-                    shape = trial;
+                std::snprintf(move, sizeof move, "%s %+.3f", name.c_str(), walk);
+                if (Try(make(trial), move)) {
+                    parameters = trial;
                     moved = true;
                     walk *= 2;
                 } else if (Stopped()) {
@@ -215,14 +280,27 @@ private:
 
     void Report() {
         if (!progress_) return;
-        if (answeredFor_ != result_.best) {
-            answer_ = ChooseAnswer(counting_, objective_, result_.best, result_.score);
-            answeredFor_ = result_.best;
-        }
         SearchProgress p;
+        if (counting_.ScaleCodes() != objective_.ScaleCodes()) {
+            // The answer at every code would cost a candidate or more each
+            // time the best changes: the progress tells the search's own figures.
+            if (!presetObjectives_) {
+                presetObjectives_ = {objective_.ScoreCurves(objective_.AnchorCurves()).objective,
+                                     objective_.ScoreCurves(objective_.FlatCurves()).objective};
+            }
+            const auto [byDefault, byFlat] = *presetObjectives_;
+            const double found = result_.score.objective;
+            p.best = std::min({found, byDefault, byFlat});
+            p.leader = found < std::min(byDefault, byFlat) ? "found" : byFlat < byDefault ? "flat16" : "default";
+        } else {
+            if (answeredFor_ != result_.best) {
+                answer_ = ChooseAnswer(counting_, objective_, result_.best, result_.score);
+                answeredFor_ = result_.best;
+            }
+            p.best = answer_.score.objective;
+            p.leader = answer_.preset.empty() ? "found" : answer_.preset;
+        }
         p.phase = phase_;
-        p.best = answer_.score.objective;
-        p.leader = answer_.preset.empty() ? "found" : answer_.preset;
         p.evaluations = result_.evaluations;
         p.seconds = Seconds();
         p.evaluationsPerSecond = p.seconds > 0 ? double(p.evaluations) / p.seconds : 0.0;
@@ -237,6 +315,7 @@ private:
     const Objective& counting_;
     SearchAnswer answer_;  // for the progress, chosen again when the best changes
     std::optional<SearchMatrix> answeredFor_;
+    std::optional<std::pair<double, double>> presetObjectives_;  // default's and flat 16's, by the search
     std::mt19937_64 rng_;
     Clock::time_point start_;
     std::string phase_ = "families";
@@ -246,6 +325,26 @@ private:
 };
 
 }  // namespace
+
+std::vector<int32_t> SearchCodesFor(QualityMeasure measure, const std::vector<int32_t>& codes) {
+    constexpr size_t kPerceptualCodes = 6;
+    if (measure != QualityMeasure::kSsimulacra2 || codes.size() <= kPerceptualCodes) return codes;
+    const double first = codes.front(), last = codes.back();
+    std::vector<int32_t> chosen;
+    size_t from = 0;  // each pick the code nearest its target among those not yet passed
+    for (size_t i = 0; i < kPerceptualCodes; ++i) {
+        const double target = first * std::pow(last / first, double(i) / double(kPerceptualCodes - 1));
+        // Leave enough codes after this pick for the picks still to come.
+        const size_t limit = codes.size() - (kPerceptualCodes - i);
+        size_t at = from;
+        for (size_t j = from; j <= limit; ++j) {
+            if (std::abs(codes[j] - target) < std::abs(codes[at] - target)) at = j;
+        }
+        chosen.push_back(codes[at]);
+        from = at + 1;
+    }
+    return chosen;
+}
 
 const char* SearchStopName(SearchStop stop) {
     switch (stop) {
@@ -264,7 +363,9 @@ const char* SearchStopName(SearchStop stop) {
 SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
                           const MatrixScore& bestScore) {
     SearchAnswer answer;
-    MatrixScore found = counting.ScoreRecounted(best, bestScore.curves, codedBy);
+    MatrixScore found = counting.ScaleCodes() == codedBy.ScaleCodes()
+                            ? counting.ScoreRecounted(best, bestScore.curves, codedBy)
+                            : counting.Score(best);
     MatrixScore byDefault = counting.ScoreCurves(counting.AnchorCurves());
     MatrixScore byFlat = counting.ScoreCurves(counting.FlatCurves());
     answer.foundObjective = found.objective;
@@ -288,7 +389,11 @@ SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, c
 SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& settings, const StopRequest& stop,
                              const ProgressReport& progress, const Objective* counting) {
     Searcher searcher(objective, settings, stop, progress, counting);
-    searcher.Families();
+    // SSIMULACRA 2's optimum lies steeper than the default and capped, where
+    // the classic families do not reach.
+    const bool perceptual = objective.Measure() == QualityMeasure::kSsimulacra2;
+    searcher.Families(perceptual);
+    if (!searcher.Stopped() && perceptual) searcher.PerceptualShapes();
     if (!searcher.Stopped()) searcher.Shape();
     if (!searcher.Stopped() && settings.entryPhase) searcher.Entries();
     return searcher.Finish();

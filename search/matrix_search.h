@@ -40,6 +40,13 @@ struct SearchSettings {
     double reservedEvaluations = 0.0;
 };
 
+// The scale codes a search by `measure` codes its candidates at: all of
+// `codes` (sorted), except for SSIMULACRA 2, whose score costs several times
+// a point's coding: then at most six, the first and the last among them and
+// the others spread evenly in log scale code between, where the curves bend.
+// The answer is chosen, and every figure given, at all of `codes`.
+std::vector<int32_t> SearchCodesFor(QualityMeasure measure, const std::vector<int32_t>& codes);
+
 // Why a search ended.
 enum class SearchStop { kConverged, kBudget, kEvaluations, kStopped };
 // "converged", "budget", "evaluations" or "stopped", as reports write it.
@@ -88,9 +95,9 @@ SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& s
 
 // What the search answers once every stream's real bytes are counted
 // (`counting`, on the same pictures; `codedBy` the objective the search
-// ran on): its best matrix when that scores lower than both the default and
-// flat 16, otherwise the better of those two (the default on a tie). A
-// search never answers worse than a preset.
+// ran on; the best matrix is coded again when their scale codes differ): its best matrix when that scores lower than
+// both the default and flat 16, otherwise the better of those two (the default on a tie). A search never answers worse
+// than a preset.
 struct SearchAnswer {
     SearchMatrix matrix;
     std::string preset;  // empty for the found matrix, else "default" or "flat16"

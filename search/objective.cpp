@@ -18,12 +18,16 @@ const char* QualityMeasureName(QualityMeasure measure) {
             return "ssim";
         case QualityMeasure::kPsnr611:
             return "psnr611";
+        case QualityMeasure::kSsimulacra2:
+            return "ssimulacra2";
+        case QualityMeasure::kButteraugli:
+            return "butteraugli";
     }
     return "?";
 }
 
 bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure) {
-    for (QualityMeasure m : {QualityMeasure::kPsnrY, QualityMeasure::kSsim, QualityMeasure::kPsnr611}) {
+    for (QualityMeasure m : AllQualityMeasures()) {
         if (text == QualityMeasureName(m)) {
             *measure = m;
             return true;
@@ -40,30 +44,39 @@ double MeasureQuality(QualityMeasure measure, const PointResult& point) {
             return SsimDb(point.ssim.all.Ssim());
         case QualityMeasure::kPsnr611:
             return (6.0 * point.error.y.Psnr() + point.error.cb.Psnr() + point.error.cr.Psnr()) / 8.0;
+        case QualityMeasure::kSsimulacra2:
+            return point.ssimulacra2;
+        case QualityMeasure::kButteraugli:
+            return -std::log(point.butteraugli);
     }
     return std::numeric_limits<double>::quiet_NaN();
 }
 
 PointMeasures MeasuresFor(QualityMeasure measure) {
-    return measure == QualityMeasure::kSsim    ? PointMeasures::kSsim
-           : measure == QualityMeasure::kPsnrY ? PointMeasures::kLumaPsnr
-                                               : PointMeasures::kPsnr;
+    switch (measure) {
+        case QualityMeasure::kPsnrY:
+            return kMeasureLumaPsnr;
+        case QualityMeasure::kSsim:
+            return kMeasureSsim;
+        case QualityMeasure::kPsnr611:
+            return kMeasurePsnr;
+        case QualityMeasure::kSsimulacra2:
+            return kMeasureSsimulacra2;
+        case QualityMeasure::kButteraugli:
+            return kMeasureButteraugli;
+    }
+    return 0;
 }
 
 PointMeasures MeasuresFor(const std::vector<QualityMeasure>& measures) {
-    bool ssim = false, psnr = false, luma = true;
-    for (QualityMeasure m : measures) {
-        ssim = ssim || m == QualityMeasure::kSsim;
-        psnr = psnr || m != QualityMeasure::kSsim;
-        luma = luma && m == QualityMeasure::kPsnrY;
-    }
-    if (ssim) return psnr ? PointMeasures::kBoth : PointMeasures::kSsim;
-    return luma ? PointMeasures::kLumaPsnr : PointMeasures::kPsnr;
+    PointMeasures needs = 0;
+    for (QualityMeasure m : measures) needs |= MeasuresFor(m);
+    return needs;
 }
 
 const std::vector<QualityMeasure>& AllQualityMeasures() {
     static const std::vector<QualityMeasure> all = {QualityMeasure::kPsnrY, QualityMeasure::kSsim,
-                                                    QualityMeasure::kPsnr611};
+                                                    QualityMeasure::kPsnr611, QualityMeasure::kSsimulacra2};
     return all;
 }
 

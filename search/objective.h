@@ -46,11 +46,16 @@ namespace vardelk {
 using SearchMatrix = std::array<int32_t, kMatrixEntries>;
 
 // Luma PSNR; SSIM of all planes weighted by their sample counts, in its dB
-// form -10 log10(1 - SSIM); PSNR of Y, Cb and Cr weighted 6:1:1.
-enum class QualityMeasure { kPsnrY, kSsim, kPsnr611 };
+// form -10 log10(1 - SSIM); PSNR of Y, Cb and Cr weighted 6:1:1; the
+// SSIMULACRA 2 score of the picture as RGB (quality/ssimulacra2.h). And
+// one the search cannot predict, only a confirmation measure: the
+// Butteraugli 3-norm of the outside program (encoders/butteraugli_tool.h),
+// as -ln(norm) so that higher is better, as for the others.
+enum class QualityMeasure { kPsnrY, kSsim, kPsnr611, kSsimulacra2, kButteraugli };
 
 const char* QualityMeasureName(QualityMeasure measure);
-// "psnr", "ssim" or "psnr611"; false for anything else.
+// "psnr", "ssim", "psnr611" or "ssimulacra2" (the measures a search can
+// take); false for anything else.
 bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure);
 // The measure's value for one coded point, and what the point coder must
 // measure for it.
@@ -58,7 +63,8 @@ double MeasureQuality(QualityMeasure measure, const PointResult& point);
 PointMeasures MeasuresFor(QualityMeasure measure);
 // What the point coder must measure for all of them.
 PointMeasures MeasuresFor(const std::vector<QualityMeasure>& measures);
-// Every measure the search knows, in the order reports list them.
+// Every measure the search knows, in the order reports list them
+// (Butteraugli is not among them).
 const std::vector<QualityMeasure>& AllQualityMeasures();
 
 // Bytes a real encoder's stream of intra pictures spends beyond the coded

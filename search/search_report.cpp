@@ -63,7 +63,11 @@ std::string ByMeasureJson(const std::vector<MeasureFigures>& byMeasure) {
         json += std::string(json.size() > 1 ? ",\n      " : "\n      ") + "{\"measure\": \"" +
                 QualityMeasureName(m.measure) + "\", \"vs_default\": " + NumberJson(Mean(m.figures.foundVsDefault)) +
                 ", \"vs_flat16\": " + NumberJson(Mean(m.figures.foundVsFlat)) +
-                ", \"flat16_vs_default\": " + NumberJson(Mean(m.figures.flatVsDefault)) + "}";
+                ", \"flat16_vs_default\": " + NumberJson(Mean(m.figures.flatVsDefault)) +
+                ", \"pictures_vs_default\": [";
+        for (size_t i = 0; i < m.figures.foundVsDefault.size(); ++i)
+            json += (i ? ", " : "") + NumberJson(m.figures.foundVsDefault[i]);
+        json += "]}";
     }
     return json + "\n    ]";
 }
@@ -81,7 +85,9 @@ std::string ConfirmationJson(const Confirmation& c) {
          << ", \"bd_rate_vs_flat16\": " << NumberJson(Mean(p.foundVsFlat))
          << ", \"flat16_vs_default\": " << NumberJson(Mean(p.flatVsDefault))
          << "},\n    \"measured_by_measure\": " << ByMeasureJson(c.measuredByMeasure)
-         << ",\n    \"measured\": " << SetJson(m) << ",\n    \"pictures\": [";
+         << ",\n    \"measured\": " << SetJson(m);
+    if (!c.butteraugliNote.empty()) json << ",\n    \"butteraugli\": " << JsonString(c.butteraugliNote);
+    json << ",\n    \"pictures\": [";
     for (size_t i = 0; i < m.names.size(); ++i) {
         json << (i ? ",\n" : "\n") << "      {\"name\": " << JsonString(m.names[i])
              << ", \"predicted_vs_default\": " << NumberJson(p.foundVsDefault[i])
@@ -110,6 +116,8 @@ std::string SearchReportJson(const SearchRunReport& run) {
          << ",\n  \"intra_vlc\": " << run.model.intraVlcFormat << ",\n  \"dc_precision\": " << run.model.dcPrecision
          << ",\n  \"scale_codes\": [";
     for (size_t i = 0; i < run.codes.size(); ++i) json << (i ? ", " : "") << run.codes[i];
+    json << "],\n  \"search_scale_codes\": [";
+    for (size_t i = 0; i < run.searchCodes.size(); ++i) json << (i ? ", " : "") << run.searchCodes[i];
     json << "],\n  \"mapping\": \"linear\",\n  \"seed\": " << run.seed << ",\n  \"threads\": " << run.threads
          << ",\n  \"picture_weights\": \"macroblocks, capped at twice the median picture's\""
          << ",\n  \"spread_weight\": " << FormatDecimal(run.spread)

@@ -18,6 +18,7 @@ struct SearchRunReport {
     std::string encoder;  // the preset, as named on the command line
     CodingModel model;
     std::vector<int32_t> codes;
+    std::vector<int32_t> searchCodes;  // the candidates' (SearchCodesFor); the figures are at `codes`
     uint64_t seed = 1;
     int32_t threads = 1;
     double spread = 0.0;

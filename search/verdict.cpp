@@ -97,16 +97,24 @@ std::optional<Confirmation> ConfirmFoundMatrix(const ConfirmingEncoder& encoder,
                                                const SetFigures& predicted, const SearchMatrix& found,
                                                const std::vector<int32_t>& codes, QualityMeasure measure,
                                                int32_t threads, const std::function<bool()>& stop,
-                                               const std::function<bool()>& stoppedOrArriving) {
+                                               const std::function<bool()>& stoppedOrArriving,
+                                               const std::string& butteraugli) {
     Confirmation c;
     c.encoder = encoder;
     c.set = set;
     c.predicted = &predicted;
-    const EncoderConfirmation runner(encoder, model, pictures);
+    const EncoderConfirmation runner(encoder, model, pictures, butteraugli);
     // Every measure from the same runs; the search's decides the rule.
     std::vector<QualityMeasure> measures = {measure};
     for (QualityMeasure m : AllQualityMeasures()) {
         if (m != measure) measures.push_back(m);
+    }
+    std::vector<QualityMeasure> reported = AllQualityMeasures();
+    if (runner.MeasuresButteraugli()) {
+        measures.push_back(QualityMeasure::kButteraugli);
+        reported.push_back(QualityMeasure::kButteraugli);
+    } else {
+        c.butteraugliNote = "butteraugli_main is not installed (Debian: libjxl-devtools)";
     }
     std::optional<std::vector<std::vector<RdCurveData>>> curves[3];
     const SearchMatrix matrices[3] = {DefaultSearchMatrix(), FlatSearchMatrix(16), found};
@@ -119,7 +127,7 @@ std::optional<Confirmation> ConfirmFoundMatrix(const ConfirmingEncoder& encoder,
         }
         if (!curves[i]) return std::nullopt;
     }
-    for (QualityMeasure m : AllQualityMeasures()) {
+    for (QualityMeasure m : reported) {
         const size_t at = size_t(std::find(measures.begin(), measures.end(), m) - measures.begin());
         c.measuredByMeasure.push_back(
             MeasureFigures{m, FiguresFromCurves(pictures, (*curves[0])[at], (*curves[1])[at], (*curves[2])[at])});

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "encoders/butteraugli_tool.h"
 #include "search/encoder_confirmation.h"
 #include "search/matrix_family.h"
 #include "search/verdict.h"
@@ -66,6 +67,36 @@ TEST(EncoderConfirmation, EncoderGivesWhatTheSearchPredicts) {
             // At code 1, the finest step, ffmpeg's own transform (not the
             // model's integer one) shows in the quality: 0.15 dB here.
             EXPECT_NEAR(measured[i].quality, predicted[i].quality, predicted[i].scaleCode == 1 ? 0.25 : 0.1);
+        }
+    }
+}
+
+// SSIMULACRA 2 of the encoder's pictures is what the search predicts, and
+// Butteraugli, where installed, gives a second opinion that falls as the
+// scale code rises.
+TEST(EncoderConfirmation, PerceptualMeasuresOfTheEncodersPictures) {
+    const CodingModel model = PresetModel(EncoderPreset::kFfmpeg);
+    const ConfirmingEncoder encoder = FindConfirmingEncoder(model);
+    if (encoder.name.empty()) GTEST_SKIP() << encoder.missing;
+    const std::string butteraugli = FindButteraugli();
+    if (butteraugli.empty()) GTEST_SKIP() << "butteraugli_main is not installed (Debian: libjxl-devtools)";
+    Y4mFormat format;
+    const Y4mFrame frame = GrainyScene(96, 64, 5, &format);
+    const std::vector<CodedPicture> pictures = {PrepareCodedPicture("scene", format, frame, model)};
+    const std::vector<int32_t> codes = {3, 9, 16};
+    const Objective objective(pictures, QualityMeasure::kSsimulacra2, codes, 2, ObjectiveOptions{model});
+    const EncoderConfirmation runner(encoder, model, pictures, butteraugli);
+    const auto measured = runner.CurvesByMeasure(DefaultSearchMatrix(), codes,
+                                                 {QualityMeasure::kSsimulacra2, QualityMeasure::kButteraugli}, 2, {});
+    const RdCurveData& predicted = objective.AnchorCurves()[0];
+    const RdCurveData& score = (*measured)[0][0];
+    const RdCurveData& distance = (*measured)[1][0];
+    for (size_t i = 0; i < codes.size(); ++i) {
+        SCOPED_TRACE("scale code " + std::to_string(codes[i]));
+        EXPECT_NEAR(score[i].quality, predicted[i].quality, 1.0);
+        EXPECT_TRUE(std::isfinite(distance[i].quality));
+        if (i > 0) {
+            EXPECT_LT(distance[i].quality, distance[i - 1].quality);  // -ln(norm): worse at coarser codes
         }
     }
 }

@@ -37,7 +37,7 @@ TEST(MatrixSearch, ImprovesMonotonicallyAndReportsWhatItFound) {
         std::vector<CodedPicture> pictures;
         for (const CodedPicture& p : TinySet())
             pictures.push_back(PrepareCodedPicture(p.name, p.format, p.original, options.model));
-        for (QualityMeasure measure : {QualityMeasure::kPsnrY, QualityMeasure::kSsim, QualityMeasure::kPsnr611}) {
+        for (QualityMeasure measure : AllQualityMeasures()) {
             const Objective objective(pictures, measure, kCodes, 2, options);
             const SearchResult result = RunMatrixSearch(objective, Limited(60, 1), {}, {});
             SCOPED_TRACE(DescribeModel(options.model) + " " + QualityMeasureName(measure));

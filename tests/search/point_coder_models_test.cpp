@@ -41,7 +41,7 @@ TEST(PointCoder, EveryEncodersModelEqualsTheFrameCoder) {
                         Y4mFrame expected;
                         YcToY4m(picture.format, output.data(), width, expected);
                         const PointResult point =
-                            engine.Code(picture, matrix.data(), code, nonLinear, PointMeasures::kPsnr, model);
+                            engine.Code(picture, matrix.data(), code, nonLinear, kMeasurePsnr, model);
                         EXPECT_EQ(point.bytes, bytes);
                         ASSERT_EQ(engine.Reconstruction().y, expected.y);
                         ASSERT_EQ(engine.Reconstruction().cb, expected.cb);
