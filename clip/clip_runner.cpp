@@ -12,7 +12,12 @@ namespace vardelk {
 
 ClipRunner::ClipRunner(const Y4mFormat& format, const CodingSettings& settings, const int32_t* matrix,
                        const std::string& logDir, int32_t bandThreads, uint32_t cpuFlags)
-    : format_(format), settings_(settings), matrix_(matrix), logDir_(logDir), cpuFlags_(cpuFlags) {
+    : format_(format),
+      format420_(CodedPlanesFormat(format)),
+      settings_(settings),
+      matrix_(matrix),
+      logDir_(logDir),
+      cpuFlags_(cpuFlags) {
     planar_ = format.chroma == ChromaFormat::k420 && logDir.empty();
     if (!planar_) SizeHostFrames();
     macroblockBits_.resize(size_t(MacroblockColumns(format.width)) * size_t(MacroblockRows(format.height)));
@@ -62,23 +67,25 @@ FrameResult ClipRunner::Process(const Y4mFrame& input, const Ssimulacra2Original
     return result;
 }
 
-// A 4:2:0 clip is scored as it is; any other layout was coded from its YC
-// frames, which the conversion to 4:2:0 averages the same way on both sides.
+// A 4:2:0 clip is scored as it is. Any other layout is scored as the 4:2:0
+// planes the coder coded of it (CodedPlanes420), against the reconstruction
+// in 4:2:0: the conversion's mean of each 2x2 square of the host frame is
+// exact there, as frame DCT scatters one chroma value over each square (and
+// with field DCT it is what the planar route writes for a 4:2:0 clip).
 double ClipRunner::ScoreSsimulacra2(const Y4mFrame& input, const Ssimulacra2Original* prepared) {
     const Ssimulacra2Options options{ssimulacra2Threads_, cpuFlags_};
-    const Y4mFormat format = Format420(format_);
     const Y4mFrame* original = &input;
     const Y4mFrame* reconstruction = &reconstruction_;
     if (format_.chroma != ChromaFormat::k420) {
-        YcToY4m(format, output_.data(), format_.width, reconstruction420_, cpuFlags_);
+        YcToY4m(format420_, output_.data(), format_.width, reconstruction420_, cpuFlags_);
         reconstruction = &reconstruction420_;
         if (prepared == nullptr) {
-            YcToY4m(format, input_.data(), format_.width, original420_, cpuFlags_);
+            CodedPlanes420(format_, input, format420_, original420_);
             original = &original420_;
         }
     }
-    if (prepared != nullptr) return prepared->Score(format, *reconstruction);
-    return Ssimulacra2Frames(format, *original, *reconstruction, options);
+    if (prepared != nullptr) return prepared->Score(format420_, *reconstruction);
+    return Ssimulacra2Frames(format420_, *original, *reconstruction, options);
 }
 
 Y4mFormat Format420(const Y4mFormat& format) { return CodedPlanesFormat(format); }

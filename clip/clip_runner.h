@@ -32,8 +32,7 @@ struct FrameResult {
     FrameAccounting stream;  // the frame in the MPEG-2 stream, when one is written
 };
 
-// The format's 4:2:0 form (the same for a 4:2:0 format; tagged 420jpeg for
-// another layout).
+// The format's 4:2:0 form: CodedPlanesFormat (media/coded_planes.h).
 Y4mFormat Format420(const Y4mFormat& format);
 
 class ClipRunner {
@@ -51,9 +50,9 @@ public:
     void MeasureSsim(bool on) { measureSsim_ = on; }
     // Also score every frame by SSIMULACRA 2 on `threads` (it costs many
     // times the coding: only on request). Both sides are scored as 4:2:0:
-    // the input as the codec takes it (another layout through the YC
-    // frames: each chroma sample the rounded mean of the pixels it covers)
-    // and the reconstruction, both turned to RGB by FrameToRgb.
+    // the input as the planes the coder codes (CodedPlanes420, another
+    // layout's chroma gathered as the coder gathers it) and the
+    // reconstruction, both turned to RGB by FrameToRgb.
     void MeasureSsimulacra2(bool on, int32_t threads = 1) {
         measureSsimulacra2_ = on;
         ssimulacra2Threads_ = threads;
@@ -75,7 +74,7 @@ public:
     ClipRunner(const ClipRunner&) = delete;  // holds pointers into itself
     ClipRunner& operator=(const ClipRunner&) = delete;
 
-    // `prepared`, when given, is the input's 4:2:0 form prepared for
+    // `prepared`, when given, is the input's coded 4:2:0 planes prepared for
     // SSIMULACRA 2 (a caller scoring one frame many times prepares it once);
     // the score is the same either way.
     FrameResult Process(const Y4mFrame& input, const Ssimulacra2Original* prepared = nullptr);
@@ -104,6 +103,7 @@ private:
     double ScoreSsimulacra2(const Y4mFrame& input, const Ssimulacra2Original* prepared);
 
     Y4mFormat format_;
+    Y4mFormat format420_;  // the 4:2:0 planes coded (CodedPlanesFormat), as SSIMULACRA 2 scores them
     CodingSettings settings_;
     const int32_t* matrix_;
     std::string logDir_;

@@ -1,21 +1,8 @@
 #include "media/coded_planes.h"
 
 #include <algorithm>
-#include <vector>
-
-#include "codec/types.h"
-#include "media/yc_convert.h"
 
 namespace vardelk {
-namespace {
-
-// A chroma sample from its two pixels in the host format's components,
-// which carry 16 times the sample less 128 ((a + b) / 2 / 16, rounded down).
-uint8_t GatheredChroma(int32_t upper, int32_t lower) {
-    return uint8_t(std::clamp(((upper + lower) >> 5) + 128, 0, 255));
-}
-
-}  // namespace
 
 Y4mFormat CodedPlanesFormat(const Y4mFormat& format) {
     Y4mFormat out = format;
@@ -26,27 +13,41 @@ Y4mFormat CodedPlanesFormat(const Y4mFormat& format) {
     return out;
 }
 
+// The gather reads the host format's components, 16 (v - 128) for a sample
+// v, and keeps (a + b) >> 5 of two of them: floor((u + l) / 2) - 128 for
+// samples u and l, which is what is computed here from the samples
+// themselves. A 4:4:4 row holds a sample per column, a 4:2:2 row one per
+// pair of columns (the odd last column its own); an odd last row is paired
+// with itself.
 void CodedPlanes420(const Y4mFormat& format, const Y4mFrame& frame, Y4mFormat& planesFormat, Y4mFrame& planes) {
     planesFormat = CodedPlanesFormat(format);
     if (format.chroma == ChromaFormat::k420) {
         planes = frame;
         return;
     }
-    const int32_t width = format.width, height = format.height;
-    std::vector<Pixel> pixels(size_t(width) * size_t(height));
-    Y4mToYc(format, frame, pixels.data(), width);
     planes.Allocate(planesFormat);
-    planes.y = frame.y;
-    const int32_t chromaWidth = ChromaWidth(planesFormat), chromaHeight = ChromaHeight(planesFormat);
-    for (int32_t i = 0; i < chromaHeight; ++i) {
-        const Pixel* upper = pixels.data() + size_t(2 * i) * size_t(width);
-        const Pixel* lower = 2 * i + 1 < height ? upper + width : upper;
-        for (int32_t j = 0; j < chromaWidth; ++j) {
-            const size_t at = size_t(i) * size_t(chromaWidth) + size_t(j);
-            planes.cb[at] = GatheredChroma(upper[2 * j].cb, lower[2 * j].cb);
-            planes.cr[at] = GatheredChroma(upper[2 * j].cr, lower[2 * j].cr);
-        }
+    std::copy(frame.y.begin(), frame.y.end(), planes.y.begin());
+    if (format.chroma == ChromaFormat::kMono) {
+        std::fill(planes.cb.begin(), planes.cb.end(), uint8_t{128});
+        std::fill(planes.cr.begin(), planes.cr.end(), uint8_t{128});
+        return;
     }
+    const size_t sourceWidth = size_t(ChromaWidth(format));
+    const size_t step = format.chroma == ChromaFormat::k444 ? 2 : 1;
+    const int32_t chromaWidth = ChromaWidth(planesFormat), chromaHeight = ChromaHeight(planesFormat);
+    const auto gather = [&](const std::vector<uint8_t>& source, std::vector<uint8_t>& out) {
+        for (int32_t i = 0; i < chromaHeight; ++i) {
+            const uint8_t* upper = source.data() + size_t(2 * i) * sourceWidth;
+            const uint8_t* lower = 2 * i + 1 < format.height ? upper + sourceWidth : upper;
+            uint8_t* row = out.data() + size_t(i) * size_t(chromaWidth);
+            for (int32_t j = 0; j < chromaWidth; ++j) {
+                const size_t at = step * size_t(j);
+                row[j] = uint8_t((upper[at] + lower[at]) >> 1);
+            }
+        }
+    };
+    gather(frame.cb, planes.cb);
+    gather(frame.cr, planes.cr);
 }
 
 }  // namespace vardelk

@@ -12,7 +12,8 @@
 namespace vardelk {
 
 // 4:2:0 frames are returned as they are; monochrome ones gain neutral
-// chroma; 4:2:2 and 4:4:4 ones are gathered as above.
+// chroma; 4:2:2 and 4:4:4 ones are gathered as above, straight from their
+// 8-bit planes. `planes` keeps its buffers when they are the right size.
 void CodedPlanes420(const Y4mFormat& format, const Y4mFrame& frame, Y4mFormat& planesFormat, Y4mFrame& planes);
 
 // The format of those planes: `format` with 4:2:0 chroma.

@@ -1,7 +1,7 @@
 #include "sweep/ffmpeg_points.h"
 
+#include "media/coded_planes.h"
 #include "media/report_text.h"
-#include "media/yc_convert.h"
 #include "sweep/sweep_error.h"
 
 namespace vardelk {
@@ -36,13 +36,9 @@ void MeasureDecoded(const FfmpegRun& run, const std::string& point, const Y4mFor
 
 std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4mFrame>& clip) {
     if (format.chroma == ChromaFormat::k420) return clip;
-    const Y4mFormat target = Format420(format);
-    std::vector<Pixel> pixels(size_t(format.width) * size_t(format.height));
     std::vector<Y4mFrame> converted(clip.size());
-    for (size_t i = 0; i < clip.size(); ++i) {
-        Y4mToYc(format, clip[i], pixels.data(), format.width);
-        YcToY4m(target, pixels.data(), format.width, converted[i]);
-    }
+    Y4mFormat planesFormat;
+    for (size_t i = 0; i < clip.size(); ++i) CodedPlanes420(format, clip[i], planesFormat, converted[i]);
     return converted;
 }
 
@@ -56,7 +52,7 @@ std::string FfmpegConfirmer::Locate() {
 FfmpegConfirmer::FfmpegConfirmer(std::string ffmpeg, const Y4mFormat& format, const std::vector<Y4mFrame>& clip,
                                  FailureCheck stopped)
     : ffmpeg_{std::move(ffmpeg), FfmpegOptions{}},
-      format_(Format420(format)),
+      format_(CodedPlanesFormat(format)),
       clip_(clip),
       source_(folder_.File("source.y4m")),
       stopped_(std::move(stopped)) {

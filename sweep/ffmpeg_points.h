@@ -40,9 +40,10 @@ struct MeasuredPoint {
     double ssimulacra2 = 0;  // the mean of the frames' scores, when the confirmer scores them
 };
 
-// The 4:2:0 frames a confirmed sweep codes: 4:2:0 clips as they are, any
-// other layout through our own conversion (chroma averaged; mono gains
-// neutral chroma), in the format of Format420 (clip/clip_runner.h).
+// The 4:2:0 frames a confirmed sweep codes and hands ffmpeg: the planes our
+// coder codes of each frame (CodedPlanes420, media/coded_planes.h: 4:2:0
+// clips as they are, another layout's chroma gathered as the coder gathers
+// it, mono with neutral chroma), in the format of CodedPlanesFormat.
 std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4mFrame>& clip);
 
 class FfmpegConfirmer {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "clip/clip_runner.h"
+#include "media/coded_planes.h"
 #include "parallel/parallel_for.h"
 #include "sweep/ffmpeg_points.h"
 
@@ -12,7 +12,7 @@ PerceptualOriginals::PerceptualOriginals(const Y4mFormat& format, const std::vec
                                          int32_t threads)
     : cpuFlags_(cpuFlags) {
     if (int64_t(clip.size()) * format.width * format.height > kPreparedPixels) return;
-    const Y4mFormat format420 = Format420(format);
+    const Y4mFormat format420 = CodedPlanesFormat(format);
     const std::vector<Y4mFrame> frames = ConvertTo420(format, clip);
     // The frames at once, each on one thread: the prepared original scores
     // on the threads it was made with, and the points already run on threads.

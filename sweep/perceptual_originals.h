@@ -1,8 +1,9 @@
 // SSIMULACRA 2 of a sweep: every point's frames scored against the clip's
-// frames, each in its 4:2:0 form through FrameToRgb. The originals' half of
-// the work is done once for the whole sweep when the clip is small enough
-// to keep it (a few full-HD frames; it takes about 50 bytes a pixel);
-// longer clips are scored from scratch, with the same scores.
+// frames as the 4:2:0 planes the coder codes (ConvertTo420), both through
+// FrameToRgb, as ClipRunner scores them. The originals' half of the work is
+// done once for the whole sweep when the clip is small enough to keep it (a
+// few full-HD frames; it takes about 50 bytes a pixel); longer clips are
+// scored from scratch, with the same scores.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +28,8 @@ public:
         return prepared_.empty() ? nullptr : prepared_[index].get();
     }
     // A 4:2:0 frame (`format` the clip's 4:2:0 form) against frame `index`,
-    // whose 4:2:0 form is `original`; on one thread, as the points run on
-    // threads of their own.
+    // whose coded 4:2:0 planes are `original`; on one thread, as the points
+    // run on threads of their own.
     double Score(size_t index, const Y4mFormat& format, const Y4mFrame& original, const Y4mFrame& distorted) const;
 
 private:

@@ -1,0 +1,78 @@
+// A 4:2:2 or 4:4:4 clip is measured against the 4:2:0 planes the coder
+// codes of it: the planes a confirmed sweep hands ffmpeg (and codes itself)
+// and the original SSIMULACRA 2 scores against, prepared for the sweep or
+// not, are CodedPlanes420 of the frame.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "clip/clip_runner.h"
+#include "media/coded_planes.h"
+#include "media/yc_convert.h"
+#include "sweep/ffmpeg_points.h"
+#include "sweep/perceptual_originals.h"
+#include "testing/random.h"
+
+namespace vardelk {
+namespace {
+
+// Every sample drawn on its own, so the two rows and the two columns of a
+// chroma pair differ.
+Y4mFrame Grainy(const Y4mFormat& format, uint64_t seed) {
+    testing::Random random(seed);
+    Y4mFrame frame;
+    frame.Allocate(format);
+    for (auto* plane : {&frame.y, &frame.cb, &frame.cr})
+        for (uint8_t& sample : *plane) sample = uint8_t(random.Between(16, 240));
+    return frame;
+}
+
+void ExpectSamePlanes(const Y4mFrame& a, const Y4mFrame& b) {
+    EXPECT_EQ(a.y, b.y);
+    EXPECT_EQ(a.cb, b.cb);
+    EXPECT_EQ(a.cr, b.cr);
+}
+
+TEST(CodedOriginals, ConfirmationAndSsimulacra2TakeThePlanesCoded) {
+    for (const ChromaFormat chroma : {ChromaFormat::k422, ChromaFormat::k444}) {
+        for (const auto& [width, height] : {std::pair<int32_t, int32_t>{48, 32}, {37, 21}}) {
+            Y4mFormat format;
+            format.width = width;
+            format.height = height;
+            format.chroma = chroma;
+            format.chromaTag = chroma == ChromaFormat::k422 ? "422" : "444";
+            SCOPED_TRACE(format.chromaTag + " " + std::to_string(width) + "x" + std::to_string(height));
+            const Y4mFrame frame = Grainy(format, uint64_t(width * height));
+            Y4mFormat planesFormat;
+            Y4mFrame coded;
+            CodedPlanes420(format, frame, planesFormat, coded);
+
+            const std::vector<Y4mFrame> given = ConvertTo420(format, {frame});
+            ExpectSamePlanes(given.front(), coded);
+
+            // Coding those planes is coding the frame: the same bytes, and
+            // the frame's reconstruction in 4:2:0 (averaged back from the
+            // host frame) is the planes' reconstruction.
+            CodingSettings settings;
+            settings.scaleCode = 6;
+            ClipRunner runner(format, settings, kDefaultIntraMatrix, "");
+            runner.MeasureSsimulacra2(true);
+            const FrameResult result = runner.Process(frame);
+            ClipRunner planar(planesFormat, settings, kDefaultIntraMatrix, "");
+            EXPECT_EQ(planar.Process(coded).bytes, result.bytes);
+            Y4mFrame reconstruction;
+            YcToY4m(planesFormat, runner.ReconstructionYc(), width, reconstruction);
+            ExpectSamePlanes(planar.Reconstruction(), reconstruction);
+
+            const double score = Ssimulacra2Frames(planesFormat, coded, reconstruction);
+            EXPECT_DOUBLE_EQ(result.ssimulacra2, score);
+            const PerceptualOriginals originals(format, {frame}, DetectedCpuFlags(), 1);
+            ASSERT_NE(originals.Prepared(0), nullptr);
+            EXPECT_DOUBLE_EQ(runner.Process(frame, originals.Prepared(0)).ssimulacra2, score);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vardelk
