@@ -27,6 +27,7 @@
 #include "lab/views.h"
 #include "matrix/box_value.h"
 #include "matrix/current_matrix.h"
+#include "media/coded_planes.h"
 #include "media/demo_picture.h"
 #include "media/psnr.h"
 #include "media/rgb_convert.h"
@@ -512,11 +513,10 @@ EMSCRIPTEN_KEEPALIVE double LabMeasureSsimulacra2(Lab* lab, int32_t picture) {
     if (!lab->ssimulacra2Original || lab->ssimulacra2Picture != picture ||
         lab->ssimulacra2Original->Width() != lab->format.width ||
         lab->ssimulacra2Original->Height() != lab->format.height) {
-        Y4mFormat planesFormat = lab->format;
-        planesFormat.chroma = ChromaFormat::k420;
-        planesFormat.chromaTag = "420jpeg";
+        // The 4:2:0 planes the coder codes, as every face scores against.
+        Y4mFormat planesFormat;
         Y4mFrame planes;
-        YcToY4m(planesFormat, lab->input.data(), lab->format.width, planes);
+        CodedPlanes420(lab->format, lab->source, planesFormat, planes);
         lab->ssimulacra2Original.reset();
         lab->ssimulacra2Original =
             std::make_unique<Ssimulacra2Original>(planesFormat, planes, Ssimulacra2Options{1, DetectedCpuFlags()});
