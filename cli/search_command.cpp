@@ -10,6 +10,7 @@
 #include "encoders/butteraugli_tool.h"
 #include "exit_status.h"
 #include "interrupt.h"
+#include "media/error.h"
 #include "options.h"
 #include "parallel/parallel_for.h"
 #include "progress.h"
@@ -157,10 +158,20 @@ int RunSearchCommand(int argc, char** argv) {
             run.confirmationNote = "not confirmed: " + encoder.missing;
         } else {
             const bool onValidation = validationFigures != nullptr;
-            std::optional<Confirmation> measured = ConfirmFoundMatrix(
-                encoder, model, onValidation ? "validation" : "training", onValidation ? validationPictures : training,
-                onValidation ? *validationFigures : trainingFigures, answer.matrix, codes, measure, o.threads,
-                Interrupted, InterruptedOrArriving, FindButteraugli());
+            std::optional<Confirmation> measured;
+            try {
+                measured = ConfirmFoundMatrix(
+                    encoder, model, onValidation ? "validation" : "training",
+                    onValidation ? validationPictures : training, onValidation ? *validationFigures : trainingFigures,
+                    answer.matrix, codes, measure, o.threads, Interrupted, InterruptedOrArriving, FindButteraugli());
+            } catch (const Error& error) {
+                // The search's answer is kept whatever became of the encoder;
+                // the failure is still the run's.
+                run.confirmationNote = std::string("not confirmed: ") + error.what();
+                WriteSearchOutputs(run, o.out);
+                if (!o.quiet) PrintSearchSummary(run, o.out);
+                throw;
+            }
             // Ctrl-C during the confirmation still leaves the found matrix
             // in complete outputs, as during the search.
             confirmationInterrupted = !measured;

@@ -88,7 +88,10 @@ std::vector<std::string> FfmpegDecodeArguments(const std::string& program, const
                                                const std::string& decoded, const FfmpegOptions& options) {
     std::vector<std::string> arguments = {program, "-nostdin", "-v", "error"};
     if (options.oneThread) arguments.insert(arguments.end(), {"-threads", "1"});
-    arguments.insert(arguments.end(), {"-i", stream, "-f", "yuv4mpegpipe", "-pix_fmt", "yuv420p", "-y", decoded});
+    // The stream's form is named: ffmpeg's probe can take a one-picture
+    // stream for something else and refuse it ("Invalid data found").
+    arguments.insert(arguments.end(),
+                     {"-f", "mpegvideo", "-i", stream, "-f", "yuv4mpegpipe", "-pix_fmt", "yuv420p", "-y", decoded});
     return arguments;
 }
 

@@ -55,4 +55,22 @@ assert report["stop"] == "evaluations" and report["answer"] == "found", report["
 PY
 [[ -s confirming/matrix.plain.txt && -s confirming/rd.png ]] || { echo "outputs missing after the confirmation"; exit 1; }
 [[ -z "$(ls tmp)" ]] || { echo "scratch files left: $(ls tmp)"; exit 1; }
+
+# An encoder that fails in the confirmation fails the run, but the search's
+# answer is kept in complete outputs that say why it is not confirmed.
+mkdir fake
+printf '#!/bin/sh\necho "the encoder broke" >&2\nexit 1\n' > fake/ffmpeg
+chmod +x fake/ffmpeg
+PATH=$work/fake:$PATH "$VARDELK" search set.txt --dc-precision 10 --codes 4..7 --evaluations 12 --budget 0 -j 2 \
+    --out failing -q 2> failing.err
+status=$?
+if [[ $status -ne 1 ]]; then echo "failed confirmation: exit status $status, expected 1"; exit 1; fi
+grep -q "the encoder broke" failing.err || { echo "the encoder's message is not shown: $(cat failing.err)"; exit 1; }
+python3 - <<'PY' || exit 1
+import json
+report = json.load(open("failing/report.json"))
+assert report["confirmation"].startswith("not confirmed: ") and "failed" in report["confirmation"], report["confirmation"]
+assert report["answer"] == "found", report["answer"]
+PY
+[[ -s failing/matrix.plain.txt && -s failing/rd.png ]] || { echo "outputs missing after a failed confirmation"; exit 1; }
 exit 0
