@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include "cli_error.h"
-#include "codec/macroblock_pipeline.h"
 #include "media/output_file.h"
 
 namespace vardelk {
@@ -26,18 +25,6 @@ void CheckLogFolder(const std::string& dir) {
         if (file == nullptr) throw CliError("--log " + dir + ": cannot write " + path);
         std::fclose(file);
     }
-}
-
-std::string RunCaption(const CliOptions& o) {
-    const CodingSettings s = SettingsFrom(o);
-    std::string text = "scale code " + std::to_string(s.scaleCode) + " (qscale " +
-                       std::to_string(QuantiserScale(s.scaleCode, s.nonLinearScale)) + "), " +
-                       (s.nonLinearScale ? "non-linear" : "linear") + " mapping, matrix " +
-                       (o.matrices.empty() ? std::string("default") : o.matrices.front()) + ", model " +
-                       DescribeModel(s.model);
-    if (s.alternateScan) text += ", alternate scan";
-    if (s.interlacedDct) text += ", field DCT";
-    return text;
 }
 
 void WriteOutputText(const std::string& path, const std::string& text) {

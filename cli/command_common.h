@@ -1,4 +1,5 @@
-// Helpers shared by the single run and the sweep.
+// A command's outputs: where its text goes, the files checked before the
+// work starts, and those placed removed again when a later one fails.
 #pragma once
 
 #include <cstdio>
@@ -19,11 +20,6 @@ void CheckWritable(const std::string& path);
 // Checks that the coefficient logs can be created in `dir` (the pipeline
 // itself skips a log it cannot open without a word).
 void CheckLogFolder(const std::string& dir);
-
-// The settings a run codes with, for the caption of its pictures: "scale
-// code 8 (qscale 16), linear mapping, matrix default, model filter", with the
-// scan and field DCT when they are not the usual.
-std::string RunCaption(const CliOptions& options);
 
 // Writes a text to a file, or to standard output for "-".
 void WriteOutputText(const std::string& path, const std::string& text);

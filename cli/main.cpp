@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "clip/named_matrix.h"
 #include "exit_status.h"
 #include "matrix_source.h"
 #include "measure_command.h"
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
             const vardelk::NamedMatrix matrix =
                 vardelk::LoadMatrix(options.matrices.empty() ? "default" : options.matrices.front());
             vardelk::WriteMatrix(options.writeMatrix, options.matrixFormat, matrix.entries,
-                                 vardelk::CommandLineMatrixForms());
+                                 vardelk::MatrixFormsWithStreams());
             if (options.input.empty()) return 0;
         }
         return options.sweep ? vardelk::RunSweepCommand(options) : vardelk::RunClipCommand(options);

@@ -8,7 +8,7 @@
 #include "codec/frame_coder.h"
 #include "parallel/parallel_for.h"
 #include "pictures/picture_file.h"
-#include "stream_output.h"
+#include "stream/stream_output.h"
 #include "vardelk/version.h"
 
 namespace vardelk {

@@ -6,17 +6,18 @@
 #include <vector>
 
 #include "clip/clip_runner.h"
+#include "clip/clip_source.h"
 #include "clip/frame_pipeline.h"
-#include "clip_source.h"
+#include "clip/reconstruction_sink.h"
+#include "clip/run_report.h"
 #include "command_common.h"
 #include "interrupt.h"
+#include "matrix_source.h"
 #include "pictures/png_file.h"
 #include "plot/canvas.h"
 #include "plot/side_by_side.h"
 #include "progress.h"
-#include "reconstruction_sink.h"
-#include "run_report.h"
-#include "stream_output.h"
+#include "stream/stream_output.h"
 
 namespace vardelk {
 namespace {
@@ -28,6 +29,21 @@ struct RunOutputs {
     std::optional<Canvas> picture;
     std::unique_ptr<StreamOutput> stream;
 };
+
+// The settings a run codes with, for the caption of its pictures: "scale
+// code 8 (qscale 16), linear mapping, matrix default, model filter", with the
+// scan and field DCT when they are not the usual.
+std::string RunCaption(const CliOptions& o) {
+    const CodingSettings s = SettingsFrom(o);
+    std::string text = "scale code " + std::to_string(s.scaleCode) + " (qscale " +
+                       std::to_string(QuantiserScale(s.scaleCode, s.nonLinearScale)) + "), " +
+                       (s.nonLinearScale ? "non-linear" : "linear") + " mapping, matrix " +
+                       (o.matrices.empty() ? std::string("default") : o.matrices.front()) + ", model " +
+                       DescribeModel(s.model);
+    if (s.alternateScan) text += ", alternate scan";
+    if (s.interlacedDct) text += ", field DCT";
+    return text;
+}
 
 Canvas Comparison(const ClipRunner& runner, const Y4mFrame& input, const FrameResult& r, const CliOptions& o) {
     ComparisonInput in{
@@ -91,10 +107,12 @@ void Finish(const CliOptions& o, RunOutputs& outputs, const RunDescription& run,
 int RunClipCommand(const CliOptions& o) {
     RunDescription run;
     run.input = o.input == "-" ? "standard input" : o.input;
-    run.matrix = LoadMatrix(o.matrices.empty() ? "default" : o.matrices.front());
+    const NamedMatrix matrix = LoadMatrix(o.matrices.empty() ? "default" : o.matrices.front());
+    run.matrixName = matrix.name;
+    run.matrix = matrix.entries;
     run.settings = SettingsFrom(o);
     if (run.settings.model.rule != QuantiserRule::kFilter)
-        CheckEncoderMatrix(run.matrix, run.settings.model, "the " + DescribeModel(run.settings.model) + " model");
+        CheckEncoderMatrix(matrix, run.settings.model, "the " + DescribeModel(run.settings.model) + " model");
     CheckLogFolder(o.logDir);
     std::unique_ptr<ClipSource> source = OpenClipSource(o.input, o.maxFrames > 0 ? int32_t(o.maxFrames) : 1);
     run.format = source->Format();
@@ -102,7 +120,7 @@ int RunClipCommand(const CliOptions& o) {
     if (!o.output.empty()) outputs.reconstruction = OpenReconstructionSink(o.output, run.format, "--output");
     if (!o.saveInput.empty()) outputs.inputCopy = OpenReconstructionSink(o.saveInput, run.format, "--save-input");
     if (!o.stream.empty()) {
-        outputs.stream = std::make_unique<StreamOutput>(o.stream, run.format, run.settings, run.matrix.entries.data());
+        outputs.stream = std::make_unique<StreamOutput>(o.stream, run.format, run.settings, run.matrix.data());
     }
     CheckWritable(o.picture);
     CheckWritable(o.stats);
@@ -115,8 +133,8 @@ int RunClipCommand(const CliOptions& o) {
     const int32_t frameThreads = expected == 1 ? 1 : threads;
     const int32_t bandThreads = expected == 1 ? threads : 1;
     FramePipeline pipeline(frameThreads, [&] {
-        auto runner = std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.entries.data(), o.logDir,
-                                                   bandThreads, o.cpuFlags);
+        auto runner = std::make_unique<ClipRunner>(run.format, run.settings, run.matrix.data(), o.logDir, bandThreads,
+                                                   o.cpuFlags);
         runner->MeasureSsim(o.ssim);
         runner->MeasureSsimulacra2(o.ssimulacra2, bandThreads);
         runner->RecordLevels(!o.stream.empty());

@@ -2,13 +2,13 @@
 
 #include <memory>
 
-#include "clip_source.h"
+#include "clip/clip_source.h"
 #include "command_common.h"
 #include "interrupt.h"
 #include "matrix_source.h"
+#include "media/report_text.h"
 #include "plot/rd_plot.h"
 #include "progress.h"
-#include "run_report.h"
 #include "sweep/sweep_report.h"
 
 namespace vardelk {

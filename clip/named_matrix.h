@@ -17,7 +17,10 @@ const std::vector<MatrixFileForm>& MatrixFormsWithStreams();
 
 // The matrix `source` names: "default", "flat16", "FORMAT:FILE" or a path
 // whose form is recognised from its content. Throws MatrixFileError naming
-// the file (and, for a bad value, the entry) for anything else.
+// the file (and, for a bad value, the entry) for anything else. Only regular
+// files are read, and a text form only up to 1 MiB: a FIFO, a folder or a
+// device named by mistake is refused rather than blocking, misread or
+// filling memory.
 MatrixEntries LoadNamedMatrix(const std::string& source);
 
 }  // namespace vardelk

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "cli_error.h"
 #include "matrix_source.h"
 #include "options.h"
-#include "reconstruction_sink.h"
 
 namespace vardelk {
 namespace {
@@ -55,19 +53,6 @@ TEST(MatrixFile, RejectsWrongCountsAndValuesNamingTheEntry) {
     EXPECT_EQ(ErrorOf("4095 1 " + MatrixText(62, " ")), "");
 }
 
-TEST(MatrixFile, PresetsAndMissingFiles) {
-    EXPECT_EQ(LoadMatrix("default").entries[0], kDefaultIntraMatrix[0]);
-    EXPECT_EQ(LoadMatrix("default").entries[63], kDefaultIntraMatrix[63]);
-    EXPECT_EQ(LoadMatrix("flat16").entries[17], 16);
-    try {
-        LoadMatrix("/nonexistent/steep.txt");
-        ADD_FAILURE();
-    } catch (const CliError& e) {
-        EXPECT_NE(std::string(e.what()).find("matrix file /nonexistent/steep.txt: cannot be opened"),
-                  std::string::npos);
-    }
-}
-
 TEST(Options, IntegersAreRangeCheckedWithTheOptionAndValueInTheMessage) {
     EXPECT_EQ(ParseBoundedInteger("--scale", "31", 1, 31, "the scale code"), 31);
     const struct {
@@ -86,19 +71,6 @@ TEST(Options, IntegersAreRangeCheckedWithTheOptionAndValueInTheMessage) {
             EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
         }
     }
-}
-
-TEST(Options, PictureNamesTakeOneFrameNumberField) {
-    bool field = false;
-    EXPECT_EQ(FramePath("out_%04d.png", 7, &field), "out_0007.png");
-    EXPECT_TRUE(field);
-    EXPECT_EQ(FramePath("f%d.png", 12, &field), "f12.png");
-    EXPECT_EQ(FramePath("still.png", 3, &field), "still.png");
-    EXPECT_FALSE(field);
-    EXPECT_THROW(FramePath("a%s.png", 0, &field), CliError);
-    EXPECT_THROW(FramePath("a%d_%d.png", 0, &field), CliError);
-    EXPECT_THROW(FramePath("a%4d.png", 0, &field), CliError);
-    EXPECT_THROW(FramePath("a%.png", 0, &field), CliError);
 }
 
 }  // namespace

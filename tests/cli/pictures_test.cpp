@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "cli_error.h"
-#include "clip/clip_runner.h"
 #include "media/comparison_views.h"
 #include "media/media_error.h"
 #include "media/output_file.h"
@@ -107,30 +105,6 @@ TEST(Png, WritesAndReadsBackExactly) {
     EXPECT_EQ(back.rgb, image.rgb);
     std::remove(path.c_str());
     EXPECT_THROW(ReadPng(TempDir() + "/vardelk_no_such.png"), PictureError);
-}
-
-TEST(ClipRunner, MacroblockBitsAddUpToTheFrameBytesRowByRow) {
-    // 40x24: three macroblocks across (the last partial), two rows.
-    Y4mFormat format = FormatForRgb(40, 24);
-    Y4mFrame frame;
-    frame.Allocate(format);
-    for (size_t i = 0; i < frame.y.size(); ++i) frame.y[i] = uint8_t((i * 31) % 200 + 20);
-    std::fill(frame.cb.begin(), frame.cb.end(), uint8_t(100));
-    std::fill(frame.cr.begin(), frame.cr.end(), uint8_t(150));
-    CodingSettings settings;
-    settings.scaleCode = 3;
-    ClipRunner runner(format, settings, kDefaultIntraMatrix, "");
-    const FrameResult first = runner.Process(frame);
-    const FrameResult second = runner.Process(frame);  // buffers exchanged in between
-    EXPECT_EQ(first.bytes, second.bytes);
-    EXPECT_EQ(second.index, 1);
-    const std::vector<int32_t>& bits = runner.MacroblockBits();
-    ASSERT_EQ(bits.size(), 6u);
-    int32_t bytes = 0;
-    for (int row = 0; row < 2; ++row)
-        bytes += (bits[size_t(row * 3)] + bits[size_t(row * 3 + 1)] + bits[size_t(row * 3 + 2)] + 7) / 8;
-    EXPECT_EQ(bytes, first.bytes);
-    EXPECT_GT(first.error.y.Psnr(), 20.0);
 }
 
 TEST(SideBySide, FourPanelsAndAHeatScale) {

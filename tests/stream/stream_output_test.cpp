@@ -1,11 +1,11 @@
-// The command line's stream output: the file's size is the sum of its rows,
+// The stream file a clip is written to: the file's size is the sum of its rows,
 // and a refused or unfinished output leaves no file.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include "cli/cli_error.h"
-#include "cli/stream_output.h"
+#include "stream/stream_error.h"
+#include "stream/stream_output.h"
 #include "testing/coded_streams.h"
 
 namespace vardelk {
@@ -59,7 +59,7 @@ TEST(StreamOutput, FileHoldsExactlyTheReportedBytes) {
     try {
         StreamOutput refused(path, format, settings, matrix);
         FAIL() << "a matrix entry of 300 was accepted";
-    } catch (const CliError& error) {
+    } catch (const StreamError& error) {
         EXPECT_NE(std::string(error.what()).find("300 at row 2, column 2"), std::string::npos) << error.what();
     }
     EXPECT_FALSE(Exists(path));

@@ -1,11 +1,11 @@
-#include "reconstruction_sink.h"
+#include "clip/reconstruction_sink.h"
 
 #include <sys/stat.h>
 
 #include <cctype>
 #include <vector>
 
-#include "cli_error.h"
+#include "clip/clip_error.h"
 #include "media/output_file.h"
 #include "media/rgb_convert.h"
 #include "pictures/png_file.h"
@@ -35,14 +35,14 @@ public:
         : file_(path), bytes_(size_t(format.width) * size_t(format.height) * 6) {}
     void Write(const Y4mFrame&, const Pixel* pixels, int64_t) override {
         if (pixels == nullptr)
-            throw CliError(file_.Path() + ": raw host frames are only written for the reconstruction");
+            throw ClipError(file_.Path() + ": raw host frames are only written for the reconstruction");
         for (size_t i = 0; i < bytes_.size() / 6; ++i) {
             PutLittleEndian(pixels[i].y, &bytes_[i * 6]);
             PutLittleEndian(pixels[i].cb, &bytes_[i * 6 + 2]);
             PutLittleEndian(pixels[i].cr, &bytes_[i * 6 + 4]);
         }
         if (std::fwrite(bytes_.data(), 1, bytes_.size(), file_.Stream()) != bytes_.size()) {
-            throw CliError(file_.Path() + ": write failed");
+            throw ClipError(file_.Path() + ": write failed");
         }
     }
     void Commit() override { file_.Commit(); }
@@ -62,7 +62,7 @@ class PngSink : public ReconstructionSink {
 public:
     PngSink(const std::string& path, const Y4mFormat& format, const std::string& option)
         : path_(path), format_(format), option_(option) {
-        const std::string first = FramePath(path_, 0, &perFrame_);
+        const std::string first = FramePath(path_, 0, &perFrame_, option_);
         // Fails early if unwritable; the first frame's name stands for all.
         if (perFrame_)
             OutputFile probe(first);
@@ -71,12 +71,12 @@ public:
     }
     void Write(const Y4mFrame& frame, const Pixel*, int64_t index) override {
         if (!perFrame_ && index > 0) {
-            throw CliError(option_ + " " + path_ +
-                           " holds one picture but the clip has more frames; "
-                           "use a name with a frame number such as out_%04d.png, or --frames 1");
+            throw ClipError(option_ + " " + path_ +
+                            " holds one picture but the clip has more frames; "
+                            "use a name with a frame number such as out_%04d.png, or --frames 1");
         }
         FrameToRgb(format_, frame, image_);
-        if (perFrame_) WritePng(FramePath(path_, index, &perFrame_), image_);
+        if (perFrame_) WritePng(FramePath(path_, index, &perFrame_, option_), image_);
     }
     void Commit() override {
         if (perFrame_) return;
@@ -95,7 +95,7 @@ private:
 
 }  // namespace
 
-std::string FramePath(const std::string& pattern, int64_t index, bool* hasField) {
+std::string FramePath(const std::string& pattern, int64_t index, bool* hasField, const std::string& option) {
     std::string result;
     *hasField = false;
     for (size_t i = 0; i < pattern.size(); ++i) {
@@ -108,9 +108,9 @@ std::string FramePath(const std::string& pattern, int64_t index, bool* hasField)
         const std::string width = pattern.substr(i + 1, j - i - 1);
         if (j >= pattern.size() || pattern[j] != 'd' || *hasField || width.size() > 2 ||
             (!width.empty() && width[0] != '0')) {
-            throw CliError("--output " + pattern +
-                           ": a picture name may hold one frame-number field, "
-                           "%d or %0Nd (N up to 9), and no other %");
+            throw ClipError(option + " " + pattern +
+                            ": a picture name may hold one frame-number field, "
+                            "%d or %0Nd (N up to 9), and no other %");
         }
         std::string number = std::to_string(index);
         const size_t digits = width.empty() ? 0 : size_t(std::stoi(width));
@@ -134,8 +134,8 @@ std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& pa
         return std::make_unique<Y4mSink>(path, format);
     const std::string kinds =
         option == "--output" ? ".y4m, .png, .yc or .m2v (the MPEG-2 stream)" : ".y4m, .png or .yc";
-    throw CliError(option + " " + path + ": unknown kind of output; use a name ending in " + kinds +
-                   ", or - for Y4M on standard output (devices and pipes get Y4M)");
+    throw ClipError(option + " " + path + ": unknown kind of output; use a name ending in " + kinds +
+                    ", or - for Y4M on standard output (devices and pipes get Y4M)");
 }
 
 }  // namespace vardelk

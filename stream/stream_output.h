@@ -1,7 +1,8 @@
-// The command line's video stream output: owns the .m2v file, collects each
-// frame's levels through a sink while the frame is coded, writes the frame's
-// pictures and returns its accounting row (estimated bytes, stream bytes and
-// the terms between them) for the statistics table, CSV and JSON.
+// A video stream file written while a clip is coded: owns the .m2v file,
+// collects each frame's levels through a sink while the frame is coded,
+// writes the frame's pictures and returns its accounting row (estimated
+// bytes, stream bytes and the terms between them) for the statistics table,
+// CSV and JSON.
 //
 // The file appears only when complete: it is written under a temporary name
 // and renamed by Finish(); an output never finished leaves nothing behind.
@@ -34,7 +35,7 @@ bool IsStreamPath(const std::string& path);
 
 class StreamOutput {
 public:
-    // Throws CliError naming the path and the reason when the matrix (an AC
+    // Throws StreamError naming the path and the reason when the matrix (an AC
     // entry above 255), the picture size or the file cannot be used; nothing
     // is created in the first two cases.
     StreamOutput(const std::string& path, const Y4mFormat& format, const CodingSettings& settings,

@@ -1,4 +1,4 @@
-#include "clip_source.h"
+#include "clip/clip_source.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli_error.h"
+#include "clip/clip_error.h"
 #include "media/demo_picture.h"
 #include "media/rgb_convert.h"
 #include "pictures/picture_file.h"
@@ -36,7 +36,7 @@ private:
     static std::FILE* Open(const std::string& name) {
         if (name == "-") return stdin;
         std::FILE* file = std::fopen(name.c_str(), "rb");
-        if (file == nullptr) throw CliError(name + ": cannot be opened (" + std::strerror(errno) + ")");
+        if (file == nullptr) throw ClipError(name + ": cannot be opened (" + std::strerror(errno) + ")");
         return file;
     }
     // From the file size, for the progress line; frame markers are assumed
@@ -97,7 +97,7 @@ std::unique_ptr<ClipSource> OpenDemo(const std::string& name, int32_t frames) {
     int32_t width = kDemoWidth, height = kDemoHeight;
     const std::string size = name.substr(sizeof(kDemoPrefix) - 1);
     if (!size.empty() && !ParseDemoSize(size, &width, &height)) {
-        throw CliError("--input " + name + ": expected builtin:demo or builtin:demo:WIDTHxHEIGHT (1..16384)");
+        throw ClipError("--input " + name + ": expected builtin:demo or builtin:demo:WIDTHxHEIGHT (1..16384)");
     }
     RgbImage image;
     image.Resize(width, height);
@@ -123,7 +123,7 @@ std::unique_ptr<ClipSource> OpenClipSource(const std::string& name, int32_t demo
         case FileForm::kY4m:
             break;
         case FileForm::kOther:
-            if (regular) throw CliError(name + ": not a picture or clip in a form read here (" + kInputForms + ")");
+            if (regular) throw ClipError(name + ": not a picture or clip in a form read here (" + kInputForms + ")");
             break;
     }
     return std::make_unique<Y4mSource>(name);

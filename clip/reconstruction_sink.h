@@ -30,9 +30,9 @@ public:
 std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& path, const Y4mFormat& format,
                                                            const std::string& option);
 
-// Expands a %d or %0Nd field in a picture name; throws CliError when the
-// name holds another % sequence or more than one field. Returns the name
-// unchanged, with *hasField false, when it holds none.
-std::string FramePath(const std::string& pattern, int64_t index, bool* hasField);
+// Expands a %d or %0Nd field in a picture name; throws ClipError, naming
+// `option`, when the name holds another % sequence or more than one field.
+// Returns the name unchanged, with *hasField false, when it holds none.
+std::string FramePath(const std::string& pattern, int64_t index, bool* hasField, const std::string& option);
 
 }  // namespace vardelk

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "clip/clip_runner.h"
-#include "matrix_source.h"
-#include "media/report_text.h"
+#include "matrix/matrix_files.h"
 
 namespace vardelk {
 
@@ -16,7 +15,8 @@ struct RunDescription {
     std::string input;
     Y4mFormat format;
     CodingSettings settings;
-    NamedMatrix matrix;
+    std::string matrixName;  // as the user named it
+    MatrixEntries matrix{};
 };
 
 struct RunSummary {

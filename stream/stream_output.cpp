@@ -1,9 +1,8 @@
-#include "cli/stream_output.h"
+#include "stream/stream_output.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "cli/cli_error.h"
 #include "media/output_file.h"
 #include "stream/stream_error.h"
 
@@ -16,7 +15,7 @@ StreamWriter MakeWriter(const std::string& path, const Y4mFormat& format, const 
         return StreamWriter(StreamFormat{format.width, format.height, format.rateNum, format.rateDen, format.interlace},
                             settings, matrix);
     } catch (const StreamError& error) {
-        throw CliError(path + ": " + error.what());
+        throw StreamError(path + ": " + error.what());
     }
 }
 
@@ -43,7 +42,7 @@ CoefficientSink* StreamOutput::Sink() { return &writer_; }
 
 void StreamOutput::Write(const std::vector<uint8_t>& bytes) {
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_->Stream()) != bytes.size()) {
-        throw CliError(path_ + ": cannot write the stream");
+        throw StreamError(path_ + ": cannot write the stream");
     }
     bytesWritten_ += static_cast<int64_t>(bytes.size());
 }
@@ -54,7 +53,7 @@ FrameAccounting StreamOutput::WriteFrame(int32_t estimatedBytes) {
     try {
         row = writer_.FinishFrame(estimatedBytes, bytes);
     } catch (const StreamError& error) {
-        throw CliError(path_ + ": " + error.what());
+        throw StreamError(path_ + ": " + error.what());
     }
     Write(bytes);
     clippedLevels_ += row.clippedLevels;

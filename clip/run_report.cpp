@@ -1,12 +1,12 @@
-#include "run_report.h"
+#include "clip/run_report.h"
 
 #include <cinttypes>
 #include <cmath>
 #include <sstream>
 
 #include "media/report_text.h"
-#include "stream_output.h"
-#include "sweep/sweep_report.h"
+#include "media/score_text.h"
+#include "stream/stream_output.h"
 
 namespace vardelk {
 namespace {
@@ -29,7 +29,7 @@ std::string SsimJson(const FrameSsim& s) {
            ", \"ssim_db\": " + FormatPsnr(SsimDb(s.all.Ssim()), true);
 }
 
-std::string Ssimulacra2Json(double score) { return ", \"ssimulacra2\": " + FormatSsimulacra2(score, true); }
+std::string Ssimulacra2Json(double score) { return ", \"ssimulacra2\": " + FormatScore(score, true); }
 
 std::string StreamJson(const FrameAccounting& a) {
     std::string text;
@@ -39,9 +39,9 @@ std::string StreamJson(const FrameAccounting& a) {
     return text;
 }
 
-std::string MatrixJson(const NamedMatrix& m) {
+std::string MatrixJson(const MatrixEntries& entries) {
     std::string text = "[";
-    for (size_t i = 0; i < m.entries.size(); ++i) text += (i ? "," : "") + std::to_string(m.entries[i]);
+    for (size_t i = 0; i < entries.size(); ++i) text += (i ? "," : "") + std::to_string(entries[i]);
     return text + "]";
 }
 
@@ -91,7 +91,7 @@ void PrintFrameLine(std::FILE* out, const FrameResult& f) {
     std::fprintf(out, "%7" PRId64 " %10d %9s %9s %9s", f.index, f.bytes, FormatPsnr(f.error.y.Psnr(), false).c_str(),
                  FormatPsnr(f.error.cb.Psnr(), false).c_str(), FormatPsnr(f.error.cr.Psnr(), false).c_str());
     if (f.hasSsim) std::fprintf(out, " %9s", FormatSsim(f.ssim.all.Ssim(), false).c_str());
-    if (f.hasSsimulacra2) std::fprintf(out, " %12s", FormatSsimulacra2(f.ssimulacra2, false).c_str());
+    if (f.hasSsimulacra2) std::fprintf(out, " %12s", FormatScore(f.ssimulacra2, false).c_str());
     if (f.hasStream) std::fprintf(out, " %10lld", static_cast<long long>(f.stream.streamBytes));
     std::fputc('\n', out);
 }
@@ -103,7 +103,7 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
     std::fprintf(out, "settings: scale code %d (%s, quantiser scale %d), %s scan, %s DCT, matrix %s, model %s\n",
                  set.scaleCode, Mapping(set).c_str(), QuantiserScale(set.scaleCode, set.nonLinearScale),
                  set.alternateScan ? "alternate" : "zigzag", set.interlacedDct ? "interlaced" : "progressive",
-                 run.matrix.name.c_str(), DescribeModel(set.model).c_str());
+                 run.matrixName.c_str(), DescribeModel(set.model).c_str());
     std::fprintf(out, "bytes: total %" PRId64 ", mean %.1f per frame, %.3f Mbit/s\n", s.totalBytes, s.meanBytes,
                  s.bitRate / 1e6);
     std::fprintf(out, "PSNR over the clip: Y %s dB, Cb %s dB, Cr %s dB\n", FormatPsnr(s.error.y.Psnr(), false).c_str(),
@@ -116,7 +116,7 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
     }
     if (s.hasSsimulacra2)
         std::fprintf(out, "SSIMULACRA 2 over the clip: %s (the mean of the frames' scores)\n",
-                     FormatSsimulacra2(s.ssimulacra2, false).c_str());
+                     FormatScore(s.ssimulacra2, false).c_str());
     if (s.hasStream) {
         const FrameAccounting& a = s.stream;
         std::fprintf(out,
@@ -151,13 +151,13 @@ std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& sum
     for (const FrameResult& f : frames) {
         csv << f.index << ',' << f.bytes << ',' << PsnrColumns(f.error, ",", false);
         if (ssim) csv << ',' << SsimColumns(f.ssim, ",", false);
-        if (s2) csv << ',' << FormatSsimulacra2(f.ssimulacra2, false);
+        if (s2) csv << ',' << FormatScore(f.ssimulacra2, false);
         streamColumns(f.stream);
         csv << modelColumn << '\n';
     }
     csv << "total," << summary.totalBytes << ',' << PsnrColumns(summary.error, ",", false);
     if (ssim) csv << ',' << SsimColumns(summary.ssim, ",", false);
-    if (s2) csv << ',' << FormatSsimulacra2(summary.ssimulacra2, false);
+    if (s2) csv << ',' << FormatScore(summary.ssimulacra2, false);
     streamColumns(summary.stream);
     csv << modelColumn << '\n';
     return csv.str();
@@ -170,7 +170,7 @@ std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& f
          << ",\n  \"height\": " << run.format.height << ",\n  \"frame_rate\": [" << run.format.rateNum << ", "
          << run.format.rateDen << "],\n  \"settings\": {\"scale_code\": " << set.scaleCode
          << ", \"non_linear_scale\": " << set.nonLinearScale << ", \"alternate_scan\": " << set.alternateScan
-         << ", \"interlaced_dct\": " << set.interlacedDct << ", \"matrix\": " << JsonString(run.matrix.name)
+         << ", \"interlaced_dct\": " << set.interlacedDct << ", \"matrix\": " << JsonString(run.matrixName)
          << ", \"matrix_entries\": " << MatrixJson(run.matrix)
          << ", \"model\": " << JsonString(DescribeModel(set.model))
          << ", \"intra_vlc_format\": " << set.model.intraVlcFormat << ", \"dc_precision\": " << set.model.dcPrecision
