@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "clip_source.h"
+#include "clip/clip_source.h"
 #include "encoders/butteraugli_tool.h"
 #include "exit_status.h"
 #include "interrupt.h"

@@ -6,6 +6,7 @@
 #include "command_common.h"
 #include "interrupt.h"
 #include "matrix_source.h"
+#include "media/coded_planes.h"
 #include "media/report_text.h"
 #include "plot/rd_plot.h"
 #include "progress.h"
@@ -42,15 +43,14 @@ void PrintTable(std::FILE* out, const SweepReport& report) {
                      MappingName(r.nonLinear), r.scaleCode, r.quantiserScale, r.meanBytes, r.bitRate / 1e6,
                      FormatPsnr(r.error.y.Psnr(), false).c_str(), FormatPsnr(r.error.cb.Psnr(), false).c_str(),
                      FormatPsnr(r.error.cr.Psnr(), false).c_str(), FormatSsim(r.ssim.all.Ssim(), false).c_str());
-        if (s2) std::fprintf(out, " %12s", FormatSsimulacra2(r.ssimulacra2, false).c_str());
+        if (s2) std::fprintf(out, " %12s", FormatScore(r.ssimulacra2, false).c_str());
         if (confirmed) {
             char bytes[32];
             std::snprintf(bytes, sizeof bytes, "%.1f", r.measured.meanBytes);
             std::fprintf(out, " %12s %9s %9s", MeasuredCell(r, bytes).c_str(),
                          MeasuredCell(r, FormatPsnr(r.measured.error.y.Psnr(), false)).c_str(),
                          MeasuredCell(r, FormatSsim(r.measured.ssim.all.Ssim(), false)).c_str());
-            if (s2)
-                std::fprintf(out, " %12s", MeasuredCell(r, FormatSsimulacra2(r.measured.ssimulacra2, false)).c_str());
+            if (s2) std::fprintf(out, " %12s", MeasuredCell(r, FormatScore(r.measured.ssimulacra2, false)).c_str());
         }
         std::fputc('\n', out);
     }
@@ -150,7 +150,7 @@ int RunSweepCommand(const CliOptions& o) {
     // planes, the sweep codes the clip's 4:2:0 form too.
     if (confirm && format.chroma != ChromaFormat::k420) {
         clip = ConvertTo420(format, clip);
-        format = Format420(format);
+        format = CodedPlanesFormat(format);
     }
 
     // SSIMULACRA 2 is scored when asked for, or when the plot shows it.

@@ -88,8 +88,6 @@ double ClipRunner::ScoreSsimulacra2(const Y4mFrame& input, const Ssimulacra2Orig
     return Ssimulacra2Frames(format420_, *original, *reconstruction, options);
 }
 
-Y4mFormat Format420(const Y4mFormat& format) { return CodedPlanesFormat(format); }
-
 int32_t ClipRunner::CodeFrame(const Y4mFrame& input) {
     const FrameGeometry geometry{format_.width, format_.height, format_.width, format_.height};
     FrameOutputs outputs;

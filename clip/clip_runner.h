@@ -32,9 +32,6 @@ struct FrameResult {
     FrameAccounting stream;  // the frame in the MPEG-2 stream, when one is written
 };
 
-// The format's 4:2:0 form: CodedPlanesFormat (media/coded_planes.h).
-Y4mFormat Format420(const Y4mFormat& format);
-
 class ClipRunner {
 public:
     // Buffers are sized here once; Process() allocates nothing. `logDir`

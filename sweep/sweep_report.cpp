@@ -28,7 +28,7 @@ std::string MeasuredColumns(const MeasuredPoint& m, bool ssimulacra2) {
            "," + FormatPsnr(m.error.y.Psnr(), false) + "," + FormatPsnr(m.error.cb.Psnr(), false) + "," +
            FormatPsnr(m.error.cr.Psnr(), false) + "," + FormatSsim(m.ssim.y.Ssim(), false) + "," +
            FormatSsim(m.ssim.cb.Ssim(), false) + "," + FormatSsim(m.ssim.cr.Ssim(), false) + "," +
-           FormatSsim(m.ssim.all.Ssim(), false) + (ssimulacra2 ? "," + FormatSsimulacra2(m.ssimulacra2, false) : "");
+           FormatSsim(m.ssim.all.Ssim(), false) + (ssimulacra2 ? "," + FormatScore(m.ssimulacra2, false) : "");
 }
 
 // The figures every point row carries, in JSON, without the braces.
@@ -39,7 +39,7 @@ std::string FiguresJson(int64_t totalBytes, double meanBytes, double bitRate, co
            ", \"psnr_cb\": " + FormatPsnr(e.cb.Psnr(), true) + ", \"psnr_cr\": " + FormatPsnr(e.cr.Psnr(), true) +
            ", \"ssim_y\": " + FormatSsim(s.y.Ssim(), true) + ", \"ssim_cb\": " + FormatSsim(s.cb.Ssim(), true) +
            ", \"ssim_cr\": " + FormatSsim(s.cr.Ssim(), true) + ", \"ssim_all\": " + FormatSsim(s.all.Ssim(), true) +
-           (ssimulacra2 ? ", \"ssimulacra2\": " + FormatSsimulacra2(*ssimulacra2, true) : "");
+           (ssimulacra2 ? ", \"ssimulacra2\": " + FormatScore(*ssimulacra2, true) : "");
 }
 
 std::string PointJson(const SweepRow& r) {
@@ -71,13 +71,6 @@ std::string ConfirmedJson(const SweepReport& report) {
 
 }  // namespace
 
-std::string FormatSsimulacra2(double score, bool json) {
-    if (std::isnan(score)) return json ? "null" : "nan";
-    char text[32];
-    std::snprintf(text, sizeof(text), "%.4f", score);
-    return text;
-}
-
 std::string SweepCsv(const SweepReport& report) {
     const bool bd = !report.bd.empty(), confirmed = !report.confirmedBy.empty();
     const bool measuredBd = confirmed && !report.measuredBd.empty();
@@ -97,8 +90,8 @@ std::string SweepCsv(const SweepReport& report) {
             << FormatPsnr(r.error.cb.Psnr(), false) << ',' << FormatPsnr(r.error.cr.Psnr(), false) << ','
             << FormatSsim(r.ssim.y.Ssim(), false) << ',' << FormatSsim(r.ssim.cb.Ssim(), false) << ','
             << FormatSsim(r.ssim.cr.Ssim(), false) << ',' << FormatSsim(r.ssim.all.Ssim(), false)
-            << (s2 ? "," + FormatSsimulacra2(r.ssimulacra2, false) : "")
-            << (bd ? BdColumns(r, report.bd, measures) : "") << (confirmed ? MeasuredColumns(r.measured, s2) : "")
+            << (s2 ? "," + FormatScore(r.ssimulacra2, false) : "") << (bd ? BdColumns(r, report.bd, measures) : "")
+            << (confirmed ? MeasuredColumns(r.measured, s2) : "")
             << (measuredBd ? BdColumns(r, report.measuredBd, measures) : "")
             << (report.modelColumn ? "," + CsvQuoted(report.model) : "") << '\n';
     }

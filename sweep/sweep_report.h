@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "media/score_text.h"
 #include "sweep/sweep.h"
 
 namespace vardelk {
@@ -19,10 +20,6 @@ struct SweepReport {
     std::vector<BdReportRow> measuredBd;  // its curves against its first
     bool ssimulacra2 = false;             // the points were scored by SSIMULACRA 2 (and the BD rows hold it)
 };
-
-// A SSIMULACRA 2 score with four decimals; "nan", or null in JSON, for a
-// picture too small to score.
-std::string FormatSsimulacra2(double score, bool json);
 
 // With Bjontegaard figures (rows after the anchor's curve), the CSV gains
 // their columns on every row of the curve they describe (empty on the
