@@ -10,6 +10,10 @@
 //  3. entries: coordinate descent over the entries themselves, symmetric
 //     pairs (u, v) and (v, u) moved together, by relative steps that halve
 //     the same way, then single entries.
+// By SSIMULACRA 2 the families include the capped powers of the default
+// (PerceptualFamilies) and the search ends with a descent over that
+// family's parameters (power, cap, the three lowest frequencies' factors,
+// orientation, diagonal) instead of phases 2 and 3.
 // A move that helps is repeated with doubling steps until it stops helping.
 // The coordinates of a round are visited in an order drawn from the seed,
 // so a seed fixes the whole sequence of candidates; threads only share out
