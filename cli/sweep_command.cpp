@@ -10,7 +10,9 @@
 #include "media/report_text.h"
 #include "plot/rd_plot.h"
 #include "progress.h"
+#include "sweep/sweep_curves.h"
 #include "sweep/sweep_report.h"
+#include "sweep/sweep_text.h"
 
 namespace vardelk {
 namespace {
@@ -26,72 +28,10 @@ std::vector<Y4mFrame> LoadClip(ClipSource& source, int64_t maxFrames) {
     return frames;
 }
 
-std::string MeasuredCell(const SweepRow& r, const std::string& text) { return r.measured.measured ? text : "n/a"; }
-
-void PrintTable(std::FILE* out, const SweepReport& report) {
-    const bool confirmed = !report.confirmedBy.empty(), s2 = report.ssimulacra2;
-    std::fprintf(out, "coding model: %s%s%s\n", report.model.c_str(), confirmed ? "; measured by " : "",
-                 report.confirmedBy.c_str());
-    std::fprintf(out, "%-24s %-10s %4s %6s %12s %10s %9s %9s %9s %9s", "matrix", "mapping", "code", "qscale",
-                 "bytes/frame", "Mbit/s", "Y dB", "Cb dB", "Cr dB", "SSIM");
-    if (s2) std::fprintf(out, " %12s", "SSIMULACRA 2");
-    if (confirmed) std::fprintf(out, " %12s %9s %9s", "meas. bytes", "meas. Y", "meas.SSIM");
-    if (confirmed && s2) std::fprintf(out, " %12s", "meas. SSIMU2");
-    std::fputc('\n', out);
-    for (const SweepRow& r : report.rows) {
-        std::fprintf(out, "%-24s %-10s %4d %6d %12.1f %10.3f %9s %9s %9s %9s", r.matrix.c_str(),
-                     MappingName(r.nonLinear), r.scaleCode, r.quantiserScale, r.meanBytes, r.bitRate / 1e6,
-                     FormatPsnr(r.error.y.Psnr(), false).c_str(), FormatPsnr(r.error.cb.Psnr(), false).c_str(),
-                     FormatPsnr(r.error.cr.Psnr(), false).c_str(), FormatSsim(r.ssim.all.Ssim(), false).c_str());
-        if (s2) std::fprintf(out, " %12s", FormatScore(r.ssimulacra2, false).c_str());
-        if (confirmed) {
-            char bytes[32];
-            std::snprintf(bytes, sizeof bytes, "%.1f", r.measured.meanBytes);
-            std::fprintf(out, " %12s %9s %9s", MeasuredCell(r, bytes).c_str(),
-                         MeasuredCell(r, FormatPsnr(r.measured.error.y.Psnr(), false)).c_str(),
-                         MeasuredCell(r, FormatSsim(r.measured.ssim.all.Ssim(), false)).c_str());
-            if (s2) std::fprintf(out, " %12s", MeasuredCell(r, FormatScore(r.measured.ssimulacra2, false)).c_str());
-        }
-        std::fputc('\n', out);
-    }
-}
-
 BdInterpolation BdMethod(const std::string& name) {
     if (name == "akima") return BdInterpolation::kAkima;
     if (name == "cubic") return BdInterpolation::kCubicFit;
     return BdInterpolation::kPchip;
-}
-
-// Predicted curves solid; with a confirmation, each measured curve dashed in
-// its predicted curve's colour.
-double PlotQuality(RdMetric metric, const FrameError& error, const FrameSsim& ssim, double ssimulacra2) {
-    if (metric == RdMetric::kSsimulacra2) return ssimulacra2;
-    return metric == RdMetric::kSsim ? ssim.all.Ssim() : error.y.Psnr();
-}
-
-std::vector<RdCurve> Curves(const SweepReport& report, RdMetric metric) {
-    std::vector<RdCurve> predicted, measured;
-    for (const SweepRow& r : report.rows) {
-        const std::string label = CurveLabel(r);
-        if (predicted.empty() || predicted.back().label != label) {
-            const int32_t colour = int32_t(predicted.size());
-            predicted.push_back(RdCurve{label, {}, false, colour});
-            measured.push_back(RdCurve{label + " (" + report.confirmedBy + ")", {}, true, colour});
-        }
-        predicted.back().points.push_back(
-            RdPoint{r.meanBytes, PlotQuality(metric, r.error, r.ssim, r.ssimulacra2), r.scaleCode});
-        const MeasuredPoint& m = r.measured;
-        if (m.measured)
-            measured.back().points.push_back(
-                RdPoint{m.meanBytes, PlotQuality(metric, m.error, m.ssim, m.ssimulacra2), r.scaleCode});
-    }
-    if (report.confirmedBy.empty()) return predicted;
-    std::vector<RdCurve> curves;
-    for (size_t i = 0; i < predicted.size(); ++i) {
-        curves.push_back(predicted[i]);
-        curves.push_back(measured[i]);
-    }
-    return curves;
 }
 
 void WriteOutputs(const CliOptions& o, const SweepReport& report, const Y4mFormat& format, size_t frames) {
@@ -100,7 +40,7 @@ void WriteOutputs(const CliOptions& o, const SweepReport& report, const Y4mForma
         const std::string name = o.input.substr(o.input.find_last_of('/') + 1);
         RdMetric metric = RdMetric::kPsnr;
         ParseRdMetric(o.plotMetric, &metric);  // checked with the options
-        WriteRdPlot(o.plot, Curves(report, metric),
+        WriteRdPlot(o.plot, SweepRdCurves(report, metric),
                     name + ", " + std::to_string(frames) + " frame(s), " + std::to_string(format.width) + "x" +
                         std::to_string(format.height) + ", model " + report.model,
                     metric == RdMetric::kSsim ? "SSIM (all planes)" : RdMetricTitle(metric));
@@ -108,20 +48,6 @@ void WriteOutputs(const CliOptions& o, const SweepReport& report, const Y4mForma
     }
     if (!o.stats.empty()) WriteOutputText(o.stats, o.statsFormat == "csv" ? SweepCsv(report) : SweepJson(report));
     placed.Done();
-}
-
-void PrintReport(std::FILE* text, const SweepReport& report) {
-    PrintTable(text, report);
-    const std::string anchor = CurveLabel(report.rows.front());
-    const std::vector<SweepMeasure>& measures = SweepMeasures(report.ssimulacra2);
-    if (!report.bd.empty()) {
-        std::fputc('\n', text);
-        PrintBdTable(text, anchor, report.method, report.bd, measures);
-    }
-    if (!report.measuredBd.empty()) {
-        std::fprintf(text, "\nmeasured by %s:\n", report.confirmedBy.c_str());
-        PrintBdTable(text, anchor, report.method, report.measuredBd, measures);
-    }
 }
 
 }  // namespace
@@ -187,7 +113,7 @@ int RunSweepCommand(const CliOptions& o) {
     }
     report.bd = CompareWithAnchor(BdCurves(report.rows, false, s2), report.method, measures);
     WriteOutputs(o, report, format, clip.size());
-    if (std::FILE* text = TextStream(o)) PrintReport(text, report);
+    if (std::FILE* text = TextStream(o)) PrintSweepReport(text, report);
     if (!o.quiet) {
         PrintBdWarnings(stderr, report.bd);
         PrintBdWarnings(stderr, report.measuredBd);
