@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -85,10 +86,13 @@ void PrintByMeasure(std::FILE* out, const char* set, const std::string& answer,
         const SetFigures* p = m < predicted.size() ? &predicted[m].figures : nullptr;
         const SetFigures* got = measured ? &(*measured)[m].figures : nullptr;
         const auto cell = [&](const SetFigures* f, bool flat) {
+            const double rate = f == nullptr ? 0.0 : Mean(flat ? f->foundVsFlat : f->foundVsDefault);
             if (f == nullptr)
                 std::fprintf(out, " %9s", "-");
+            else if (std::isnan(rate))  // a picture without a figure (PSNR 6:1:1 of a picture without chroma error)
+                std::fprintf(out, " %9s", "n/a");
             else
-                std::fprintf(out, " %+8.2f%%", Mean(flat ? f->foundVsFlat : f->foundVsDefault));
+                std::fprintf(out, " %+8.2f%%", rate);
         };
         std::fprintf(out, "  %-11s", QualityMeasureName(measured ? (*measured)[m].measure : predicted[m].measure));
         cell(p, false);
