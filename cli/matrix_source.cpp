@@ -2,15 +2,10 @@
 
 #include "cli_error.h"
 #include "clip/named_matrix.h"
-#include "matrix/forms.h"
 
 namespace vardelk {
 
 NamedMatrix LoadMatrix(const std::string& source) { return NamedMatrix{source, LoadNamedMatrix(source)}; }
-
-std::array<int32_t, kMatrixEntries> ParseMatrixText(const std::string& text, const std::string& origin) {
-    return ReadPlainMatrix(text, origin);
-}
 
 void CheckEncoderMatrix(const NamedMatrix& matrix, const CodingModel& model, const std::string& user) {
     const int32_t limit = model.MaxMatrixEntry();

@@ -24,9 +24,4 @@ NamedMatrix LoadMatrix(const std::string& source);
 // far: every matrix form refuses them.)
 void CheckEncoderMatrix(const NamedMatrix& matrix, const CodingModel& model, const std::string& user);
 
-// The plain form's reader (matrix/), under the name the matrix-file fuzz
-// target calls it by: throws MatrixFileError, its message starting with
-// `origin`.
-std::array<int32_t, kMatrixEntries> ParseMatrixText(const std::string& text, const std::string& origin);
-
 }  // namespace vardelk
