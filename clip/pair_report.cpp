@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "media/report_text.h"
-#include "media/score_text.h"
 
 namespace vardelk {
 namespace {

@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "media/report_text.h"
-#include "media/score_text.h"
 #include "stream/stream_output.h"
 
 namespace vardelk {

@@ -12,6 +12,13 @@ std::string FormatPsnr(double psnr, bool json) {
     return text;
 }
 
+std::string FormatScore(double score, bool json) {
+    if (std::isnan(score)) return json ? "null" : "nan";
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.4f", score);
+    return text;
+}
+
 std::string FormatSsim(double ssim, bool json) {
     if (std::isnan(ssim)) return json ? "null" : "nan";
     char text[32];

@@ -14,6 +14,9 @@ namespace vardelk {
 std::string FormatPsnr(double psnr, bool json);
 // "nan", or null in JSON, where the plane was too small to measure.
 std::string FormatSsim(double ssim, bool json);
+// A perceptual score (SSIMULACRA 2): four decimals; "nan", or null in JSON,
+// for a picture too small to score.
+std::string FormatScore(double score, bool json);
 std::string FormatDecimal(double value);
 std::string JsonString(const std::string& text);
 // A CSV field in quotes, quotes inside doubled.

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "media/score_text.h"
+#include "media/report_text.h"
 #include "sweep/sweep.h"
 
 namespace vardelk {

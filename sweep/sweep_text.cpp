@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "media/report_text.h"
-#include "media/score_text.h"
 #include "sweep/bd_report.h"
 
 namespace vardelk {
