@@ -69,12 +69,17 @@ function showMessage(text) {
 function formatPsnr(value) { return Number.isFinite(value) ? value.toFixed(2) : '∞'; }
 function formatSsim(value) { return Number.isNaN(value) ? '–' : value.toFixed(4); }
 
-function sendSettings() {
+// The controls as they stand (a reloaded page may keep the last values).
+function settingsShown() {
     $('scale-value').textContent = $('scale').value;
-    send({
-        type: 'settings', scale: Number($('scale').value), nonLinear: $('non-linear').checked,
+    return {
+        scale: Number($('scale').value), nonLinear: $('non-linear').checked,
         alternateScan: $('alternate-scan').checked, interlaced: $('interlaced').checked,
-    });
+    };
+}
+
+function sendSettings() {
+    send(Object.assign({type: 'settings'}, settingsShown()));
 }
 
 // The encoder chosen brings its own AC table and DC precision; either can
@@ -373,7 +378,8 @@ window.addEventListener('resize', drawPlot);
 
 // The model of the address; the worker falls back on the filter's for
 // anything it cannot take.
-worker.postMessage({type: 'init', simd: wantSimd,
+// The first frame is coded at the settings the controls show.
+worker.postMessage({type: 'init', simd: wantSimd, settings: settingsShown(),
                     model: {encoder: params.get('encoder'), intraVlc: params.get('intra_vlc'), dc: params.get('dc')}});
 // The worker draws the views itself where the browser lets it have the
 // canvases; ?offscreen=0 keeps them in the page (pixels sent with results).

@@ -387,13 +387,20 @@ function writeBoxTexts(texts) {
     }
 }
 
-async function start(wantSimd, request) {
+function takeSettings(m) {
+    settings = {scale: m.scale, nonLinear: m.nonLinear ? 1 : 0, alternateScan: m.alternateScan ? 1 : 0,
+                interlaced: m.interlaced ? 1 : 0};
+    core._LabSetSettings(lab, settings.scale, settings.nonLinear, settings.alternateScan, settings.interlaced);
+}
+
+async function start(wantSimd, request, shown) {
     coreName = wantSimd ? 'lab_core_simd' : 'lab_core';
     importScripts(`${coreName}.js`);
     core = await createLabCore();
     lab = core._LabCreate();
     encoders = listEncoders();
     const refused = takeModel(request || {});
+    if (shown) takeSettings(shown);
     post({type: 'ready', core: coreName, maxSide: core._LabMaxSide(lab), maxPixels: core._LabMaxPixels(lab),
           forms: matrixForms(), encoders, defaultMatrix: Array.from(heap32(core._LabDefaultMatrix(lab), 64))});
     post({type: 'model', change: lastChange, model, refused});
@@ -402,7 +409,7 @@ async function start(wantSimd, request) {
 }
 
 const handlers = {
-    init: (m) => start(m.simd, m.model),
+    init: (m) => start(m.simd, m.model, m.settings),
     picture: (m) => takePicture(m.file, m.name),
     scene: () => {
         core._LabUseScene(lab);
@@ -411,9 +418,7 @@ const handlers = {
         markDirty();
     },
     settings: (m) => {
-        settings = {scale: m.scale, nonLinear: m.nonLinear ? 1 : 0, alternateScan: m.alternateScan ? 1 : 0,
-                    interlaced: m.interlaced ? 1 : 0};
-        core._LabSetSettings(lab, settings.scale, settings.nonLinear, settings.alternateScan, settings.interlaced);
+        takeSettings(m);
         markDirty();
     },
     model: (m) => {

@@ -194,7 +194,7 @@ def run(site, cli, photo):
         # A picture, then the scale and every setting that changes the frame.
         page.load_picture(picture)
         page.wait("lab.result && lab.result.width === 333 && lab.result.height === 250")
-        check.compare_with_cli('photo, scale 1', picture, 1, [], DEFAULT_MATRIX_TEXT)
+        check.compare_with_cli('photo, the opening scale code 8', picture, 8, [], DEFAULT_MATRIX_TEXT)
         page.set_scale(9)
         page.set_flag('non-linear', True)
         page.set_flag('interlaced', True)
