@@ -118,6 +118,14 @@ function showModel(m) {
     if (m.refused.length) showMessage(`address: ${m.refused.join('; ')}; coding as ${m.model.description}`);
 }
 
+// The perceptual score, or the button that shows its view (it is measured
+// only while the view is on show: it takes longer than the frame).
+function showSsimulacra2(text) {
+    $('ssimulacra2').textContent = text;
+    $('ssimulacra2').hidden = !text;
+    $('measure-ssimulacra2').hidden = Boolean(text);
+}
+
 function sendViews() {
     $('left-label').textContent = kViews[Number($('left-view').value)];
     $('right-label').textContent = kViews[Number($('right-view').value)];
@@ -149,7 +157,7 @@ function showResult(m) {
     $('ssim-all').textContent = `${formatSsim(m.ssim[3])} (${formatPsnr(m.ssimDb)} dB)`;
     // The perceptual score follows in a message of its own while its view is shown.
     const measured = [$('left-view').value, $('right-view').value].includes(String(kSsimulacra2View));
-    if (m.change !== lab.ssimulacra2?.change) $('ssimulacra2').textContent = measured ? '…' : 'with its view';
+    if (m.change !== lab.ssimulacra2?.change) showSsimulacra2(measured ? '…' : '');
     if (!Number.isNaN(m.ssimWorst)) $('ssim-legend-worst').textContent = m.ssimWorst.toFixed(3);
     $('size').textContent = `${m.width}×${m.height}`;
     $('picture-name').textContent = m.pictureName;
@@ -233,7 +241,7 @@ worker.onmessage = (event) => {
         for (const side of ['left', 'right']) {
             if (m.sides[side] && !split.transferred) split.draw(side, m.width, m.height, m.sides[side].pixels);
         }
-        $('ssimulacra2').textContent = Number.isNaN(m.score) ? '–' : m.score.toFixed(2);
+        showSsimulacra2(Number.isNaN(m.score) ? '–' : m.score.toFixed(2));
         $('ssimulacra2-legend-top').textContent = m.top.toPrecision(2);
         lab.ssimulacra2 = {score: m.score, change: m.change};
         lab.ssimulacra2Timings.push({ms: m.ms, width: m.width, height: m.height});
@@ -309,6 +317,11 @@ for (const [i, name] of kViews.entries()) {
 }
 $('left-view').value = '0';
 $('right-view').value = '1';
+$('measure-ssimulacra2').addEventListener('click', () => {
+    $('right-view').value = String(kSsimulacra2View);
+    showSsimulacra2('…');
+    sendViews();
+});
 $('left-view').addEventListener('change', sendViews);
 $('right-view').addEventListener('change', sendViews);
 $('zoom').addEventListener('change', () => split.setZoom($('zoom').value));
