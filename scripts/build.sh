@@ -10,9 +10,18 @@ jobs=$(nproc)
 
 configure_log=${VARDELK_LOG:-/dev/null}
 
+# Where ccache is installed the compilers go through it, with paths taken
+# relative to the checkout, so a second build of the same sources (another
+# clone, the next test run) takes its objects from the cache.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=$root
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 configure_and_build() {
   local dir=$1; shift
-  cmake -S "$root" -B "$out/$dir" -G Ninja "$@" >>"$configure_log"
+  cmake -S "$root" -B "$out/$dir" -G Ninja "${launcher[@]}" "$@" >>"$configure_log"
   cmake --build "$out/$dir" -j "$jobs"
 }
 
@@ -36,7 +45,7 @@ build_sanitize() {
 }
 # ThreadSanitizer (gcc): only the codec and the tests that run it on threads.
 build_tsan() {
-  cmake -S "$root" -B "$out/tsan" -G Ninja -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
+  cmake -S "$root" -B "$out/tsan" -G Ninja "${launcher[@]}" -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARDELK_SANITIZE=thread >>"$configure_log"
   cmake --build "$out/tsan" -j "$jobs" --target threads_test codec_tests
 }
