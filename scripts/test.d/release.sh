@@ -44,6 +44,19 @@ others=$(nm -D --defined-only "$effect" | awk '{print $3}' | grep -v '^f0r_' || 
 FREI0R_PATH=$usr/lib/frei0r-1 ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=64x48 -frames:v 1 \
   -vf "frei0r=vardelk:0.3667" -f null - || fail "ffmpeg cannot run the packaged frei0r effect"
 
+# Installed for real, ffmpeg finds the effect where it looks by itself, with
+# no FREI0R_PATH. Only as root under CI (the machine is the test's own) and
+# where no vardelk package is installed already; it is removed again.
+if [ "${CI:-}" = true ] && [ "$(id -u)" = 0 ] && [ -z "$(dpkg-query -W -f='${Status}' vardelk 2>/dev/null)" ]; then
+  trap 'dpkg -P vardelk >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
+  dpkg -i "$deb" >"$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log" >&2; fail "dpkg -i refused the package"; }
+  env -u FREI0R_PATH ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=64x48 -frames:v 1 \
+    -vf "frei0r=vardelk:0.3667|n|n|n|filter|flat16" -f null - ||
+    fail "ffmpeg does not find the installed effect without FREI0R_PATH"
+  dpkg -P vardelk >/dev/null 2>&1 || fail "dpkg -P could not remove the package"
+  [ ! -e /usr/lib/frei0r-1/vardelk.so ] || fail "dpkg -P left /usr/lib/frei0r-1/vardelk.so behind"
+fi
+
 # Every library the program loads must come from a package the .deb depends on.
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in $(objdump -p "$vardelk" | awk '/NEEDED/ {print $2}'); do
