@@ -46,44 +46,56 @@ Channels Split(__m256i pixels) {
     return {_mm256_and_si256(pixels, bytes), _mm256_and_si256(_mm256_srli_epi32(pixels, 8), bytes)};
 }
 
-// floor(x / d) in each lane for 0 <= x < 2^27, as the body's Quotient: the
-// same float estimate, then the same corrections; the remainder in `rest`.
-__m256i Quotients(__m256i x, int32_t d, float inverse, __m256i& rest) {
-    const __m256i divisor = _mm256_set1_epi32(d);
-    __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(x), _mm256_set1_ps(inverse)));
-    __m256i r = _mm256_sub_epi32(x, _mm256_mullo_epi32(q, divisor));
-    const __m256i low = _mm256_srai_epi32(r, 31);
-    q = _mm256_add_epi32(q, low);
-    r = _mm256_add_epi32(r, _mm256_and_si256(low, divisor));
-    const __m256i high = _mm256_cmpgt_epi32(r, _mm256_set1_epi32(d - 1));
-    q = _mm256_sub_epi32(q, high);
-    rest = _mm256_sub_epi32(r, _mm256_and_si256(high, divisor));
-    return q;
+// floor(x / d) in each lane for 0 <= x < 2^27 and d >= 2^16, given x + c
+// for a small bias c with c / d above the float estimate's error (3 roundings
+// of at most 2^-24 of a quotient below 256) and below 1 - that error: the
+// estimate of (x + c) / d then truncates to the quotient or one more, which
+// the sign of the remainder x - q d = (x + c - q d) - c settles. The
+// remainder before the settling, plus c, goes to `rest`.
+__m256i Quotients(__m256i biased, int32_t d, float inverse, int32_t c, __m256i& rest) {
+    const __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(biased), _mm256_set1_ps(inverse)));
+    rest = _mm256_sub_epi32(biased, _mm256_mullo_epi32(q, _mm256_set1_epi32(d)));
+    return _mm256_add_epi32(q, _mm256_cmpgt_epi32(_mm256_set1_epi32(c), rest));
 }
 
-// The body's samples of eight pixels; Luma marks exact halves in `halves`.
-__m256i Luma(Channels c, __m256i& halves) {
-    const __m256i sum =
-        _mm256_add_epi32(_mm256_madd_epi16(c.redBlue, Pair(299, 114)), _mm256_madd_epi16(c.greenAlpha, Pair(587, 0)));
-    const __m256i x = _mm256_add_epi32(_mm256_mullo_epi32(sum, _mm256_set1_epi32(73)), _mm256_set1_epi32(1402500));
+// The body's luma of eight pixels, exact halves (a remainder of 0) marked
+// in `halves`. The sum 73 (299 R + 587 G + 114 B) comes from (R, G) and
+// (B, G) pairs, 73 x 587 G split between them.
+__m256i Luma(__m256i pixels, __m256i& halves) {
+    constexpr int32_t kBias = 10;
+    const __m256i redGreen =
+        _mm256_shuffle_epi8(pixels, _mm256_setr_epi8(0, -1, 1, -1, 4, -1, 5, -1, 8, -1, 9, -1, 12, -1, 13, -1, 0, -1, 1,
+                                                     -1, 4, -1, 5, -1, 8, -1, 9, -1, 12, -1, 13, -1));
+    const __m256i blueGreen =
+        _mm256_shuffle_epi8(pixels, _mm256_setr_epi8(2, -1, 1, -1, 6, -1, 5, -1, 10, -1, 9, -1, 14, -1, 13, -1, 2, -1,
+                                                     1, -1, 6, -1, 5, -1, 10, -1, 9, -1, 14, -1, 13, -1));
+    const __m256i x = _mm256_add_epi32(_mm256_add_epi32(_mm256_madd_epi16(redGreen, Pair(73 * 299, 21425)),
+                                                        _mm256_madd_epi16(blueGreen, Pair(73 * 114, 73 * 587 - 21425))),
+                                       _mm256_set1_epi32(1402500 + kBias));
     __m256i rest;
-    const __m256i q = Quotients(x, 85000, 1.0f / 85000, rest);
-    halves = _mm256_or_si256(halves, _mm256_cmpeq_epi32(rest, _mm256_setzero_si256()));
+    const __m256i q = Quotients(x, 85000, 1.0f / 85000, kBias, rest);
+    // A remainder of 0: x + c - q d is c (the estimate right) or c - d.
+    halves = _mm256_or_si256(halves, _mm256_or_si256(_mm256_cmpeq_epi32(rest, _mm256_set1_epi32(kBias)),
+                                                     _mm256_cmpeq_epi32(rest, _mm256_set1_epi32(kBias - 85000))));
     return q;
 }
 __m256i Blue(Channels c) {
+    constexpr int32_t kBias = 25;
     const __m256i sum =
         _mm256_add_epi32(_mm256_madd_epi16(c.redBlue, Pair(-299, 886)), _mm256_madd_epi16(c.greenAlpha, Pair(-587, 0)));
     const __m256i times112 = _mm256_sub_epi32(_mm256_slli_epi32(sum, 7), _mm256_slli_epi32(sum, 4));
     __m256i rest;
-    return Quotients(_mm256_add_epi32(times112, _mm256_set1_epi32(29032005)), 225930, 1.0f / 225930, rest);
+    return Quotients(_mm256_add_epi32(times112, _mm256_set1_epi32(29032005 + kBias)), 225930, 1.0f / 225930, kBias,
+                     rest);
 }
 __m256i Red(Channels c) {
+    constexpr int32_t kBias = 40;
     const __m256i sum =
         _mm256_add_epi32(_mm256_madd_epi16(c.redBlue, Pair(701, -114)), _mm256_madd_epi16(c.greenAlpha, Pair(-587, 0)));
     const __m256i times224 = _mm256_sub_epi32(_mm256_slli_epi32(sum, 8), _mm256_slli_epi32(sum, 5));
     __m256i rest;
-    return Quotients(_mm256_add_epi32(times224, _mm256_set1_epi32(45940035)), 357510, 1.0f / 357510, rest);
+    return Quotients(_mm256_add_epi32(times224, _mm256_set1_epi32(45940035 + kBias)), 357510, 1.0f / 357510, kBias,
+                     rest);
 }
 
 bool Any(__m256i mask) { return _mm256_movemask_epi8(mask) != 0; }
@@ -101,8 +113,9 @@ void RgbaToPlanesAvx2(const uint8_t* rgba, size_t count, uint8_t* y, uint8_t* cb
     __m256i halves = _mm256_setzero_si256();
     size_t i = 0;
     for (; count - i >= 8; i += 8) {
-        const Channels c = Split(Load(rgba + i * 4));
-        const __m256i bytes = Bytes(Luma(c, halves), Blue(c), Red(c), _mm256_setzero_si256());
+        const __m256i pixels = Load(rgba + i * 4);
+        const Channels c = Split(pixels);
+        const __m256i bytes = Bytes(Luma(pixels, halves), Blue(c), Red(c), _mm256_setzero_si256());
         Store8(y + i, _mm256_castsi256_si128(bytes));
         Store8(cb + i, _mm_unpackhi_epi64(_mm256_castsi256_si128(bytes), _mm256_castsi256_si128(bytes)));
         Store8(cr + i, _mm256_extracti128_si256(bytes, 1));
@@ -118,8 +131,8 @@ void RgbaRowsTo420Avx2(const uint8_t* upper, const uint8_t* lower, size_t width,
     for (; width - i >= 16; i += 16) {
         const __m256i upperA = Load(upper + i * 4), upperB = Load(upper + i * 4 + 32);
         const __m256i lowerA = Load(lower + i * 4), lowerB = Load(lower + i * 4 + 32);
-        const __m256i luma = Bytes(Luma(Split(upperA), upperHalves), Luma(Split(upperB), upperHalves),
-                                   Luma(Split(lowerA), lowerHalves), Luma(Split(lowerB), lowerHalves));
+        const __m256i luma = Bytes(Luma(upperA, upperHalves), Luma(upperB, upperHalves), Luma(lowerA, lowerHalves),
+                                   Luma(lowerB, lowerHalves));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(yUpper + i), _mm256_castsi256_si128(luma));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(yLower + i), _mm256_extracti128_si256(luma, 1));
 
