@@ -60,9 +60,6 @@ void FillPlainKernels(RgbaConversions& table) {
     table = RgbaConversions{RgbaToPlanesBody, PlanesToRgbaBody, RgbaRowsTo420Body, Rows420ToRgbaBody};
 }
 
-// SSE2 adds nothing to the plain loops, which x86-64 compiles with it.
-void FillSse2Kernels(RgbaConversions&) {}
-
 const RgbaConversions& RgbaConversionsFor(uint32_t cpuFlags) {
     return KernelTableOf<RgbaConversions>(cpuFlags & DetectedCpuFlags());
 }

@@ -6,9 +6,9 @@
 // as. A table of the conversions per set of CPU flags, filled by the
 // kernels' mechanism (codec/kernels/dispatch.h): the plain family is integer
 // loops the compiler vectorises (rgba_convert_body.h has the arithmetic,
-// rgba_convert.cpp builds them), the AVX2 family hand-written vector loops
-// with the same arithmetic (rgba_convert_avx2.cpp). SSE2 has no family of
-// its own: x86-64's plain build already vectorises with it.
+// rgba_convert.cpp builds them), the SSE2 and AVX2 families hand-written
+// vector loops with the same arithmetic (rgba_convert_sse2.cpp,
+// rgba_convert_avx2.cpp).
 #pragma once
 
 #include <cstddef>
