@@ -1,7 +1,7 @@
-// The loops of clip/rgba_convert.h, compiled once per build (included by
-// rgba_convert.cpp, the plain family, and rgba_convert_avx2.cpp, whose
-// vector loops leave a row's last pixels to it, inside their own unnamed
-// namespaces).
+// The loops of clip/rgba_convert.h, compiled once per family (included by
+// rgba_convert.cpp, the plain family, and by rgba_convert_sse2.cpp and
+// rgba_convert_avx2.cpp, whose vector loops leave a row's last pixels to
+// it, each inside its own unnamed namespace).
 // The includer provides ChromaTerms (rgba_convert.cpp builds the tables)
 // and ReferenceLuma.
 //
