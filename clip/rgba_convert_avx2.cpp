@@ -4,16 +4,17 @@
 // pixels after the last whole vector of a row through the body itself.
 //
 // Forward, eight pixels a vector: the sums of the products come from
-// multiply-adds of 16-bit (R, B) and (G, A) pairs into 32-bit lanes and the
-// quotients from the body's float estimate, corrected exactly; a luma
-// remainder of 0 sends the row to the body's fix of exact halves. The
-// chroma of a 2x2 square takes the upper row's even pixel and the lower
-// row's in neighbouring lanes, so that a horizontal add gives their sum.
+// multiply-adds of 16-bit byte pairs into 32-bit lanes and the quotients
+// from a biased float estimate settled exactly by the remainder's sign
+// (Quotients); a luma remainder of 0 sends the row to the body's fix of
+// exact halves. The chroma of a 2x2 square takes the upper row's even pixel
+// and the lower row's in neighbouring lanes, so that a horizontal add gives
+// their sum.
 //
 // Inverse, sixteen pixels a vector in 16-bit lanes: u = 255 Y + 190 and its
 // quotient and remainder by 219 (a high multiply), the chroma terms
-// gathered from the tables and compared with the remainder, the components
-// clamped by the saturating pack.
+// gathered from the tables once for both rows and compared with the
+// remainder, the components clamped by the saturating pack.
 #include "clip/rgba_convert.h"
 
 #if defined(VARDELK_HAVE_AVX2)
