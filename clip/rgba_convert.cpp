@@ -52,26 +52,16 @@ uint8_t ReferenceLuma(int32_t r, int32_t g, int32_t b) {
     return uint8_t(rounded < 0 ? 0 : (rounded > 255 ? 255 : rounded));
 }
 
-namespace portable {
 namespace {
 #include "clip/rgba_convert_body.h"
 }  // namespace
-}  // namespace portable
 
-const RgbaConversions* Avx2RgbaConversionsBuild();  // rgba_convert_avx2.cpp
-
-const RgbaConversions& PortableRgbaConversions() {
-    static const RgbaConversions conversions{portable::RgbaToPlanesBody, portable::PlanesToRgbaBody,
-                                             portable::RgbaRowsTo420Body, portable::Rows420ToRgbaBody};
-    return conversions;
+void FillPlainKernels(RgbaConversions& table) {
+    table = RgbaConversions{RgbaToPlanesBody, PlanesToRgbaBody, RgbaRowsTo420Body, Rows420ToRgbaBody};
 }
 
-const RgbaConversions* Avx2RgbaConversions() { return Avx2RgbaConversionsBuild(); }
-
 const RgbaConversions& RgbaConversionsFor(uint32_t cpuFlags) {
-    const RgbaConversions* avx2 = Avx2RgbaConversions();
-    if (avx2 != nullptr && (cpuFlags & kCpuAvx2) != 0 && CpuRuns(kCpuAvx2)) return *avx2;
-    return PortableRgbaConversions();
+    return KernelTableOf<RgbaConversions>(cpuFlags & DetectedCpuFlags());
 }
 
 }  // namespace vardelk

@@ -1,14 +1,20 @@
 // RGBA pixels to and from 8-bit Y'CbCr planes, giving exactly the samples
 // of media/rgb_convert.h's RgbToFrame and FrameToRgb (proven over every one
-// of the 2^24 inputs each way in tests/frei0r), in integer loops the
-// compiler vectorises (rgba_convert_body.h has the arithmetic). Besides
-// 4:4:4 planes, rows go straight to and from 4:2:0 planes whose chroma is
-// what the codec's gather makes of a 4:4:4 frame, and what its scatter's
-// chroma comes back as. The AVX2 build runs where the CPU flags allow it.
+// of the 2^24 inputs each way in tests/frei0r). Besides 4:4:4 planes, rows
+// go straight to and from 4:2:0 planes whose chroma is what the codec's
+// gather makes of a 4:4:4 frame, and what its scatter's chroma comes back
+// as. A table of the conversions per set of CPU flags, filled by the
+// kernels' mechanism (codec/kernels/dispatch.h): the plain family is integer
+// loops the compiler vectorises (rgba_convert_body.h has the arithmetic,
+// rgba_convert.cpp builds them), the SSE2 and AVX2 families hand-written
+// vector loops with the same arithmetic (rgba_convert_sse2.cpp,
+// rgba_convert_avx2.cpp).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "codec/kernels/dispatch.h"
 
 namespace vardelk {
 
@@ -37,11 +43,13 @@ struct RgbaConversions {
     Rows420ToRgbaFunction rows420ToRgba;
 };
 
-// The fastest build these CPU flags (codec/cpu.h) allow.
+// The table of these CPU flags (codec/cpu.h), capped by what this CPU runs.
 const RgbaConversions& RgbaConversionsFor(uint32_t cpuFlags);
-// Each build, for the tests: the portable one, and AVX2 (null without it).
-const RgbaConversions& PortableRgbaConversions();
-const RgbaConversions* Avx2RgbaConversions();
+
+// The families' fillers (found by the mechanism through the table's type).
+void FillPlainKernels(RgbaConversions& table);
+void FillSse2Kernels(RgbaConversions& table);
+void FillAvx2Kernels(RgbaConversions& table);
 
 // The chroma terms of the inverse conversion (rgba_convert_body.h), each
 // base | t << 16: red by Cr, blue by Cb, green by Cb << 8 | Cr. Built once.

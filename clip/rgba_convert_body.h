@@ -1,5 +1,7 @@
-// The loops of clip/rgba_convert.h, compiled once per build (included by
-// rgba_convert.cpp and rgba_convert_avx2.cpp inside their own namespaces).
+// The loops of clip/rgba_convert.h, compiled once per family (included by
+// rgba_convert.cpp, the plain family, and by rgba_convert_sse2.cpp and
+// rgba_convert_avx2.cpp, whose vector loops leave a row's last pixels to
+// it, each inside its own unnamed namespace).
 // The includer provides ChromaTerms (rgba_convert.cpp builds the tables)
 // and ReferenceLuma.
 //
@@ -70,9 +72,10 @@ inline void RgbaToPlanesBody(const uint8_t* __restrict rgba, size_t count, uint8
     }
 }
 
+// A single row comes as its own pair: `lower` is `upper` and `yLower` is
+// `yUpper`, so the luma rows are not restrict.
 inline void RgbaRowsTo420Body(const uint8_t* __restrict upper, const uint8_t* __restrict lower, size_t width,
-                              uint8_t* __restrict yUpper, uint8_t* __restrict yLower, uint8_t* __restrict cb,
-                              uint8_t* __restrict cr) {
+                              uint8_t* yUpper, uint8_t* yLower, uint8_t* __restrict cb, uint8_t* __restrict cr) {
     if (LumaRow(upper, width, yUpper)) FixLumaHalves(upper, width, yUpper);
     if (LumaRow(lower, width, yLower)) FixLumaHalves(lower, width, yLower);
     const size_t columns = (width + 1) / 2;

@@ -6,6 +6,8 @@
 # time: the codec alone on a 1080p frame in the host's format, one thread
 # (benchmarks/vardelk_bench, Frame/avx2 or sse2/1920x1080/progressive).
 # Best of three runs each; the effect uses every core over macroblock rows.
+# The load average comes first: on a shared machine the wall-clock figures
+# follow the other jobs, and the CPU figures are the ones to compare.
 #
 # Usage: scripts/bench_frei0r.sh [build folder] [frames] [scale code]
 #   defaults: build/native, 60 frames of a 1080p pan over the libjxl test
@@ -44,11 +46,13 @@ best() {
   done
   echo "$best"
 }
+# The load before this script's own runs add to it.
+load=$(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null || echo unknown)
 without=$(best null)
 with=$(best "frei0r=filter_name=vardelk:filter_params=$value")
-awk -v n="$frames" -v a="$without" -v b="$with" -v s="$scale" 'BEGIN {
+awk -v n="$frames" -v a="$without" -v b="$with" -v s="$scale" -v load="$load" 'BEGIN {
   split(a, x, " "); split(b, y, " ")
-  printf "ffmpeg, %d frames of 1920x1080, scale code %d (best of three)\n", n, s
+  printf "ffmpeg, %d frames of 1920x1080, scale code %d (best of three), load average %s\n", n, s, load
   printf "  without the effect  %7.1f frames/s\n", n / x[1]
   printf "  with vardelk.so     %7.1f frames/s\n", n / y[1]
   printf "  the effect alone, per frame: %.1f ms wall clock, %.1f ms CPU\n", (y[1] - x[1]) * 1000 / n,

@@ -6,10 +6,12 @@ extern "C" {
 }
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "clip/clip_runner.h"
@@ -17,6 +19,7 @@ extern "C" {
 #include "codec/cpu.h"
 #include "frei0r/filter_instance.h"
 #include "frei0r/parameters.h"
+#include "testing/kernel_builds.h"
 
 namespace vardelk {
 namespace {
@@ -47,11 +50,39 @@ std::vector<uint8_t> CommandLineRoute(const std::vector<uint8_t>& rgba, int32_t 
     return out;
 }
 
+// The builds the conversions' table holds on this machine, each once (a
+// family that fills nothing repeats the one below it).
+std::vector<testing::Build<RgbaConversions>> RgbaBuilds() {
+    std::vector<testing::Build<RgbaConversions>> builds;
+    for (const auto& build : testing::BuildsOf<RgbaConversions>()) {
+        const RgbaConversions& t = *build.table;
+        const bool seen = std::any_of(builds.begin(), builds.end(), [&](const auto& other) {
+            const RgbaConversions& o = *other.table;
+            return o.toPlanes == t.toPlanes && o.toRgba == t.toRgba && o.rowsTo420 == t.rowsTo420 &&
+                   o.rows420ToRgba == t.rows420ToRgba;
+        });
+        if (!seen) builds.push_back(build);
+    }
+    return builds;
+}
+
+// Empty when equal, else where the bytes first differ.
+std::string Difference(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
+    if (got.size() != want.size()) return "sizes " + std::to_string(got.size()) + ", " + std::to_string(want.size());
+    const auto at = std::mismatch(got.begin(), got.end(), want.begin());
+    if (at.first == got.end()) return "";
+    return "byte " + std::to_string(at.first - got.begin()) + ": " + std::to_string(*at.first) + ", not " +
+           std::to_string(*at.second);
+}
+
 // Every RGB triple and every Y'CbCr triple, in chunks, through each build of
-// the fast conversions and through media's: the same samples.
+// each conversion and through media's: the same samples. The rows to 4:2:0
+// pair each row with itself, so that a chroma sample is one pixel's, once
+// from the even pixels and once from the odd ones; neighbouring pixels share
+// their chroma (and differ in the luma's lowest bit), so that the rows from
+// 4:2:0 see every triple too, the lower row from the upper's luma with the
+// alpha of another row.
 TEST(RgbaConversions, EqualMediasForEveryInput) {
-    std::vector<const RgbaConversions*> builds{&PortableRgbaConversions()};
-    if (Avx2RgbaConversions() != nullptr && CpuRuns(kCpuAvx2)) builds.push_back(Avx2RgbaConversions());
     constexpr int32_t kSide = 1024;  // a chunk: 2^20 values as a 1024 x 1024 picture
     const Y4mFormat format = FormatForRgb(kSide, kSide);
     const size_t count = size_t(kSide) * kSide;
@@ -60,31 +91,129 @@ TEST(RgbaConversions, EqualMediasForEveryInput) {
     Y4mFrame frame, planes;
     frame.Allocate(format);
     planes.Allocate(format);
-    std::vector<uint8_t> rgba(count * 4, 0);
+    std::vector<uint8_t> rgba(count * 4, 0), rowsCb(count), rowsCr(count), alphas(count * 4);
+    std::vector<uint8_t> chromaCb(kSide / 2), chromaCr(kSide / 2);
+    for (size_t i = 0; i < count; ++i) alphas[i * 4 + 3] = uint8_t(i * 13);
     for (uint32_t chunk = 0; chunk < 16; ++chunk) {
         for (size_t i = 0; i < count; ++i) {
             const uint32_t value = uint32_t(chunk << 20 | i);
             for (size_t c = 0; c < 3; ++c) image.rgb[i * 3 + c] = rgba[i * 4 + c] = uint8_t(value >> (16 - 8 * c));
-            frame.y[i] = uint8_t(value >> 16);
-            frame.cb[i] = uint8_t(value >> 8);
-            frame.cr[i] = uint8_t(value);
+            const uint32_t shared = value >> 1;
+            frame.y[i] = uint8_t((shared >> 16) << 1 | (value & 1));
+            frame.cb[i] = uint8_t(shared >> 8);
+            frame.cr[i] = uint8_t(shared);
         }
         Y4mFrame expectedPlanes;
         RgbToFrame(image, expectedPlanes);
         RgbImage expectedRgb;
         FrameToRgb(format, frame, expectedRgb);
-        for (const RgbaConversions* build : builds) {
-            build->toPlanes(rgba.data(), count, planes.y.data(), planes.cb.data(), planes.cr.data());
-            ASSERT_EQ(planes.y, expectedPlanes.y) << "chunk " << chunk;
-            ASSERT_EQ(planes.cb, expectedPlanes.cb) << "chunk " << chunk;
-            ASSERT_EQ(planes.cr, expectedPlanes.cr) << "chunk " << chunk;
-            std::vector<uint8_t> back(count * 4, 7);
-            build->toRgba(frame.y.data(), frame.cb.data(), frame.cr.data(), count, back.data());
-            for (size_t i = 0; i < count; ++i) {
-                ASSERT_EQ(back[i * 4 + 3], 7) << "alpha written";
-                for (size_t c = 0; c < 3; ++c)
-                    ASSERT_EQ(back[i * 4 + c], expectedRgb.rgb[i * 3 + c]) << "chunk " << chunk << " value " << i;
+        std::vector<uint8_t> expectedRgba(count * 4, 7), expectedLower(alphas);
+        for (size_t i = 0; i < count; ++i)
+            for (size_t c = 0; c < 3; ++c)
+                expectedRgba[i * 4 + c] = expectedLower[i * 4 + c] = expectedRgb.rgb[i * 3 + c];
+        for (const auto& build : RgbaBuilds()) {
+            SCOPED_TRACE(std::string(build.name) + " build, chunk " + std::to_string(chunk));
+            const RgbaConversions& f = *build.table;
+            f.toPlanes(rgba.data(), count, planes.y.data(), planes.cb.data(), planes.cr.data());
+            ASSERT_EQ(Difference(planes.y, expectedPlanes.y), "");
+            ASSERT_EQ(Difference(planes.cb, expectedPlanes.cb), "");
+            ASSERT_EQ(Difference(planes.cr, expectedPlanes.cr), "");
+
+            std::fill(planes.y.begin(), planes.y.end(), 0);
+            for (size_t first : {0, 1}) {
+                for (size_t row = 0; row < size_t(kSide); ++row) {
+                    const size_t at = row * kSide + first, width = kSide - first;
+                    f.rowsTo420(&rgba[at * 4], &rgba[at * 4], width, &planes.y[at], &planes.y[at], chromaCb.data(),
+                                chromaCr.data());
+                    for (size_t j = 0; j < (width + 1) / 2; ++j) {
+                        rowsCb[at + 2 * j] = chromaCb[j];
+                        rowsCr[at + 2 * j] = chromaCr[j];
+                    }
+                }
             }
+            ASSERT_EQ(Difference(planes.y, expectedPlanes.y), "") << "rows";
+            ASSERT_EQ(Difference(rowsCb, expectedPlanes.cb), "") << "rows";
+            ASSERT_EQ(Difference(rowsCr, expectedPlanes.cr), "") << "rows";
+
+            std::vector<uint8_t> back(count * 4, 7), upper(count * 4, 7), lower(count * 4, 0);
+            f.toRgba(frame.y.data(), frame.cb.data(), frame.cr.data(), count, back.data());
+            ASSERT_EQ(Difference(back, expectedRgba), "");
+            for (size_t row = 0; row < size_t(kSide); ++row) {
+                const size_t at = row * kSide;
+                for (size_t j = 0; j < size_t(kSide / 2); ++j) {
+                    chromaCb[j] = frame.cb[at + 2 * j];
+                    chromaCr[j] = frame.cr[at + 2 * j];
+                }
+                f.rows420ToRgba(&frame.y[at], &frame.y[at], chromaCb.data(), chromaCr.data(), kSide, &upper[at * 4],
+                                &alphas[at * 4], &upper[at * 4], &lower[at * 4]);
+            }
+            ASSERT_EQ(Difference(upper, expectedRgba), "") << "rows, alpha of the output";
+            ASSERT_EQ(Difference(lower, expectedLower), "") << "rows, alpha of another row";
+        }
+    }
+}
+
+// Each build's conversions against the plain build's on random pixels, the
+// rows in widths below, at and around a vector's pixels: a pair of rows and
+// a single one, colours whose luma is an exact half among them, the alpha
+// from the output row or another row, nothing written beyond the pixels.
+TEST(RgbaConversions, EveryWidthEqualsThePlainBuild) {
+    const RgbaConversions& plain = KernelTableOf<RgbaConversions>(0);
+    const uint8_t halves[][3] = {{95, 11, 67}, {132, 4, 6}, {240, 60, 180}, {255, 51, 187}};
+    std::mt19937 random(5);
+    auto bytes = [&](size_t n) {
+        std::vector<uint8_t> v(n);
+        for (uint8_t& b : v) b = uint8_t(random());
+        return v;
+    };
+    constexpr size_t kGuard = 64;
+    std::vector<size_t> widths{255, 1920, 1921};
+    for (size_t width = 1; width <= 70; ++width) widths.push_back(width);
+    for (const auto& build : RgbaBuilds()) {
+        const RgbaConversions& f = *build.table;
+        for (size_t width : widths) {
+            SCOPED_TRACE(std::string(build.name) + " build, width " + std::to_string(width));
+            const size_t chroma = (width + 1) / 2;
+            std::vector<uint8_t> rows = bytes(width * 8);
+            for (size_t h = 0; h < 4; ++h)
+                std::copy(halves[h], halves[h] + 3, &rows[(h * 5 + h / 2 * width) % (width * 2) * 4]);
+            const uint8_t* upper = rows.data();
+            const uint8_t* lower = rows.data() + width * 4;
+            for (bool pair : {true, false}) {
+                std::vector<uint8_t> want = bytes(width * 2 + chroma * 2 + kGuard), got = want;
+                auto run = [&](const RgbaConversions& t, std::vector<uint8_t>& out) {
+                    uint8_t* y = out.data();
+                    t.rowsTo420(upper, pair ? lower : upper, width, y, pair ? y + width : y, y + width * 2,
+                                y + width * 2 + chroma);
+                };
+                run(plain, want);
+                run(f, got);
+                EXPECT_EQ(Difference(got, want), "") << "to 4:2:0, " << (pair ? "two rows" : "one row");
+            }
+            std::vector<uint8_t> want = bytes(width * 5 + kGuard), got = want;
+            plain.toPlanes(upper, width, want.data(), want.data() + width, want.data() + width * 2);
+            f.toPlanes(upper, width, got.data(), got.data() + width, got.data() + width * 2);
+            EXPECT_EQ(Difference(got, want), "") << "to planes";
+
+            const std::vector<uint8_t> planes = bytes(width * 2 + chroma * 2), alpha = bytes(width * 4);
+            const uint8_t* yRows = planes.data();
+            const uint8_t* cb = yRows + width * 2;
+            const uint8_t* cr = cb + chroma;
+            for (bool pair : {true, false}) {
+                std::vector<uint8_t> wantRgba = bytes(width * 8 + kGuard), gotRgba = wantRgba;
+                auto run = [&](const RgbaConversions& t, std::vector<uint8_t>& out) {
+                    uint8_t* top = out.data();
+                    t.rows420ToRgba(yRows, pair ? yRows + width : nullptr, cb, cr, width, top, alpha.data(), top,
+                                    pair ? top + width * 4 : nullptr);
+                };
+                run(plain, wantRgba);
+                run(f, gotRgba);
+                EXPECT_EQ(Difference(gotRgba, wantRgba), "") << "from 4:2:0, " << (pair ? "two rows" : "one row");
+            }
+            std::vector<uint8_t> wantRgba = bytes(width * 4 + kGuard), gotRgba = wantRgba;
+            plain.toRgba(yRows, yRows + width, cb, width, wantRgba.data());
+            f.toRgba(yRows, yRows + width, cb, width, gotRgba.data());
+            EXPECT_EQ(Difference(gotRgba, wantRgba), "") << "from planes";
         }
     }
 }
@@ -140,8 +269,8 @@ TEST(Frei0rInstance, BadMatrixOrModelKeepsTheLastGoodOneAndSaysSoOnce) {
     ASSERT_NE(messages, nullptr);
     frei0r::FilterInstance filter(8, 8, 1, messages);
     filter.SetText(frei0r::kMatrix, "flat16");
-    const std::string missing = testing::TempDir() + "/no_such_matrix.txt";
-    const std::string bad = testing::TempDir() + "/frei0r_bad_matrix.txt";
+    const std::string missing = ::testing::TempDir() + "/no_such_matrix.txt";
+    const std::string bad = ::testing::TempDir() + "/frei0r_bad_matrix.txt";
     std::ofstream(bad) << "16 16 16\n";
     for (int repeat = 0; repeat < 3; ++repeat) {  // hosts set every parameter before every frame
         filter.SetText(frei0r::kMatrix, missing.c_str());
@@ -176,7 +305,7 @@ TEST(Frei0rInstance, BadMatrixOrModelKeepsTheLastGoodOneAndSaysSoOnce) {
 }
 
 // The module as a host sees it: dlopen and the f0r_ functions.
-class Frei0rModule : public testing::Test {
+class Frei0rModule : public ::testing::Test {
 protected:
     void SetUp() override {
         handle_ = dlopen(VARDELK_FREI0R_MODULE, RTLD_NOW | RTLD_LOCAL);
