@@ -243,13 +243,7 @@ void Rows420ToRgbaAvx2(const uint8_t* yUpper, const uint8_t* yLower, const uint8
         SixteenPixels(yUpper + i, red, green, blue, alphaUpper + i * 4, upper + i * 4);
         if (yLower != nullptr) SixteenPixels(yLower + i, red, green, blue, alphaLower + i * 4, lower + i * 4);
     }
-    if (i == width) return;
-    if (yLower == nullptr)
-        Rows420ToRgbaBody(yUpper + i, nullptr, cb + i / 2, cr + i / 2, width - i, alphaUpper + i * 4, nullptr,
-                          upper + i * 4, nullptr);
-    else
-        Rows420ToRgbaBody(yUpper + i, yLower + i, cb + i / 2, cr + i / 2, width - i, alphaUpper + i * 4,
-                          alphaLower + i * 4, upper + i * 4, lower + i * 4);
+    Rows420ToRgbaFrom(i, yUpper, yLower, cb, cr, width, alphaUpper, alphaLower, upper, lower);
 }
 
 }  // namespace

@@ -168,3 +168,17 @@ inline void Rows420ToRgbaBody(const uint8_t* __restrict yUpper, const uint8_t* _
         if (yLower != nullptr) RowPixels(yLower + start, red, green, blue, alphaLower, n, start, lower);
     }
 }
+
+// The vector builds' tail: the two rows' pixels from `from` (even) on.
+inline void Rows420ToRgbaFrom(size_t from, const uint8_t* yUpper, const uint8_t* yLower, const uint8_t* cb,
+                              const uint8_t* cr, size_t width, const uint8_t* alphaUpper, const uint8_t* alphaLower,
+                              uint8_t* upper, uint8_t* lower) {
+    if (from == width) return;
+    const size_t i = from;
+    if (yLower == nullptr)
+        Rows420ToRgbaBody(yUpper + i, nullptr, cb + i / 2, cr + i / 2, width - i, alphaUpper + i * 4, nullptr,
+                          upper + i * 4, nullptr);
+    else
+        Rows420ToRgbaBody(yUpper + i, yLower + i, cb + i / 2, cr + i / 2, width - i, alphaUpper + i * 4,
+                          alphaLower + i * 4, upper + i * 4, lower + i * 4);
+}
