@@ -4,16 +4,19 @@
 // The operands come widened: four float lanes as two pairs of doubles
 // (Wide), exact. The product of two floats is exact in double and the sum
 // with c rounds once there; narrowing to float is the plain function's
-// arithmetic, lane by lane. The plain function does more only in two rare
-// cases, and this one hands exactly those lanes to it:
+// arithmetic, lane by lane. The plain function does more in two cases, and
+// so does this one, whenever any lane meets them:
 // - the double sum lies halfway between two floats: its 29 low bits are
 //   0x10000000, all within the low 32-bit word of the double, so one 32-bit
-//   compare of the four low words finds them;
+//   compare of the four low words finds them. Such lanes are corrected in
+//   lanes as the plain function corrects them (Nudge): sums exact in
+//   double are often halfway, so this is not rare;
 // - the sum is below 2^-100 in magnitude (the plain function then calls
 //   std::fma): such a sum rounds to a float of at most 2^-100, which is
-//   what is tested, so a few more lanes than needed may be redone.
-// A lane redone takes FusedMultiplyAdd itself; every lane therefore equals
-// the plain function bit for bit. Include only where __SSE2__ is defined.
+//   what is tested. This is rare: all four lanes are redone by
+//   FusedMultiplyAdd itself.
+// Every lane therefore equals the plain function bit for bit. Include only
+// where __SSE2__ is defined.
 #pragma once
 
 #include <emmintrin.h>
@@ -46,16 +49,17 @@ inline __m128 Narrow(const Wide& v) { return _mm_movelh_ps(_mm_cvtpd_ps(v.low), 
 // A pair of sums of which some lie halfway between two floats (`halfway`,
 // a 64-bit mask per lane): where the sum was inexact, it moves one double
 // step towards the exact value, from the sum's rounding error worked out as
-// the plain function does. Sums of two values exact in double are often
-// halfway (a coefficient of 1 makes the multiply-add a float add), so this
-// is done in lanes.
+// the plain function does. Sums exact in double are often halfway (as where
+// the cube root's Newton step nearly cancels its product and addend); for
+// them the error is 0 and nothing moves.
 inline __m128d Nudge(__m128d sum, __m128d product, __m128d c, __m128d halfway) {
     const __m128d cPart = _mm_sub_pd(sum, product);
     const __m128d error = _mm_add_pd(_mm_sub_pd(product, _mm_sub_pd(sum, cPart)), _mm_sub_pd(c, cPart));
     const __m128d zero = _mm_setzero_pd();
     const __m128d move = _mm_andnot_pd(_mm_cmpeq_pd(error, zero), halfway);
     const __m128d down = _mm_xor_pd(_mm_cmpgt_pd(error, zero), _mm_cmpgt_pd(sum, zero));
-    // All ones is -1: subtracting it steps up, adding it steps down.
+    // All ones is -1: subtracting it is a step away from zero, adding it a
+    // step towards zero.
     const __m128i bits = _mm_sub_epi64(_mm_castpd_si128(sum), _mm_castpd_si128(_mm_andnot_pd(down, move)));
     return _mm_castsi128_pd(_mm_add_epi64(bits, _mm_castpd_si128(_mm_and_pd(down, move))));
 }
