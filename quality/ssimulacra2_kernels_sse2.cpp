@@ -163,23 +163,44 @@ void BlurRows(const float* in, ptrdiff_t inStride, float* out, ptrdiff_t outStri
     }
 }
 
-// Down the columns, four columns at once; the last columns one at a time.
+// Down the columns: columns x .. x + 4 Groups - 1, the inner multiply-adds
+// of every group and resonator first, then the outer ones, so that the
+// groups' chains overlap (two groups measured 15% faster than one in wasm).
+template <int Groups>
+inline void StepColumns(const float* newer, const float* older, float* state, float* out, int32_t width, int32_t x,
+                        const Wide feed[3], const Wide feedback[3]) {
+    Wide s[Groups];
+    __m128 p1[3][Groups], inner[3][Groups], y[3][Groups];
+    for (int g = 0; g < Groups; ++g)
+        s[g] = Widen(_mm_add_ps(_mm_loadu_ps(older + x + 4 * g), _mm_loadu_ps(newer + x + 4 * g)));
+    for (int k = 0; k < 3; ++k)
+        for (int g = 0; g < Groups; ++g) {
+            const float* prev = state + 2 * k * width + x + 4 * g;
+            p1[k][g] = _mm_loadu_ps(prev);
+            inner[k][g] = FusedMultiplyAdd4(feedback[k], Widen(p1[k][g]), Widen(Negate(_mm_loadu_ps(prev + width))));
+        }
+    for (int k = 0; k < 3; ++k)
+        for (int g = 0; g < Groups; ++g) {
+            float* prev = state + 2 * k * width + x + 4 * g;
+            y[k][g] = FusedMultiplyAdd4(feed[k], s[g], Widen(inner[k][g]));
+            _mm_storeu_ps(prev + width, p1[k][g]);
+            _mm_storeu_ps(prev, y[k][g]);
+        }
+    if (out != nullptr)
+        for (int g = 0; g < Groups; ++g)
+            _mm_storeu_ps(out + x + 4 * g, _mm_add_ps(y[0][g], _mm_add_ps(y[1][g], y[2][g])));
+}
+
+// Eight columns at a time, then four, the last ones one at a time.
 void BlurColumnsStep(const float* newer, const float* older, float* state, float* out, int32_t width) {
     const BlurCoefficients& c = Blur();
     const Wide feed[3] = {Widen(c.feed[0]), Widen(c.feed[1]), Widen(c.feed[2])};
     const Wide feedback[3] = {Widen(-c.feedback[0]), Widen(-c.feedback[1]), Widen(-c.feedback[2])};
     int32_t x = 0;
-    for (; x + 4 <= width; x += 4) {
-        const Wide s = Widen(_mm_add_ps(_mm_loadu_ps(older + x), _mm_loadu_ps(newer + x)));
-        __m128 y[3];
-        for (int k = 0; k < 3; ++k) {
-            float* prev = state + 2 * k * width;
-            const __m128 p1 = _mm_loadu_ps(prev + x), p2 = _mm_loadu_ps(prev + width + x);
-            y[k] = FusedMultiplyAdd4(feed[k], s, Widen(FusedMultiplyAdd4(feedback[k], Widen(p1), Widen(Negate(p2)))));
-            _mm_storeu_ps(prev + width + x, p1);
-            _mm_storeu_ps(prev + x, y[k]);
-        }
-        if (out != nullptr) _mm_storeu_ps(out + x, _mm_add_ps(y[0], _mm_add_ps(y[1], y[2])));
+    for (; x + 8 <= width; x += 8) StepColumns<2>(newer, older, state, out, width, x, feed, feedback);
+    if (x + 4 <= width) {
+        StepColumns<1>(newer, older, state, out, width, x, feed, feedback);
+        x += 4;
     }
     for (; x < width; ++x) {
         const float s = older[x] + newer[x];
