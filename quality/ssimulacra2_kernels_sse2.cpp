@@ -224,24 +224,34 @@ inline __m128i MultiplyLow(__m128i a, __m128i b) {
                               _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
 }
 
-// The plain CubeRootAndAdd per lane: the guess from the exponent bits (0
-// for x = +0), three Newton steps, the last one, x r^2 + add.
-inline __m128 CubeRootAndAdd(__m128 x, const Wide& add) {
-    const Wide wideX = Widen(x), minusThird = Widen(Negate(_mm_mul_ps(x, Splat(kThird))));
-    const __m128i bits = _mm_castps_si128(x);
-    const __m128i guess = _mm_sub_epi32(_mm_set1_epi32(kInverseCubeRootBias),
-                                        MultiplyLow(_mm_srai_epi32(bits, 23), _mm_set1_epi32(kInverseCubeRootStep)));
-    __m128 r = _mm_castsi128_ps(_mm_andnot_si128(_mm_cmpeq_epi32(bits, _mm_setzero_si128()), guess));
-    for (int i = 0; i < 3; ++i) {
-        const __m128 r2 = _mm_mul_ps(r, r);
-        r = FusedMultiplyAdd4(minusThird, Widen(_mm_mul_ps(r2, r2)), Widen(_mm_mul_ps(Splat(kFourThirds), r)));
+// The plain CubeRootAndAdd per lane, for the three mixtures at once, step
+// by step, so that their chains overlap: the guess from the exponent bits
+// (0 for x = +0), three Newton steps, the last one, x r^2 + add.
+inline void CubeRootsAndAdd(const __m128 x[3], const Wide& add, __m128 out[3]) {
+    Wide wideX[3], minusThird[3];
+    __m128 r[3];
+    for (int c = 0; c < 3; ++c) {
+        wideX[c] = Widen(x[c]);
+        minusThird[c] = Widen(Negate(_mm_mul_ps(x[c], Splat(kThird))));
+        const __m128i bits = _mm_castps_si128(x[c]);
+        const __m128i guess =
+            _mm_sub_epi32(_mm_set1_epi32(kInverseCubeRootBias),
+                          MultiplyLow(_mm_srai_epi32(bits, 23), _mm_set1_epi32(kInverseCubeRootStep)));
+        r[c] = _mm_castsi128_ps(_mm_andnot_si128(_mm_cmpeq_epi32(bits, _mm_setzero_si128()), guess));
     }
-    __m128 r2 = _mm_mul_ps(r, r);
-    const Wide wideR = Widen(r);
-    const __m128 step = FusedMultiplyAdd4(Widen(Negate(x)), Widen(_mm_mul_ps(r2, r2)), wideR);
-    r = FusedMultiplyAdd4(Widen(kThird), Widen(step), wideR);
-    r2 = _mm_mul_ps(r, r);
-    return FusedMultiplyAdd4(Widen(r2), wideX, add);
+    for (int i = 0; i < 3; ++i)
+        for (int c = 0; c < 3; ++c) {
+            const __m128 r2 = _mm_mul_ps(r[c], r[c]);
+            r[c] = FusedMultiplyAdd4(minusThird[c], Widen(_mm_mul_ps(r2, r2)),
+                                     Widen(_mm_mul_ps(Splat(kFourThirds), r[c])));
+        }
+    __m128 step[3];
+    for (int c = 0; c < 3; ++c) {
+        const __m128 r2 = _mm_mul_ps(r[c], r[c]);
+        step[c] = FusedMultiplyAdd4(Widen(Negate(x[c])), Widen(_mm_mul_ps(r2, r2)), Widen(r[c]));
+    }
+    for (int c = 0; c < 3; ++c) r[c] = FusedMultiplyAdd4(Widen(kThird), Widen(step[c]), Widen(r[c]));
+    for (int c = 0; c < 3; ++c) out[c] = FusedMultiplyAdd4(Widen(_mm_mul_ps(r[c], r[c])), wideX[c], add);
 }
 
 // A mixture, negative ones 0 (a negative zero stays, as in the plain code).
@@ -257,9 +267,11 @@ void ToXyb(const float* r, const float* g, const float* b, float* x, float* y, f
     int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
         const Wide vr = Widen(_mm_loadu_ps(r + i)), vg = Widen(_mm_loadu_ps(g + i)), vb = Widen(_mm_loadu_ps(b + i));
-        const __m128 c0 = CubeRootAndAdd(Mix(vr, vg, vb, kMix00, kMix01, kMix02), bias);
-        const __m128 c1 = CubeRootAndAdd(Mix(vr, vg, vb, kMix10, kMix11, kMix12), bias);
-        const __m128 c2 = CubeRootAndAdd(Mix(vr, vg, vb, kMix20, kMix21, kMix22), bias);
+        const __m128 mix[3] = {Mix(vr, vg, vb, kMix00, kMix01, kMix02), Mix(vr, vg, vb, kMix10, kMix11, kMix12),
+                               Mix(vr, vg, vb, kMix20, kMix21, kMix22)};
+        __m128 roots[3];
+        CubeRootsAndAdd(mix, bias, roots);
+        const __m128 c0 = roots[0], c1 = roots[1], c2 = roots[2];
         const __m128 luma = _mm_mul_ps(half, _mm_add_ps(c0, c1));
         _mm_storeu_ps(x + i,
                       _mm_add_ps(_mm_mul_ps(_mm_mul_ps(half, _mm_sub_ps(c0, c1)), Splat(kXScale)), Splat(kXOffset)));
