@@ -121,15 +121,20 @@ private:
             prev[k] = Widen(prev_[k]);
             prev2[k] = Widen(prev2_[k]);
         }
+        // Step by step over the twelve chains (three resonators, four
+        // outputs), so that they overlap.
         __m128 y[3][4];
         for (int k = 0; k < 3; ++k)
-            for (int j = 0; j < 4; ++j) {
-                __m128 v = _mm_mul_ps(s[0], c_.in[k][j]);
-                for (int i = 1; i <= j; ++i) v = FusedMultiplyAdd4(c_.inWide[k][j - i], wide[i], Widen(v));
-                if (j < 3) v = _mm_add_ps(v, zeros[j]);
-                v = MultiplyAdd(c_.prev2[k][j], prev2[k], prev2_[k], v);
-                y[k][j] = MultiplyAdd(c_.prev[k][j], prev[k], prev_[k], v);
-            }
+            for (int j = 0; j < 4; ++j) y[k][j] = _mm_mul_ps(s[0], c_.in[k][j]);
+        for (int i = 1; i < 4; ++i)
+            for (int k = 0; k < 3; ++k)
+                for (int j = i; j < 4; ++j) y[k][j] = FusedMultiplyAdd4(c_.inWide[k][j - i], wide[i], Widen(y[k][j]));
+        for (int k = 0; k < 3; ++k)
+            for (int j = 0; j < 3; ++j) y[k][j] = _mm_add_ps(y[k][j], zeros[j]);
+        for (int k = 0; k < 3; ++k)
+            for (int j = 0; j < 4; ++j) y[k][j] = MultiplyAdd(c_.prev2[k][j], prev2[k], prev2_[k], y[k][j]);
+        for (int k = 0; k < 3; ++k)
+            for (int j = 0; j < 4; ++j) y[k][j] = MultiplyAdd(c_.prev[k][j], prev[k], prev_[k], y[k][j]);
         for (int k = 0; k < 3; ++k) {
             prev2_[k] = y[k][2];
             prev_[k] = y[k][3];
