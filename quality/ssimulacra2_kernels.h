@@ -108,6 +108,9 @@ void FillAvx2Kernels(KernelTable& table);
 // Output n of a row, one at a time, with the resonators' state.
 void PlainBlurOutput(const float* in, int32_t width, int32_t n, float prev[3], float prev2[3], float* out);
 void PlainBlurRow(const float* in, float* out, int32_t width);
+// Columns [from, width) of one step down the columns.
+void PlainBlurColumnsStep(const float* newer, const float* older, float* state, float* out, int32_t from,
+                          int32_t width);
 void PlainToXyb(const float* r, const float* g, const float* b, float* x, float* y, float* bMinusY, int32_t count);
 // Pixels [from, width) of a row into the lanes.
 void PlainRowStatistics(const StatisticsRow& row, int32_t from, int32_t width, RowSums& sums);

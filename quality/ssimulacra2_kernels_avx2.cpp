@@ -3,7 +3,7 @@
 // on a processor that has FMA: eight columns at a time down the columns,
 // the four-output blocks of two rows at once along the rows, eight pixels
 // at a time into XYB and through the statistics. Each lane computes what
-// the plain kernel computes, fused multiply-adds where it has std::fma;
+// the plain kernel computes, a fused multiply-add where it rounds one once;
 // the tails take the plain code.
 #include "quality/ssimulacra2_kernels.h"
 
@@ -11,7 +11,6 @@
 #include <immintrin.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "quality/ssimulacra2_constants.h"
 #endif
@@ -125,17 +124,7 @@ void BlurColumnsStep(const float* newer, const float* older, float* state, float
         }
         if (out != nullptr) _mm256_storeu_ps(out + x, _mm256_add_ps(y[0], _mm256_add_ps(y[1], y[2])));
     }
-    for (; x < width; ++x) {
-        const float s = older[x] + newer[x];
-        float y[3];
-        for (int k = 0; k < 3; ++k) {
-            float* prev = state + 2 * k * width;
-            y[k] = std::fma(co.feed[k], s, std::fma(-co.feedback[k], prev[x], -prev[width + x]));
-            prev[width + x] = prev[x];
-            prev[x] = y[k];
-        }
-        if (out != nullptr) out[x] = y[0] + (y[1] + y[2]);
-    }
+    PlainBlurColumnsStep(newer, older, state, out, x, width);
 }
 
 inline __m256 CubeRootAndAdd(__m256 x, __m256 add) {

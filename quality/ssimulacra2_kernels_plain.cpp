@@ -19,8 +19,17 @@ void BlurRows(const float* in, ptrdiff_t inStride, float* out, ptrdiff_t outStri
 }
 
 void BlurColumnsStep(const float* newer, const float* older, float* state, float* out, int32_t width) {
+    PlainBlurColumnsStep(newer, older, state, out, 0, width);
+}
+
+void RowStatistics(const StatisticsRow& row, int32_t width, RowSums& sums) { PlainRowStatistics(row, 0, width, sums); }
+
+}  // namespace
+
+void PlainBlurColumnsStep(const float* newer, const float* older, float* state, float* out, int32_t from,
+                          int32_t width) {
     const BlurCoefficients& c = Blur();
-    for (int32_t x = 0; x < width; ++x) {
+    for (int32_t x = from; x < width; ++x) {
         const float s = older[x] + newer[x];
         float y[3];
         for (int k = 0; k < 3; ++k) {
@@ -32,10 +41,6 @@ void BlurColumnsStep(const float* newer, const float* older, float* state, float
         if (out != nullptr) out[x] = y[0] + (y[1] + y[2]);
     }
 }
-
-void RowStatistics(const StatisticsRow& row, int32_t width, RowSums& sums) { PlainRowStatistics(row, 0, width, sums); }
-
-}  // namespace
 
 void PlainBlurOutput(const float* in, int32_t width, int32_t n, float prev[3], float prev2[3], float* out) {
     const BlurCoefficients& c = Blur();

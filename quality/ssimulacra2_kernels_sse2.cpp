@@ -207,17 +207,7 @@ void BlurColumnsStep(const float* newer, const float* older, float* state, float
         StepColumns<1>(newer, older, state, out, width, x, feed, feedback);
         x += 4;
     }
-    for (; x < width; ++x) {
-        const float s = older[x] + newer[x];
-        float y[3];
-        for (int k = 0; k < 3; ++k) {
-            float* prev = state + 2 * k * width;
-            y[k] = FusedMultiplyAdd(c.feed[k], s, FusedMultiplyAdd(-c.feedback[k], prev[x], -prev[width + x]));
-            prev[width + x] = prev[x];
-            prev[x] = y[k];
-        }
-        if (out != nullptr) out[x] = y[0] + (y[1] + y[2]);
-    }
+    PlainBlurColumnsStep(newer, older, state, out, x, width);
 }
 
 // The low 32 bits of a * b in each lane (SSE2 multiplies lanes 0 and 2 or
