@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "matrix/known_matrices.h"
 #include "stream/stream_error.h"
 #include "stream/stream_reader.h"
 
@@ -44,15 +45,8 @@ const std::vector<MatrixFileForm>& MatrixFormsWithStreams() {
 }
 
 MatrixEntries LoadNamedMatrix(const std::string& source) {
-    MatrixEntries matrix{};
-    if (source == "default") {
-        for (int i = 0; i < kMatrixEntries; ++i) matrix[size_t(i)] = kDefaultIntraMatrix[i];
-        return matrix;
-    }
-    if (source == "flat16") {
-        matrix.fill(16);
-        return matrix;
-    }
+    // A name comes before a file of that name, which "./NAME" still reads.
+    if (const KnownMatrix* known = FindKnownMatrix(source)) return known->entries;
     const MatrixFileName name = SplitMatrixFileName(source, MatrixFormsWithStreams());
     // Only regular files: a FIFO would block its reader and a device may
     // never end.
@@ -61,7 +55,8 @@ MatrixEntries LoadNamedMatrix(const std::string& source) {
         throw MatrixFileError("matrix file " + name.path + ": is not a regular file");
     std::ifstream file(name.path, std::ios::binary);
     if (!file)
-        throw MatrixFileError("matrix file " + name.path + ": cannot be opened (presets are 'default' and 'flat16')");
+        throw MatrixFileError("matrix file " + name.path + ": cannot be opened (the named matrices are " +
+                              KnownMatrixNames() + ")");
     // A stream may be a whole disc's worth: it is read piece by piece.
     char start[4] = {};
     file.read(start, 4);

@@ -27,6 +27,7 @@
 #include "lab/views.h"
 #include "matrix/box_value.h"
 #include "matrix/current_matrix.h"
+#include "matrix/known_matrices.h"
 #include "media/coded_planes.h"
 #include "media/demo_picture.h"
 #include "media/psnr.h"
@@ -422,6 +423,23 @@ EMSCRIPTEN_KEEPALIVE double LabSweepPsnrY(Lab* lab) {
 // 64 entries row-major.
 EMSCRIPTEN_KEEPALIVE const int32_t* LabMatrix(Lab* lab) { return lab->matrix.Entries(); }
 EMSCRIPTEN_KEEPALIVE const int32_t* LabDefaultMatrix(Lab*) { return kDefaultIntraMatrix; }
+
+// The matrices known by name, as the page's Preset menu offers them: the
+// default and flat 16 first, then the published ones. Field 0 is the name,
+// 1 the name it was published under, 2 what it is for, 3 where it comes
+// from; null past either end.
+EMSCRIPTEN_KEEPALIVE int32_t LabKnownMatrixCount(Lab*) { return int32_t(KnownMatrices().size()); }
+EMSCRIPTEN_KEEPALIVE const char* LabKnownMatrixText(Lab*, int32_t index, int32_t field) {
+    if (index < 0 || size_t(index) >= KnownMatrices().size()) return nullptr;
+    const KnownMatrix& known = KnownMatrices()[size_t(index)];
+    const char* fields[] = {known.name, known.display, known.purpose, known.source};
+    return field < 0 || field > 3 ? nullptr : fields[field];
+}
+// Its 64 entries, row-major.
+EMSCRIPTEN_KEEPALIVE const int32_t* LabKnownMatrix(Lab*, int32_t index) {
+    return index < 0 || size_t(index) >= KnownMatrices().size() ? nullptr
+                                                                : KnownMatrices()[size_t(index)].entries.data();
+}
 
 // The page writes the 64 box texts here (entry i at i x 256 bytes, each
 // NUL-terminated) before LabApply().

@@ -2,6 +2,7 @@
 // separated by commas, on one line. Its MPEG-2 encoder stores each weight in
 // the sequence header's 8 bits, where 0 is forbidden: 1..255.
 #include "matrix/entry_text.h"
+#include "matrix/ffmpeg_option.h"
 #include "matrix/forms.h"
 
 namespace vardelk {
@@ -42,6 +43,12 @@ std::string WriteFfmpegMatrix(const MatrixEntries& matrix, const std::string& or
     std::string text;
     for (size_t i = 0; i < matrix.size(); ++i) text += (i ? "," : "") + std::to_string(matrix[i]);
     return text + "\n";
+}
+
+std::string FfmpegMatrixOption(const MatrixEntries& matrix, const std::string& origin) {
+    std::string value = WriteFfmpegMatrix(matrix, origin);
+    value.pop_back();
+    return "-intra_matrix " + value;
 }
 
 }  // namespace vardelk

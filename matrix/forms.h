@@ -26,4 +26,8 @@ MatrixEntries ReadCjpegMatrix(const std::string& bytes, const std::string& origi
 std::string WriteCjpegMatrix(const MatrixEntries& matrix, const std::string& origin);
 bool IsCjpegTableSet(const std::string& bytes);
 
+MatrixEntries ReadTmpgencMatrix(const std::string& bytes, const std::string& origin);
+std::string WriteTmpgencMatrix(const MatrixEntries& matrix, const std::string& origin);
+bool IsTmpgencMatrix(const std::string& bytes);
+
 }  // namespace vardelk

@@ -20,6 +20,8 @@ const std::vector<MatrixFileForm>& BuiltInMatrixFileForms() {
          IsMpeg2encMatrix, WriteMpeg2encMatrix},
         {"cjpeg", "cjpeg's -qtables: the first table of 64, 1..255", ReadCjpegMatrix, IsCjpegTableSet,
          WriteCjpegMatrix},
+        {"tmpgenc", "TMPGEnc's matrix file: [Intra] rows matrix0= .. matrix7=, then [NonIntra], 1..255",
+         ReadTmpgencMatrix, IsTmpgencMatrix, WriteTmpgencMatrix},
     };
     return forms;
 }

@@ -8,6 +8,7 @@
 //   - it names an x264 list (INTRA4X4, INTER4X4, INTRA8X8, INTER8X8)  -> x264
 //   - it is exactly 16 non-empty lines of 8 comma-separated values     -> mpeg2enc
 //   - it holds only numbers and white space, 128, 192 or 256 of them   -> cjpeg
+//   - it has an [Intra] section line                                   -> tmpgenc
 //   - anything else, including every 64-number file                    -> plain
 #pragma once
 
@@ -44,7 +45,7 @@ struct MatrixFileForm {
     std::string (*write)(const MatrixEntries& matrix, const std::string& origin);
 };
 
-// The forms this library knows: plain, ffmpeg, x264, mpeg2enc, cjpeg.
+// The forms this library knows: plain, ffmpeg, x264, mpeg2enc, cjpeg, tmpgenc.
 const std::vector<MatrixFileForm>& BuiltInMatrixFileForms();
 
 // "FORMAT:FILE" when FORMAT names one of `forms`; anything else is a path

@@ -1,7 +1,7 @@
 // The lab page: controls, the matrix editor, the split view and the
 // rate-distortion plot, all fed by the worker that owns the core.
 
-import {MatrixEditor, FlatMatrix} from './matrix_editor.js';
+import {MatrixEditor} from './matrix_editor.js';
 import {SplitView} from './split_view.js';
 import {DrawRdPlot} from './rd_plot.js';
 
@@ -36,7 +36,7 @@ const lab = {
 window.lab = lab;
 
 const changeSent = new Map();  // change number -> time it was sent
-let defaultMatrix = null;
+let knownMatrices = [];  // the Preset menu's matrices: {name, display, purpose, source, matrix}
 
 // Two builds of the core give the same frames: plain wasm, and one whose
 // vector kernels run as wasm SIMD, about a quarter faster. The SIMD one is
@@ -222,7 +222,13 @@ worker.onmessage = (event) => {
             $('export-form').add(new Option(form, form));
         }
         lab.encoders = m.encoders;
-        defaultMatrix = m.defaultMatrix;
+        knownMatrices = m.knownMatrices;
+        for (const known of knownMatrices) {
+            const same = known.name.toLowerCase() === known.display.toLowerCase();
+            const option = new Option(same ? known.name : `${known.name} (${known.display})`, known.name);
+            option.title = `${known.purpose}; ${known.source}`;
+            $('preset').add(option);
+        }
         for (const encoder of m.encoders) $('encoder').add(new Option(encoder.name, encoder.name));
         sendViews();
         break;
@@ -364,7 +370,9 @@ $('preset').addEventListener('change', () => {
     const preset = $('preset').value;
     $('preset').value = '';
     if (!preset) return;
-    editor.fill(preset === 'flat16' ? FlatMatrix(16) : defaultMatrix);
+    const known = knownMatrices.find((k) => k.name === preset);
+    if (!known) return;
+    editor.fill(known.matrix);
     $('apply').click();
 });
 

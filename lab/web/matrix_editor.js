@@ -57,5 +57,3 @@ export class MatrixEditor {
         });
     }
 }
-
-export function FlatMatrix(value) { return new Array(kEntries).fill(value); }

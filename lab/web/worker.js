@@ -335,6 +335,17 @@ function matrixForms() {
     return forms;
 }
 
+// The matrices known by name: {name, display, purpose, source, matrix}.
+function knownMatrices() {
+    const list = [];
+    for (let i = 0; i < core._LabKnownMatrixCount(lab); i++) {
+        const text = (field) => coreString(core._LabKnownMatrixText(lab, i, field));
+        const [name, display, purpose, source] = [0, 1, 2, 3].map(text);
+        list.push({name, display, purpose, source, matrix: Array.from(heap32(core._LabKnownMatrix(lab, i), 64))});
+    }
+    return list;
+}
+
 function listEncoders() {
     const list = [];
     for (let i = 0; i < core._LabEncoderCount(lab); i++) {
@@ -402,7 +413,7 @@ async function start(wantSimd, request, shown) {
     const refused = takeModel(request || {});
     if (shown) takeSettings(shown);
     post({type: 'ready', core: coreName, maxSide: core._LabMaxSide(lab), maxPixels: core._LabMaxPixels(lab),
-          forms: matrixForms(), encoders, defaultMatrix: Array.from(heap32(core._LabDefaultMatrix(lab), 64))});
+          forms: matrixForms(), encoders, knownMatrices: knownMatrices()});
     post({type: 'model', change: lastChange, model, refused});
     post(matrixState('show', false));
     markDirty();
