@@ -224,9 +224,13 @@ worker.onmessage = (event) => {
         lab.encoders = m.encoders;
         knownMatrices = m.knownMatrices;
         for (const known of knownMatrices) {
-            const same = known.name.toLowerCase() === known.display.toLowerCase();
-            const option = new Option(same ? known.name : `${known.name} (${known.display})`, known.name);
-            option.title = `${known.purpose}; ${known.source}`;
+            // The menu shows the name and, where it differs, the short name it
+            // was published under; the whole story is the tooltip.
+            const published = known.display.split(' (')[0];
+            const plain = (text) => text.toLowerCase().replace(/[^a-z0-9]/g, '');
+            const label = plain(published) === plain(known.name) ? known.name : `${known.name}: ${published}`;
+            const option = new Option(label, known.name);
+            option.title = `${known.display}: ${known.purpose}; ${known.source}`;
             $('preset').add(option);
         }
         for (const encoder of m.encoders) $('encoder').add(new Option(encoder.name, encoder.name));
