@@ -35,6 +35,10 @@ same() {
 
 check ffmpeg ffmpeg -nostdin -loglevel warning -i in.y4m -c:v mpeg2video -g 1 -qscale:v 4 \
   -intra_matrix "$(cat m.ffmpeg)" -f mpeg2video ff.m2v && same ffmpeg mpeg2 ff.m2v
+# The option printed beside a verdict, pasted as it is.
+read -ra option < <("$probe" option) || fail "printing ffmpeg's option"
+check ffmpeg-option ffmpeg -nostdin -loglevel warning -i in.y4m -c:v mpeg2video -g 1 -qscale:v 4 "${option[@]}" \
+  -f mpeg2video fo.m2v && same "ffmpeg's option" mpeg2 fo.m2v
 check mpeg2enc bash -c 'mpeg2enc -v 0 -f 3 -b 5000 -q 4 -K file=m.mpeg2enc -o me.m2v < in.y4m' && same mpeg2enc mpeg2 me.m2v
 check x264 x264 --quiet --no-progress --cqmfile m.x264 -o x.264 in.y4m && same x264 h264 x.264
 check cjpeg cjpeg -quality 50 -qtables m.cjpeg -outfile c.jpg in.ppm && same cjpeg jpeg c.jpg

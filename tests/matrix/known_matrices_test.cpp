@@ -145,10 +145,8 @@ TEST(TmpgencForm, RefusesWhatNoToolWritesNamingRowAndColumn) {
 
 TEST(MatrixNotes, FfmpegOptionAndTheStreamsLimit) {
     const MatrixEntries manono2 = FindKnownMatrix("manono2")->entries;
-    std::string option = "-intra_matrix " + BuiltInMatrixFileForms()[1].write(manono2, "m");
-    option.pop_back();
-    EXPECT_EQ(FfmpegMatrixOption(manono2, "m"), option);
-    EXPECT_EQ(option.substr(0, 27), "-intra_matrix 8,12,13,14,15");
+    // Taken by ffmpeg itself in matrix_encoders_accept.
+    EXPECT_EQ(FfmpegMatrixOption(manono2, "m").rfind("-intra_matrix 8,12,13,14,15,16,19,22,12,13,", 0), 0u);
     EXPECT_EQ(StreamLimitNote(manono2), "");
 
     MatrixEntries steep = manono2;

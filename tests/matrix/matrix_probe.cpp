@@ -1,5 +1,5 @@
 // Test helper for the encoder round trip: writes the canary matrix in a file
-// form, and reads back the matrix an encoder put in its output (a JPEG's
+// form or as ffmpeg's option, and reads back the matrix an encoder put in its output (a JPEG's
 // first quantisation table, an MPEG-2 sequence header's intra matrix, an
 // H.264 sequence parameter set's 8x8 intra luma list), printing 64 numbers
 // in natural order.
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "matrix/ffmpeg_option.h"
 #include "matrix/matrix_files.h"
 #include "tests/matrix/canary.h"
 
@@ -154,6 +155,8 @@ int main(int argc, char** argv) {
             Print(vardelk::CanaryMatrix());
         else if (command == "write" && argc == 4)
             vardelk::WriteMatrix(argv[3], argv[2], vardelk::CanaryMatrix());
+        else if (command == "option" && argc == 2)
+            std::printf("%s\n", vardelk::FfmpegMatrixOption(vardelk::CanaryMatrix(), "canary").c_str());
         else if (command == "jpeg" && argc == 3)
             Print(JpegTable(Slurp(argv[2])));
         else if (command == "mpeg2" && argc == 3)
@@ -161,7 +164,7 @@ int main(int argc, char** argv) {
         else if (command == "h264" && argc == 3)
             Print(H264IntraLuma8x8(Slurp(argv[2])));
         else {
-            std::fprintf(stderr, "usage: matrix_probe canary | write FORMAT PATH | jpeg|mpeg2|h264 FILE\n");
+            std::fprintf(stderr, "usage: matrix_probe canary | write FORMAT PATH | option | jpeg|mpeg2|h264 FILE\n");
             return 2;
         }
     } catch (const std::exception& e) {
