@@ -1,6 +1,9 @@
 #include "matrix/known_matrices.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "matrix/ffmpeg_option.h"
 
 namespace vardelk {
 namespace {
@@ -215,18 +218,32 @@ std::string KnownMatrixNames() {
     return names;
 }
 
+namespace {
+
+std::string Block(const KnownMatrix& matrix, size_t width) {
+    const std::string name = matrix.name, indent(width + 2, ' ');
+    return name + std::string(width + 2 - name.size(), ' ') + matrix.display + "\n" + indent +
+           "for:  " + matrix.purpose + "\n" + indent + "from: " + matrix.source + "\n";
+}
+
+}  // namespace
+
 std::string KnownMatricesListing() {
     size_t width = 0;
     for (const KnownMatrix& matrix : KnownMatrices()) width = std::max(width, std::string(matrix.name).size());
-    const std::string indent(width + 2, ' ');
     std::string text;
-    for (const KnownMatrix& matrix : KnownMatrices()) {
-        const std::string name = matrix.name;
-        text += name + std::string(width + 2 - name.size(), ' ') + matrix.display + "\n";
-        text += indent + "for:  " + matrix.purpose + "\n";
-        text += indent + "from: " + matrix.source + "\n";
-    }
+    for (const KnownMatrix& matrix : KnownMatrices()) text += Block(matrix, width);
     return text;
+}
+
+std::string KnownMatrixText(const KnownMatrix& matrix) {
+    std::string text = Block(matrix, std::string(matrix.name).size());
+    for (size_t i = 0; i < matrix.entries.size(); ++i) {
+        char value[8];
+        std::snprintf(value, sizeof value, "%4d", int(matrix.entries[i]));
+        text += value + std::string(i % 8 == 7 ? "\n" : "");
+    }
+    return text + "ffmpeg: " + FfmpegMatrixOption(matrix.entries, matrix.name) + "\n";
 }
 
 }  // namespace vardelk

@@ -33,4 +33,8 @@ std::string KnownMatrixNames();
 // is for and where it comes from, one block per matrix.
 std::string KnownMatricesListing();
 
+// One matrix for a person: its block of the listing, its rows and ffmpeg's
+// option for it.
+std::string KnownMatrixText(const KnownMatrix& matrix);
+
 }  // namespace vardelk
