@@ -239,7 +239,7 @@ std::string KnownMatricesListing() {
 std::string KnownMatrixText(const KnownMatrix& matrix) {
     std::string text = Block(matrix, std::string(matrix.name).size());
     for (size_t i = 0; i < matrix.entries.size(); ++i) {
-        char value[8];
+        char value[16];
         std::snprintf(value, sizeof value, "%4d", int(matrix.entries[i]));
         text += value + std::string(i % 8 == 7 ? "\n" : "");
     }
