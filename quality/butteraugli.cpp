@@ -1,0 +1,773 @@
+#include "quality/butteraugli.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+#include "quality/butteraugli_blur.h"
+#include "quality/butteraugli_kernels.h"
+#include "quality/ssimulacra2_constants.h"
+
+namespace vardelk {
+
+using butteraugli::BlurKernel;
+using butteraugli::ForRowBands;
+using butteraugli::KernelTable;
+using butteraugli::MaltaForm;
+
+namespace {
+
+using Plane = std::vector<float>;
+
+// The smallest side the measure works on, and the display it assumes.
+constexpr int32_t kMinSize = 8;
+constexpr float kIntensityTarget = 80.0f;
+// The program's asymmetry of high-frequency errors (a blur costs less than
+// added detail) and the weight of X errors.
+constexpr float kHfAsymmetry = 0.8f;
+
+// Opsin absorbance: the mixtures of R, G, B with their biases.
+constexpr float kMix[12] = {0.29956550340058319f,
+                            0.63373087833825936f,
+                            0.077705617820981968f,
+                            1.7557483643287353f,
+                            0.22158691104574774f,
+                            0.69391388044116142f,
+                            0.0987313588422f,
+                            1.7557483643287353f,
+                            0.02f,
+                            0.02f,
+                            0.20480129041026129f,
+                            12.226454707163354f};
+constexpr float kSensitivityFloor = 1e-4f;
+
+// The band sigmas.
+constexpr float kSigmaLf = 7.15593339443f;
+constexpr float kSigmaHf = 3.22489901262f;
+constexpr float kSigmaUhf = 1.56416327805f;
+constexpr float kSigmaMask = 2.7f;
+
+void Drop(Plane& p) { Plane().swap(p); }
+
+// What one picture has at one resolution, as the steps make and use them.
+struct Bands {
+    int32_t width = 0;
+    int32_t height = 0;
+    Plane xyb[3];
+    Plane lf[3];   // low band
+    Plane mf[3];   // middle band (the X and Y ones reshaped)
+    Plane hf[2];   // high band of X and Y
+    Plane uhf[2];  // ultra-high band of X and Y
+    Plane mask;    // masking activity, then its blur
+    Plane eroded;  // the original's blurred activity, eroded
+
+    size_t Size() const { return size_t(width) * size_t(height); }
+};
+
+struct Context {
+    int32_t width;
+    int32_t height;
+    const KernelTable& k;
+    int32_t threads;
+    BlurKernel lf, hf, uhf, mask;
+    Plane temp;
+
+    Context(int32_t w, int32_t h, const KernelTable& table, int32_t t)
+        : width(w),
+          height(h),
+          k(table),
+          threads(t),
+          lf(butteraugli::GaussianKernel(kSigmaLf)),
+          hf(butteraugli::GaussianKernel(kSigmaHf)),
+          uhf(butteraugli::GaussianKernel(kSigmaUhf)),
+          mask(butteraugli::GaussianKernel(kSigmaMask)),
+          temp(size_t(w) * size_t(h)) {}
+    size_t Size() const { return size_t(width) * size_t(height); }
+
+    void Blur(const Plane& in, Plane& out, const BlurKernel& kernel) {
+        butteraugli::GaussianBlur(in.data(), out.data(), temp.data(), width, height, kernel, k, threads);
+    }
+    // body(i) for every sample, over bands of rows.
+    template <typename Body>
+    void EachSample(const Body& body) {
+        const size_t w = size_t(width);
+        ForRowBands(threads, height, [&](int32_t first, int32_t end) {
+            for (size_t i = size_t(first) * w; i < size_t(end) * w; ++i) body(i);
+        });
+    }
+};
+
+// --- Linear light --------------------------------------------------------
+
+// The sRGB curve of the 256 sample values, as the program reads 8-bit
+// files: v / 255 as a float product, then the rational curve by Horner's
+// rule in fused multiply-adds.
+const float* LinearOf8Bit() {
+    static const auto table = [] {
+        std::vector<float> t(256);
+        const float perSample = static_cast<float>(1.0 / 255.0);
+        for (int v = 0; v < 256; ++v) {
+            const float e = perSample * static_cast<float>(v);
+            float p = ssimulacra2::kSrgbP[4], q = ssimulacra2::kSrgbQ[4];
+            for (int i = 3; i >= 0; --i) {
+                p = std::fma(p, e, ssimulacra2::kSrgbP[i]);
+                q = std::fma(q, e, ssimulacra2::kSrgbQ[i]);
+            }
+            t[size_t(v)] = e > ssimulacra2::kSrgbThreshold ? p / q : e * ssimulacra2::kSrgbLinearSlope;
+        }
+        return t;
+    }();
+    return table.data();
+}
+
+struct OwnedPlanes {
+    int32_t width = 0;
+    int32_t height = 0;
+    Plane p[3];
+
+    LinearRgbPlanes View() const {
+        LinearRgbPlanes v;
+        v.width = width;
+        v.height = height;
+        v.stride = width;
+        for (int c = 0; c < 3; ++c) v.plane[c] = p[c].data();
+        return v;
+    }
+};
+
+// The 2x2 means of a linear picture: each quarter added in raster order
+// into zero, a lone last column or row doubled.
+OwnedPlanes Halve(const LinearRgbPlanes& in) {
+    OwnedPlanes out;
+    out.width = (in.width + 1) / 2;
+    out.height = (in.height + 1) / 2;
+    const size_t w = size_t(out.width);
+    for (int c = 0; c < 3; ++c) {
+        Plane& o = out.p[c];
+        o.assign(w * size_t(out.height), 0.0f);
+        for (int32_t y = 0; y < in.height; ++y) {
+            const float* row = in.plane[c] + ptrdiff_t(y) * in.stride;
+            float* dst = o.data() + size_t(y / 2) * w;
+            for (int32_t x = 0; x < in.width; ++x) dst[x / 2] += 0.25f * row[x];
+        }
+        if ((in.width & 1) != 0)
+            for (int32_t y = 0; y < out.height; ++y) o[size_t(y) * w + w - 1] *= 2.0f;
+        if ((in.height & 1) != 0)
+            for (size_t x = 0; x < w; ++x) o[(size_t(out.height) - 1) * w + x] *= 2.0f;
+    }
+    return out;
+}
+
+// --- Opsin dynamics ------------------------------------------------------
+
+// log2 by a rational approximation of log2(1 + m) on the mantissa brought
+// to [2/3, 4/3), plus the exponent.
+float FastLog2(float x) {
+    static constexpr float p[3] = {-1.8503833400518310E-06f, 1.4287160470083755E+00f, 7.4245873327820566E-01f};
+    static constexpr float q[3] = {9.9032814277590719E-01f, 1.0096718572241148E+00f, 1.7409343003366853E-01f};
+    int32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    const int32_t exponent = (bits - 0x3f2aaaab) >> 23;
+    const uint32_t mantissaBits = uint32_t(bits) - (uint32_t(exponent) << 23);
+    float mantissa;
+    std::memcpy(&mantissa, &mantissaBits, sizeof mantissa);
+    const float m = mantissa - 1.0f;
+    const float yp = (p[2] * m + p[1]) * m + p[0];
+    const float yq = (q[2] * m + q[1]) * m + q[0];
+    return yp / yq + float(exponent);
+}
+
+// The retina's gamma: a log of the biased mixture (negative light as none).
+float Gamma(float v) {
+    const float retMul = 19.245013259874995f * 0.693147180559945f;
+    const float retAdd = -23.16046239805755f;
+    const float biased = std::max(v, 0.0f) + 9.9710635769299145f;
+    return retMul * FastLog2(biased) + retAdd;
+}
+
+inline void Absorbance(float r, float g, float b, float out[3]) {
+    for (int i = 0; i < 3; ++i)
+        out[i] = kMix[4 * i] * r + (kMix[4 * i + 1] * g + (kMix[4 * i + 2] * b + kMix[4 * i + 3]));
+}
+
+void Opsin(Context& ctx, const LinearRgbPlanes& rgb, Bands& b) {
+    const size_t n = ctx.Size(), w = size_t(ctx.width);
+    b.width = ctx.width;
+    b.height = ctx.height;
+    Plane blurred[3];
+    for (int c = 0; c < 3; ++c) {
+        blurred[c].resize(n);
+        butteraugli::MirroredBlur5(rgb.plane[c], rgb.stride, blurred[c].data(), ctx.temp.data(), ctx.width, ctx.height,
+                                   ctx.threads);
+        b.xyb[c].resize(n);
+    }
+    ForRowBands(ctx.threads, ctx.height, [&](int32_t first, int32_t end) {
+        for (int32_t y = first; y < end; ++y) {
+            const float* row[3];
+            for (int c = 0; c < 3; ++c) row[c] = rgb.plane[c] + ptrdiff_t(y) * rgb.stride;
+            const size_t at = size_t(y) * w;
+            for (size_t x = 0; x < w; ++x) {
+                float pre[3], cur[3];
+                Absorbance(blurred[0][at + x] * kIntensityTarget, blurred[1][at + x] * kIntensityTarget,
+                           blurred[2][at + x] * kIntensityTarget, pre);
+                Absorbance(row[0][x] * kIntensityTarget, row[1][x] * kIntensityTarget, row[2][x] * kIntensityTarget,
+                           cur);
+                for (int i = 0; i < 3; ++i) {
+                    const float mixed = std::max(std::max(pre[i], kMix[4 * i + 3]), kSensitivityFloor);
+                    const float sensitivity = std::max(Gamma(mixed) / mixed, kSensitivityFloor);
+                    cur[i] = std::max(cur[i] * sensitivity, kMix[4 * i + 3]);
+                }
+                b.xyb[0][at + x] = cur[0] - cur[1];
+                b.xyb[1][at + x] = cur[0] + cur[1];
+                b.xyb[2][at + x] = cur[2];
+            }
+        }
+    });
+}
+
+// --- Frequency bands -----------------------------------------------------
+
+inline float RemoveRangeAroundZero(float w, float x) { return x > w ? x - w : (x < -w ? x + w : 0.0f); }
+inline float AmplifyRangeAroundZero(float w, float x) { return x > w ? x + w : (x < -w ? x - w : x + x); }
+// Beyond +-limit, values grow at 0.72 the rate.
+inline float MaximumClamp(float v, float limit) {
+    const float mul = 0.724216145665f;
+    if (v < -limit) return (v + limit) * mul - limit;
+    return v >= limit ? (v - limit) * mul + limit : v;
+}
+
+void LowBands(Context& ctx, Bands& b) {
+    for (int c = 0; c < 3; ++c) {
+        b.lf[c].resize(ctx.Size());
+        ctx.Blur(b.xyb[c], b.lf[c], ctx.lf);
+        b.mf[c] = std::move(b.xyb[c]);
+        Plane& mf = b.mf[c];
+        const Plane& lf = b.lf[c];
+        ctx.EachSample([&](size_t i) { mf[i] = mf[i] - lf[i]; });
+    }
+}
+
+void MiddleBands(Context& ctx, Bands& b) {
+    const float removeMf = 0.29f, addMf = 0.1f;
+    for (int c = 0; c < 2; ++c) {
+        Plane& mf = b.mf[c];
+        Plane& hf = b.hf[c];
+        hf = mf;
+        ctx.Blur(mf, mf, ctx.hf);
+        ctx.EachSample([&](size_t i) {
+            hf[i] = hf[i] - mf[i];
+            mf[i] = c == 0 ? RemoveRangeAroundZero(removeMf, mf[i]) : AmplifyRangeAroundZero(addMf, mf[i]);
+        });
+    }
+    ctx.Blur(b.mf[2], b.mf[2], ctx.hf);
+    // X's high band damped where Y's changes.
+    const float s = 0.653020556257f, oneMinusS = float(1.0 - 0.653020556257), yw = 46.0f;
+    Plane& hx = b.hf[0];
+    const Plane& hy = b.hf[1];
+    ctx.EachSample([&](size_t i) { hx[i] = (yw / (hy[i] * hy[i] + yw) * oneMinusS + s) * hx[i]; });
+}
+
+// The masking activity's parts: Y's first (kept in `mask`), then X's.
+constexpr float kMaskXMul = 2.5f, kMaskYMul = 0.4f;
+
+void SplitY(Context& ctx, Bands& b) {
+    Plane& hf = b.hf[1];
+    Plane& uhf = b.uhf[1];
+    uhf = hf;
+    ctx.Blur(hf, hf, ctx.uhf);
+    b.mask.resize(ctx.Size());
+    ctx.EachSample([&](size_t i) {
+        const float h = MaximumClamp(hf[i], 28.4691806922f);
+        const float u = MaximumClamp(uhf[i] - h, 5.19175294647f) * 2.69313763794f;
+        hf[i] = AmplifyRangeAroundZero(0.132f, h * 2.155f);
+        uhf[i] = u;
+        b.mask[i] = u * kMaskYMul + hf[i] * kMaskYMul;
+    });
+}
+
+void SplitX(Context& ctx, Bands& b) {
+    Plane& hf = b.hf[0];
+    Plane& uhf = b.uhf[0];
+    uhf = hf;
+    ctx.Blur(hf, hf, ctx.uhf);
+    ctx.EachSample([&](size_t i) {
+        const float h = hf[i];
+        uhf[i] = RemoveRangeAroundZero(0.04f, uhf[i] - h);
+        hf[i] = RemoveRangeAroundZero(1.5f, h);
+        const float xdiff = (uhf[i] + hf[i]) * kMaskXMul, ydiff = b.mask[i];
+        b.mask[i] = std::sqrt(xdiff * xdiff + ydiff * ydiff);
+    });
+}
+
+// The activity made gentler (a biased square root) and blurred.
+void BlurMask(Context& ctx, Bands& b) {
+    const float mul = 6.19424080439f, bias = mul * 12.61050594197f, sqrtBias = std::sqrt(bias);
+    Plane& m = b.mask;
+    ctx.EachSample([&](size_t i) { m[i] = std::sqrt(mul * std::fabs(m[i]) + bias) - sqrtBias; });
+    ctx.Blur(m, m, ctx.mask);
+}
+
+// Each sample becomes 0.45, 0.3 and 0.25 of the three smallest of itself
+// (counted three times, twice at double value) and its eight neighbours 3
+// samples away.
+void Erode(Context& ctx, Bands& b) {
+    const int32_t w = ctx.width, h = ctx.height, step = 3;
+    const Plane& from = b.mask;
+    b.eroded.resize(ctx.Size());
+    ForRowBands(ctx.threads, h, [&](int32_t first, int32_t end) {
+        for (int32_t y = first; y < end; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                const auto at = [&](int32_t xx, int32_t yy) { return from[size_t(yy) * size_t(w) + size_t(xx)]; };
+                float min0 = at(x, y), min1 = 2 * min0, min2 = min1;
+                const auto store = [&](float v) {
+                    if (v < min2) {
+                        if (v < min0) {
+                            min2 = min1;
+                            min1 = min0;
+                            min0 = v;
+                        } else if (v < min1) {
+                            min2 = min1;
+                            min1 = v;
+                        } else {
+                            min2 = v;
+                        }
+                    }
+                };
+                const bool up = y >= step, down = y < h - step;
+                if (x >= step) {
+                    store(at(x - step, y));
+                    if (up) store(at(x - step, y - step));
+                    if (down) store(at(x - step, y + step));
+                }
+                if (x < w - step) {
+                    store(at(x + step, y));
+                    if (up) store(at(x + step, y - step));
+                    if (down) store(at(x + step, y + step));
+                }
+                if (up) store(at(x, y - step));
+                if (down) store(at(x, y + step));
+                b.eroded[size_t(y) * size_t(w) + size_t(x)] = 0.45f * min0 + 0.3f * min1 + 0.25f * min2;
+            }
+    });
+}
+
+// --- Differences -----------------------------------------------------------
+
+// The Malta filters over the weighted differences of two bands, added to
+// `ac`. The difference is scaled down where the bands are strong, and an
+// original value that the distorted one leaves below 0.55 or above 1.05 of
+// its size adds a further, one-sided term.
+void MaltaDifference(Context& ctx, const Plane& lum0, const Plane& lum1, double w0gt1, double w0lt1, double norm1,
+                     MaltaForm form, Plane& ac) {
+    const double len = 3.75;
+    const double mulli = form == MaltaForm::kHigh ? 0.39905817637 : 0.611612573796;
+    const float weight0 = 0.5f, weight1 = 0.33f;
+    const double pre0gt1 = mulli * std::sqrt(weight0 * w0gt1) / (len * 2 + 1);
+    const double pre0lt1 = mulli * std::sqrt(weight1 * w0lt1) / (len * 2 + 1);
+    const float norm2gt = float(pre0gt1 * norm1), norm2lt = float(pre0lt1 * norm1);
+    const float normF = float(norm1);
+    Plane& diffs = ctx.temp;
+    ctx.EachSample([&](size_t i) {
+        const float v0 = lum0[i], v1 = lum1[i];
+        const float absval = 0.5f * (std::fabs(v0) + std::fabs(v1));
+        const float diff = v0 - v1;
+        float out = norm2gt / (normF + absval) * diff;
+        const float scaler2 = norm2lt / (normF + absval);
+        const double fabs0 = std::fabs(v0);
+        const double tooSmall = 0.55 * fabs0, tooBig = 1.05 * fabs0;
+        if (v0 < 0) {
+            if (v1 > -tooSmall) {
+                out = float(double(out) - scaler2 * (v1 + tooSmall));
+            } else if (v1 < -tooBig) {
+                out = float(double(out) + scaler2 * (-v1 - tooBig));
+            }
+        } else {
+            if (v1 < tooSmall) {
+                out = float(double(out) + scaler2 * (tooSmall - v1));
+            } else if (v1 > tooBig) {
+                out = float(double(out) - scaler2 * (v1 - tooBig));
+            }
+        }
+        diffs[i] = out;
+    });
+    const int32_t w = ctx.width, h = ctx.height;
+    ForRowBands(ctx.threads, h, [&](int32_t first, int32_t end) {
+        // Near an edge the window is copied into a zero border.
+        float window[9 * 12];
+        const auto padded = [&](int32_t x0, int32_t y0) {
+            for (int32_t dy = 0; dy < 9; ++dy) {
+                const int32_t y = y0 + dy - 4;
+                for (int32_t dx = 0; dx < 12; ++dx) {
+                    const int32_t x = x0 + dx - 4;
+                    window[dy * 12 + dx] = (dx < 9 && y >= 0 && y < h && x >= 0 && x < w)
+                                               ? diffs[size_t(y) * size_t(w) + size_t(x)]
+                                               : 0.0f;
+                }
+            }
+            return butteraugli::MaltaUnit(&window[4 * 12 + 4], 12, form);
+        };
+        for (int32_t y = first; y < end; ++y) {
+            float* row = ac.data() + size_t(y) * size_t(w);
+            const bool inside = y >= 4 && y < h - 4 && w > 8;
+            const int32_t from = inside ? 4 : w, to = inside ? w - 4 : w;
+            for (int32_t x = 0; x < std::min(from, w); ++x) row[x] += padded(x, y);
+            if (inside) ctx.k.maltaRow(diffs.data() + size_t(y) * size_t(w), w, row, from, to, form);
+            for (int32_t x = std::max(to, from); x < w; ++x) row[x] += padded(x, y);
+        }
+    });
+}
+
+// Squared differences of the high band, with a one-sided term where the
+// distorted value falls below 0.4 of the original's size or beyond it.
+void AsymmetricL2(Context& ctx, const Plane& v0, const Plane& v1, float w0gt1, float w0lt1, Plane& ac) {
+    const float wGt = float(double(w0gt1) * 0.8), wLt = float(double(w0lt1) * 0.8);
+    ctx.EachSample([&](size_t i) {
+        const float a = v0[i], b = v1[i];
+        const float diff = a - b;
+        float total = diff * diff * wGt + ac[i];
+        const float fabs0 = std::fabs(a), tooSmall = 0.4f * fabs0, tooBig = fabs0;
+        float v;
+        if (a < 0) {
+            v = b > -tooSmall ? b + tooSmall : (b < -tooBig ? -b - tooBig : 0.0f);
+        } else {
+            v = b < tooSmall ? tooSmall - b : (b > tooBig ? b - tooBig : 0.0f);
+        }
+        ac[i] = wLt * (v * v) + total;
+    });
+}
+
+void L2(Context& ctx, const Plane& v0, const Plane& v1, float weight, Plane& ac) {
+    ctx.EachSample([&](size_t i) {
+        const float diff = v0[i] - v1[i];
+        ac[i] = diff * diff * weight + ac[i];
+    });
+}
+
+// Error weights: high band X, Y, (B); middle band X, Y, B; low band X, Y, B.
+constexpr double kWeights[9] = {400.0,          1.50815703118, 0, 2150.0, 10.6195433239, 16.2176043152, 29.2353797994,
+                                0.844626970982, 0.703646627719};
+
+// The low bands' squared differences, in the space where they are
+// compared: X, Y scaled, B less 0.36 Y, scaled.
+Plane LowDifference(Context& ctx, const Bands& o, const Bands& d) {
+    const float xmul = 32.2217497012f, ymul = 13.7697791434f, bmul = 47.504615728f, yToB = -0.362267051518f;
+    const float w[3] = {float(kWeights[6]), float(kWeights[7]), float(kWeights[8])};
+    Plane dc(ctx.Size());
+    ctx.EachSample([&](size_t i) {
+        const float vals0[3] = {o.lf[0][i] * xmul, o.lf[1][i] * ymul, (yToB * o.lf[1][i] + o.lf[2][i]) * bmul};
+        const float vals1[3] = {d.lf[0][i] * xmul, d.lf[1][i] * ymul, (yToB * d.lf[1][i] + d.lf[2][i]) * bmul};
+        float e[3];
+        for (int c = 0; c < 3; ++c) {
+            const float diff = vals0[c] - vals1[c];
+            e[c] = diff * diff * w[c];
+        }
+        dc[i] = (e[0] + e[1]) + e[2];
+    });
+    return dc;
+}
+
+// How much the activity hides an error: of the middle/high errors and of
+// the low ones.
+constexpr float kGlobalScale = float(1.0 / double(17.8f * 0.79079917404f));
+inline float MaskAc(float delta) {
+    const double c = 2.5485944793 / ((0.451936922203 * delta) + 0.829591754942);
+    const double r = kGlobalScale * (1.0 + c);
+    return float(r * r);
+}
+inline float MaskDc(float delta) {
+    const double c = 0.505054525019 / ((3.87449418804 * delta) + 0.20025578522);
+    const double r = kGlobalScale * (1.0 + c);
+    return float(r * r);
+}
+
+// Both pictures' bands at one resolution to the distance map. With
+// `prepared` the original's bands are complete and kept; otherwise they
+// are made beside the distorted picture's and dropped once used.
+Plane DistanceMap(Context& ctx, Bands& o, Bands& d, bool prepared) {
+    const auto dropOriginal = [&](Plane& p) {
+        if (!prepared) Drop(p);
+    };
+    if (!prepared) LowBands(ctx, o);
+    LowBands(ctx, d);
+    Plane dc = LowDifference(ctx, o, d);
+    for (int c = 0; c < 3; ++c) {
+        dropOriginal(o.lf[c]);
+        Drop(d.lf[c]);
+    }
+    if (!prepared) MiddleBands(ctx, o);
+    MiddleBands(ctx, d);
+
+    const double asym = kHfAsymmetry, sqrtAsym = std::sqrt(kHfAsymmetry);
+    Plane ac(ctx.Size(), 0.0f);
+    L2(ctx, o.mf[2], d.mf[2], float(kWeights[5]), ac);
+    dropOriginal(o.mf[2]);
+    Drop(d.mf[2]);
+
+    struct Channel {
+        double uhfWeight, uhfNorm, hfWeight, hfNorm, mfWeight, mfNorm;
+    };
+    const Channel channels[2] = {
+        {173.5, 5.0, 6923.99476109, 8051.15833247, 8246.75321353, 1009002.70582},
+        {1.10039032555, 71.7800275169, 18.7237414387, 4498534.45232, 37.0819870399, 130262059.556}};
+    for (int c : {1, 0}) {
+        if (!prepared) (c == 1 ? SplitY : SplitX)(ctx, o);
+        (c == 1 ? SplitY : SplitX)(ctx, d);
+        const Channel& ch = channels[c];
+        MaltaDifference(ctx, o.uhf[c], d.uhf[c], ch.uhfWeight * asym, ch.uhfWeight / asym, ch.uhfNorm, MaltaForm::kHigh,
+                        ac);
+        dropOriginal(o.uhf[c]);
+        Drop(d.uhf[c]);
+        MaltaDifference(ctx, o.hf[c], d.hf[c], ch.hfWeight * sqrtAsym, ch.hfWeight / sqrtAsym, ch.hfNorm,
+                        MaltaForm::kLow, ac);
+        AsymmetricL2(ctx, o.hf[c], d.hf[c], float(kWeights[c] * asym), float(kWeights[c] / asym), ac);
+        dropOriginal(o.hf[c]);
+        Drop(d.hf[c]);
+        MaltaDifference(ctx, o.mf[c], d.mf[c], ch.mfWeight, ch.mfWeight, ch.mfNorm, MaltaForm::kLow, ac);
+        L2(ctx, o.mf[c], d.mf[c], float(kWeights[3 + c]), ac);
+        dropOriginal(o.mf[c]);
+        Drop(d.mf[c]);
+    }
+
+    if (!prepared) {
+        BlurMask(ctx, o);
+        Erode(ctx, o);
+    }
+    BlurMask(ctx, d);
+    const float maskToError = 10.0f;
+    Plane& map = d.mask;  // the distorted picture's activity is used up here
+    ctx.EachSample([&](size_t i) {
+        const float change = o.mask[i] - d.mask[i];
+        const float a = maskToError * change * change + ac[i];
+        const float e = o.eroded[i];
+        map[i] = std::sqrt(dc[i] * MaskDc(e) + a * MaskAc(e));
+    });
+    dropOriginal(o.mask);
+    dropOriginal(o.eroded);
+    return std::move(map);
+}
+
+// The original's bands at one resolution, complete.
+void PrepareBands(Context& ctx, Bands& o) {
+    LowBands(ctx, o);
+    MiddleBands(ctx, o);
+    SplitY(ctx, o);
+    SplitX(ctx, o);
+    BlurMask(ctx, o);
+    Erode(ctx, o);
+}
+
+// The half-resolution map into the full one.
+void AddHalf(const Plane& half, int32_t width, int32_t height, Plane& full) {
+    const size_t hw = size_t((width + 1) / 2);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            float& v = full[size_t(y) * size_t(width) + size_t(x)];
+            v = float(double(v) * (1.0 - 0.3 * double(0.5f)));
+            v += 0.5f * half[size_t(y / 2) * hw + size_t(x / 2)];
+        }
+}
+
+ButteraugliDistance Norms(const Plane& map, int32_t width, int32_t height, ButteraugliMap* out) {
+    ButteraugliDistance result;
+    float largest = 0.0f;
+    double sums[3] = {0, 0, 0};
+    for (int32_t y = 0; y < height; ++y) {
+        double row[3] = {0, 0, 0};
+        const float* r = map.data() + size_t(y) * size_t(width);
+        for (int32_t x = 0; x < width; ++x) {
+            largest = std::max(largest, r[x]);
+            const double d = r[x];
+            double p = d * d * d;
+            row[0] += p;
+            p *= p;
+            row[1] += p;
+            p *= p;
+            row[2] += p;
+        }
+        for (int i = 0; i < 3; ++i) sums[i] += row[i];
+    }
+    const double perPixel = 1.0 / (double(width) * double(height));
+    double v = 0;
+    for (int i = 0; i < 3; ++i) v += std::pow(perPixel * sums[i], 1.0 / (3.0 * double(1 << i)));
+    result.maxNorm = largest;
+    result.norm3 = v / 3.0;
+    if (out != nullptr) {
+        out->width = width;
+        out->height = height;
+        out->distance = map;
+    }
+    return result;
+}
+
+ButteraugliDistance NoDistance(ButteraugliMap* map) {
+    if (map != nullptr) {
+        map->width = map->height = 0;
+        map->distance.clear();
+    }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    return {nan, nan};
+}
+
+void CheckSize(int32_t width, int32_t height, int32_t otherWidth, int32_t otherHeight) {
+    if (otherWidth != width || otherHeight != height)
+        throw std::invalid_argument("the distorted picture is " + std::to_string(otherWidth) + "x" +
+                                    std::to_string(otherHeight) + ", the original " + std::to_string(width) + "x" +
+                                    std::to_string(height));
+}
+
+bool Measurable(int32_t width, int32_t height) { return width >= kMinSize && height >= kMinSize; }
+
+}  // namespace
+
+// --- Linear light --------------------------------------------------------
+
+LinearRgb::LinearRgb(const RgbImage& image) : width_(image.width), height_(image.height) {
+    const float* lut = LinearOf8Bit();
+    const size_t n = size_t(width_) * size_t(height_);
+    for (int c = 0; c < 3; ++c) {
+        planes_[c].resize(n);
+        for (size_t i = 0; i < n; ++i) planes_[c][i] = lut[image.rgb[3 * i + size_t(c)]];
+    }
+}
+
+LinearRgbPlanes LinearRgb::Planes() const {
+    LinearRgbPlanes v;
+    v.width = width_;
+    v.height = height_;
+    v.stride = width_;
+    for (int c = 0; c < 3; ++c) v.plane[c] = planes_[c].data();
+    return v;
+}
+
+// --- The prepared original -------------------------------------------------
+
+struct ButteraugliOriginal::Data {
+    ButteraugliOptions options;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool halfMeasured = false;
+    Bands full, half;
+};
+
+namespace {
+
+// The distance of the distorted picture against the original's bands
+// (prepared, or made here from `original`).
+ButteraugliDistance Measure(const LinearRgbPlanes* original, const ButteraugliOriginal::Data* prepared,
+                            const LinearRgbPlanes& distorted, const ButteraugliOptions& options, ButteraugliMap* map) {
+    const int32_t w = distorted.width, h = distorted.height;
+    if (!Measurable(w, h)) return NoDistance(map);
+    const KernelTable& k = butteraugli::KernelTableFor(options.cpuFlags);
+    Bands ownFull, ownHalf;
+    Bands& oFull = prepared != nullptr ? const_cast<Bands&>(prepared->full) : ownFull;
+    Bands& oHalf = prepared != nullptr ? const_cast<Bands&>(prepared->half) : ownHalf;
+    const bool keep = prepared != nullptr;
+    Plane halfMap;
+    const int32_t hw = (w + 1) / 2, hh = (h + 1) / 2;
+    if (Measurable(hw, hh)) {
+        Context ctx(hw, hh, k, options.threads);
+        Bands d;
+        {
+            const OwnedPlanes halfDistorted = Halve(distorted);
+            Opsin(ctx, halfDistorted.View(), d);
+        }
+        if (!keep) {
+            const OwnedPlanes halfOriginal = Halve(*original);
+            Opsin(ctx, halfOriginal.View(), oHalf);
+        }
+        halfMap = DistanceMap(ctx, oHalf, d, keep);
+    }
+    Context ctx(w, h, k, options.threads);
+    Bands d;
+    if (!keep) Opsin(ctx, *original, oFull);
+    Opsin(ctx, distorted, d);
+    Plane fullMap = DistanceMap(ctx, oFull, d, keep);
+    if (!halfMap.empty()) AddHalf(halfMap, w, h, fullMap);
+    return Norms(fullMap, w, h, map);
+}
+
+}  // namespace
+
+ButteraugliOriginal::ButteraugliOriginal(const LinearRgbPlanes& original, const ButteraugliOptions& options)
+    : data_(new Data) {
+    data_->options = options;
+    data_->width = original.width;
+    data_->height = original.height;
+    if (!Measurable(original.width, original.height)) return;
+    const KernelTable& k = butteraugli::KernelTableFor(options.cpuFlags);
+    {
+        Context ctx(original.width, original.height, k, options.threads);
+        Opsin(ctx, original, data_->full);
+        PrepareBands(ctx, data_->full);
+    }
+    const OwnedPlanes half = Halve(original);
+    if (Measurable(half.width, half.height)) {
+        Context ctx(half.width, half.height, k, options.threads);
+        Opsin(ctx, half.View(), data_->half);
+        PrepareBands(ctx, data_->half);
+        data_->halfMeasured = true;
+    }
+}
+
+ButteraugliOriginal::ButteraugliOriginal(const RgbImage& original, const ButteraugliOptions& options)
+    : ButteraugliOriginal(LinearRgb(original).Planes(), options) {}
+
+ButteraugliOriginal::ButteraugliOriginal(const Y4mFormat& format, const Y4mFrame& frame,
+                                         const ButteraugliOptions& options)
+    : ButteraugliOriginal(
+          [&] {
+              RgbImage rgb;
+              FrameToRgb(format, frame, rgb);
+              return rgb;
+          }(),
+          options) {}
+
+ButteraugliOriginal::~ButteraugliOriginal() = default;
+ButteraugliOriginal::ButteraugliOriginal(ButteraugliOriginal&&) noexcept = default;
+ButteraugliOriginal& ButteraugliOriginal::operator=(ButteraugliOriginal&&) noexcept = default;
+
+int32_t ButteraugliOriginal::Width() const { return data_->width; }
+int32_t ButteraugliOriginal::Height() const { return data_->height; }
+
+ButteraugliDistance ButteraugliOriginal::Measure(const LinearRgbPlanes& distorted, ButteraugliMap* map) const {
+    CheckSize(data_->width, data_->height, distorted.width, distorted.height);
+    return vardelk::Measure(nullptr, data_.get(), distorted, data_->options, map);
+}
+
+ButteraugliDistance ButteraugliOriginal::Measure(const RgbImage& distorted, ButteraugliMap* map) const {
+    CheckSize(data_->width, data_->height, distorted.width, distorted.height);
+    return Measure(LinearRgb(distorted).Planes(), map);
+}
+
+ButteraugliDistance ButteraugliOriginal::Measure(const Y4mFormat& format, const Y4mFrame& distorted,
+                                                 ButteraugliMap* map) const {
+    RgbImage rgb;
+    FrameToRgb(format, distorted, rgb);
+    return Measure(rgb, map);
+}
+
+ButteraugliDistance Butteraugli(const LinearRgbPlanes& original, const LinearRgbPlanes& distorted,
+                                const ButteraugliOptions& options, ButteraugliMap* map) {
+    CheckSize(original.width, original.height, distorted.width, distorted.height);
+    return Measure(&original, nullptr, distorted, options, map);
+}
+
+ButteraugliDistance Butteraugli(const RgbImage& original, const RgbImage& distorted, const ButteraugliOptions& options,
+                                ButteraugliMap* map) {
+    CheckSize(original.width, original.height, distorted.width, distorted.height);
+    const LinearRgb a(original), b(distorted);
+    return Butteraugli(a.Planes(), b.Planes(), options, map);
+}
+
+ButteraugliDistance ButteraugliFrames(const Y4mFormat& format, const Y4mFrame& original, const Y4mFrame& distorted,
+                                      const ButteraugliOptions& options) {
+    RgbImage a, b;
+    FrameToRgb(format, original, a);
+    FrameToRgb(format, distorted, b);
+    return Butteraugli(a, b, options);
+}
+
+}  // namespace vardelk

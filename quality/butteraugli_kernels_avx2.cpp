@@ -1,0 +1,101 @@
+// The AVX2 family of the Butteraugli kernels: the SSE2 family's loops
+// (butteraugli_kernels_sse2.cpp) eight outputs at a time. Each lane
+// computes what the plain kernel computes for its output, in the same
+// order. A build without AVX2 fills nothing from here.
+#include "quality/butteraugli_kernels.h"
+
+#if defined(VARDELK_HAVE_AVX2)
+#include <immintrin.h>
+#endif
+
+namespace vardelk {
+namespace butteraugli {
+
+#if defined(VARDELK_HAVE_AVX2)
+namespace {
+
+constexpr int32_t kLanes = 8;
+
+// The pair sums of a window whose tap j of the left half is at w[j * step]
+// (eight neighbouring outputs in the lanes).
+inline __m256 Window(const float* w, ptrdiff_t step, const BlurKernel& k) {
+    __m256 sums[4] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
+    for (int32_t j = 0; j < k.half; ++j) {
+        const __m256 pair =
+            _mm256_mul_ps(_mm256_add_ps(_mm256_loadu_ps(w + j * step), _mm256_loadu_ps(w + (k.size - 1 - j) * step)),
+                          _mm256_set1_ps(k.scaled[j]));
+        sums[j % 4] = j < 4 ? pair : _mm256_add_ps(sums[j % 4], pair);
+    }
+    __m256 total = _mm256_mul_ps(_mm256_loadu_ps(w + k.half * step), _mm256_set1_ps(k.scaled[k.half]));
+    for (int32_t s = 0; s < 4 && s < k.half; ++s) total = _mm256_add_ps(total, sums[s]);
+    return total;
+}
+
+void BlurRow(const float* in, float* out, int32_t width, const BlurKernel& k) {
+    const int32_t end = width - k.half;
+    int32_t x = k.half;
+    for (; x + kLanes <= end; x += kLanes) _mm256_storeu_ps(out + x, Window(in + x - k.half, 1, k));
+    if (x < end) {
+        // The last outputs again as a full vector ending at the last one.
+        const int32_t last = end - kLanes;
+        if (last >= k.half) {
+            _mm256_storeu_ps(out + last, Window(in + last - k.half, 1, k));
+        } else {
+            KernelTableFor(0).blurRow(in, out, width, k);
+        }
+    }
+}
+
+void BlurColumns(const float* in, ptrdiff_t stride, float* out, int32_t width, const BlurKernel& k) {
+    int32_t x = 0;
+    for (; x + kLanes <= width; x += kLanes) _mm256_storeu_ps(out + x, Window(in + x, stride, k));
+    if (x < width) {
+        if (width >= kLanes) {
+            _mm256_storeu_ps(out + width - kLanes, Window(in + width - kLanes, stride, k));
+        } else {
+            KernelTableFor(0).blurColumns(in, stride, out, width, k);
+        }
+    }
+}
+
+// The grouping of the plain kernel's line sums, on vectors.
+inline __m256 Tap(const float* d, ptrdiff_t xs, int32_t dy, int32_t dx) { return _mm256_loadu_ps(d + dy * xs + dx); }
+inline __m256 Add(__m256 a, __m256 b) { return _mm256_add_ps(a, b); }
+inline __m256 Sum5(__m256 a, __m256 b, __m256 c, __m256 d, __m256 e) { return Add(Add(a, b), Add(c, Add(d, e))); }
+inline __m256 Sum7(__m256 a, __m256 b, __m256 c, __m256 d, __m256 e, __m256 f, __m256 g) {
+    return Add(Add(a, b), Add(c, Add(Add(d, e), Add(f, g))));
+}
+inline __m256 Sum9(__m256 a, __m256 b, __m256 c, __m256 d, __m256 e, __m256 f, __m256 g, __m256 h, __m256 i) {
+    return Add(Add(Add(Add(a, b), Add(c, d)), Add(Add(e, f), Add(g, h))), i);
+}
+using Vec = __m256;
+inline __m256 Mul(__m256 a, __m256 b) { return _mm256_mul_ps(a, b); }
+inline __m256 Square(__m256 s, __m256 total) { return _mm256_add_ps(_mm256_mul_ps(s, s), total); }
+
+#include "quality/butteraugli_malta_lines.inc"
+
+void MaltaRow(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, int32_t to, MaltaForm form) {
+    int32_t x = from;
+    for (; x + kLanes <= to; x += kLanes) {
+        const __m256 unit = form == MaltaForm::kHigh ? HighUnit(diffs + x, stride) : LowUnit(diffs + x, stride);
+        _mm256_storeu_ps(acc + x, _mm256_add_ps(_mm256_loadu_ps(acc + x), unit));
+    }
+    if (x < to) KernelTableFor(0).maltaRow(diffs, stride, acc, x, to, form);
+}
+
+}  // namespace
+
+void FillAvx2Kernels(KernelTable& table) {
+    table.blurRow = BlurRow;
+    table.blurColumns = BlurColumns;
+    table.maltaRow = MaltaRow;
+}
+
+#else
+
+void FillAvx2Kernels(KernelTable&) {}
+
+#endif
+
+}  // namespace butteraugli
+}  // namespace vardelk

@@ -1,0 +1,127 @@
+// The plain family of the Butteraugli kernels: portable C++, the reference
+// the vector families are proven against (butteraugli_kernels.h describes
+// each entry).
+#include "quality/butteraugli_kernels.h"
+
+namespace vardelk {
+namespace butteraugli {
+namespace {
+
+// A tap of a Malta line: rows and columns from the centre.
+struct Tap {
+    int8_t dy, dx;
+};
+
+// The high-frequency lines: 9 taps, or 7 on the steep diagonals. Lines are
+// listed in the order their squares are added; taps in the order of each
+// line's sum.
+constexpr int32_t kLines = 16;
+constexpr Tap kHighLines[kLines][9] = {
+    {{0, -4}, {0, -3}, {0, -2}, {0, -1}, {0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}},
+    {{-4, 0}, {-3, 0}, {-2, 0}, {-1, 0}, {0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}},
+    {{-3, -3}, {-2, -2}, {-1, -1}, {0, 0}, {1, 1}, {2, 2}, {3, 3}},
+    {{-3, 3}, {-2, 2}, {-1, 1}, {0, 0}, {1, -1}, {2, -2}, {3, -3}},
+    {{-4, 1}, {-3, 1}, {-2, 1}, {-1, 0}, {0, 0}, {1, 0}, {2, -1}, {3, -1}, {4, -1}},
+    {{-4, -1}, {-3, -1}, {-2, -1}, {-1, 0}, {0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}},
+    {{-1, -4}, {-1, -3}, {-1, -2}, {0, -1}, {0, 0}, {0, 1}, {1, 2}, {1, 3}, {1, 4}},
+    {{1, -4}, {1, -3}, {1, -2}, {0, -1}, {0, 0}, {0, 1}, {-1, 2}, {-1, 3}, {-1, 4}},
+    {{-3, -2}, {-2, -1}, {-1, -1}, {0, 0}, {1, 1}, {2, 1}, {3, 2}},
+    {{-3, 2}, {-2, 1}, {-1, 1}, {0, 0}, {1, -1}, {2, -1}, {3, -2}},
+    {{-2, -3}, {-1, -2}, {-1, -1}, {0, 0}, {1, 1}, {1, 2}, {2, 3}},
+    {{-2, 3}, {-1, 2}, {-1, 1}, {0, 0}, {1, -1}, {1, -2}, {2, -3}},
+    {{1, -4}, {1, -3}, {1, -2}, {0, -1}, {0, 0}, {0, 1}, {-1, 2}, {-1, 3}, {-1, 4}},
+    {{-1, -4}, {-1, -3}, {-1, -2}, {0, -1}, {0, 0}, {0, 1}, {1, 2}, {1, 3}, {1, 4}},
+    {{-4, -1}, {-3, -1}, {-2, -1}, {-1, 0}, {0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}},
+    {{-4, 1}, {-3, 1}, {-2, 1}, {-1, 0}, {0, 0}, {1, 0}, {2, -1}, {3, -1}, {4, -1}},
+};
+constexpr int32_t kHighTaps[kLines] = {9, 9, 7, 7, 9, 9, 9, 9, 7, 7, 7, 7, 9, 9, 9, 9};
+
+// The low-frequency lines: 5 taps, every other sample of a longer line.
+constexpr Tap kLowLines[kLines][5] = {
+    {{0, -4}, {0, -2}, {0, 0}, {0, 2}, {0, 4}},   {{-4, 0}, {-2, 0}, {0, 0}, {2, 0}, {4, 0}},
+    {{-3, -3}, {-2, -2}, {0, 0}, {2, 2}, {3, 3}}, {{-3, 3}, {-2, 2}, {0, 0}, {2, -2}, {3, -3}},
+    {{-4, 1}, {-2, 1}, {0, 0}, {2, -1}, {4, -1}}, {{-4, -1}, {-2, -1}, {0, 0}, {2, 1}, {4, 1}},
+    {{-1, -4}, {-1, -2}, {0, 0}, {1, 2}, {1, 4}}, {{1, -4}, {1, -2}, {0, 0}, {-1, 2}, {-1, 4}},
+    {{-3, -2}, {-2, -1}, {0, 0}, {2, 1}, {3, 2}}, {{-3, 2}, {-2, 1}, {0, 0}, {2, -1}, {3, -2}},
+    {{-2, -3}, {-1, -2}, {0, 0}, {1, 2}, {2, 3}}, {{-2, 3}, {-1, 2}, {0, 0}, {1, -2}, {2, -3}},
+    {{2, -4}, {1, -2}, {0, 0}, {-1, 2}, {-2, 4}}, {{-2, -4}, {-1, -2}, {0, 0}, {1, 2}, {2, 4}},
+    {{-4, -2}, {-2, -1}, {0, 0}, {2, 1}, {4, 2}}, {{-4, 2}, {-2, 1}, {0, 0}, {2, -1}, {4, -2}},
+};
+
+inline float At(const float* d, ptrdiff_t xs, Tap t) { return d[t.dy * xs + t.dx]; }
+
+// A line's sum, grouped as the measure groups it: 5 taps (a + b) + (c +
+// (d + e)); 7 taps (a + b) + (c + ((d + e) + (f + g))); 9 taps
+// (((a + b) + (c + d)) + ((e + f) + (g + h))) + i.
+inline float LineSum(const float* d, ptrdiff_t xs, const Tap* t, int32_t taps) {
+    const float a = At(d, xs, t[0]), b = At(d, xs, t[1]), c = At(d, xs, t[2]), e = At(d, xs, t[3]), f = At(d, xs, t[4]);
+    if (taps == 5) return (a + b) + (c + (e + f));
+    const float g = At(d, xs, t[5]), h = At(d, xs, t[6]);
+    if (taps == 7) return (a + b) + (c + ((e + f) + (g + h)));
+    const float i = At(d, xs, t[7]), j = At(d, xs, t[8]);
+    return (((a + b) + (c + e)) + ((f + g) + (h + i))) + j;
+}
+
+template <MaltaForm kForm>
+inline float Unit(const float* d, ptrdiff_t xs) {
+    float sum =
+        kForm == MaltaForm::kHigh ? LineSum(d, xs, kHighLines[0], kHighTaps[0]) : LineSum(d, xs, kLowLines[0], 5);
+    float total = sum * sum;
+    for (int32_t l = 1; l < kLines; ++l) {
+        sum = kForm == MaltaForm::kHigh ? LineSum(d, xs, kHighLines[l], kHighTaps[l]) : LineSum(d, xs, kLowLines[l], 5);
+        total = sum * sum + total;
+    }
+    return total;
+}
+
+void BlurRow(const float* in, float* out, int32_t width, const BlurKernel& k) {
+    const int32_t half = k.half;
+    for (int32_t x = half; x < width - half; ++x) {
+        const float* w = in + x - half;
+        float sums[4] = {0, 0, 0, 0};
+        for (int32_t j = 0; j < half; ++j) {
+            const float pair = (w[j] + w[k.size - 1 - j]) * k.scaled[j];
+            sums[j % 4] = j < 4 ? pair : sums[j % 4] + pair;
+        }
+        float total = w[half] * k.scaled[half];
+        for (int32_t s = 0; s < 4 && s < half; ++s) total += sums[s];
+        out[x] = total;
+    }
+}
+
+void BlurColumns(const float* in, ptrdiff_t stride, float* out, int32_t width, const BlurKernel& k) {
+    for (int32_t x = 0; x < width; ++x) {
+        const float* w = in + x;
+        float sums[4] = {0, 0, 0, 0};
+        for (int32_t j = 0; j < k.half; ++j) {
+            const float pair = (w[j * stride] + w[(k.size - 1 - j) * stride]) * k.scaled[j];
+            sums[j % 4] = j < 4 ? pair : sums[j % 4] + pair;
+        }
+        float total = w[k.half * stride] * k.scaled[k.half];
+        for (int32_t s = 0; s < 4 && s < k.half; ++s) total += sums[s];
+        out[x] = total;
+    }
+}
+
+void MaltaRow(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, int32_t to, MaltaForm form) {
+    if (form == MaltaForm::kHigh) {
+        for (int32_t x = from; x < to; ++x) acc[x] += Unit<MaltaForm::kHigh>(diffs + x, stride);
+    } else {
+        for (int32_t x = from; x < to; ++x) acc[x] += Unit<MaltaForm::kLow>(diffs + x, stride);
+    }
+}
+
+}  // namespace
+
+float MaltaUnit(const float* d, ptrdiff_t xs, MaltaForm form) {
+    return form == MaltaForm::kHigh ? Unit<MaltaForm::kHigh>(d, xs) : Unit<MaltaForm::kLow>(d, xs);
+}
+
+void FillPlainKernels(KernelTable& table) {
+    table.blurRow = BlurRow;
+    table.blurColumns = BlurColumns;
+    table.maltaRow = MaltaRow;
+}
+
+}  // namespace butteraugli
+}  // namespace vardelk

@@ -1,0 +1,102 @@
+// The SSE2 family of the Butteraugli kernels, four outputs side by side:
+// four samples of a row along the row, four columns down the columns, four
+// pixels through the Malta filters. Each lane computes what the plain
+// kernel computes for its output, in the same order. A build without SSE2
+// fills nothing from here.
+#include "quality/butteraugli_kernels.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vardelk {
+namespace butteraugli {
+
+#if defined(__SSE2__)
+namespace {
+
+constexpr int32_t kLanes = 4;
+
+// The pair sums of a window whose tap j of the left half is at w[j * step]
+// (four neighbouring outputs in the lanes).
+inline __m128 Window(const float* w, ptrdiff_t step, const BlurKernel& k) {
+    __m128 sums[4] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+    for (int32_t j = 0; j < k.half; ++j) {
+        const __m128 pair =
+            _mm_mul_ps(_mm_add_ps(_mm_loadu_ps(w + j * step), _mm_loadu_ps(w + (k.size - 1 - j) * step)),
+                       _mm_set1_ps(k.scaled[j]));
+        sums[j % 4] = j < 4 ? pair : _mm_add_ps(sums[j % 4], pair);
+    }
+    __m128 total = _mm_mul_ps(_mm_loadu_ps(w + k.half * step), _mm_set1_ps(k.scaled[k.half]));
+    for (int32_t s = 0; s < 4 && s < k.half; ++s) total = _mm_add_ps(total, sums[s]);
+    return total;
+}
+
+void BlurRow(const float* in, float* out, int32_t width, const BlurKernel& k) {
+    const int32_t end = width - k.half;
+    int32_t x = k.half;
+    for (; x + kLanes <= end; x += kLanes) _mm_storeu_ps(out + x, Window(in + x - k.half, 1, k));
+    if (x < end) {
+        // The last outputs again as a full vector ending at the last one.
+        const int32_t last = end - kLanes;
+        if (last >= k.half) {
+            _mm_storeu_ps(out + last, Window(in + last - k.half, 1, k));
+        } else {
+            KernelTableFor(0).blurRow(in, out, width, k);
+        }
+    }
+}
+
+void BlurColumns(const float* in, ptrdiff_t stride, float* out, int32_t width, const BlurKernel& k) {
+    int32_t x = 0;
+    for (; x + kLanes <= width; x += kLanes) _mm_storeu_ps(out + x, Window(in + x, stride, k));
+    if (x < width) {
+        if (width >= kLanes) {
+            _mm_storeu_ps(out + width - kLanes, Window(in + width - kLanes, stride, k));
+        } else {
+            KernelTableFor(0).blurColumns(in, stride, out, width, k);
+        }
+    }
+}
+
+// The grouping of the plain kernel's line sums, on vectors.
+inline __m128 Tap(const float* d, ptrdiff_t xs, int32_t dy, int32_t dx) { return _mm_loadu_ps(d + dy * xs + dx); }
+inline __m128 Add(__m128 a, __m128 b) { return _mm_add_ps(a, b); }
+inline __m128 Sum5(__m128 a, __m128 b, __m128 c, __m128 d, __m128 e) { return Add(Add(a, b), Add(c, Add(d, e))); }
+inline __m128 Sum7(__m128 a, __m128 b, __m128 c, __m128 d, __m128 e, __m128 f, __m128 g) {
+    return Add(Add(a, b), Add(c, Add(Add(d, e), Add(f, g))));
+}
+inline __m128 Sum9(__m128 a, __m128 b, __m128 c, __m128 d, __m128 e, __m128 f, __m128 g, __m128 h, __m128 i) {
+    return Add(Add(Add(Add(a, b), Add(c, d)), Add(Add(e, f), Add(g, h))), i);
+}
+using Vec = __m128;
+inline __m128 Mul(__m128 a, __m128 b) { return _mm_mul_ps(a, b); }
+inline __m128 Square(__m128 s, __m128 total) { return _mm_add_ps(_mm_mul_ps(s, s), total); }
+
+#include "quality/butteraugli_malta_lines.inc"
+
+void MaltaRow(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, int32_t to, MaltaForm form) {
+    int32_t x = from;
+    for (; x + kLanes <= to; x += kLanes) {
+        const __m128 unit = form == MaltaForm::kHigh ? HighUnit(diffs + x, stride) : LowUnit(diffs + x, stride);
+        _mm_storeu_ps(acc + x, _mm_add_ps(_mm_loadu_ps(acc + x), unit));
+    }
+    if (x < to) KernelTableFor(0).maltaRow(diffs, stride, acc, x, to, form);
+}
+
+}  // namespace
+
+void FillSse2Kernels(KernelTable& table) {
+    table.blurRow = BlurRow;
+    table.blurColumns = BlurColumns;
+    table.maltaRow = MaltaRow;
+}
+
+#else
+
+void FillSse2Kernels(KernelTable&) {}
+
+#endif
+
+}  // namespace butteraugli
+}  // namespace vardelk
