@@ -22,27 +22,11 @@ namespace {
 
 using Plane = std::vector<float>;
 
-// The smallest side the measure works on, and the display it assumes.
+// The smallest side the measure works on.
 constexpr int32_t kMinSize = 8;
-constexpr float kIntensityTarget = 80.0f;
 // The program's asymmetry of high-frequency errors (a blur costs less than
 // added detail) and the weight of X errors.
 constexpr float kHfAsymmetry = 0.8f;
-
-// Opsin absorbance: the mixtures of R, G, B with their biases.
-constexpr float kMix[12] = {0.29956550340058319f,
-                            0.63373087833825936f,
-                            0.077705617820981968f,
-                            1.7557483643287353f,
-                            0.22158691104574774f,
-                            0.69391388044116142f,
-                            0.0987313588422f,
-                            1.7557483643287353f,
-                            0.02f,
-                            0.02f,
-                            0.20480129041026129f,
-                            12.226454707163354f};
-constexpr float kSensitivityFloor = 1e-4f;
 
 // The band sigmas.
 constexpr float kSigmaLf = 7.15593339443f;
@@ -163,36 +147,6 @@ OwnedPlanes Halve(const LinearRgbPlanes& in) {
 
 // --- Opsin dynamics ------------------------------------------------------
 
-// log2 by a rational approximation of log2(1 + m) on the mantissa brought
-// to [2/3, 4/3), plus the exponent.
-float FastLog2(float x) {
-    static constexpr float p[3] = {-1.8503833400518310E-06f, 1.4287160470083755E+00f, 7.4245873327820566E-01f};
-    static constexpr float q[3] = {9.9032814277590719E-01f, 1.0096718572241148E+00f, 1.7409343003366853E-01f};
-    int32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    const int32_t exponent = (bits - 0x3f2aaaab) >> 23;
-    const uint32_t mantissaBits = uint32_t(bits) - (uint32_t(exponent) << 23);
-    float mantissa;
-    std::memcpy(&mantissa, &mantissaBits, sizeof mantissa);
-    const float m = mantissa - 1.0f;
-    const float yp = (p[2] * m + p[1]) * m + p[0];
-    const float yq = (q[2] * m + q[1]) * m + q[0];
-    return yp / yq + float(exponent);
-}
-
-// The retina's gamma: a log of the biased mixture (negative light as none).
-float Gamma(float v) {
-    const float retMul = 19.245013259874995f * 0.693147180559945f;
-    const float retAdd = -23.16046239805755f;
-    const float biased = std::max(v, 0.0f) + 9.9710635769299145f;
-    return retMul * FastLog2(biased) + retAdd;
-}
-
-inline void Absorbance(float r, float g, float b, float out[3]) {
-    for (int i = 0; i < 3; ++i)
-        out[i] = kMix[4 * i] * r + (kMix[4 * i + 1] * g + (kMix[4 * i + 2] * b + kMix[4 * i + 3]));
-}
-
 void Opsin(Context& ctx, const LinearRgbPlanes& rgb, Bands& b) {
     const size_t n = ctx.Size(), w = size_t(ctx.width);
     b.width = ctx.width;
@@ -206,37 +160,38 @@ void Opsin(Context& ctx, const LinearRgbPlanes& rgb, Bands& b) {
     }
     ForRowBands(ctx.threads, ctx.height, [&](int32_t first, int32_t end) {
         for (int32_t y = first; y < end; ++y) {
-            const float* row[3];
-            for (int c = 0; c < 3; ++c) row[c] = rgb.plane[c] + ptrdiff_t(y) * rgb.stride;
             const size_t at = size_t(y) * w;
-            for (size_t x = 0; x < w; ++x) {
-                float pre[3], cur[3];
-                Absorbance(blurred[0][at + x] * kIntensityTarget, blurred[1][at + x] * kIntensityTarget,
-                           blurred[2][at + x] * kIntensityTarget, pre);
-                Absorbance(row[0][x] * kIntensityTarget, row[1][x] * kIntensityTarget, row[2][x] * kIntensityTarget,
-                           cur);
-                for (int i = 0; i < 3; ++i) {
-                    const float mixed = std::max(std::max(pre[i], kMix[4 * i + 3]), kSensitivityFloor);
-                    const float sensitivity = std::max(Gamma(mixed) / mixed, kSensitivityFloor);
-                    cur[i] = std::max(cur[i] * sensitivity, kMix[4 * i + 3]);
-                }
-                b.xyb[0][at + x] = cur[0] - cur[1];
-                b.xyb[1][at + x] = cur[0] + cur[1];
-                b.xyb[2][at + x] = cur[2];
+            const float* row[3];
+            const float* blurredRow[3];
+            float* out[3];
+            for (int c = 0; c < 3; ++c) {
+                row[c] = rgb.plane[c] + ptrdiff_t(y) * rgb.stride;
+                blurredRow[c] = blurred[c].data() + at;
+                out[c] = b.xyb[c].data() + at;
             }
+            ctx.k.opsinRow(row, blurredRow, out, ctx.width);
         }
     });
 }
 
 // --- Frequency bands -----------------------------------------------------
 
-inline float RemoveRangeAroundZero(float w, float x) { return x > w ? x - w : (x < -w ? x + w : 0.0f); }
-inline float AmplifyRangeAroundZero(float w, float x) { return x > w ? x + w : (x < -w ? x - w : x + x); }
+// Values within +-w become 0 and the rest move w toward zero; or values
+// within +-w double and the rest move w away from zero. Both sides are
+// computed and one chosen, so that the loops stay free of branches.
+inline float RemoveRangeAroundZero(float w, float x) {
+    const float down = x - w, up = x + w;
+    return x > w ? down : (x < -w ? up : 0.0f);
+}
+inline float AmplifyRangeAroundZero(float w, float x) {
+    const float up = x + w, down = x - w, twice = x + x;
+    return x > w ? up : (x < -w ? down : twice);
+}
 // Beyond +-limit, values grow at 0.72 the rate.
 inline float MaximumClamp(float v, float limit) {
     const float mul = 0.724216145665f;
-    if (v < -limit) return (v + limit) * mul - limit;
-    return v >= limit ? (v - limit) * mul + limit : v;
+    const float above = (v - limit) * mul + limit, below = (v + limit) * mul - limit;
+    return v < -limit ? below : (v >= limit ? above : v);
 }
 
 void LowBands(Context& ctx, Bands& b) {
@@ -257,10 +212,17 @@ void MiddleBands(Context& ctx, Bands& b) {
         Plane& hf = b.hf[c];
         hf = mf;
         ctx.Blur(mf, mf, ctx.hf);
-        ctx.EachSample([&](size_t i) {
-            hf[i] = hf[i] - mf[i];
-            mf[i] = c == 0 ? RemoveRangeAroundZero(removeMf, mf[i]) : AmplifyRangeAroundZero(addMf, mf[i]);
-        });
+        if (c == 0) {
+            ctx.EachSample([&](size_t i) {
+                hf[i] = hf[i] - mf[i];
+                mf[i] = RemoveRangeAroundZero(removeMf, mf[i]);
+            });
+        } else {
+            ctx.EachSample([&](size_t i) {
+                hf[i] = hf[i] - mf[i];
+                mf[i] = AmplifyRangeAroundZero(addMf, mf[i]);
+            });
+        }
     }
     ctx.Blur(b.mf[2], b.mf[2], ctx.hf);
     // X's high band damped where Y's changes.
@@ -312,45 +274,61 @@ void BlurMask(Context& ctx, Bands& b) {
 
 // Each sample becomes 0.45, 0.3 and 0.25 of the three smallest of itself
 // (counted three times, twice at double value) and its eight neighbours 3
-// samples away.
+// samples away that lie inside the plane.
 void Erode(Context& ctx, Bands& b) {
     const int32_t w = ctx.width, h = ctx.height, step = 3;
     const Plane& from = b.mask;
     b.eroded.resize(ctx.Size());
+    // The three smallest kept in order as v comes in.
+    const auto keep = [](float v, float& min0, float& min1, float& min2) {
+        const float n0 = std::min(min0, v), n1 = std::min(std::max(min0, v), min1);
+        min2 = std::min(std::max(min1, v), min2);
+        min1 = n1;
+        min0 = n0;
+    };
     ForRowBands(ctx.threads, h, [&](int32_t first, int32_t end) {
-        for (int32_t y = first; y < end; ++y)
-            for (int32_t x = 0; x < w; ++x) {
-                const auto at = [&](int32_t xx, int32_t yy) { return from[size_t(yy) * size_t(w) + size_t(xx)]; };
-                float min0 = at(x, y), min1 = 2 * min0, min2 = min1;
-                const auto store = [&](float v) {
-                    if (v < min2) {
-                        if (v < min0) {
-                            min2 = min1;
-                            min1 = min0;
-                            min0 = v;
-                        } else if (v < min1) {
-                            min2 = min1;
-                            min1 = v;
-                        } else {
-                            min2 = v;
-                        }
-                    }
-                };
-                const bool up = y >= step, down = y < h - step;
+        for (int32_t y = first; y < end; ++y) {
+            const bool up = y >= step, down = y < h - step;
+            const float* row = from.data() + size_t(y) * size_t(w);
+            const float* above = up ? row - step * w : nullptr;
+            const float* below = down ? row + step * w : nullptr;
+            float* out = b.eroded.data() + size_t(y) * size_t(w);
+            const auto sample = [&](int32_t x) {
+                float min0 = row[x], min1 = 2 * min0, min2 = min1;
                 if (x >= step) {
-                    store(at(x - step, y));
-                    if (up) store(at(x - step, y - step));
-                    if (down) store(at(x - step, y + step));
+                    keep(row[x - step], min0, min1, min2);
+                    if (up) keep(above[x - step], min0, min1, min2);
+                    if (down) keep(below[x - step], min0, min1, min2);
                 }
                 if (x < w - step) {
-                    store(at(x + step, y));
-                    if (up) store(at(x + step, y - step));
-                    if (down) store(at(x + step, y + step));
+                    keep(row[x + step], min0, min1, min2);
+                    if (up) keep(above[x + step], min0, min1, min2);
+                    if (down) keep(below[x + step], min0, min1, min2);
                 }
-                if (up) store(at(x, y - step));
-                if (down) store(at(x, y + step));
-                b.eroded[size_t(y) * size_t(w) + size_t(x)] = 0.45f * min0 + 0.3f * min1 + 0.25f * min2;
+                if (up) keep(above[x], min0, min1, min2);
+                if (down) keep(below[x], min0, min1, min2);
+                return 0.45f * min0 + 0.3f * min1 + 0.25f * min2;
+            };
+            const int32_t left = std::min(step, w), right = std::max(left, w - step);
+            for (int32_t x = 0; x < left; ++x) out[x] = sample(x);
+            if (up && down) {
+                for (int32_t x = left; x < right; ++x) {
+                    float min0 = row[x], min1 = 2 * min0, min2 = min1;
+                    keep(row[x - step], min0, min1, min2);
+                    keep(above[x - step], min0, min1, min2);
+                    keep(below[x - step], min0, min1, min2);
+                    keep(row[x + step], min0, min1, min2);
+                    keep(above[x + step], min0, min1, min2);
+                    keep(below[x + step], min0, min1, min2);
+                    keep(above[x], min0, min1, min2);
+                    keep(below[x], min0, min1, min2);
+                    out[x] = 0.45f * min0 + 0.3f * min1 + 0.25f * min2;
+                }
+            } else {
+                for (int32_t x = left; x < right; ++x) out[x] = sample(x);
             }
+            for (int32_t x = right; x < w; ++x) out[x] = sample(x);
+        }
     });
 }
 
@@ -374,24 +352,16 @@ void MaltaDifference(Context& ctx, const Plane& lum0, const Plane& lum1, double 
         const float v0 = lum0[i], v1 = lum1[i];
         const float absval = 0.5f * (std::fabs(v0) + std::fabs(v1));
         const float diff = v0 - v1;
-        float out = norm2gt / (normF + absval) * diff;
+        const float scaler = norm2gt / (normF + absval);
         const float scaler2 = norm2lt / (normF + absval);
-        const double fabs0 = std::fabs(v0);
-        const double tooSmall = 0.55 * fabs0, tooBig = 1.05 * fabs0;
-        if (v0 < 0) {
-            if (v1 > -tooSmall) {
-                out = float(double(out) - scaler2 * (v1 + tooSmall));
-            } else if (v1 < -tooBig) {
-                out = float(double(out) + scaler2 * (-v1 - tooBig));
-            }
-        } else {
-            if (v1 < tooSmall) {
-                out = float(double(out) + scaler2 * (tooSmall - v1));
-            } else if (v1 > tooBig) {
-                out = float(double(out) - scaler2 * (v1 - tooBig));
-            }
-        }
-        diffs[i] = out;
+        const float fabs0 = std::fabs(v0);
+        const float tooSmall = 0.55f * fabs0, tooBig = 1.05f * fabs0;
+        // Mirrored for a negative original: the distorted value's side.
+        const float side = v0 < 0 ? -v1 : v1;
+        const float below = tooSmall - side, above = side - tooBig;
+        const float more = scaler2 * below, less = -(scaler2 * above);
+        const float impact = below > 0 ? more : (above > 0 ? less : 0.0f);
+        diffs[i] = scaler * diff + (v0 < 0 ? -impact : impact);
     });
     const int32_t w = ctx.width, h = ctx.height;
     ForRowBands(ctx.threads, h, [&](int32_t first, int32_t end) {
@@ -429,12 +399,10 @@ void AsymmetricL2(Context& ctx, const Plane& v0, const Plane& v1, float w0gt1, f
         const float diff = a - b;
         float total = diff * diff * wGt + ac[i];
         const float fabs0 = std::fabs(a), tooSmall = 0.4f * fabs0, tooBig = fabs0;
-        float v;
-        if (a < 0) {
-            v = b > -tooSmall ? b + tooSmall : (b < -tooBig ? -b - tooBig : 0.0f);
-        } else {
-            v = b < tooSmall ? tooSmall - b : (b > tooBig ? b - tooBig : 0.0f);
-        }
+        const float negSmall = b + tooSmall, negBig = -b - tooBig, posSmall = tooSmall - b, posBig = b - tooBig;
+        const float ifNeg = b > -tooSmall ? negSmall : (b < -tooBig ? negBig : 0.0f);
+        const float ifPos = b < tooSmall ? posSmall : (b > tooBig ? posBig : 0.0f);
+        const float v = a < 0 ? ifNeg : ifPos;
         ac[i] = wLt * (v * v) + total;
     });
 }

@@ -50,7 +50,41 @@ enum class MaltaForm { kHigh, kLow };
 using MaltaRowFunction = void (*)(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, int32_t to,
                                   MaltaForm form);
 
+// Opsin dynamics of linear RGB (0..1) beside the same blurred: each
+// mixture m_i = M_i0 r + (M_i1 g + (M_i2 b + bias_i)) of the samples times
+// the intensity target, scaled by the sensitivity s_i = Gamma(n_i) / n_i
+// (at least kSensitivityFloor) of the blurred samples' mixture n_i (at
+// least its bias and kSensitivityFloor), at least its bias; then
+// X = m0 - m1, Y = m0 + m1, B = m2. Gamma(v) = kGammaMul log2(max(v, 0) +
+// kGammaBias) + kGammaAdd, log2 by FastLog2's rational approximation.
+constexpr float kIntensityTarget = 80.0f;
+constexpr float kMix[12] = {0.29956550340058319f,
+                            0.63373087833825936f,
+                            0.077705617820981968f,
+                            1.7557483643287353f,
+                            0.22158691104574774f,
+                            0.69391388044116142f,
+                            0.0987313588422f,
+                            1.7557483643287353f,
+                            0.02f,
+                            0.02f,
+                            0.20480129041026129f,
+                            12.226454707163354f};
+constexpr float kSensitivityFloor = 1e-4f;
+constexpr float kGammaMul = 19.245013259874995f * 0.693147180559945f;
+constexpr float kGammaAdd = -23.16046239805755f;
+constexpr float kGammaBias = 9.9710635769299145f;
+// log2(x) for x > 0: the bits less those of 2/3, shifted, give the
+// exponent e; the mantissa m = x / 2^e - 1 in [-1/3, 1/3) goes through
+// P(m) / Q(m) (degree 2, Horner's rule) and e is added.
+constexpr int32_t kLog2Offset = 0x3f2aaaab;
+constexpr float kLog2P[3] = {-1.8503833400518310E-06f, 1.4287160470083755E+00f, 7.4245873327820566E-01f};
+constexpr float kLog2Q[3] = {9.9032814277590719E-01f, 1.0096718572241148E+00f, 1.7409343003366853E-01f};
+using OpsinRowFunction = void (*)(const float* const rgb[3], const float* const blurred[3], float* const xyb[3],
+                                  int32_t count);
+
 struct KernelTable {
+    OpsinRowFunction opsinRow;
     BlurRowFunction blurRow;
     BlurColumnsFunction blurColumns;
     MaltaRowFunction maltaRow;

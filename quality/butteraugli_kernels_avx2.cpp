@@ -16,6 +16,62 @@ namespace {
 
 constexpr int32_t kLanes = 8;
 
+// Opsin dynamics, eight pixels at a time (butteraugli_kernels.h); every
+// maximum is taken against a positive constant, so the lanes agree with
+// the plain kernel's std::max.
+inline __m256 Mixture(int32_t i, __m256 r, __m256 g, __m256 b) {
+    const __m256 inner =
+        _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(kMix[4 * i + 2]), b), _mm256_set1_ps(kMix[4 * i + 3]));
+    return _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(kMix[4 * i]), r),
+                         _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(kMix[4 * i + 1]), g), inner));
+}
+
+inline __m256 FastLog2(__m256 x) {
+    const __m256i bits = _mm256_castps_si256(x);
+    const __m256i exponent = _mm256_srai_epi32(_mm256_sub_epi32(bits, _mm256_set1_epi32(kLog2Offset)), 23);
+    const __m256 m = _mm256_sub_ps(_mm256_castsi256_ps(_mm256_sub_epi32(bits, _mm256_slli_epi32(exponent, 23))),
+                                   _mm256_set1_ps(1.0f));
+    const __m256 p = _mm256_add_ps(
+        _mm256_mul_ps(_mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(kLog2P[2]), m), _mm256_set1_ps(kLog2P[1])), m),
+        _mm256_set1_ps(kLog2P[0]));
+    const __m256 q = _mm256_add_ps(
+        _mm256_mul_ps(_mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(kLog2Q[2]), m), _mm256_set1_ps(kLog2Q[1])), m),
+        _mm256_set1_ps(kLog2Q[0]));
+    return _mm256_add_ps(_mm256_div_ps(p, q), _mm256_cvtepi32_ps(exponent));
+}
+
+void OpsinRow(const float* const rgb[3], const float* const blurred[3], float* const xyb[3], int32_t count) {
+    const __m256 target = _mm256_set1_ps(kIntensityTarget), floor = _mm256_set1_ps(kSensitivityFloor);
+    int32_t x = 0;
+    for (; x + kLanes <= count; x += kLanes) {
+        __m256 mixed[3];
+        for (int32_t i = 0; i < 3; ++i) {
+            const __m256 pre = Mixture(i, _mm256_mul_ps(_mm256_loadu_ps(blurred[0] + x), target),
+                                       _mm256_mul_ps(_mm256_loadu_ps(blurred[1] + x), target),
+                                       _mm256_mul_ps(_mm256_loadu_ps(blurred[2] + x), target));
+            const __m256 n = _mm256_max_ps(_mm256_max_ps(pre, _mm256_set1_ps(kMix[4 * i + 3])), floor);
+            const __m256 gamma = _mm256_add_ps(
+                _mm256_mul_ps(_mm256_set1_ps(kGammaMul), FastLog2(_mm256_add_ps(_mm256_max_ps(n, _mm256_setzero_ps()),
+                                                                                _mm256_set1_ps(kGammaBias)))),
+                _mm256_set1_ps(kGammaAdd));
+            const __m256 sensitivity = _mm256_max_ps(_mm256_div_ps(gamma, n), floor);
+            const __m256 cur = Mixture(i, _mm256_mul_ps(_mm256_loadu_ps(rgb[0] + x), target),
+                                       _mm256_mul_ps(_mm256_loadu_ps(rgb[1] + x), target),
+                                       _mm256_mul_ps(_mm256_loadu_ps(rgb[2] + x), target));
+            mixed[i] = _mm256_max_ps(_mm256_mul_ps(cur, sensitivity), _mm256_set1_ps(kMix[4 * i + 3]));
+        }
+        _mm256_storeu_ps(xyb[0] + x, _mm256_sub_ps(mixed[0], mixed[1]));
+        _mm256_storeu_ps(xyb[1] + x, _mm256_add_ps(mixed[0], mixed[1]));
+        _mm256_storeu_ps(xyb[2] + x, mixed[2]);
+    }
+    if (x < count) {
+        const float* r[3] = {rgb[0] + x, rgb[1] + x, rgb[2] + x};
+        const float* b[3] = {blurred[0] + x, blurred[1] + x, blurred[2] + x};
+        float* o[3] = {xyb[0] + x, xyb[1] + x, xyb[2] + x};
+        KernelTableFor(0).opsinRow(r, b, o, count - x);
+    }
+}
+
 // The pair sums of a window whose tap j of the left half is at w[j * step]
 // (eight neighbouring outputs in the lanes).
 inline __m256 Window(const float* w, ptrdiff_t step, const BlurKernel& k) {
@@ -86,6 +142,7 @@ void MaltaRow(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, in
 }  // namespace
 
 void FillAvx2Kernels(KernelTable& table) {
+    table.opsinRow = OpsinRow;
     table.blurRow = BlurRow;
     table.blurColumns = BlurColumns;
     table.maltaRow = MaltaRow;

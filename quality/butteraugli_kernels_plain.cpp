@@ -3,6 +3,9 @@
 // each entry).
 #include "quality/butteraugli_kernels.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace vardelk {
 namespace butteraugli {
 namespace {
@@ -74,6 +77,42 @@ inline float Unit(const float* d, ptrdiff_t xs) {
     return total;
 }
 
+float FastLog2(float x) {
+    int32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    const int32_t exponent = (bits - kLog2Offset) >> 23;
+    const uint32_t mantissaBits = uint32_t(bits) - (uint32_t(exponent) << 23);
+    float mantissa;
+    std::memcpy(&mantissa, &mantissaBits, sizeof mantissa);
+    const float m = mantissa - 1.0f;
+    const float p = (kLog2P[2] * m + kLog2P[1]) * m + kLog2P[0];
+    const float q = (kLog2Q[2] * m + kLog2Q[1]) * m + kLog2Q[0];
+    return p / q + float(exponent);
+}
+
+inline float Mixture(int32_t i, float r, float g, float b) {
+    return kMix[4 * i] * r + (kMix[4 * i + 1] * g + (kMix[4 * i + 2] * b + kMix[4 * i + 3]));
+}
+
+void OpsinRow(const float* const rgb[3], const float* const blurred[3], float* const xyb[3], int32_t count) {
+    for (int32_t x = 0; x < count; ++x) {
+        float mixed[3];
+        for (int32_t i = 0; i < 3; ++i) {
+            const float pre = Mixture(i, blurred[0][x] * kIntensityTarget, blurred[1][x] * kIntensityTarget,
+                                      blurred[2][x] * kIntensityTarget);
+            const float n = std::max(std::max(pre, kMix[4 * i + 3]), kSensitivityFloor);
+            const float gamma = kGammaMul * FastLog2(std::max(n, 0.0f) + kGammaBias) + kGammaAdd;
+            const float sensitivity = std::max(gamma / n, kSensitivityFloor);
+            const float cur =
+                Mixture(i, rgb[0][x] * kIntensityTarget, rgb[1][x] * kIntensityTarget, rgb[2][x] * kIntensityTarget);
+            mixed[i] = std::max(cur * sensitivity, kMix[4 * i + 3]);
+        }
+        xyb[0][x] = mixed[0] - mixed[1];
+        xyb[1][x] = mixed[0] + mixed[1];
+        xyb[2][x] = mixed[2];
+    }
+}
+
 void BlurRow(const float* in, float* out, int32_t width, const BlurKernel& k) {
     const int32_t half = k.half;
     for (int32_t x = half; x < width - half; ++x) {
@@ -118,6 +157,7 @@ float MaltaUnit(const float* d, ptrdiff_t xs, MaltaForm form) {
 }
 
 void FillPlainKernels(KernelTable& table) {
+    table.opsinRow = OpsinRow;
     table.blurRow = BlurRow;
     table.blurColumns = BlurColumns;
     table.maltaRow = MaltaRow;

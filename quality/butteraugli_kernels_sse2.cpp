@@ -17,6 +17,60 @@ namespace {
 
 constexpr int32_t kLanes = 4;
 
+// Opsin dynamics, four pixels at a time (butteraugli_kernels.h); every
+// maximum is taken against a positive constant, so the lanes agree with
+// the plain kernel's std::max.
+inline __m128 Mixture(int32_t i, __m128 r, __m128 g, __m128 b) {
+    const __m128 inner = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(kMix[4 * i + 2]), b), _mm_set1_ps(kMix[4 * i + 3]));
+    return _mm_add_ps(_mm_mul_ps(_mm_set1_ps(kMix[4 * i]), r),
+                      _mm_add_ps(_mm_mul_ps(_mm_set1_ps(kMix[4 * i + 1]), g), inner));
+}
+
+inline __m128 FastLog2(__m128 x) {
+    const __m128i bits = _mm_castps_si128(x);
+    const __m128i exponent = _mm_srai_epi32(_mm_sub_epi32(bits, _mm_set1_epi32(kLog2Offset)), 23);
+    const __m128 m = _mm_sub_ps(_mm_castsi128_ps(_mm_sub_epi32(bits, _mm_slli_epi32(exponent, 23))), _mm_set1_ps(1.0f));
+    const __m128 p =
+        _mm_add_ps(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(kLog2P[2]), m), _mm_set1_ps(kLog2P[1])), m),
+                   _mm_set1_ps(kLog2P[0]));
+    const __m128 q =
+        _mm_add_ps(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(kLog2Q[2]), m), _mm_set1_ps(kLog2Q[1])), m),
+                   _mm_set1_ps(kLog2Q[0]));
+    return _mm_add_ps(_mm_div_ps(p, q), _mm_cvtepi32_ps(exponent));
+}
+
+void OpsinRow(const float* const rgb[3], const float* const blurred[3], float* const xyb[3], int32_t count) {
+    const __m128 target = _mm_set1_ps(kIntensityTarget), floor = _mm_set1_ps(kSensitivityFloor);
+    int32_t x = 0;
+    for (; x + kLanes <= count; x += kLanes) {
+        __m128 mixed[3];
+        for (int32_t i = 0; i < 3; ++i) {
+            const __m128 pre = Mixture(i, _mm_mul_ps(_mm_loadu_ps(blurred[0] + x), target),
+                                       _mm_mul_ps(_mm_loadu_ps(blurred[1] + x), target),
+                                       _mm_mul_ps(_mm_loadu_ps(blurred[2] + x), target));
+            const __m128 n = _mm_max_ps(_mm_max_ps(pre, _mm_set1_ps(kMix[4 * i + 3])), floor);
+            const __m128 gamma =
+                _mm_add_ps(_mm_mul_ps(_mm_set1_ps(kGammaMul),
+                                      FastLog2(_mm_add_ps(_mm_max_ps(n, _mm_setzero_ps()), _mm_set1_ps(kGammaBias)))),
+                           _mm_set1_ps(kGammaAdd));
+            const __m128 sensitivity = _mm_max_ps(_mm_div_ps(gamma, n), floor);
+            const __m128 cur =
+                Mixture(i, _mm_mul_ps(_mm_loadu_ps(rgb[0] + x), target), _mm_mul_ps(_mm_loadu_ps(rgb[1] + x), target),
+                        _mm_mul_ps(_mm_loadu_ps(rgb[2] + x), target));
+            mixed[i] = _mm_max_ps(_mm_mul_ps(cur, sensitivity), _mm_set1_ps(kMix[4 * i + 3]));
+        }
+        _mm_storeu_ps(xyb[0] + x, _mm_sub_ps(mixed[0], mixed[1]));
+        _mm_storeu_ps(xyb[1] + x, _mm_add_ps(mixed[0], mixed[1]));
+        _mm_storeu_ps(xyb[2] + x, mixed[2]);
+    }
+    if (x < count) {
+        const float* r[3] = {rgb[0] + x, rgb[1] + x, rgb[2] + x};
+        const float* b[3] = {blurred[0] + x, blurred[1] + x, blurred[2] + x};
+        float* o[3] = {xyb[0] + x, xyb[1] + x, xyb[2] + x};
+        KernelTableFor(0).opsinRow(r, b, o, count - x);
+    }
+}
+
 // The pair sums of a window whose tap j of the left half is at w[j * step]
 // (four neighbouring outputs in the lanes).
 inline __m128 Window(const float* w, ptrdiff_t step, const BlurKernel& k) {
@@ -87,6 +141,7 @@ void MaltaRow(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, in
 }  // namespace
 
 void FillSse2Kernels(KernelTable& table) {
+    table.opsinRow = OpsinRow;
     table.blurRow = BlurRow;
     table.blurColumns = BlurColumns;
     table.maltaRow = MaltaRow;
