@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -148,25 +149,25 @@ OwnedPlanes Halve(const LinearRgbPlanes& in) {
 // --- Opsin dynamics ------------------------------------------------------
 
 void Opsin(Context& ctx, const LinearRgbPlanes& rgb, Bands& b) {
-    const size_t n = ctx.Size(), w = size_t(ctx.width);
+    const size_t w = size_t(ctx.width);
     b.width = ctx.width;
     b.height = ctx.height;
-    Plane blurred[3];
-    for (int c = 0; c < 3; ++c) {
-        blurred[c].resize(n);
-        butteraugli::MirroredBlur5(rgb.plane[c], rgb.stride, blurred[c].data(), ctx.temp.data(), ctx.width, ctx.height,
-                                   ctx.threads);
-        b.xyb[c].resize(n);
-    }
+    for (Plane& p : b.xyb) p.resize(ctx.Size());
+    // A band of rows at a time: its blurred rows made beside it.
     ForRowBands(ctx.threads, ctx.height, [&](int32_t first, int32_t end) {
+        const size_t rows = size_t(end - first);
+        std::vector<float> scratch((rows + 4) * w), blurred(3 * rows * w);
+        for (int c = 0; c < 3; ++c)
+            butteraugli::MirroredBlur5(rgb.plane[c], rgb.stride, ctx.width, ctx.height, first, end, scratch.data(),
+                                       blurred.data() + size_t(c) * rows * w);
         for (int32_t y = first; y < end; ++y) {
-            const size_t at = size_t(y) * w;
+            const size_t at = size_t(y) * w, inBand = size_t(y - first) * w;
             const float* row[3];
             const float* blurredRow[3];
             float* out[3];
             for (int c = 0; c < 3; ++c) {
                 row[c] = rgb.plane[c] + ptrdiff_t(y) * rgb.stride;
-                blurredRow[c] = blurred[c].data() + at;
+                blurredRow[c] = blurred.data() + size_t(c) * rows * w + inBand;
                 out[c] = b.xyb[c].data() + at;
             }
             ctx.k.opsinRow(row, blurredRow, out, ctx.width);
@@ -616,45 +617,78 @@ struct ButteraugliOriginal::Data {
     ButteraugliOptions options;
     int32_t width = 0;
     int32_t height = 0;
-    bool halfMeasured = false;
     Bands full, half;
 };
 
 namespace {
 
+// Where a picture's linear light comes from: planes the caller keeps, or
+// 8-bit samples converted only while they are needed.
+struct Source {
+    const LinearRgbPlanes* planes = nullptr;
+    const RgbImage* image = nullptr;
+};
+
+// The picture's opsin planes at full resolution and its linear light at
+// half resolution (empty when too small to measure).
+void Start(Context& ctx, const Source& source, Bands& full, OwnedPlanes& half) {
+    std::unique_ptr<LinearRgb> converted;
+    if (source.image != nullptr) converted = std::make_unique<LinearRgb>(*source.image);
+    const LinearRgbPlanes planes = converted ? converted->Planes() : *source.planes;
+    if (Measurable((planes.width + 1) / 2, (planes.height + 1) / 2)) half = Halve(planes);
+    Opsin(ctx, planes, full);
+}
+
 // The distance of the distorted picture against the original's bands
 // (prepared, or made here from `original`).
-ButteraugliDistance Measure(const LinearRgbPlanes* original, const ButteraugliOriginal::Data* prepared,
-                            const LinearRgbPlanes& distorted, const ButteraugliOptions& options, ButteraugliMap* map) {
-    const int32_t w = distorted.width, h = distorted.height;
+ButteraugliDistance Measure(const Source& original, const ButteraugliOriginal::Data* prepared, const Source& distorted,
+                            int32_t w, int32_t h, const ButteraugliOptions& options, ButteraugliMap* map) {
     if (!Measurable(w, h)) return NoDistance(map);
     const KernelTable& k = butteraugli::KernelTableFor(options.cpuFlags);
-    Bands ownFull, ownHalf;
-    Bands& oFull = prepared != nullptr ? const_cast<Bands&>(prepared->full) : ownFull;
-    Bands& oHalf = prepared != nullptr ? const_cast<Bands&>(prepared->half) : ownHalf;
     const bool keep = prepared != nullptr;
+    Bands ownFull, ownHalf, dFull;
+    // The prepared bands are only read (DistanceMap keeps them).
+    Bands& oFull = keep ? const_cast<Bands&>(prepared->full) : ownFull;
+    Bands& oHalf = keep ? const_cast<Bands&>(prepared->half) : ownHalf;
+    OwnedPlanes oLinearHalf, dLinearHalf;
+    {
+        Context ctx(w, h, k, options.threads);
+        if (!keep) Start(ctx, original, oFull, oLinearHalf);
+        Start(ctx, distorted, dFull, dLinearHalf);
+    }
     Plane halfMap;
-    const int32_t hw = (w + 1) / 2, hh = (h + 1) / 2;
-    if (Measurable(hw, hh)) {
-        Context ctx(hw, hh, k, options.threads);
-        Bands d;
-        {
-            const OwnedPlanes halfDistorted = Halve(distorted);
-            Opsin(ctx, halfDistorted.View(), d);
-        }
+    if (!dLinearHalf.p[0].empty()) {
+        Context ctx(dLinearHalf.width, dLinearHalf.height, k, options.threads);
+        Bands dHalf;
+        Opsin(ctx, dLinearHalf.View(), dHalf);
+        dLinearHalf = OwnedPlanes();
         if (!keep) {
-            const OwnedPlanes halfOriginal = Halve(*original);
-            Opsin(ctx, halfOriginal.View(), oHalf);
+            Opsin(ctx, oLinearHalf.View(), oHalf);
+            oLinearHalf = OwnedPlanes();
         }
-        halfMap = DistanceMap(ctx, oHalf, d, keep);
+        halfMap = DistanceMap(ctx, oHalf, dHalf, keep);
     }
     Context ctx(w, h, k, options.threads);
-    Bands d;
-    if (!keep) Opsin(ctx, *original, oFull);
-    Opsin(ctx, distorted, d);
-    Plane fullMap = DistanceMap(ctx, oFull, d, keep);
+    Plane fullMap = DistanceMap(ctx, oFull, dFull, keep);
     if (!halfMap.empty()) AddHalf(halfMap, w, h, fullMap);
     return Norms(fullMap, w, h, map);
+}
+
+void Prepare(const Source& source, int32_t width, int32_t height, ButteraugliOriginal::Data& data) {
+    if (!Measurable(width, height)) return;
+    const KernelTable& k = butteraugli::KernelTableFor(data.options.cpuFlags);
+    OwnedPlanes half;
+    {
+        Context ctx(width, height, k, data.options.threads);
+        Start(ctx, source, data.full, half);
+        PrepareBands(ctx, data.full);
+    }
+    if (!half.p[0].empty()) {
+        Context ctx(half.width, half.height, k, data.options.threads);
+        Opsin(ctx, half.View(), data.half);
+        half = OwnedPlanes();
+        PrepareBands(ctx, data.half);
+    }
 }
 
 }  // namespace
@@ -664,24 +698,16 @@ ButteraugliOriginal::ButteraugliOriginal(const LinearRgbPlanes& original, const 
     data_->options = options;
     data_->width = original.width;
     data_->height = original.height;
-    if (!Measurable(original.width, original.height)) return;
-    const KernelTable& k = butteraugli::KernelTableFor(options.cpuFlags);
-    {
-        Context ctx(original.width, original.height, k, options.threads);
-        Opsin(ctx, original, data_->full);
-        PrepareBands(ctx, data_->full);
-    }
-    const OwnedPlanes half = Halve(original);
-    if (Measurable(half.width, half.height)) {
-        Context ctx(half.width, half.height, k, options.threads);
-        Opsin(ctx, half.View(), data_->half);
-        PrepareBands(ctx, data_->half);
-        data_->halfMeasured = true;
-    }
+    Prepare(Source{&original, nullptr}, original.width, original.height, *data_);
 }
 
 ButteraugliOriginal::ButteraugliOriginal(const RgbImage& original, const ButteraugliOptions& options)
-    : ButteraugliOriginal(LinearRgb(original).Planes(), options) {}
+    : data_(new Data) {
+    data_->options = options;
+    data_->width = original.width;
+    data_->height = original.height;
+    Prepare(Source{nullptr, &original}, original.width, original.height, *data_);
+}
 
 ButteraugliOriginal::ButteraugliOriginal(const Y4mFormat& format, const Y4mFrame& frame,
                                          const ButteraugliOptions& options)
@@ -702,12 +728,14 @@ int32_t ButteraugliOriginal::Height() const { return data_->height; }
 
 ButteraugliDistance ButteraugliOriginal::Measure(const LinearRgbPlanes& distorted, ButteraugliMap* map) const {
     CheckSize(data_->width, data_->height, distorted.width, distorted.height);
-    return vardelk::Measure(nullptr, data_.get(), distorted, data_->options, map);
+    return vardelk::Measure(Source{}, data_.get(), Source{&distorted, nullptr}, data_->width, data_->height,
+                            data_->options, map);
 }
 
 ButteraugliDistance ButteraugliOriginal::Measure(const RgbImage& distorted, ButteraugliMap* map) const {
     CheckSize(data_->width, data_->height, distorted.width, distorted.height);
-    return Measure(LinearRgb(distorted).Planes(), map);
+    return vardelk::Measure(Source{}, data_.get(), Source{nullptr, &distorted}, data_->width, data_->height,
+                            data_->options, map);
 }
 
 ButteraugliDistance ButteraugliOriginal::Measure(const Y4mFormat& format, const Y4mFrame& distorted,
@@ -720,14 +748,15 @@ ButteraugliDistance ButteraugliOriginal::Measure(const Y4mFormat& format, const 
 ButteraugliDistance Butteraugli(const LinearRgbPlanes& original, const LinearRgbPlanes& distorted,
                                 const ButteraugliOptions& options, ButteraugliMap* map) {
     CheckSize(original.width, original.height, distorted.width, distorted.height);
-    return Measure(&original, nullptr, distorted, options, map);
+    return Measure(Source{&original, nullptr}, nullptr, Source{&distorted, nullptr}, original.width, original.height,
+                   options, map);
 }
 
 ButteraugliDistance Butteraugli(const RgbImage& original, const RgbImage& distorted, const ButteraugliOptions& options,
                                 ButteraugliMap* map) {
     CheckSize(original.width, original.height, distorted.width, distorted.height);
-    const LinearRgb a(original), b(distorted);
-    return Butteraugli(a.Planes(), b.Planes(), options, map);
+    return Measure(Source{nullptr, &original}, nullptr, Source{nullptr, &distorted}, original.width, original.height,
+                   options, map);
 }
 
 ButteraugliDistance ButteraugliFrames(const Y4mFormat& format, const Y4mFrame& original, const Y4mFrame& distorted,

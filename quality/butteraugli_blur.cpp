@@ -95,37 +95,32 @@ void GaussianBlur(const float* in, float* out, float* temp, int32_t width, int32
     });
 }
 
-void MirroredBlur5(const float* in, ptrdiff_t inStride, float* out, float* temp, int32_t width, int32_t height,
-                   int32_t threads) {
+void MirroredBlur5(const float* in, ptrdiff_t inStride, int32_t width, int32_t height, int32_t first, int32_t end,
+                   float* rows, float* out) {
     const BlurKernel kernel = GaussianKernel(1.2f);
     float total = 0.0f;
     for (int32_t j = 0; j < kernel.size; ++j) total += kernel.weight[j];
     const float scale = 1.0f / total;
     const float w0 = kernel.weight[2] * scale, w1 = kernel.weight[1] * scale, w2 = kernel.weight[0] * scale;
     const size_t w = size_t(width);
-    ForRowBands(threads, height, [&](int32_t first, int32_t end) {
-        for (int32_t y = first; y < end; ++y) {
-            const float* row = in + ptrdiff_t(y) * inStride;
-            float* dst = temp + size_t(y) * w;
-            for (int32_t x = 0; x < width; ++x) {
-                const float c = row[x];
-                const float l1 = row[Mirror(x - 1, width)], r1 = row[Mirror(x + 1, width)];
-                const float l2 = row[Mirror(x - 2, width)], r2 = row[Mirror(x + 2, width)];
-                dst[x] = (l2 + r2) * w2 + ((l1 + r1) * w1 + c * w0);
-            }
+    // Every row the band reads, mirrored ones included, lies in [lo, hi).
+    const int32_t lo = std::max(0, first - 2), hi = std::min(height, end + 2);
+    for (int32_t y = lo; y < hi; ++y) {
+        const float* row = in + ptrdiff_t(y) * inStride;
+        float* dst = rows + size_t(y - lo) * w;
+        for (int32_t x = 0; x < width; ++x) {
+            const float c = row[x];
+            const float l1 = row[Mirror(x - 1, width)], r1 = row[Mirror(x + 1, width)];
+            const float l2 = row[Mirror(x - 2, width)], r2 = row[Mirror(x + 2, width)];
+            dst[x] = (l2 + r2) * w2 + ((l1 + r1) * w1 + c * w0);
         }
-    });
-    ForRowBands(threads, height, [&](int32_t first, int32_t end) {
-        for (int32_t y = first; y < end; ++y) {
-            const float* m = temp + size_t(y) * w;
-            const float* t1 = temp + size_t(Mirror(y - 1, height)) * w;
-            const float* b1 = temp + size_t(Mirror(y + 1, height)) * w;
-            const float* t2 = temp + size_t(Mirror(y - 2, height)) * w;
-            const float* b2 = temp + size_t(Mirror(y + 2, height)) * w;
-            float* dst = out + size_t(y) * w;
-            for (int32_t x = 0; x < width; ++x) dst[x] = (t2[x] + b2[x]) * w2 + ((t1[x] + b1[x]) * w1 + m[x] * w0);
-        }
-    });
+    }
+    const auto at = [&](int32_t y) { return rows + size_t(Mirror(y, height) - lo) * w; };
+    for (int32_t y = first; y < end; ++y) {
+        const float *m = at(y), *t1 = at(y - 1), *b1 = at(y + 1), *t2 = at(y - 2), *b2 = at(y + 2);
+        float* dst = out + size_t(y - first) * w;
+        for (int32_t x = 0; x < width; ++x) dst[x] = (t2[x] + b2[x]) * w2 + ((t1[x] + b1[x]) * w1 + m[x] * w0);
+    }
 }
 
 }  // namespace butteraugli

@@ -24,10 +24,11 @@ void GaussianBlur(const float* in, float* out, float* temp, int32_t width, int32
 
 // The 5x5 Gaussian of sigma 1.2 with mirrored edges (sample -1 is sample 0,
 // -2 is 1): along the row c w0 + (l1 + r1) w1 + (l2 + r2) w2, then down the
-// column the same of the row results. `in` has rows `inStride` samples
-// apart; `out` and `temp` are planes of their own.
-void MirroredBlur5(const float* in, ptrdiff_t inStride, float* out, float* temp, int32_t width, int32_t height,
-                   int32_t threads);
+// column the same of the row results. Rows [first, end) of the blur of a
+// plane of `height` rows (`inStride` samples apart) into `out` (rows
+// `width` apart); `rows` holds end - first + 4 rows of `width` samples.
+void MirroredBlur5(const float* in, ptrdiff_t inStride, int32_t width, int32_t height, int32_t first, int32_t end,
+                   float* rows, float* out);
 
 // Runs body(first, end) over bands of rows of [0, rows).
 void ForRowBands(int32_t threads, int32_t rows, const std::function<void(int32_t, int32_t)>& body);
