@@ -35,8 +35,6 @@ constexpr float kSigmaHf = 3.22489901262f;
 constexpr float kSigmaUhf = 1.56416327805f;
 constexpr float kSigmaMask = 2.7f;
 
-void Drop(Plane& p) { Plane().swap(p); }
-
 // What one picture has at one resolution, as the steps make and use them.
 struct Bands {
     int32_t width = 0;
@@ -71,6 +69,20 @@ struct Context {
           mask(butteraugli::GaussianKernel(kSigmaMask)),
           temp(size_t(w) * size_t(h)) {}
     size_t Size() const { return size_t(width) * size_t(height); }
+
+    // Planes of this size are handed back when used up and handed out again,
+    // so that a measure touches fresh memory only up to its peak.
+    std::vector<Plane> spare;
+    Plane Take() {
+        if (spare.empty()) return Plane(Size());
+        Plane p = std::move(spare.back());
+        spare.pop_back();
+        return p;
+    }
+    void Give(Plane& p) {
+        if (p.size() == Size()) spare.push_back(std::move(p));
+        Plane().swap(p);
+    }
 
     void Blur(const Plane& in, Plane& out, const BlurKernel& kernel) {
         butteraugli::GaussianBlur(in.data(), out.data(), temp.data(), width, height, kernel, k, threads);
@@ -152,7 +164,7 @@ void Opsin(Context& ctx, const LinearRgbPlanes& rgb, Bands& b) {
     const size_t w = size_t(ctx.width);
     b.width = ctx.width;
     b.height = ctx.height;
-    for (Plane& p : b.xyb) p.resize(ctx.Size());
+    for (Plane& p : b.xyb) p = ctx.Take();
     // A band of rows at a time: its blurred rows made beside it.
     ForRowBands(ctx.threads, ctx.height, [&](int32_t first, int32_t end) {
         const size_t rows = size_t(end - first);
@@ -197,7 +209,7 @@ inline float MaximumClamp(float v, float limit) {
 
 void LowBands(Context& ctx, Bands& b) {
     for (int c = 0; c < 3; ++c) {
-        b.lf[c].resize(ctx.Size());
+        b.lf[c] = ctx.Take();
         ctx.Blur(b.xyb[c], b.lf[c], ctx.lf);
         b.mf[c] = std::move(b.xyb[c]);
         Plane& mf = b.mf[c];
@@ -211,6 +223,7 @@ void MiddleBands(Context& ctx, Bands& b) {
     for (int c = 0; c < 2; ++c) {
         Plane& mf = b.mf[c];
         Plane& hf = b.hf[c];
+        hf = ctx.Take();
         hf = mf;
         ctx.Blur(mf, mf, ctx.hf);
         if (c == 0) {
@@ -239,9 +252,10 @@ constexpr float kMaskXMul = 2.5f, kMaskYMul = 0.4f;
 void SplitY(Context& ctx, Bands& b) {
     Plane& hf = b.hf[1];
     Plane& uhf = b.uhf[1];
+    uhf = ctx.Take();
     uhf = hf;
     ctx.Blur(hf, hf, ctx.uhf);
-    b.mask.resize(ctx.Size());
+    b.mask = ctx.Take();
     ctx.EachSample([&](size_t i) {
         const float h = MaximumClamp(hf[i], 28.4691806922f);
         const float u = MaximumClamp(uhf[i] - h, 5.19175294647f) * 2.69313763794f;
@@ -254,6 +268,7 @@ void SplitY(Context& ctx, Bands& b) {
 void SplitX(Context& ctx, Bands& b) {
     Plane& hf = b.hf[0];
     Plane& uhf = b.uhf[0];
+    uhf = ctx.Take();
     uhf = hf;
     ctx.Blur(hf, hf, ctx.uhf);
     ctx.EachSample([&](size_t i) {
@@ -279,7 +294,7 @@ void BlurMask(Context& ctx, Bands& b) {
 void Erode(Context& ctx, Bands& b) {
     const int32_t w = ctx.width, h = ctx.height, step = 3;
     const Plane& from = b.mask;
-    b.eroded.resize(ctx.Size());
+    b.eroded = ctx.Take();
     // The three smallest kept in order as v comes in.
     const auto keep = [](float v, float& min0, float& min1, float& min2) {
         const float n0 = std::min(min0, v), n1 = std::min(std::max(min0, v), min1);
@@ -424,7 +439,7 @@ constexpr double kWeights[9] = {400.0,          1.50815703118, 0, 2150.0, 10.619
 Plane LowDifference(Context& ctx, const Bands& o, const Bands& d) {
     const float xmul = 32.2217497012f, ymul = 13.7697791434f, bmul = 47.504615728f, yToB = -0.362267051518f;
     const float w[3] = {float(kWeights[6]), float(kWeights[7]), float(kWeights[8])};
-    Plane dc(ctx.Size());
+    Plane dc = ctx.Take();
     ctx.EachSample([&](size_t i) {
         const float vals0[3] = {o.lf[0][i] * xmul, o.lf[1][i] * ymul, (yToB * o.lf[1][i] + o.lf[2][i]) * bmul};
         const float vals1[3] = {d.lf[0][i] * xmul, d.lf[1][i] * ymul, (yToB * d.lf[1][i] + d.lf[2][i]) * bmul};
@@ -457,23 +472,24 @@ inline float MaskDc(float delta) {
 // are made beside the distorted picture's and dropped once used.
 Plane DistanceMap(Context& ctx, Bands& o, Bands& d, bool prepared) {
     const auto dropOriginal = [&](Plane& p) {
-        if (!prepared) Drop(p);
+        if (!prepared) ctx.Give(p);
     };
     if (!prepared) LowBands(ctx, o);
     LowBands(ctx, d);
     Plane dc = LowDifference(ctx, o, d);
     for (int c = 0; c < 3; ++c) {
         dropOriginal(o.lf[c]);
-        Drop(d.lf[c]);
+        ctx.Give(d.lf[c]);
     }
     if (!prepared) MiddleBands(ctx, o);
     MiddleBands(ctx, d);
 
     const double asym = kHfAsymmetry, sqrtAsym = std::sqrt(kHfAsymmetry);
-    Plane ac(ctx.Size(), 0.0f);
+    Plane ac = ctx.Take();
+    std::fill(ac.begin(), ac.end(), 0.0f);
     L2(ctx, o.mf[2], d.mf[2], float(kWeights[5]), ac);
     dropOriginal(o.mf[2]);
-    Drop(d.mf[2]);
+    ctx.Give(d.mf[2]);
 
     struct Channel {
         double uhfWeight, uhfNorm, hfWeight, hfNorm, mfWeight, mfNorm;
@@ -488,16 +504,16 @@ Plane DistanceMap(Context& ctx, Bands& o, Bands& d, bool prepared) {
         MaltaDifference(ctx, o.uhf[c], d.uhf[c], ch.uhfWeight * asym, ch.uhfWeight / asym, ch.uhfNorm, MaltaForm::kHigh,
                         ac);
         dropOriginal(o.uhf[c]);
-        Drop(d.uhf[c]);
+        ctx.Give(d.uhf[c]);
         MaltaDifference(ctx, o.hf[c], d.hf[c], ch.hfWeight * sqrtAsym, ch.hfWeight / sqrtAsym, ch.hfNorm,
                         MaltaForm::kLow, ac);
         AsymmetricL2(ctx, o.hf[c], d.hf[c], float(kWeights[c] * asym), float(kWeights[c] / asym), ac);
         dropOriginal(o.hf[c]);
-        Drop(d.hf[c]);
+        ctx.Give(d.hf[c]);
         MaltaDifference(ctx, o.mf[c], d.mf[c], ch.mfWeight, ch.mfWeight, ch.mfNorm, MaltaForm::kLow, ac);
         L2(ctx, o.mf[c], d.mf[c], float(kWeights[3 + c]), ac);
         dropOriginal(o.mf[c]);
-        Drop(d.mf[c]);
+        ctx.Give(d.mf[c]);
     }
 
     if (!prepared) {

@@ -108,12 +108,18 @@ void MirroredBlur5(const float* in, ptrdiff_t inStride, int32_t width, int32_t h
     for (int32_t y = lo; y < hi; ++y) {
         const float* row = in + ptrdiff_t(y) * inStride;
         float* dst = rows + size_t(y - lo) * w;
-        for (int32_t x = 0; x < width; ++x) {
+        const auto sample = [&](int32_t x) {
             const float c = row[x];
             const float l1 = row[Mirror(x - 1, width)], r1 = row[Mirror(x + 1, width)];
             const float l2 = row[Mirror(x - 2, width)], r2 = row[Mirror(x + 2, width)];
-            dst[x] = (l2 + r2) * w2 + ((l1 + r1) * w1 + c * w0);
-        }
+            return (l2 + r2) * w2 + ((l1 + r1) * w1 + c * w0);
+        };
+        // No mirroring in [2, width - 2).
+        const int32_t left = std::min(2, width), right = std::max(left, width - 2);
+        for (int32_t x = 0; x < left; ++x) dst[x] = sample(x);
+        for (int32_t x = left; x < right; ++x)
+            dst[x] = (row[x - 2] + row[x + 2]) * w2 + ((row[x - 1] + row[x + 1]) * w1 + row[x] * w0);
+        for (int32_t x = right; x < width; ++x) dst[x] = sample(x);
     }
     const auto at = [&](int32_t y) { return rows + size_t(Mirror(y, height) - lo) * w; };
     for (int32_t y = first; y < end; ++y) {
