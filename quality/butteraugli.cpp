@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "quality/butteraugli_blur.h"
 #include "quality/butteraugli_kernels.h"
@@ -21,10 +22,32 @@ using butteraugli::MaltaForm;
 
 namespace {
 
-using Plane = std::vector<float>;
+// Planes are written in full before they are read: their samples are left
+// uninitialised when made, rather than zeroed only to be overwritten.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using Plane = std::vector<float, UninitialisedAllocator<float>>;
 
 // The smallest side the measure works on.
 constexpr int32_t kMinSize = 8;
+// The reach of the Malta filters.
+constexpr int32_t kMaltaBorder = 4;
 // The program's asymmetry of high-frequency errors (a blur costs less than
 // added detail) and the weight of X errors.
 constexpr float kHfAsymmetry = 0.8f;
@@ -56,6 +79,8 @@ struct Context {
     const KernelTable& k;
     int32_t threads;
     BlurKernel lf, hf, uhf, mask;
+    // Scratch for a blur, or the Malta filters' input with a zero border
+    // of 4 samples around the picture.
     Plane temp;
 
     Context(int32_t w, int32_t h, const KernelTable& table, int32_t t)
@@ -67,7 +92,7 @@ struct Context {
           hf(butteraugli::GaussianKernel(kSigmaHf)),
           uhf(butteraugli::GaussianKernel(kSigmaUhf)),
           mask(butteraugli::GaussianKernel(kSigmaMask)),
-          temp(size_t(w) * size_t(h)) {}
+          temp(size_t(w + 2 * kMaltaBorder) * size_t(h + 2 * kMaltaBorder)) {}
     size_t Size() const { return size_t(width) * size_t(height); }
 
     // Planes of this size are handed back when used up and handed out again,
@@ -363,46 +388,39 @@ void MaltaDifference(Context& ctx, const Plane& lum0, const Plane& lum1, double 
     const double pre0lt1 = mulli * std::sqrt(weight1 * w0lt1) / (len * 2 + 1);
     const float norm2gt = float(pre0gt1 * norm1), norm2lt = float(pre0lt1 * norm1);
     const float normF = float(norm1);
-    Plane& diffs = ctx.temp;
-    ctx.EachSample([&](size_t i) {
-        const float v0 = lum0[i], v1 = lum1[i];
-        const float absval = 0.5f * (std::fabs(v0) + std::fabs(v1));
-        const float diff = v0 - v1;
-        const float scaler = norm2gt / (normF + absval);
-        const float scaler2 = norm2lt / (normF + absval);
-        const float fabs0 = std::fabs(v0);
-        const float tooSmall = 0.55f * fabs0, tooBig = 1.05f * fabs0;
-        // Mirrored for a negative original: the distorted value's side.
-        const float side = v0 < 0 ? -v1 : v1;
-        const float below = tooSmall - side, above = side - tooBig;
-        const float more = scaler2 * below, less = -(scaler2 * above);
-        const float impact = below > 0 ? more : (above > 0 ? less : 0.0f);
-        diffs[i] = scaler * diff + (v0 < 0 ? -impact : impact);
-    });
     const int32_t w = ctx.width, h = ctx.height;
+    const size_t stride = size_t(w + 2 * kMaltaBorder);
+    float* diffs = ctx.temp.data() + kMaltaBorder * stride + kMaltaBorder;
+    std::fill_n(ctx.temp.data(), kMaltaBorder * stride, 0.0f);
+    std::fill_n(diffs + size_t(h) * stride - kMaltaBorder, kMaltaBorder * stride, 0.0f);
     ForRowBands(ctx.threads, h, [&](int32_t first, int32_t end) {
-        // Near an edge the window is copied into a zero border.
-        float window[9 * 12];
-        const auto padded = [&](int32_t x0, int32_t y0) {
-            for (int32_t dy = 0; dy < 9; ++dy) {
-                const int32_t y = y0 + dy - 4;
-                for (int32_t dx = 0; dx < 12; ++dx) {
-                    const int32_t x = x0 + dx - 4;
-                    window[dy * 12 + dx] = (dx < 9 && y >= 0 && y < h && x >= 0 && x < w)
-                                               ? diffs[size_t(y) * size_t(w) + size_t(x)]
-                                               : 0.0f;
-                }
-            }
-            return butteraugli::MaltaUnit(&window[4 * 12 + 4], 12, form);
-        };
         for (int32_t y = first; y < end; ++y) {
-            float* row = ac.data() + size_t(y) * size_t(w);
-            const bool inside = y >= 4 && y < h - 4 && w > 8;
-            const int32_t from = inside ? 4 : w, to = inside ? w - 4 : w;
-            for (int32_t x = 0; x < std::min(from, w); ++x) row[x] += padded(x, y);
-            if (inside) ctx.k.maltaRow(diffs.data() + size_t(y) * size_t(w), w, row, from, to, form);
-            for (int32_t x = std::max(to, from); x < w; ++x) row[x] += padded(x, y);
+            const float* a = lum0.data() + size_t(y) * size_t(w);
+            const float* b = lum1.data() + size_t(y) * size_t(w);
+            float* out = diffs + size_t(y) * stride;
+            std::fill_n(out - kMaltaBorder, kMaltaBorder, 0.0f);
+            std::fill_n(out + w, kMaltaBorder, 0.0f);
+            for (int32_t x = 0; x < w; ++x) {
+                const float v0 = a[x], v1 = b[x];
+                const float absval = 0.5f * (std::fabs(v0) + std::fabs(v1));
+                const float diff = v0 - v1;
+                const float scaler = norm2gt / (normF + absval);
+                const float scaler2 = norm2lt / (normF + absval);
+                const float fabs0 = std::fabs(v0);
+                const float tooSmall = 0.55f * fabs0, tooBig = 1.05f * fabs0;
+                // Mirrored for a negative original: the distorted value's side.
+                const float side = v0 < 0 ? -v1 : v1;
+                const float below = tooSmall - side, above = side - tooBig;
+                const float more = scaler2 * below, less = -(scaler2 * above);
+                const float impact = below > 0 ? more : (above > 0 ? less : 0.0f);
+                out[x] = scaler * diff + (v0 < 0 ? -impact : impact);
+            }
         }
+    });
+    ForRowBands(ctx.threads, h, [&](int32_t first, int32_t end) {
+        for (int32_t y = first; y < end; ++y)
+            ctx.k.maltaRow(diffs + size_t(y) * stride, ptrdiff_t(stride), ac.data() + size_t(y) * size_t(w), 0, w,
+                           form);
     });
 }
 
@@ -582,7 +600,7 @@ ButteraugliDistance Norms(const Plane& map, int32_t width, int32_t height, Butte
     if (out != nullptr) {
         out->width = width;
         out->height = height;
-        out->distance = map;
+        out->distance.assign(map.begin(), map.end());
     }
     return result;
 }

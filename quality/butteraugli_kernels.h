@@ -44,8 +44,8 @@ using BlurColumnsFunction = void (*)(const float* in, ptrdiff_t stride, float* o
 // high-frequency form) or 5 (the low-frequency form), each line's sum of
 // the differences squared, added over the lines in a fixed order
 // (butteraugli_kernels_plain.cpp has the lines and the grouping of each
-// sum). For pixels [from, to) of a row at least 4 pixels from every edge,
-// acc[x] += the filters at diffs[x] (rows `stride` samples apart).
+// sum). For pixels [from, to) of a row, acc[x] += the filters at diffs[x]
+// (rows `stride` samples apart, at least 4 samples readable on every side).
 enum class MaltaForm { kHigh, kLow };
 using MaltaRowFunction = void (*)(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, int32_t to,
                                   MaltaForm form);
@@ -95,9 +95,6 @@ inline const KernelTable& KernelTableFor(uint32_t cpuFlags) { return KernelTable
 void FillPlainKernels(KernelTable& table);
 void FillSse2Kernels(KernelTable& table);
 void FillAvx2Kernels(KernelTable& table);
-
-// The filters at one pixel, the window read at d (rows xs samples apart).
-float MaltaUnit(const float* d, ptrdiff_t xs, MaltaForm form);
 
 }  // namespace butteraugli
 }  // namespace vardelk

@@ -152,10 +152,6 @@ void MaltaRow(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, in
 
 }  // namespace
 
-float MaltaUnit(const float* d, ptrdiff_t xs, MaltaForm form) {
-    return form == MaltaForm::kHigh ? Unit<MaltaForm::kHigh>(d, xs) : Unit<MaltaForm::kLow>(d, xs);
-}
-
 void FillPlainKernels(KernelTable& table) {
     table.opsinRow = OpsinRow;
     table.blurRow = BlurRow;
