@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace vardelk {
 namespace butteraugli {
@@ -113,32 +114,56 @@ void OpsinRow(const float* const rgb[3], const float* const blurred[3], float* c
     }
 }
 
-void BlurRow(const float* in, float* out, int32_t width, const BlurKernel& k) {
-    const int32_t half = k.half;
-    for (int32_t x = half; x < width - half; ++x) {
-        const float* w = in + x - half;
-        float sums[4] = {0, 0, 0, 0};
-        for (int32_t j = 0; j < half; ++j) {
-            const float pair = (w[j] + w[k.size - 1 - j]) * k.scaled[j];
-            sums[j % 4] = j < 4 ? pair : sums[j % 4] + pair;
+// Both blurs run the taps in the outer loop over a line of outputs, so
+// that the compiler can vectorise across the outputs; each output's
+// additions stay in the documented order. Along a row: outputs 1 apart,
+// output x's window starting at in[x].
+void BlurLine(const float* in, float* out, int32_t count, const BlurKernel& k) {
+    if (count <= 0) return;
+    std::vector<float> sums(size_t(4) * size_t(count));
+    for (int32_t j = 0; j < k.half; ++j) {
+        const float* near = in + j;
+        const float* far = in + (k.size - 1 - j);
+        const float weight = k.scaled[j];
+        float* sum = sums.data() + size_t(j % 4) * size_t(count);
+        if (j < 4) {
+            for (int32_t x = 0; x < count; ++x) sum[x] = (near[x] + far[x]) * weight;
+        } else {
+            for (int32_t x = 0; x < count; ++x) sum[x] = sum[x] + (near[x] + far[x]) * weight;
         }
-        float total = w[half] * k.scaled[half];
-        for (int32_t s = 0; s < 4 && s < half; ++s) total += sums[s];
-        out[x] = total;
+    }
+    const float* centre = in + k.half;
+    for (int32_t x = 0; x < count; ++x) out[x] = centre[x] * k.scaled[k.half];
+    for (int32_t s = 0; s < 4 && s < k.half; ++s) {
+        const float* sum = sums.data() + size_t(s) * size_t(count);
+        for (int32_t x = 0; x < count; ++x) out[x] += sum[x];
     }
 }
 
+void BlurRow(const float* in, float* out, int32_t width, const BlurKernel& k) {
+    BlurLine(in, out + k.half, width - 2 * k.half, k);
+}
+
 void BlurColumns(const float* in, ptrdiff_t stride, float* out, int32_t width, const BlurKernel& k) {
-    for (int32_t x = 0; x < width; ++x) {
-        const float* w = in + x;
-        float sums[4] = {0, 0, 0, 0};
-        for (int32_t j = 0; j < k.half; ++j) {
-            const float pair = (w[j * stride] + w[(k.size - 1 - j) * stride]) * k.scaled[j];
-            sums[j % 4] = j < 4 ? pair : sums[j % 4] + pair;
+    // Output x's window is column x: taps `stride` apart, outputs 1 apart.
+    if (width <= 0) return;
+    std::vector<float> sums(size_t(4) * size_t(width));
+    for (int32_t j = 0; j < k.half; ++j) {
+        const float* near = in + j * stride;
+        const float* far = in + (k.size - 1 - j) * stride;
+        const float weight = k.scaled[j];
+        float* sum = sums.data() + size_t(j % 4) * size_t(width);
+        if (j < 4) {
+            for (int32_t x = 0; x < width; ++x) sum[x] = (near[x] + far[x]) * weight;
+        } else {
+            for (int32_t x = 0; x < width; ++x) sum[x] = sum[x] + (near[x] + far[x]) * weight;
         }
-        float total = w[k.half * stride] * k.scaled[k.half];
-        for (int32_t s = 0; s < 4 && s < k.half; ++s) total += sums[s];
-        out[x] = total;
+    }
+    const float* centre = in + k.half * stride;
+    for (int32_t x = 0; x < width; ++x) out[x] = centre[x] * k.scaled[k.half];
+    for (int32_t s = 0; s < 4 && s < k.half; ++s) {
+        const float* sum = sums.data() + size_t(s) * size_t(width);
+        for (int32_t x = 0; x < width; ++x) out[x] += sum[x];
     }
 }
 
