@@ -246,11 +246,12 @@ void LowBands(Context& ctx, Bands& b) {
 void MiddleBands(Context& ctx, Bands& b) {
     const float removeMf = 0.29f, addMf = 0.1f;
     for (int c = 0; c < 2; ++c) {
+        // The unblurred band becomes the high band's start.
         Plane& mf = b.mf[c];
         Plane& hf = b.hf[c];
         hf = ctx.Take();
-        hf = mf;
-        ctx.Blur(mf, mf, ctx.hf);
+        ctx.Blur(mf, hf, ctx.hf);
+        std::swap(mf, hf);
         if (c == 0) {
             ctx.EachSample([&](size_t i) {
                 hf[i] = hf[i] - mf[i];
@@ -278,8 +279,8 @@ void SplitY(Context& ctx, Bands& b) {
     Plane& hf = b.hf[1];
     Plane& uhf = b.uhf[1];
     uhf = ctx.Take();
-    uhf = hf;
-    ctx.Blur(hf, hf, ctx.uhf);
+    ctx.Blur(hf, uhf, ctx.uhf);
+    std::swap(hf, uhf);
     b.mask = ctx.Take();
     ctx.EachSample([&](size_t i) {
         const float h = MaximumClamp(hf[i], 28.4691806922f);
@@ -294,8 +295,8 @@ void SplitX(Context& ctx, Bands& b) {
     Plane& hf = b.hf[0];
     Plane& uhf = b.uhf[0];
     uhf = ctx.Take();
-    uhf = hf;
-    ctx.Blur(hf, hf, ctx.uhf);
+    ctx.Blur(hf, uhf, ctx.uhf);
+    std::swap(hf, uhf);
     ctx.EachSample([&](size_t i) {
         const float h = hf[i];
         uhf[i] = RemoveRangeAroundZero(0.04f, uhf[i] - h);
