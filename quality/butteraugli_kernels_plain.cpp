@@ -66,14 +66,21 @@ inline float LineSum(const float* d, ptrdiff_t xs, const Tap* t, int32_t taps) {
     return (((a + b) + (c + e)) + ((f + g) + (h + i))) + j;
 }
 
+// The earlier line each high-frequency line repeats, or -1.
+constexpr int32_t kHighRepeats[kLines] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 7, 6, 5, 4};
+
 template <MaltaForm kForm>
 inline float Unit(const float* d, ptrdiff_t xs) {
-    float sum =
-        kForm == MaltaForm::kHigh ? LineSum(d, xs, kHighLines[0], kHighTaps[0]) : LineSum(d, xs, kLowLines[0], 5);
-    float total = sum * sum;
-    for (int32_t l = 1; l < kLines; ++l) {
-        sum = kForm == MaltaForm::kHigh ? LineSum(d, xs, kHighLines[l], kHighTaps[l]) : LineSum(d, xs, kLowLines[l], 5);
-        total = sum * sum + total;
+    float sums[kLines];
+    float total = 0.0f;
+    for (int32_t l = 0; l < kLines; ++l) {
+        if (kForm == MaltaForm::kHigh && kHighRepeats[l] >= 0) {
+            sums[l] = sums[kHighRepeats[l]];
+        } else {
+            sums[l] = kForm == MaltaForm::kHigh ? LineSum(d, xs, kHighLines[l], kHighTaps[l])
+                                                : LineSum(d, xs, kLowLines[l], 5);
+        }
+        total = l == 0 ? sums[l] * sums[l] : sums[l] * sums[l] + total;
     }
     return total;
 }
