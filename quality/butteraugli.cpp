@@ -387,8 +387,7 @@ void MaltaDifference(Context& ctx, const Plane& lum0, const Plane& lum1, double 
     const float weight0 = 0.5f, weight1 = 0.33f;
     const double pre0gt1 = mulli * std::sqrt(weight0 * w0gt1) / (len * 2 + 1);
     const double pre0lt1 = mulli * std::sqrt(weight1 * w0lt1) / (len * 2 + 1);
-    const float norm2gt = float(pre0gt1 * norm1), norm2lt = float(pre0lt1 * norm1);
-    const float normF = float(norm1);
+    const butteraugli::MaltaWeights weights{float(pre0gt1 * norm1), float(pre0lt1 * norm1), float(norm1)};
     const int32_t w = ctx.width, h = ctx.height;
     const size_t stride = size_t(w + 2 * kMaltaBorder);
     float* diffs = ctx.temp.data() + kMaltaBorder * stride + kMaltaBorder;
@@ -401,21 +400,7 @@ void MaltaDifference(Context& ctx, const Plane& lum0, const Plane& lum1, double 
             float* out = diffs + size_t(y) * stride;
             std::fill_n(out - kMaltaBorder, kMaltaBorder, 0.0f);
             std::fill_n(out + w, kMaltaBorder, 0.0f);
-            for (int32_t x = 0; x < w; ++x) {
-                const float v0 = a[x], v1 = b[x];
-                const float absval = 0.5f * (std::fabs(v0) + std::fabs(v1));
-                const float diff = v0 - v1;
-                const float scaler = norm2gt / (normF + absval);
-                const float scaler2 = norm2lt / (normF + absval);
-                const float fabs0 = std::fabs(v0);
-                const float tooSmall = 0.55f * fabs0, tooBig = 1.05f * fabs0;
-                // Mirrored for a negative original: the distorted value's side.
-                const float side = v0 < 0 ? -v1 : v1;
-                const float below = tooSmall - side, above = side - tooBig;
-                const float more = scaler2 * below, less = -(scaler2 * above);
-                const float impact = below > 0 ? more : (above > 0 ? less : 0.0f);
-                out[x] = scaler * diff + (v0 < 0 ? -impact : impact);
-            }
+            ctx.k.maltaInput(a, b, out, w, weights);
         }
     });
     ForRowBands(ctx.threads, h, [&](int32_t first, int32_t end) {

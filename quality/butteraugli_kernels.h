@@ -47,6 +47,19 @@ using BlurColumnsFunction = void (*)(const float* in, ptrdiff_t stride, float* o
 // sum). For pixels [from, to) of a row, acc[x] += the filters at diffs[x]
 // (rows `stride` samples apart, at least 4 samples readable on every side).
 enum class MaltaForm { kHigh, kLow };
+
+// The Malta filters' input from two bands v0 (original) and v1: the
+// difference scaled by gt / (norm + (|v0| + |v1|) / 2), plus an impact of
+// lt / (norm + (|v0| + |v1|) / 2) times how far v1, taken on v0's side
+// (s = v1, or -v1 for a negative v0), falls below 0.55 |v0| (added) or
+// rises above 1.05 |v0| (taken off); the impact's sign follows v0's.
+struct MaltaWeights {
+    float gt;
+    float lt;
+    float norm;
+};
+using MaltaInputFunction = void (*)(const float* v0, const float* v1, float* out, int32_t count,
+                                    const MaltaWeights& weights);
 using MaltaRowFunction = void (*)(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, int32_t to,
                                   MaltaForm form);
 
@@ -87,6 +100,7 @@ struct KernelTable {
     OpsinRowFunction opsinRow;
     BlurRowFunction blurRow;
     BlurColumnsFunction blurColumns;
+    MaltaInputFunction maltaInput;
     MaltaRowFunction maltaRow;
 };
 

@@ -130,6 +130,34 @@ inline __m256 Square(__m256 s, __m256 total) { return _mm256_add_ps(_mm256_mul_p
 
 #include "quality/butteraugli_malta_lines.inc"
 
+// The Malta filters' input, the plain kernel's choices made by masks.
+void MaltaInput(const float* v0, const float* v1, float* out, int32_t count, const MaltaWeights& w) {
+    const __m256 sign = _mm256_set1_ps(-0.0f), zero = _mm256_setzero_ps();
+    int32_t x = 0;
+    for (; x + kLanes <= count; x += kLanes) {
+        const __m256 a = _mm256_loadu_ps(v0 + x), b = _mm256_loadu_ps(v1 + x);
+        const __m256 fabs0 = _mm256_andnot_ps(sign, a);
+        const __m256 denominator =
+            _mm256_add_ps(_mm256_set1_ps(w.norm),
+                          _mm256_mul_ps(_mm256_set1_ps(0.5f), _mm256_add_ps(fabs0, _mm256_andnot_ps(sign, b))));
+        const __m256 scaler = _mm256_div_ps(_mm256_set1_ps(w.gt), denominator);
+        const __m256 scaler2 = _mm256_div_ps(_mm256_set1_ps(w.lt), denominator);
+        const __m256 tooSmall = _mm256_mul_ps(_mm256_set1_ps(0.55f), fabs0);
+        const __m256 tooBig = _mm256_mul_ps(_mm256_set1_ps(1.05f), fabs0);
+        const __m256 negative = _mm256_cmp_ps(a, zero, _CMP_LT_OQ);
+        const __m256 side = _mm256_xor_ps(b, _mm256_and_ps(negative, sign));
+        const __m256 below = _mm256_sub_ps(tooSmall, side), above = _mm256_sub_ps(side, tooBig);
+        const __m256 more = _mm256_mul_ps(scaler2, below);
+        const __m256 less = _mm256_xor_ps(_mm256_mul_ps(scaler2, above), sign);
+        const __m256 isBelow = _mm256_cmp_ps(below, zero, _CMP_GT_OQ), isAbove = _mm256_cmp_ps(above, zero, _CMP_GT_OQ);
+        const __m256 impact =
+            _mm256_or_ps(_mm256_and_ps(isBelow, more), _mm256_andnot_ps(isBelow, _mm256_and_ps(isAbove, less)));
+        const __m256 signedImpact = _mm256_xor_ps(impact, _mm256_and_ps(negative, sign));
+        _mm256_storeu_ps(out + x, _mm256_add_ps(_mm256_mul_ps(scaler, _mm256_sub_ps(a, b)), signedImpact));
+    }
+    if (x < count) KernelTableFor(0).maltaInput(v0 + x, v1 + x, out + x, count - x, w);
+}
+
 void MaltaRow(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, int32_t to, MaltaForm form) {
     int32_t x = from;
     for (; x + kLanes <= to; x += kLanes) {
@@ -145,6 +173,7 @@ void FillAvx2Kernels(KernelTable& table) {
     table.opsinRow = OpsinRow;
     table.blurRow = BlurRow;
     table.blurColumns = BlurColumns;
+    table.maltaInput = MaltaInput;
     table.maltaRow = MaltaRow;
 }
 

@@ -4,6 +4,7 @@
 #include "quality/butteraugli_kernels.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -174,6 +175,21 @@ void BlurColumns(const float* in, ptrdiff_t stride, float* out, int32_t width, c
     }
 }
 
+void MaltaInput(const float* v0, const float* v1, float* out, int32_t count, const MaltaWeights& w) {
+    for (int32_t x = 0; x < count; ++x) {
+        const float a = v0[x], b = v1[x];
+        const float fabs0 = std::fabs(a);
+        const float denominator = w.norm + 0.5f * (fabs0 + std::fabs(b));
+        const float scaler = w.gt / denominator, scaler2 = w.lt / denominator;
+        const float tooSmall = 0.55f * fabs0, tooBig = 1.05f * fabs0;
+        const float side = a < 0 ? -b : b;
+        const float below = tooSmall - side, above = side - tooBig;
+        const float more = scaler2 * below, less = -(scaler2 * above);
+        const float impact = below > 0 ? more : (above > 0 ? less : 0.0f);
+        out[x] = scaler * (a - b) + (a < 0 ? -impact : impact);
+    }
+}
+
 void MaltaRow(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, int32_t to, MaltaForm form) {
     if (form == MaltaForm::kHigh) {
         for (int32_t x = from; x < to; ++x) acc[x] += Unit<MaltaForm::kHigh>(diffs + x, stride);
@@ -188,6 +204,7 @@ void FillPlainKernels(KernelTable& table) {
     table.opsinRow = OpsinRow;
     table.blurRow = BlurRow;
     table.blurColumns = BlurColumns;
+    table.maltaInput = MaltaInput;
     table.maltaRow = MaltaRow;
 }
 

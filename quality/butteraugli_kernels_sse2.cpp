@@ -129,6 +129,32 @@ inline __m128 Square(__m128 s, __m128 total) { return _mm_add_ps(_mm_mul_ps(s, s
 
 #include "quality/butteraugli_malta_lines.inc"
 
+// The Malta filters' input, the plain kernel's choices made by masks.
+void MaltaInput(const float* v0, const float* v1, float* out, int32_t count, const MaltaWeights& w) {
+    const __m128 sign = _mm_set1_ps(-0.0f), zero = _mm_setzero_ps();
+    int32_t x = 0;
+    for (; x + kLanes <= count; x += kLanes) {
+        const __m128 a = _mm_loadu_ps(v0 + x), b = _mm_loadu_ps(v1 + x);
+        const __m128 fabs0 = _mm_andnot_ps(sign, a);
+        const __m128 denominator =
+            _mm_add_ps(_mm_set1_ps(w.norm), _mm_mul_ps(_mm_set1_ps(0.5f), _mm_add_ps(fabs0, _mm_andnot_ps(sign, b))));
+        const __m128 scaler = _mm_div_ps(_mm_set1_ps(w.gt), denominator);
+        const __m128 scaler2 = _mm_div_ps(_mm_set1_ps(w.lt), denominator);
+        const __m128 tooSmall = _mm_mul_ps(_mm_set1_ps(0.55f), fabs0);
+        const __m128 tooBig = _mm_mul_ps(_mm_set1_ps(1.05f), fabs0);
+        const __m128 negative = _mm_cmplt_ps(a, zero);
+        const __m128 side = _mm_xor_ps(b, _mm_and_ps(negative, sign));
+        const __m128 below = _mm_sub_ps(tooSmall, side), above = _mm_sub_ps(side, tooBig);
+        const __m128 more = _mm_mul_ps(scaler2, below);
+        const __m128 less = _mm_xor_ps(_mm_mul_ps(scaler2, above), sign);
+        const __m128 isBelow = _mm_cmpgt_ps(below, zero), isAbove = _mm_cmpgt_ps(above, zero);
+        const __m128 impact = _mm_or_ps(_mm_and_ps(isBelow, more), _mm_andnot_ps(isBelow, _mm_and_ps(isAbove, less)));
+        const __m128 signedImpact = _mm_xor_ps(impact, _mm_and_ps(negative, sign));
+        _mm_storeu_ps(out + x, _mm_add_ps(_mm_mul_ps(scaler, _mm_sub_ps(a, b)), signedImpact));
+    }
+    if (x < count) KernelTableFor(0).maltaInput(v0 + x, v1 + x, out + x, count - x, w);
+}
+
 void MaltaRow(const float* diffs, ptrdiff_t stride, float* acc, int32_t from, int32_t to, MaltaForm form) {
     int32_t x = from;
     for (; x + kLanes <= to; x += kLanes) {
@@ -144,6 +170,7 @@ void FillSse2Kernels(KernelTable& table) {
     table.opsinRow = OpsinRow;
     table.blurRow = BlurRow;
     table.blurColumns = BlurColumns;
+    table.maltaInput = MaltaInput;
     table.maltaRow = MaltaRow;
 }
 

@@ -70,6 +70,27 @@ TEST(ButteraugliKernels, BlursAlongRowsAndDownColumnsEqualPlainForEveryKernel) {
     }
 }
 
+// Distorted values on both sides of the original's and at the edges of the
+// one-sided terms (0.55 and 1.05 of its size), for originals of both signs.
+TEST(ButteraugliKernels, MaltaInputEqualsPlain) {
+    const butteraugli::MaltaWeights weights{0.37f, 0.21f, 5.0f};
+    for (const auto& kernel : EveryBuildOf(&KernelTable::maltaInput)) {
+        Random random(5);
+        for (int32_t count : kWidths) {
+            const std::vector<float> v0 = Samples(random, size_t(count), 30.0f);
+            std::vector<float> v1 = Samples(random, size_t(count), 30.0f);
+            for (int32_t x = 0; x < count; x += 3) {
+                const float factor = x % 2 ? 0.55f : 1.05f;
+                v1[size_t(x)] = factor * v0[size_t(x)];
+            }
+            std::vector<float> plain(size_t(count), -1.0f), out = plain;
+            kernel.plain(v0.data(), v1.data(), plain.data(), count, weights);
+            kernel.kernel(v0.data(), v1.data(), out.data(), count, weights);
+            EXPECT_TRUE(SameBits(plain, out)) << kernel.build << " count " << count;
+        }
+    }
+}
+
 TEST(ButteraugliKernels, MaltaFiltersEqualPlainInBothForms) {
     for (const auto& kernel : EveryBuildOf(&KernelTable::maltaRow)) {
         Random random(3);
