@@ -62,15 +62,13 @@ constexpr float kSigmaMask = 2.7f;
 struct Bands {
     int32_t width = 0;
     int32_t height = 0;
-    Plane xyb[3];
+    Plane xyb[3];  // opsin dynamics, until split into bands
     Plane lf[3];   // low band
     Plane mf[3];   // middle band (the X and Y ones reshaped)
     Plane hf[2];   // high band of X and Y
     Plane uhf[2];  // ultra-high band of X and Y
     Plane mask;    // masking activity, then its blur
     Plane eroded;  // the original's blurred activity, eroded
-
-    size_t Size() const { return size_t(width) * size_t(height); }
 };
 
 struct Context {
@@ -435,8 +433,11 @@ void L2(Context& ctx, const Plane& v0, const Plane& v1, float weight, Plane& ac)
 }
 
 // Error weights: high band X, Y, (B); middle band X, Y, B; low band X, Y, B.
-constexpr double kWeights[9] = {400.0,          1.50815703118, 0, 2150.0, 10.6195433239, 16.2176043152, 29.2353797994,
-                                0.844626970982, 0.703646627719};
+constexpr double kWeights[9] = {
+    400.0,         1.50815703118,  0,               // high
+    2150.0,        10.6195433239,  16.2176043152,   // middle
+    29.2353797994, 0.844626970982, 0.703646627719,  // low
+};
 
 // The low bands' squared differences, in the space where they are
 // compared: X, Y scaled, B less 0.36 Y, scaled.
