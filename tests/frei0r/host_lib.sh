@@ -1,23 +1,50 @@
 # Shared by the host tests: sourced, with VARDELK (the command line),
 # FRAMES (frames.py) and PLUGIN_DIR (the folder holding vardelk.so) set.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../../testing/skip.sh"
 export FREI0R_PATH=$PLUGIN_DIR
 python=/usr/bin/python3
 [ -x "$python" ] || python=python3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# need TOOL WHAT...: the tool on the PATH, or the test cannot run: it fails
-# in CI (CI=true) naming the tool and the Debian package, elsewhere skips.
-need() {
-  local tool=$1 package=$2
-  command -v "$tool" >/dev/null 2>&1 && return 0
-  if [ "${CI:-}" = true ]; then
-    echo "FAIL: $tool is missing (Debian package $package; scripts/setup.sh installs it)"
-    exit 1
-  fi
-  echo "SKIP: $tool is not installed (Debian package $package)"
-  exit 77
+# How many times in all a host that rendered nothing is asked.
+host_attempts=3
+
+# render HOST OUTPUT... -- COMMAND...: runs COMMAND, in which HOST renders
+# to the files OUTPUT, with what it prints kept in HOST.log. A host now and
+# then renders nothing at all for reasons of its own (melt, asked for a clip
+# of a pixel, writes no frame about once in 60 runs), so a missing or empty
+# OUTPUT is asked for again, up to host_attempts times in all; then the test
+# fails naming the host, what it did and its last messages. Output that is
+# there is never asked for again: whether it is right is for check to say,
+# and a wrong frame fails at once.
+render() {
+  local host=$1 outputs=() attempt status missing file
+  shift
+  while (($#)) && [ "$1" != -- ]; do
+    outputs+=("$1")
+    shift
+  done
+  shift
+  for ((attempt = 1; attempt <= host_attempts; attempt++)); do
+    rm -f "${outputs[@]}"
+    status=0
+    "$@" >"$host.log" 2>&1 || status=$?
+    missing=()
+    for file in "${outputs[@]}"; do [ -s "$file" ] || missing+=("$file"); done
+    if ((${#missing[@]} == 0)); then
+      ((status == 0)) && return 0
+      echo "FAIL: $host exited with status $status after rendering ${outputs[*]}; its last messages:"
+      tail -n 20 "$host.log" | sed 's/^/  /'
+      exit 1
+    fi
+    echo "$host rendered nothing into ${missing[*]} (attempt $attempt of $host_attempts, exit status $status)"
+  done
+  echo "FAIL: $host rendered nothing into ${missing[*]} in $host_attempts attempts (exit status $status);" \
+    "its last messages:"
+  tail -n 20 "$host.log" | sed 's/^/  /'
+  exit 1
 }
 
 # frame_name PREFIX N: PREFIX_NNN.png
