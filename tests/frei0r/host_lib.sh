@@ -8,19 +8,23 @@ python=/usr/bin/python3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# How many times in all a host that rendered nothing is asked.
+# How many times in all a host that rendered nothing is asked, and the
+# seconds it has for each render (these clips take a second or two).
 host_attempts=3
+host_seconds=30
 
 # render HOST OUTPUT... -- COMMAND...: runs COMMAND, in which HOST renders
 # to the files OUTPUT, with what it prints kept in HOST.log. A host now and
-# then renders nothing at all for reasons of its own (melt, asked for a clip
-# of a pixel, writes no frame about once in 60 runs), so a missing or empty
-# OUTPUT is asked for again, up to host_attempts times in all; then the test
-# fails naming the host, what it did and its last messages. Output that is
-# there is never asked for again: whether it is right is for check to say,
-# and a wrong frame fails at once.
+# then renders nothing for reasons of its own (melt, asked for a clip of a
+# few pixels, can start its writer too late and then waits for it for ever,
+# with nothing written), so a render that leaves an OUTPUT missing or empty,
+# or that does not end within host_seconds, is asked for again, up to
+# host_attempts times in all; then the test fails naming the host, what each
+# attempt did and its last messages. A render that ended and wrote every
+# OUTPUT is never asked for again: whether its frames are right is for check
+# to say, and a wrong frame fails at once.
 render() {
-  local host=$1 outputs=() attempt status missing file
+  local host=$1 outputs=() attempt status missing file did=()
   shift
   while (($#)) && [ "$1" != -- ]; do
     outputs+=("$1")
@@ -30,19 +34,23 @@ render() {
   for ((attempt = 1; attempt <= host_attempts; attempt++)); do
     rm -f "${outputs[@]}"
     status=0
-    "$@" >"$host.log" 2>&1 || status=$?
+    timeout -k 5 "$host_seconds" "$@" >"$host.log" 2>&1 || status=$?
     missing=()
     for file in "${outputs[@]}"; do [ -s "$file" ] || missing+=("$file"); done
-    if ((${#missing[@]} == 0)); then
-      ((status == 0)) && return 0
+    if ((status == 124 || status == 137)); then
+      did+=("attempt $attempt did not end in ${host_seconds} s")
+    elif ((${#missing[@]})); then
+      did+=("attempt $attempt rendered nothing into ${missing[*]} (exit status $status)")
+    elif ((status != 0)); then
       echo "FAIL: $host exited with status $status after rendering ${outputs[*]}; its last messages:"
       tail -n 20 "$host.log" | sed 's/^/  /'
       exit 1
+    else
+      return 0
     fi
-    echo "$host rendered nothing into ${missing[*]} (attempt $attempt of $host_attempts, exit status $status)"
+    echo "$host: ${did[-1]}"
   done
-  echo "FAIL: $host rendered nothing into ${missing[*]} in $host_attempts attempts (exit status $status);" \
-    "its last messages:"
+  echo "FAIL: $host rendered no clip in $host_attempts attempts ($(printf '%s; ' "${did[@]}")its last messages:)"
   tail -n 20 "$host.log" | sed 's/^/  /'
   exit 1
 }
