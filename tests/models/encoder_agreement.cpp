@@ -444,7 +444,8 @@ int Main(int argc, char** argv) {
         throw std::runtime_error("usage: encoder_agreement --readme README.md PHOTO[:WxH]...");
     const std::string readme = argv[2];
     const std::string ffmpeg = FindOnPath("ffmpeg");
-    if (ffmpeg.empty()) return testing::ReportSkip("ffmpeg: not installed (scripts/setup.sh installs it): nothing to compare with");
+    if (ffmpeg.empty())
+        return testing::ReportSkip("ffmpeg: not installed (scripts/setup.sh installs it): nothing to compare with");
     std::vector<Encoder> encoders = {{"ffmpeg", ffmpeg, EncoderPreset::kFfmpeg, false, false, 0.001, 1.0, 1.0}};
     const std::string mpeg2enc = FindOnPath("mpeg2enc");
     if (!mpeg2enc.empty())
@@ -559,7 +560,8 @@ int Main(int argc, char** argv) {
         failures += CheckTable(readme, rows);
     }
     if (failures != 0) return 1;
-    if (mpeg2enc.empty()) return testing::ReportSkip("mpeg2enc: not installed (scripts/setup.sh installs it): only ffmpeg checked");
+    if (mpeg2enc.empty())
+        return testing::ReportSkip("mpeg2enc: not installed (scripts/setup.sh installs it): only ffmpeg checked");
     return 0;
 }
 
