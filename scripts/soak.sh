@@ -9,8 +9,10 @@
 # scripts/test.d/ (lab, release, format, tsan). Needs the builds the test
 # needs (scripts/build.sh). Prints each run that did not pass and ends with
 #   TEST: N runs, P passed, F failed[, S skipped]
-# The exit status is 0 only when every run passed; the log of every run that
-# did not is kept in build/soak/TEST/.
+# and, when some passed only after a host that rendered nothing was asked
+# again (the tests print "attempt K of M" then), how many. The exit status is
+# 0 only when every run passed; the log of every run that did not, and of
+# every run that asked a host again, is kept in build/soak/TEST/.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${VARDELK_BUILD_DIR:-$root/build}
@@ -77,12 +79,20 @@ run() {
   fi
 }
 
-passed=0 failed=0 skipped=0
+passed=0 failed=0 skipped=0 asked_again=0
 echo "soak: $test, $runs runs${suite:+ (the $suite build)}"
 for ((k = 1; k <= runs; k++)); do
   result=$(run)
   case $result in
-    passed) passed=$((passed + 1)) ;;
+    passed)
+      passed=$((passed + 1))
+      if grep -qE 'attempt [0-9]+ of [0-9]+' "$log"; then
+        asked_again=$((asked_again + 1))
+        mv "$log" "$logs/run-$k.asked-again.log"
+        echo "  run $k passed after asking again: $(grep -E 'attempt [0-9]+ of [0-9]+' "$logs/run-$k.asked-again.log" |
+          head -n 1)"
+      fi
+      ;;
     skipped)
       skipped=$((skipped + 1))
       mv "$log" "$logs/run-$k.skipped.log"
@@ -99,5 +109,6 @@ done
 rm -f "$log"
 summary="$test: $runs runs, $passed passed, $failed failed"
 ((skipped == 0)) || summary+=", $skipped skipped"
+((asked_again == 0)) || summary+=" ($asked_again passed after a host was asked again)"
 echo "$summary"
 ((passed == runs))

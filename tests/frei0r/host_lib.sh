@@ -38,9 +38,9 @@ render() {
     missing=()
     for file in "${outputs[@]}"; do [ -s "$file" ] || missing+=("$file"); done
     if ((status == 124 || status == 137)); then
-      did+=("attempt $attempt did not end in ${host_seconds} s")
+      did+=("attempt $attempt of $host_attempts did not end in ${host_seconds} s")
     elif ((${#missing[@]})); then
-      did+=("attempt $attempt rendered nothing into ${missing[*]} (exit status $status)")
+      did+=("attempt $attempt of $host_attempts rendered nothing into ${missing[*]} (exit status $status)")
     elif ((status != 0)); then
       echo "FAIL: $host exited with status $status after rendering ${outputs[*]}; its last messages:"
       tail -n 20 "$host.log" | sed 's/^/  /'
