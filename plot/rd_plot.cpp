@@ -226,7 +226,7 @@ const RgbColour& CurveColour(const std::vector<RdCurve>& curves, size_t i) {
 enum class MarkerShape { kCircle, kSquare, kTriangleUp, kDiamond, kTriangleDown };
 constexpr MarkerShape kShapes[] = {MarkerShape::kCircle, MarkerShape::kSquare, MarkerShape::kTriangleUp,
                                    MarkerShape::kDiamond, MarkerShape::kTriangleDown};
-constexpr double kCircleRadius = 5.0;
+constexpr double kCircleRadius = 5.5;
 
 struct Offset {
     double x, y;
