@@ -324,8 +324,11 @@ def run(site, cli, photo):
         # either can then be changed; the address keeps what differs from
         # the filter's. A real encoder's frame is flagged, the matrix kept,
         # while an AC entry exceeds what its stream carries.
+        # lab.sweepDone stays true from the last sweep until the next one's
+        # first point arrives, after the frame: each wait names the model whose
+        # curves it waits for.
         filter_frame = page.settled()
-        page.wait('lab.sweepDone', 120)
+        page.wait("lab.sweepDone && lab.curves.model === 'filter'", 120)
         filter_curve = page.js('return lab.curves.default;')
         model, query, result = check.choose_model(encoder='ffmpeg')
         check.expect((model['intraVlc'], model['dc'], query, result['model']) == (0, 8, '?encoder=ffmpeg', 'ffmpeg'),
@@ -334,7 +337,7 @@ def run(site, cli, photo):
         ffmpeg_frame = result
         # The default matrix's curve is the model's own, not the filter's
         # kept from before.
-        page.wait('lab.sweepDone', 120)
+        page.wait("lab.sweepDone && lab.curves.model === 'ffmpeg'", 120)
         curves = page.js('return lab.curves;')
         check.expect(curves['model'] == 'ffmpeg' and curves['default'] != filter_curve,
                      'ffmpeg curves: %s, default %s' % (curves['model'], curves['default'][:2]))
