@@ -226,6 +226,8 @@ const RgbColour& CurveColour(const std::vector<RdCurve>& curves, size_t i) {
 enum class MarkerShape { kCircle, kSquare, kTriangleUp, kDiamond, kTriangleDown };
 constexpr MarkerShape kShapes[] = {MarkerShape::kCircle, MarkerShape::kSquare, MarkerShape::kTriangleUp,
                                    MarkerShape::kDiamond, MarkerShape::kTriangleDown};
+// A little larger than the other shapes, so that a circle under another
+// marker at the same point still shows as a ring.
 constexpr double kCircleRadius = 5.5;
 
 struct Offset {
