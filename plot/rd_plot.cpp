@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "media/output_file.h"
 #include "pictures/png_file.h"
@@ -21,6 +24,7 @@ constexpr RgbColour kPalette[] = {{31, 119, 180}, {214, 39, 40},  {44, 160, 44},
                                   {255, 127, 14}, {23, 190, 207}, {140, 86, 75}, {227, 119, 194}};
 constexpr RgbColour kInk{20, 20, 20}, kGrid{220, 220, 220}, kWhite{255, 255, 255};
 constexpr int32_t kLabelledCodes[] = {1, 2, 4, 8, 16, 31};
+constexpr int32_t kLegendRow = 24;  // pixels from one legend entry to the next
 
 // Long file names keep their end, which usually tells them apart.
 std::string LegendLabel(const std::string& label) {
@@ -44,6 +48,7 @@ struct PointLabel {
 
 // Pixel positions of everything on the plot, shared by both renderers.
 struct PlotModel {
+    int32_t height;             // the picture's: taller than kHeight when the legend needs it
     double xLo, xHi, yLo, yHi;  // x in log10(bytes)
     std::vector<Tick> xTicks, yTicks;
     std::vector<PointLabel> labels;
@@ -181,6 +186,8 @@ PlotModel BuildModel(const std::vector<RdCurve>& curves, const std::string& yTit
     if (bHi <= 0)
         throw PlotError("rate-distortion plot: no point with a finite " + yTitle + " and non-zero bytes to plot");
     PlotModel m;
+    // Every legend entry and the note below them inside the picture.
+    m.height = std::max(kHeight, kTop + int32_t(curves.size()) * kLegendRow + 40);
     m.xLo = std::log10(bLo / 1.2);
     m.xHi = std::log10(bHi * 1.2);
     // A little room above and below the extreme points; a flat set gets a band around it.
@@ -202,9 +209,71 @@ PlotModel BuildModel(const std::vector<RdCurve>& curves, const std::string& yTit
     return m;
 }
 
+// A curve's series: its colour index, or its position when it has none. A
+// measured curve shares its predicted twin's series.
+size_t Series(const std::vector<RdCurve>& curves, size_t i) {
+    return curves[i].colour >= 0 ? size_t(curves[i].colour) : i;
+}
+
 const RgbColour& CurveColour(const std::vector<RdCurve>& curves, size_t i) {
-    const size_t index = curves[i].colour >= 0 ? size_t(curves[i].colour) : i;
-    return kPalette[index % (sizeof(kPalette) / sizeof(kPalette[0]))];
+    return kPalette[Series(curves, i) % std::size(kPalette)];
+}
+
+// Each series marks its points with its own shape as well as its own colour,
+// so that curves lying on one another (a matrix's linear and non-linear
+// mappings trace the same curve) still show whose points are whose. Shapes
+// are centred on the point; a dashed curve's are hollow.
+enum class MarkerShape { kCircle, kSquare, kTriangleUp, kDiamond, kTriangleDown };
+constexpr MarkerShape kShapes[] = {MarkerShape::kCircle, MarkerShape::kSquare, MarkerShape::kTriangleUp,
+                                   MarkerShape::kDiamond, MarkerShape::kTriangleDown};
+// A little larger than the other shapes, so that a circle under another
+// marker at the same point still shows as a ring.
+constexpr double kCircleRadius = 5.5;
+
+struct Offset {
+    double x, y;
+};
+
+MarkerShape CurveMarker(const std::vector<RdCurve>& curves, size_t i) {
+    return kShapes[Series(curves, i) % std::size(kShapes)];
+}
+
+// The corners of a shape other than the circle, clockwise on the picture
+// (y down), their centroid the point.
+std::vector<Offset> MarkerCorners(MarkerShape shape) {
+    switch (shape) {
+        case MarkerShape::kSquare:
+            return {{-3.5, -3.5}, {3.5, -3.5}, {3.5, 3.5}, {-3.5, 3.5}};
+        case MarkerShape::kTriangleUp:
+            return {{0, -5.5}, {4.8, 2.75}, {-4.8, 2.75}};
+        case MarkerShape::kDiamond:
+            return {{0, -5}, {5, 0}, {0, 5}, {-5, 0}};
+        case MarkerShape::kTriangleDown:
+            return {{-4.8, -2.75}, {4.8, -2.75}, {0, 5.5}};
+        case MarkerShape::kCircle:
+            break;
+    }
+    return {};
+}
+
+// Whether the offset lies inside the shape shrunk by `scale` about its point.
+bool InsideMarker(MarkerShape shape, double scale, double x, double y) {
+    if (shape == MarkerShape::kCircle) return x * x + y * y <= kCircleRadius * kCircleRadius * scale * scale;
+    const std::vector<Offset> corners = MarkerCorners(shape);
+    for (size_t k = 0; k < corners.size(); ++k) {
+        const Offset a = corners[k], b = corners[(k + 1) % corners.size()];
+        if ((b.x - a.x) * scale * (y - a.y * scale) - (b.y - a.y) * scale * (x - a.x * scale) < 0) return false;
+    }
+    return true;
+}
+
+void DrawMarker(Canvas& c, MarkerShape shape, int32_t x, int32_t y, RgbColour colour, bool hollow) {
+    for (int32_t dy = -6; dy <= 6; ++dy) {
+        for (int32_t dx = -6; dx <= 6; ++dx) {
+            if (!InsideMarker(shape, 1.0, dx, dy)) continue;
+            c.Set(x + dx, y + dy, hollow && InsideMarker(shape, 0.5, dx, dy) ? kWhite : colour);
+        }
+    }
 }
 
 constexpr int32_t kDash = 8, kGap = 5;  // pixels along a dashed line
@@ -222,9 +291,11 @@ void DashedLine(Canvas& c, int32_t x0, int32_t y0, int32_t x1, int32_t y1, RgbCo
 const char kXTitle[] = "mean bytes per frame (log scale)";
 const char kLabelNote[] = "numbers: scale code";
 
+// Every curve's line first, then every marker over them, so that no line
+// hides a point of another curve.
 void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCurve>& curves, const std::string& title,
              const std::string& yTitle) {
-    Canvas c(kWidth, kHeight, kWhite);
+    Canvas c(kWidth, m.height, kWhite);
     const int32_t s = kTextScale;
     for (const Tick& t : m.xTicks) {
         c.Line(t.pixel, kTop, t.pixel, kBottom, kGrid, 1);
@@ -239,28 +310,31 @@ void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCu
     c.Text(kLeft, 12, title.substr(0, size_t(kWidth - kLeft) / 12), kInk, s);
     c.Text((kLeft + kRight - Canvas::TextWidth(kXTitle, s)) / 2, kBottom + 38, kXTitle, kInk, s);
     c.Text(10, kTop - 26, yTitle, kInk, s);
+    auto line = [&c](bool dashed, int32_t x0, int32_t y0, int32_t x1, int32_t y1, RgbColour colour) {
+        if (dashed)
+            DashedLine(c, x0, y0, x1, y1, colour, 2);
+        else
+            c.Line(x0, y0, x1, y1, colour, 2);
+    };
     for (size_t i = 0; i < curves.size(); ++i) {
-        const RgbColour& colour = CurveColour(curves, i);
-        const bool dashed = curves[i].dashed;
         const RdPoint* previous = nullptr;
         for (const RdPoint& p : curves[i].points) {
             if (!Plottable(p)) continue;
-            if (previous) {
-                const int32_t x0 = m.X(previous->bytes), y0 = m.Y(previous->quality);
-                if (dashed)
-                    DashedLine(c, x0, y0, m.X(p.bytes), m.Y(p.quality), colour, 2);
-                else
-                    c.Line(x0, y0, m.X(p.bytes), m.Y(p.quality), colour, 2);
-            }
-            c.FillRect(m.X(p.bytes) - 3, m.Y(p.quality) - 3, 7, 7, colour);
-            if (dashed) c.FillRect(m.X(p.bytes) - 1, m.Y(p.quality) - 1, 3, 3, kWhite);
+            if (previous)
+                line(curves[i].dashed, m.X(previous->bytes), m.Y(previous->quality), m.X(p.bytes), m.Y(p.quality),
+                     CurveColour(curves, i));
             previous = &p;
         }
-        const int32_t ly = kTop + int32_t(i) * 24;
-        if (dashed)
-            DashedLine(c, kRight + 20, ly + 7, kRight + 44, ly + 7, colour, 2);
-        else
-            c.FillRect(kRight + 20, ly + 4, 24, 6, colour);
+    }
+    for (size_t i = 0; i < curves.size(); ++i) {
+        for (const RdPoint& p : curves[i].points) {
+            if (Plottable(p))
+                DrawMarker(c, CurveMarker(curves, i), m.X(p.bytes), m.Y(p.quality), CurveColour(curves, i),
+                           curves[i].dashed);
+        }
+        const int32_t ly = kTop + int32_t(i) * kLegendRow;
+        line(curves[i].dashed, kRight + 14, ly + 7, kRight + 44, ly + 7, CurveColour(curves, i));
+        DrawMarker(c, CurveMarker(curves, i), kRight + 29, ly + 7, CurveColour(curves, i), curves[i].dashed);
         c.Text(kRight + 52, ly, LegendLabel(curves[i].label), kInk, s);
     }
     for (const PointLabel& l : m.labels) {
@@ -270,7 +344,7 @@ void DrawPng(const std::string& path, const PlotModel& m, const std::vector<RdCu
                    CurveColour(curves, l.curve), 1);
         c.Text(l.x, l.y, l.text, CurveColour(curves, l.curve), s);
     }
-    c.Text(kRight + 20, kTop + int32_t(curves.size()) * 24 + 10, kLabelNote, kInk, s);
+    c.Text(kRight + 20, kTop + int32_t(curves.size()) * kLegendRow + 10, kLabelNote, kInk, s);
     WritePng(path, c.Image());
 }
 
@@ -301,52 +375,79 @@ std::string SvgText(int32_t x, int32_t y, const std::string& text, const char* a
            "\" font-size=\"" + std::to_string(size) + "\" fill=\"" + fill + "\">" + SvgEscape(text) + "</text>\n";
 }
 
-std::string SvgLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1, const std::string& stroke, int32_t width) {
+std::string SvgLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1, const std::string& stroke, int32_t width,
+                    const std::string& extra = "") {
     return "<line x1=\"" + std::to_string(x0) + "\" y1=\"" + std::to_string(y0) + "\" x2=\"" + std::to_string(x1) +
            "\" y2=\"" + std::to_string(y1) + "\" stroke=\"" + stroke + "\" stroke-width=\"" + std::to_string(width) +
-           "\"/>\n";
+           "\"" + extra + "/>\n";
 }
 
+// A marker as an SVG element, `inner` (its tooltip) inside.
+std::string SvgMarker(MarkerShape shape, int32_t x, int32_t y, const std::string& colour, bool hollow,
+                      const std::string& inner) {
+    std::ostringstream s;
+    const std::string paint =
+        hollow ? "fill=\"white\" stroke=\"" + colour + "\" stroke-width=\"1.5\"" : "fill=\"" + colour + "\"";
+    if (shape == MarkerShape::kCircle) {
+        s << "<circle cx=\"" << x << "\" cy=\"" << y << "\" r=\"" << kCircleRadius << "\" " << paint << ">";
+    } else {
+        s << "<polygon points=\"";
+        const char* separator = "";
+        for (const Offset& o : MarkerCorners(shape)) {
+            s << separator << x + o.x << ',' << y + o.y;
+            separator = " ";
+        }
+        s << "\" " << paint << ">";
+    }
+    s << inner << (shape == MarkerShape::kCircle ? "</circle>\n" : "</polygon>\n");
+    return s.str();
+}
+
+// Groups name what they hold (ticks, each curve's line and points, legend
+// entries), for readers of the file as much as for its tests.
 std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, const std::string& title,
                      const std::string& yTitle) {
     std::ostringstream s;
-    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight
+    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << m.height
       << "\" font-family=\"sans-serif\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     const std::string grid = Rgb(kGrid), ink = Rgb(kInk);
     for (const Tick& t : m.xTicks)
-        s << SvgLine(t.pixel, kTop, t.pixel, kBottom, grid, 1)
-          << SvgText(t.pixel, kBottom + 22, t.label, "middle", 14, ink);
+        s << "<g class=\"x-tick\">\n"
+          << SvgLine(t.pixel, kTop, t.pixel, kBottom, grid, 1)
+          << SvgText(t.pixel, kBottom + 22, t.label, "middle", 14, ink) << "</g>\n";
     for (const Tick& t : m.yTicks)
-        s << SvgLine(kLeft, t.pixel, kRight, t.pixel, grid, 1)
-          << SvgText(kLeft - 10, t.pixel + 5, t.label, "end", 14, ink);
+        s << "<g class=\"y-tick\">\n"
+          << SvgLine(kLeft, t.pixel, kRight, t.pixel, grid, 1)
+          << SvgText(kLeft - 10, t.pixel + 5, t.label, "end", 14, ink) << "</g>\n";
     s << SvgLine(kLeft, kBottom, kRight, kBottom, ink, 2) << SvgLine(kLeft, kTop, kLeft, kBottom, ink, 2);
     s << SvgText(kLeft, 26, title, "start", 16, ink)
       << SvgText((kLeft + kRight) / 2, kBottom + 50, kXTitle, "middle", 14, ink)
       << SvgText(10, kTop - 14, yTitle, "start", 14, ink);
     const std::string dash = " stroke-dasharray=\"" + std::to_string(kDash) + "," + std::to_string(kGap) + "\"";
     for (size_t i = 0; i < curves.size(); ++i) {
-        const std::string colour = Rgb(CurveColour(curves, i));
-        const bool dashed = curves[i].dashed;
-        s << "<polyline fill=\"none\" stroke=\"" << colour << "\" stroke-width=\"2\"" << (dashed ? dash : "")
-          << " points=\"";
+        s << "<polyline class=\"curve\" fill=\"none\" stroke=\"" << Rgb(CurveColour(curves, i))
+          << "\" stroke-width=\"2\"" << (curves[i].dashed ? dash : "") << " points=\"";
         for (const RdPoint& p : curves[i].points) {
             if (Plottable(p)) s << m.X(p.bytes) << ',' << m.Y(p.quality) << ' ';
         }
         s << "\"/>\n";
+    }
+    for (size_t i = 0; i < curves.size(); ++i) {
+        const std::string colour = Rgb(CurveColour(curves, i));
+        const bool dashed = curves[i].dashed;
+        s << "<g class=\"points\">\n";
         for (const RdPoint& p : curves[i].points) {
             if (!Plottable(p)) continue;
-            s << "<circle cx=\"" << m.X(p.bytes) << "\" cy=\"" << m.Y(p.quality) << "\" r=\"3.5\" fill=\""
-              << (dashed ? "white\" stroke=\"" + colour + "\" stroke-width=\"1.5" : colour) << "\"><title>scale code "
-              << p.scaleCode << ": " << p.bytes << " bytes, " << yTitle << " " << p.quality << "</title></circle>\n";
+            std::ostringstream tip;
+            tip << "<title>scale code " << p.scaleCode << ": " << p.bytes << " bytes, " << yTitle << " " << p.quality
+                << "</title>";
+            s << SvgMarker(CurveMarker(curves, i), m.X(p.bytes), m.Y(p.quality), colour, dashed, tip.str());
         }
-        const int32_t ly = kTop + int32_t(i) * 24;
-        if (dashed)
-            s << "<line x1=\"" << kRight + 20 << "\" y1=\"" << ly + 7 << "\" x2=\"" << kRight + 44 << "\" y2=\""
-              << ly + 7 << "\" stroke=\"" << colour << "\" stroke-width=\"3\"" << dash << "/>\n";
-        else
-            s << "<rect x=\"" << kRight + 20 << "\" y=\"" << ly + 4 << "\" width=\"24\" height=\"6\" fill=\"" << colour
-              << "\"/>\n";
-        s << SvgText(kRight + 52, ly + 12, LegendLabel(curves[i].label), "start", 14, ink);
+        const int32_t ly = kTop + int32_t(i) * kLegendRow;
+        s << "</g>\n<g class=\"legend-entry\">\n"
+          << SvgLine(kRight + 14, ly + 7, kRight + 44, ly + 7, colour, 2, dashed ? dash : "")
+          << SvgMarker(CurveMarker(curves, i), kRight + 29, ly + 7, colour, dashed, "")
+          << SvgText(kRight + 52, ly + 12, LegendLabel(curves[i].label), "start", 14, ink) << "</g>\n";
     }
     // The labels keep the PNG's boxes, which are wider than these glyphs.
     for (const PointLabel& l : m.labels) {
@@ -357,7 +458,8 @@ std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, con
                          colour, 1);
         s << SvgText(l.x + w / 2, l.y + h - 1, l.text, "middle", 15, colour);
     }
-    s << SvgText(kRight + 20, kTop + int32_t(curves.size()) * 24 + 16, kLabelNote, "start", 14, ink) << "</svg>\n";
+    s << SvgText(kRight + 20, kTop + int32_t(curves.size()) * kLegendRow + 16, kLabelNote, "start", 14, ink)
+      << "</svg>\n";
     return s.str();
 }
 

@@ -2,7 +2,10 @@
 // quality figure (luma PSNR or SSIM, given by the caller), one curve per
 // matrix and scale mapping, each point marked and some labelled with their
 // scale code where the label has room; curves may be drawn dashed and share
-// a colour with another. Written as SVG or PNG.
+// a colour with another. Each colour has its own marker shape, so curves
+// lying on one another stay apart; the legend shows each curve's line, dash
+// and marker, and the picture grows taller for a long one. Written as SVG or
+// PNG.
 #pragma once
 
 #include <cstdint>

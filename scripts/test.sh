@@ -141,12 +141,8 @@ stage() {
 }
 
 run_suite native "$out/native"
-run_suite sanitize "$out/sanitize" env ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-# LC_ALL=ja_JP.UTF-8 makes Wine's ANSI code page 932, as on the editor's usual
-# system. Wine's helper processes are waited for before the virtual display
-# closes, so that they do not report a lost X connection.
-run_suite windows "$out/windows" xvfb-run -a -s "-screen 0 1280x1024x24" \
-  bash -c '"$@"; status=$?; wineserver -w; exit $status' ctest env LC_ALL=ja_JP.UTF-8
+run_suite sanitize "$out/sanitize" vardelk_suite_runner sanitize
+run_suite windows "$out/windows" vardelk_suite_runner windows
 
 stage "fuzz regression" env VARDELK_FUZZ_NO_BUILD=1 "$root/scripts/fuzz_regression.sh"
 

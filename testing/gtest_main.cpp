@@ -1,21 +1,17 @@
 // The main of every gtest program. A case that calls GTEST_SKIP (a tool or
 // a file this machine lacks) would otherwise leave the program's exit status
 // 0, and ctest would count the whole program as passed. Here a program whose
-// cases all passed but some skipped exits 77, which ctest reports as
-// skipped; failures still exit 1. With CI=true in the environment a skip is
-// a failure: CI installs everything, so a case that cannot run there is a
-// broken set-up. Every skipped case is printed with its reason, so the
-// missing tool is named either way.
+// cases all passed but some skipped ends as testing/skip.h says: exit 77,
+// which ctest reports as skipped, or with CI=true a failure; failures still
+// exit 1. Every skipped case is printed with its reason, so the missing tool
+// is named either way.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
-namespace {
+#include "skip.h"
 
-constexpr int kSkipped = 77;
+namespace {
 
 // The reason a skipped case gave, on one line.
 std::string SkipReason(const testing::TestResult& result) {
@@ -30,11 +26,6 @@ std::string SkipReason(const testing::TestResult& result) {
     return "(no reason given)";
 }
 
-bool InCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::strcmp(ci, "true") == 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -43,16 +34,15 @@ int main(int argc, char** argv) {
     const testing::UnitTest& unit = *testing::UnitTest::GetInstance();
     if (status != 0 || unit.skipped_test_count() == 0) return status;
 
-    const bool ci = InCi();
+    int skipStatus = 0;
     for (int s = 0; s < unit.total_test_suite_count(); ++s) {
         const testing::TestSuite& suite = *unit.GetTestSuite(s);
         for (int t = 0; t < suite.total_test_count(); ++t) {
             const testing::TestInfo& info = *suite.GetTestInfo(t);
             if (!info.result()->Skipped()) continue;
-            std::printf("%s: %s.%s: %s\n", ci ? "FAIL (skipped while CI=true)" : "skipped", suite.name(), info.name(),
-                        SkipReason(*info.result()).c_str());
+            skipStatus = vardelk::testing::ReportSkip(std::string(suite.name()) + "." + info.name() + ": " +
+                                                      SkipReason(*info.result()));
         }
     }
-    std::fflush(stdout);
-    return ci ? 1 : kSkipped;
+    return skipStatus;
 }

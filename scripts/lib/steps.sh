@@ -109,3 +109,23 @@ vardelk_logged() {
   fi
   return "$status"
 }
+
+# vardelk_suite_runner SUITE COMMAND...: runs COMMAND (ctest, in a build
+# folder) as that build's tests need: the sanitize build with leaks detected
+# and the first error fatal; the windows build under Wine on a virtual
+# display, in a Japanese locale so that Wine's ANSI code page is 932, as on
+# the editor's usual system. Wine's helper processes are waited for before
+# the virtual display closes, so that they do not report a lost X
+# connection. The native build runs COMMAND as it is.
+vardelk_suite_runner() {
+  local suite=$1
+  shift
+  case $suite in
+    sanitize) env ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 "$@" ;;
+    windows)
+      xvfb-run -a -s "-screen 0 1280x1024x24" \
+        bash -c '"$@"; status=$?; wineserver -w; exit $status' wine-suite env LC_ALL=ja_JP.UTF-8 "$@"
+      ;;
+    *) "$@" ;;
+  esac
+}

@@ -5,6 +5,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root" || exit 1
+source "$root/testing/skip.sh"
 
 # Another version formats some constructs differently, so only 14 judges.
 tool=
@@ -14,15 +15,9 @@ for candidate in clang-format-14 clang-format; do
     break
   fi
 done
-if [ -z "$tool" ]; then
-  echo "format: clang-format 14 is not installed (scripts/setup.sh installs it)"
-  [ "${CI:-}" = true ] && exit 1
-  exit 77
-fi
+[ -n "$tool" ] || vardelk_skip "clang-format 14: not installed (scripts/setup.sh installs it)"
 if ! files=$(git ls-files '*.cpp' '*.h' 2>/dev/null) || [ -z "$files" ]; then
-  echo "format: not a git checkout, so there is no list of the tracked sources"
-  [ "${CI:-}" = true ] && exit 1
-  exit 77
+  vardelk_skip "not a git checkout, so there is no list of the tracked sources to format"
 fi
 
 report=$(mktemp)

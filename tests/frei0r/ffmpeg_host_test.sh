@@ -4,7 +4,7 @@
 # parameters changed between frames (sendcmd) take effect on the next frame.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/host_lib.sh"
-need ffmpeg ffmpeg
+vardelk_needs ffmpeg
 cd "$work"
 write_matrix steep.txt
 
@@ -17,7 +17,7 @@ run() {
     echo "$commands" > commands.txt
     send="sendcmd=f=commands.txt,"
   fi
-  ffmpeg -nostdin -v error -i clip.y4m -filter_complex \
+  render ffmpeg in.rgba out.rgba -- ffmpeg -nostdin -v error -i clip.y4m -filter_complex \
     "[0:v]format=rgba,split[a][b];[b]${send}frei0r@v=filter_name=vardelk:filter_params=${params}[c]" \
     -map '[a]' -f rawvideo -pix_fmt rgba -y in.rgba -map '[c]' -f rawvideo -pix_fmt rgba -y out.rgba
   "$python" "$FRAMES" split in.rgba "$width" "$height" f

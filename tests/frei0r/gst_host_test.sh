@@ -5,19 +5,13 @@
 # the next frame.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/host_lib.sh"
-need gst-inspect-1.0 gstreamer1.0-tools
-if ! "$python" -c 'import gi; gi.require_version("Gst", "1.0")' 2>/dev/null; then
-  [ "${CI:-}" = true ] && { echo "FAIL: GStreamer's Python bindings are missing (python3-gi, gir1.2-gstreamer-1.0)"; exit 1; }
-  echo "SKIP: GStreamer's Python bindings are not installed (python3-gi, gir1.2-gstreamer-1.0)"
-  exit 77
-fi
+vardelk_needs gst-inspect-1.0
+"$python" -c 'import gi; gi.require_version("Gst", "1.0")' 2>/dev/null ||
+  vardelk_skip "GStreamer's Python bindings are not installed (python3-gi, gir1.2-gstreamer-1.0)"
 # The wrapper and the Y4M reader are in gstreamer1.0-plugins-bad.
 export GST_REGISTRY=$work/registry.bin
 for element in frei0r-filter-vardelk y4mdec; do
-  gst-inspect-1.0 "$element" >/dev/null 2>&1 && continue
-  [ "${CI:-}" = true ] && { echo "FAIL: GStreamer has no $element (gstreamer1.0-plugins-bad)"; exit 1; }
-  echo "SKIP: GStreamer has no $element (gstreamer1.0-plugins-bad)"
-  exit 77
+  gst-inspect-1.0 "$element" >/dev/null 2>&1 || vardelk_skip "GStreamer has no $element (gstreamer1.0-plugins-bad)"
 done
 cd "$work"
 write_matrix steep.txt
@@ -33,7 +27,7 @@ run() {
   else
     "$python" "$FRAMES" clip "$width" "$height" "$frames" clip.y4m
   fi
-  "$python" "$here/gst_run.py" "$clip" in.rgba out.rgba "$@"
+  render GStreamer in.rgba out.rgba -- "$python" "$here/gst_run.py" "$clip" in.rgba out.rgba "$@"
   "$python" "$FRAMES" split in.rgba "$width" "$height" f
 }
 

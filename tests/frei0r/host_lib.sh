@@ -1,23 +1,58 @@
 # Shared by the host tests: sourced, with VARDELK (the command line),
 # FRAMES (frames.py) and PLUGIN_DIR (the folder holding vardelk.so) set.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../../testing/skip.sh"
 export FREI0R_PATH=$PLUGIN_DIR
 python=/usr/bin/python3
 [ -x "$python" ] || python=python3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# need TOOL WHAT...: the tool on the PATH, or the test cannot run: it fails
-# in CI (CI=true) naming the tool and the Debian package, elsewhere skips.
-need() {
-  local tool=$1 package=$2
-  command -v "$tool" >/dev/null 2>&1 && return 0
-  if [ "${CI:-}" = true ]; then
-    echo "FAIL: $tool is missing (Debian package $package; scripts/setup.sh installs it)"
-    exit 1
-  fi
-  echo "SKIP: $tool is not installed (Debian package $package)"
-  exit 77
+# How many times in all a host that rendered nothing is asked, and the
+# seconds it has for each render (these clips take a second or two).
+host_attempts=3
+host_seconds=30
+
+# render HOST OUTPUT... -- COMMAND...: runs COMMAND, in which HOST renders
+# to the files OUTPUT, with what it prints kept in HOST.log. A host now and
+# then renders nothing for reasons of its own (melt, asked for a clip of a
+# few pixels, can start its writer too late and then waits for it for ever,
+# with nothing written), so a render that leaves an OUTPUT missing or empty,
+# or that does not end within host_seconds, is asked for again, up to
+# host_attempts times in all; then the test fails naming the host, what each
+# attempt did and its last messages. A render that ended and wrote every
+# OUTPUT is never asked for again: whether its frames are right is for check
+# to say, and a wrong frame fails at once.
+render() {
+  local host=$1 outputs=() attempt status missing file did=()
+  shift
+  while (($#)) && [ "$1" != -- ]; do
+    outputs+=("$1")
+    shift
+  done
+  shift
+  for ((attempt = 1; attempt <= host_attempts; attempt++)); do
+    rm -f "${outputs[@]}"
+    status=0
+    timeout -k 5 "$host_seconds" "$@" >"$host.log" 2>&1 || status=$?
+    missing=()
+    for file in "${outputs[@]}"; do [ -s "$file" ] || missing+=("$file"); done
+    if ((status == 124 || status == 137)); then
+      did+=("attempt $attempt of $host_attempts did not end in ${host_seconds} s")
+    elif ((${#missing[@]})); then
+      did+=("attempt $attempt of $host_attempts rendered nothing into ${missing[*]} (exit status $status)")
+    elif ((status != 0)); then
+      echo "FAIL: $host exited with status $status after rendering ${outputs[*]}; its last messages:"
+      tail -n 20 "$host.log" | sed 's/^/  /'
+      exit 1
+    else
+      return 0
+    fi
+    echo "$host: ${did[-1]}"
+  done
+  echo "FAIL: $host rendered no clip in $host_attempts attempts ($(printf '%s; ' "${did[@]}")its last messages:)"
+  tail -n 20 "$host.log" | sed 's/^/  /'
+  exit 1
 }
 
 # frame_name PREFIX N: PREFIX_NNN.png

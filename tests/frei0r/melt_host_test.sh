@@ -5,7 +5,7 @@
 # their frame.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/host_lib.sh"
-need melt melt
+vardelk_needs melt
 cd "$work"
 write_matrix steep.txt
 
@@ -21,9 +21,9 @@ run() {
     progressive=1 sample_aspect_num=1 sample_aspect_den=1 "display_aspect_num=$width" \
     "display_aspect_den=$height" colorspace=601 > profile
   local consumer=(f=rawvideo pix_fmt=rgba mlt_image_format=rgba real_time=-1)
-  melt -silent -profile profile clip.y4m -consumer avformat:in.rgba "${consumer[@]}" 2>melt.log
-  melt -silent -profile profile clip.y4m -filter frei0r.vardelk "$@" \
-    -consumer avformat:out.rgba "${consumer[@]}" 2>>melt.log
+  render melt in.rgba -- melt -silent -profile profile clip.y4m -consumer avformat:in.rgba "${consumer[@]}"
+  render melt out.rgba -- melt -silent -profile profile clip.y4m -filter frei0r.vardelk "$@" \
+    -consumer avformat:out.rgba "${consumer[@]}"
   "$python" "$FRAMES" split in.rgba "$width" "$height" f
 }
 
@@ -40,7 +40,8 @@ reference f 0 2 -s 8 --alternate-scan --interlaced -m default
 check in.rgba out.rgba 1 1 f 2
 
 # A matrix file that cannot be read leaves the last good matrix in effect and
-# is reported once, though MLT sets every parameter before every frame.
+# is reported once, though MLT sets every parameter before every frame
+# (melt.log holds the messages of the render with the effect).
 printf '1 2 3\n' > short.txt
 run 33 20 3 "scale code=0.3667" "matrix=0|=flat16;1|=$work/short.txt"
 reference f 0 3 -s 12 -m flat16

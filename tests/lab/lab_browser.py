@@ -14,6 +14,7 @@ import time
 from selenium import webdriver
 from selenium.webdriver.chrome.options import Options
 from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.common.by import By
 
 
@@ -38,6 +39,24 @@ def serve(site):
         server.server_close()
 
 
+# Times in all a chromium that did not start is started.
+START_ATTEMPTS = 3
+
+
+def start_chromium(options):
+    """Chromium under its driver. A start that fails for reasons of its own
+    (the browser crashing before the driver reaches it) is tried again, up to
+    START_ATTEMPTS times in all; then what each attempt said is raised."""
+    said = []
+    for attempt in range(1, START_ATTEMPTS + 1):
+        try:
+            return webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+        except WebDriverException as e:
+            said.append('attempt %d: %s' % (attempt, ' '.join(str(e).split())[:300]))
+            print('chromium did not start (attempt %d of %d)' % (attempt, START_ATTEMPTS), flush=True)
+    raise RuntimeError('chromium did not start in %d attempts: %s' % (START_ATTEMPTS, '; '.join(said)))
+
+
 @contextlib.contextmanager
 def browser(width=1280, height=900):
     profile = tempfile.mkdtemp(prefix='vardelk-lab-chromium-')
@@ -48,7 +67,7 @@ def browser(width=1280, height=900):
                      '--disable-dev-shm-usage', '--hide-scrollbars',
                      '--user-data-dir=' + profile, '--window-size=%d,%d' % (width, height)]:
         options.add_argument(argument)
-    driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+    driver = start_chromium(options)
     try:
         driver.set_script_timeout(120)
         yield Page(driver)

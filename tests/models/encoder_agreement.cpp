@@ -24,8 +24,7 @@
 // photographs, with the size of the centre crop to code)
 // Prints one table row per photograph and encoder, and the mean over the
 // photographs. Exit 0 when everything agrees, 1 when something does not,
-// 77 (skipped) when ffmpeg or mpeg2enc is missing; with CI=true a missing
-// encoder is a failure, named.
+// skipped (testing/skip.h) when ffmpeg or mpeg2enc is missing, naming it.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -52,13 +51,13 @@
 #include "quality/ssimulacra2.h"
 #include "stream/stream_reader.h"
 #include "stream/stream_writer.h"
+#include "testing/skip.h"
 
 namespace vardelk {
 namespace {
 
 constexpr int32_t kFirstCode = 2, kLastCode = 16;
 constexpr double kMaxBdDifference = 1.0;
-constexpr int kSkipped = 77;
 
 struct Photo {
     std::string name;
@@ -440,23 +439,13 @@ void WriteTable(const std::string& readme, const std::vector<ModelRow>& rows) {
     std::printf("%s: model table written\n", readme.c_str());
 }
 
-// A tool this test needs is missing: skipped, or with CI=true failed.
-int Missing(const std::string& what) {
-    const char* ci = std::getenv("CI");
-    if (ci != nullptr && std::strcmp(ci, "true") == 0) {
-        std::printf("FAIL (skipped while CI=true): %s\n", what.c_str());
-        return 1;
-    }
-    std::printf("skipped: %s\n", what.c_str());
-    return kSkipped;
-}
-
 int Main(int argc, char** argv) {
     if (argc < 3 || std::strcmp(argv[1], "--readme") != 0)
         throw std::runtime_error("usage: encoder_agreement --readme README.md PHOTO[:WxH]...");
     const std::string readme = argv[2];
     const std::string ffmpeg = FindOnPath("ffmpeg");
-    if (ffmpeg.empty()) return Missing("ffmpeg: not installed (scripts/setup.sh installs it): nothing to compare with");
+    if (ffmpeg.empty())
+        return testing::ReportSkip("ffmpeg: not installed (scripts/setup.sh installs it): nothing to compare with");
     std::vector<Encoder> encoders = {{"ffmpeg", ffmpeg, EncoderPreset::kFfmpeg, false, false, 0.001, 1.0, 1.0}};
     const std::string mpeg2enc = FindOnPath("mpeg2enc");
     if (!mpeg2enc.empty())
@@ -571,7 +560,8 @@ int Main(int argc, char** argv) {
         failures += CheckTable(readme, rows);
     }
     if (failures != 0) return 1;
-    if (mpeg2enc.empty()) return Missing("mpeg2enc: not installed (scripts/setup.sh installs it): only ffmpeg checked");
+    if (mpeg2enc.empty())
+        return testing::ReportSkip("mpeg2enc: not installed (scripts/setup.sh installs it): only ffmpeg checked");
     return 0;
 }
 
