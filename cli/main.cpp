@@ -7,8 +7,8 @@
 #include <CLI/CLI.hpp>
 
 #include "clip/named_matrix.h"
+#include "clip/user_matrix.h"
 #include "exit_status.h"
-#include "matrix_source.h"
 #include "measure_command.h"
 #include "options.h"
 #include "run_command.h"

@@ -6,12 +6,26 @@
 
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
+#include "matrix/matrix_files.h"
+#include "media/file_name.h"
 #include "parallel/parallel_for.h"
 #include "pictures/picture_file.h"
+#include "quality/bd_rate.h"
 #include "stream/stream_output.h"
 #include "vardelk/version.h"
 
 namespace vardelk {
+namespace {
+
+// The forms --write-matrix writes, from the forms' one table.
+std::vector<std::string> WrittenMatrixForms() {
+    std::vector<std::string> names;
+    for (const MatrixFileForm& form : BuiltInMatrixFileForms())
+        if (form.write != nullptr) names.push_back(form.name);
+    return names;
+}
+
+}  // namespace
 
 void DefineOptions(CLI::App& app, CliOptions& o) {
     app.description(
@@ -49,7 +63,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--matrix-format", o.matrixFormat,
                    "Form of --write-matrix: plain (default), ffmpeg, x264, mpeg2enc or cjpeg")
         ->type_name("FORMAT")
-        ->check(CLI::IsMember({"plain", "ffmpeg", "x264", "mpeg2enc", "cjpeg"}));
+        ->check(CLI::IsMember(WrittenMatrixForms()));
     app.add_option("-n,--frames", o.framesText,
                    "Process at most this many frames (the built-in scene makes this many; default 1)")
         ->type_name("N");
@@ -88,7 +102,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--bd-method", o.bdMethod,
                    "Interpolation of the sweep's Bjontegaard figures: pchip (default), akima or cubic")
         ->type_name("METHOD")
-        ->check(CLI::IsMember({"pchip", "akima", "cubic"}));
+        ->check(CLI::IsMember(BdInterpolationNames()));
     app.add_option(
            "--encoder", o.encoder,
            "Coding model: filter (default: the filter's own quantiser, the intra AC table and an unscaled 11-bit DC), or the model of a real encoder: ffmpeg, mpeg2enc or tm5, each with its own quantiser rounding, AC table and DC precision")
@@ -201,17 +215,15 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
         const std::string& s = o.stats;
         if (s == "-")
             o.statsFormat = "csv";
-        else if (s.size() > 4 && s.compare(s.size() - 4, 4, ".csv") == 0)
+        else if (s.size() > 4 && EndsWith(s, ".csv"))
             o.statsFormat = "csv";
-        else if (s.size() > 5 && s.compare(s.size() - 5, 5, ".json") == 0)
+        else if (s.size() > 5 && EndsWith(s, ".json"))
             o.statsFormat = "json";
         else
             throw UsageError("--stats " + s + ": name it .csv or .json, or give --stats-format");
     }
-    const std::string& copy = o.saveInput;
-    if (copy.size() >= 3 && copy.compare(copy.size() - 3, 3, ".yc") == 0) {
-        throw UsageError("--save-input " + copy + ": the input copy is written as .y4m or .png");
-    }
+    if (EndsWith(o.saveInput, ".yc"))
+        throw UsageError("--save-input " + o.saveInput + ": the input copy is written as .y4m or .png");
     o.model = ParseModelOptions(o.encoder, o.intraVlcText, o.dcPrecisionText);
     o.modelChosen =
         app.count("--encoder") + app.count("--intra-vlc") + app.count("--dc-precision") > 0 || !o.confirm.empty();
@@ -245,8 +257,7 @@ CodingModel ParseModelOptions(const std::string& encoder, const std::string& int
     EncoderPreset preset = EncoderPreset::kFilter;
     if (!ParsePreset(encoder, preset)) {
         std::string names;
-        for (int i = 0; i < kEncoderPresets; ++i)
-            names += (i ? ", " : "") + std::string(PresetName(static_cast<EncoderPreset>(i)));
+        for (const std::string& name : PresetNames()) names += (names.empty() ? "" : ", ") + name;
         throw UsageError("--encoder: unknown encoder '" + encoder + "' (" + names + ")");
     }
     CodingModel model = PresetModel(preset);

@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "cli_error.h"
-#include "matrix_source.h"
+#include "clip/clip_error.h"
+#include "clip/user_matrix.h"
 #include "options.h"
 
 namespace vardelk {
@@ -46,7 +47,7 @@ TEST(EncoderMatrix, AcEntriesMustFitEightBits) {
     try {
         CheckEncoderMatrix(m, PresetModel(EncoderPreset::kFfmpeg), "ffmpeg");
         ADD_FAILURE();
-    } catch (const CliError& e) {
+    } catch (const ClipError& e) {
         EXPECT_EQ(std::string(e.what()),
                   "matrix steep.txt: entry 64 (row 8, column 8) is 256; ffmpeg carries matrix entries 1..255 (all but "
                   "the DC weight, entry 1)");

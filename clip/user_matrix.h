@@ -1,6 +1,7 @@
-// Intra matrices named on the command line, read by clip/named_matrix.h
-// (presets, matrix files in every form, streams), and the check that a real
-// encoder's stream can carry one.
+// Intra matrices as the user names them, read by clip/named_matrix.h
+// (presets, matrix files in every form, streams), under the name their
+// curves and reports call them by, and the check that a real encoder's
+// stream can carry one.
 #pragma once
 
 #include <array>
@@ -9,15 +10,20 @@
 
 #include "codec/coding_model.h"
 #include "codec/types.h"
-#include "sweep/named_matrix.h"
+#include "matrix/matrix_files.h"
 
 namespace vardelk {
+
+struct NamedMatrix {
+    std::string name;  // preset name or FORMAT:FILE, as the user gave it
+    MatrixEntries entries{};
+};
 
 // The matrix `source` names, under that name: see LoadNamedMatrix.
 NamedMatrix LoadMatrix(const std::string& source);
 
 // A real encoder writes its matrix into the stream with 8 bits an entry:
-// throws CliError naming the first AC entry (row and column counted from 1)
+// throws ClipError naming the first AC entry (row and column counted from 1)
 // above the model's largest entry, how many more there are, and `user`, the
 // model or encoder that cannot carry them. The DC weight (entry 1) is not
 // used for intra DC and may hold any value. (Entries below 1 never get this

@@ -1,6 +1,6 @@
-#include "matrix_source.h"
+#include "clip/user_matrix.h"
 
-#include "cli_error.h"
+#include "clip/clip_error.h"
 #include "clip/named_matrix.h"
 
 namespace vardelk {
@@ -12,7 +12,7 @@ void CheckEncoderMatrix(const NamedMatrix& matrix, const CodingModel& model, con
     const EntriesAbove above = AcEntriesAbove(matrix.entries.data(), limit);
     if (above.count == 0) return;
     const int32_t i = above.first;
-    throw CliError(
+    throw ClipError(
         "matrix " + matrix.name + ": entry " + std::to_string(i + 1) + " (row " + std::to_string(i / 8 + 1) +
         ", column " + std::to_string(i % 8 + 1) + ") is " + std::to_string(matrix.entries[size_t(i)]) +
         (above.count > 1 ? " (and " + std::to_string(above.count - 1) + " more above " + std::to_string(limit) + ")"

@@ -1,5 +1,5 @@
-// What vardelk search leaves behind: the found matrix in every file form,
-// report.json, the plots of the pooled curves, and the summary it prints.
+// What a search leaves behind: the found matrix in every file form,
+// report.json, and the plots of the pooled curves.
 #pragma once
 
 #include <string>
@@ -12,7 +12,7 @@ namespace vardelk {
 // confirmation.svg/.png into the folder `out`, made when missing.
 void WriteSearchOutputs(const SearchRunReport& run, const std::string& out);
 
-// The run's figures for people, on standard output.
-void PrintSearchSummary(const SearchRunReport& run, const std::string& out);
+// The folder as the outputs are written into it: `out` without trailing slashes.
+std::string SearchOutputFolder(const std::string& out);
 
 }  // namespace vardelk
