@@ -58,7 +58,7 @@ void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsTe
     app.add_option("--measure", o.measure,
                    "psnr (luma, default), ssim (all planes, in dB), psnr611 (Y, Cb, Cr 6:1:1) or ssimulacra2 "
                    "(the perceptual score; candidates coded at six of the scale codes, the figures at all)")
-        ->check(CLI::IsMember({"psnr", "ssim", "psnr611", "ssimulacra2"}))
+        ->check(CLI::IsMember(SearchMeasureNames()))
         ->type_name("MEASURE");
     app.add_option("--encoder", o.encoder,
                    "The coding model the matrix is for: ffmpeg (default), mpeg2enc, tm5, or filter (the module's own)")
