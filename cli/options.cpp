@@ -6,6 +6,7 @@
 
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
+#include "commands.h"
 #include "matrix/matrix_files.h"
 #include "media/file_name.h"
 #include "parallel/parallel_for.h"
@@ -54,7 +55,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
         ->type_name("DIR");
     app.add_option(
            "-m,--matrix", o.matrices,
-           "Intra matrix: default, flat16, a matrix file (form recognised) or FORMAT:FILE, FORMAT plain|ffmpeg|x264|mpeg2enc|cjpeg|stream (repeat for several in a sweep)")
+           "Intra matrix (default: default): default, flat16, a matrix file (form recognised) or FORMAT:FILE, FORMAT plain|ffmpeg|x264|mpeg2enc|cjpeg|stream (repeat for several in a sweep)")
         ->type_name("MATRIX");
     app.add_option(
            "--write-matrix", o.writeMatrix,
@@ -129,8 +130,8 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
            "Threads to work on: frames of a clip, points of a sweep or the macroblock rows of a single picture at once; 1..1024 (default: every core). Results do not depend on it")
         ->type_name("N");
     app.footer(
-        "Commands: vardelk search SET... finds the intra matrix a set of pictures deserves for an encoder's coding "
-        "model; vardelk search --help lists its options.\n"
+        CommandsHelp() +
+        "\n"
         "Exit status: 0 on success, 1 when input or output fails, 2 for a wrong command line, 130 when stopped by Ctrl-C.\n"
         "Example: ffmpeg -i clip.mp4 -f yuv4mpegpipe - | vardelk -i - -s 8 -o out.y4m --stats stats.json");
 }
@@ -224,7 +225,9 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     }
     if (EndsWith(o.saveInput, ".yc"))
         throw UsageError("--save-input " + o.saveInput + ": the input copy is written as .y4m or .png");
-    o.model = ParseModelOptions(o.encoder, o.intraVlcText, o.dcPrecisionText);
+    // A sweep ffmpeg confirms predicts with ffmpeg's model unless told otherwise.
+    const bool confirmedModel = !o.confirm.empty() && app.count("--encoder") == 0;
+    o.model = ParseModelOptions(confirmedModel ? "ffmpeg" : o.encoder, o.intraVlcText, o.dcPrecisionText);
     o.modelChosen =
         app.count("--encoder") + app.count("--intra-vlc") + app.count("--dc-precision") > 0 || !o.confirm.empty();
     if (!o.confirm.empty() && o.confirm != "ffmpeg")

@@ -37,6 +37,11 @@ int RunSweepCommand(const CliOptions& o) {
         if (total != lineTotal) line = std::make_unique<Progress>(lineTotal = total, !o.quiet && StderrIsTerminal());
         line->Update(done);
     };
+    if (job.confirm && job.settings.model.rule != QuantiserRule::kFfmpeg && !o.quiet)
+        std::fprintf(stderr,
+                     "vardelk: warning: the sweep predicts with the %s model but ffmpeg quantises by its own rule; "
+                     "predicted and measured figures differ by that too (--encoder ffmpeg predicts as ffmpeg codes)\n",
+                     DescribeModel(job.settings.model).c_str());
     SweepReport report;
     try {
         report = RunSweepJob(job);

@@ -23,6 +23,15 @@ constexpr NamedValue<QualityMeasure> kMeasureNames[] = {
     {QualityMeasure::kButteraugli, "butteraugli"},
 };
 
+// The same as a plot's axis names them.
+constexpr NamedValue<QualityMeasure> kMeasureTitles[] = {
+    {QualityMeasure::kPsnrY, "Y PSNR (dB)"},
+    {QualityMeasure::kSsim, "SSIM dB, -10 log10(1 - SSIM)"},
+    {QualityMeasure::kPsnr611, "PSNR 6:1:1 (dB)"},
+    {QualityMeasure::kSsimulacra2, "SSIMULACRA 2"},
+    {QualityMeasure::kButteraugli, "-ln Butteraugli 3-norm"},
+};
+
 }  // namespace
 
 const char* QualityMeasureName(QualityMeasure measure) { return NameIn(kMeasureNames, measure); }
@@ -33,6 +42,8 @@ bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure) {
     *measure = named;
     return true;
 }
+
+const char* QualityMeasureTitle(QualityMeasure measure) { return NameIn(kMeasureTitles, measure); }
 
 std::vector<std::string> SearchMeasureNames() {
     std::vector<std::string> names;

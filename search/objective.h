@@ -57,7 +57,9 @@ const char* QualityMeasureName(QualityMeasure measure);
 // "psnr", "ssim", "psnr611" or "ssimulacra2" (the measures a search can
 // take); false for anything else.
 bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure);
-// Those names, in the order of AllQualityMeasures, for option lists.
+// The measure as a plot's axis names it: "Y PSNR (dB)", "SSIMULACRA 2".
+const char* QualityMeasureTitle(QualityMeasure measure);
+// The names of AllQualityMeasures, in order, for option lists.
 std::vector<std::string> SearchMeasureNames();
 // The measure's value for one coded point, and what the point coder must
 // measure for it.

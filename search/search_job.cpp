@@ -53,6 +53,7 @@ void Confirm(const SearchJob& job, const std::vector<CodedPicture>& training,
 
 std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& job) {
     const auto started = std::chrono::steady_clock::now();
+    PrepareSearchOutputFolder(job.out);  // refused before the work, not after it
     const std::vector<CodedPicture> training =
         LoadCodedPictures(job.inputs, job.frames, job.model, job.threads, job.checkStop);
     std::vector<CodedPicture> validation;

@@ -65,17 +65,23 @@ std::string SearchOutputFolder(const std::string& out) {
     return folder;
 }
 
-void WriteSearchOutputs(const SearchRunReport& run, const std::string& outText) {
+void PrepareSearchOutputFolder(const std::string& outText) {
     const std::string out = SearchOutputFolder(outText);
     struct stat info;
     const auto isFolder = [&] { return stat(out.c_str(), &info) == 0 && S_ISDIR(info.st_mode); };
     if (!isFolder() && mkdir(out.c_str(), 0777) != 0 && !isFolder())
-        throw SearchError(out + ": the output folder cannot be created");
+        throw SearchError(out + ": the output folder cannot be created (" + std::strerror(errno) + ")");
+    OutputFile probe(out + "/report.json");  // removed again: the folder takes files
+}
+
+void WriteSearchOutputs(const SearchRunReport& run, const std::string& outText) {
+    const std::string out = SearchOutputFolder(outText);
+    PrepareSearchOutputFolder(out);
     WriteMatrixFiles(run, out);
     WriteTextFile(out + "/report.json", SearchReportJson(run));
-    const std::string axis = run.measure == "ssim"      ? "SSIM dB, -10 log10(1 - SSIM)"
-                             : run.measure == "psnr611" ? "PSNR 6:1:1 (dB)"
-                                                        : RdMetricTitle(RdMetric::kPsnr);
+    QualityMeasure measure = QualityMeasure::kPsnrY;
+    ParseQualityMeasure(run.measure, &measure);
+    const std::string axis = QualityMeasureTitle(measure);
     const std::string model = DescribeModel(run.model);
     const bool found = run.answer->preset.empty();  // a preset's curve is already there
     std::vector<RdCurve> curves = {PlottedCurve("default", run.training->defaultCurves, kDefaultColour),

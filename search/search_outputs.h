@@ -12,6 +12,10 @@ namespace vardelk {
 // confirmation.svg/.png into the folder `out`, made when missing.
 void WriteSearchOutputs(const SearchRunReport& run, const std::string& out);
 
+// Makes the folder when missing and checks that files can be written in it,
+// before any work: throws SearchError or MediaError saying why not.
+void PrepareSearchOutputFolder(const std::string& out);
+
 // The folder as the outputs are written into it: `out` without trailing slashes.
 std::string SearchOutputFolder(const std::string& out);
 
