@@ -115,6 +115,8 @@ int RunClipCommand(const CliOptions& o) {
     run.settings = SettingsFrom(o);
     if (run.settings.model.rule != QuantiserRule::kFilter)
         CheckEncoderMatrix(matrix, run.settings.model, "the " + DescribeModel(run.settings.model) + " model");
+    else if (!o.quiet && !StreamMatrixNote(matrix).empty())
+        std::fprintf(stderr, "vardelk: warning: %s\n", StreamMatrixNote(matrix).c_str());
     CheckLogFolder(o.logDir);
     std::unique_ptr<ClipSource> source;
     RunOutputs outputs;

@@ -51,6 +51,7 @@ int RunSweepCommand(const CliOptions& o) {
     line.reset();
     if (std::FILE* text = TextStream(o)) PrintSweepReport(text, report);
     if (!o.quiet) {
+        for (const std::string& note : report.matrixNotes) std::fprintf(stderr, "vardelk: warning: %s\n", note.c_str());
         PrintBdWarnings(stderr, report.bd);
         PrintBdWarnings(stderr, report.measuredBd);
     }

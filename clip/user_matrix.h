@@ -30,4 +30,9 @@ NamedMatrix LoadMatrix(const std::string& source);
 // far: every matrix form refuses them.)
 void CheckEncoderMatrix(const NamedMatrix& matrix, const CodingModel& model, const std::string& user);
 
+// For a matrix used where entries above 255 are allowed (the filter's
+// model): a note naming the first such AC entry, and that no stream carries
+// it; "" when there is none.
+std::string StreamMatrixNote(const NamedMatrix& matrix);
+
 }  // namespace vardelk

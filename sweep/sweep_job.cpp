@@ -50,6 +50,9 @@ SweepReport RunSweepJob(const SweepJob& job) {
         else if (job.settings.model.rule != QuantiserRule::kFilter)
             CheckEncoderMatrix(matrix, job.settings.model, "the " + DescribeModel(job.settings.model) + " model");
     }
+    std::vector<std::string> notes;
+    for (const NamedMatrix& matrix : matrices)
+        if (!StreamMatrixNote(matrix).empty()) notes.push_back(StreamMatrixNote(matrix));
     if (!job.plot.empty() && !IsPlotFileName(job.plot))  // refused before the work, not after it
         throw ValueError("plot", job.plot + ": the plot is written as SVG or PNG; use a name ending in .svg or .png");
     CheckWritable(job.stats);
@@ -82,6 +85,7 @@ SweepReport RunSweepJob(const SweepJob& job) {
     report.model = DescribeModel(job.settings.model);
     report.modelColumn = job.modelColumn;
     report.method = job.method;
+    report.matrixNotes = notes;
     report.rows = RunSweep(clip, format, points, job.cpuFlags, job.threads,
                            {job.checkStop, progress(int64_t(points.size()) * int64_t(clip.size()))}, originals.get());
     if (job.confirm) {
