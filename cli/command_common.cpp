@@ -22,7 +22,11 @@ CliError ForOption(const ValueError& error, const std::string& option) {
         const char* field;
         const char* option;
     };
-    static const FieldOption kOptions[] = {{"input", "--input"}, {"plot", "--plot"}, {"confirm", "--confirm"}};
+    static const FieldOption kOptions[] = {{"input", "--input"},
+                                           {"plot", "--plot"},
+                                           {"confirm", "--confirm"},
+                                           {"codes", "--codes"},
+                                           {"budget", "--budget"}};
     std::string name = option;
     for (const FieldOption& known : kOptions)
         if (name.empty() && error.Field() == known.field) name = known.option;

@@ -23,4 +23,14 @@ void CheckLogFolder(const std::string& dir);
 // (`option`, or the option of the error's field) in front of the message.
 CliError ForOption(const ValueError& error, const std::string& option = "");
 
+// Runs `call`, turning its ValueError into the option's CliError.
+template <typename Call>
+auto NamingOption(const std::string& option, Call call) -> decltype(call()) {
+    try {
+        return call();
+    } catch (const ValueError& error) {
+        throw ForOption(error, option);
+    }
+}
+
 }  // namespace vardelk

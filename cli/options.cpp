@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "clip/user_matrix.h"
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
 #include "commands.h"
-#include "matrix/matrix_files.h"
 #include "media/file_name.h"
 #include "parallel/parallel_for.h"
 #include "pictures/picture_file.h"
@@ -16,18 +16,6 @@
 #include "vardelk/version.h"
 
 namespace vardelk {
-namespace {
-
-// The forms --write-matrix writes, from the forms' one table.
-std::vector<std::string> WrittenMatrixForms() {
-    std::vector<std::string> names;
-    for (const MatrixFileForm& form : BuiltInMatrixFileForms())
-        if (form.write != nullptr) names.push_back(form.name);
-    return names;
-}
-
-}  // namespace
-
 void DefineOptions(CLI::App& app, CliOptions& o) {
     app.description(
         "Runs pictures or video through the simulated intra codec and reports the estimated size and the "
@@ -64,7 +52,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--matrix-format", o.matrixFormat,
                    "Form of --write-matrix: plain (default), ffmpeg, x264, mpeg2enc or cjpeg")
         ->type_name("FORMAT")
-        ->check(CLI::IsMember(WrittenMatrixForms()));
+        ->check(CLI::IsMember(WrittenMatrixFormNames()));
     app.add_option("-n,--frames", o.framesText,
                    "Process at most this many frames (the built-in scene makes this many; default 1)")
         ->type_name("N");

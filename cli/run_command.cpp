@@ -118,21 +118,17 @@ int RunClipCommand(const CliOptions& o) {
     else if (!o.quiet && !StreamMatrixNote(matrix).empty())
         std::fprintf(stderr, "vardelk: warning: %s\n", StreamMatrixNote(matrix).c_str());
     CheckLogFolder(o.logDir);
-    std::unique_ptr<ClipSource> source;
+    std::unique_ptr<ClipSource> source =
+        NamingOption("--input", [&] { return OpenClipSource(o.input, o.maxFrames > 0 ? int32_t(o.maxFrames) : 1); });
+    run.format = source->Format();
     RunOutputs outputs;
-    try {
-        source = OpenClipSource(o.input, o.maxFrames > 0 ? int32_t(o.maxFrames) : 1);
-        run.format = source->Format();
-        if (!o.output.empty())
-            outputs.reconstruction = OpenReconstructionSink(o.output, run.format, ".m2v (the MPEG-2 stream)");
-    } catch (const ValueError& error) {
-        throw ForOption(error, error.Field().empty() ? "--output" : "");
+    if (!o.output.empty()) {
+        outputs.reconstruction = NamingOption(
+            "--output", [&] { return OpenReconstructionSink(o.output, run.format, ".m2v (the MPEG-2 stream)"); });
     }
-    try {
-        if (!o.saveInput.empty()) outputs.inputCopy = OpenReconstructionSink(o.saveInput, run.format);
-    } catch (const ValueError& error) {
-        throw ForOption(error, "--save-input");
-    }
+    if (!o.saveInput.empty())
+        outputs.inputCopy =
+            NamingOption("--save-input", [&] { return OpenReconstructionSink(o.saveInput, run.format); });
     if (!o.stream.empty()) {
         outputs.stream = std::make_unique<StreamOutput>(o.stream, run.format, run.settings, run.matrix.data());
     }
@@ -176,17 +172,13 @@ int RunClipCommand(const CliOptions& o) {
             r.hasStream = true;
             r.stream = outputs.stream->WriteFrame(r.bytes);
         }
-        try {
+        NamingOption("--output", [&] {
             if (outputs.reconstruction)
                 outputs.reconstruction->Write(runner.Reconstruction(), runner.ReconstructionYc(), r.index);
-        } catch (const ValueError& error) {
-            throw ForOption(error, "--output");
-        }
-        try {
+        });
+        NamingOption("--save-input", [&] {
             if (outputs.inputCopy) outputs.inputCopy->Write(input, nullptr, r.index);
-        } catch (const ValueError& error) {
-            throw ForOption(error, "--save-input");
-        }
+        });
         if (!o.picture.empty() && r.index == o.pictureFrame) outputs.picture = Comparison(runner, input, r, o);
         results.push_back(r);
         if (text) {

@@ -6,12 +6,14 @@
 #include <memory>
 #include <string>
 
+#include "command_common.h"
 #include "exit_status.h"
 #include "interrupt.h"
 #include "options.h"
 #include "progress.h"
 #include "search/search_job.h"
 #include "search/search_text.h"
+#include "search/search_values.h"
 
 namespace vardelk {
 namespace {
@@ -38,8 +40,12 @@ int RunSearchCommand(int argc, char** argv) {
     return RunWithExitStatus(app, argc, argv, {"vardelk search", ""}, [&]() -> int {
         if (o.inputs.empty()) throw UsageError(std::string("no pictures given (usage: ") + kSearchUsage + ")");
         SearchJob job;
-        job.codes = ParseSearchCodes(o.codes);
-        job.budgetSeconds = ParseSearchBudget(o.budget);
+        try {
+            job.codes = ParseScaleCodes(o.codes);
+            job.budgetSeconds = ParseDuration(o.budget);
+        } catch (const ValueError& error) {
+            throw UsageError(ForOption(error).what());
+        }
         job.model = ParseModelOptions(o.encoder, o.intraVlc, o.dcPrecision);
         job.encoder = o.encoder;
         job.threads = ParseThreads(threadsText);

@@ -38,4 +38,11 @@ std::string StreamMatrixNote(const NamedMatrix& matrix) {
            ", so no encoder can code with this matrix (the filter's own model can)";
 }
 
+std::vector<std::string> WrittenMatrixFormNames() {
+    std::vector<std::string> names;
+    for (const MatrixFileForm& form : BuiltInMatrixFileForms())
+        if (form.write != nullptr) names.push_back(form.name);
+    return names;
+}
+
 }  // namespace vardelk

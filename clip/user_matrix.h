@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "codec/coding_model.h"
 #include "codec/types.h"
@@ -34,5 +35,9 @@ void CheckEncoderMatrix(const NamedMatrix& matrix, const CodingModel& model, con
 // model): a note naming the first such AC entry, and that no stream carries
 // it; "" when there is none.
 std::string StreamMatrixNote(const NamedMatrix& matrix);
+
+// The names of the file forms a matrix can be written in, from the forms'
+// one table (BuiltInMatrixFileForms), for option lists.
+std::vector<std::string> WrittenMatrixFormNames();
 
 }  // namespace vardelk
