@@ -31,11 +31,14 @@ int RunSweepCommand(const CliOptions& o) {
     job.checkStopArriving = [] {
         if (InterruptedOrArriving()) throw InterruptedError();  // Ctrl-C reaches ffmpeg too: stopped, not failed
     };
+    // A line for the coding, then a new one for the confirmation (its count
+    // starts again).
     std::unique_ptr<Progress> line;
-    int64_t lineTotal = -1;
+    int64_t lineTotal = -1, lineDone = 0;
     job.progress = [&](int64_t done, int64_t total) {
-        if (total != lineTotal) line = std::make_unique<Progress>(lineTotal = total, !o.quiet && StderrIsTerminal());
-        line->Update(done);
+        if (total != lineTotal || done < lineDone)
+            line = std::make_unique<Progress>(lineTotal = total, !o.quiet && StderrIsTerminal());
+        line->Update(lineDone = done);
     };
     if (job.confirm && job.settings.model.rule != QuantiserRule::kFfmpeg && !o.quiet)
         std::fprintf(stderr,
