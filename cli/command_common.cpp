@@ -1,20 +1,10 @@
 #include "command_common.h"
 
-#include <sys/stat.h>
-
-#include "cli_error.h"
-#include "media/output_file.h"
-
 namespace vardelk {
 
 std::FILE* TextStream(const CliOptions& o) {
     if (o.quiet) return nullptr;
     return (o.output == "-" || o.saveInput == "-" || o.stats == "-") ? stderr : stdout;
-}
-
-void CheckWritable(const std::string& path) {
-    if (path.empty() || path == "-") return;
-    OutputFile probe(path);  // removed again when it goes out of scope
 }
 
 void CheckLogFolder(const std::string& dir) {
@@ -27,26 +17,20 @@ void CheckLogFolder(const std::string& dir) {
     }
 }
 
-void WriteOutputText(const std::string& path, const std::string& text) {
-    if (path != "-") {
-        WriteTextFile(path, text);
-        return;
-    }
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-        throw CliError("standard output: write failed");
-    }
-}
-
-PlacedOutputs::~PlacedOutputs() {
-    if (done_) return;
-    for (const std::string& path : paths_) {
-        struct stat node;
-        if (lstat(path.c_str(), &node) == 0 && S_ISREG(node.st_mode)) std::remove(path.c_str());
-    }
-}
-
-void PlacedOutputs::Placed(const std::string& path) {
-    if (!path.empty() && path != "-") paths_.push_back(path);
+CliError ForOption(const ValueError& error, const std::string& option) {
+    struct FieldOption {
+        const char* field;
+        const char* option;
+    };
+    static const FieldOption kOptions[] = {{"input", "--input"},
+                                           {"plot", "--plot"},
+                                           {"confirm", "--confirm"},
+                                           {"codes", "--codes"},
+                                           {"budget", "--budget"}};
+    std::string name = option;
+    for (const FieldOption& known : kOptions)
+        if (name.empty() && error.Field() == known.field) name = known.option;
+    return CliError(name.empty() ? error.what() : name + " " + error.what());
 }
 
 }  // namespace vardelk

@@ -1,11 +1,12 @@
-// A command's outputs: where its text goes, the files checked before the
-// work starts, and those placed removed again when a later one fails.
+// What the commands share: where their text goes, the coefficient logs'
+// folder checked before the work starts, and a library's refusal of a value
+// put in the words of the option it came from.
 #pragma once
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
+#include "cli_error.h"
 #include "options.h"
 
 namespace vardelk {
@@ -14,32 +15,22 @@ namespace vardelk {
 // then standard error; nothing when quiet.
 std::FILE* TextStream(const CliOptions& options);
 
-// Fails early, before any work, when a file could not be written later.
-void CheckWritable(const std::string& path);
-
 // Checks that the coefficient logs can be created in `dir` (the pipeline
 // itself skips a log it cannot open without a word).
 void CheckLogFolder(const std::string& dir);
 
-// Writes a text to a file, or to standard output for "-".
-void WriteOutputText(const std::string& path, const std::string& text);
+// A ValueError as the command reports it: the option behind the value
+// (`option`, or the option of the error's field) in front of the message.
+CliError ForOption(const ValueError& error, const std::string& option = "");
 
-// Outputs a command has put in place, removed again should a later one fail
-// (unless Done() was called): a command leaves all its files or none. Only
-// regular files go; a device or standard output is never touched.
-class PlacedOutputs {
-public:
-    PlacedOutputs() = default;
-    ~PlacedOutputs();
-    PlacedOutputs(const PlacedOutputs&) = delete;
-    PlacedOutputs& operator=(const PlacedOutputs&) = delete;
-
-    void Placed(const std::string& path);
-    void Done() { done_ = true; }
-
-private:
-    std::vector<std::string> paths_;
-    bool done_ = false;
-};
+// Runs `call`, turning its ValueError into the option's CliError.
+template <typename Call>
+auto NamingOption(const std::string& option, Call call) -> decltype(call()) {
+    try {
+        return call();
+    } catch (const ValueError& error) {
+        throw ForOption(error, option);
+    }
+}
 
 }  // namespace vardelk

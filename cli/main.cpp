@@ -7,21 +7,22 @@
 #include <CLI/CLI.hpp>
 
 #include "clip/named_matrix.h"
+#include "clip/user_matrix.h"
+#include "commands.h"
 #include "exit_status.h"
-#include "matrix_source.h"
-#include "measure_command.h"
 #include "options.h"
 #include "run_command.h"
-#include "search_command.h"
 #include "sweep_command.h"
 #include "usage_messages.h"
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) == "search") return vardelk::RunSearchCommand(argc - 1, argv + 1);
-    if (argc > 1 && std::string(argv[1]) == "measure") return vardelk::RunMeasureCommand(argc - 1, argv + 1);
+    std::vector<std::string> commands;
+    for (const vardelk::Command& command : vardelk::Commands()) {
+        if (argc > 1 && argv[1] == std::string(command.name)) return command.run(argc - 1, argv + 1);
+        commands.push_back(command.name);
+    }
     // The simulator itself takes options only: a first word that is none
     // names a command.
-    const std::vector<std::string> commands = {"search", "measure"};
     if (argc > 1 && argv[1][0] != '-') {
         std::fprintf(stderr, "vardelk: %s\n", vardelk::UnknownCommandMessage(argv[1], commands, "vardelk").c_str());
         return 2;

@@ -4,15 +4,18 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "clip/user_matrix.h"
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
+#include "commands.h"
+#include "media/file_name.h"
 #include "parallel/parallel_for.h"
 #include "pictures/picture_file.h"
+#include "quality/bd_rate.h"
 #include "stream/stream_output.h"
 #include "vardelk/version.h"
 
 namespace vardelk {
-
 void DefineOptions(CLI::App& app, CliOptions& o) {
     app.description(
         "Runs pictures or video through the simulated intra codec and reports the estimated size and the "
@@ -40,7 +43,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
         ->type_name("DIR");
     app.add_option(
            "-m,--matrix", o.matrices,
-           "Intra matrix: default, flat16, a matrix file (form recognised) or FORMAT:FILE, FORMAT plain|ffmpeg|x264|mpeg2enc|cjpeg|stream (repeat for several in a sweep)")
+           "Intra matrix (default: default): default, flat16, a matrix file (form recognised) or FORMAT:FILE, FORMAT plain|ffmpeg|x264|mpeg2enc|cjpeg|stream (repeat for several in a sweep)")
         ->type_name("MATRIX");
     app.add_option(
            "--write-matrix", o.writeMatrix,
@@ -49,7 +52,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--matrix-format", o.matrixFormat,
                    "Form of --write-matrix: plain (default), ffmpeg, x264, mpeg2enc or cjpeg")
         ->type_name("FORMAT")
-        ->check(CLI::IsMember({"plain", "ffmpeg", "x264", "mpeg2enc", "cjpeg"}));
+        ->check(CLI::IsMember(WrittenMatrixFormNames()));
     app.add_option("-n,--frames", o.framesText,
                    "Process at most this many frames (the built-in scene makes this many; default 1)")
         ->type_name("N");
@@ -88,7 +91,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--bd-method", o.bdMethod,
                    "Interpolation of the sweep's Bjontegaard figures: pchip (default), akima or cubic")
         ->type_name("METHOD")
-        ->check(CLI::IsMember({"pchip", "akima", "cubic"}));
+        ->check(CLI::IsMember(BdInterpolationNames()));
     app.add_option(
            "--encoder", o.encoder,
            "Coding model: filter (default: the filter's own quantiser, the intra AC table and an unscaled 11-bit DC), or the model of a real encoder: ffmpeg, mpeg2enc or tm5, each with its own quantiser rounding, AC table and DC precision")
@@ -115,8 +118,8 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
            "Threads to work on: frames of a clip, points of a sweep or the macroblock rows of a single picture at once; 1..1024 (default: every core). Results do not depend on it")
         ->type_name("N");
     app.footer(
-        "Commands: vardelk search SET... finds the intra matrix a set of pictures deserves for an encoder's coding "
-        "model; vardelk search --help lists its options.\n"
+        CommandsHelp() +
+        "\n"
         "Exit status: 0 on success, 1 when input or output fails, 2 for a wrong command line, 130 when stopped by Ctrl-C.\n"
         "Example: ffmpeg -i clip.mp4 -f yuv4mpegpipe - | vardelk -i - -s 8 -o out.y4m --stats stats.json");
 }
@@ -201,18 +204,18 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
         const std::string& s = o.stats;
         if (s == "-")
             o.statsFormat = "csv";
-        else if (s.size() > 4 && s.compare(s.size() - 4, 4, ".csv") == 0)
+        else if (s.size() > 4 && EndsWith(s, ".csv"))
             o.statsFormat = "csv";
-        else if (s.size() > 5 && s.compare(s.size() - 5, 5, ".json") == 0)
+        else if (s.size() > 5 && EndsWith(s, ".json"))
             o.statsFormat = "json";
         else
             throw UsageError("--stats " + s + ": name it .csv or .json, or give --stats-format");
     }
-    const std::string& copy = o.saveInput;
-    if (copy.size() >= 3 && copy.compare(copy.size() - 3, 3, ".yc") == 0) {
-        throw UsageError("--save-input " + copy + ": the input copy is written as .y4m or .png");
-    }
-    o.model = ParseModelOptions(o.encoder, o.intraVlcText, o.dcPrecisionText);
+    if (EndsWith(o.saveInput, ".yc"))
+        throw UsageError("--save-input " + o.saveInput + ": the input copy is written as .y4m or .png");
+    // A sweep ffmpeg confirms predicts with ffmpeg's model unless told otherwise.
+    const bool confirmedModel = !o.confirm.empty() && app.count("--encoder") == 0;
+    o.model = ParseModelOptions(confirmedModel ? "ffmpeg" : o.encoder, o.intraVlcText, o.dcPrecisionText);
     o.modelChosen =
         app.count("--encoder") + app.count("--intra-vlc") + app.count("--dc-precision") > 0 || !o.confirm.empty();
     if (!o.confirm.empty() && o.confirm != "ffmpeg")
@@ -245,8 +248,7 @@ CodingModel ParseModelOptions(const std::string& encoder, const std::string& int
     EncoderPreset preset = EncoderPreset::kFilter;
     if (!ParsePreset(encoder, preset)) {
         std::string names;
-        for (int i = 0; i < kEncoderPresets; ++i)
-            names += (i ? ", " : "") + std::string(PresetName(static_cast<EncoderPreset>(i)));
+        for (const std::string& name : PresetNames()) names += (names.empty() ? "" : ", ") + name;
         throw UsageError("--encoder: unknown encoder '" + encoder + "' (" + names + ")");
     }
     CodingModel model = PresetModel(preset);

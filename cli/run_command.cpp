@@ -8,11 +8,13 @@
 #include "clip/clip_runner.h"
 #include "clip/clip_source.h"
 #include "clip/frame_pipeline.h"
+#include "clip/job_outputs.h"
 #include "clip/reconstruction_sink.h"
 #include "clip/run_report.h"
+#include "clip/user_matrix.h"
 #include "command_common.h"
 #include "interrupt.h"
-#include "matrix_source.h"
+#include "media/file_name.h"
 #include "pictures/png_file.h"
 #include "plot/canvas.h"
 #include "plot/side_by_side.h"
@@ -113,12 +115,20 @@ int RunClipCommand(const CliOptions& o) {
     run.settings = SettingsFrom(o);
     if (run.settings.model.rule != QuantiserRule::kFilter)
         CheckEncoderMatrix(matrix, run.settings.model, "the " + DescribeModel(run.settings.model) + " model");
+    else if (!o.quiet && !StreamMatrixNote(matrix).empty())
+        std::fprintf(stderr, "vardelk: warning: %s\n", StreamMatrixNote(matrix).c_str());
     CheckLogFolder(o.logDir);
-    std::unique_ptr<ClipSource> source = OpenClipSource(o.input, o.maxFrames > 0 ? int32_t(o.maxFrames) : 1);
+    std::unique_ptr<ClipSource> source =
+        NamingOption("--input", [&] { return OpenClipSource(o.input, o.maxFrames > 0 ? int32_t(o.maxFrames) : 1); });
     run.format = source->Format();
     RunOutputs outputs;
-    if (!o.output.empty()) outputs.reconstruction = OpenReconstructionSink(o.output, run.format, "--output");
-    if (!o.saveInput.empty()) outputs.inputCopy = OpenReconstructionSink(o.saveInput, run.format, "--save-input");
+    if (!o.output.empty()) {
+        outputs.reconstruction = NamingOption(
+            "--output", [&] { return OpenReconstructionSink(o.output, run.format, ".m2v (the MPEG-2 stream)"); });
+    }
+    if (!o.saveInput.empty())
+        outputs.inputCopy =
+            NamingOption("--save-input", [&] { return OpenReconstructionSink(o.saveInput, run.format); });
     if (!o.stream.empty()) {
         outputs.stream = std::make_unique<StreamOutput>(o.stream, run.format, run.settings, run.matrix.data());
     }
@@ -139,8 +149,7 @@ int RunClipCommand(const CliOptions& o) {
         runner->MeasureSsimulacra2(o.ssimulacra2, bandThreads);
         runner->RecordLevels(!o.stream.empty());
         // Only raw host-frame output needs the frames in the host's format.
-        const std::string& out = o.output;
-        if (out.size() >= 3 && out.compare(out.size() - 3, 3, ".yc") == 0) runner->KeepHostFrames();
+        if (EndsWith(o.output, ".yc")) runner->KeepHostFrames();
         return runner;
     });
     std::FILE* text = TextStream(o);
@@ -163,9 +172,13 @@ int RunClipCommand(const CliOptions& o) {
             r.hasStream = true;
             r.stream = outputs.stream->WriteFrame(r.bytes);
         }
-        if (outputs.reconstruction)
-            outputs.reconstruction->Write(runner.Reconstruction(), runner.ReconstructionYc(), r.index);
-        if (outputs.inputCopy) outputs.inputCopy->Write(input, nullptr, r.index);
+        NamingOption("--output", [&] {
+            if (outputs.reconstruction)
+                outputs.reconstruction->Write(runner.Reconstruction(), runner.ReconstructionYc(), r.index);
+        });
+        NamingOption("--save-input", [&] {
+            if (outputs.inputCopy) outputs.inputCopy->Write(input, nullptr, r.index);
+        });
         if (!o.picture.empty() && r.index == o.pictureFrame) outputs.picture = Comparison(runner, input, r, o);
         results.push_back(r);
         if (text) {

@@ -1,50 +1,8 @@
 #include "search_options.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <sstream>
-
 #include "options.h"
 
 namespace vardelk {
-
-// "A..B" or a comma-separated list of scale codes in 1..31.
-std::vector<int32_t> ParseSearchCodes(const std::string& text) {
-    std::vector<int32_t> codes;
-    const size_t dots = text.find("..");
-    if (dots != std::string::npos) {
-        const int64_t first = ParseBoundedInteger("--codes", text.substr(0, dots), 1, 31, "a scale code");
-        const int64_t last = ParseBoundedInteger("--codes", text.substr(dots + 2), 1, 31, "a scale code");
-        for (int64_t c = first; c <= last; ++c) codes.push_back(int32_t(c));
-    } else {
-        std::istringstream parts(text);
-        std::string part;
-        while (std::getline(parts, part, ','))
-            codes.push_back(int32_t(ParseBoundedInteger("--codes", part, 1, 31, "a scale code")));
-    }
-    std::sort(codes.begin(), codes.end());
-    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
-    if (codes.size() < 4) throw UsageError("--codes " + text + ": needs at least 4 distinct scale codes");
-    return codes;
-}
-
-// "600", "600s", "10m", "1.5h"; 0 means no time limit.
-double ParseSearchBudget(const std::string& text) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    const std::string unit = end == nullptr ? "" : std::string(end);
-    double scale = 0;
-    if (unit.empty() || unit == "s")
-        scale = 1;
-    else if (unit == "m")
-        scale = 60;
-    else if (unit == "h")
-        scale = 3600;
-    if (end == text.c_str() || scale == 0 || !std::isfinite(value) || value < 0)
-        throw UsageError("--budget " + text + ": expected a duration such as 90s, 10m or 1h");
-    return value * scale;
-}
 
 void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsText) {
     app.name("vardelk search");
@@ -58,7 +16,7 @@ void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsTe
     app.add_option("--measure", o.measure,
                    "psnr (luma, default), ssim (all planes, in dB), psnr611 (Y, Cb, Cr 6:1:1) or ssimulacra2 "
                    "(the perceptual score; candidates coded at six of the scale codes, the figures at all)")
-        ->check(CLI::IsMember({"psnr", "ssim", "psnr611", "ssimulacra2"}))
+        ->check(CLI::IsMember(SearchMeasureNames()))
         ->type_name("MEASURE");
     app.add_option("--encoder", o.encoder,
                    "The coding model the matrix is for: ffmpeg (default), mpeg2enc, tm5, or filter (the module's own)")

@@ -33,7 +33,6 @@ struct SearchOptions {
     bool noConfirm = false;
     int64_t evaluations = 0;
     uint64_t seed = 1;
-    int32_t threads = 0;
     int32_t frames = 1;
     double minOverlap = kBdMinimumOverlap;
     bool shapeOnly = false;
@@ -43,13 +42,5 @@ struct SearchOptions {
 // The command's options, description and footer, as --help and the manual
 // page show them; threadsText receives -j as written.
 void DefineSearchOptions(CLI::App& app, SearchOptions& options, std::string& threadsText);
-
-// "A..B" or a comma-separated list of at least 4 distinct scale codes in
-// 1..31, sorted; throws UsageError naming --codes.
-std::vector<int32_t> ParseSearchCodes(const std::string& text);
-
-// "600", "600s", "10m", "1.5h" in seconds; 0 means no time limit. Throws
-// UsageError naming --budget.
-double ParseSearchBudget(const std::string& text);
 
 }  // namespace vardelk

@@ -97,7 +97,7 @@ std::unique_ptr<ClipSource> OpenDemo(const std::string& name, int32_t frames) {
     int32_t width = kDemoWidth, height = kDemoHeight;
     const std::string size = name.substr(sizeof(kDemoPrefix) - 1);
     if (!size.empty() && !ParseDemoSize(size, &width, &height)) {
-        throw ClipError("--input " + name + ": expected builtin:demo or builtin:demo:WIDTHxHEIGHT (1..16384)");
+        throw ValueError("input", name + ": expected builtin:demo or builtin:demo:WIDTHxHEIGHT (1..16384)");
     }
     RgbImage image;
     image.Resize(width, height);

@@ -23,7 +23,8 @@ public:
 // Opens `name`: "-" is Y4M on standard input; "builtin:demo" or
 // "builtin:demo:WxH" the built-in scene (`demoFrames` frames); a PNG or JPEG
 // still, told by its first bytes; a pipe, device or .y4m name a Y4M clip;
-// anything else is refused naming the forms read. Throws ClipError,
+// anything else is refused naming the forms read. A built-in scene's name
+// it cannot read is a ValueError of the field "input"; otherwise it throws ClipError,
 // PictureError or MediaError with the name in the message.
 std::unique_ptr<ClipSource> OpenClipSource(const std::string& name, int32_t demoFrames);
 

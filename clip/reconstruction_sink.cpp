@@ -6,16 +6,13 @@
 #include <vector>
 
 #include "clip/clip_error.h"
+#include "media/file_name.h"
 #include "media/output_file.h"
 #include "media/rgb_convert.h"
 #include "pictures/png_file.h"
 
 namespace vardelk {
 namespace {
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 class Y4mSink : public ReconstructionSink {
 public:
@@ -60,9 +57,8 @@ private:
 // held back until Commit() so that a longer clip is caught first.
 class PngSink : public ReconstructionSink {
 public:
-    PngSink(const std::string& path, const Y4mFormat& format, const std::string& option)
-        : path_(path), format_(format), option_(option) {
-        const std::string first = FramePath(path_, 0, &perFrame_, option_);
+    PngSink(const std::string& path, const Y4mFormat& format) : path_(path), format_(format) {
+        const std::string first = FramePath(path_, 0, &perFrame_);
         // Fails early if unwritable; the first frame's name stands for all.
         if (perFrame_)
             OutputFile probe(first);
@@ -71,12 +67,12 @@ public:
     }
     void Write(const Y4mFrame& frame, const Pixel*, int64_t index) override {
         if (!perFrame_ && index > 0) {
-            throw ClipError(option_ + " " + path_ +
-                            " holds one picture but the clip has more frames; "
-                            "use a name with a frame number such as out_%04d.png, or --frames 1");
+            throw ValueError("", path_ +
+                                     " holds one picture but the clip has more frames; "
+                                     "use a name with a frame number such as out_%04d.png, or --frames 1");
         }
         FrameToRgb(format_, frame, image_);
-        if (perFrame_) WritePng(FramePath(path_, index, &perFrame_, option_), image_);
+        if (perFrame_) WritePng(FramePath(path_, index, &perFrame_), image_);
     }
     void Commit() override {
         if (perFrame_) return;
@@ -87,7 +83,6 @@ public:
 private:
     std::string path_;
     Y4mFormat format_;
-    std::string option_;
     bool perFrame_ = false;
     std::unique_ptr<OutputFile> probe_;
     RgbImage image_;
@@ -95,7 +90,7 @@ private:
 
 }  // namespace
 
-std::string FramePath(const std::string& pattern, int64_t index, bool* hasField, const std::string& option) {
+std::string FramePath(const std::string& pattern, int64_t index, bool* hasField) {
     std::string result;
     *hasField = false;
     for (size_t i = 0; i < pattern.size(); ++i) {
@@ -108,9 +103,9 @@ std::string FramePath(const std::string& pattern, int64_t index, bool* hasField,
         const std::string width = pattern.substr(i + 1, j - i - 1);
         if (j >= pattern.size() || pattern[j] != 'd' || *hasField || width.size() > 2 ||
             (!width.empty() && width[0] != '0')) {
-            throw ClipError(option + " " + pattern +
-                            ": a picture name may hold one frame-number field, "
-                            "%d or %0Nd (N up to 9), and no other %");
+            throw ValueError("", pattern +
+                                     ": a picture name may hold one frame-number field, "
+                                     "%d or %0Nd (N up to 9), and no other %");
         }
         std::string number = std::to_string(index);
         const size_t digits = width.empty() ? 0 : size_t(std::stoi(width));
@@ -123,8 +118,8 @@ std::string FramePath(const std::string& pattern, int64_t index, bool* hasField,
 }
 
 std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& path, const Y4mFormat& format,
-                                                           const std::string& option) {
-    if (EndsWith(path, ".png")) return std::make_unique<PngSink>(path, format, option);
+                                                           const std::string& otherKinds) {
+    if (EndsWith(path, ".png")) return std::make_unique<PngSink>(path, format);
     if (EndsWith(path, ".yc")) return std::make_unique<YcSink>(path, format);
     if (path == "-" || EndsWith(path, ".y4m")) return std::make_unique<Y4mSink>(path, format);
     // A device or a pipe (/dev/null, a FIFO) says nothing by its name: it gets
@@ -132,10 +127,9 @@ std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& pa
     struct stat node;
     if (stat(path.c_str(), &node) == 0 && !S_ISREG(node.st_mode) && !S_ISDIR(node.st_mode))
         return std::make_unique<Y4mSink>(path, format);
-    const std::string kinds =
-        option == "--output" ? ".y4m, .png, .yc or .m2v (the MPEG-2 stream)" : ".y4m, .png or .yc";
-    throw ClipError(option + " " + path + ": unknown kind of output; use a name ending in " + kinds +
-                    ", or - for Y4M on standard output (devices and pipes get Y4M)");
+    const std::string kinds = otherKinds.empty() ? ".y4m, .png or .yc" : ".y4m, .png, .yc or " + otherKinds;
+    throw ValueError("", path + ": unknown kind of output; use a name ending in " + kinds +
+                             ", or - for Y4M on standard output (devices and pipes get Y4M)");
 }
 
 }  // namespace vardelk

@@ -26,13 +26,17 @@ public:
     virtual void Commit() = 0;
 };
 
-// `option` names the option the path came from, for messages.
+// The sink a name asks for: .png (one picture, or one a frame by a %d
+// field), .yc, .y4m, "-" or a device or pipe (Y4M). Names it cannot take,
+// and a single picture given a second frame, are refused with a ValueError
+// naming the path; `otherKinds`, the kinds the caller itself writes under
+// such a name (".m2v (the MPEG-2 stream)"), join the kinds the message lists.
 std::unique_ptr<ReconstructionSink> OpenReconstructionSink(const std::string& path, const Y4mFormat& format,
-                                                           const std::string& option);
+                                                           const std::string& otherKinds = "");
 
-// Expands a %d or %0Nd field in a picture name; throws ClipError, naming
-// `option`, when the name holds another % sequence or more than one field.
-// Returns the name unchanged, with *hasField false, when it holds none.
-std::string FramePath(const std::string& pattern, int64_t index, bool* hasField, const std::string& option);
+// Expands a %d or %0Nd field in a picture name; throws ValueError when the
+// name holds another % sequence or more than one field. Returns the name
+// unchanged, with *hasField false, when it holds none.
+std::string FramePath(const std::string& pattern, int64_t index, bool* hasField);
 
 }  // namespace vardelk

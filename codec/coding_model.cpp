@@ -76,6 +76,12 @@ bool ParsePreset(std::string_view name, EncoderPreset& preset) {
     return false;
 }
 
+std::vector<std::string> PresetNames() {
+    std::vector<std::string> names;
+    for (const PresetEntry& entry : kPresets) names.push_back(entry.name);
+    return names;
+}
+
 EncoderPreset PresetOfRule(QuantiserRule rule) { return static_cast<EncoderPreset>(static_cast<int>(rule)); }
 
 std::string DescribeModel(const CodingModel& model) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vardelk {
 
@@ -82,6 +83,8 @@ CodingModel PresetModel(EncoderPreset preset);
 const char* PresetName(EncoderPreset preset);
 // The preset of that name; false for any other text.
 bool ParsePreset(std::string_view name, EncoderPreset& preset);
+// Every preset's name, in preset order, for option lists.
+std::vector<std::string> PresetNames();
 // The preset whose rule this is (every rule belongs to one).
 EncoderPreset PresetOfRule(QuantiserRule rule);
 // "ffmpeg" for a preset's own model, otherwise its name with what was

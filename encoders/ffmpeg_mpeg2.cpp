@@ -24,21 +24,6 @@ bool EmptyFile(const std::string& path) {
     return !file || file.tellg() <= 0;
 }
 
-// The fields of a picture coding extension that the settings decide, read
-// from the bytes after its start code. Its layout: extension id (4 bits),
-// four f_codes (16), intra_dc_precision (2), picture_structure (2),
-// top_field_first, frame_pred_frame_dct, concealment_motion_vectors,
-// q_scale_type, intra_vlc_format, alternate_scan (1 each).
-struct CodingExtension {
-    int32_t dcPrecision, qScaleType, intraVlcFormat, alternateScan;
-};
-CodingExtension ReadCodingExtension(const uint8_t* bytes) {
-    const uint64_t bits = (uint64_t(bytes[0]) << 32) | (uint64_t(bytes[1]) << 24) | (uint64_t(bytes[2]) << 16) |
-                          (uint64_t(bytes[3]) << 8) | uint64_t(bytes[4]);
-    return {int32_t((bits >> 18) & 3) + 8, int32_t((bits >> 12) & 1), int32_t((bits >> 11) & 1),
-            int32_t((bits >> 10) & 1)};
-}
-
 void Mismatch(const std::string& what, int64_t got, int64_t wanted) {
     throw EncoderError("ffmpeg did not code as asked: " + what + " " + std::to_string(got) + " where " +
                        std::to_string(wanted) + " was asked");
@@ -95,43 +80,35 @@ std::vector<std::string> FfmpegDecodeArguments(const std::string& program, const
     return arguments;
 }
 
-// Start codes never occur inside coded data, so a scan for them finds every
-// header. A slice starts with quantiser_scale_code (5 bits), after a 3-bit
-// row extension in pictures over 2800 lines.
+// The stream read back whole by the strict reader, every picture's coding
+// extension and every macroblock's scale code held to the settings.
 void CheckFfmpegStream(const std::vector<uint8_t>& stream, const CodingSettings& settings, const FfmpegMatrix& matrix,
                        int32_t height, int64_t frames) {
-    int64_t pictures = 0, slices = 0;
-    for (size_t i = 0; i + 8 < stream.size(); ++i) {
-        if (stream[i] != 0 || stream[i + 1] != 0 || stream[i + 2] != 1) continue;
-        const uint8_t code = stream[i + 3];
-        if (code >= 0x01 && code <= 0xaf) {
-            const int32_t scaleCode = height > 2800 ? stream[i + 4] & 0x1f : stream[i + 4] >> 3;
-            if (scaleCode != settings.scaleCode) Mismatch("quantiser_scale_code", scaleCode, settings.scaleCode);
-            ++slices;
-        } else if (code == 0xb5 && (stream[i + 4] >> 4) == 8) {
-            const CodingExtension e = ReadCodingExtension(stream.data() + i + 4);
-            if (e.dcPrecision != settings.model.dcPrecision)
-                Mismatch("DC precision", e.dcPrecision, settings.model.dcPrecision);
-            if (e.qScaleType != settings.nonLinearScale)
-                Mismatch("q_scale_type", e.qScaleType, settings.nonLinearScale);
-            if (e.intraVlcFormat != settings.model.intraVlcFormat)
-                Mismatch("intra_vlc_format", e.intraVlcFormat, settings.model.intraVlcFormat);
-            if (e.alternateScan != settings.alternateScan)
-                Mismatch("alternate_scan", e.alternateScan, settings.alternateScan);
-            ++pictures;
-        }
-    }
-    if (pictures != frames) Mismatch("pictures (with a coding extension)", pictures, frames);
-    if (slices < pictures) Mismatch("slices", slices, pictures);
-    FfmpegMatrix written{};
+    ParsedStream parsed;
     try {
-        written = ReadIntraMatrix(stream.data(), stream.size());
+        parsed = ParseIntraStream(stream.data(), stream.size());
     } catch (const StreamError& error) {
         throw EncoderError(std::string("ffmpeg's stream cannot be read back: ") + error.what());
     }
-    for (int i = 1; i < kMatrixEntries; ++i) {
-        if (written[size_t(i)] != matrix[size_t(i)])
-            Mismatch("matrix entry " + std::to_string(i + 1) + " =", written[size_t(i)], matrix[size_t(i)]);
+    if (parsed.sequence.height != height) Mismatch("picture height", parsed.sequence.height, height);
+    if (int64_t(parsed.pictures.size()) != frames) Mismatch("pictures", int64_t(parsed.pictures.size()), frames);
+    for (const StreamPicture& picture : parsed.pictures) {
+        for (const int32_t scaleCode : picture.scaleCodes)
+            if (scaleCode != settings.scaleCode) Mismatch("quantiser_scale_code", scaleCode, settings.scaleCode);
+        const int32_t dcPrecision = kMinDcPrecision + picture.intraDcPrecision;
+        if (dcPrecision != settings.model.dcPrecision)
+            Mismatch("DC precision", dcPrecision, settings.model.dcPrecision);
+        if (picture.qScaleType != int32_t(settings.nonLinearScale))
+            Mismatch("q_scale_type", picture.qScaleType, settings.nonLinearScale);
+        if (picture.intraVlcFormat != settings.model.intraVlcFormat)
+            Mismatch("intra_vlc_format", picture.intraVlcFormat, settings.model.intraVlcFormat);
+        if (picture.alternateScan != settings.alternateScan)
+            Mismatch("alternate_scan", picture.alternateScan, settings.alternateScan);
+        for (int i = 1; i < kMatrixEntries; ++i) {
+            if (picture.intraMatrix[size_t(i)] != matrix[size_t(i)])
+                Mismatch("matrix entry " + std::to_string(i + 1) + " =", picture.intraMatrix[size_t(i)],
+                         matrix[size_t(i)]);
+        }
     }
 }
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "clip/rgba_runner.h"
+#include "frei0r/rgba_runner.h"
 #include "matrix/matrix_files.h"
 
 namespace vardelk {

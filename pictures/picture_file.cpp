@@ -1,10 +1,10 @@
 #include "pictures/picture_file.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "media/file_name.h"
 #include "pictures/jpeg_file.h"
 #include "pictures/picture_error.h"
 #include "pictures/png_file.h"
@@ -12,13 +12,15 @@
 namespace vardelk {
 namespace {
 
-std::string LowerExtension(const std::string& path) {
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return "";
-    std::string extension = path.substr(dot + 1);
-    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
-}
+// The endings of the forms read, the one list every reader of names uses.
+struct NamedForm {
+    const char* extension;
+    FileForm form;
+};
+constexpr NamedForm kReadForms[] = {
+    {"png", FileForm::kPng},  {"jpg", FileForm::kJpeg}, {"jpeg", FileForm::kJpeg},
+    {"jpe", FileForm::kJpeg}, {"y4m", FileForm::kY4m},
+};
 
 }  // namespace
 
@@ -41,9 +43,9 @@ FileForm SniffFileForm(const std::string& path) {
 
 FileForm FormOfName(const std::string& path) {
     const std::string extension = LowerExtension(path);
-    if (extension == "png") return FileForm::kPng;
-    if (extension == "jpg" || extension == "jpeg" || extension == "jpe") return FileForm::kJpeg;
-    if (extension == "y4m") return FileForm::kY4m;
+    for (const NamedForm& named : kReadForms) {
+        if (extension == named.extension) return named.form;
+    }
     return FileForm::kOther;
 }
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "media/name_table.h"
+
 namespace vardelk {
 namespace {
 
@@ -271,17 +273,23 @@ std::vector<BdPoint> Usable(const std::vector<BdPoint>& points, const std::strin
 
 }  // namespace
 
-const char* BdInterpolationName(BdInterpolation method) {
-    switch (method) {
-        case BdInterpolation::kPchip:
-            return "pchip";
-        case BdInterpolation::kAkima:
-            return "akima";
-        case BdInterpolation::kCubicFit:
-            return "cubic";
-    }
-    return "?";
+namespace {
+
+constexpr NamedValue<BdInterpolation> kInterpolationNames[] = {
+    {BdInterpolation::kPchip, "pchip"},
+    {BdInterpolation::kAkima, "akima"},
+    {BdInterpolation::kCubicFit, "cubic"},
+};
+
+}  // namespace
+
+const char* BdInterpolationName(BdInterpolation method) { return NameIn(kInterpolationNames, method); }
+
+bool ParseBdInterpolation(const std::string& name, BdInterpolation* method) {
+    return ParseNameIn(kInterpolationNames, name, method);
 }
+
+std::vector<std::string> BdInterpolationNames() { return NamesIn(kInterpolationNames); }
 
 BdResult BjontegaardDelta(const std::vector<BdPoint>& anchor, const std::vector<BdPoint>& test,
                           BdInterpolation method) {

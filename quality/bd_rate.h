@@ -44,7 +44,11 @@ struct BdPoint {
 
 enum class BdInterpolation { kPchip, kAkima, kCubicFit };
 
+// "pchip", "akima" or "cubic", from one table that also parses and lists them.
 const char* BdInterpolationName(BdInterpolation method);
+// False, leaving *method alone, for a name of none.
+bool ParseBdInterpolation(const std::string& name, BdInterpolation* method);
+std::vector<std::string> BdInterpolationNames();
 
 // One Bjontegaard figure, with the share of each curve's range it covered.
 struct BdFigure {

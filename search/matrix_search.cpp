@@ -346,19 +346,32 @@ std::vector<int32_t> SearchCodesFor(QualityMeasure measure, const std::vector<in
     return chosen;
 }
 
-const char* SearchStopName(SearchStop stop) {
-    switch (stop) {
-        case SearchStop::kConverged:
-            return "converged";
-        case SearchStop::kBudget:
-            return "budget";
-        case SearchStop::kEvaluations:
-            return "evaluations";
-        case SearchStop::kStopped:
-            return "stopped";
-    }
-    return "converged";
+namespace {
+
+// Why a search ended, as reports name it and in words.
+struct StopNames {
+    SearchStop stop;
+    const char* name;
+    const char* words;
+};
+constexpr StopNames kStopNames[] = {
+    {SearchStop::kConverged, "converged", "converged (the steps shrank to nothing)"},
+    {SearchStop::kBudget, "budget", "the time budget was spent"},
+    {SearchStop::kEvaluations, "evaluations", "the evaluation limit was reached"},
+    {SearchStop::kStopped, "stopped", "stopped by Ctrl-C (the best so far)"},
+};
+
+const StopNames& NamesOf(SearchStop stop) {
+    for (const StopNames& names : kStopNames)
+        if (names.stop == stop) return names;
+    return kStopNames[0];
 }
+
+}  // namespace
+
+const char* SearchStopName(SearchStop stop) { return NamesOf(stop).name; }
+
+const char* SearchStopWords(SearchStop stop) { return NamesOf(stop).words; }
 
 SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
                           const MatrixScore& bestScore) {

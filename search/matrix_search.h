@@ -55,6 +55,8 @@ std::vector<int32_t> SearchCodesFor(QualityMeasure measure, const std::vector<in
 enum class SearchStop { kConverged, kBudget, kEvaluations, kStopped };
 // "converged", "budget", "evaluations" or "stopped", as reports write it.
 const char* SearchStopName(SearchStop stop);
+// The same in words, as the summary gives it: "the time budget was spent".
+const char* SearchStopWords(SearchStop stop);
 
 // One accepted improvement.
 struct SearchEvent {

@@ -5,35 +5,50 @@
 #include <limits>
 #include <utility>
 
+#include "media/name_table.h"
 #include "parallel/parallel_for.h"
 #include "stream/stream_headers.h"
 
 namespace vardelk {
 
-const char* QualityMeasureName(QualityMeasure measure) {
-    switch (measure) {
-        case QualityMeasure::kPsnrY:
-            return "psnr";
-        case QualityMeasure::kSsim:
-            return "ssim";
-        case QualityMeasure::kPsnr611:
-            return "psnr611";
-        case QualityMeasure::kSsimulacra2:
-            return "ssimulacra2";
-        case QualityMeasure::kButteraugli:
-            return "butteraugli";
-    }
-    return "?";
-}
+namespace {
+
+// The measures a search can take, in the order reports list them, then
+// the one only a confirmation measures.
+constexpr NamedValue<QualityMeasure> kMeasureNames[] = {
+    {QualityMeasure::kPsnrY, "psnr"},
+    {QualityMeasure::kSsim, "ssim"},
+    {QualityMeasure::kPsnr611, "psnr611"},
+    {QualityMeasure::kSsimulacra2, "ssimulacra2"},
+    {QualityMeasure::kButteraugli, "butteraugli"},
+};
+
+// The same as a plot's axis names them.
+constexpr NamedValue<QualityMeasure> kMeasureTitles[] = {
+    {QualityMeasure::kPsnrY, "Y PSNR (dB)"},
+    {QualityMeasure::kSsim, "SSIM dB, -10 log10(1 - SSIM)"},
+    {QualityMeasure::kPsnr611, "PSNR 6:1:1 (dB)"},
+    {QualityMeasure::kSsimulacra2, "SSIMULACRA 2"},
+    {QualityMeasure::kButteraugli, "-ln Butteraugli 3-norm"},
+};
+
+}  // namespace
+
+const char* QualityMeasureName(QualityMeasure measure) { return NameIn(kMeasureNames, measure); }
 
 bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure) {
-    for (QualityMeasure m : AllQualityMeasures()) {
-        if (text == QualityMeasureName(m)) {
-            *measure = m;
-            return true;
-        }
-    }
-    return false;
+    QualityMeasure named = QualityMeasure::kPsnrY;
+    if (!ParseNameIn(kMeasureNames, text, &named) || named == QualityMeasure::kButteraugli) return false;
+    *measure = named;
+    return true;
+}
+
+const char* QualityMeasureTitle(QualityMeasure measure) { return NameIn(kMeasureTitles, measure); }
+
+std::vector<std::string> SearchMeasureNames() {
+    std::vector<std::string> names;
+    for (QualityMeasure m : AllQualityMeasures()) names.push_back(QualityMeasureName(m));
+    return names;
 }
 
 double MeasureQuality(QualityMeasure measure, const PointResult& point) {

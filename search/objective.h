@@ -57,6 +57,10 @@ const char* QualityMeasureName(QualityMeasure measure);
 // "psnr", "ssim", "psnr611" or "ssimulacra2" (the measures a search can
 // take); false for anything else.
 bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure);
+// The measure as a plot's axis names it: "Y PSNR (dB)", "SSIMULACRA 2".
+const char* QualityMeasureTitle(QualityMeasure measure);
+// The names of AllQualityMeasures, in order, for option lists.
+std::vector<std::string> SearchMeasureNames();
 // The measure's value for one coded point, and what the point coder must
 // measure for it.
 double MeasureQuality(QualityMeasure measure, const PointResult& point);
@@ -156,7 +160,6 @@ public:
     const CodingModel& Model() const { return options_.model; }
     QualityMeasure Measure() const { return measure_; }
     const std::vector<int32_t>& ScaleCodes() const { return scaleCodes_; }
-    size_t PictureCount() const { return pictures_.size(); }
 
 private:
     std::unique_ptr<PointCoder> TakeCoder() const;

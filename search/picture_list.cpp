@@ -4,29 +4,19 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
+#include "clip/clip_source.h"
+#include "parallel/parallel_for.h"
+#include "pictures/picture_file.h"
 #include "search/search_error.h"
 
 namespace vardelk {
 namespace {
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool IsPicture(const std::string& name) {
-    const std::string lower = Lower(name);
-    return EndsWith(lower, ".png") || EndsWith(lower, ".jpg") || EndsWith(lower, ".jpeg") || EndsWith(lower, ".jpe") ||
-           EndsWith(lower, ".y4m");
-}
+bool IsPicture(const std::string& name) { return FormOfName(name) != FileForm::kOther; }
 
 bool IsFolder(const std::string& path) {
     struct stat info;
@@ -84,6 +74,39 @@ std::vector<int64_t> SpreadFrames(int64_t total, int32_t wanted) {
     }
     for (int64_t i = 0; i < wanted; ++i) frames.push_back((2 * i + 1) * total / (2 * int64_t{wanted}));
     return frames;
+}
+
+std::vector<CodedPicture> LoadCodedPictures(const std::vector<std::string>& inputs, int32_t frames,
+                                            const CodingModel& model, int32_t threads,
+                                            const std::function<void()>& checkStop) {
+    std::vector<std::string> paths;
+    for (const std::string& input : inputs) ExpandPictureInput(input, paths);
+    struct Source {
+        std::string name;
+        Y4mFormat format;
+        Y4mFrame frame;
+    };
+    std::vector<Source> sources;
+    for (const std::string& path : paths) {
+        std::unique_ptr<ClipSource> clip = OpenClipSource(path, 1);
+        // Frames spread over the clip, each named by its number in it.
+        const std::vector<int64_t> wanted = SpreadFrames(clip->ExpectedFrames(), frames);
+        Y4mFrame frame;
+        size_t next = 0;
+        for (int64_t n = 0; next < wanted.size() && clip->ReadFrame(frame); ++n) {
+            if (checkStop) checkStop();
+            if (n != wanted[next]) continue;
+            ++next;
+            const std::string name = n == 0 ? path : path + "#" + std::to_string(n);
+            sources.push_back(Source{name, clip->Format(), frame});
+        }
+    }
+    std::vector<CodedPicture> pictures(sources.size());
+    ParallelFor(threads, int64_t(sources.size()), [&](int64_t i) {
+        const Source& s = sources[size_t(i)];
+        pictures[size_t(i)] = PrepareCodedPicture(s.name, s.format, s.frame, model);
+    });
+    return pictures;
 }
 
 }  // namespace vardelk

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "search/coded_picture.h"
 
 namespace vardelk {
 
@@ -20,5 +23,14 @@ void ExpandPictureInput(const std::string& input, std::vector<std::string>& path
 // say, in increasing order. Every frame when the clip has no more; the
 // first `wanted` when its length is unknown (total < 0).
 std::vector<int64_t> SpreadFrames(int64_t total, int32_t wanted);
+
+// The pictures `inputs` stand for (ExpandPictureInput), `frames` spread over
+// each clip (SpreadFrames), each named by its path and, after the first, its
+// frame number ("clip.y4m#12"), prepared for `model` on `threads`.
+// `checkStop` (may be empty) is asked before every frame kept and throws to
+// stop.
+std::vector<CodedPicture> LoadCodedPictures(const std::vector<std::string>& inputs, int32_t frames,
+                                            const CodingModel& model, int32_t threads,
+                                            const std::function<void()>& checkStop);
 
 }  // namespace vardelk

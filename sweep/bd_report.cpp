@@ -151,18 +151,6 @@ std::string BdColumnValues(const BdReportRow* row, const std::vector<SweepMeasur
     return values;
 }
 
-std::string BdCsv(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows,
-                  const std::vector<SweepMeasure>& measures) {
-    std::ostringstream csv;
-    csv << "anchor,curve,method," << BdColumnNames("", measures) << '\n';
-    for (const BdReportRow& r : rows) {
-        csv << CsvQuoted(anchorLabel) << ',' << CsvQuoted(r.label) << ',' << BdInterpolationName(method);
-        for (const BdMeasureFigures& f : r.figures) csv << ',' << Value(f.rate, "") << ',' << Value(f.quality, "");
-        csv << '\n';
-    }
-    return csv.str();
-}
-
 std::string BdJson(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows,
                    const std::vector<SweepMeasure>& measures) {
     std::ostringstream json;

@@ -85,10 +85,6 @@ std::string BdColumnNames(const std::string& prefix = "", const std::vector<Swee
 // (empty where not computable, all empty for no row).
 std::string BdColumnValues(const BdReportRow* row, const std::vector<SweepMeasure>& measures = SweepMeasures());
 
-// CSV with a header line:
-//   anchor,curve,method,bd_rate_psnr,bd_psnr,bd_rate_ssim,bd_ssim
-std::string BdCsv(const std::string& anchorLabel, BdInterpolation method, const std::vector<BdReportRow>& rows,
-                  const std::vector<SweepMeasure>& measures = SweepMeasures());
 // A JSON object {"anchor": ..., "method": ..., "rows": [{"curve": ...,
 // "bd_rate_psnr": ..., "bd_psnr": ..., "bd_rate_ssim": ..., "bd_ssim": ...,
 // "warnings": [...]}]}, to be placed as a member value of the sweep's JSON.

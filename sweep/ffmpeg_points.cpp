@@ -44,7 +44,8 @@ std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4
 
 std::string FfmpegConfirmer::Locate() {
     const std::string path = FindOnPath("ffmpeg");
-    if (path.empty()) throw SweepError("--confirm ffmpeg: ffmpeg is not on PATH; install it or add its folder to PATH");
+    if (path.empty())
+        throw ValueError("confirm", "ffmpeg: ffmpeg is not on PATH; install it or add its folder to PATH");
     return path;
 }
 

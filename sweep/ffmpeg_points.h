@@ -19,12 +19,12 @@
 #include <functional>
 
 #include "clip/clip_runner.h"
+#include "clip/user_matrix.h"
 #include "encoders/child_process.h"
 #include "encoders/ffmpeg_mpeg2.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
 #include "quality/ssim.h"
-#include "sweep/named_matrix.h"
 #include "sweep/perceptual_originals.h"
 
 namespace vardelk {
@@ -48,7 +48,8 @@ std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4
 
 class FfmpegConfirmer {
 public:
-    // Finds ffmpeg on PATH; throws SweepError saying so when it is missing.
+    // Finds ffmpeg on PATH; throws ValueError of the field "confirm"
+    // ("ffmpeg: ffmpeg is not on PATH; ...") when it is missing.
     static std::string Locate();
 
     // Called when a run of ffmpeg fails, before the failure is reported:

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "clip/user_matrix.h"
 #include "codec/types.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
 #include "quality/ssim.h"
 #include "sweep/bd_report.h"
 #include "sweep/ffmpeg_points.h"
-#include "sweep/named_matrix.h"
 #include "sweep/perceptual_originals.h"
 
 namespace vardelk {

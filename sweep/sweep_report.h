@@ -16,9 +16,10 @@ struct SweepReport {
     std::vector<SweepRow> rows;
     std::vector<BdReportRow> bd;  // predicted curves against the first
     BdInterpolation method = BdInterpolation::kPchip;
-    std::string confirmedBy;              // the encoder that measured every point; "" for none
-    std::vector<BdReportRow> measuredBd;  // its curves against its first
-    bool ssimulacra2 = false;             // the points were scored by SSIMULACRA 2 (and the BD rows hold it)
+    std::string confirmedBy;               // the encoder that measured every point; "" for none
+    std::vector<BdReportRow> measuredBd;   // its curves against its first
+    bool ssimulacra2 = false;              // the points were scored by SSIMULACRA 2 (and the BD rows hold it)
+    std::vector<std::string> matrixNotes;  // matrices no stream can carry (StreamMatrixNote)
 };
 
 // With Bjontegaard figures (rows after the anchor's curve), the CSV gains

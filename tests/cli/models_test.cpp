@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "cli_error.h"
-#include "matrix_source.h"
+#include "clip/clip_error.h"
+#include "clip/user_matrix.h"
 #include "options.h"
 
 namespace vardelk {
@@ -41,12 +42,17 @@ TEST(EncoderMatrix, AcEntriesMustFitEightBits) {
     m.entries.fill(255);
     m.entries[0] = 4095;  // the DC weight is never coded with
     EXPECT_NO_THROW(CheckEncoderMatrix(m, PresetModel(EncoderPreset::kFfmpeg), "ffmpeg"));
+    EXPECT_EQ(StreamMatrixNote(m), "");
     m.entries[63] = 256;
     EXPECT_NO_THROW(CheckEncoderMatrix(m, PresetModel(EncoderPreset::kFilter), "the filter"));  // up to 4095
+    // ... and is told that no stream carries it.
+    EXPECT_NE(StreamMatrixNote(m).find("entry 64 (row 8, column 8) is 256: no MPEG-2 stream carries entries above 255"),
+              std::string::npos)
+        << StreamMatrixNote(m);
     try {
         CheckEncoderMatrix(m, PresetModel(EncoderPreset::kFfmpeg), "ffmpeg");
         ADD_FAILURE();
-    } catch (const CliError& e) {
+    } catch (const ClipError& e) {
         EXPECT_EQ(std::string(e.what()),
                   "matrix steep.txt: entry 64 (row 8, column 8) is 256; ffmpeg carries matrix entries 1..255 (all but "
                   "the DC weight, entry 1)");

@@ -42,20 +42,19 @@ TEST(NamedMatrix, PresetsFilesAndWhatIsNoFile) {
 
 TEST(FrameFiles, PictureNamesTakeOneFrameNumberField) {
     bool field = false;
-    EXPECT_EQ(FramePath("out_%04d.png", 7, &field, "--output"), "out_0007.png");
+    EXPECT_EQ(FramePath("out_%04d.png", 7, &field), "out_0007.png");
     EXPECT_TRUE(field);
-    EXPECT_EQ(FramePath("f%d.png", 12, &field, "--output"), "f12.png");
-    EXPECT_EQ(FramePath("still.png", 3, &field, "--output"), "still.png");
+    EXPECT_EQ(FramePath("f%d.png", 12, &field), "f12.png");
+    EXPECT_EQ(FramePath("still.png", 3, &field), "still.png");
     EXPECT_FALSE(field);
     for (const char* bad : {"a%s.png", "a%d_%d.png", "a%4d.png", "a%.png"})
-        EXPECT_THROW(FramePath(bad, 0, &field, "--output"), ClipError) << bad;
-    // The message names the option the name came from.
+        EXPECT_THROW(FramePath(bad, 0, &field), ValueError) << bad;
+    // The message starts with the name, for the face to put its option in front.
     try {
-        FramePath("in_%s.png", 0, &field, "--save-input");
+        FramePath("in_%s.png", 0, &field);
         ADD_FAILURE();
-    } catch (const ClipError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("--save-input in_%s.png: a picture name may hold one", 0), 0u)
-            << e.what();
+    } catch (const ValueError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("in_%s.png: a picture name may hold one", 0), 0u) << e.what();
     }
 }
 
@@ -63,7 +62,7 @@ TEST(FrameFiles, TheBuiltInSceneTakesASizeWithinLimits) {
     EXPECT_EQ(OpenClipSource("builtin:demo:64x48", 2)->Format().width, 64);
     EXPECT_EQ(OpenClipSource("builtin:demo:64x48", 2)->ExpectedFrames(), 2);
     for (const char* bad : {"builtin:demo:0x9", "builtin:demo:16385x8", "builtin:demo:8x", "builtin:demo64x48"})
-        EXPECT_THROW(OpenClipSource(bad, 1), ClipError) << bad;
+        EXPECT_THROW(OpenClipSource(bad, 1), ValueError) << bad;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "encoders/ffmpeg_mpeg2.h"
+#include "testing/coded_streams.h"
 
 namespace vardelk {
 namespace {
@@ -59,47 +60,42 @@ TEST(FfmpegMpeg2, ArgumentsFollowTheSettings) {
     EXPECT_TRUE(FfmpegCodes(s));
 }
 
-// A picture coding extension and two slices, as an encoder writes them.
-std::vector<uint8_t> TinyStream(int32_t dcBits, int32_t qScaleType, int32_t scaleCode) {
-    // id 8, f_codes all 15, then intra_dc_precision, frame picture (3), the
-    // flags with q_scale_type and intra_vlc_format 1, alternate_scan 0.
-    const uint64_t fields = (uint64_t(8) << 36) | (uint64_t(0xffff) << 20) | (uint64_t(dcBits - 8) << 18) |
-                            (uint64_t(3) << 16) | (uint64_t(qScaleType) << 12) | (uint64_t(1) << 11);
-    // A sequence header of a 16x32 picture that loads no matrix, then the
-    // coding extension.
-    std::vector<uint8_t> bytes = {0, 0, 1, 0xb3, 0x01, 0x00, 0x20, 0x13, 0xff, 0xff, 0xe0, 0x00, 0, 0, 1, 0xb5};
-    for (int shift = 32; shift >= 0; shift -= 8) bytes.push_back(uint8_t(fields >> shift));
-    for (uint8_t row : {1, 2}) {
-        for (uint8_t b : {uint8_t(0), uint8_t(0), uint8_t(1), row, uint8_t(scaleCode << 3), uint8_t(0xff)})
-            bytes.push_back(b);
-    }
-    bytes.insert(bytes.end(), 8, 0xff);
-    return bytes;
-}
-
+// The settings a stream was written with, as a real encoder writes them;
+// the check is held to other settings, one at a time.
 TEST(FfmpegMpeg2, StreamCheckedAgainstTheSettings) {
+    CodingSettings written;
+    written.scaleCode = 9;
+    written.nonLinearScale = 1;
+    written.model = CodingModel{QuantiserRule::kFfmpeg, 1, 9};
+    const testing::Picture picture{32, 32, 'p'};
+    const std::vector<uint8_t> stream =
+        testing::Write(picture, written, testing::MakeLevels(written.model, 4, 1, false)).stream;
     std::array<int32_t, kMatrixEntries> matrix{};
     for (int i = 0; i < kMatrixEntries; ++i) matrix[size_t(i)] = kDefaultIntraMatrix[i];
-    CodingSettings s;
-    s.scaleCode = 9;
-    s.nonLinearScale = 1;
-    s.model = CodingModel{QuantiserRule::kFfmpeg, 1, 9};
-    EXPECT_NO_THROW(CheckFfmpegStream(TinyStream(9, 1, 9), s, matrix, 32, 1));
-    auto message = [&](const std::vector<uint8_t>& stream, int64_t frames) {
+    EXPECT_NO_THROW(CheckFfmpegStream(stream, written, matrix, 32, 1));
+    auto message = [&](const CodingSettings& asked, int32_t height, int64_t frames, std::vector<uint8_t> bytes) {
         try {
-            CheckFfmpegStream(stream, s, matrix, 32, frames);
+            CheckFfmpegStream(bytes, asked, matrix, height, frames);
         } catch (const EncoderError& e) {
             return std::string(e.what());
         }
         return std::string();
     };
-    EXPECT_EQ(message(TinyStream(9, 1, 2), 1),
-              "ffmpeg did not code as asked: quantiser_scale_code 2 where 9 was asked");
-    EXPECT_NE(message(TinyStream(8, 1, 9), 1).find("DC precision 8 where 9"), std::string::npos);
-    EXPECT_NE(message(TinyStream(9, 0, 9), 1).find("q_scale_type 0 where 1"), std::string::npos);
-    EXPECT_NE(message(TinyStream(9, 1, 9), 2).find("pictures"), std::string::npos);
+    CodingSettings asked = written;
+    asked.scaleCode = 2;
+    EXPECT_EQ(message(asked, 32, 1, stream), "ffmpeg did not code as asked: quantiser_scale_code 9 where 2 was asked");
+    asked = written;
+    asked.model.dcPrecision = 8;
+    EXPECT_NE(message(asked, 32, 1, stream).find("DC precision 9 where 8"), std::string::npos);
+    asked = written;
+    asked.nonLinearScale = 0;
+    EXPECT_NE(message(asked, 32, 1, stream).find("q_scale_type 1 where 0"), std::string::npos);
+    EXPECT_NE(message(written, 32, 2, stream).find("pictures"), std::string::npos);
+    EXPECT_NE(message(written, 48, 1, stream).find("picture height 32 where 48"), std::string::npos);
+    EXPECT_NE(message(written, 32, 1, {stream.begin(), stream.begin() + 40}).find("cannot be read back"),
+              std::string::npos);
     matrix[5] = 40;  // the stream loads no matrix: it codes with the default
-    EXPECT_NE(message(TinyStream(9, 1, 9), 1).find("matrix entry 6"), std::string::npos);
+    EXPECT_NE(message(written, 32, 1, stream).find("matrix entry 6"), std::string::npos);
 }
 
 // A stand-in for ffmpeg that runs `body` with $out, its last argument (the

@@ -53,9 +53,8 @@ TEST(BdReport, FiguresOnPsnrAndSsimDbAndUnavailableOnesShownAsSuch) {
     EXPECT_NE(text.find("n/a"), std::string::npos);
     EXPECT_NE(text.find("warning: two points, SSIM: test point 2"), std::string::npos) << text;
 
-    const std::string csv = BdCsv("default linear", BdInterpolation::kAkima, rows);
-    EXPECT_NE(csv.find("\"default linear\",\"flat16 linear\",akima,-10.0000,"), std::string::npos) << csv;
-    EXPECT_NE(csv.find("\"two points\",akima,,,,\n"), std::string::npos) << csv;
+    EXPECT_EQ(BdColumnValues(&rows[0]).rfind(",-10.000,", 0), 0u) << BdColumnValues(&rows[0]);
+    EXPECT_EQ(BdColumnValues(&rows[1]).substr(0, 2), ",,") << BdColumnValues(&rows[1]);
     const std::string json = BdJson("default linear", BdInterpolation::kAkima, rows);
     EXPECT_NE(json.find("\"bd_rate_psnr\": null"), std::string::npos) << json;
 }

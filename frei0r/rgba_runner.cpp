@@ -1,4 +1,4 @@
-#include "clip/rgba_runner.h"
+#include "frei0r/rgba_runner.h"
 
 #include <algorithm>
 #include <climits>

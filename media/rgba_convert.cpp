@@ -1,4 +1,4 @@
-#include "clip/rgba_convert.h"
+#include "media/rgba_convert.h"
 
 #include <cstring>
 
@@ -53,7 +53,7 @@ uint8_t ReferenceLuma(int32_t r, int32_t g, int32_t b) {
 }
 
 namespace {
-#include "clip/rgba_convert_body.h"
+#include "media/rgba_convert_body.h"
 }  // namespace
 
 void FillPlainKernels(RgbaConversions& table) {

@@ -1,10 +1,10 @@
-// The SSE2 family of clip/rgba_convert.h's conversions, for x86 without
+// The SSE2 family of media/rgba_convert.h's conversions, for x86 without
 // AVX2: the AVX2 family's arithmetic (rgba_convert_avx2.cpp) in 128-bit
 // vectors with SSE2's instructions only, the pixels after the last whole
 // vector of a row through rgba_convert_body.h. Four pixels a vector
 // forward; back, eight pixels a vector, the chroma terms looked up into a
 // buffer first (SSE2 has no gathers).
-#include "clip/rgba_convert.h"
+#include "media/rgba_convert.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -17,7 +17,7 @@ namespace vardelk {
 
 #if defined(__SSE2__)
 namespace {
-#include "clip/rgba_convert_body.h"
+#include "media/rgba_convert_body.h"
 
 __m128i Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 void Store(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }

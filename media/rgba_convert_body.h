@@ -1,4 +1,4 @@
-// The loops of clip/rgba_convert.h, compiled once per family (included by
+// The loops of media/rgba_convert.h, compiled once per family (included by
 // rgba_convert.cpp, the plain family, and by rgba_convert_sse2.cpp and
 // rgba_convert_avx2.cpp, whose vector loops leave a row's last pixels to
 // it, each inside its own unnamed namespace).

@@ -1,4 +1,4 @@
-// The AVX2 family of clip/rgba_convert.h's conversions, compiled with AVX2
+// The AVX2 family of media/rgba_convert.h's conversions, compiled with AVX2
 // enabled (this file only) and filled only into tables whose flags allow
 // it: rgba_convert_body.h's arithmetic written out in vector lanes, the
 // pixels after the last whole vector of a row through the body itself.
@@ -15,7 +15,7 @@
 // quotient and remainder by 219 (a high multiply), the chroma terms
 // gathered from the tables once for both rows and compared with the
 // remainder, the components clamped by the saturating pack.
-#include "clip/rgba_convert.h"
+#include "media/rgba_convert.h"
 
 #if defined(VARDELK_HAVE_AVX2)
 #include <immintrin.h>
@@ -27,7 +27,7 @@ namespace vardelk {
 
 #if defined(VARDELK_HAVE_AVX2)
 namespace {
-#include "clip/rgba_convert_body.h"
+#include "media/rgba_convert_body.h"
 
 __m256i Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 void Store(uint8_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }

@@ -1,7 +1,7 @@
 // RGBA frames through the simulated codec, giving exactly what the command
 // line makes of a PNG picture (RGB to a 4:4:4 frame, the frame through a
 // ClipRunner, the reconstruction back to RGB with media/rgb_convert.h's
-// samples; clip/rgba_convert.h converts them faster). Alpha is passed through
+// samples; media/rgba_convert.h converts them faster). Alpha is passed through
 // untouched. The frame is cut into bands of whole macroblock rows, each
 // converted and coded on its own thread; macroblock rows are independent,
 // so the pixels do not depend on the number of bands.
@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "clip/clip_runner.h"
-#include "clip/rgba_convert.h"
 #include "codec/cpu.h"
 #include "media/rgb_convert.h"
+#include "media/rgba_convert.h"
 
 namespace vardelk {
 

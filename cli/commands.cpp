@@ -1,0 +1,24 @@
+#include "commands.h"
+
+#include "measure_command.h"
+#include "search_command.h"
+
+namespace vardelk {
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"search", "vardelk search SET...",
+         "finds the intra matrix a set of pictures deserves for an encoder's coding model", RunSearchCommand},
+        {"measure", "vardelk measure REFERENCE DISTORTED",
+         "measures a picture or clip against its original by PSNR, SSIM and SSIMULACRA 2", RunMeasureCommand},
+    };
+    return commands;
+}
+
+std::string CommandsHelp() {
+    std::string text = "Commands: ";
+    for (const Command& command : Commands()) text += std::string(command.usage) + " " + command.summary + "; ";
+    return text + "vardelk COMMAND --help lists a command's options.";
+}
+
+}  // namespace vardelk
