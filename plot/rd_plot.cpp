@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "media/file_name.h"
 #include "media/output_file.h"
 #include "pictures/png_file.h"
 #include "plot/canvas.h"
@@ -461,10 +462,6 @@ std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, con
     s << SvgText(kRight + 20, kTop + int32_t(curves.size()) * kLegendRow + 16, kLabelNote, "start", 14, ink)
       << "</svg>\n";
     return s.str();
-}
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 }  // namespace

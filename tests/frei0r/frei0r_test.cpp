@@ -15,7 +15,7 @@ extern "C" {
 #include <vector>
 
 #include "clip/clip_runner.h"
-#include "clip/rgba_convert.h"
+#include "media/rgba_convert.h"
 #include "codec/cpu.h"
 #include "frei0r/filter_instance.h"
 #include "frei0r/parameters.h"

@@ -30,7 +30,7 @@ assert flat == plain, (flat, plain)
 assert flat[0] == 8 and all(1 <= v <= 255 for v in flat[1:]), flat
 assert report["objective"] <= 0, report["objective"]
 PY
-ls result | grep -q tmp && { echo "temporary file left behind"; exit 1; }
+ls result | grep -q 'partial' && { echo "temporary file left behind"; exit 1; }
 
 # Ctrl-C while ffmpeg confirms the found matrix (it reaches ffmpeg too: the
 # whole process group is signalled) ends the confirmation, not the outputs.
