@@ -46,15 +46,13 @@ std::string MeasureKey(QualityMeasure m) { return QualityMeasureName(m); }
 
 std::string BandJson(const ComparisonResult& r, const ComparisonSide& side, const BandRanking& b) {
     std::ostringstream json;
-    json << "{\"name\": " << JsonString(b.band.name) << ", \"low_bpp\": " << NumberJson(b.band.lowBpp)
-         << ", \"high_bpp\": " << NumberJson(b.band.highBpp) << ", \"scale_codes\": [" << NumberJson(b.finestCode)
-         << ", " << NumberJson(b.coarsestCode) << "]";
-    if (!b.band.Whole()) {
-        json << ", \"mbit_per_s_25\": [" << NumberJson(MbitPerSecond(b.band.lowBpp, r.meanPixels, 25.0)) << ", "
-             << NumberJson(MbitPerSecond(b.band.highBpp, r.meanPixels, 25.0)) << "], \"mbit_per_s_29_97\": ["
-             << NumberJson(MbitPerSecond(b.band.lowBpp, r.meanPixels, kNtscPicturesPerSecond)) << ", "
-             << NumberJson(MbitPerSecond(b.band.highBpp, r.meanPixels, kNtscPicturesPerSecond)) << "]";
-    }
+    json << "{\"name\": " << JsonString(b.band.name) << ", \"low_bpp\": " << NumberJson(b.lowBpp)
+         << ", \"high_bpp\": " << NumberJson(b.highBpp) << ", \"scale_codes\": [" << NumberJson(b.finestCode) << ", "
+         << NumberJson(b.coarsestCode) << "]";
+    json << ", \"mbit_per_s_25\": [" << NumberJson(MbitPerSecond(b.lowBpp, r.meanPixels, kPalPicturesPerSecond)) << ", "
+         << NumberJson(MbitPerSecond(b.highBpp, r.meanPixels, kPalPicturesPerSecond)) << "], \"mbit_per_s_29_97\": ["
+         << NumberJson(MbitPerSecond(b.lowBpp, r.meanPixels, kNtscPicturesPerSecond)) << ", "
+         << NumberJson(MbitPerSecond(b.highBpp, r.meanPixels, kNtscPicturesPerSecond)) << "]";
     json << ",\n        \"uncovered\": [";
     for (size_t i = 0; i < b.uncovered.size(); ++i) json << (i ? ", " : "") << JsonString(b.uncovered[i]);
     json << "],\n        \"verdict\": " << JsonString(VerdictLine(side, b, r.candidates))
@@ -166,18 +164,16 @@ std::string BandTitle(const RateBand& band) {
 }
 
 std::string BandRates(const ComparisonResult& r, const BandRanking& b) {
-    std::string text = std::isfinite(b.finestCode) ? Printed("scale codes %.1f-%.1f", b.finestCode, b.coarsestCode)
-                                                   : std::string("no scale code of the default reaches it");
-    if (!b.band.Whole()) {
-        text += Printed("; %.2f-%.2f Mbit/s at 25/s, %.2f-%.2f Mbit/s at 29.97/s",
-                        MbitPerSecond(b.band.lowBpp, r.meanPixels, kPalPicturesPerSecond),
-                        MbitPerSecond(b.band.highBpp, r.meanPixels, kPalPicturesPerSecond),
-                        MbitPerSecond(b.band.lowBpp, r.meanPixels, kNtscPicturesPerSecond),
-                        MbitPerSecond(b.band.highBpp, r.meanPixels, kNtscPicturesPerSecond));
-        text += r.width > 0 ? " for " + std::to_string(r.width) + "x" + std::to_string(r.height) + " pictures"
-                            : Printed(" for pictures of %.0f pixels (their mean)", r.meanPixels);
-    }
-    return text;
+    if (!std::isfinite(b.finestCode)) return "no scale code of the default reaches it";
+    std::string text = Printed("scale codes %.1f-%.1f", b.finestCode, b.coarsestCode);
+    if (b.band.Whole()) text += Printed(", %.2f-%.2f bpp", b.lowBpp, b.highBpp);
+    text += Printed("; %.2f-%.2f Mbit/s at 25/s, %.2f-%.2f Mbit/s at 29.97/s",
+                    MbitPerSecond(b.lowBpp, r.meanPixels, kPalPicturesPerSecond),
+                    MbitPerSecond(b.highBpp, r.meanPixels, kPalPicturesPerSecond),
+                    MbitPerSecond(b.lowBpp, r.meanPixels, kNtscPicturesPerSecond),
+                    MbitPerSecond(b.highBpp, r.meanPixels, kNtscPicturesPerSecond));
+    return text + (r.width > 0 ? " for " + std::to_string(r.width) + "x" + std::to_string(r.height) + " pictures"
+                               : Printed(" for pictures of %.0f pixels (their mean)", r.meanPixels));
 }
 
 std::string VerdictLine(const ComparisonSide& side, const BandRanking& b, const std::vector<Candidate>& candidates) {

@@ -169,7 +169,7 @@ std::vector<Candidate> DefaultCandidates() {
     return {Candidate{"default", DefaultSearchMatrix()}, Candidate{"flat16", FlatSearchMatrix(16)}};
 }
 
-std::vector<int32_t> DefaultCompareCodes() { return {2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 14, 16, 19, 22, 26, 31}; }
+std::vector<int32_t> DefaultCompareCodes() { return {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 14, 16, 19, 22, 26, 31}; }
 
 BandRanking RankBand(const CurveSet& curves, const std::vector<std::string>& pictures,
                      const std::vector<double>& weights, const std::vector<double>& pixels, const RateBand& band) {
@@ -179,6 +179,8 @@ BandRanking RankBand(const CurveSet& curves, const std::vector<std::string>& pic
     // The band on each picture's default curve, by each measure.
     std::vector<std::vector<PictureBand>> onDefault(measures);
     ranking.finestCode = INFINITY, ranking.coarsestCode = -INFINITY;
+    ranking.lowBpp = band.Whole() ? INFINITY : band.lowBpp;
+    ranking.highBpp = band.Whole() ? 0.0 : band.highBpp;
     for (size_t p = 0; p < pictures.size(); ++p) {
         for (size_t m = 0; m < measures; ++m) onDefault[m].push_back(BandOnCurve(curves[0][m][p], pixels[p], band));
         const PictureBand& b = onDefault[0][p];
@@ -188,6 +190,11 @@ BandRanking RankBand(const CurveSet& curves, const std::vector<std::string>& pic
         }
         ranking.finestCode = std::min(ranking.finestCode, b.codeAtHigh);
         ranking.coarsestCode = std::max(ranking.coarsestCode, b.codeAtLow);
+        for (const CurvePoint& point : curves[0][0][p]) {
+            if (!band.Whole()) break;
+            ranking.lowBpp = std::min(ranking.lowBpp, BitsPerPixel(point.bytes, pixels[p]));
+            ranking.highBpp = std::max(ranking.highBpp, BitsPerPixel(point.bytes, pixels[p]));
+        }
     }
     for (size_t c = 0; c < curves.size(); ++c) {
         std::vector<BandFigures> byMeasure;

@@ -87,6 +87,9 @@ struct BandRanking {
     // The band's scale codes on the default curves, finest to coarsest
     // over the pictures; its rate for the pictures' mean size.
     double finestCode = 0.0, coarsestCode = 0.0;
+    // Its bits per pixel: the band's own, or for the whole range the
+    // least and most the default's curves reach.
+    double lowBpp = 0.0, highBpp = 0.0;
     // figures[candidate][measure]
     std::vector<std::vector<BandFigures>> figures;
     // Candidates by the first measure's mean BD-rate, best first (those
