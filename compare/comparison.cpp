@@ -169,7 +169,7 @@ std::vector<Candidate> DefaultCandidates() {
     return {Candidate{"default", DefaultSearchMatrix()}, Candidate{"flat16", FlatSearchMatrix(16)}};
 }
 
-std::vector<int32_t> DefaultCompareCodes() { return {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 14, 16, 19, 22, 26, 31}; }
+std::vector<int32_t> DefaultCompareCodes() { return {2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 14, 16, 19, 22, 26, 31}; }
 
 BandRanking RankBand(const CurveSet& curves, const std::vector<std::string>& pictures,
                      const std::vector<double>& weights, const std::vector<double>& pixels, const RateBand& band) {
@@ -184,7 +184,7 @@ BandRanking RankBand(const CurveSet& curves, const std::vector<std::string>& pic
     for (size_t p = 0; p < pictures.size(); ++p) {
         for (size_t m = 0; m < measures; ++m) onDefault[m].push_back(BandOnCurve(curves[0][m][p], pixels[p], band));
         const PictureBand& b = onDefault[0][p];
-        if (!b.covered) {
+        if (!b.covered || b.coverage < kLeastBandCoverage) {
             ranking.uncovered.push_back(pictures[p]);
             continue;
         }
@@ -203,10 +203,11 @@ BandRanking RankBand(const CurveSet& curves, const std::vector<std::string>& pic
             f.worstBdRate = -INFINITY;
             for (size_t p = 0; p < pictures.size(); ++p) {
                 const PictureBand& b = onDefault[m][p];
+                const bool counts = b.covered && b.coverage >= kLeastBandCoverage;
                 double rate = NAN;
-                if (b.covered && c == 0) {
+                if (counts && c == 0) {
                     rate = 0.0;
-                } else if (b.covered) {
+                } else if (counts) {
                     const BdFigure figure =
                         band.Whole() ? CurveBdFigure(curves[0][m][p], curves[c][m][p])
                                      : CurveBdFigure(CurveWithin(curves[0][m][p], b.qualityLow, b.qualityHigh),

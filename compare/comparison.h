@@ -13,7 +13,9 @@
 //
 // Per picture, a band's figures are taken over the quality interval the
 // default's curve spans between the band's rates (compare/operating_range.h);
-// a picture whose default curve does not reach the band has no say in it.
+// a picture whose default curve reaches less than half of the band (in log
+// rate) has no say in it: over a sliver of a band one step between two
+// scale codes would decide the figure.
 // The mean over the pictures is weighted as the search weighs them (by
 // macroblocks, at most twice the median picture's).
 #pragma once
@@ -27,6 +29,10 @@
 #include "search/objective.h"
 
 namespace vardelk {
+
+// The least share of a band's log-rate span a picture's default curve must
+// reach for the picture to count in the band.
+constexpr double kLeastBandCoverage = 0.5;
 
 struct Candidate {
     std::string name;
@@ -83,7 +89,7 @@ struct BandFigures {
 
 struct BandRanking {
     RateBand band;
-    std::vector<std::string> uncovered;  // pictures the band misses
+    std::vector<std::string> uncovered;  // pictures the band misses (or reaches less than kLeastBandCoverage of)
     // The band's scale codes on the default curves, finest to coarsest
     // over the pictures; its rate for the pictures' mean size.
     double finestCode = 0.0, coarsestCode = 0.0;
