@@ -178,6 +178,8 @@ std::string BandRates(const ComparisonResult& r, const BandRanking& b) {
 
 std::string VerdictLine(const ComparisonSide& side, const BandRanking& b, const std::vector<Candidate>& candidates) {
     std::string line = BandTitle(b.band) + ": ";
+    if (b.uncovered.size() == b.figures[0][0].bdRates.size())
+        return line + "no picture's curve with the default reaches half of this band: give scale codes that do";
     const size_t best = b.order.front();
     const double saving = b.figures[best][0].meanBdRate;
     const char* measure = MeasureTitle(side.measures[0]);
