@@ -234,6 +234,12 @@ std::vector<SideAgreement> CompareSides(const ComparisonResult& r) {
             if (!(difference <= a.largestDifference))
                 a.largestDifference = difference, a.largestAt = r.candidates[c].name;
         }
+        if (p.uncovered.size() == r.pictures.size()) {
+            a.sameBest = true;
+            a.text = a.band + ": no picture reaches it";
+            agreements.push_back(a);
+            continue;
+        }
         a.text = a.band + ": " + r.measured.source +
                  (a.sameBest ? " gives the same best matrix, " + a.predictedBest
                              : " gives " + a.measuredBest + " as best, predicted " + a.predictedBest) +
