@@ -15,8 +15,8 @@
 # The photographs come from the Debian packages mate-backgrounds and
 # libjxl-testdata, scaled and cut with ffmpeg (as search/sets/prepare.sh
 # does). The named matrices are taken by name when vardelk knows them, else
-# from ../shared/matrices/community.txt beside the checkout (VARDELK_MATRICES
-# names another copy).
+# from shared/matrices/community.txt beside the checkout or beside its
+# folder (VARDELK_MATRICES names another copy); ffmpeg gets them from there.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/native}
@@ -53,6 +53,7 @@ done <<<"$pictures"
 # The candidates: -m options, and each matrix as 64 numbers for ffmpeg.
 names="notch mvcd hires fox-new fox-home fox1 sixofnine manono1 manono2 manono3 hvs-best avamat7"
 community=${VARDELK_MATRICES:-$root/../shared/matrices/community.txt}
+[ -f "$community" ] || [ -n "${VARDELK_MATRICES:-}" ] || community=$root/../../shared/matrices/community.txt
 options=(-m default -m flat16)
 python3 - "$community" "$work/matrices" <<'PY'
 import sys, os
