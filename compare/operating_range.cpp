@@ -1,0 +1,101 @@
+#include "compare/operating_range.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "compare/compare_error.h"
+
+namespace vardelk {
+namespace {
+
+RdCurveData ByBytes(RdCurveData curve) {
+    std::sort(curve.begin(), curve.end(), [](const CurvePoint& a, const CurvePoint& b) { return a.bytes < b.bytes; });
+    return curve;
+}
+
+// Where `value` lies between a and b, 0..1.
+double Fraction(double value, double a, double b) { return b == a ? 0.0 : (value - a) / (b - a); }
+
+// The quality and the scale code at `bytes` on a curve sorted by bytes,
+// straight in log bytes between neighbours; the ends' beyond them.
+void AtBytes(const RdCurveData& curve, double bytes, double& quality, double& code) {
+    if (bytes <= curve.front().bytes) {
+        quality = curve.front().quality, code = curve.front().scaleCode;
+        return;
+    }
+    for (size_t i = 1; i < curve.size(); ++i) {
+        if (bytes > curve[i].bytes) continue;
+        const double t = Fraction(std::log(bytes), std::log(curve[i - 1].bytes), std::log(curve[i].bytes));
+        quality = curve[i - 1].quality + t * (curve[i].quality - curve[i - 1].quality);
+        code = curve[i - 1].scaleCode + t * (curve[i].scaleCode - curve[i - 1].scaleCode);
+        return;
+    }
+    quality = curve.back().quality, code = curve.back().scaleCode;
+}
+
+}  // namespace
+
+const std::vector<RateBand>& StandardBands() {
+    static const std::vector<RateBand> bands = {{"low", 0.35, 0.7}, {"mid", 0.7, 1.4}, {"high", 1.4, 2.8}};
+    return bands;
+}
+
+RateBand WholeRange() { return RateBand{"all", 0.0, 0.0}; }
+
+RateBand BppBand(double lowBpp, double highBpp) {
+    if (!(lowBpp > 0 && highBpp > lowBpp && std::isfinite(highBpp)))
+        throw CompareError("a band of bits per pixel needs 0 < low < high, not " + std::to_string(lowBpp) + " to " +
+                           std::to_string(highBpp));
+    return RateBand{"bpp", lowBpp, highBpp};
+}
+
+double MbitPerSecond(double bpp, double pixels, double picturesPerSecond) {
+    return bpp * pixels * picturesPerSecond / 1e6;
+}
+
+double BitsPerPixel(double bytes, double pixels) { return pixels > 0 ? 8.0 * bytes / pixels : 0.0; }
+
+PictureBand BandOnCurve(const RdCurveData& points, double pixels, const RateBand& band) {
+    PictureBand result;
+    if (points.size() < 2 || !(pixels > 0)) return result;
+    const RdCurveData curve = ByBytes(points);
+    if (band.Whole()) {
+        auto [low, high] = std::minmax_element(
+            curve.begin(), curve.end(), [](const CurvePoint& a, const CurvePoint& b) { return a.quality < b.quality; });
+        result = PictureBand{
+            true, low->quality, high->quality, double(curve.back().scaleCode), double(curve.front().scaleCode), 1.0};
+        return result;
+    }
+    const double lowBytes = band.lowBpp * pixels / 8.0, highBytes = band.highBpp * pixels / 8.0;
+    const double reachedLow = std::max(lowBytes, curve.front().bytes);
+    const double reachedHigh = std::min(highBytes, curve.back().bytes);
+    if (!(reachedHigh > reachedLow)) return result;
+    result.covered = true;
+    result.coverage = std::log(reachedHigh / reachedLow) / std::log(highBytes / lowBytes);
+    AtBytes(curve, lowBytes, result.qualityLow, result.codeAtLow);
+    AtBytes(curve, highBytes, result.qualityHigh, result.codeAtHigh);
+    if (result.qualityLow > result.qualityHigh) std::swap(result.qualityLow, result.qualityHigh);
+    return result;
+}
+
+RdCurveData CurveWithin(const RdCurveData& points, double qualityLow, double qualityHigh) {
+    const RdCurveData curve = ByBytes(points);
+    RdCurveData within;
+    const auto inside = [&](double q) { return q >= qualityLow && q <= qualityHigh; };
+    for (size_t i = 0; i < curve.size(); ++i) {
+        if (inside(curve[i].quality)) within.push_back(curve[i]);
+        if (i + 1 == curve.size()) break;
+        const CurvePoint& a = curve[i];
+        const CurvePoint& b = curve[i + 1];
+        for (double edge : {qualityLow, qualityHigh}) {
+            const bool crosses = (a.quality < edge && edge < b.quality) || (b.quality < edge && edge < a.quality);
+            if (!crosses) continue;
+            const double t = Fraction(edge, a.quality, b.quality);
+            within.push_back(
+                CurvePoint{0, std::exp(std::log(a.bytes) + t * (std::log(b.bytes) - std::log(a.bytes))), edge});
+        }
+    }
+    return ByBytes(within);
+}
+
+}  // namespace vardelk

@@ -1,0 +1,71 @@
+// A band's rates, its interval on a curve and the ranking inside it, on
+// curves worked out by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "compare/comparison.h"
+#include "compare/operating_range.h"
+
+namespace vardelk {
+namespace {
+
+// Quality 50 at 1000 bytes, 70 at 4000 bytes, 90 at 16000 bytes.
+RdCurveData HandCurve(double bytesFactor = 1.0) {
+    return {{12, 1000 * bytesFactor, 50}, {8, 4000 * bytesFactor, 70}, {4, 16000 * bytesFactor, 90}};
+}
+
+TEST(OperatingRange, RatesOfAnAllIntraStream) {
+    // 0.35 bits per pixel of 864x576 pictures, 25 and 30000/1001 a second.
+    EXPECT_NEAR(MbitPerSecond(0.35, 864.0 * 576.0, kPalPicturesPerSecond), 4.35456, 1e-9);
+    EXPECT_NEAR(MbitPerSecond(0.35, 864.0 * 576.0, kNtscPicturesPerSecond), 5.22025, 1e-5);
+    EXPECT_DOUBLE_EQ(BitsPerPixel(1000, 8000), 1.0);
+}
+
+TEST(OperatingRange, BandBecomesTheDefaultCurvesQualityInterval) {
+    // 8000 pixels: 1 bpp at 1000 bytes. 1..2 bpp: 1000..2000 bytes, half of
+    // the first step in log bytes: quality 50..60, codes 12..10.
+    const PictureBand inside = BandOnCurve(HandCurve(), 8000, BppBand(1.0, 2.0));
+    ASSERT_TRUE(inside.covered);
+    EXPECT_NEAR(inside.qualityLow, 50, 1e-9);
+    EXPECT_NEAR(inside.qualityHigh, 60, 1e-9);
+    EXPECT_NEAR(inside.codeAtLow, 12, 1e-9);
+    EXPECT_NEAR(inside.codeAtHigh, 10, 1e-9);
+    EXPECT_NEAR(inside.coverage, 1, 1e-12);
+    // 0.5..2 bpp: the curve reaches half of the band's span.
+    const PictureBand half = BandOnCurve(HandCurve(), 8000, BppBand(0.5, 2.0));
+    ASSERT_TRUE(half.covered);
+    EXPECT_NEAR(half.coverage, 0.5, 1e-12);
+    EXPECT_NEAR(half.qualityLow, 50, 1e-9);
+    // Above the curve's finest point the band says nothing of the picture.
+    EXPECT_FALSE(BandOnCurve(HandCurve(), 8000, BppBand(20.0, 40.0)).covered);
+    EXPECT_THROW(BppBand(0.8, 0.4), Error);
+}
+
+TEST(OperatingRange, CurveWithinCutsAtTheIntervalsEnds) {
+    const RdCurveData within = CurveWithin(HandCurve(), 60, 80);
+    ASSERT_EQ(within.size(), 3u);
+    EXPECT_NEAR(within[0].quality, 60, 1e-12);
+    EXPECT_NEAR(within[0].bytes, 2000, 1e-9);
+    EXPECT_EQ(within[1].scaleCode, 8);
+    EXPECT_NEAR(within[2].bytes, 8000, 1e-9);
+}
+
+// A candidate 10 % cheaper below 3000 bytes and 50 % dearer above: a low
+// band sees the saving, the whole range the cost.
+TEST(OperatingRange, RankingInABandTakesOnlyItsInterval) {
+    const RdCurveData reference = {{16, 500, 40}, {12, 1000, 50}, {10, 2000, 60}, {8, 4000, 70}, {4, 16000, 90}};
+    RdCurveData candidate = reference;
+    for (CurvePoint& p : candidate) p.bytes *= p.bytes < 3000 ? 0.9 : 1.5;
+    const std::vector<std::vector<std::vector<RdCurveData>>> curves = {{{reference}}, {{candidate}}};
+    const BandRanking low = RankBand(curves, {"picture"}, {1.0}, {8000}, BppBand(0.5, 2.0));
+    EXPECT_NEAR(low.figures[1][0].meanBdRate, -10.0, 1e-6);
+    EXPECT_EQ(low.order.front(), 1u);
+    EXPECT_EQ(low.figures[1][0].worstPicture, "picture");
+    const BandRanking whole = RankBand(curves, {"picture"}, {1.0}, {8000}, WholeRange());
+    EXPECT_GT(whole.figures[1][0].meanBdRate, 0.0);
+    EXPECT_EQ(whole.order.front(), 0u);
+}
+
+}  // namespace
+}  // namespace vardelk
