@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "compare_command.h"
 #include "measure_command.h"
 #include "search_command.h"
 
@@ -9,6 +10,9 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"search", "vardelk search SET...",
          "finds the intra matrix a set of pictures deserves for an encoder's coding model", RunSearchCommand},
+        {"compare", "vardelk compare SET...",
+         "ranks matrices (by default the named ones) on a set of pictures per band of rates, against the default",
+         RunCompareCommand},
         {"measure", "vardelk measure REFERENCE DISTORTED",
          "measures a picture or clip against its original by PSNR, SSIM and SSIMULACRA 2", RunMeasureCommand},
     };

@@ -8,15 +8,16 @@
 #include <CLI/CLI.hpp>
 
 #include "compare/compare_report.h"
+#include "clip/user_matrix.h"
+#include "command_common.h"
 #include "compare/comparison.h"
 #include "encoders/butteraugli_tool.h"
 #include "exit_status.h"
 #include "interrupt.h"
-#include "matrix_source.h"
 #include "options.h"
 #include "progress.h"
 #include "search/encoder_confirmation.h"
-#include "search_options.h"
+#include "search/search_values.h"
 
 namespace vardelk {
 namespace {
@@ -40,7 +41,7 @@ void DefineCompareOptions(CLI::App& app, CompareOptions& o) {
     app.add_option("inputs", o.inputs, "Pictures (.png, .jpg), clips (.y4m), folders of them, or list files")
         ->type_name("SET");
     app.add_option("-m,--matrix", o.matrices,
-                   "A candidate: default, flat16 or a matrix file (FORMAT:FILE); repeat for more (default: the "
+                   "A candidate: a named matrix (vardelk matrices lists them) or a matrix file (FORMAT:FILE); repeat for more (default: the "
                    "default matrix, flat16 and every named matrix); the default is always the reference")
         ->type_name("MATRIX");
     app.add_option("--bpp", o.bpp,
@@ -104,7 +105,7 @@ int RunCompareCommand(int argc, char** argv) {
         job.frames = o.frames;
         job.model = ParseModelOptions(o.encoder, o.intraVlc, o.dcPrecision);
         job.threads = ParseThreads(o.threads);
-        if (!o.codes.empty()) job.scaleCodes = ParseSearchCodes(o.codes);
+        if (!o.codes.empty()) job.scaleCodes = NamingOption("--codes", [&] { return ParseScaleCodes(o.codes); });
         if (!o.bpp.empty())
             job.bands = {ParseBppBand(o.bpp)};
         else if (!o.codes.empty())

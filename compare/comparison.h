@@ -12,7 +12,7 @@
 // predicted.
 //
 // Per picture, a band's figures are taken over the quality interval the
-// default's curve spans between the band's rates (compare/operating_range.h);
+// default's curve spans between the band's rates (search/operating_range.h);
 // a picture whose default curve reaches less than half of the band (in log
 // rate) has no say in it: over a sliver of a band one step between two
 // scale codes would decide the figure.
@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "compare/operating_range.h"
+#include "search/operating_range.h"
 #include "search/objective.h"
 
 namespace vardelk {

@@ -14,6 +14,7 @@
 #include "encoders/ffmpeg_mpeg2.h"
 #include "search/encoder_confirmation.h"
 #include "search/matrix_family.h"
+#include "search/operating_range.h"
 #include "tests/search/test_pictures.h"
 
 namespace vardelk {
@@ -96,6 +97,22 @@ TEST(Comparison, ConfirmedByTheEncoderBesidePredicted) {
     // One agreement line per band, each naming the encoder.
     ASSERT_EQ(result.notes.size(), 2u);
     EXPECT_NE(result.notes[0].find("ffmpeg gives"), std::string::npos) << result.notes[0];
+}
+
+// A candidate 10 % cheaper below 3000 bytes and 50 % dearer above: a low
+// band sees the saving, the whole range the cost.
+TEST(OperatingRange, RankingInABandTakesOnlyItsInterval) {
+    const RdCurveData reference = {{16, 500, 40}, {12, 1000, 50}, {10, 2000, 60}, {8, 4000, 70}, {4, 16000, 90}};
+    RdCurveData candidate = reference;
+    for (CurvePoint& p : candidate) p.bytes *= p.bytes < 3000 ? 0.9 : 1.5;
+    const std::vector<std::vector<std::vector<RdCurveData>>> curves = {{{reference}}, {{candidate}}};
+    const BandRanking low = RankBand(curves, {"picture"}, {1.0}, {8000}, BppBand(0.5, 2.0));
+    EXPECT_NEAR(low.figures[1][0].meanBdRate, -10.0, 1e-6);
+    EXPECT_EQ(low.order.front(), 1u);
+    EXPECT_EQ(low.figures[1][0].worstPicture, "picture");
+    const BandRanking whole = RankBand(curves, {"picture"}, {1.0}, {8000}, WholeRange());
+    EXPECT_GT(whole.figures[1][0].meanBdRate, 0.0);
+    EXPECT_EQ(whole.order.front(), 0u);
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
-// A band's rates, its interval on a curve and the ranking inside it, on
-// curves worked out by hand.
+// A band's rates and its interval on a curve, on curves worked out by
+// hand.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "compare/comparison.h"
-#include "compare/operating_range.h"
+#include "media/error.h"
+#include "search/operating_range.h"
 
 namespace vardelk {
 namespace {
@@ -49,22 +49,6 @@ TEST(OperatingRange, CurveWithinCutsAtTheIntervalsEnds) {
     EXPECT_NEAR(within[0].bytes, 2000, 1e-9);
     EXPECT_EQ(within[1].scaleCode, 8);
     EXPECT_NEAR(within[2].bytes, 8000, 1e-9);
-}
-
-// A candidate 10 % cheaper below 3000 bytes and 50 % dearer above: a low
-// band sees the saving, the whole range the cost.
-TEST(OperatingRange, RankingInABandTakesOnlyItsInterval) {
-    const RdCurveData reference = {{16, 500, 40}, {12, 1000, 50}, {10, 2000, 60}, {8, 4000, 70}, {4, 16000, 90}};
-    RdCurveData candidate = reference;
-    for (CurvePoint& p : candidate) p.bytes *= p.bytes < 3000 ? 0.9 : 1.5;
-    const std::vector<std::vector<std::vector<RdCurveData>>> curves = {{{reference}}, {{candidate}}};
-    const BandRanking low = RankBand(curves, {"picture"}, {1.0}, {8000}, BppBand(0.5, 2.0));
-    EXPECT_NEAR(low.figures[1][0].meanBdRate, -10.0, 1e-6);
-    EXPECT_EQ(low.order.front(), 1u);
-    EXPECT_EQ(low.figures[1][0].worstPicture, "picture");
-    const BandRanking whole = RankBand(curves, {"picture"}, {1.0}, {8000}, WholeRange());
-    EXPECT_GT(whole.figures[1][0].meanBdRate, 0.0);
-    EXPECT_EQ(whole.order.front(), 0u);
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ struct RateBand {
 const std::vector<RateBand>& StandardBands();
 // The whole range the curves share, as an ordinary BD figure takes it.
 RateBand WholeRange();
-// A band of the caller's own; throws CompareError unless 0 < low < high.
+// A band of the caller's own; throws ValueError (field "bpp") unless 0 < low < high.
 RateBand BppBand(double lowBpp, double highBpp);
 
 // Pictures a second of the two usual frame rates.

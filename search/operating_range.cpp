@@ -1,9 +1,9 @@
-#include "compare/operating_range.h"
+#include "search/operating_range.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "compare/compare_error.h"
+#include "media/error.h"
 
 namespace vardelk {
 namespace {
@@ -44,7 +44,7 @@ RateBand WholeRange() { return RateBand{"all", 0.0, 0.0}; }
 
 RateBand BppBand(double lowBpp, double highBpp) {
     if (!(lowBpp > 0 && highBpp > lowBpp && std::isfinite(highBpp)))
-        throw CompareError("a band of bits per pixel needs 0 < low < high, not " + std::to_string(lowBpp) + " to " +
+        throw ValueError("bpp", "a band of bits per pixel needs 0 < low < high, not " + std::to_string(lowBpp) + " to " +
                            std::to_string(highBpp));
     return RateBand{"bpp", lowBpp, highBpp};
 }
