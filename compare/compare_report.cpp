@@ -3,6 +3,8 @@
 #include <cmath>
 #include <sstream>
 
+#include "matrix/ffmpeg_option.h"
+#include "matrix/stream_limit.h"
 #include "media/report_text.h"
 
 namespace vardelk {
@@ -250,6 +252,16 @@ std::vector<SideAgreement> CompareSides(const ComparisonResult& r) {
     return agreements;
 }
 
+// ffmpeg's option for the matrix a band's verdict recommends; empty when it
+// keeps the default or the matrix is none a stream carries.
+std::string RecommendedOption(const BandRanking& b, const std::vector<Candidate>& candidates) {
+    if (b.uncovered.size() == b.figures[0][0].bdRates.size()) return "";
+    const size_t best = b.order.front();
+    if (best == 0 || !(b.figures[best][0].meanBdRate < 0)) return "";
+    if (!StreamLimitNote(candidates[best].matrix).empty()) return "";
+    return FfmpegMatrixOption(candidates[best].matrix, candidates[best].name);
+}
+
 void PrintComparison(std::FILE* out, const ComparisonResult& r) {
     std::fprintf(out, "%zu matrices on %zu pictures, model %s, scale codes", r.candidates.size(), r.pictures.size(),
                  r.model.c_str());
@@ -262,6 +274,8 @@ void PrintComparison(std::FILE* out, const ComparisonResult& r) {
             std::fprintf(out, "  (%zu pictures do not reach this band and are left out)\n", b.uncovered.size());
         PrintBandTable(out, r, i);
         std::fprintf(out, "  %s\n", VerdictLine(r.predicted, b, r.candidates).c_str());
+        const std::string option = RecommendedOption(b, r.candidates);
+        if (!option.empty()) std::fprintf(out, "    ffmpeg: %s\n", option.c_str());
         const std::string disagreement = Disagreement(r.predicted, b, r.candidates);
         if (!disagreement.empty()) std::fprintf(out, "  %s\n", disagreement.c_str());
         if (r.confirmed) {

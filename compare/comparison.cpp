@@ -12,6 +12,7 @@
 #include "compare/compare_error.h"
 #include "compare/compare_report.h"
 #include "compare/comparison_outputs.h"
+#include "matrix/known_matrices.h"
 #include "parallel/parallel_for.h"
 #include "search/coded_picture.h"
 #include "search/encoder_confirmation.h"
@@ -22,37 +23,6 @@ namespace vardelk {
 namespace {
 
 using CurveSet = std::vector<std::vector<std::vector<RdCurveData>>>;  // [candidate][measure][picture]
-
-std::vector<CodedPicture> LoadPictures(const ComparisonOptions& o) {
-    std::vector<std::string> paths;
-    for (const std::string& input : o.inputs) ExpandPictureInput(input, paths);
-    if (paths.empty()) throw CompareError("no pictures to compare the matrices on");
-    struct Source {
-        std::string name;
-        Y4mFormat format;
-        Y4mFrame frame;
-    };
-    std::vector<Source> sources;
-    for (const std::string& path : paths) {
-        std::unique_ptr<ClipSource> clip = OpenClipSource(path, 1);
-        // Frames spread over the clip, each named by its number in it.
-        const std::vector<int64_t> wanted = SpreadFrames(clip->ExpectedFrames(), o.frames);
-        Y4mFrame frame;
-        size_t next = 0;
-        for (int64_t n = 0; next < wanted.size() && clip->ReadFrame(frame); ++n) {
-            if (o.checkStop) o.checkStop();
-            if (n != wanted[next]) continue;
-            ++next;
-            sources.push_back(Source{n == 0 ? path : path + "#" + std::to_string(n), clip->Format(), frame});
-        }
-    }
-    std::vector<CodedPicture> pictures(sources.size());
-    ParallelFor(o.threads, int64_t(sources.size()), [&](int64_t i) {
-        const Source& s = sources[size_t(i)];
-        pictures[size_t(i)] = PrepareCodedPicture(s.name, s.format, s.frame, o.model);
-    });
-    return pictures;
-}
 
 // The default first, each matrix once.
 std::vector<Candidate> CandidatesOf(const ComparisonOptions& o) {
@@ -165,8 +135,9 @@ ComparisonSide RankSide(std::string source, std::vector<QualityMeasure> measures
 }  // namespace
 
 std::vector<Candidate> DefaultCandidates() {
-    // The named matrices join here once matrix/ holds them.
-    return {Candidate{"default", DefaultSearchMatrix()}, Candidate{"flat16", FlatSearchMatrix(16)}};
+    std::vector<Candidate> candidates;
+    for (const KnownMatrix& known : KnownMatrices()) candidates.push_back(Candidate{known.name, known.entries});
+    return candidates;
 }
 
 std::vector<int32_t> DefaultCompareCodes() { return {2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 14, 16, 19, 22, 26, 31}; }
@@ -244,7 +215,8 @@ ComparisonResult RunComparison(const ComparisonOptions& o) {
     std::vector<QualityMeasure> measures = o.measures;
     if (measures.empty()) measures = {QualityMeasure::kSsimulacra2, QualityMeasure::kSsim, QualityMeasure::kPsnrY};
 
-    const std::vector<CodedPicture> pictures = LoadPictures(o);
+    const std::vector<CodedPicture> pictures = LoadCodedPictures(o.inputs, o.frames, o.model, o.threads, o.checkStop);
+    if (pictures.empty()) throw CompareError("no pictures to compare the matrices on");
     r.weights = PictureWeights(pictures);
     std::vector<double> pixels;
     r.width = pictures.front().format.width, r.height = pictures.front().format.height;
