@@ -7,9 +7,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include "compare/compare_report.h"
 #include "clip/user_matrix.h"
 #include "command_common.h"
+#include "compare/compare_report.h"
 #include "compare/comparison.h"
 #include "encoders/butteraugli_tool.h"
 #include "exit_status.h"
@@ -40,9 +40,10 @@ void DefineCompareOptions(CLI::App& app, CompareOptions& o) {
         "beside; optionally the encoder itself codes every point again.");
     app.add_option("inputs", o.inputs, "Pictures (.png, .jpg), clips (.y4m), folders of them, or list files")
         ->type_name("SET");
-    app.add_option("-m,--matrix", o.matrices,
-                   "A candidate: a named matrix (vardelk matrices lists them) or a matrix file (FORMAT:FILE); repeat for more (default: the "
-                   "default matrix, flat16 and every named matrix); the default is always the reference")
+    app.add_option(
+           "-m,--matrix", o.matrices,
+           "A candidate: a named matrix (vardelk matrices lists them) or a matrix file (FORMAT:FILE); repeat for more (default: the "
+           "default matrix, flat16 and every named matrix); the default is always the reference")
         ->type_name("MATRIX");
     app.add_option("--bpp", o.bpp,
                    "One band of bits per pixel of an intra picture, A..B (default: the bands low 0.35..0.7, "

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "search/operating_range.h"
 #include "search/objective.h"
+#include "search/operating_range.h"
 
 namespace vardelk {
 

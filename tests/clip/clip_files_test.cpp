@@ -28,8 +28,9 @@ TEST(NamedMatrix, PresetsFilesAndWhatIsNoFile) {
     EXPECT_EQ(LoadNamedMatrix("default")[0], kDefaultIntraMatrix[0]);
     EXPECT_EQ(LoadNamedMatrix("default")[63], kDefaultIntraMatrix[63]);
     EXPECT_EQ(LoadNamedMatrix("flat16")[17], 16);
-    EXPECT_EQ(MatrixErrorOf("/nonexistent/steep.txt"),
-              "matrix file /nonexistent/steep.txt: cannot be opened (the named matrices are default, flat16, notch, mvcd, hires, fox-new, fox-home, fox1, sixofnine, manono1, manono2, manono3, hvs-best, avamat7)");
+    EXPECT_EQ(
+        MatrixErrorOf("/nonexistent/steep.txt"),
+        "matrix file /nonexistent/steep.txt: cannot be opened (the named matrices are default, flat16, notch, mvcd, hires, fox-new, fox-home, fox1, sixofnine, manono1, manono2, manono3, hvs-best, avamat7)");
     // A folder, a FIFO or a device would be misread, block or never end.
     EXPECT_EQ(MatrixErrorOf("/tmp"), "matrix file /tmp: is not a regular file");
     EXPECT_EQ(MatrixErrorOf("plain:/dev/zero"), "matrix file /dev/zero: is not a regular file");

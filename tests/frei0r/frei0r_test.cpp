@@ -15,10 +15,10 @@ extern "C" {
 #include <vector>
 
 #include "clip/clip_runner.h"
-#include "media/rgba_convert.h"
 #include "codec/cpu.h"
 #include "frei0r/filter_instance.h"
 #include "frei0r/parameters.h"
+#include "media/rgba_convert.h"
 #include "testing/kernel_builds.h"
 
 namespace vardelk {
