@@ -10,7 +10,8 @@ const std::vector<Command>& Commands() {
         {"search", "vardelk search SET...",
          "finds the intra matrix a set of pictures deserves for an encoder's coding model", RunSearchCommand},
         {"measure", "vardelk measure REFERENCE DISTORTED",
-         "measures a picture or clip against its original by PSNR, SSIM and SSIMULACRA 2", RunMeasureCommand},
+         "measures a picture or clip against its original by PSNR, SSIM, SSIMULACRA 2 and Butteraugli",
+         RunMeasureCommand},
     };
     return commands;
 }
