@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "matrices_command.h"
 #include "measure_command.h"
 #include "search_command.h"
 
@@ -12,6 +13,8 @@ const std::vector<Command>& Commands() {
         {"measure", "vardelk measure REFERENCE DISTORTED",
          "measures a picture or clip against its original by PSNR, SSIM, SSIMULACRA 2 and Butteraugli",
          RunMeasureCommand},
+        {"matrices", "vardelk matrices [NAME]",
+         "lists the intra matrices known by name, or shows one with its rows and ffmpeg's option", RunMatricesCommand},
     };
     return commands;
 }

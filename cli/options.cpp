@@ -8,6 +8,7 @@
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
 #include "commands.h"
+#include "matrix/known_matrices.h"
 #include "media/file_name.h"
 #include "parallel/parallel_for.h"
 #include "pictures/picture_file.h"
@@ -42,16 +43,17 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--log", o.logDir,
                    "Write the coefficient logs dct.txt and qdct.txt into this folder (they hold the last frame)")
         ->type_name("DIR");
-    app.add_option(
-           "-m,--matrix", o.matrices,
-           "Intra matrix (default: default): default, flat16, a matrix file (form recognised) or FORMAT:FILE, FORMAT plain|ffmpeg|x264|mpeg2enc|cjpeg|stream (repeat for several in a sweep)")
+    app.add_option("-m,--matrix", o.matrices,
+                   "Intra matrix (default: default): a name from `vardelk matrices` (" + KnownMatrixNames() +
+                       "), a matrix file (form recognised) or FORMAT:FILE, FORMAT " +
+                       NameList(ReadMatrixFormNames(), "|", "|") + " (repeat for several in a sweep)")
         ->type_name("MATRIX");
     app.add_option(
            "--write-matrix", o.writeMatrix,
            "Write the matrix of -m (the first) to this file in --matrix-format; without --input nothing else is done")
         ->type_name("FILE");
     app.add_option("--matrix-format", o.matrixFormat,
-                   "Form of --write-matrix: plain (default), ffmpeg, x264, mpeg2enc or cjpeg")
+                   "Form of --write-matrix: " + NameList(WrittenMatrixFormNames()) + " (default plain)")
         ->type_name("FORMAT")
         ->check(CLI::IsMember(WrittenMatrixFormNames()));
     app.add_option("-n,--frames", o.framesText,
