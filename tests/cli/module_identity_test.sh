@@ -48,7 +48,7 @@ check() {
       --output "host_$name.yc" --sizes "host_$name.txt" >"host_$name.log" 2>&1 || status=$?
     [ "$status" -ne 124 ] && [ -s "host_$name.yc" ] && break
     [ "$status" -eq 124 ] || [ "$status" -eq 0 ] || break  # a real failure: no retry
-    echo "$name: the host run $attempt $([ "$status" -eq 124 ] && echo "did not finish" || echo "wrote nothing")"
+    echo "$name: the host run $([ "$status" -eq 124 ] && echo "did not finish" || echo "wrote nothing") (attempt $attempt of 3)"
   done
   [ "$status" -eq 0 ] && [ -s "host_$name.yc" ] ||
     { echo "FAIL $name: reference host failed (status $status):"; cat "host_$name.log"; failures=$((failures + 1)); return; }
