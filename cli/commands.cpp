@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "compare_command.h"
+#include "matrices_command.h"
 #include "measure_command.h"
 #include "search_command.h"
 
@@ -14,7 +15,10 @@ const std::vector<Command>& Commands() {
          "ranks matrices (by default the named ones) on a set of pictures per band of rates, against the default",
          RunCompareCommand},
         {"measure", "vardelk measure REFERENCE DISTORTED",
-         "measures a picture or clip against its original by PSNR, SSIM and SSIMULACRA 2", RunMeasureCommand},
+         "measures a picture or clip against its original by PSNR, SSIM, SSIMULACRA 2 and Butteraugli",
+         RunMeasureCommand},
+        {"matrices", "vardelk matrices [NAME]",
+         "lists the intra matrices known by name, or shows one with its rows and ffmpeg's option", RunMatricesCommand},
     };
     return commands;
 }

@@ -12,8 +12,9 @@ namespace vardelk {
 
 void DefineMeasureOptions(CLI::App& app, MeasureOptions& o) {
     app.description(
-        "Measures a distorted picture or clip against its reference: PSNR of Y, Cb and Cr, SSIM and SSIMULACRA 2, "
-        "per frame and over the clip. Two PNG or JPEG pictures are scored by SSIMULACRA 2 in their own RGB; Y4M "
+        "Measures a distorted picture or clip against its reference: PSNR of Y, Cb and Cr, SSIM, SSIMULACRA 2 and "
+        "Butteraugli (max norm and 3-norm), per frame and over the clip. Two PNG or JPEG pictures are scored by "
+        "SSIMULACRA 2 and Butteraugli in their own RGB; Y4M "
         "clips (or a picture against a 4:4:4 clip) through their planes turned to RGB with BT.601 in studio range, "
         "each pixel taking the chroma sample that covers it.");
     app.add_option("REFERENCE", o.reference, "The original: PNG, JPEG or Y4M")->required()->type_name("REFERENCE");
@@ -21,7 +22,8 @@ void DefineMeasureOptions(CLI::App& app, MeasureOptions& o) {
         ->required()
         ->type_name("DISTORTED");
     app.add_flag("--json", o.json, "Print the figures as JSON instead of a table");
-    app.add_option("-j,--threads", o.threadsText, "Threads for SSIMULACRA 2, 1..1024 (default: every core)")
+    app.add_option("-j,--threads", o.threadsText,
+                   "Threads for SSIMULACRA 2 and Butteraugli, 1..1024 (default: every core)")
         ->type_name("N");
     app.footer(
         "Exit status: 0 on success, 1 when an input cannot be read or the two do not match, 2 for a wrong "

@@ -1,4 +1,4 @@
-// vardelk measure REFERENCE DISTORTED: PSNR, SSIM and SSIMULACRA 2 of two
+// vardelk measure REFERENCE DISTORTED: PSNR, SSIM, SSIMULACRA 2 and Butteraugli of two
 // pictures, or of two clips frame by frame.
 #pragma once
 

@@ -8,9 +8,11 @@
 #include "codec/cpu.h"
 #include "codec/frame_coder.h"
 #include "commands.h"
+#include "matrix/known_matrices.h"
 #include "media/file_name.h"
 #include "parallel/parallel_for.h"
 #include "pictures/picture_file.h"
+#include "plot/rd_plot.h"
 #include "quality/bd_rate.h"
 #include "stream/stream_output.h"
 #include "vardelk/version.h"
@@ -41,16 +43,17 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--log", o.logDir,
                    "Write the coefficient logs dct.txt and qdct.txt into this folder (they hold the last frame)")
         ->type_name("DIR");
-    app.add_option(
-           "-m,--matrix", o.matrices,
-           "Intra matrix (default: default): default, flat16, a matrix file (form recognised) or FORMAT:FILE, FORMAT plain|ffmpeg|x264|mpeg2enc|cjpeg|stream (repeat for several in a sweep)")
+    app.add_option("-m,--matrix", o.matrices,
+                   "Intra matrix (default: default): a name from `vardelk matrices` (" + KnownMatrixNames() +
+                       "), a matrix file (form recognised) or FORMAT:FILE, FORMAT " +
+                       NameList(ReadMatrixFormNames(), "|", "|") + " (repeat for several in a sweep)")
         ->type_name("MATRIX");
     app.add_option(
            "--write-matrix", o.writeMatrix,
            "Write the matrix of -m (the first) to this file in --matrix-format; without --input nothing else is done")
         ->type_name("FILE");
     app.add_option("--matrix-format", o.matrixFormat,
-                   "Form of --write-matrix: plain (default), ffmpeg, x264, mpeg2enc or cjpeg")
+                   "Form of --write-matrix: " + NameList(WrittenMatrixFormNames()) + " (default plain)")
         ->type_name("FORMAT")
         ->check(CLI::IsMember(WrittenMatrixFormNames()));
     app.add_option("-n,--frames", o.framesText,
@@ -79,15 +82,19 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
                  "Also score every frame by SSIMULACRA 2 (the 4:2:0 planes as RGB, BT.601 studio range): per frame "
                  "and over the clip, or in a sweep per point with its Bjontegaard figures; slow (about 0.2 s a "
                  "full-HD frame)");
+    app.add_flag("--butteraugli", o.butteraugli,
+                 "Also measure every frame's Butteraugli distance, max norm and 3-norm (the same RGB as "
+                 "--ssimulacra2): per frame and over the clip, or in a sweep per point with its Bjontegaard figures "
+                 "(on -ln of the 3-norm); slower still than SSIMULACRA 2");
     app.add_flag("--ssim-map", o.ssimMap, "Add a panel of luma SSIM per macroblock to --picture");
     app.add_flag("--sweep", o.sweep, "Run every scale code for each matrix and report size against PSNR");
     app.add_flag("--sweep-nonlinear", o.sweepNonLinear, "In a sweep, run the non-linear mapping as well");
     app.add_option("--plot", o.plot, "In a sweep, write the rate-distortion plot (.svg or .png)")->type_name("FILE");
     app.add_option("--plot-metric", o.plotMetric,
-                   "Quality axis of the plot: psnr (luma, dB; default), ssim (all planes) or ssimulacra2 (scores "
-                   "the sweep by it)")
+                   "Quality axis of the plot: psnr (luma, dB; default), ssim (all planes), ssimulacra2 or "
+                   "butteraugli (-ln of the 3-norm; either measures the sweep by it)")
         ->type_name("METRIC")
-        ->check(CLI::IsMember({"psnr", "ssim", "ssimulacra2"}));
+        ->check(CLI::IsMember(NamesIn(kRdMetricNames)));
     app.add_option("--bd-method", o.bdMethod,
                    "Interpolation of the sweep's Bjontegaard figures: pchip (default), akima or cubic")
         ->type_name("METHOD")

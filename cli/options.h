@@ -45,6 +45,7 @@ struct CliOptions {
     bool ssim = false;
     bool ssimMap = false;
     bool ssimulacra2 = false;
+    bool butteraugli = false;
     std::string bdMethod = "pchip";
     std::string plotMetric = "psnr";
     std::string writeMatrix;

@@ -147,6 +147,7 @@ int RunClipCommand(const CliOptions& o) {
                                                    o.cpuFlags);
         runner->MeasureSsim(o.ssim);
         runner->MeasureSsimulacra2(o.ssimulacra2, bandThreads);
+        runner->MeasureButteraugli(o.butteraugli, bandThreads);
         runner->RecordLevels(!o.stream.empty());
         // Only raw host-frame output needs the frames in the host's format.
         if (EndsWith(o.output, ".yc")) runner->KeepHostFrames();
@@ -155,7 +156,7 @@ int RunClipCommand(const CliOptions& o) {
     std::FILE* text = TextStream(o);
     Progress progress(expected, !o.quiet && StderrIsTerminal());
     std::vector<FrameResult> results;
-    if (text) PrintFrameHeader(text, o.ssim, !o.stream.empty(), o.ssimulacra2);
+    if (text) PrintFrameHeader(text, o.ssim, !o.stream.empty(), o.ssimulacra2, o.butteraugli);
     int64_t read = 0;
     auto readFrame = [&](Y4mFrame& input) {
         ThrowIfInterrupted();

@@ -21,6 +21,7 @@ int RunSweepCommand(const CliOptions& o) {
     job.cpuFlags = o.cpuFlags;
     job.threads = o.threads;
     job.ssimulacra2 = o.ssimulacra2;
+    job.butteraugli = o.butteraugli;
     ParseBdInterpolation(o.bdMethod, &job.method);  // checked with the options
     job.confirm = !o.confirm.empty();
     job.plot = o.plot;

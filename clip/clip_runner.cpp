@@ -48,7 +48,8 @@ void ClipRunner::KeepHostFrames() {
 
 const Pixel* ClipRunner::ReconstructionYc() const { return planar_ ? nullptr : output_.data(); }
 
-FrameResult ClipRunner::Process(const Y4mFrame& input, const Ssimulacra2Original* prepared) {
+FrameResult ClipRunner::Process(const Y4mFrame& input, const Ssimulacra2Original* prepared,
+                                const ButteraugliOriginal* preparedButteraugli) {
     if (!planar_) Y4mToYc(format_, input, input_.data(), format_.width, cpuFlags_);
     FrameResult result;
     result.index = processed_++;
@@ -60,32 +61,46 @@ FrameResult ClipRunner::Process(const Y4mFrame& input, const Ssimulacra2Original
         result.hasSsim = true;
         result.ssim = CompareFramesSsim(format_, input, reconstruction_);
     }
+    if (!measureSsimulacra2_ && !measureButteraugli_) return result;
+    const bool needOriginal =
+        (measureSsimulacra2_ && prepared == nullptr) || (measureButteraugli_ && preparedButteraugli == nullptr);
+    const Y4mFrame* original = nullptr;
+    const Y4mFrame* reconstruction = nullptr;
+    Frames420(input, needOriginal, &original, &reconstruction);
     if (measureSsimulacra2_) {
         result.hasSsimulacra2 = true;
-        result.ssimulacra2 = ScoreSsimulacra2(input, prepared);
+        result.ssimulacra2 = prepared != nullptr
+                                 ? prepared->Score(format420_, *reconstruction)
+                                 : Ssimulacra2Frames(format420_, *original, *reconstruction,
+                                                     Ssimulacra2Options{ssimulacra2Threads_, cpuFlags_});
+    }
+    if (measureButteraugli_) {
+        result.hasButteraugli = true;
+        result.butteraugli = preparedButteraugli != nullptr
+                                 ? preparedButteraugli->Measure(format420_, *reconstruction)
+                                 : ButteraugliFrames(format420_, *original, *reconstruction,
+                                                     ButteraugliOptions{butteraugliThreads_, cpuFlags_});
     }
     return result;
 }
 
-// A 4:2:0 clip is scored as it is. Any other layout is scored as the 4:2:0
-// planes the coder coded of it (CodedPlanes420), against the reconstruction
-// in 4:2:0: the conversion's mean of each 2x2 square of the host frame is
-// exact there, as frame DCT scatters one chroma value over each square (and
-// with field DCT it is what the planar route writes for a 4:2:0 clip).
-double ClipRunner::ScoreSsimulacra2(const Y4mFrame& input, const Ssimulacra2Original* prepared) {
-    const Ssimulacra2Options options{ssimulacra2Threads_, cpuFlags_};
-    const Y4mFrame* original = &input;
-    const Y4mFrame* reconstruction = &reconstruction_;
-    if (format_.chroma != ChromaFormat::k420) {
-        YcToY4m(format420_, output_.data(), format_.width, reconstruction420_, cpuFlags_);
-        reconstruction = &reconstruction420_;
-        if (prepared == nullptr) {
-            CodedPlanes420(format_, input, format420_, original420_);
-            original = &original420_;
-        }
+// A 4:2:0 clip is measured as it is. Any other layout is measured as the
+// 4:2:0 planes the coder coded of it (CodedPlanes420), against the
+// reconstruction in 4:2:0: the conversion's mean of each 2x2 square of the
+// host frame is exact there, as frame DCT scatters one chroma value over
+// each square (and with field DCT it is what the planar route writes for a
+// 4:2:0 clip).
+void ClipRunner::Frames420(const Y4mFrame& input, bool needOriginal, const Y4mFrame** original,
+                           const Y4mFrame** reconstruction) {
+    *original = &input;
+    *reconstruction = &reconstruction_;
+    if (format_.chroma == ChromaFormat::k420) return;
+    YcToY4m(format420_, output_.data(), format_.width, reconstruction420_, cpuFlags_);
+    *reconstruction = &reconstruction420_;
+    if (needOriginal) {
+        CodedPlanes420(format_, input, format420_, original420_);
+        *original = &original420_;
     }
-    if (prepared != nullptr) return prepared->Score(format420_, *reconstruction);
-    return Ssimulacra2Frames(format420_, *original, *reconstruction, options);
 }
 
 int32_t ClipRunner::CodeFrame(const Y4mFrame& input) {

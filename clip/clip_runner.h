@@ -14,6 +14,7 @@
 #include "codec/frame_coder.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
+#include "quality/butteraugli.h"
 #include "quality/ssim.h"
 #include "quality/ssimulacra2.h"
 #include "stream/stream_writer.h"
@@ -28,6 +29,8 @@ struct FrameResult {
     FrameSsim ssim;  // the same pair, when the runner measures SSIM
     bool hasSsimulacra2 = false;
     double ssimulacra2 = 0.0;  // the frame's score (NaN under 8 pixels), when the runner measures it
+    bool hasButteraugli = false;
+    ButteraugliDistance butteraugli;  // both norms (NaN under 8 pixels), when the runner measures them
     bool hasStream = false;
     FrameAccounting stream;  // the frame in the MPEG-2 stream, when one is written
 };
@@ -54,6 +57,12 @@ public:
         measureSsimulacra2_ = on;
         ssimulacra2Threads_ = threads;
     }
+    // Also measure every frame's Butteraugli distance on `threads`, the
+    // same 4:2:0 planes turned to RGB as SSIMULACRA 2 scores.
+    void MeasureButteraugli(bool on, int32_t threads = 1) {
+        measureButteraugli_ = on;
+        butteraugliThreads_ = threads;
+    }
     // Measure PSNR of every frame (on unless turned off; a face that only
     // shows the reconstruction saves its time).
     void MeasureError(bool on) { measureError_ = on; }
@@ -71,10 +80,12 @@ public:
     ClipRunner(const ClipRunner&) = delete;  // holds pointers into itself
     ClipRunner& operator=(const ClipRunner&) = delete;
 
-    // `prepared`, when given, is the input's coded 4:2:0 planes prepared for
-    // SSIMULACRA 2 (a caller scoring one frame many times prepares it once);
-    // the score is the same either way.
-    FrameResult Process(const Y4mFrame& input, const Ssimulacra2Original* prepared = nullptr);
+    // `prepared` and `preparedButteraugli`, when given, are the input's coded
+    // 4:2:0 planes prepared for SSIMULACRA 2 and Butteraugli (a caller
+    // scoring one frame many times prepares it once); the figures are the
+    // same either way.
+    FrameResult Process(const Y4mFrame& input, const Ssimulacra2Original* prepared = nullptr,
+                        const ButteraugliOriginal* preparedButteraugli = nullptr);
 
     const Y4mFormat& Format() const { return format_; }
     const Y4mFrame& Reconstruction() const { return reconstruction_; }
@@ -97,10 +108,13 @@ private:
     int32_t CodeBand(const Y4mFrame& input, FrameCoder& coder, int32_t top, int32_t height,
                      const FrameOutputs& outputs);
     void SizeHostFrames();
-    double ScoreSsimulacra2(const Y4mFrame& input, const Ssimulacra2Original* prepared);
+    // The 4:2:0 original and reconstruction the perceptual measures take;
+    // the original only when `needOriginal`.
+    void Frames420(const Y4mFrame& input, bool needOriginal, const Y4mFrame** original,
+                   const Y4mFrame** reconstruction);
 
     Y4mFormat format_;
-    Y4mFormat format420_;  // the 4:2:0 planes coded (CodedPlanesFormat), as SSIMULACRA 2 scores them
+    Y4mFormat format420_;  // the 4:2:0 planes coded (CodedPlanesFormat), as the perceptual measures take them
     CodingSettings settings_;
     const int32_t* matrix_;
     std::string logDir_;
@@ -115,7 +129,9 @@ private:
     bool measureSsim_ = false;
     bool measureSsimulacra2_ = false;
     int32_t ssimulacra2Threads_ = 1;
-    Y4mFrame original420_, reconstruction420_;  // 4:2:0 forms of other layouts, for SSIMULACRA 2
+    bool measureButteraugli_ = false;
+    int32_t butteraugliThreads_ = 1;
+    Y4mFrame original420_, reconstruction420_;  // 4:2:0 forms of other layouts, for the perceptual measures
     bool recordLevels_ = false;
     std::vector<LevelRecorder> recorders_;  // one per band
     std::vector<int32_t> bandTops_;         // first pixel row of each band

@@ -15,6 +15,10 @@ bool IsPicture(const std::string& path) {
     return form == FileForm::kPng || form == FileForm::kJpeg;
 }
 
+ButteraugliOptions ForButteraugli(const Ssimulacra2Options& options) {
+    return ButteraugliOptions{options.threads, options.cpuFlags};
+}
+
 std::string Size(int32_t width, int32_t height) { return std::to_string(width) + "x" + std::to_string(height); }
 
 void CheckSameSize(const std::string& reference, const std::string& distorted, int32_t w1, int32_t h1, int32_t w2,
@@ -37,6 +41,7 @@ PairMeasure MeasurePictures(const std::string& reference, const std::string& dis
     f.error = CompareFrames(fa, fb);
     f.ssim = CompareFramesSsim(m.format, fa, fb);
     f.ssimulacra2 = Ssimulacra2(a, b, options);
+    f.butteraugli = Butteraugli(a, b, ForButteraugli(options));
     m.frames.push_back(f);
     return m;
 }
@@ -85,6 +90,7 @@ PairMeasure MeasureClips(const std::string& reference, const std::string& distor
         f.error = CompareFrames(x, y);
         f.ssim = CompareFramesSsim(fa, x, y);
         f.ssimulacra2 = Ssimulacra2Frames(fa, x, y, options);
+        f.butteraugli = ButteraugliFrames(fa, x, y, ForButteraugli(options));
         m.frames.push_back(f);
     }
     if (m.frames.empty()) throw ClipError(reference + ": holds no frames");
@@ -105,8 +111,12 @@ PairFigures MeanFigures(const std::vector<PairFigures>& frames) {
         mean.error.Add(f.error);
         mean.ssim.Add(f.ssim);
         mean.ssimulacra2 += f.ssimulacra2;
+        mean.butteraugli.maxNorm += f.butteraugli.maxNorm;
+        mean.butteraugli.norm3 += f.butteraugli.norm3;
     }
     mean.ssimulacra2 /= double(frames.size());
+    mean.butteraugli.maxNorm /= double(frames.size());
+    mean.butteraugli.norm3 /= double(frames.size());
     return mean;
 }
 

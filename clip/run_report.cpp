@@ -30,6 +30,15 @@ std::string SsimJson(const FrameSsim& s) {
 
 std::string Ssimulacra2Json(double score) { return ", \"ssimulacra2\": " + FormatScore(score, true); }
 
+std::string ButteraugliJson(const ButteraugliDistance& d) {
+    return ", \"butteraugli\": " + FormatScore(d.maxNorm, true) +
+           ", \"butteraugli_3norm\": " + FormatScore(d.norm3, true);
+}
+
+std::string ButteraugliColumns(const ButteraugliDistance& d) {
+    return "," + FormatScore(d.maxNorm, false) + "," + FormatScore(d.norm3, false);
+}
+
 std::string StreamJson(const FrameAccounting& a) {
     std::string text;
     const std::vector<int64_t> values = StreamStatsValues(a);
@@ -70,20 +79,26 @@ RunSummary Summarise(const std::vector<FrameResult>& frames, const Y4mFormat& fo
         summary.ssim.Add(f.ssim);
         summary.hasSsimulacra2 = f.hasSsimulacra2;
         summary.ssimulacra2 += f.ssimulacra2;
+        summary.hasButteraugli = f.hasButteraugli;
+        summary.butteraugli.maxNorm += f.butteraugli.maxNorm;
+        summary.butteraugli.norm3 += f.butteraugli.norm3;
         summary.hasStream = f.hasStream;
         AddAccounting(summary.stream, f.stream);
     }
     if (!frames.empty()) {
         summary.meanBytes = double(summary.totalBytes) / double(frames.size());
         summary.ssimulacra2 /= double(frames.size());
+        summary.butteraugli.maxNorm /= double(frames.size());
+        summary.butteraugli.norm3 /= double(frames.size());
     }
     summary.bitRate = BitRate(summary.meanBytes, format);
     return summary;
 }
 
-void PrintFrameHeader(std::FILE* out, bool ssim, bool stream, bool ssimulacra2) {
-    std::fprintf(out, "%7s %10s %9s %9s %9s%s%s%s\n", "frame", "bytes", "Y dB", "Cb dB", "Cr dB",
-                 ssim ? "      SSIM" : "", ssimulacra2 ? " SSIMULACRA 2" : "", stream ? "     stream" : "");
+void PrintFrameHeader(std::FILE* out, bool ssim, bool stream, bool ssimulacra2, bool butteraugli) {
+    std::fprintf(out, "%7s %10s %9s %9s %9s%s%s%s%s\n", "frame", "bytes", "Y dB", "Cb dB", "Cr dB",
+                 ssim ? "      SSIM" : "", ssimulacra2 ? " SSIMULACRA 2" : "",
+                 butteraugli ? " Butteraugli    3-norm" : "", stream ? "     stream" : "");
 }
 
 void PrintFrameLine(std::FILE* out, const FrameResult& f) {
@@ -91,6 +106,9 @@ void PrintFrameLine(std::FILE* out, const FrameResult& f) {
                  FormatPsnr(f.error.cb.Psnr(), false).c_str(), FormatPsnr(f.error.cr.Psnr(), false).c_str());
     if (f.hasSsim) std::fprintf(out, " %9s", FormatSsim(f.ssim.all.Ssim(), false).c_str());
     if (f.hasSsimulacra2) std::fprintf(out, " %12s", FormatScore(f.ssimulacra2, false).c_str());
+    if (f.hasButteraugli)
+        std::fprintf(out, " %11s %9s", FormatScore(f.butteraugli.maxNorm, false).c_str(),
+                     FormatScore(f.butteraugli.norm3, false).c_str());
     if (f.hasStream) std::fprintf(out, " %10lld", static_cast<long long>(f.stream.streamBytes));
     std::fputc('\n', out);
 }
@@ -116,6 +134,10 @@ void PrintSummary(std::FILE* out, const RunDescription& run, const RunSummary& s
     if (s.hasSsimulacra2)
         std::fprintf(out, "SSIMULACRA 2 over the clip: %s (the mean of the frames' scores)\n",
                      FormatScore(s.ssimulacra2, false).c_str());
+    if (s.hasButteraugli)
+        std::fprintf(out, "Butteraugli over the clip: max norm %s, 3-norm %s (the means of the frames')\n",
+                     FormatScore(s.butteraugli.maxNorm, false).c_str(),
+                     FormatScore(s.butteraugli.norm3, false).c_str());
     if (s.hasStream) {
         const FrameAccounting& a = s.stream;
         std::fprintf(out,
@@ -138,8 +160,9 @@ std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& sum
     const bool stream = summary.hasStream;
     const std::string modelColumn = model.empty() ? "" : "," + CsvQuoted(model);
     const bool s2 = summary.hasSsimulacra2;
+    const bool butteraugli = summary.hasButteraugli;
     csv << "frame,bytes,psnr_y,psnr_cb,psnr_cr" << (ssim ? ",ssim_y,ssim_cb,ssim_cr,ssim_all" : "")
-        << (s2 ? ",ssimulacra2" : "");
+        << (s2 ? ",ssimulacra2" : "") << (butteraugli ? ",butteraugli,butteraugli_3norm" : "");
     if (stream)
         for (const std::string& name : StreamStatsColumns()) csv << ',' << name;
     csv << (model.empty() ? "" : ",model") << '\n';
@@ -151,12 +174,14 @@ std::string RunCsv(const std::vector<FrameResult>& frames, const RunSummary& sum
         csv << f.index << ',' << f.bytes << ',' << PsnrColumns(f.error, ",", false);
         if (ssim) csv << ',' << SsimColumns(f.ssim, ",", false);
         if (s2) csv << ',' << FormatScore(f.ssimulacra2, false);
+        if (butteraugli) csv << ButteraugliColumns(f.butteraugli);
         streamColumns(f.stream);
         csv << modelColumn << '\n';
     }
     csv << "total," << summary.totalBytes << ',' << PsnrColumns(summary.error, ",", false);
     if (ssim) csv << ',' << SsimColumns(summary.ssim, ",", false);
     if (s2) csv << ',' << FormatScore(summary.ssimulacra2, false);
+    if (butteraugli) csv << ButteraugliColumns(summary.butteraugli);
     streamColumns(summary.stream);
     csv << modelColumn << '\n';
     return csv.str();
@@ -180,7 +205,8 @@ std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& f
              << ", \"psnr_y\": " << FormatPsnr(f.error.y.Psnr(), true)
              << ", \"psnr_cb\": " << FormatPsnr(f.error.cb.Psnr(), true)
              << ", \"psnr_cr\": " << FormatPsnr(f.error.cr.Psnr(), true) << (f.hasSsim ? SsimJson(f.ssim) : "")
-             << (f.hasSsimulacra2 ? Ssimulacra2Json(f.ssimulacra2) : "") << (f.hasStream ? StreamJson(f.stream) : "")
+             << (f.hasSsimulacra2 ? Ssimulacra2Json(f.ssimulacra2) : "")
+             << (f.hasButteraugli ? ButteraugliJson(f.butteraugli) : "") << (f.hasStream ? StreamJson(f.stream) : "")
              << "}";
     }
     json << "\n  ],\n  \"summary\": {\"frames\": " << s.frames << ", \"total_bytes\": " << s.totalBytes
@@ -188,7 +214,8 @@ std::string RunJson(const RunDescription& run, const std::vector<FrameResult>& f
          << ", \"psnr_y\": " << FormatPsnr(s.error.y.Psnr(), true)
          << ", \"psnr_cb\": " << FormatPsnr(s.error.cb.Psnr(), true)
          << ", \"psnr_cr\": " << FormatPsnr(s.error.cr.Psnr(), true) << (s.hasSsim ? SsimJson(s.ssim) : "")
-         << (s.hasSsimulacra2 ? Ssimulacra2Json(s.ssimulacra2) : "") << (s.hasStream ? StreamJson(s.stream) : "")
+         << (s.hasSsimulacra2 ? Ssimulacra2Json(s.ssimulacra2) : "")
+         << (s.hasButteraugli ? ButteraugliJson(s.butteraugli) : "") << (s.hasStream ? StreamJson(s.stream) : "")
          << "}\n}\n";
     return json.str();
 }

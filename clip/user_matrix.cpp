@@ -45,4 +45,17 @@ std::vector<std::string> WrittenMatrixFormNames() {
     return names;
 }
 
+std::vector<std::string> ReadMatrixFormNames() {
+    std::vector<std::string> names;
+    for (const MatrixFileForm& form : MatrixFormsWithStreams()) names.push_back(form.name);
+    return names;
+}
+
+std::string NameList(const std::vector<std::string>& names, const char* between, const char* last) {
+    std::string text;
+    for (size_t i = 0; i < names.size(); ++i)
+        text += std::string(i == 0 ? "" : i + 1 == names.size() ? last : between) + names[i];
+    return text;
+}
+
 }  // namespace vardelk

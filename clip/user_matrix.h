@@ -39,5 +39,10 @@ std::string StreamMatrixNote(const NamedMatrix& matrix);
 // The names of the file forms a matrix can be written in, from the forms'
 // one table (BuiltInMatrixFileForms), for option lists.
 std::vector<std::string> WrittenMatrixFormNames();
+// The names of the forms a matrix file is read in (the stream form
+// included), in the same way.
+std::vector<std::string> ReadMatrixFormNames();
+// "a, b or c" (or with other separators), for help texts.
+std::string NameList(const std::vector<std::string>& names, const char* between = ", ", const char* last = " or ");
 
 }  // namespace vardelk

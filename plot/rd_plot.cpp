@@ -466,22 +466,27 @@ std::string BuildSvg(const PlotModel& m, const std::vector<RdCurve>& curves, con
 
 }  // namespace
 
-bool ParseRdMetric(const std::string& name, RdMetric* metric) {
-    if (name == "ssimulacra2") {
-        *metric = RdMetric::kSsimulacra2;
-        return true;
-    }
-    if (name != "psnr" && name != "ssim") return false;
-    *metric = name == "ssim" ? RdMetric::kSsim : RdMetric::kPsnr;
-    return true;
-}
+const NamedValue<RdMetric> kRdMetricNames[4] = {{RdMetric::kPsnr, "psnr"},
+                                                {RdMetric::kSsim, "ssim"},
+                                                {RdMetric::kSsimulacra2, "ssimulacra2"},
+                                                {RdMetric::kButteraugli, "butteraugli"}};
+
+namespace {
+
+// Butteraugli is a distance, smaller better: the axis shows -ln of the
+// 3-norm, so that better is up as for the other measures.
+const NamedValue<RdMetric> kRdMetricTitles[4] = {{RdMetric::kPsnr, "Y PSNR (dB)"},
+                                                 {RdMetric::kSsim, "SSIM (all planes)"},
+                                                 {RdMetric::kSsimulacra2, "SSIMULACRA 2"},
+                                                 {RdMetric::kButteraugli, "Butteraugli -ln(3-norm)"}};
+
+}  // namespace
+
+bool ParseRdMetric(const std::string& name, RdMetric* metric) { return ParseNameIn(kRdMetricNames, name, metric); }
 
 bool IsPlotFileName(const std::string& path) { return EndsWith(path, ".svg") || EndsWith(path, ".png"); }
 
-std::string RdMetricTitle(RdMetric metric) {
-    if (metric == RdMetric::kSsimulacra2) return "SSIMULACRA 2";
-    return metric == RdMetric::kSsim ? "Y SSIM" : "Y PSNR (dB)";
-}
+std::string RdMetricTitle(RdMetric metric) { return NameIn(kRdMetricTitles, metric); }
 
 void WriteRdPlot(const std::string& path, const std::vector<RdCurve>& curves, const std::string& title,
                  const std::string& yTitle) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "media/name_table.h"
+
 namespace vardelk {
 
 struct RdPoint {
@@ -30,11 +32,16 @@ struct RdCurve {
     int32_t colour = -1;
 };
 
-enum class RdMetric { kPsnr, kSsim, kSsimulacra2 };
+enum class RdMetric { kPsnr, kSsim, kSsimulacra2, kButteraugli };
 
-// "psnr", "ssim" or "ssimulacra2"; false for anything else.
+// The metrics' names on the command line: "psnr", "ssim", "ssimulacra2",
+// "butteraugli".
+extern const NamedValue<RdMetric> kRdMetricNames[4];
+
+// A name of kRdMetricNames; false for anything else.
 bool ParseRdMetric(const std::string& name, RdMetric* metric);
-// The y axis title for the metric: "Y PSNR (dB)", "Y SSIM", "SSIMULACRA 2".
+// The y axis title for the metric: "Y PSNR (dB)", "SSIM (all planes)",
+// "SSIMULACRA 2", "Butteraugli -ln(3-norm)".
 std::string RdMetricTitle(RdMetric metric);
 
 // Whether the name ends in .svg or .png, the forms a plot is written in.

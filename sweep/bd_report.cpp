@@ -1,6 +1,7 @@
 #include "sweep/bd_report.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 
 #include "media/report_text.h"
@@ -34,6 +35,10 @@ void Collect(const std::string& prefix, const BdResult& r, std::vector<std::stri
 
 double Unchanged(double quality) { return quality; }
 
+// A distance, smaller better, taken as -ln so that its deltas read as
+// relative changes with better up.
+double NegativeLog(double distance) { return -std::log(distance); }
+
 std::vector<BdPoint> MeasureCurve(const BdCurve& c, const std::vector<SweepMeasure>& measures, size_t measure) {
     const SweepMeasure& m = measures[measure];
     std::vector<BdPoint> points;
@@ -43,15 +48,20 @@ std::vector<BdPoint> MeasureCurve(const BdCurve& c, const std::vector<SweepMeasu
 
 }  // namespace
 
-const std::vector<SweepMeasure>& SweepMeasures(bool ssimulacra2) {
+const std::vector<SweepMeasure>& SweepMeasures(bool ssimulacra2, bool butteraugli) {
     static const SweepMeasure psnr{"PSNR", "psnr", "BD-rate Y", "BD-PSNR Y", 12, 12, " dB", Unchanged};
     static const SweepMeasure ssim{"SSIM", "ssim", "BD-rate SSIM", "BD-SSIM", 12, 14, " dB", SsimDb};
     // The score is already perceptually uniform enough to interpolate as it
     // is; its BD-quality is in the score's points.
     static const SweepMeasure perceptual{
         "SSIMULACRA 2", "ssimulacra2", "BD-rate SSIMULACRA 2", "BD-SSIMULACRA 2", 20, 15, " pt", Unchanged};
-    static const std::vector<SweepMeasure> usual = {psnr, ssim}, all = {psnr, ssim, perceptual};
-    return ssimulacra2 ? all : usual;
+    static const SweepMeasure distance{
+        "Butteraugli", "butteraugli", "BD-rate Butteraugli", "BD-Butteraugli", 19, 14, "", NegativeLog};
+    static const std::vector<SweepMeasure> usual = {psnr, ssim}, withScore = {psnr, ssim, perceptual},
+                                           withDistance = {psnr, ssim, distance},
+                                           all = {psnr, ssim, perceptual, distance};
+    if (butteraugli) return ssimulacra2 ? all : withDistance;
+    return ssimulacra2 ? withScore : usual;
 }
 
 std::vector<BdReportRow> CompareWithAnchor(const std::vector<BdCurve>& curves, BdInterpolation method,

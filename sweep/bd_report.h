@@ -5,7 +5,9 @@
 // Per curve and measure: BD-rate (percent, negative = fewer bytes for the
 // same quality) and BD-quality (positive = better) in the measure's BD form:
 // luma PSNR in dB, SSIM in its dB form -10 log10(1 - SSIM), so BD-SSIM is in
-// SSIM dB, and SSIMULACRA 2 (when the sweep scores it) in its own points. Points whose quality is infinite (identical
+// SSIM dB, SSIMULACRA 2 (when the sweep scores it) in its own points, and
+// Butteraugli (when the sweep measures it) as -ln of the 3-norm, so that
+// BD-Butteraugli 0.05 is a 3-norm about 5 % smaller. Points whose quality is infinite (identical
 // pictures) are left out with a warning; a figure that cannot be computed is shown as n/a, left empty in CSV and null
 // in JSON, with the reason among the warnings.
 #pragma once
@@ -32,11 +34,13 @@ struct SweepMeasure {
 };
 
 // The sweep's measures, in the order of every list of figures below: luma
-// PSNR and overall SSIM, then SSIMULACRA 2 when the sweep scores it.
-const std::vector<SweepMeasure>& SweepMeasures(bool ssimulacra2 = false);
+// PSNR and overall SSIM, then SSIMULACRA 2 and Butteraugli when the sweep
+// measures them.
+const std::vector<SweepMeasure>& SweepMeasures(bool ssimulacra2 = false, bool butteraugli = false);
 
 // One sweep point: mean bytes per frame and its quality by each measure as
-// measured (luma PSNR in dB, overall SSIM 0..1, SSIMULACRA 2 up to 100);
+// measured (luma PSNR in dB, overall SSIM 0..1, SSIMULACRA 2 up to 100,
+// Butteraugli's 3-norm);
 // CompareWithAnchor takes each into its BD form.
 struct BdSweepPoint {
     double bytes = 0.0;

@@ -14,19 +14,25 @@ std::string PointName(const std::string& matrix, const CodingSettings& settings)
 
 // Pools the measures of every decoded frame against the clip's.
 void MeasureDecoded(const FfmpegRun& run, const std::string& point, const Y4mFormat& format,
-                    const std::vector<Y4mFrame>& clip, const PerceptualOriginals* ssimulacra2,
-                    MeasuredPoint& measured) {
+                    const std::vector<Y4mFrame>& clip, const PerceptualOriginals* perceptual, MeasuredPoint& measured) {
     size_t index = 0;
     double scores = 0;
+    ButteraugliDistance distances;
     const size_t frames = run.ReadDecoded(format.width, format.height, point, [&](const Y4mFrame& frame) {
         if (index < clip.size()) {  // the rest only counted, for the message below
             measured.error.Add(CompareFrames(clip[index], frame));
             measured.ssim.Add(CompareFramesSsim(format, clip[index], frame));
-            if (ssimulacra2) scores += ssimulacra2->Score(index, format, clip[index], frame);
+            if (perceptual && perceptual->Ssimulacra2()) scores += perceptual->Score(index, format, clip[index], frame);
+            if (perceptual && perceptual->Butteraugli()) {
+                const ButteraugliDistance d = perceptual->Distance(index, format, clip[index], frame);
+                distances.maxNorm += d.maxNorm;
+                distances.norm3 += d.norm3;
+            }
         }
         ++index;
     });
     measured.ssimulacra2 = scores / double(clip.size());
+    measured.butteraugli = {distances.maxNorm / double(clip.size()), distances.norm3 / double(clip.size())};
     if (frames != clip.size())
         throw SweepError("ffmpeg decoded " + std::to_string(frames) + " of " + std::to_string(clip.size()) +
                          " frames of " + point);
@@ -76,7 +82,7 @@ MeasuredPoint FfmpegConfirmer::Measure(const NamedMatrix& matrix, const CodingSe
     try {
         const FfmpegRun run(ffmpeg_, source_, settings, matrix.entries, folder_.File("point" + std::to_string(index)),
                             check);
-        MeasureDecoded(run, name, format_, clip_, ssimulacra2_, point);
+        MeasureDecoded(run, name, format_, clip_, perceptual_, point);
         point.totalBytes = int64_t(run.Stream().size());
     } catch (const FfmpegFailure& failure) {
         if (stopped_) stopped_();  // throws when the run ended of the caller's stop

@@ -35,9 +35,10 @@ struct MeasuredPoint {
     int64_t totalBytes = 0;  // the stream file, headers and all
     double meanBytes = 0.0;
     double bitRate = 0.0;
-    FrameError error;        // pooled over the clip
-    FrameSsim ssim;          // pooled over the clip
-    double ssimulacra2 = 0;  // the mean of the frames' scores, when the confirmer scores them
+    FrameError error;                 // pooled over the clip
+    FrameSsim ssim;                   // pooled over the clip
+    double ssimulacra2 = 0;           // the mean of the frames' scores, when the confirmer scores them
+    ButteraugliDistance butteraugli;  // the means of the frames' norms, when the confirmer measures them
 };
 
 // The 4:2:0 frames a confirmed sweep codes and hands ffmpeg: the planes our
@@ -62,9 +63,10 @@ public:
     FfmpegConfirmer(std::string ffmpeg, const Y4mFormat& format, const std::vector<Y4mFrame>& clip,
                     FailureCheck stopped = {});
 
-    // Also scores every decoded frame by SSIMULACRA 2 against the clip's
-    // `originals` (which must outlive the object).
-    void ScoreSsimulacra2(const PerceptualOriginals* originals) { ssimulacra2_ = originals; }
+    // Also measures every decoded frame by the measures of the clip's
+    // `originals` (SSIMULACRA 2, Butteraugli; they must outlive the object),
+    // in this process on ffmpeg's decoded pictures.
+    void MeasurePerceptual(const PerceptualOriginals* originals) { perceptual_ = originals; }
 
     // Codes, checks, decodes and measures one point; `index` names its files,
     // so points may be measured at once on several threads. Throws SweepError
@@ -78,7 +80,7 @@ private:
     TemporaryFolder folder_;
     std::string source_;
     FailureCheck stopped_;
-    const PerceptualOriginals* ssimulacra2_ = nullptr;
+    const PerceptualOriginals* perceptual_ = nullptr;
 };
 
 }  // namespace vardelk

@@ -31,7 +31,7 @@ void CheckStop(const SweepHooks& hooks) {
 }
 
 SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, const SweepPoint& point, uint32_t cpuFlags,
-                const SweepHooks& hooks, SharedProgress& progress, const PerceptualOriginals* ssimulacra2) {
+                const SweepHooks& hooks, SharedProgress& progress, const PerceptualOriginals* perceptual) {
     const CodingSettings& settings = point.settings;
     ClipRunner runner(format, settings, point.matrix->entries.data(), "", 1, cpuFlags);
     SweepRow row;
@@ -40,19 +40,26 @@ SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, cons
     row.scaleCode = settings.scaleCode;
     row.quantiserScale = QuantiserScale(settings.scaleCode, settings.nonLinearScale);
     runner.MeasureSsim(true);
-    runner.MeasureSsimulacra2(ssimulacra2 != nullptr);
+    runner.MeasureSsimulacra2(perceptual != nullptr && perceptual->Ssimulacra2());
+    runner.MeasureButteraugli(perceptual != nullptr && perceptual->Butteraugli());
     double scores = 0;
+    ButteraugliDistance distances;
     for (size_t i = 0; i < clip.size(); ++i) {
         CheckStop(hooks);
-        const FrameResult r = runner.Process(clip[i], ssimulacra2 ? ssimulacra2->Prepared(i) : nullptr);
+        const FrameResult r = perceptual
+                                  ? runner.Process(clip[i], perceptual->Prepared(i), perceptual->PreparedButteraugli(i))
+                                  : runner.Process(clip[i]);
         row.totalBytes += r.bytes;
         row.error.Add(r.error);
         row.ssim.Add(r.ssim);
         scores += r.ssimulacra2;
+        distances.maxNorm += r.butteraugli.maxNorm;
+        distances.norm3 += r.butteraugli.norm3;
         progress.Done();
     }
     row.frames = int64_t(clip.size());
     row.ssimulacra2 = scores / double(row.frames);
+    row.butteraugli = {distances.maxNorm / double(row.frames), distances.norm3 / double(row.frames)};
     row.meanBytes = double(row.totalBytes) / double(row.frames);
     row.bitRate = BitRate(row.meanBytes, format);
     return row;
@@ -78,11 +85,11 @@ std::vector<SweepPoint> SweepPoints(const std::vector<NamedMatrix>& matrices, co
 
 std::vector<SweepRow> RunSweep(const std::vector<Y4mFrame>& clip, const Y4mFormat& format,
                                const std::vector<SweepPoint>& points, uint32_t cpuFlags, int32_t threads,
-                               const SweepHooks& hooks, const PerceptualOriginals* ssimulacra2) {
+                               const SweepHooks& hooks, const PerceptualOriginals* perceptual) {
     std::vector<SweepRow> rows(points.size());
     SharedProgress progress(hooks);
     ParallelFor(threads, int64_t(points.size()), [&](int64_t i) {
-        rows[size_t(i)] = RunOne(clip, format, points[size_t(i)], cpuFlags, hooks, progress, ssimulacra2);
+        rows[size_t(i)] = RunOne(clip, format, points[size_t(i)], cpuFlags, hooks, progress, perceptual);
     });
     return rows;
 }
@@ -103,21 +110,20 @@ std::string CurveLabel(const SweepRow& r) {
     return r.matrix.substr(r.matrix.find_last_of('/') + 1) + " " + MappingName(r.nonLinear);
 }
 
-std::vector<BdCurve> BdCurves(const std::vector<SweepRow>& rows, bool measured, bool ssimulacra2) {
+std::vector<BdCurve> BdCurves(const std::vector<SweepRow>& rows, bool measured, bool ssimulacra2, bool butteraugli) {
     std::vector<BdCurve> curves;
     for (const SweepRow& r : rows) {
         const std::string label = CurveLabel(r);
         if (curves.empty() || curves.back().label != label) curves.push_back(BdCurve{label, {}});
-        // In the order of SweepMeasures(): luma PSNR, overall SSIM, SSIMULACRA 2.
-        BdSweepPoint point;
-        if (!measured)
-            point = BdSweepPoint{r.meanBytes, {r.error.y.Psnr(), r.ssim.all.Ssim(), r.ssimulacra2}};
-        else if (r.measured.measured)
-            point = BdSweepPoint{r.measured.meanBytes,
-                                 {r.measured.error.y.Psnr(), r.measured.ssim.all.Ssim(), r.measured.ssimulacra2}};
-        else
-            continue;
-        if (!ssimulacra2) point.quality.pop_back();
+        // In the order of SweepMeasures(): luma PSNR, overall SSIM, SSIMULACRA 2,
+        // Butteraugli's 3-norm.
+        if (measured && !r.measured.measured) continue;
+        const MeasuredPoint& m = r.measured;
+        BdSweepPoint point{
+            measured ? m.meanBytes : r.meanBytes,
+            {measured ? m.error.y.Psnr() : r.error.y.Psnr(), measured ? m.ssim.all.Ssim() : r.ssim.all.Ssim()}};
+        if (ssimulacra2) point.quality.push_back(measured ? m.ssimulacra2 : r.ssimulacra2);
+        if (butteraugli) point.quality.push_back(measured ? m.butteraugli.norm3 : r.butteraugli.norm3);
         curves.back().points.push_back(point);
     }
     return curves;

@@ -29,10 +29,11 @@ struct SweepRow {
     int64_t totalBytes = 0;
     double meanBytes = 0.0;
     double bitRate = 0.0;
-    FrameError error;        // pooled over the clip
-    FrameSsim ssim;          // pooled over the clip
-    double ssimulacra2 = 0;  // the mean of the frames' scores, when the sweep scores them
-    MeasuredPoint measured;  // the confirming encoder's, when the sweep is confirmed
+    FrameError error;                 // pooled over the clip
+    FrameSsim ssim;                   // pooled over the clip
+    double ssimulacra2 = 0;           // the mean of the frames' scores, when the sweep scores them
+    ButteraugliDistance butteraugli;  // the means of the frames' norms, when the sweep measures them
+    MeasuredPoint measured;           // the confirming encoder's, when the sweep is confirmed
 };
 
 // One point of a sweep: a matrix (which must outlive the point) and the
@@ -58,11 +59,11 @@ struct SweepHooks {
 };
 
 // Codes every point over the clip, the points at once on `threads`; the
-// rows come in the points' order. With `ssimulacra2` (the clip's originals)
-// every frame is scored by SSIMULACRA 2 too.
+// rows come in the points' order. With `perceptual` (the clip's originals)
+// every frame is measured by its measures (SSIMULACRA 2, Butteraugli) too.
 std::vector<SweepRow> RunSweep(const std::vector<Y4mFrame>& clip, const Y4mFormat& format,
                                const std::vector<SweepPoint>& points, uint32_t cpuFlags, int32_t threads,
-                               const SweepHooks& hooks, const PerceptualOriginals* ssimulacra2 = nullptr);
+                               const SweepHooks& hooks, const PerceptualOriginals* perceptual = nullptr);
 
 // Every point coded by the confirming encoder, several at once; each result
 // lands in its row (rows[i] for points[i]) whatever the order they finish in.
@@ -76,7 +77,8 @@ const char* MappingName(bool nonLinear);
 
 // The Bjontegaard curves of the predicted points, or of the measured ones
 // (points the encoder could not code left out), with the qualities of
-// SweepMeasures(ssimulacra2).
-std::vector<BdCurve> BdCurves(const std::vector<SweepRow>& rows, bool measured, bool ssimulacra2 = false);
+// SweepMeasures(ssimulacra2, butteraugli).
+std::vector<BdCurve> BdCurves(const std::vector<SweepRow>& rows, bool measured, bool ssimulacra2 = false,
+                              bool butteraugli = false);
 
 }  // namespace vardelk

@@ -1,12 +1,15 @@
 #include "sweep/sweep_curves.h"
 
+#include <cmath>
 #include <string>
 
 namespace vardelk {
 namespace {
 
-double PlotQuality(RdMetric metric, const FrameError& error, const FrameSsim& ssim, double ssimulacra2) {
+double PlotQuality(RdMetric metric, const FrameError& error, const FrameSsim& ssim, double ssimulacra2,
+                   const ButteraugliDistance& butteraugli) {
     if (metric == RdMetric::kSsimulacra2) return ssimulacra2;
+    if (metric == RdMetric::kButteraugli) return -std::log(butteraugli.norm3);
     return metric == RdMetric::kSsim ? ssim.all.Ssim() : error.y.Psnr();
 }
 
@@ -22,11 +25,11 @@ std::vector<RdCurve> SweepRdCurves(const SweepReport& report, RdMetric metric) {
             measured.push_back(RdCurve{label + " (" + report.confirmedBy + ")", {}, true, colour});
         }
         predicted.back().points.push_back(
-            RdPoint{r.meanBytes, PlotQuality(metric, r.error, r.ssim, r.ssimulacra2), r.scaleCode});
+            RdPoint{r.meanBytes, PlotQuality(metric, r.error, r.ssim, r.ssimulacra2, r.butteraugli), r.scaleCode});
         const MeasuredPoint& m = r.measured;
         if (m.measured)
             measured.back().points.push_back(
-                RdPoint{m.meanBytes, PlotQuality(metric, m.error, m.ssim, m.ssimulacra2), r.scaleCode});
+                RdPoint{m.meanBytes, PlotQuality(metric, m.error, m.ssim, m.ssimulacra2, m.butteraugli), r.scaleCode});
     }
     if (report.confirmedBy.empty()) return predicted;
     std::vector<RdCurve> curves;

@@ -30,7 +30,7 @@ void WriteOutputs(const SweepJob& job, const SweepReport& report, const Y4mForma
         WriteRdPlot(job.plot, SweepRdCurves(report, job.plotMetric),
                     name + ", " + std::to_string(frames) + " frame(s), " + std::to_string(format.width) + "x" +
                         std::to_string(format.height) + ", model " + report.model,
-                    job.plotMetric == RdMetric::kSsim ? "SSIM (all planes)" : RdMetricTitle(job.plotMetric));
+                    RdMetricTitle(job.plotMetric));
         placed.Placed(job.plot);
     }
     if (!job.stats.empty()) WriteOutputText(job.stats, job.statsJson ? SweepJson(report) : SweepCsv(report));
@@ -69,9 +69,11 @@ SweepReport RunSweepJob(const SweepJob& job) {
     }
 
     const bool s2 = job.ssimulacra2 || job.plotMetric == RdMetric::kSsimulacra2;
+    const bool butteraugli = job.butteraugli || job.plotMetric == RdMetric::kButteraugli;
     std::unique_ptr<PerceptualOriginals> originals;
-    if (s2) originals = std::make_unique<PerceptualOriginals>(format, clip, job.cpuFlags, job.threads);
-    const std::vector<SweepMeasure>& measures = SweepMeasures(s2);
+    if (s2 || butteraugli)
+        originals = std::make_unique<PerceptualOriginals>(format, clip, job.cpuFlags, job.threads, s2, butteraugli);
+    const std::vector<SweepMeasure>& measures = SweepMeasures(s2, butteraugli);
 
     const std::vector<SweepPoint> points = SweepPoints(matrices, job.settings, job.bothMappings);
     const auto progress = [&](int64_t total) {
@@ -81,6 +83,7 @@ SweepReport RunSweepJob(const SweepJob& job) {
     };
     SweepReport report;
     report.ssimulacra2 = s2;
+    report.butteraugli = butteraugli;
     report.input = job.input;
     report.model = DescribeModel(job.settings.model);
     report.modelColumn = job.modelColumn;
@@ -90,14 +93,14 @@ SweepReport RunSweepJob(const SweepJob& job) {
                            {job.checkStop, progress(int64_t(points.size()) * int64_t(clip.size()))}, originals.get());
     if (job.confirm) {
         FfmpegConfirmer confirmer(ffmpeg, format, clip, job.checkStopArriving);
-        confirmer.ScoreSsimulacra2(originals.get());
+        confirmer.MeasurePerceptual(originals.get());
         ConfirmSweep(confirmer, points, job.threads, {job.checkStop, progress(int64_t(points.size()))}, report.rows);
         report.confirmedBy = "ffmpeg";
-        report.measuredBd = CompareWithAnchor(BdCurves(report.rows, true, s2), report.method, measures);
+        report.measuredBd = CompareWithAnchor(BdCurves(report.rows, true, s2, butteraugli), report.method, measures);
         for (BdReportRow& row : report.measuredBd)
             for (std::string& warning : row.warnings) warning = "measured by " + report.confirmedBy + ", " + warning;
     }
-    report.bd = CompareWithAnchor(BdCurves(report.rows, false, s2), report.method, measures);
+    report.bd = CompareWithAnchor(BdCurves(report.rows, false, s2, butteraugli), report.method, measures);
     WriteOutputs(job, report, format, clip.size());
     return report;
 }

@@ -27,6 +27,7 @@ struct SweepJob {
     uint32_t cpuFlags = kAllCpuFlags;   // the kernel builds the coders may use
     int32_t threads = 1;
     bool ssimulacra2 = false;  // every point scored by SSIMULACRA 2 (also when the plot shows it)
+    bool butteraugli = false;  // every point measured by Butteraugli (also when the plot shows it)
     BdInterpolation method = BdInterpolation::kPchip;
     bool confirm = false;  // ffmpeg codes every point too (of the clip's 4:2:0 form)
     std::string plot;      // .svg or .png; "" for none

@@ -19,6 +19,7 @@ struct SweepReport {
     std::string confirmedBy;               // the encoder that measured every point; "" for none
     std::vector<BdReportRow> measuredBd;   // its curves against its first
     bool ssimulacra2 = false;              // the points were scored by SSIMULACRA 2 (and the BD rows hold it)
+    bool butteraugli = false;              // the points were measured by Butteraugli (and the BD rows hold it)
     std::vector<std::string> matrixNotes;  // matrices no stream can carry (StreamMatrixNote)
 };
 
@@ -29,7 +30,10 @@ struct SweepReport {
 // measured) and a JSON "confirmed" member. A sweep scored by SSIMULACRA 2
 // adds its column "ssimulacra2" after the SSIM ones (and "measured_ssimulacra2"
 // after the measured SSIM), its member to every point, and its BD figures
-// after those of SSIM. The model's CSV column comes last.
+// after those of SSIM; one measured by Butteraugli adds "butteraugli" and
+// "butteraugli_3norm" after those (and their "measured_" forms after the
+// measured ones), and its BD figures last. The model's CSV column comes last.
+std::vector<SweepMeasure> ReportMeasures(const SweepReport& report);
 std::string SweepCsv(const SweepReport& report);
 std::string SweepJson(const SweepReport& report);
 

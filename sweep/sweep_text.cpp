@@ -12,14 +12,16 @@ namespace {
 std::string MeasuredCell(const SweepRow& r, const std::string& text) { return r.measured.measured ? text : "n/a"; }
 
 void PrintTable(std::FILE* out, const SweepReport& report) {
-    const bool confirmed = !report.confirmedBy.empty(), s2 = report.ssimulacra2;
+    const bool confirmed = !report.confirmedBy.empty(), s2 = report.ssimulacra2, butteraugli = report.butteraugli;
     std::fprintf(out, "coding model: %s%s%s\n", report.model.c_str(), confirmed ? "; measured by " : "",
                  report.confirmedBy.c_str());
     std::fprintf(out, "%-24s %-10s %4s %6s %12s %10s %9s %9s %9s %9s", "matrix", "mapping", "code", "qscale",
                  "bytes/frame", "Mbit/s", "Y dB", "Cb dB", "Cr dB", "SSIM");
     if (s2) std::fprintf(out, " %12s", "SSIMULACRA 2");
+    if (butteraugli) std::fprintf(out, " %11s %9s", "Butteraugli", "3-norm");
     if (confirmed) std::fprintf(out, " %12s %9s %9s", "meas. bytes", "meas. Y", "meas.SSIM");
     if (confirmed && s2) std::fprintf(out, " %12s", "meas. SSIMU2");
+    if (confirmed && butteraugli) std::fprintf(out, " %12s", "meas. 3-norm");
     std::fputc('\n', out);
     for (const SweepRow& r : report.rows) {
         std::fprintf(out, "%-24s %-10s %4d %6d %12.1f %10.3f %9s %9s %9s %9s", r.matrix.c_str(),
@@ -27,6 +29,9 @@ void PrintTable(std::FILE* out, const SweepReport& report) {
                      FormatPsnr(r.error.y.Psnr(), false).c_str(), FormatPsnr(r.error.cb.Psnr(), false).c_str(),
                      FormatPsnr(r.error.cr.Psnr(), false).c_str(), FormatSsim(r.ssim.all.Ssim(), false).c_str());
         if (s2) std::fprintf(out, " %12s", FormatScore(r.ssimulacra2, false).c_str());
+        if (butteraugli)
+            std::fprintf(out, " %11s %9s", FormatScore(r.butteraugli.maxNorm, false).c_str(),
+                         FormatScore(r.butteraugli.norm3, false).c_str());
         if (confirmed) {
             char bytes[32];
             std::snprintf(bytes, sizeof bytes, "%.1f", r.measured.meanBytes);
@@ -34,6 +39,8 @@ void PrintTable(std::FILE* out, const SweepReport& report) {
                          MeasuredCell(r, FormatPsnr(r.measured.error.y.Psnr(), false)).c_str(),
                          MeasuredCell(r, FormatSsim(r.measured.ssim.all.Ssim(), false)).c_str());
             if (s2) std::fprintf(out, " %12s", MeasuredCell(r, FormatScore(r.measured.ssimulacra2, false)).c_str());
+            if (butteraugli)
+                std::fprintf(out, " %12s", MeasuredCell(r, FormatScore(r.measured.butteraugli.norm3, false)).c_str());
         }
         std::fputc('\n', out);
     }
@@ -44,7 +51,7 @@ void PrintTable(std::FILE* out, const SweepReport& report) {
 void PrintSweepReport(std::FILE* text, const SweepReport& report) {
     PrintTable(text, report);
     const std::string anchor = CurveLabel(report.rows.front());
-    const std::vector<SweepMeasure>& measures = SweepMeasures(report.ssimulacra2);
+    const std::vector<SweepMeasure>& measures = SweepMeasures(report.ssimulacra2, report.butteraugli);
     if (!report.bd.empty()) {
         std::fputc('\n', text);
         PrintBdTable(text, anchor, report.method, report.bd, measures);

@@ -19,6 +19,7 @@
 #include <CLI/CLI.hpp>
 
 #include "docs/man/roff_text.h"
+#include "matrices_command.h"
 #include "measure_command.h"
 #include "options.h"
 #include "search_command.h"
@@ -135,6 +136,14 @@ void WriteMeasureSection(std::ostream& out) {
     WriteCommandSection(out, app, "MEASURE COMMAND");
 }
 
+void WriteMatricesSection(std::ostream& out) {
+    CLI::App app{"vardelk matrices"};
+    app.name("vardelk matrices");
+    MatricesOptions options;
+    DefineMatricesOptions(app, options);
+    WriteCommandSection(out, app, "MATRICES COMMAND");
+}
+
 void WritePage(std::ostream& out, const std::string& docDir) {
     CLI::App app{"vardelk"};
     app.name("vardelk");
@@ -178,6 +187,9 @@ void WritePage(std::ostream& out, const std::string& docDir) {
         << ".br\n"
         << ".B vardelk measure\n"
         << Italic("REFERENCE") << " " << Italic("DISTORTED") << " [\\fIOPTION\\fR]...\n"
+        << ".br\n"
+        << ".B vardelk matrices\n"
+        << "[" << Italic("NAME") << "]\n"
         << ".SH DESCRIPTION\n"
         << RoffText(app.get_description()) << "\n"
         << ".SH OPTIONS\n";
@@ -186,6 +198,7 @@ void WritePage(std::ostream& out, const std::string& docDir) {
     }
     WriteSearchSection(out);
     WriteMeasureSection(out);
+    WriteMatricesSection(out);
     if (!exitStatus.empty()) {
         out << ".SH EXIT STATUS\n";
         for (const std::string& line : exitStatus) out << ".PP\n" << RoffText(line) << "\n";

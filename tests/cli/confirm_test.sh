@@ -39,7 +39,7 @@ expect_refusal "(exit status 3):
 simulated failure" -- PATH="$work/bin:$PATH"
 
 "$VARDELK" -i pic.y4m --sweep --sweep-nonlinear --encoder ffmpeg --intra-vlc 1 --dc-precision 9 --confirm ffmpeg \
-  --stats sweep.csv --plot rd.svg -j 3 >table.txt || fail "confirmed sweep"
+  --butteraugli --stats sweep.csv --plot rd.svg -j 3 >table.txt || fail "confirmed sweep"
 [ -z "$(ls "$TMPDIR")" ] || fail "temporary files left: $(ls "$TMPDIR")"
 grep -q "coding model: ffmpeg (intra_vlc 1, dc 9); measured by ffmpeg" table.txt || fail "table: $(head -2 table.txt)"
 grep -q "^measured by ffmpeg:" table.txt || fail "no measured Bjontegaard table"
@@ -60,6 +60,10 @@ assert 0 < overhead < 300, overhead
 for r, e in zip(measured, extra):
     assert abs(e - overhead) <= 0.03 * float(r["mean_bytes"]), (r["mapping"], r["scale_code"], e, overhead)
     assert abs(float(r["measured_psnr_y"]) - float(r["psnr_y"])) < 0.5, (r["scale_code"], r["psnr_y"])
+    # ffmpeg's pictures measured by Butteraugli in this process, near the prediction.
+    assert abs(float(r["measured_butteraugli_3norm"]) / float(r["butteraugli_3norm"]) - 1) < 0.1, (
+        r["scale_code"], r["butteraugli_3norm"], r["measured_butteraugli_3norm"])
+assert all(r["measured_butteraugli_3norm"] == "" for r in rows if r["measured_mean_bytes"] == "")
 print(f"ffmpeg's stream: {overhead:.0f} bytes beyond the estimate per picture, "
       f"estimate within {max(abs(e - overhead) / float(r['mean_bytes']) for r, e in zip(measured, extra)):.2%}")
 PY

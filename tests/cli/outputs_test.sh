@@ -64,12 +64,24 @@ awk -F, '$2 == "linear" && $1 == "\"default\"" { if (prev != "" && $7 > prev) ba
   fail "bytes grow with the scale code"
 "$VARDELK" -q -i clip.y4m --sweep -m default -m flat16 --plot rd_ssim.svg --plot-metric ssim || fail "SSIM plot"
 grep -q "SSIM (all planes)" rd_ssim.svg || fail "SSIM plot axis"
+"$VARDELK" -q -i clip.y4m --sweep -m default -m flat16 --plot rd_b.svg --plot-metric butteraugli &&
+  grep -q "Butteraugli -ln(3-norm)" rd_b.svg || fail "Butteraugli plot axis"
 
 # Matrices from one file form to another, canary entries kept in place.
 printf '%s\n' $(seq 1 64) >canary.txt
 "$VARDELK" -m canary.txt --write-matrix canary.cfg --matrix-format x264 || fail "matrix to x264"
 "$VARDELK" -m x264:canary.cfg --write-matrix canary2.txt || fail "matrix from x264"
 [ "$(grep -v '^#' canary2.txt | tr -s ' ,\n' ' ' | xargs)" = "$(seq 1 64 | xargs)" ] || fail "canary round trip: $(cat canary2.txt)"
+"$VARDELK" -m canary.txt --write-matrix canary.mat --matrix-format tmpgenc && "$VARDELK" -m canary.mat --write-matrix canary3.txt &&
+  cmp -s canary2.txt canary3.txt || fail "canary through tmpgenc: $(cat canary3.txt)"
+
+# The named matrices: listed, one shown with ffmpeg's option, a wrong name refused with the names.
+"$VARDELK" matrices | grep -q "^avamat7 " || fail "vardelk matrices lists no avamat7"
+"$VARDELK" matrices hvs-best | grep -q '^ffmpeg: -intra_matrix 8,16,16,16,17,18,21,24,' || fail "vardelk matrices hvs-best"
+status=0
+"$VARDELK" matrices hvs >stdout.txt 2>stderr.txt || status=$?
+[ "$status" = 2 ] && grep -q "hvs-best, avamat7" stderr.txt && [ ! -s stdout.txt ] ||
+  fail "vardelk matrices hvs: status $status, $(cat stderr.txt)"
 
 # The MPEG-2 stream: its size is the reported total, and its matrix reads back.
 "$VARDELK" -q -i clip.y4m -s 3 -m canary.txt -o canary.m2v --stats stream.csv || fail "stream output"

@@ -15,9 +15,9 @@ for j in 1 3 8; do
   "$VARDELK" -j $j -q -i clip.y4m -n 2 -s 2 -o short_$j.yc || fail "short clip on $j threads"
   # One picture, split into bands of macroblock rows.
   "$VARDELK" -j $j -q -i builtin:demo -s 6 --nonlinear -o one_$j.y4m --stats one_$j.csv \
-    --picture one_$j.png || fail "picture on $j threads"
+    --picture one_$j.png --butteraugli || fail "picture on $j threads"
   "$VARDELK" -j $j -q -i clip.y4m -n 3 --sweep --sweep-nonlinear -m default -m flat16 \
-    --stats sweep_$j.csv --plot sweep_$j.svg || fail "sweep on $j threads"
+    --stats sweep_$j.csv --plot sweep_$j.svg --butteraugli || fail "sweep on $j threads"
 done
 for f in clip_@.y4m clip_@.json clip_@.png clip_@.txt short_@.yc one_@.y4m one_@.csv one_@.png sweep_@.csv sweep_@.svg; do
   for j in 3 8; do

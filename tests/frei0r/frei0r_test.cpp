@@ -10,6 +10,7 @@ extern "C" {
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ extern "C" {
 #include "codec/cpu.h"
 #include "frei0r/filter_instance.h"
 #include "frei0r/parameters.h"
+#include "matrix/known_matrices.h"
 #include "media/rgba_convert.h"
 #include "testing/kernel_builds.h"
 
@@ -262,6 +264,21 @@ TEST(Frei0rParameters, HostNumbersMapOntoScaleCodes) {
     EXPECT_EQ(ScaleCodeOfValue(12.0), 31);
     EXPECT_EQ(ScaleCodeOfValue(std::nan("")), 1);
     for (int32_t code = 1; code <= 31; ++code) EXPECT_EQ(ScaleCodeOfValue(frei0r::ValueOfScaleCode(code)), code);
+}
+
+// Kdenlive's description offers every named matrix, in the table's order,
+// each with a name to show.
+TEST(Frei0rDescription, MatrixListHoldsEveryNamedMatrix) {
+    std::ifstream file(VARDELK_FREI0R_XML);
+    ASSERT_TRUE(file) << VARDELK_FREI0R_XML;
+    const std::string xml((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string names;
+    for (const KnownMatrix& m : KnownMatrices()) names += (names.empty() ? "" : ";") + std::string(m.name);
+    const size_t list = xml.find("paramlist=\"" + names + "\"");
+    ASSERT_NE(list, std::string::npos) << "the matrix list is not " << names;
+    const size_t shown = xml.find("<paramlistdisplay>", list) + std::string("<paramlistdisplay>").size();
+    const std::string display = xml.substr(shown, xml.find('<', shown) - shown);
+    EXPECT_EQ(size_t(std::count(display.begin(), display.end(), ',')) + 1, KnownMatrices().size()) << display;
 }
 
 TEST(Frei0rInstance, BadMatrixOrModelKeepsTheLastGoodOneAndSaysSoOnce) {

@@ -92,6 +92,27 @@ TEST(BdReport, Ssimulacra2IsAThirdMeasureInItsOwnPoints) {
         std::string::npos);
 }
 
+// Butteraugli's 3-norm, a distance, is compared as -ln of it, after
+// SSIMULACRA 2: a curve reaching the same norm with 10 % fewer bytes saves
+// 10 % and is better by the log of the norm it gains.
+TEST(BdReport, ButteraugliIsTakenAsMinusLogOfTheThreeNorm) {
+    const std::vector<SweepMeasure>& measures = SweepMeasures(true, true);
+    ASSERT_EQ(measures.size(), 4u);
+    std::vector<BdCurve> curves = {Curve("default linear", 1.0), Curve("flat16 linear", 0.9)};
+    for (BdCurve& c : curves)
+        for (BdSweepPoint& p : c.points) {
+            const double bytes = std::exp((p.quality[0] - 10) / 4);  // the curve's own bytes, before its factor
+            p.quality.push_back(50);
+            p.quality.push_back(8 / std::sqrt(bytes));
+        }
+    const std::vector<BdReportRow> rows = CompareWithAnchor(curves, BdInterpolation::kPchip, measures);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_NEAR(rows[0].figures[3].rate.value, -10.0, 1e-6);
+    EXPECT_NEAR(rows[0].figures[3].quality.value, -0.5 * std::log(0.9), 1e-6);
+    EXPECT_EQ(BdColumnNames("", SweepMeasures(false, true)),
+              "bd_rate_psnr,bd_psnr,bd_rate_ssim,bd_ssim,bd_rate_butteraugli,bd_butteraugli");
+}
+
 TEST(BdReport, WarningsAlikeButForCurveAndFiguresArePrintedOnce) {
     BdReportRow a, b, c;
     a.warnings = {"flat16 linear, PSNR: BD-rate: the curves share only 60% of their range"};

@@ -1,7 +1,7 @@
 // A 4:2:2 or 4:4:4 clip is measured against the 4:2:0 planes the coder
 // codes of it: the planes a confirmed sweep hands ffmpeg (and codes itself)
-// and the original SSIMULACRA 2 scores against, prepared for the sweep or
-// not, are CodedPlanes420 of the frame.
+// and the original SSIMULACRA 2 and Butteraugli measure against, prepared
+// for the sweep or not, are CodedPlanes420 of the frame.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -34,7 +34,7 @@ void ExpectSamePlanes(const Y4mFrame& a, const Y4mFrame& b) {
     EXPECT_EQ(a.cr, b.cr);
 }
 
-TEST(CodedOriginals, ConfirmationAndSsimulacra2TakeThePlanesCoded) {
+TEST(CodedOriginals, ConfirmationAndPerceptualMeasuresTakeThePlanesCoded) {
     for (const ChromaFormat chroma : {ChromaFormat::k422, ChromaFormat::k444}) {
         for (const auto& [width, height] : {std::pair<int32_t, int32_t>{48, 32}, {37, 21}}) {
             Y4mFormat format;
@@ -58,6 +58,7 @@ TEST(CodedOriginals, ConfirmationAndSsimulacra2TakeThePlanesCoded) {
             settings.scaleCode = 6;
             ClipRunner runner(format, settings, kDefaultIntraMatrix, "");
             runner.MeasureSsimulacra2(true);
+            runner.MeasureButteraugli(true);
             const FrameResult result = runner.Process(frame);
             ClipRunner planar(planesFormat, settings, kDefaultIntraMatrix, "");
             EXPECT_EQ(planar.Process(coded).bytes, result.bytes);
@@ -67,9 +68,15 @@ TEST(CodedOriginals, ConfirmationAndSsimulacra2TakeThePlanesCoded) {
 
             const double score = Ssimulacra2Frames(planesFormat, coded, reconstruction);
             EXPECT_DOUBLE_EQ(result.ssimulacra2, score);
-            const PerceptualOriginals originals(format, {frame}, DetectedCpuFlags(), 1);
+            const ButteraugliDistance distance = ButteraugliFrames(planesFormat, coded, reconstruction);
+            EXPECT_EQ(result.butteraugli.norm3, distance.norm3);
+            const PerceptualOriginals originals(format, {frame}, DetectedCpuFlags(), 1, true, true);
             ASSERT_NE(originals.Prepared(0), nullptr);
-            EXPECT_DOUBLE_EQ(runner.Process(frame, originals.Prepared(0)).ssimulacra2, score);
+            ASSERT_NE(originals.PreparedButteraugli(0), nullptr);
+            const FrameResult prepared = runner.Process(frame, originals.Prepared(0), originals.PreparedButteraugli(0));
+            EXPECT_DOUBLE_EQ(prepared.ssimulacra2, score);
+            EXPECT_EQ(prepared.butteraugli.maxNorm, distance.maxNorm);
+            EXPECT_EQ(prepared.butteraugli.norm3, distance.norm3);
         }
     }
 }
