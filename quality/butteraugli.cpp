@@ -5,12 +5,11 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <stdexcept>
-#include <string>
 #include <utility>
 
 #include "quality/butteraugli_blur.h"
 #include "quality/butteraugli_kernels.h"
+#include "quality/perceptual_measure.h"
 #include "quality/ssimulacra2_constants.h"
 
 namespace vardelk {
@@ -601,13 +600,6 @@ ButteraugliDistance NoDistance(ButteraugliMap* map) {
     return {nan, nan};
 }
 
-void CheckSize(int32_t width, int32_t height, int32_t otherWidth, int32_t otherHeight) {
-    if (otherWidth != width || otherHeight != height)
-        throw std::invalid_argument("the distorted picture is " + std::to_string(otherWidth) + "x" +
-                                    std::to_string(otherHeight) + ", the original " + std::to_string(width) + "x" +
-                                    std::to_string(height));
-}
-
 bool Measurable(int32_t width, int32_t height) { return width >= kMinSize && height >= kMinSize; }
 
 }  // namespace
@@ -732,13 +724,7 @@ ButteraugliOriginal::ButteraugliOriginal(const RgbImage& original, const Buttera
 
 ButteraugliOriginal::ButteraugliOriginal(const Y4mFormat& format, const Y4mFrame& frame,
                                          const ButteraugliOptions& options)
-    : ButteraugliOriginal(
-          [&] {
-              RgbImage rgb;
-              FrameToRgb(format, frame, rgb);
-              return rgb;
-          }(),
-          options) {}
+    : ButteraugliOriginal(FrameAsRgb(format, frame), options) {}
 
 ButteraugliOriginal::~ButteraugliOriginal() = default;
 ButteraugliOriginal::ButteraugliOriginal(ButteraugliOriginal&&) noexcept = default;
@@ -748,44 +734,39 @@ int32_t ButteraugliOriginal::Width() const { return data_->width; }
 int32_t ButteraugliOriginal::Height() const { return data_->height; }
 
 ButteraugliDistance ButteraugliOriginal::Measure(const LinearRgbPlanes& distorted, ButteraugliMap* map) const {
-    CheckSize(data_->width, data_->height, distorted.width, distorted.height);
+    CheckSameSize(data_->width, data_->height, distorted.width, distorted.height);
     return vardelk::Measure(Source{}, data_.get(), Source{&distorted, nullptr}, data_->width, data_->height,
                             data_->options, map);
 }
 
 ButteraugliDistance ButteraugliOriginal::Measure(const RgbImage& distorted, ButteraugliMap* map) const {
-    CheckSize(data_->width, data_->height, distorted.width, distorted.height);
+    CheckSameSize(data_->width, data_->height, distorted.width, distorted.height);
     return vardelk::Measure(Source{}, data_.get(), Source{nullptr, &distorted}, data_->width, data_->height,
                             data_->options, map);
 }
 
 ButteraugliDistance ButteraugliOriginal::Measure(const Y4mFormat& format, const Y4mFrame& distorted,
                                                  ButteraugliMap* map) const {
-    RgbImage rgb;
-    FrameToRgb(format, distorted, rgb);
-    return Measure(rgb, map);
+    return Measure(FrameAsRgb(format, distorted), map);
 }
 
 ButteraugliDistance Butteraugli(const LinearRgbPlanes& original, const LinearRgbPlanes& distorted,
                                 const ButteraugliOptions& options, ButteraugliMap* map) {
-    CheckSize(original.width, original.height, distorted.width, distorted.height);
+    CheckSameSize(original.width, original.height, distorted.width, distorted.height);
     return Measure(Source{&original, nullptr}, nullptr, Source{&distorted, nullptr}, original.width, original.height,
                    options, map);
 }
 
 ButteraugliDistance Butteraugli(const RgbImage& original, const RgbImage& distorted, const ButteraugliOptions& options,
                                 ButteraugliMap* map) {
-    CheckSize(original.width, original.height, distorted.width, distorted.height);
+    CheckSameSize(original.width, original.height, distorted.width, distorted.height);
     return Measure(Source{nullptr, &original}, nullptr, Source{nullptr, &distorted}, original.width, original.height,
                    options, map);
 }
 
 ButteraugliDistance ButteraugliFrames(const Y4mFormat& format, const Y4mFrame& original, const Y4mFrame& distorted,
                                       const ButteraugliOptions& options) {
-    RgbImage a, b;
-    FrameToRgb(format, original, a);
-    FrameToRgb(format, distorted, b);
-    return Butteraugli(a, b, options);
+    return Butteraugli(FrameAsRgb(format, original), FrameAsRgb(format, distorted), options);
 }
 
 }  // namespace vardelk

@@ -48,16 +48,13 @@
 #include <memory>
 #include <vector>
 
-#include "codec/cpu.h"
 #include "media/rgb_convert.h"
 #include "media/y4m.h"
+#include "quality/perceptual_measure.h"
 
 namespace vardelk {
 
-struct ButteraugliOptions {
-    int32_t threads = 1;
-    uint32_t cpuFlags = DetectedCpuFlags();  // CpuFlag bits this CPU runs
-};
+using ButteraugliOptions = PerceptualOptions;
 
 struct ButteraugliDistance {
     double maxNorm = 0.0;
