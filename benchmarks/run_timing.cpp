@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "media/error.h"
+
 namespace vardelk::bench {
 namespace {
 
@@ -66,7 +68,7 @@ Timing BestTiming(const std::function<void()>& body) {
     return best;
 }
 
-std::optional<ProgramRun> BestProgramRun(const std::vector<std::string>& args, const std::string& folder, bool oneCpu) {
+ProgramRun BestProgramRun(const std::vector<std::string>& args, const std::string& folder, bool oneCpu) {
     const std::string measures = folder + "/peak.txt";
     const bool timed = access("/usr/bin/time", X_OK) == 0;
     ProgramRun best, run;
@@ -79,7 +81,7 @@ std::optional<ProgramRun> BestProgramRun(const std::vector<std::string>& args, c
     for (int i = 0; i < kBestOfRuns; ++i) {
         if (!RunOnce(command, run)) {
             std::remove(measures.c_str());
-            return std::nullopt;
+            throw Error(args.front() + " failed");
         }
         run.peakKilobytes = -1;
         run.processorSeconds = -1;

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,8 +35,9 @@ struct ProgramRun {
 // starts the program from its own small process: a program started
 // straight from this one would count this process's memory as its own.
 // With oneCpu, where taskset is installed, every run is pinned to CPU 0.
-// The folder holds a scratch file. Nothing when a run fails.
-std::optional<ProgramRun> BestProgramRun(const std::vector<std::string>& args, const std::string& folder, bool oneCpu);
+// The folder holds a scratch file. Throws Error naming the program when a
+// run fails.
+ProgramRun BestProgramRun(const std::vector<std::string>& args, const std::string& folder, bool oneCpu);
 
 // The path of this program, to run it again as a child.
 std::string ThisProgram();

@@ -10,7 +10,7 @@
 #include "quality/butteraugli_blur.h"
 #include "quality/butteraugli_kernels.h"
 #include "quality/perceptual_measure.h"
-#include "quality/ssimulacra2_constants.h"
+#include "quality/srgb_table.h"
 
 namespace vardelk {
 
@@ -120,27 +120,6 @@ struct Context {
 };
 
 // --- Linear light --------------------------------------------------------
-
-// The sRGB curve of the 256 sample values, as the program reads 8-bit
-// files: v / 255 as a float product, then the rational curve by Horner's
-// rule in fused multiply-adds.
-const float* LinearOf8Bit() {
-    static const auto table = [] {
-        std::vector<float> t(256);
-        const float perSample = static_cast<float>(1.0 / 255.0);
-        for (int v = 0; v < 256; ++v) {
-            const float e = perSample * static_cast<float>(v);
-            float p = ssimulacra2::kSrgbP[4], q = ssimulacra2::kSrgbQ[4];
-            for (int i = 3; i >= 0; --i) {
-                p = std::fma(p, e, ssimulacra2::kSrgbP[i]);
-                q = std::fma(q, e, ssimulacra2::kSrgbQ[i]);
-            }
-            t[size_t(v)] = e > ssimulacra2::kSrgbThreshold ? p / q : e * ssimulacra2::kSrgbLinearSlope;
-        }
-        return t;
-    }();
-    return table.data();
-}
 
 struct OwnedPlanes {
     int32_t width = 0;

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "quality/perceptual_measure.h"
-#include "quality/ssimulacra2_constants.h"
+#include "quality/srgb_table.h"
 #include "quality/ssimulacra2_kernels.h"
 
 #if !defined(__EMSCRIPTEN__)
@@ -168,27 +168,6 @@ struct Planes {
     const float* Row(int32_t c, int32_t y) const { return plane[c].data() + size_t(y) * size_t(width); }
     float* Row(int32_t c, int32_t y) { return plane[c].data() + size_t(y) * size_t(width); }
 };
-
-// The sRGB curve of the 256 sample values: v / 255 (a float product), then
-// the curve of ssimulacra2_constants.h, its polynomials by Horner's rule in
-// fused multiply-adds.
-const float* LinearOf8Bit() {
-    static const auto table = [] {
-        std::vector<float> t(256);
-        const float perSample = static_cast<float>(1.0 / 255.0);
-        for (int v = 0; v < 256; ++v) {
-            const float e = perSample * static_cast<float>(v);
-            float p = ssimulacra2::kSrgbP[4], q = ssimulacra2::kSrgbQ[4];
-            for (int i = 3; i >= 0; --i) {
-                p = std::fma(p, e, ssimulacra2::kSrgbP[i]);
-                q = std::fma(q, e, ssimulacra2::kSrgbQ[i]);
-            }
-            t[size_t(v)] = e > ssimulacra2::kSrgbThreshold ? p / q : e * ssimulacra2::kSrgbLinearSlope;
-        }
-        return t;
-    }();
-    return table.data();
-}
 
 // A scale is measured when the one before it (the picture itself for the
 // first) is at least 8 pixels either way, so the last may be smaller.

@@ -194,12 +194,4 @@ inline void DumpPairs(const std::vector<MeasurePair>& pairs, const char* variabl
     }
 }
 
-// The stored figures of the pair of that name, or null.
-template <typename Figure, size_t N>
-const Figure* FiguresOf(const Figure (&figures)[N], const std::string& name) {
-    const Figure* found =
-        std::find_if(std::begin(figures), std::end(figures), [&](const Figure& f) { return name == f.name; });
-    return found == std::end(figures) ? nullptr : found;
-}
-
 }  // namespace vardelk::testing

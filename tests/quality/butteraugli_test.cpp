@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "testing/measure_pairs.h"
-#include "testing/skip.h"
+#include "testing/stored_figures.h"
 
 namespace vardelk {
 namespace {
@@ -71,32 +71,22 @@ std::vector<MeasurePair> Pairs(bool& havePhotos) {
 TEST(Butteraugli, MatchesTheProgramOnPhotographsAndEdgeCases) {
     bool havePhotos = false;
     const std::vector<MeasurePair> pairs = Pairs(havePhotos);
-    if (!havePhotos) {
-        if (testing::SkipFails())
-            FAIL() << "the photographs of Debian's libjxl-testdata are missing (" << testing::kPhotographFolder << ")";
-        std::printf("libjxl-testdata missing: the photographs are left out\n");
-    }
+    if (!havePhotos) testing::NoteMissingPhotographs();
     testing::DumpPairs(pairs, "VARDELK_BUTTERAUGLI_DUMP");
-    int32_t compared = 0;
+    const auto relative = [](double ours, double theirs) {
+        return theirs == 0.0 ? std::fabs(ours) : std::fabs(ours - theirs) / theirs;
+    };
     double worstMax = 0.0, worstNorm = 0.0;
-    for (const MeasurePair& pair : pairs) {
-        const Figure* figure = testing::FiguresOf(kReference, pair.name);
-        if (figure == nullptr) {
-            ADD_FAILURE() << pair.name << " has no reference figure";
-            continue;
-        }
-        const ButteraugliDistance d = Butteraugli(pair.original, pair.distorted);
-        EXPECT_NEAR(d.maxNorm, figure->maxNorm, 1e-3 * figure->maxNorm) << pair.name;
-        EXPECT_NEAR(d.norm3, figure->norm3, std::max(1e-3 * figure->norm3, 5e-7)) << pair.name;
-        const auto relative = [](double ours, double theirs) {
-            return theirs == 0.0 ? std::fabs(ours) : std::fabs(ours - theirs) / theirs;
-        };
-        worstMax = std::max(worstMax, relative(d.maxNorm, figure->maxNorm));
-        worstNorm = std::max(worstNorm, relative(d.norm3, figure->norm3));
-        std::printf("%-24s max %12.8f %12.8f  3-norm %10.6f %10.6f\n", pair.name.c_str(), d.maxNorm, figure->maxNorm,
-                    d.norm3, figure->norm3);
-        ++compared;
-    }
+    const int32_t compared =
+        testing::CheckEachPair(pairs, kReference, [&](const MeasurePair& pair, const Figure& figure) {
+            const ButteraugliDistance d = Butteraugli(pair.original, pair.distorted);
+            EXPECT_NEAR(d.maxNorm, figure.maxNorm, 1e-3 * figure.maxNorm) << pair.name;
+            EXPECT_NEAR(d.norm3, figure.norm3, std::max(1e-3 * figure.norm3, 5e-7)) << pair.name;
+            worstMax = std::max(worstMax, relative(d.maxNorm, figure.maxNorm));
+            worstNorm = std::max(worstNorm, relative(d.norm3, figure.norm3));
+            std::printf("%-24s max %12.8f %12.8f  3-norm %10.6f %10.6f\n", pair.name.c_str(), d.maxNorm, figure.maxNorm,
+                        d.norm3, figure.norm3);
+        });
     std::printf("%d pairs; largest relative difference from the program: max norm %.2g, 3-norm %.2g\n", compared,
                 worstMax, worstNorm);
     if (havePhotos) {

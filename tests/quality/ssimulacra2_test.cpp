@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "testing/measure_pairs.h"
-#include "testing/skip.h"
+#include "testing/stored_figures.h"
 
 namespace vardelk {
 namespace {
@@ -45,27 +45,17 @@ std::vector<MeasurePair> Pairs(bool& havePhotos) {
 TEST(Ssimulacra2, MatchesTheReferenceToolOnPhotographsAndEdgeCases) {
     bool havePhotos = false;
     const std::vector<MeasurePair> pairs = Pairs(havePhotos);
-    if (!havePhotos) {
-        if (testing::SkipFails())
-            FAIL() << "the photographs of Debian's libjxl-testdata are missing (" << testing::kPhotographFolder << ")";
-        std::printf("libjxl-testdata missing: the photographs are left out\n");
-    }
+    if (!havePhotos) testing::NoteMissingPhotographs();
     testing::DumpPairs(pairs, "VARDELK_SSIMULACRA2_DUMP");
-    int32_t compared = 0;
     double worst = 0.0, lowest = 100.0;
-    for (const MeasurePair& pair : pairs) {
-        const Figure* figure = testing::FiguresOf(kReference, pair.name);
-        if (figure == nullptr) {
-            ADD_FAILURE() << pair.name << " has no reference figure";
-            continue;
-        }
-        const double score = Ssimulacra2(pair.original, pair.distorted);
-        EXPECT_NEAR(score, figure->score, 0.02) << pair.name;
-        std::printf("%-20s %10.4f %10.4f %+8.4f\n", pair.name.c_str(), score, figure->score, score - figure->score);
-        worst = std::max(worst, std::fabs(score - figure->score));
-        lowest = std::min(lowest, score);
-        ++compared;
-    }
+    const int32_t compared =
+        testing::CheckEachPair(pairs, kReference, [&](const MeasurePair& pair, const Figure& figure) {
+            const double score = Ssimulacra2(pair.original, pair.distorted);
+            EXPECT_NEAR(score, figure.score, 0.02) << pair.name;
+            std::printf("%-20s %10.4f %10.4f %+8.4f\n", pair.name.c_str(), score, figure.score, score - figure.score);
+            worst = std::max(worst, std::fabs(score - figure.score));
+            lowest = std::min(lowest, score);
+        });
     std::printf("%d pairs, largest difference from the reference %.2g, lowest score %.2f\n", compared, worst, lowest);
     if (havePhotos) {
         EXPECT_GE(compared, 20);
