@@ -121,19 +121,24 @@ struct Context {
 
 // --- Linear light --------------------------------------------------------
 
+// Three planes of width x height samples, rows packed, as the measure
+// reads them.
+template <typename Samples>
+LinearRgbPlanes PackedPlanes(int32_t width, int32_t height, const Samples (&planes)[3]) {
+    LinearRgbPlanes v;
+    v.width = width;
+    v.height = height;
+    v.stride = width;
+    for (int c = 0; c < 3; ++c) v.plane[c] = planes[c].data();
+    return v;
+}
+
 struct OwnedPlanes {
     int32_t width = 0;
     int32_t height = 0;
     Plane p[3];
 
-    LinearRgbPlanes View() const {
-        LinearRgbPlanes v;
-        v.width = width;
-        v.height = height;
-        v.stride = width;
-        for (int c = 0; c < 3; ++c) v.plane[c] = p[c].data();
-        return v;
-    }
+    LinearRgbPlanes View() const { return PackedPlanes(width, height, p); }
 };
 
 // The 2x2 means of a linear picture: each quarter added in raster order
@@ -594,14 +599,7 @@ LinearRgb::LinearRgb(const RgbImage& image) : width_(image.width), height_(image
     }
 }
 
-LinearRgbPlanes LinearRgb::Planes() const {
-    LinearRgbPlanes v;
-    v.width = width_;
-    v.height = height_;
-    v.stride = width_;
-    for (int c = 0; c < 3; ++c) v.plane[c] = planes_[c].data();
-    return v;
-}
+LinearRgbPlanes LinearRgb::Planes() const { return PackedPlanes(width_, height_, planes_); }
 
 // --- The prepared original -------------------------------------------------
 
