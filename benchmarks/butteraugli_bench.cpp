@@ -9,20 +9,15 @@
 // naming `butteraugli_main`, the same figures for it on the same files (it
 // starts four threads of its own: pinned to one CPU they share it).
 //   butteraugli_bench [PHOTO.png]
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "codec/frame_coder.h"
+#include "benchmarks/bench_pair.h"
+#include "benchmarks/run_timing.h"
 #include "media/yc_convert.h"
 #include "pictures/png_file.h"
 #include "quality/butteraugli.h"
@@ -32,159 +27,13 @@
 namespace {
 
 using namespace vardelk;
+using bench::BestSeconds;
+using bench::BestTiming;
+using bench::Timing;
 
-constexpr int kRuns = 3;
-
-// The best wall-clock and processor times (all threads of this process) of
-// a few runs; on a busy machine the processor time is the steadier figure.
-struct Timing {
-    double wall = 1e30;
-    double processor = 1e30;
-};
-
-double ProcessorSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-Timing BestTiming(const std::function<void()>& body) {
-    Timing best;
-    for (int i = 0; i < kRuns; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        const double processorStart = ProcessorSeconds();
-        body();
-        best.processor = std::min(best.processor, ProcessorSeconds() - processorStart);
-        best.wall =
-            std::min(best.wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
-
-double BestSeconds(const std::function<void()>& body) { return BestTiming(body).wall; }
-
-// The picture's 4:2:0 planes and their coding, both as RGB.
-void Code(const RgbImage& rgb, RgbImage& original, RgbImage& distorted) {
-    Y4mFormat format = FormatForRgb(rgb.width, rgb.height);
-    Y4mFrame full, planes, reconstruction;
-    RgbToFrame(rgb, full);
-    std::vector<Pixel> pixels(size_t(rgb.width) * size_t(rgb.height)), output(pixels.size());
-    Y4mToYc(format, full, pixels.data(), rgb.width);
-    format.chroma = ChromaFormat::k420;
-    format.chromaTag = "420jpeg";
-    YcToY4m(format, pixels.data(), rgb.width, planes);
-    Y4mToYc(format, planes, pixels.data(), rgb.width);
-    CodingSettings settings;
-    settings.scaleCode = 8;
-    FrameCoder coder;
-    coder.CodeFrame(settings, kDefaultIntraMatrix, pixels.data(), output.data(),
-                    FrameGeometry{rgb.width, rgb.height, rgb.width, rgb.height});
-    YcToY4m(format, output.data(), rgb.width, reconstruction);
-    FrameToRgb(format, planes, original);
-    FrameToRgb(format, reconstruction, distorted);
-}
-
-struct ChildRun {
-    double seconds = 0;
-    double cpuSeconds = -1;  // user and system time, from /usr/bin/time
-    long peakKilobytes = 0;
-    std::string output;
-};
-
-// Runs argv to the end, its standard output captured.
-bool RunChild(const std::vector<std::string>& args, ChildRun& run) {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) return false;
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid < 0) return false;
-    if (pid == 0) {
-        dup2(pipeEnds[1], 1);
-        close(pipeEnds[0]);
-        close(pipeEnds[1]);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(pipeEnds[1]);
-    char buffer[256];
-    ssize_t got;
-    run.output.clear();
-    while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0) run.output.append(buffer, size_t(got));
-    close(pipeEnds[0]);
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return false;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// The best of a few runs. The peak memory and the processor time come from
-// /usr/bin/time, which starts the program from its own small process: a
-// program started straight from this one would count this process's memory
-// as its own. On a busy machine the processor time is the steadier figure.
-ChildRun BestChild(std::vector<std::string> args, const std::string& folder) {
-    const std::string memory = folder + "/peak.txt";
-    const bool timed = access("/usr/bin/time", X_OK) == 0;
-    if (timed) args.insert(args.begin(), {"/usr/bin/time", "-o", memory, "-f", "%M %U %S"});
-    ChildRun best, run;
-    best.seconds = 1e30;
-    best.peakKilobytes = -1;
-    for (int i = 0; i < kRuns; ++i) {
-        if (!RunChild(args, run)) {
-            std::fprintf(stderr, "%s failed\n", args.back().c_str());
-            std::exit(1);
-        }
-        run.peakKilobytes = -1;
-        run.cpuSeconds = -1;
-        if (FILE* f = timed ? std::fopen(memory.c_str(), "r") : nullptr) {
-            double user = 0, system = 0;
-            if (std::fscanf(f, "%ld %lf %lf", &run.peakKilobytes, &user, &system) == 3) {
-                run.cpuSeconds = user + system;
-            } else {
-                run.peakKilobytes = -1;
-            }
-            std::fclose(f);
-        }
-        if (run.seconds < best.seconds) best.seconds = run.seconds;
-        if (best.cpuSeconds < 0 || (run.cpuSeconds >= 0 && run.cpuSeconds < best.cpuSeconds))
-            best.cpuSeconds = run.cpuSeconds;
-        best.peakKilobytes = std::max(best.peakKilobytes, run.peakKilobytes);
-        best.output = run.output;
-    }
-    std::remove(memory.c_str());
-    return best;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    // The child's job: read the pair and measure it once, as the program does.
-    if (argc == 4 && std::string(argv[1]) == "--measure") {
-        const RgbImage a = ReadPng(argv[2]), b = ReadPng(argv[3]);
-        const ButteraugliDistance d = Butteraugli(a, b, ButteraugliOptions{1, DetectedCpuFlags()});
-        std::printf("%.10f\n3-norm: %f\n", d.maxNorm, d.norm3);
-        return 0;
-    }
-    const std::string photo = argc > 1 ? argv[1] : "/usr/share/libjxl-testdata/jxl/flower/flower.png";
-    const RgbImage source = ReadPng(photo);
-    if (source.width < 1920 || source.height < 1080) {
-        std::fprintf(stderr, "%s is smaller than 1920x1080\n", photo.c_str());
-        return 1;
-    }
-    RgbImage crop;
-    crop.Resize(1920, 1080);
-    const int32_t x0 = (source.width - 1920) / 2, y0 = (source.height - 1080) / 2;
-    for (int32_t y = 0; y < 1080; ++y) std::copy_n(source.At(x0, y0 + y), 1920 * 3, crop.At(0, y));
-    RgbImage original, distorted;
-    Code(crop, original, distorted);
-
-    char folder[] = "/tmp/butteraugli_bench.XXXXXX";
-    if (mkdtemp(folder) == nullptr) return 1;
-    const std::string a = std::string(folder) + "/original.png", b = std::string(folder) + "/distorted.png";
-    WritePng(a, original);
-    WritePng(b, distorted);
+int Run(const std::string& photo) {
+    const bench::BenchPair pair(photo, "butteraugli_bench");
+    const RgbImage &original = pair.original, &distorted = pair.distorted;
 
     std::printf("1920x1080 pair: %s coded at scale code 8, default matrix\n", photo.c_str());
     std::printf("%-6s %7s %12s %14s %12s %12s %10s\n", "build", "threads", "scratch ms", "prepared ms", "prepare ms",
@@ -234,31 +83,40 @@ int main(int argc, char** argv) {
         }
     }
 
-    char self[4096];
-    const ssize_t selfLength = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (selfLength <= 0) return 1;
-    const bool pin = access("/usr/bin/taskset", X_OK) == 0;
-    const auto pinned = [&](std::vector<std::string> args) {
-        if (pin) args.insert(args.begin(), {"/usr/bin/taskset", "-c", "0"});
-        return args;
-    };
-    const ChildRun ours = BestChild(pinned({std::string(self, size_t(selfLength)), "--measure", a, b}), folder);
+    const bench::ProgramRun ours = bench::BestProgramRun(
+        {bench::ThisProgram(), "--measure", pair.originalFile, pair.distortedFile}, pair.folder, true);
     std::printf(
         "ours (reads both PNGs, measures once, one thread%s): %.1f ms, processor %.1f ms, peak memory %.1f MB "
         "(-1: unknown)\n%s",
-        pin ? ", one CPU" : "", ours.seconds * 1e3, ours.cpuSeconds * 1e3, ours.peakKilobytes / 1024.0,
+        ours.oneCpu ? ", one CPU" : "", ours.seconds * 1e3, ours.processorSeconds * 1e3, ours.peakKilobytes / 1024.0,
         ours.output.c_str());
     if (const char* reference = std::getenv("VARDELK_BUTTERAUGLI_REFERENCE")) {
-        const ChildRun theirs = BestChild(pinned({reference, a, b, "--pnorm", "3"}), folder);
+        const bench::ProgramRun theirs = bench::BestProgramRun(
+            {reference, pair.originalFile, pair.distortedFile, "--pnorm", "3"}, pair.folder, true);
         std::printf("program (%s%s): %.1f ms, processor %.1f ms, peak memory %.1f MB\n%s", reference,
-                    pin ? ", one CPU" : "", theirs.seconds * 1e3, theirs.cpuSeconds * 1e3,
+                    theirs.oneCpu ? ", one CPU" : "", theirs.seconds * 1e3, theirs.processorSeconds * 1e3,
                     theirs.peakKilobytes / 1024.0, theirs.output.c_str());
         std::printf("ours / program: %.2fx faster (%.2fx by processor time), memory %.2f of theirs\n",
-                    theirs.seconds / ours.seconds, theirs.cpuSeconds / ours.cpuSeconds,
+                    theirs.seconds / ours.seconds, theirs.processorSeconds / ours.processorSeconds,
                     double(ours.peakKilobytes) / double(theirs.peakKilobytes));
     }
-    std::remove(a.c_str());
-    std::remove(b.c_str());
-    rmdir(folder);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The child's job: read the pair and measure it once, as the program does.
+    if (argc == 4 && std::string(argv[1]) == "--measure") {
+        const RgbImage a = ReadPng(argv[2]), b = ReadPng(argv[3]);
+        const ButteraugliDistance d = Butteraugli(a, b, ButteraugliOptions{1, DetectedCpuFlags()});
+        std::printf("%.10f\n3-norm: %f\n", d.maxNorm, d.norm3);
+        return 0;
+    }
+    try {
+        return Run(argc > 1 ? argv[1] : bench::kBenchPhoto);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
 }

@@ -5,13 +5,12 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <stdexcept>
-#include <string>
 #include <utility>
 
 #include "quality/butteraugli_blur.h"
 #include "quality/butteraugli_kernels.h"
-#include "quality/ssimulacra2_constants.h"
+#include "quality/perceptual_measure.h"
+#include "quality/srgb_table.h"
 
 namespace vardelk {
 
@@ -122,25 +121,16 @@ struct Context {
 
 // --- Linear light --------------------------------------------------------
 
-// The sRGB curve of the 256 sample values, as the program reads 8-bit
-// files: v / 255 as a float product, then the rational curve by Horner's
-// rule in fused multiply-adds.
-const float* LinearOf8Bit() {
-    static const auto table = [] {
-        std::vector<float> t(256);
-        const float perSample = static_cast<float>(1.0 / 255.0);
-        for (int v = 0; v < 256; ++v) {
-            const float e = perSample * static_cast<float>(v);
-            float p = ssimulacra2::kSrgbP[4], q = ssimulacra2::kSrgbQ[4];
-            for (int i = 3; i >= 0; --i) {
-                p = std::fma(p, e, ssimulacra2::kSrgbP[i]);
-                q = std::fma(q, e, ssimulacra2::kSrgbQ[i]);
-            }
-            t[size_t(v)] = e > ssimulacra2::kSrgbThreshold ? p / q : e * ssimulacra2::kSrgbLinearSlope;
-        }
-        return t;
-    }();
-    return table.data();
+// Three planes of width x height samples, rows packed, as the measure
+// reads them.
+template <typename Samples>
+LinearRgbPlanes PackedPlanes(int32_t width, int32_t height, const Samples (&planes)[3]) {
+    LinearRgbPlanes v;
+    v.width = width;
+    v.height = height;
+    v.stride = width;
+    for (int c = 0; c < 3; ++c) v.plane[c] = planes[c].data();
+    return v;
 }
 
 struct OwnedPlanes {
@@ -148,14 +138,7 @@ struct OwnedPlanes {
     int32_t height = 0;
     Plane p[3];
 
-    LinearRgbPlanes View() const {
-        LinearRgbPlanes v;
-        v.width = width;
-        v.height = height;
-        v.stride = width;
-        for (int c = 0; c < 3; ++c) v.plane[c] = p[c].data();
-        return v;
-    }
+    LinearRgbPlanes View() const { return PackedPlanes(width, height, p); }
 };
 
 // The 2x2 means of a linear picture: each quarter added in raster order
@@ -601,13 +584,6 @@ ButteraugliDistance NoDistance(ButteraugliMap* map) {
     return {nan, nan};
 }
 
-void CheckSize(int32_t width, int32_t height, int32_t otherWidth, int32_t otherHeight) {
-    if (otherWidth != width || otherHeight != height)
-        throw std::invalid_argument("the distorted picture is " + std::to_string(otherWidth) + "x" +
-                                    std::to_string(otherHeight) + ", the original " + std::to_string(width) + "x" +
-                                    std::to_string(height));
-}
-
 bool Measurable(int32_t width, int32_t height) { return width >= kMinSize && height >= kMinSize; }
 
 }  // namespace
@@ -623,14 +599,7 @@ LinearRgb::LinearRgb(const RgbImage& image) : width_(image.width), height_(image
     }
 }
 
-LinearRgbPlanes LinearRgb::Planes() const {
-    LinearRgbPlanes v;
-    v.width = width_;
-    v.height = height_;
-    v.stride = width_;
-    for (int c = 0; c < 3; ++c) v.plane[c] = planes_[c].data();
-    return v;
-}
+LinearRgbPlanes LinearRgb::Planes() const { return PackedPlanes(width_, height_, planes_); }
 
 // --- The prepared original -------------------------------------------------
 
@@ -732,13 +701,7 @@ ButteraugliOriginal::ButteraugliOriginal(const RgbImage& original, const Buttera
 
 ButteraugliOriginal::ButteraugliOriginal(const Y4mFormat& format, const Y4mFrame& frame,
                                          const ButteraugliOptions& options)
-    : ButteraugliOriginal(
-          [&] {
-              RgbImage rgb;
-              FrameToRgb(format, frame, rgb);
-              return rgb;
-          }(),
-          options) {}
+    : ButteraugliOriginal(FrameAsRgb(format, frame), options) {}
 
 ButteraugliOriginal::~ButteraugliOriginal() = default;
 ButteraugliOriginal::ButteraugliOriginal(ButteraugliOriginal&&) noexcept = default;
@@ -748,44 +711,39 @@ int32_t ButteraugliOriginal::Width() const { return data_->width; }
 int32_t ButteraugliOriginal::Height() const { return data_->height; }
 
 ButteraugliDistance ButteraugliOriginal::Measure(const LinearRgbPlanes& distorted, ButteraugliMap* map) const {
-    CheckSize(data_->width, data_->height, distorted.width, distorted.height);
+    CheckSameSize(data_->width, data_->height, distorted.width, distorted.height);
     return vardelk::Measure(Source{}, data_.get(), Source{&distorted, nullptr}, data_->width, data_->height,
                             data_->options, map);
 }
 
 ButteraugliDistance ButteraugliOriginal::Measure(const RgbImage& distorted, ButteraugliMap* map) const {
-    CheckSize(data_->width, data_->height, distorted.width, distorted.height);
+    CheckSameSize(data_->width, data_->height, distorted.width, distorted.height);
     return vardelk::Measure(Source{}, data_.get(), Source{nullptr, &distorted}, data_->width, data_->height,
                             data_->options, map);
 }
 
 ButteraugliDistance ButteraugliOriginal::Measure(const Y4mFormat& format, const Y4mFrame& distorted,
                                                  ButteraugliMap* map) const {
-    RgbImage rgb;
-    FrameToRgb(format, distorted, rgb);
-    return Measure(rgb, map);
+    return Measure(FrameAsRgb(format, distorted), map);
 }
 
 ButteraugliDistance Butteraugli(const LinearRgbPlanes& original, const LinearRgbPlanes& distorted,
                                 const ButteraugliOptions& options, ButteraugliMap* map) {
-    CheckSize(original.width, original.height, distorted.width, distorted.height);
+    CheckSameSize(original.width, original.height, distorted.width, distorted.height);
     return Measure(Source{&original, nullptr}, nullptr, Source{&distorted, nullptr}, original.width, original.height,
                    options, map);
 }
 
 ButteraugliDistance Butteraugli(const RgbImage& original, const RgbImage& distorted, const ButteraugliOptions& options,
                                 ButteraugliMap* map) {
-    CheckSize(original.width, original.height, distorted.width, distorted.height);
+    CheckSameSize(original.width, original.height, distorted.width, distorted.height);
     return Measure(Source{nullptr, &original}, nullptr, Source{nullptr, &distorted}, original.width, original.height,
                    options, map);
 }
 
 ButteraugliDistance ButteraugliFrames(const Y4mFormat& format, const Y4mFrame& original, const Y4mFrame& distorted,
                                       const ButteraugliOptions& options) {
-    RgbImage a, b;
-    FrameToRgb(format, original, a);
-    FrameToRgb(format, distorted, b);
-    return Butteraugli(a, b, options);
+    return Butteraugli(FrameAsRgb(format, original), FrameAsRgb(format, distorted), options);
 }
 
 }  // namespace vardelk

@@ -7,7 +7,7 @@
 // How a pair is measured (the program's defaults: a display of 80 nits,
 // high-frequency asymmetry 0.8, no extra weight on X):
 // - 8-bit samples are sRGB-coded; they become linear light in 0..1 (the
-//   sRGB curve of quality/ssimulacra2_constants.h) and are scaled by the
+//   sRGB curve of quality/srgb_table.h) and are scaled by the
 //   intensity target.
 // - Opsin dynamics: three cone mixtures of the pixel, each scaled by the
 //   sensitivity that a log-like gamma gives the same mixture of the picture
@@ -48,16 +48,13 @@
 #include <memory>
 #include <vector>
 
-#include "codec/cpu.h"
 #include "media/rgb_convert.h"
 #include "media/y4m.h"
+#include "quality/perceptual_measure.h"
 
 namespace vardelk {
 
-struct ButteraugliOptions {
-    int32_t threads = 1;
-    uint32_t cpuFlags = DetectedCpuFlags();  // CpuFlag bits this CPU runs
-};
+using ButteraugliOptions = PerceptualOptions;
 
 struct ButteraugliDistance {
     double maxNorm = 0.0;

@@ -4,10 +4,9 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <stdexcept>
-#include <string>
 
-#include "quality/ssimulacra2_constants.h"
+#include "quality/perceptual_measure.h"
+#include "quality/srgb_table.h"
 #include "quality/ssimulacra2_kernels.h"
 
 #if !defined(__EMSCRIPTEN__)
@@ -169,27 +168,6 @@ struct Planes {
     const float* Row(int32_t c, int32_t y) const { return plane[c].data() + size_t(y) * size_t(width); }
     float* Row(int32_t c, int32_t y) { return plane[c].data() + size_t(y) * size_t(width); }
 };
-
-// The sRGB curve of the 256 sample values: v / 255 (a float product), then
-// the curve of ssimulacra2_constants.h, its polynomials by Horner's rule in
-// fused multiply-adds.
-const float* LinearOf8Bit() {
-    static const auto table = [] {
-        std::vector<float> t(256);
-        const float perSample = static_cast<float>(1.0 / 255.0);
-        for (int v = 0; v < 256; ++v) {
-            const float e = perSample * static_cast<float>(v);
-            float p = ssimulacra2::kSrgbP[4], q = ssimulacra2::kSrgbQ[4];
-            for (int i = 3; i >= 0; --i) {
-                p = std::fma(p, e, ssimulacra2::kSrgbP[i]);
-                q = std::fma(q, e, ssimulacra2::kSrgbQ[i]);
-            }
-            t[size_t(v)] = e > ssimulacra2::kSrgbThreshold ? p / q : e * ssimulacra2::kSrgbLinearSlope;
-        }
-        return t;
-    }();
-    return table.data();
-}
 
 // A scale is measured when the one before it (the picture itself for the
 // first) is at least 8 pixels either way, so the last may be smaller.
@@ -437,13 +415,6 @@ double ScoreFromSums(const std::vector<double>& sums, int32_t scales, const std:
     return u > 0 ? 100.0 - 10.0 * std::pow(u, kRemapPower) : 100.0;
 }
 
-void CheckSize(int32_t width, int32_t height, const RgbImage& distorted) {
-    if (distorted.width != width || distorted.height != height)
-        throw std::invalid_argument("the distorted picture is " + std::to_string(distorted.width) + "x" +
-                                    std::to_string(distorted.height) + ", the original " + std::to_string(width) + "x" +
-                                    std::to_string(height));
-}
-
 // Scores the distorted pyramid against the original's, with the original's
 // blurs when given (else computed alongside).
 double ScorePyramids(const std::vector<Planes>& original, const std::vector<Blurred>* blurred,
@@ -527,13 +498,7 @@ Ssimulacra2Original::Ssimulacra2Original(const RgbImage& original, const Ssimula
 
 Ssimulacra2Original::Ssimulacra2Original(const Y4mFormat& format, const Y4mFrame& frame,
                                          const Ssimulacra2Options& options)
-    : Ssimulacra2Original(
-          [&] {
-              RgbImage rgb;
-              FrameToRgb(format, frame, rgb);
-              return rgb;
-          }(),
-          options) {}
+    : Ssimulacra2Original(FrameAsRgb(format, frame), options) {}
 
 Ssimulacra2Original::~Ssimulacra2Original() = default;
 Ssimulacra2Original::Ssimulacra2Original(Ssimulacra2Original&&) noexcept = default;
@@ -543,21 +508,19 @@ int32_t Ssimulacra2Original::Width() const { return data_->width; }
 int32_t Ssimulacra2Original::Height() const { return data_->height; }
 
 double Ssimulacra2Original::Score(const RgbImage& distorted, Ssimulacra2Map* map) const {
-    CheckSize(data_->width, data_->height, distorted);
+    CheckSameSize(data_->width, data_->height, distorted.width, distorted.height);
     const KernelTable& k = ssimulacra2::KernelTableFor(data_->options.cpuFlags);
     const std::vector<Planes> pyramid = XybPyramid(distorted, k, data_->options.threads);
     return ScorePyramids(data_->pyramid, &data_->blurred, pyramid, data_->options, map);
 }
 
 double Ssimulacra2Original::Score(const Y4mFormat& format, const Y4mFrame& distorted, Ssimulacra2Map* map) const {
-    RgbImage rgb;
-    FrameToRgb(format, distorted, rgb);
-    return Score(rgb, map);
+    return Score(FrameAsRgb(format, distorted), map);
 }
 
 double Ssimulacra2(const RgbImage& original, const RgbImage& distorted, const Ssimulacra2Options& options,
                    Ssimulacra2Map* map) {
-    CheckSize(original.width, original.height, distorted);
+    CheckSameSize(original.width, original.height, distorted.width, distorted.height);
     const KernelTable& k = ssimulacra2::KernelTableFor(options.cpuFlags);
     const std::vector<Planes> a = XybPyramid(original, k, options.threads);
     const std::vector<Planes> b = XybPyramid(distorted, k, options.threads);
@@ -566,10 +529,7 @@ double Ssimulacra2(const RgbImage& original, const RgbImage& distorted, const Ss
 
 double Ssimulacra2Frames(const Y4mFormat& format, const Y4mFrame& original, const Y4mFrame& distorted,
                          const Ssimulacra2Options& options) {
-    RgbImage a, b;
-    FrameToRgb(format, original, a);
-    FrameToRgb(format, distorted, b);
-    return Ssimulacra2(a, b, options);
+    return Ssimulacra2(FrameAsRgb(format, original), FrameAsRgb(format, distorted), options);
 }
 
 }  // namespace vardelk

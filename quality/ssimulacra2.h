@@ -47,16 +47,13 @@
 #include <memory>
 #include <vector>
 
-#include "codec/cpu.h"
 #include "media/rgb_convert.h"
 #include "media/y4m.h"
+#include "quality/perceptual_measure.h"
 
 namespace vardelk {
 
-struct Ssimulacra2Options {
-    int32_t threads = 1;
-    uint32_t cpuFlags = DetectedCpuFlags();  // CpuFlag bits this CPU runs
-};
+using Ssimulacra2Options = PerceptualOptions;
 
 // The per-pixel error at full scale, row-major: for each pixel the sum over
 // X, Y and B of its SSIM, ringing and blur errors, each weighted by the sum

@@ -8,28 +8,18 @@
 # go to tests/quality/butteraugli_figures.inc.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/lib/reference_figures.sh"
 tool=${1:-$(command -v butteraugli_main || true)}
 build=${2:-$root/build/native}
-test_program=$build/tests/quality/quality_butteraugli_test
 [ -n "$tool" ] && [ -x "$tool" ] || { echo "$0: no butteraugli_main (apt-get install libjxl-devtools)" >&2; exit 1; }
-[ -x "$test_program" ] || { echo "$0: build $test_program first" >&2; exit 1; }
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# The test fails here for want of figures; the pairs are written first.
-VARDELK_BUTTERAUGLI_DUMP=$work "$test_program" --gtest_filter='*MatchesTheProgram*' >/dev/null 2>&1 || true
-[ -s "$work/pairs.txt" ] || { echo "$0: the test wrote no pairs" >&2; exit 1; }
-
-out=$root/tests/quality/butteraugli_figures.inc
-{
-  echo "// Written by scripts/butteraugli_reference.sh: each pair's max norm and 3-norm"
-  echo "// from $(basename "$tool") (libjxl $(dpkg-query -W -f='${Version}' libjxl-devtools 2>/dev/null || echo '?'))."
-  while read -r name; do
-    printed=$("$tool" "$work/$name.original.png" "$work/$name.distorted.png" --pnorm 3)
-    max=$(sed -n 1p <<<"$printed")
-    norm=$(sed -n 's/^3-norm: //p' <<<"$printed")
-    printf '{"%s", %s, %s},\n' "$name" "$max" "$norm"
-  done <"$work/pairs.txt"
-} >"$out.new"
-mv "$out.new" "$out"
-cat "$out"
+vardelk_dump_pairs "$build/tests/quality/quality_butteraugli_test" VARDELK_BUTTERAUGLI_DUMP '*MatchesTheProgram*'
+# norms ORIGINAL DISTORTED: the max norm and the 3-norm the program prints.
+norms() {
+  local printed
+  printed=$("$tool" "$1" "$2" --pnorm 3)
+  printf '%s, %s' "$(sed -n 1p <<<"$printed")" "$(sed -n 's/^3-norm: //p' <<<"$printed")"
+}
+vardelk_write_figures "$root/tests/quality/butteraugli_figures.inc" norms \
+  "Written by scripts/butteraugli_reference.sh: each pair's max norm and 3-norm" \
+  "from $(basename "$tool") (libjxl $(dpkg-query -W -f='${Version}' libjxl-devtools 2>/dev/null || echo '?'))."
