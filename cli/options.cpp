@@ -89,6 +89,9 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_flag("--ssim-map", o.ssimMap, "Add a panel of luma SSIM per macroblock to --picture");
     app.add_flag("--sweep", o.sweep, "Run every scale code for each matrix and report size against PSNR");
     app.add_flag("--sweep-nonlinear", o.sweepNonLinear, "In a sweep, run the non-linear mapping as well");
+    app.add_option("--codes", o.codes,
+                   "In a sweep, the scale codes run: A..B or a list, at least 4 (default: every code, 1..31)")
+        ->type_name("CODES");
     app.add_option("--plot", o.plot, "In a sweep, write the rate-distortion plot (.svg or .png)")->type_name("FILE");
     app.add_option("--plot-metric", o.plotMetric,
                    "Quality axis of the plot: psnr (luma, dB; default), ssim (all planes), ssimulacra2 or "
@@ -169,6 +172,7 @@ void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
         return;
     }
     if (o.sweepNonLinear) throw UsageError("--sweep-nonlinear needs --sweep");
+    if (!o.codes.empty()) throw UsageError("--codes needs --sweep");
     if (!o.plot.empty()) throw UsageError("--plot needs --sweep");
     if (app.count("--bd-method") > 0) throw UsageError("--bd-method needs --sweep");
     if (app.count("--plot-metric") > 0) throw UsageError("--plot-metric needs --sweep");

@@ -37,6 +37,7 @@ struct CliOptions {
     std::string gainText = "8";
     bool sweep = false;
     bool sweepNonLinear = false;
+    std::string codes;  // the sweep's scale codes as given
     std::string plot;
     bool quiet = false;
     std::string threadsText;

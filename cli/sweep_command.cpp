@@ -5,6 +5,7 @@
 #include "command_common.h"
 #include "interrupt.h"
 #include "progress.h"
+#include "search/search_values.h"
 #include "sweep/sweep_job.h"
 #include "sweep/sweep_text.h"
 
@@ -17,6 +18,7 @@ int RunSweepCommand(const CliOptions& o) {
     job.matrices = o.matrices;
     job.settings = SettingsFrom(o);
     job.bothMappings = o.sweepNonLinear;
+    if (!o.codes.empty()) job.scaleCodes = NamingOption("--codes", [&] { return ParseScaleCodes(o.codes); });
     job.modelColumn = o.modelChosen;
     job.cpuFlags = o.cpuFlags;
     job.threads = o.threads;

@@ -68,13 +68,16 @@ SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, cons
 }  // namespace
 
 std::vector<SweepPoint> SweepPoints(const std::vector<NamedMatrix>& matrices, const CodingSettings& base,
-                                    bool bothMappings) {
+                                    bool bothMappings, const std::vector<int32_t>& codes) {
+    std::vector<int32_t> swept = codes;
+    if (swept.empty())
+        for (int32_t code = kMinScaleCode; code <= kMaxScaleCode; ++code) swept.push_back(code);
     std::vector<SweepPoint> points;
     for (const NamedMatrix& matrix : matrices) {
         for (int nonLinear = 0; nonLinear < (bothMappings ? 2 : 1); ++nonLinear) {
             CodingSettings settings = base;
             settings.nonLinearScale = nonLinear;
-            for (int32_t code = kMinScaleCode; code <= kMaxScaleCode; ++code) {
+            for (int32_t code : swept) {
                 settings.scaleCode = code;
                 points.push_back(SweepPoint{&matrix, settings});
             }

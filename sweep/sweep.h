@@ -43,10 +43,11 @@ struct SweepPoint {
     CodingSettings settings;
 };
 
-// Every scale code for each matrix, with the linear mapping, then with the
-// non-linear one too when `bothMappings`, each from `base`.
+// The scale codes (every one, 1..31, when `codes` is empty) for each
+// matrix, with the linear mapping, then with the non-linear one too when
+// `bothMappings`, each from `base`.
 std::vector<SweepPoint> SweepPoints(const std::vector<NamedMatrix>& matrices, const CodingSettings& base,
-                                    bool bothMappings);
+                                    bool bothMappings, const std::vector<int32_t>& codes = {});
 
 // What a running sweep tells its caller and asks of it.
 struct SweepHooks {

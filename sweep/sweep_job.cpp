@@ -75,7 +75,7 @@ SweepReport RunSweepJob(const SweepJob& job) {
         originals = std::make_unique<PerceptualOriginals>(format, clip, job.cpuFlags, job.threads, s2, butteraugli);
     const std::vector<SweepMeasure>& measures = SweepMeasures(s2, butteraugli);
 
-    const std::vector<SweepPoint> points = SweepPoints(matrices, job.settings, job.bothMappings);
+    const std::vector<SweepPoint> points = SweepPoints(matrices, job.settings, job.bothMappings, job.scaleCodes);
     const auto progress = [&](int64_t total) {
         return [&job, total](int64_t done) {
             if (job.progress) job.progress(done, total);
@@ -85,6 +85,8 @@ SweepReport RunSweepJob(const SweepJob& job) {
     report.ssimulacra2 = s2;
     report.butteraugli = butteraugli;
     report.input = job.input;
+    report.width = format.width;
+    report.height = format.height;
     report.model = DescribeModel(job.settings.model);
     report.modelColumn = job.modelColumn;
     report.method = job.method;

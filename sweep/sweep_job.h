@@ -23,6 +23,7 @@ struct SweepJob {
     std::vector<std::string> matrices;  // as LoadMatrix takes them; none: the default
     CodingSettings settings;            // every point's, but for its scale code and mapping
     bool bothMappings = false;          // the non-linear mapping as well as the linear one
+    std::vector<int32_t> scaleCodes;    // the codes swept (each in 1..31, sorted); none: every one
     bool modelColumn = false;           // the CSV names the model in a column of its own
     uint32_t cpuFlags = kAllCpuFlags;   // the kernel builds the coders may use
     int32_t threads = 1;

@@ -11,8 +11,9 @@ namespace vardelk {
 
 struct SweepReport {
     std::string input;
-    std::string model;         // the coding model, as DescribeModel() names it
-    bool modelColumn = false;  // the CSV names the model in a column of its own
+    std::string model;              // the coding model, as DescribeModel() names it
+    int32_t width = 0, height = 0;  // the pictures' size
+    bool modelColumn = false;       // the CSV names the model in a column of its own
     std::vector<SweepRow> rows;
     std::vector<BdReportRow> bd;  // predicted curves against the first
     BdInterpolation method = BdInterpolation::kPchip;

@@ -46,10 +46,36 @@ void PrintTable(std::FILE* out, const SweepReport& report) {
     }
 }
 
+// What the first matrix's curve spans: its scale codes, bits per pixel and
+// the rate of an all-intra stream of pictures of this size at the two usual
+// picture rates.
+void PrintRange(std::FILE* out, const SweepReport& report) {
+    const std::string anchor = CurveLabel(report.rows.front());
+    double least = 0, most = 0;
+    int32_t first = 0, last = 0;
+    for (const SweepRow& r : report.rows) {
+        if (CurveLabel(r) != anchor) break;
+        if (first == 0 || r.meanBytes < least) least = r.meanBytes;
+        if (first == 0 || r.meanBytes > most) most = r.meanBytes;
+        last = r.scaleCode;
+        if (first == 0) first = r.scaleCode;
+    }
+    const double pixels = double(report.width) * double(report.height);
+    if (!(pixels > 0)) return;
+    const double bppLow = least * 8 / pixels, bppHigh = most * 8 / pixels;
+    const auto mbit = [&](double bpp, double rate) { return bpp * pixels * rate / 1e6; };
+    std::fprintf(out,
+                 "range of %s: scale codes %d..%d, %.2f-%.2f bits per pixel; all intra at %dx%d: %.2f-%.2f Mbit/s "
+                 "at 25/s, %.2f-%.2f Mbit/s at 29.97/s\n",
+                 anchor.c_str(), first, last, bppLow, bppHigh, report.width, report.height, mbit(bppLow, 25.0),
+                 mbit(bppHigh, 25.0), mbit(bppLow, 30000.0 / 1001.0), mbit(bppHigh, 30000.0 / 1001.0));
+}
+
 }  // namespace
 
 void PrintSweepReport(std::FILE* text, const SweepReport& report) {
     PrintTable(text, report);
+    PrintRange(text, report);
     const std::string anchor = CurveLabel(report.rows.front());
     const std::vector<SweepMeasure>& measures = SweepMeasures(report.ssimulacra2, report.butteraugli);
     if (!report.bd.empty()) {

@@ -58,6 +58,10 @@ printf '%s\n' $(seq 1 64 | sed 's/.*/24/') >flat24.txt
 head -n 1 sweep.csv | grep -q ',ssim_all,bd_rate_psnr,bd_psnr,bd_rate_ssim,bd_ssim$' || fail "sweep CSV header: $(head -n 1 sweep.csv)"
 grep -q "<polyline" rd.svg && grep -q "flat24.txt linear" rd.svg || fail "SVG plot content"
 "$VARDELK" -q -i clip.y4m --sweep --plot rd.png || fail "PNG plot"
+# --codes sweeps those codes only, and the report says the range they span.
+"$VARDELK" -i clip.y4m --sweep --codes 4..7 --stats codes.csv >codes.txt || fail "sweep --codes"
+[ "$(wc -l <codes.csv)" -eq 5 ] || fail "sweep --codes CSV rows"
+grep -q '^range of default linear: scale codes 4\.\.7, ' codes.txt || fail "sweep range line: $(grep range codes.txt)"
 [ "$(png_size rd.png)" = "1120x660" ] || fail "PNG plot size $(png_size rd.png)"
 # Coarser quantisation never costs more bytes in this sweep.
 awk -F, '$2 == "linear" && $1 == "\"default\"" { if (prev != "" && $7 > prev) bad = 1; prev = $7 } END { exit bad }' sweep.csv ||
