@@ -14,8 +14,10 @@ void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsTe
     app.add_option("inputs", o.inputs, "Pictures (.png, .jpg), clips (.y4m), folders of them, or list files")
         ->type_name("SET");
     app.add_option("--measure", o.measure,
-                   "psnr (luma, default), ssim (all planes, in dB), psnr611 (Y, Cb, Cr 6:1:1) or ssimulacra2 "
-                   "(the perceptual score; candidates coded at six of the scale codes, the figures at all)")
+                   "psnr (luma, default), ssim (all planes, in dB), psnr611 (Y, Cb, Cr 6:1:1), ssimulacra2 "
+                   "(the perceptual score; candidates coded at six of the scale codes, the figures at all), "
+                   "butteraugli (-ln of its 3-norm, as ssimulacra2) or ssimulacra2+butteraugli (both opinions: "
+                   "the worse of the two BD-rates decides, a matrix must improve by both)")
         ->check(CLI::IsMember(SearchMeasureNames()))
         ->type_name("MEASURE");
     app.add_option("--encoder", o.encoder,

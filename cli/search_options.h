@@ -15,7 +15,7 @@ namespace vardelk {
 
 // The short form of the command line, for the message of one given no pictures.
 constexpr char kSearchUsage[] =
-    "vardelk search PICTURES... [--measure psnr|ssim|psnr611|ssimulacra2] [--out FOLDER]; "
+    "vardelk search PICTURES... [--measure psnr|ssim|psnr611|ssimulacra2|...] [--out FOLDER]; "
     "vardelk search --help for every option";
 
 // The command line of vardelk search, as parsed.

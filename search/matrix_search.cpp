@@ -328,7 +328,8 @@ private:
 
 std::vector<int32_t> SearchCodesFor(QualityMeasure measure, const std::vector<int32_t>& codes) {
     constexpr size_t kPerceptualCodes = 6;
-    if (measure != QualityMeasure::kSsimulacra2 || codes.size() <= kPerceptualCodes) return codes;
+    const bool perceptual = measure == QualityMeasure::kSsimulacra2 || NeedsButteraugli(measure);
+    if (!perceptual || codes.size() <= kPerceptualCodes) return codes;
     const double first = codes.front(), last = codes.back();
     std::vector<int32_t> chosen;
     size_t from = 0;  // each pick the code nearest its target among those not yet passed
@@ -407,7 +408,8 @@ SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& s
     // the free shapes and entries went on gaining by SSIMULACRA 2 on the
     // training pictures while Butteraugli, the second opinion, lost twice as
     // much on pictures never seen (docs/search.md).
-    const bool perceptual = objective.Measure() == QualityMeasure::kSsimulacra2;
+    const bool perceptual =
+        objective.Measure() == QualityMeasure::kSsimulacra2 || NeedsButteraugli(objective.Measure());
     searcher.Families(perceptual);
     if (perceptual) {
         if (!searcher.Stopped()) searcher.PerceptualShapes();

@@ -44,8 +44,8 @@ RateBand WholeRange() { return RateBand{"all", 0.0, 0.0}; }
 
 RateBand BppBand(double lowBpp, double highBpp) {
     if (!(lowBpp > 0 && highBpp > lowBpp && std::isfinite(highBpp)))
-        throw ValueError("bpp", "a band of bits per pixel needs 0 < low < high, not " + std::to_string(lowBpp) + " to " +
-                           std::to_string(highBpp));
+        throw ValueError("bpp", "a band of bits per pixel needs 0 < low < high, not " + std::to_string(lowBpp) +
+                                    " to " + std::to_string(highBpp));
     return RateBand{"bpp", lowBpp, highBpp};
 }
 

@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "encoders/butteraugli_tool.h"
 #include "media/error.h"
 #include "search/picture_list.h"
 #include "search/search_outputs.h"
@@ -30,7 +29,7 @@ void Confirm(const SearchJob& job, const std::vector<CodedPicture>& training,
             outcome.confirmation = ConfirmFoundMatrix(
                 encoder, job.model, onValidation ? "validation" : "training", onValidation ? validation : training,
                 onValidation ? *outcome.validation : outcome.training, outcome.answer.matrix, job.codes, job.measure,
-                job.threads, job.stop, job.stoppedOrArriving, FindButteraugli());
+                job.threads, job.stop, job.stoppedOrArriving);
         } catch (const Error& error) {
             // The search's answer is kept whatever became of the encoder;
             // the failure is still the run's.

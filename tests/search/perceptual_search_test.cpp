@@ -3,6 +3,7 @@
 // scale code when the candidates were coded at fewer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <vector>
@@ -67,6 +68,31 @@ TEST(PerceptualSearch, PreparedOriginalScoresAsFromScratch) {
         EXPECT_LT(point.ssimulacra2, 100.0);
     }
     EXPECT_EQ(picture.ssimulacra2, copy.ssimulacra2);
+}
+
+// Both opinions from one conversion give each measure's own figure, and a
+// matrix scores by the worse of the two objectives.
+TEST(PerceptualSearch, TwoOpinionsScoreByTheWorse) {
+    const std::vector<CodedPicture> pictures = {GrainyPicture(64, 48, 1), GrainyPicture(80, 48, 2)};
+    PointCoder coder;
+    const PointResult point =
+        coder.Code(pictures[0], kDefaultIntraMatrix, 6, false, MeasuresFor(kSsimulacra2Butteraugli));
+    EXPECT_EQ(point.ssimulacra2, pictures[0].Ssimulacra2Of(coder.Reconstruction()));
+    EXPECT_EQ(point.butteraugli,
+              ButteraugliFrames(pictures[0].format, pictures[0].original, coder.Reconstruction()).norm3);
+    const std::vector<int32_t> codes = {2, 4, 7, 12};
+    const Objective both(pictures, kSsimulacra2Butteraugli, codes, 2);
+    const Objective ssimulacra2(pictures, QualityMeasure::kSsimulacra2, codes, 2);
+    const Objective butteraugli(pictures, QualityMeasure::kButteraugli, codes, 2);
+    SearchMatrix steep = DefaultSearchMatrix();
+    for (size_t i = 1; i < steep.size(); ++i) steep[i] = std::min(255, steep[i] * steep[i] / 20);
+    for (const SearchMatrix& m : {FlatSearchMatrix(16), steep}) {
+        const double s = ssimulacra2.Score(m).objective, b = butteraugli.Score(m).objective;
+        const MatrixScore score = both.Score(m);
+        EXPECT_EQ(score.objective, std::max(s, b));
+        EXPECT_EQ(score.opinionObjectives, (std::vector<double>{s, b}));
+        EXPECT_EQ(both.ScoreCurves(score.curves).objective, score.objective);
+    }
 }
 
 // Candidates at six codes, the answer at all of them: its figure is the
