@@ -24,6 +24,8 @@ struct SearchOptions {
     std::vector<std::string> validate;
     std::string measure = "psnr";
     std::string codes = "2..16";
+    std::string band;  // low, mid or high
+    std::string bpp;   // A..B
     std::string budget = "10m";
     std::string out = "search-out";
     std::string encoder = "ffmpeg";

@@ -8,6 +8,7 @@
 
 #include "media/name_table.h"
 #include "parallel/parallel_for.h"
+#include "search/operating_range.h"
 #include "stream/stream_headers.h"
 
 namespace vardelk {
@@ -190,6 +191,14 @@ Objective::Objective(const std::vector<CodedPicture>& pictures, QualityMeasure m
     matrix.fill(16);
     matrix[0] = kDefaultIntraMatrix[0];
     flat_ = Curves(matrix);
+    intervals_.assign(anchor_.size(), {0.0, 0.0});
+    if (options_.highBpp <= 0.0) return;
+    const RateBand band{"bpp", options_.lowBpp, options_.highBpp};
+    for (size_t i = 0; i < anchor_.size(); ++i) {
+        const Y4mFormat& format = pictures_[i % pictures_.size()].format;
+        const PictureBand on = BandOnCurve(anchor_[i], double(format.width) * double(format.height), band);
+        if (on.covered && on.qualityHigh > on.qualityLow) intervals_[i] = {on.qualityLow, on.qualityHigh};
+    }
 }
 
 Objective::~Objective() = default;
@@ -285,9 +294,14 @@ MatrixScore Objective::ScoreOpinion(std::vector<RdCurveData> curves, size_t opin
     MatrixScore score;
     bool overlapping = true;
     for (size_t p = 0; p < curves.size(); ++p) {
-        const BdFigure figure = CurveBdFigure(anchor_[offset + p], curves[p]);
+        const auto [low, high] = intervals_[offset + p];
+        const auto within = [low = low, high = high](const RdCurveData& curve) {
+            return high > low ? CurveWithin(curve, low, high) : curve;
+        };
+        const RdCurveData candidate = within(curves[p]);
+        const BdFigure figure = CurveBdFigure(within(anchor_[offset + p]), candidate);
         const double rate = figure.computable ? figure.value : kNan;
-        const BdFigure flat = CurveBdFigure(flat_[offset + p], curves[p]);
+        const BdFigure flat = CurveBdFigure(within(flat_[offset + p]), candidate);
         score.bdRates.push_back(rate);
         score.bestReferenceBdRates.push_back(flat.computable ? std::max(rate, flat.value) : rate);
         score.overlaps.push_back(std::max(std::min(figure.anchorOverlap, figure.testOverlap),

@@ -143,6 +143,12 @@ struct ObjectiveOptions {
     // default repays; a search that counts it for every matrix compares
     // matrices on their coding alone and is not held at the default.
     bool loadEveryMatrix = false;
+    // A band of bits per pixel (search/operating_range.h) the figures are
+    // taken in: each picture's BD figures over the quality interval the
+    // default's curve spans between the band's rates, where the curve
+    // covers the band, else over the whole range. Both 0: the whole range.
+    double lowBpp = 0.0;
+    double highBpp = 0.0;
 };
 
 class Objective {
@@ -193,6 +199,9 @@ private:
     ObjectiveOptions options_;
     std::vector<double> weights_;
     std::vector<RdCurveData> anchor_, flat_;
+    // Per opinion and picture, the quality interval of the band (both 0
+    // where the figures take the whole range).
+    std::vector<std::pair<double, double>> intervals_;
     mutable std::mutex coderLock_;
     mutable std::vector<std::unique_ptr<PointCoder>> idleCoders_;  // scratch kept between calls
 };

@@ -50,11 +50,13 @@ void Confirm(const SearchJob& job, const std::vector<CodedPicture>& training,
 
 }  // namespace
 
-std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& job) {
+std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& request) {
     const auto started = std::chrono::steady_clock::now();
-    PrepareSearchOutputFolder(job.out);  // refused before the work, not after it
+    PrepareSearchOutputFolder(request.out);  // refused before the work, not after it
+    SearchJob job = request;
     const std::vector<CodedPicture> training =
         LoadCodedPictures(job.inputs, job.frames, job.model, job.threads, job.checkStop);
+    if (!job.band.Whole()) job.codes = BandScaleCodes(training, job.band, job.model, job.threads);
     std::vector<CodedPicture> validation;
     if (!job.validate.empty())
         validation = LoadCodedPictures(job.validate, job.frames, job.model, job.threads, job.checkStop);
@@ -62,6 +64,8 @@ std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& job) {
     objectiveOptions.model = job.model;
     objectiveOptions.minimumOverlap = job.minOverlap;
     objectiveOptions.spreadWeight = job.spread;
+    objectiveOptions.lowBpp = job.band.lowBpp;
+    objectiveOptions.highBpp = job.band.highBpp;
     // The search compares matrices on their coding alone; the figures
     // count the bytes each stream really spends.
     ObjectiveOptions searchOptions = objectiveOptions;
