@@ -61,6 +61,10 @@ public:
         if (perceptual) {
             for (FamilyMatrix& family : PerceptualFamilies()) families.push_back(std::move(family));
         }
+        for (FamilyMatrix& named : NamedMatrices()) {
+            named.name = "named " + named.name;
+            families.push_back(std::move(named));
+        }
         for (const FamilyMatrix& family : families) {
             Try(family.matrix, "family " + family.name);
             if (Stopped()) return;
@@ -374,6 +378,20 @@ const char* SearchStopName(SearchStop stop) { return NamesOf(stop).name; }
 
 const char* SearchStopWords(SearchStop stop) { return NamesOf(stop).words; }
 
+namespace {
+
+// Whether `a` is no worse than `b` by every opinion.
+bool NoWorseByEach(const MatrixScore& a, const MatrixScore& b) {
+    for (size_t o = 0; o < a.opinionObjectives.size() && o < b.opinionObjectives.size(); ++o) {
+        if (a.opinionObjectives[o] > b.opinionObjectives[o]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string AnswerName(const SearchAnswer& answer) { return answer.preset.empty() ? "found" : answer.preset; }
+
 SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
                           const MatrixScore& bestScore) {
     SearchAnswer answer;
@@ -385,9 +403,31 @@ SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, c
     answer.foundObjective = found.objective;
     answer.defaultObjective = byDefault.objective;
     answer.flatObjective = byFlat.objective;
-    if (found.objective < std::min(byDefault.objective, byFlat.objective)) {
+    // The best of the named matrices, by the objective, first in table
+    // order on a tie.
+    std::optional<MatrixScore> bestNamed;
+    SearchMatrix bestNamedMatrix{};
+    std::string bestNamedName;
+    for (const FamilyMatrix& named : NamedMatrices()) {
+        MatrixScore score = counting.Score(named.matrix);
+        answer.named.push_back(NamedObjective{named.name, score.objective, score.opinionObjectives});
+        if (!bestNamed || score.objective < bestNamed->objective) {
+            bestNamedMatrix = named.matrix;
+            bestNamedName = named.name;
+            bestNamed = std::move(score);
+        }
+    }
+    const bool namedBeatsPresets = bestNamed && bestNamed->objective < std::min(byDefault.objective, byFlat.objective);
+    // The found matrix must beat the presets, and the best named matrix by
+    // every opinion: a named matrix that it does not is the answer.
+    if (found.objective < std::min(byDefault.objective, byFlat.objective) &&
+        (!namedBeatsPresets || (found.objective < bestNamed->objective && NoWorseByEach(found, *bestNamed)))) {
         answer.matrix = best;
         answer.score = std::move(found);
+    } else if (namedBeatsPresets) {
+        answer.matrix = bestNamedMatrix;
+        answer.preset = bestNamedName;
+        answer.score = std::move(*bestNamed);
     } else if (byFlat.objective < byDefault.objective) {
         answer.matrix = FlatSearchMatrix(16);
         answer.preset = "flat16";

@@ -131,6 +131,15 @@ std::string SearchReportJson(const SearchRunReport& run) {
     json << ",\n  \"objective_every_byte\": {\"found\": " << NumberJson(answer.foundObjective)
          << ", \"default\": " << NumberJson(answer.defaultObjective)
          << ", \"flat16\": " << NumberJson(answer.flatObjective) << "}"
+         << ",\n  \"named_objectives\": [";
+    for (size_t i = 0; i < answer.named.size(); ++i) {
+        json << (i ? ", " : "") << "{\"name\": " << JsonString(answer.named[i].name)
+             << ", \"objective\": " << NumberJson(answer.named[i].objective) << ", \"by_opinion\": [";
+        for (size_t o = 0; o < answer.named[i].opinions.size(); ++o)
+            json << (o ? ", " : "") << NumberJson(answer.named[i].opinions[o]);
+        json << "]}";
+    }
+    json << "]"
          << ",\n  \"objective\": " << NumberJson(result.score.objective)
          << ",\n  \"objective_mean\": " << NumberJson(result.score.meanBdRate)
          << ",\n  \"objective_spread\": " << NumberJson(result.score.spread) << ",\n  \"families\": [";

@@ -95,6 +95,29 @@ TEST(PerceptualSearch, TwoOpinionsScoreByTheWorse) {
     }
 }
 
+// A found matrix that only ties with the best named matrix is not the
+// answer: the named matrix is, by its name.
+TEST(PerceptualSearch, NamedMatrixThatIsNotBeatenIsTheAnswer) {
+    const std::vector<CodedPicture> pictures = {GrainyPicture(64, 48, 1), GrainyPicture(80, 48, 2)};
+    const Objective objective(pictures, kSsimulacra2Butteraugli, {2, 4, 7, 12}, 2);
+    SearchAnswer named =
+        ChooseAnswer(objective, objective, DefaultSearchMatrix(), objective.Score(DefaultSearchMatrix()));
+    ASSERT_EQ(named.named.size(), NamedMatrices().size());
+    const auto best =
+        std::min_element(named.named.begin(), named.named.end(),
+                         [](const NamedObjective& a, const NamedObjective& b) { return a.objective < b.objective; });
+    ASSERT_LT(best->objective, std::min(named.defaultObjective, named.flatObjective))
+        << "no named matrix beats the presets here";
+    EXPECT_EQ(named.preset, best->name);
+    SearchMatrix tie{};
+    for (const FamilyMatrix& m : NamedMatrices()) {
+        if (m.name == best->name) tie = m.matrix;
+    }
+    const SearchAnswer tied = ChooseAnswer(objective, objective, tie, objective.Score(tie));
+    EXPECT_EQ(tied.preset, best->name);
+    EXPECT_EQ(tied.matrix, tie);
+}
+
 // Candidates at six codes, the answer at all of them: its figure is the
 // found matrix coded again at every code, never the six-code one.
 TEST(PerceptualSearch, AnswerIsChosenAtEveryScaleCode) {
@@ -105,9 +128,9 @@ TEST(PerceptualSearch, AnswerIsChosenAtEveryScaleCode) {
     const Objective counting(pictures, QualityMeasure::kSsimulacra2, codes, 2);
     SearchSettings settings;
     settings.budgetSeconds = 0;
-    settings.maxEvaluations = 30;
+    settings.maxEvaluations = 45;
     const SearchResult result = RunMatrixSearch(searched, settings, {}, {}, &counting);
-    EXPECT_EQ(result.families.size(), StartingFamilies().size() + PerceptualFamilies().size());
+    EXPECT_EQ(result.families.size(), StartingFamilies().size() + PerceptualFamilies().size() + NamedMatrices().size());
     const SearchAnswer answer = ChooseAnswer(counting, searched, result.best, result.score);
     EXPECT_EQ(answer.score.curves.front().size(), codes.size());
     EXPECT_EQ(answer.score.objective, counting.Score(answer.matrix).objective);
