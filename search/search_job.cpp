@@ -1,6 +1,7 @@
 #include "search/search_job.h"
 
 #include <chrono>
+#include <cstdio>
 
 #include "media/error.h"
 #include "search/picture_list.h"
@@ -101,6 +102,11 @@ std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& request) {
     run.encoder = job.encoder;
     run.model = job.model;
     run.codes = job.codes;
+    if (!job.band.Whole()) {
+        char bpp[64];
+        std::snprintf(bpp, sizeof bpp, "%g-%g bpp", job.band.lowBpp, job.band.highBpp);
+        run.band = job.band.name == "bpp" ? bpp : job.band.name + " (" + bpp + ")";
+    }
     run.searchCodes = searchCodes;
     run.seed = job.seed;
     run.threads = job.threads;

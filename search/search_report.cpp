@@ -114,7 +114,7 @@ std::string SearchReportJson(const SearchRunReport& run) {
     json << "{\n  \"measure\": \"" << run.measure << "\",\n  \"encoder\": " << JsonString(run.encoder)
          << ",\n  \"model\": " << JsonString(DescribeModel(run.model))
          << ",\n  \"intra_vlc\": " << run.model.intraVlcFormat << ",\n  \"dc_precision\": " << run.model.dcPrecision
-         << ",\n  \"scale_codes\": [";
+         << ",\n  \"band\": " << JsonString(run.band.empty() ? "whole range" : run.band) << ",\n  \"scale_codes\": [";
     for (size_t i = 0; i < run.codes.size(); ++i) json << (i ? ", " : "") << run.codes[i];
     json << "],\n  \"search_scale_codes\": [";
     for (size_t i = 0; i < run.searchCodes.size(); ++i) json << (i ? ", " : "") << run.searchCodes[i];

@@ -93,9 +93,10 @@ void PrintConfirmation(std::FILE* out, const Confirmation& c, bool colour) {
 
 void PrintSearchSummary(std::FILE* out, const SearchRunReport& run, const std::string& folder, bool colour) {
     const SearchAnswer& answer = *run.answer;
-    std::fprintf(out, "search (%s, %s model, scale codes %d..%d): %lld matrices in %.0f s (%.2f/s), ended: %s\n",
-                 run.measure.c_str(), DescribeModel(run.model).c_str(), run.codes.front(), run.codes.back(),
-                 static_cast<long long>(run.result->evaluations), run.result->seconds,
+    const std::string band = run.band.empty() ? "" : ", band " + run.band;
+    std::fprintf(out, "search (%s, %s model%s, scale codes %d..%d): %lld matrices in %.0f s (%.2f/s), ended: %s\n",
+                 run.measure.c_str(), DescribeModel(run.model).c_str(), band.c_str(), run.codes.front(),
+                 run.codes.back(), static_cast<long long>(run.result->evaluations), run.result->seconds,
                  run.result->seconds > 0 ? double(run.result->evaluations) / run.result->seconds : 0.0,
                  SearchStopWords(run.result->stop));
     std::fprintf(
