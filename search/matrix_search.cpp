@@ -298,7 +298,9 @@ private:
             p.leader = found < std::min(byDefault, byFlat) ? "found" : byFlat < byDefault ? "flat16" : "default";
         } else {
             if (answeredFor_ != result_.best) {
-                answer_ = ChooseAnswer(counting_, objective_, result_.best, result_.score);
+                // The named matrices' scores do not change: counted once.
+                if (!namedScores_) namedScores_ = ScoreNamedMatrices(counting_);
+                answer_ = ChooseAnswer(counting_, objective_, result_.best, result_.score, *namedScores_);
                 answeredFor_ = result_.best;
             }
             p.best = answer_.score.objective;
@@ -320,6 +322,7 @@ private:
     SearchAnswer answer_;  // for the progress, chosen again when the best changes
     std::optional<SearchMatrix> answeredFor_;
     std::optional<std::pair<double, double>> presetObjectives_;  // default's and flat 16's, by the search
+    std::optional<std::vector<MatrixScore>> namedScores_;        // by the counting objective
     std::mt19937_64 rng_;
     Clock::time_point start_;
     std::string phase_ = "families";
@@ -392,8 +395,19 @@ bool NoWorseByEach(const MatrixScore& a, const MatrixScore& b) {
 
 std::string AnswerName(const SearchAnswer& answer) { return answer.preset.empty() ? "found" : answer.preset; }
 
+std::vector<MatrixScore> ScoreNamedMatrices(const Objective& counting) {
+    std::vector<MatrixScore> scores;
+    for (const FamilyMatrix& named : NamedMatrices()) scores.push_back(counting.Score(named.matrix));
+    return scores;
+}
+
 SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
                           const MatrixScore& bestScore) {
+    return ChooseAnswer(counting, codedBy, best, bestScore, ScoreNamedMatrices(counting));
+}
+
+SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
+                          const MatrixScore& bestScore, const std::vector<MatrixScore>& namedScores) {
     SearchAnswer answer;
     MatrixScore found = counting.ScaleCodes() == codedBy.ScaleCodes()
                             ? counting.ScoreRecounted(best, bestScore.curves, codedBy)
@@ -408,13 +422,15 @@ SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, c
     std::optional<MatrixScore> bestNamed;
     SearchMatrix bestNamedMatrix{};
     std::string bestNamedName;
-    for (const FamilyMatrix& named : NamedMatrices()) {
-        MatrixScore score = counting.Score(named.matrix);
+    const std::vector<FamilyMatrix> namedMatrices = NamedMatrices();
+    for (size_t n = 0; n < namedMatrices.size() && n < namedScores.size(); ++n) {
+        const FamilyMatrix& named = namedMatrices[n];
+        const MatrixScore& score = namedScores[n];
         answer.named.push_back(NamedObjective{named.name, score.objective, score.opinionObjectives});
         if (!bestNamed || score.objective < bestNamed->objective) {
             bestNamedMatrix = named.matrix;
             bestNamedName = named.name;
-            bestNamed = std::move(score);
+            bestNamed = score;
         }
     }
     const bool namedBeatsPresets = bestNamed && bestNamed->objective < std::min(byDefault.objective, byFlat.objective);

@@ -123,5 +123,10 @@ struct SearchAnswer {
 std::string AnswerName(const SearchAnswer& answer);
 SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
                           const MatrixScore& bestScore);
+// The same with the named matrices' scores by `counting` already counted
+// (ScoreNamedMatrices, in NamedMatrices' order).
+SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
+                          const MatrixScore& bestScore, const std::vector<MatrixScore>& namedScores);
+std::vector<MatrixScore> ScoreNamedMatrices(const Objective& counting);
 
 }  // namespace vardelk

@@ -87,8 +87,10 @@ std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& request) {
     // (Each set's figures by every measure code three matrices more, SSIM
     // among the measures: counted as twice an evaluation each.) Candidates
     // coded at fewer scale codes than the figures cost that much more each.
-    settings.reservedEvaluations = (7.0 + 9.0 * double(validation.size()) / double(training.size())) *
-                                   double(job.codes.size()) / double(searchCodes.size());
+    // The named matrices are counted again at every code for the answer.
+    settings.reservedEvaluations =
+        (7.0 + double(NamedMatrices().size()) + 9.0 * double(validation.size()) / double(training.size())) *
+        double(job.codes.size()) / double(searchCodes.size());
 
     auto outcome = std::make_unique<SearchOutcome>();
     outcome->result = RunMatrixSearch(objective, settings, job.stop, job.progress, &trainingCheck);
