@@ -43,6 +43,10 @@ int RunSearchCommand(int argc, char** argv) {
         try {
             job.codes = ParseScaleCodes(o.codes);
             job.budgetSeconds = ParseDuration(o.budget);
+            if (!o.bpp.empty()) {
+                const auto [low, high] = ParseBppRange(o.bpp);
+                job.band = BppBand(low, high);
+            }
         } catch (const ValueError& error) {
             throw UsageError(ForOption(error).what());
         }
@@ -50,6 +54,10 @@ int RunSearchCommand(int argc, char** argv) {
         job.encoder = o.encoder;
         job.threads = ParseThreads(threadsText);
         ParseQualityMeasure(o.measure, &job.measure);  // checked with the options
+        if (!o.band.empty() && !o.bpp.empty()) throw UsageError("--band and --bpp: give one band");
+        for (const RateBand& band : StandardBands()) {
+            if (band.name == o.band) job.band = band;
+        }
         job.inputs = o.inputs;
         job.validate = o.validate;
         job.frames = o.frames;

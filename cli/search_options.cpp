@@ -14,8 +14,10 @@ void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsTe
     app.add_option("inputs", o.inputs, "Pictures (.png, .jpg), clips (.y4m), folders of them, or list files")
         ->type_name("SET");
     app.add_option("--measure", o.measure,
-                   "psnr (luma, default), ssim (all planes, in dB), psnr611 (Y, Cb, Cr 6:1:1) or ssimulacra2 "
-                   "(the perceptual score; candidates coded at six of the scale codes, the figures at all)")
+                   "psnr (luma, default), ssim (all planes, in dB), psnr611 (Y, Cb, Cr 6:1:1), ssimulacra2 "
+                   "(the perceptual score; candidates coded at six of the scale codes, the figures at all), "
+                   "butteraugli (-ln of its 3-norm, as ssimulacra2) or ssimulacra2+butteraugli (both opinions: "
+                   "the worse of the two BD-rates decides, a matrix must improve by both)")
         ->check(CLI::IsMember(SearchMeasureNames()))
         ->type_name("MEASURE");
     app.add_option("--encoder", o.encoder,
@@ -27,6 +29,14 @@ void DefineSearchOptions(CLI::App& app, SearchOptions& o, std::string& threadsTe
         ->type_name("BITS");
     app.add_option("--codes", o.codes, "Scale codes of the curves, linear mapping: A..B or a list (default 2..16)")
         ->type_name("CODES");
+    app.add_option("--band", o.band,
+                   "Search in a band of rates: low (0.35-0.7 bpp), mid (0.7-1.4) or high (1.4-2.8), the figures "
+                   "taken over the qualities the default gives there and the scale codes chosen to cover it on "
+                   "every picture (instead of --codes)")
+        ->check(CLI::IsMember({"low", "mid", "high"}))
+        ->type_name("BAND");
+    app.add_option("--bpp", o.bpp, "Search in a band of bits per pixel of one's own, A..B (as --band)")
+        ->type_name("A..B");
     app.add_option("--budget", o.budget,
                    "Time for the search: 90s, 10m, 1h; 0 for none (default 10m); the real encoder's confirmation "
                    "comes after it")

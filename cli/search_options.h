@@ -15,7 +15,7 @@ namespace vardelk {
 
 // The short form of the command line, for the message of one given no pictures.
 constexpr char kSearchUsage[] =
-    "vardelk search PICTURES... [--measure psnr|ssim|psnr611|ssimulacra2] [--out FOLDER]; "
+    "vardelk search PICTURES... [--measure psnr|ssim|psnr611|ssimulacra2|...] [--out FOLDER]; "
     "vardelk search --help for every option";
 
 // The command line of vardelk search, as parsed.
@@ -24,6 +24,8 @@ struct SearchOptions {
     std::vector<std::string> validate;
     std::string measure = "psnr";
     std::string codes = "2..16";
+    std::string band;  // low, mid or high
+    std::string bpp;   // A..B
     std::string budget = "10m";
     std::string out = "search-out";
     std::string encoder = "ffmpeg";

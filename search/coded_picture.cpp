@@ -104,6 +104,19 @@ const Ssimulacra2Original& PreparedSsimulacra2::Get(const Y4mFormat& format, con
     return *original_;
 }
 
+const ButteraugliOriginal& PreparedButteraugli::Get(const Y4mFormat& format, const Y4mFrame& original) {
+    std::call_once(once_, [&] {
+        ButteraugliOptions options;
+        options.threads = 1;
+        original_ = std::make_unique<ButteraugliOriginal>(format, original, options);
+    });
+    return *original_;
+}
+
+double CodedPicture::ButteraugliOf(const Y4mFrame& distorted) const {
+    return butteraugli->Get(format, original).Measure(format, distorted).norm3;
+}
+
 double CodedPicture::Ssimulacra2Of(const Y4mFrame& distorted) const {
     return ssimulacra2->Get(format, original).Score(format, distorted);
 }
@@ -115,7 +128,16 @@ void MeasurePoint(const CodedPicture& picture, const Y4mFrame& reconstruction, P
     else if (measures & kMeasureLumaPsnr)
         point.error.y = ComparePlanes(picture.original.y, reconstruction.y);
     if (measures & kMeasureSsim) point.ssim = CompareFramesSsim(picture.format, picture.original, reconstruction);
+    const bool both = (measures & kMeasureSsimulacra2) && (measures & kMeasureButteraugli);
+    if (both) {
+        RgbImage rgb;
+        FrameToRgb(picture.format, reconstruction, rgb);
+        point.ssimulacra2 = picture.ssimulacra2->Get(picture.format, picture.original).Score(rgb);
+        point.butteraugli = picture.butteraugli->Get(picture.format, picture.original).Measure(rgb).norm3;
+        return;
+    }
     if (measures & kMeasureSsimulacra2) point.ssimulacra2 = picture.Ssimulacra2Of(reconstruction);
+    if (measures & kMeasureButteraugli) point.butteraugli = picture.ButteraugliOf(reconstruction);
 }
 
 // The scatter puts a luma sample s at s x 16 and repeats a chroma entry c

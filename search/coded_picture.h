@@ -15,6 +15,7 @@
 #include "codec/macroblock_pipeline.h"
 #include "media/psnr.h"
 #include "media/y4m.h"
+#include "quality/butteraugli.h"
 #include "quality/ssim.h"
 #include "quality/ssimulacra2.h"
 
@@ -32,6 +33,16 @@ private:
     std::unique_ptr<Ssimulacra2Original> original_;
 };
 
+// The original's half of Butteraugli, prepared and shared the same way.
+class PreparedButteraugli {
+public:
+    const ButteraugliOriginal& Get(const Y4mFormat& format, const Y4mFrame& original);
+
+private:
+    std::once_flag once_;
+    std::unique_ptr<ButteraugliOriginal> original_;
+};
+
 struct CodedPicture {
     std::string name;
     // The picture as the codec codes it: luma as given, chroma 4:2:0 (mono
@@ -46,9 +57,12 @@ struct CodedPicture {
     std::vector<int32_t> coefficients;
     bool accurateTransform = false;
     std::shared_ptr<PreparedSsimulacra2> ssimulacra2 = std::make_shared<PreparedSsimulacra2>();
+    std::shared_ptr<PreparedButteraugli> butteraugli = std::make_shared<PreparedButteraugli>();
 
     // SSIMULACRA 2 of a frame of the picture's format against the original.
     double Ssimulacra2Of(const Y4mFrame& distorted) const;
+    // The same pair's Butteraugli 3-norm.
+    double ButteraugliOf(const Y4mFrame& distorted) const;
 };
 
 // The 4:2:0 planes the codec reads from a frame of any chroma format: luma
@@ -70,7 +84,7 @@ enum PointMeasure : uint32_t {
     kMeasurePsnr = 2,      // every plane's error
     kMeasureSsim = 4,
     kMeasureSsimulacra2 = 8,
-    kMeasureButteraugli = 16,  // only a real encoder's points (search/encoder_confirmation.h)
+    kMeasureButteraugli = 16,
 };
 using PointMeasures = uint32_t;
 
@@ -82,8 +96,9 @@ struct PointResult {
     double butteraugli = 0.0;  // the 3-norm, for kMeasureButteraugli
 };
 
-// Fills the measures of `point` for a reconstruction of the picture (all
-// but Butteraugli).
+// Fills the measures of `point` for a reconstruction of the picture. When
+// both perceptual measures are asked the reconstruction is converted to RGB
+// once for the two.
 void MeasurePoint(const CodedPicture& picture, const Y4mFrame& reconstruction, PointMeasures measures,
                   PointResult& point);
 

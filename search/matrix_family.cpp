@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "matrix/known_matrices.h"
+
 namespace vardelk {
 namespace {
 
@@ -45,6 +47,15 @@ SearchMatrix RoundedMatrix(const std::array<double, kMatrixEntries>& weights) {
     }
     matrix[0] = kSearchDcEntry;
     return matrix;
+}
+
+std::vector<FamilyMatrix> NamedMatrices() {
+    std::vector<FamilyMatrix> named;
+    for (const KnownMatrix& known : KnownMatrices()) {
+        const std::string name = known.name;
+        if (name != "default" && name != "flat16") named.push_back(FamilyMatrix{name, known.entries});
+    }
+    return named;
 }
 
 std::vector<FamilyMatrix> StartingFamilies() {

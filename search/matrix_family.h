@@ -31,6 +31,11 @@ struct FamilyMatrix {
 // slopes 16 + k (u + v) for a few k.
 std::vector<FamilyMatrix> StartingFamilies();
 
+// The published matrices known by name (matrix/known_matrices.h), the
+// default and flat 16 left out, each under its name: starting points of
+// every search and rivals of its answer.
+std::vector<FamilyMatrix> NamedMatrices();
+
 // The family SSIMULACRA 2 favours: steeper than the default and capped.
 // Each AC weight is 16 (W/16)^power of the default's W, at most `cap`,
 // then the three lowest frequencies, (0,1) horizontal, (1,0) vertical and

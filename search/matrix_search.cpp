@@ -61,6 +61,10 @@ public:
         if (perceptual) {
             for (FamilyMatrix& family : PerceptualFamilies()) families.push_back(std::move(family));
         }
+        for (FamilyMatrix& named : NamedMatrices()) {
+            named.name = "named " + named.name;
+            families.push_back(std::move(named));
+        }
         for (const FamilyMatrix& family : families) {
             Try(family.matrix, "family " + family.name);
             if (Stopped()) return;
@@ -294,7 +298,9 @@ private:
             p.leader = found < std::min(byDefault, byFlat) ? "found" : byFlat < byDefault ? "flat16" : "default";
         } else {
             if (answeredFor_ != result_.best) {
-                answer_ = ChooseAnswer(counting_, objective_, result_.best, result_.score);
+                // The named matrices' scores do not change: counted once.
+                if (!namedScores_) namedScores_ = ScoreNamedMatrices(counting_);
+                answer_ = ChooseAnswer(counting_, objective_, result_.best, result_.score, *namedScores_);
                 answeredFor_ = result_.best;
             }
             p.best = answer_.score.objective;
@@ -316,6 +322,7 @@ private:
     SearchAnswer answer_;  // for the progress, chosen again when the best changes
     std::optional<SearchMatrix> answeredFor_;
     std::optional<std::pair<double, double>> presetObjectives_;  // default's and flat 16's, by the search
+    std::optional<std::vector<MatrixScore>> namedScores_;        // by the counting objective
     std::mt19937_64 rng_;
     Clock::time_point start_;
     std::string phase_ = "families";
@@ -328,7 +335,8 @@ private:
 
 std::vector<int32_t> SearchCodesFor(QualityMeasure measure, const std::vector<int32_t>& codes) {
     constexpr size_t kPerceptualCodes = 6;
-    if (measure != QualityMeasure::kSsimulacra2 || codes.size() <= kPerceptualCodes) return codes;
+    const bool perceptual = measure == QualityMeasure::kSsimulacra2 || NeedsButteraugli(measure);
+    if (!perceptual || codes.size() <= kPerceptualCodes) return codes;
     const double first = codes.front(), last = codes.back();
     std::vector<int32_t> chosen;
     size_t from = 0;  // each pick the code nearest its target among those not yet passed
@@ -373,8 +381,33 @@ const char* SearchStopName(SearchStop stop) { return NamesOf(stop).name; }
 
 const char* SearchStopWords(SearchStop stop) { return NamesOf(stop).words; }
 
+namespace {
+
+// Whether `a` is no worse than `b` by every opinion.
+bool NoWorseByEach(const MatrixScore& a, const MatrixScore& b) {
+    for (size_t o = 0; o < a.opinionObjectives.size() && o < b.opinionObjectives.size(); ++o) {
+        if (a.opinionObjectives[o] > b.opinionObjectives[o]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string AnswerName(const SearchAnswer& answer) { return answer.preset.empty() ? "found" : answer.preset; }
+
+std::vector<MatrixScore> ScoreNamedMatrices(const Objective& counting) {
+    std::vector<MatrixScore> scores;
+    for (const FamilyMatrix& named : NamedMatrices()) scores.push_back(counting.Score(named.matrix));
+    return scores;
+}
+
 SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
                           const MatrixScore& bestScore) {
+    return ChooseAnswer(counting, codedBy, best, bestScore, ScoreNamedMatrices(counting));
+}
+
+SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
+                          const MatrixScore& bestScore, const std::vector<MatrixScore>& namedScores) {
     SearchAnswer answer;
     MatrixScore found = counting.ScaleCodes() == codedBy.ScaleCodes()
                             ? counting.ScoreRecounted(best, bestScore.curves, codedBy)
@@ -384,9 +417,33 @@ SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, c
     answer.foundObjective = found.objective;
     answer.defaultObjective = byDefault.objective;
     answer.flatObjective = byFlat.objective;
-    if (found.objective < std::min(byDefault.objective, byFlat.objective)) {
+    // The best of the named matrices, by the objective, first in table
+    // order on a tie.
+    std::optional<MatrixScore> bestNamed;
+    SearchMatrix bestNamedMatrix{};
+    std::string bestNamedName;
+    const std::vector<FamilyMatrix> namedMatrices = NamedMatrices();
+    for (size_t n = 0; n < namedMatrices.size() && n < namedScores.size(); ++n) {
+        const FamilyMatrix& named = namedMatrices[n];
+        const MatrixScore& score = namedScores[n];
+        answer.named.push_back(NamedObjective{named.name, score.objective, score.opinionObjectives});
+        if (!bestNamed || score.objective < bestNamed->objective) {
+            bestNamedMatrix = named.matrix;
+            bestNamedName = named.name;
+            bestNamed = score;
+        }
+    }
+    const bool namedBeatsPresets = bestNamed && bestNamed->objective < std::min(byDefault.objective, byFlat.objective);
+    // The found matrix must beat the presets, and the best named matrix by
+    // every opinion: a named matrix that it does not is the answer.
+    if (found.objective < std::min(byDefault.objective, byFlat.objective) &&
+        (!namedBeatsPresets || (found.objective < bestNamed->objective && NoWorseByEach(found, *bestNamed)))) {
         answer.matrix = best;
         answer.score = std::move(found);
+    } else if (namedBeatsPresets) {
+        answer.matrix = bestNamedMatrix;
+        answer.preset = bestNamedName;
+        answer.score = std::move(*bestNamed);
     } else if (byFlat.objective < byDefault.objective) {
         answer.matrix = FlatSearchMatrix(16);
         answer.preset = "flat16";
@@ -407,7 +464,8 @@ SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& s
     // the free shapes and entries went on gaining by SSIMULACRA 2 on the
     // training pictures while Butteraugli, the second opinion, lost twice as
     // much on pictures never seen (docs/search.md).
-    const bool perceptual = objective.Measure() == QualityMeasure::kSsimulacra2;
+    const bool perceptual =
+        objective.Measure() == QualityMeasure::kSsimulacra2 || NeedsButteraugli(objective.Measure());
     searcher.Families(perceptual);
     if (perceptual) {
         if (!searcher.Stopped()) searcher.PerceptualShapes();

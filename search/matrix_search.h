@@ -101,16 +101,32 @@ SearchResult RunMatrixSearch(const Objective& objective, const SearchSettings& s
 
 // What the search answers once every stream's real bytes are counted
 // (`counting`, on the same pictures; `codedBy` the objective the search
-// ran on; the best matrix is coded again when their scale codes differ): its best matrix when that scores lower than
-// both the default and flat 16, otherwise the better of those two (the default on a tie). A search never answers worse
-// than a preset.
+// ran on; the best matrix is coded again when their scale codes differ):
+// its best matrix when that scores lower than the default and flat 16 and,
+// where a named matrix (NamedMatrices) beats those two, lower than the best
+// named one and no worse by any opinion; otherwise that named matrix, else
+// the better of flat 16 and the default (the default on a tie). A search
+// never answers worse than a preset or a named matrix.
+struct NamedObjective {
+    std::string name;
+    double objective = 0.0;
+    std::vector<double> opinions;  // MatrixScore::opinionObjectives
+};
 struct SearchAnswer {
     SearchMatrix matrix;
-    std::string preset;  // empty for the found matrix, else "default" or "flat16"
+    std::string preset;  // empty for the found matrix, else "default", "flat16" or a named matrix's name
     MatrixScore score;   // of `matrix`, by `counting`
     double foundObjective = 0.0, defaultObjective = 0.0, flatObjective = 0.0;
+    std::vector<NamedObjective> named;  // every named matrix's, in table order
 };
+// "found", or the preset or named matrix the search answers with.
+std::string AnswerName(const SearchAnswer& answer);
 SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
                           const MatrixScore& bestScore);
+// The same with the named matrices' scores by `counting` already counted
+// (ScoreNamedMatrices, in NamedMatrices' order).
+SearchAnswer ChooseAnswer(const Objective& counting, const Objective& codedBy, const SearchMatrix& best,
+                          const MatrixScore& bestScore, const std::vector<MatrixScore>& namedScores);
+std::vector<MatrixScore> ScoreNamedMatrices(const Objective& counting);
 
 }  // namespace vardelk

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 #include "media/name_table.h"
 #include "parallel/parallel_for.h"
+#include "search/operating_range.h"
 #include "stream/stream_headers.h"
 
 namespace vardelk {
@@ -21,6 +23,7 @@ constexpr NamedValue<QualityMeasure> kMeasureNames[] = {
     {QualityMeasure::kPsnr611, "psnr611"},
     {QualityMeasure::kSsimulacra2, "ssimulacra2"},
     {QualityMeasure::kButteraugli, "butteraugli"},
+    {kSsimulacra2Butteraugli, "ssimulacra2+butteraugli"},
 };
 
 // The same as a plot's axis names them.
@@ -30,6 +33,7 @@ constexpr NamedValue<QualityMeasure> kMeasureTitles[] = {
     {QualityMeasure::kPsnr611, "PSNR 6:1:1 (dB)"},
     {QualityMeasure::kSsimulacra2, "SSIMULACRA 2"},
     {QualityMeasure::kButteraugli, "-ln Butteraugli 3-norm"},
+    {kSsimulacra2Butteraugli, "SSIMULACRA 2 (and Butteraugli)"},
 };
 
 }  // namespace
@@ -38,7 +42,7 @@ const char* QualityMeasureName(QualityMeasure measure) { return NameIn(kMeasureN
 
 bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure) {
     QualityMeasure named = QualityMeasure::kPsnrY;
-    if (!ParseNameIn(kMeasureNames, text, &named) || named == QualityMeasure::kButteraugli) return false;
+    if (!ParseNameIn(kMeasureNames, text, &named)) return false;
     *measure = named;
     return true;
 }
@@ -48,10 +52,13 @@ const char* QualityMeasureTitle(QualityMeasure measure) { return NameIn(kMeasure
 std::vector<std::string> SearchMeasureNames() {
     std::vector<std::string> names;
     for (QualityMeasure m : AllQualityMeasures()) names.push_back(QualityMeasureName(m));
+    names.push_back(QualityMeasureName(QualityMeasure::kButteraugli));
+    names.push_back(QualityMeasureName(kSsimulacra2Butteraugli));
     return names;
 }
 
 double MeasureQuality(QualityMeasure measure, const PointResult& point) {
+    if (measure == kSsimulacra2Butteraugli) return point.ssimulacra2;
     switch (measure) {
         case QualityMeasure::kPsnrY:
             return point.error.y.Psnr();
@@ -68,6 +75,7 @@ double MeasureQuality(QualityMeasure measure, const PointResult& point) {
 }
 
 PointMeasures MeasuresFor(QualityMeasure measure) {
+    if (measure == kSsimulacra2Butteraugli) return kMeasureSsimulacra2 | kMeasureButteraugli;
     switch (measure) {
         case QualityMeasure::kPsnrY:
             return kMeasureLumaPsnr;
@@ -94,6 +102,19 @@ const std::vector<QualityMeasure>& AllQualityMeasures() {
                                                     QualityMeasure::kPsnr611, QualityMeasure::kSsimulacra2};
     return all;
 }
+
+const std::vector<QualityMeasure>& Opinions(QualityMeasure measure) {
+    static const std::vector<QualityMeasure> pair = {QualityMeasure::kSsimulacra2, QualityMeasure::kButteraugli};
+    static const std::vector<QualityMeasure> singles[] = {{QualityMeasure::kPsnrY},
+                                                          {QualityMeasure::kSsim},
+                                                          {QualityMeasure::kPsnr611},
+                                                          {QualityMeasure::kSsimulacra2},
+                                                          {QualityMeasure::kButteraugli}};
+    if (measure == kSsimulacra2Butteraugli) return pair;
+    return singles[size_t(measure)];
+}
+
+bool NeedsButteraugli(QualityMeasure measure) { return (MeasuresFor(measure) & kMeasureButteraugli) != 0; }
 
 namespace {
 
@@ -170,6 +191,14 @@ Objective::Objective(const std::vector<CodedPicture>& pictures, QualityMeasure m
     matrix.fill(16);
     matrix[0] = kDefaultIntraMatrix[0];
     flat_ = Curves(matrix);
+    intervals_.assign(anchor_.size(), {0.0, 0.0});
+    if (options_.highBpp <= 0.0) return;
+    const RateBand band{"bpp", options_.lowBpp, options_.highBpp};
+    for (size_t i = 0; i < anchor_.size(); ++i) {
+        const Y4mFormat& format = pictures_[i % pictures_.size()].format;
+        const PictureBand on = BandOnCurve(anchor_[i], double(format.width) * double(format.height), band);
+        if (on.covered && on.qualityHigh > on.qualityLow) intervals_[i] = {on.qualityLow, on.qualityHigh};
+    }
 }
 
 Objective::~Objective() = default;
@@ -188,7 +217,12 @@ void Objective::ReturnCoder(std::unique_ptr<PointCoder> coder) const {
 }
 
 std::vector<RdCurveData> Objective::Curves(const SearchMatrix& matrix) const {
-    return std::move(CurvesByMeasure(matrix, {measure_}).front());
+    std::vector<std::vector<RdCurveData>> byOpinion = CurvesByMeasure(matrix, Opinions(measure_));
+    std::vector<RdCurveData> curves = std::move(byOpinion.front());
+    for (size_t o = 1; o < byOpinion.size(); ++o)
+        curves.insert(curves.end(), std::make_move_iterator(byOpinion[o].begin()),
+                      std::make_move_iterator(byOpinion[o].end()));
+    return curves;
 }
 
 std::vector<std::vector<RdCurveData>> Objective::CurvesByMeasure(const SearchMatrix& matrix,
@@ -228,16 +262,46 @@ MatrixScore Objective::ScoreRecounted(const SearchMatrix& matrix, std::vector<Rd
     return ScoreCurves(std::move(curves));
 }
 
+MatrixScore Objective::ScoreCurves(std::vector<RdCurveData> curves) const {
+    const size_t opinions = Opinions(measure_).size();
+    if (opinions == 1) {
+        MatrixScore score = ScoreOpinion(std::move(curves), 0);
+        score.opinionObjectives = {score.objective};
+        return score;
+    }
+    const size_t pictures = pictures_.size();
+    if (curves.size() != opinions * pictures) throw std::logic_error("curves of another objective");
+    std::vector<double> objectives;
+    MatrixScore worst;
+    for (size_t o = 0; o < opinions; ++o) {
+        auto first = curves.begin() + ptrdiff_t(o * pictures);
+        MatrixScore score = ScoreOpinion(std::vector<RdCurveData>(first, first + ptrdiff_t(pictures)), o);
+        objectives.push_back(score.objective);
+        // A score is finite or +infinity, never NaN; the first opinion wins
+        // a tie.
+        if (o == 0 || score.objective > worst.objective) worst = std::move(score);
+    }
+    worst.opinionObjectives = std::move(objectives);
+    worst.curves = std::move(curves);
+    return worst;
+}
+
 // The penalty: sqrt(sum w_i max(0, g_i - mean_w g)^2) over the figures g_i
 // against each picture's better reference.
-MatrixScore Objective::ScoreCurves(std::vector<RdCurveData> curves) const {
+MatrixScore Objective::ScoreOpinion(std::vector<RdCurveData> curves, size_t opinion) const {
     constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+    const size_t offset = opinion * pictures_.size();
     MatrixScore score;
     bool overlapping = true;
     for (size_t p = 0; p < curves.size(); ++p) {
-        const BdFigure figure = CurveBdFigure(anchor_[p], curves[p]);
+        const auto [low, high] = intervals_[offset + p];
+        const auto within = [low = low, high = high](const RdCurveData& curve) {
+            return high > low ? CurveWithin(curve, low, high) : curve;
+        };
+        const RdCurveData candidate = within(curves[p]);
+        const BdFigure figure = CurveBdFigure(within(anchor_[offset + p]), candidate);
         const double rate = figure.computable ? figure.value : kNan;
-        const BdFigure flat = CurveBdFigure(flat_[p], curves[p]);
+        const BdFigure flat = CurveBdFigure(within(flat_[offset + p]), candidate);
         score.bdRates.push_back(rate);
         score.bestReferenceBdRates.push_back(flat.computable ? std::max(rate, flat.value) : rate);
         score.overlaps.push_back(std::max(std::min(figure.anchorOverlap, figure.testOverlap),

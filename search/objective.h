@@ -47,19 +47,31 @@ using SearchMatrix = std::array<int32_t, kMatrixEntries>;
 
 // Luma PSNR; SSIM of all planes weighted by their sample counts, in its dB
 // form -10 log10(1 - SSIM); PSNR of Y, Cb and Cr weighted 6:1:1; the
-// SSIMULACRA 2 score of the picture as RGB (quality/ssimulacra2.h). And
-// one the search cannot predict, only a confirmation measure: the
-// Butteraugli 3-norm of the outside program (encoders/butteraugli_tool.h),
-// as -ln(norm) so that higher is better, as for the others.
+// SSIMULACRA 2 score of the picture as RGB (quality/ssimulacra2.h); the
+// Butteraugli 3-norm of the same RGB (quality/butteraugli.h) as -ln(norm),
+// so that higher is better, as for the others. And two opinions of the eye
+// at once, SSIMULACRA 2 and Butteraugli: a point's quality by it is its
+// SSIMULACRA 2 score, but an objective by it scores a matrix by the worse
+// of the two opinions' figures (Objective).
 enum class QualityMeasure { kPsnrY, kSsim, kPsnr611, kSsimulacra2, kButteraugli };
+// The two opinions, kept out of the enumerators so that the switches over
+// single measures (the comparison's titles) need not know it.
+constexpr QualityMeasure kSsimulacra2Butteraugli = QualityMeasure(5);
+
+// The single measures an objective by `measure` draws its curves from:
+// SSIMULACRA 2 then Butteraugli for the two opinions, else the measure.
+const std::vector<QualityMeasure>& Opinions(QualityMeasure measure);
+// Whether the measure's figures need Butteraugli's.
+bool NeedsButteraugli(QualityMeasure measure);
 
 const char* QualityMeasureName(QualityMeasure measure);
-// "psnr", "ssim", "psnr611" or "ssimulacra2" (the measures a search can
-// take); false for anything else.
+// "psnr", "ssim", "psnr611", "ssimulacra2", "butteraugli" or
+// "ssimulacra2+butteraugli"; false for anything else.
 bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure);
 // The measure as a plot's axis names it: "Y PSNR (dB)", "SSIMULACRA 2".
 const char* QualityMeasureTitle(QualityMeasure measure);
-// The names of AllQualityMeasures, in order, for option lists.
+// The names of the measures a search can take, for option lists: those of
+// AllQualityMeasures, then butteraugli and ssimulacra2+butteraugli.
 std::vector<std::string> SearchMeasureNames();
 // The measure's value for one coded point, and what the point coder must
 // measure for it.
@@ -67,8 +79,8 @@ double MeasureQuality(QualityMeasure measure, const PointResult& point);
 PointMeasures MeasuresFor(QualityMeasure measure);
 // What the point coder must measure for all of them.
 PointMeasures MeasuresFor(const std::vector<QualityMeasure>& measures);
-// Every measure the search knows, in the order reports list them
-// (Butteraugli is not among them).
+// The single measures every search reports, in the order reports list them
+// (Butteraugli, several times slower, is not among them).
 const std::vector<QualityMeasure>& AllQualityMeasures();
 
 // Bytes a real encoder's stream of intra pictures spends beyond the coded
@@ -102,6 +114,10 @@ struct MatrixScore {
     // reference's and the candidate's ranges, for the reference (default or
     // flat 16) that shares more.
     std::vector<double> overlaps;
+    // Per opinion (Opinions) the objective by it alone; the objective is
+    // the largest. The figures above are those of the worst opinion.
+    std::vector<double> opinionObjectives;
+    // Opinion after opinion, each one curve per picture.
     std::vector<RdCurveData> curves;
 };
 
@@ -127,6 +143,12 @@ struct ObjectiveOptions {
     // default repays; a search that counts it for every matrix compares
     // matrices on their coding alone and is not held at the default.
     bool loadEveryMatrix = false;
+    // A band of bits per pixel (search/operating_range.h) the figures are
+    // taken in: each picture's BD figures over the quality interval the
+    // default's curve spans between the band's rates, where the curve
+    // covers the band, else over the whole range. Both 0: the whole range.
+    double lowBpp = 0.0;
+    double highBpp = 0.0;
 };
 
 class Objective {
@@ -138,7 +160,9 @@ public:
     ~Objective();
 
     // Every picture's curve for the matrix, pictures x scale codes spread
-    // over the threads; the result does not depend on their number.
+    // over the threads; the result does not depend on their number. By
+    // several opinions, the pictures' curves of each in turn (every point
+    // coded once).
     std::vector<RdCurveData> Curves(const SearchMatrix& matrix) const;
     // The same points by several measures at once (each picture coded once
     // per scale code), one set of curves per measure in their order.
@@ -146,6 +170,8 @@ public:
                                                           const std::vector<QualityMeasure>& measures) const;
     MatrixScore Score(const SearchMatrix& matrix) const;
     // The same figures for curves already coded.
+    // By several opinions each is scored on its own curves and the score is
+    // that of the worse: a matrix must improve by both.
     MatrixScore ScoreCurves(std::vector<RdCurveData> curves) const;
     // The figures of curves another objective on the same pictures coded for
     // the matrix, with its matrix load counted as this objective counts it
@@ -162,6 +188,7 @@ public:
     const std::vector<int32_t>& ScaleCodes() const { return scaleCodes_; }
 
 private:
+    MatrixScore ScoreOpinion(std::vector<RdCurveData> curves, size_t opinion) const;
     std::unique_ptr<PointCoder> TakeCoder() const;
     void ReturnCoder(std::unique_ptr<PointCoder> coder) const;
 
@@ -172,6 +199,9 @@ private:
     ObjectiveOptions options_;
     std::vector<double> weights_;
     std::vector<RdCurveData> anchor_, flat_;
+    // Per opinion and picture, the quality interval of the band (both 0
+    // where the figures take the whole range).
+    std::vector<std::pair<double, double>> intervals_;
     mutable std::mutex coderLock_;
     mutable std::vector<std::unique_ptr<PointCoder>> idleCoders_;  // scratch kept between calls
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "media/error.h"
+#include "parallel/parallel_for.h"
 
 namespace vardelk {
 namespace {
@@ -96,6 +97,43 @@ RdCurveData CurveWithin(const RdCurveData& points, double qualityLow, double qua
         }
     }
     return ByBytes(within);
+}
+
+std::vector<int32_t> BandScaleCodes(const std::vector<CodedPicture>& pictures, const RateBand& band,
+                                    const CodingModel& model, int32_t threads) {
+    constexpr int32_t kCodes = 31;
+    std::vector<double> bytes(pictures.size() * kCodes);
+    ParallelFor(threads, int64_t(bytes.size()), [&](int64_t task) {
+        const CodedPicture& picture = pictures[size_t(task) / kCodes];
+        const int32_t code = int32_t(task % kCodes) + 1;
+        PointCoder coder;
+        bytes[size_t(task)] = double(coder.Code(picture, kDefaultIntraMatrix, code, false, 0, model).bytes) +
+                              StreamHeaderBytes(model, picture.columns, picture.rows);
+    });
+    int32_t finest = kCodes, coarsest = 1;
+    for (size_t p = 0; p < pictures.size(); ++p) {
+        const double pixels = double(pictures[p].format.width) * double(pictures[p].format.height);
+        const double* at = bytes.data() + p * kCodes;  // at[c - 1]: code c, falling as c grows
+        int32_t fine = 1, coarse = kCodes;
+        for (int32_t c = 1; c <= kCodes; ++c) {
+            if (BitsPerPixel(at[c - 1], pixels) >= band.highBpp) fine = c;
+        }
+        for (int32_t c = kCodes; c >= 1; --c) {
+            if (BitsPerPixel(at[c - 1], pixels) <= band.lowBpp) coarse = c;
+        }
+        finest = std::min(finest, fine);
+        coarsest = std::max(coarsest, coarse);
+    }
+    if (pictures.empty()) finest = 1, coarsest = kCodes;
+    while (coarsest - finest < 3) {
+        if (coarsest < kCodes)
+            ++coarsest;
+        else
+            --finest;
+    }
+    std::vector<int32_t> codes;
+    for (int32_t c = finest; c <= coarsest; ++c) codes.push_back(c);
+    return codes;
 }
 
 }  // namespace vardelk

@@ -78,6 +78,15 @@ struct PictureBand {
 // order of points). The whole range gives the curve's whole quality range.
 PictureBand BandOnCurve(const RdCurveData& curve, double pixels, const RateBand& band);
 
+// The scale codes (linear mapping) whose curves cover the band on every
+// picture: from the finest code any picture needs to reach the band's
+// higher rate with the default matrix to the coarsest any needs to come
+// down to its lower rate (code 1 or 31 where a picture cannot), every code
+// between, at least 4. Each picture is coded with the default at every
+// code for its bytes, as the objective counts them under `model`.
+std::vector<int32_t> BandScaleCodes(const std::vector<CodedPicture>& pictures, const RateBand& band,
+                                    const CodingModel& model, int32_t threads);
+
 // The part of a curve inside a quality interval: its points inside, and
 // the points where it crosses the interval's ends (straight in quality
 // against log bytes between neighbours). A curve that reaches only part

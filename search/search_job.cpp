@@ -1,8 +1,8 @@
 #include "search/search_job.h"
 
 #include <chrono>
+#include <cstdio>
 
-#include "encoders/butteraugli_tool.h"
 #include "media/error.h"
 #include "search/picture_list.h"
 #include "search/search_outputs.h"
@@ -30,7 +30,7 @@ void Confirm(const SearchJob& job, const std::vector<CodedPicture>& training,
             outcome.confirmation = ConfirmFoundMatrix(
                 encoder, job.model, onValidation ? "validation" : "training", onValidation ? validation : training,
                 onValidation ? *outcome.validation : outcome.training, outcome.answer.matrix, job.codes, job.measure,
-                job.threads, job.stop, job.stoppedOrArriving, FindButteraugli());
+                job.threads, job.stop, job.stoppedOrArriving);
         } catch (const Error& error) {
             // The search's answer is kept whatever became of the encoder;
             // the failure is still the run's.
@@ -51,11 +51,13 @@ void Confirm(const SearchJob& job, const std::vector<CodedPicture>& training,
 
 }  // namespace
 
-std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& job) {
+std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& request) {
     const auto started = std::chrono::steady_clock::now();
-    PrepareSearchOutputFolder(job.out);  // refused before the work, not after it
+    PrepareSearchOutputFolder(request.out);  // refused before the work, not after it
+    SearchJob job = request;
     const std::vector<CodedPicture> training =
         LoadCodedPictures(job.inputs, job.frames, job.model, job.threads, job.checkStop);
+    if (!job.band.Whole()) job.codes = BandScaleCodes(training, job.band, job.model, job.threads);
     std::vector<CodedPicture> validation;
     if (!job.validate.empty())
         validation = LoadCodedPictures(job.validate, job.frames, job.model, job.threads, job.checkStop);
@@ -63,6 +65,8 @@ std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& job) {
     objectiveOptions.model = job.model;
     objectiveOptions.minimumOverlap = job.minOverlap;
     objectiveOptions.spreadWeight = job.spread;
+    objectiveOptions.lowBpp = job.band.lowBpp;
+    objectiveOptions.highBpp = job.band.highBpp;
     // The search compares matrices on their coding alone; the figures
     // count the bytes each stream really spends.
     ObjectiveOptions searchOptions = objectiveOptions;
@@ -83,8 +87,10 @@ std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& job) {
     // (Each set's figures by every measure code three matrices more, SSIM
     // among the measures: counted as twice an evaluation each.) Candidates
     // coded at fewer scale codes than the figures cost that much more each.
-    settings.reservedEvaluations = (7.0 + 9.0 * double(validation.size()) / double(training.size())) *
-                                   double(job.codes.size()) / double(searchCodes.size());
+    // The named matrices are counted again at every code for the answer.
+    settings.reservedEvaluations =
+        (7.0 + double(NamedMatrices().size()) + 9.0 * double(validation.size()) / double(training.size())) *
+        double(job.codes.size()) / double(searchCodes.size());
 
     auto outcome = std::make_unique<SearchOutcome>();
     outcome->result = RunMatrixSearch(objective, settings, job.stop, job.progress, &trainingCheck);
@@ -98,6 +104,11 @@ std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& job) {
     run.encoder = job.encoder;
     run.model = job.model;
     run.codes = job.codes;
+    if (!job.band.Whole()) {
+        char bpp[64];
+        std::snprintf(bpp, sizeof bpp, "%g-%g bpp", job.band.lowBpp, job.band.highBpp);
+        run.band = job.band.name == "bpp" ? bpp : job.band.name + " (" + bpp + ")";
+    }
     run.searchCodes = searchCodes;
     run.seed = job.seed;
     run.threads = job.threads;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "search/matrix_search.h"
+#include "search/operating_range.h"
 #include "search/search_report.h"
 #include "search/verdict.h"
 
@@ -27,7 +28,11 @@ struct SearchJob {
     QualityMeasure measure = QualityMeasure::kPsnrY;
     std::string encoder = "ffmpeg";  // the preset's name, for the reports
     CodingModel model = PresetModel(EncoderPreset::kFfmpeg);
-    std::vector<int32_t> codes;    // the curves' scale codes, sorted, at least 4
+    std::vector<int32_t> codes;  // the curves' scale codes, sorted, at least 4
+    // A band of rates instead of the whole range of the codes: the codes
+    // are then those that cover it on every training picture
+    // (BandScaleCodes) and the objective's figures are taken in it.
+    RateBand band = WholeRange();
     double budgetSeconds = 600.0;  // for loading, the search and the figures; <= 0: no limit
     int64_t evaluations = 0;       // matrices at most; 0: no limit
     uint64_t seed = 1;

@@ -83,10 +83,11 @@ void WriteSearchOutputs(const SearchRunReport& run, const std::string& outText) 
     ParseQualityMeasure(run.measure, &measure);
     const std::string axis = QualityMeasureTitle(measure);
     const std::string model = DescribeModel(run.model);
-    const bool found = run.answer->preset.empty();  // a preset's curve is already there
+    // The default's and flat 16's curves are there already.
+    const bool found = run.answer->preset != "default" && run.answer->preset != "flat16";
     std::vector<RdCurve> curves = {PlottedCurve("default", run.training->defaultCurves, kDefaultColour),
                                    PlottedCurve("flat16", run.training->flatCurves, kFlatColour)};
-    if (found) curves.push_back(PlottedCurve("found", run.training->foundCurves, kFoundColour));
+    if (found) curves.push_back(PlottedCurve(AnswerName(*run.answer), run.training->foundCurves, kFoundColour));
     const std::string title =
         model + " model, training set, mean of " + std::to_string(run.training->names.size()) + " pictures";
     WriteRdPlot(out + "/rd.svg", curves, title, axis);

@@ -114,7 +114,7 @@ std::string SearchReportJson(const SearchRunReport& run) {
     json << "{\n  \"measure\": \"" << run.measure << "\",\n  \"encoder\": " << JsonString(run.encoder)
          << ",\n  \"model\": " << JsonString(DescribeModel(run.model))
          << ",\n  \"intra_vlc\": " << run.model.intraVlcFormat << ",\n  \"dc_precision\": " << run.model.dcPrecision
-         << ",\n  \"scale_codes\": [";
+         << ",\n  \"band\": " << JsonString(run.band.empty() ? "whole range" : run.band) << ",\n  \"scale_codes\": [";
     for (size_t i = 0; i < run.codes.size(); ++i) json << (i ? ", " : "") << run.codes[i];
     json << "],\n  \"search_scale_codes\": [";
     for (size_t i = 0; i < run.searchCodes.size(); ++i) json << (i ? ", " : "") << run.searchCodes[i];
@@ -131,6 +131,15 @@ std::string SearchReportJson(const SearchRunReport& run) {
     json << ",\n  \"objective_every_byte\": {\"found\": " << NumberJson(answer.foundObjective)
          << ", \"default\": " << NumberJson(answer.defaultObjective)
          << ", \"flat16\": " << NumberJson(answer.flatObjective) << "}"
+         << ",\n  \"named_objectives\": [";
+    for (size_t i = 0; i < answer.named.size(); ++i) {
+        json << (i ? ", " : "") << "{\"name\": " << JsonString(answer.named[i].name)
+             << ", \"objective\": " << NumberJson(answer.named[i].objective) << ", \"by_opinion\": [";
+        for (size_t o = 0; o < answer.named[i].opinions.size(); ++o)
+            json << (o ? ", " : "") << NumberJson(answer.named[i].opinions[o]);
+        json << "]}";
+    }
+    json << "]"
          << ",\n  \"objective\": " << NumberJson(result.score.objective)
          << ",\n  \"objective_mean\": " << NumberJson(result.score.meanBdRate)
          << ",\n  \"objective_spread\": " << NumberJson(result.score.spread) << ",\n  \"families\": [";

@@ -18,6 +18,9 @@ struct SearchRunReport {
     std::string encoder;  // the preset, as named on the command line
     CodingModel model;
     std::vector<int32_t> codes;
+    // The band of rates the search's figures were taken in: "low (0.35-0.7
+    // bpp)", "0.4-0.8 bpp", or "" for the whole range of the codes.
+    std::string band;
     std::vector<int32_t> searchCodes;  // the candidates' (SearchCodesFor); the figures are at `codes`
     uint64_t seed = 1;
     int32_t threads = 1;

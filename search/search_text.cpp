@@ -3,13 +3,13 @@
 #include <cmath>
 #include <vector>
 
+#include "matrix/ffmpeg_option.h"
 #include "search/search_outputs.h"
 
 namespace vardelk {
 namespace {
 
-// "found" or the preset the search answers with.
-std::string AnswerName(const SearchRunReport& run) { return run.answer->preset.empty() ? "found" : run.answer->preset; }
+std::string AnswerName(const SearchRunReport& run) { return AnswerName(*run.answer); }
 
 void PrintSet(std::FILE* out, const char* title, const std::string& answer, const SetFigures& f) {
     std::fprintf(out, "%s: %s BD-rate %+.2f%% against default (worst picture %+.2f%%), %+.2f%% against flat16\n", title,
@@ -93,18 +93,28 @@ void PrintConfirmation(std::FILE* out, const Confirmation& c, bool colour) {
 
 void PrintSearchSummary(std::FILE* out, const SearchRunReport& run, const std::string& folder, bool colour) {
     const SearchAnswer& answer = *run.answer;
-    std::fprintf(out, "search (%s, %s model, scale codes %d..%d): %lld matrices in %.0f s (%.2f/s), ended: %s\n",
-                 run.measure.c_str(), DescribeModel(run.model).c_str(), run.codes.front(), run.codes.back(),
-                 static_cast<long long>(run.result->evaluations), run.result->seconds,
+    const std::string band = run.band.empty() ? "" : ", band " + run.band;
+    std::fprintf(out, "search (%s, %s model%s, scale codes %d..%d): %lld matrices in %.0f s (%.2f/s), ended: %s\n",
+                 run.measure.c_str(), DescribeModel(run.model).c_str(), band.c_str(), run.codes.front(),
+                 run.codes.back(), static_cast<long long>(run.result->evaluations), run.result->seconds,
                  run.result->seconds > 0 ? double(run.result->evaluations) / run.result->seconds : 0.0,
                  SearchStopWords(run.result->stop));
     std::fprintf(
         out, "objective (every byte counted, as the progress line): found %+.3f%%, default %+.3f%%, flat16 %+.3f%%\n",
         answer.foundObjective, answer.defaultObjective, answer.flatObjective);
+    std::fprintf(out, "named matrices' objectives:");
+    for (const NamedObjective& named : answer.named)
+        std::fprintf(out, " %s %+.3f%%", named.name.c_str(), named.objective);
+    std::fprintf(out, "\n");
     if (answer.preset == "default")
         std::fprintf(out, "keep the default matrix: nothing found beats it on these pictures\n");
-    else if (!answer.preset.empty())
+    else if (answer.preset == "flat16")
         std::fprintf(out, "use flat16: nothing found beats it on these pictures\n");
+    else if (!answer.preset.empty())
+        std::fprintf(out, "no matrix found beats %s here: the answer is %s\n", answer.preset.c_str(),
+                     answer.preset.c_str());
+    if (answer.preset != "default")
+        std::fprintf(out, "ffmpeg: %s\n", FfmpegMatrixOption(answer.matrix, "the answer").c_str());
     PrintSet(out, "training", AnswerName(run), *run.training);
     if (run.validation) PrintSet(out, "validation", AnswerName(run), *run.validation);
     for (const char* set : {"training", "validation"}) {

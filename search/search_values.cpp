@@ -26,6 +26,20 @@ int32_t ParseScaleCode(const std::string& text) {
 
 }  // namespace
 
+std::pair<double, double> ParseBppRange(const std::string& text) {
+    const size_t dots = text.find("..");
+    const auto number = [](const std::string& part, double* value) {
+        char* end = nullptr;
+        *value = std::strtod(part.c_str(), &end);
+        return !part.empty() && end != part.c_str() && *end == '\0';
+    };
+    double low = 0.0, high = 0.0;
+    if (dots == std::string::npos || !number(text.substr(0, dots), &low) || !number(text.substr(dots + 2), &high) ||
+        !(low > 0) || !(high > low) || !(high <= 24))
+        throw ValueError("bpp", text + ": expected A..B bits per pixel with 0 < A < B <= 24, such as 0.4..0.8");
+    return {low, high};
+}
+
 std::vector<int32_t> ParseScaleCodes(const std::string& text) {
     std::vector<int32_t> codes;
     const size_t dots = text.find("..");

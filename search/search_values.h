@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vardelk {
@@ -12,6 +13,9 @@ namespace vardelk {
 // "A..B" or a comma-separated list of scale codes in 1..31, sorted, at
 // least 4 distinct ones; ValueError of the field "codes".
 std::vector<int32_t> ParseScaleCodes(const std::string& text);
+
+// "A..B" bits per pixel, 0 < A < B <= 24; ValueError of the field "bpp".
+std::pair<double, double> ParseBppRange(const std::string& text);
 
 // "600", "600s", "10m", "1.5h" in seconds; 0 means no time limit.
 // ValueError of the field "budget".

@@ -36,7 +36,8 @@ SetFigures MeasureSet(const std::vector<CodedPicture>& pictures, const Objective
 
 std::vector<MeasureFigures> MeasureSetByEveryMeasure(const std::vector<CodedPicture>& pictures,
                                                      const Objective& objective, const SearchMatrix& found) {
-    const std::vector<QualityMeasure>& measures = AllQualityMeasures();
+    std::vector<QualityMeasure> measures = AllQualityMeasures();
+    if (NeedsButteraugli(objective.Measure())) measures.push_back(QualityMeasure::kButteraugli);
     auto defaults = objective.CurvesByMeasure(DefaultSearchMatrix(), measures);
     auto flats = objective.CurvesByMeasure(FlatSearchMatrix(16), measures);
     auto founds = objective.CurvesByMeasure(found, measures);
@@ -97,24 +98,21 @@ std::optional<Confirmation> ConfirmFoundMatrix(const ConfirmingEncoder& encoder,
                                                const SetFigures& predicted, const SearchMatrix& found,
                                                const std::vector<int32_t>& codes, QualityMeasure measure,
                                                int32_t threads, const std::function<bool()>& stop,
-                                               const std::function<bool()>& stoppedOrArriving,
-                                               const std::string& butteraugli) {
+                                               const std::function<bool()>& stoppedOrArriving) {
     Confirmation c;
     c.encoder = encoder;
     c.set = set;
     c.predicted = &predicted;
-    const EncoderConfirmation runner(encoder, model, pictures, butteraugli);
+    // Butteraugli is measured here, from the decoded pictures as RGB, as
+    // the search predicts it; the outside program is not needed.
+    const EncoderConfirmation runner(encoder, model, pictures);
     // Every measure from the same runs; the search's decides the rule.
-    std::vector<QualityMeasure> measures = {measure};
-    for (QualityMeasure m : AllQualityMeasures()) {
-        if (m != measure) measures.push_back(m);
-    }
+    // Of two opinions the first, SSIMULACRA 2, decides the rule.
+    std::vector<QualityMeasure> measures = {Opinions(measure).front()};
     std::vector<QualityMeasure> reported = AllQualityMeasures();
-    if (runner.MeasuresButteraugli()) {
-        measures.push_back(QualityMeasure::kButteraugli);
-        reported.push_back(QualityMeasure::kButteraugli);
-    } else {
-        c.butteraugliNote = "butteraugli_main is not installed (Debian: libjxl-devtools)";
+    reported.push_back(QualityMeasure::kButteraugli);
+    for (QualityMeasure m : reported) {
+        if (m != measures.front()) measures.push_back(m);
     }
     std::optional<std::vector<std::vector<RdCurveData>>> curves[3];
     const SearchMatrix matrices[3] = {DefaultSearchMatrix(), FlatSearchMatrix(16), found};

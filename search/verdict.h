@@ -65,16 +65,15 @@ struct Confirmation {
     std::string set;  // "validation" or "training"
     const SetFigures* predicted = nullptr;
     SetFigures measured;
-    // Every measure, the search's among them, and Butteraugli last where
-    // the program is installed.
+    // Every measure, the search's among them, and Butteraugli last.
     std::vector<MeasureFigures> measuredByMeasure;
     std::string butteraugliNote;        // why Butteraugli is missing, or ""
     std::vector<std::string> failures;  // empty: confirmed (by the search's measure)
 };
 
 // Has the encoder code the pictures with the default, flat 16 and the found
-// matrix at the scale codes and applies the rule; `butteraugli` (the
-// program's path, "" for none) adds its opinion. `stop` is asked before
+// matrix at the scale codes and applies the rule (by the first of the
+// measure's opinions); Butteraugli measured here adds its opinion. `stop` is asked before
 // every run; `stoppedOrArriving` is asked when a run fails, whether the
 // failure is the stop on its way (Ctrl-C reaches the encoder too). Nothing
 // when the runs were stopped.
@@ -83,8 +82,7 @@ std::optional<Confirmation> ConfirmFoundMatrix(const ConfirmingEncoder& encoder,
                                                const SetFigures& predicted, const SearchMatrix& found,
                                                const std::vector<int32_t>& codes, QualityMeasure measure,
                                                int32_t threads, const std::function<bool()>& stop,
-                                               const std::function<bool()>& stoppedOrArriving,
-                                               const std::string& butteraugli = "");
+                                               const std::function<bool()>& stoppedOrArriving);
 
 // Mean bytes against mean quality per scale code over the pictures' curves
 // of one matrix (all at the same codes).

@@ -6,6 +6,7 @@
 
 #include "media/error.h"
 #include "search/operating_range.h"
+#include "test_pictures.h"
 
 namespace vardelk {
 namespace {
@@ -49,6 +50,30 @@ TEST(OperatingRange, CurveWithinCutsAtTheIntervalsEnds) {
     EXPECT_NEAR(within[0].bytes, 2000, 1e-9);
     EXPECT_EQ(within[1].scaleCode, 8);
     EXPECT_NEAR(within[2].bytes, 8000, 1e-9);
+}
+
+// The codes chosen for a band reach its higher rate at the finest and its
+// lower rate at the coarsest on every picture, pictures of different
+// detail and size together.
+TEST(OperatingRange, BandCodesCoverTheBandOnEveryPicture) {
+    const std::vector<CodedPicture> pictures = {GrainyPicture(64, 48, 1), GrainyPicture(96, 64, 4)};
+    const CodingModel model;
+    const RateBand band = BppBand(1.4, 2.8);
+    const std::vector<int32_t> codes = BandScaleCodes(pictures, band, model, 2);
+    ASSERT_GE(codes.size(), 4u);
+    for (size_t i = 1; i < codes.size(); ++i) EXPECT_EQ(codes[i], codes[i - 1] + 1);
+    PointCoder coder;
+    for (const CodedPicture& p : pictures) {
+        const double pixels = double(p.format.width) * double(p.format.height);
+        const auto bpp = [&](int32_t code) {
+            return BitsPerPixel(double(coder.Code(p, kDefaultIntraMatrix, code, false, 0, model).bytes) +
+                                    StreamHeaderBytes(model, p.columns, p.rows),
+                                pixels);
+        };
+        EXPECT_GE(bpp(codes.front()), band.highBpp) << p.name;
+        EXPECT_LE(bpp(codes.back()), band.lowBpp) << p.name;
+    }
+    EXPECT_LT(codes.back() - codes.front(), 30);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // scale code when the candidates were coded at fewer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <vector>
@@ -69,6 +70,54 @@ TEST(PerceptualSearch, PreparedOriginalScoresAsFromScratch) {
     EXPECT_EQ(picture.ssimulacra2, copy.ssimulacra2);
 }
 
+// Both opinions from one conversion give each measure's own figure, and a
+// matrix scores by the worse of the two objectives.
+TEST(PerceptualSearch, TwoOpinionsScoreByTheWorse) {
+    const std::vector<CodedPicture> pictures = {GrainyPicture(64, 48, 1), GrainyPicture(80, 48, 2)};
+    PointCoder coder;
+    const PointResult point =
+        coder.Code(pictures[0], kDefaultIntraMatrix, 6, false, MeasuresFor(kSsimulacra2Butteraugli));
+    EXPECT_EQ(point.ssimulacra2, pictures[0].Ssimulacra2Of(coder.Reconstruction()));
+    EXPECT_EQ(point.butteraugli,
+              ButteraugliFrames(pictures[0].format, pictures[0].original, coder.Reconstruction()).norm3);
+    const std::vector<int32_t> codes = {2, 4, 7, 12};
+    const Objective both(pictures, kSsimulacra2Butteraugli, codes, 2);
+    const Objective ssimulacra2(pictures, QualityMeasure::kSsimulacra2, codes, 2);
+    const Objective butteraugli(pictures, QualityMeasure::kButteraugli, codes, 2);
+    SearchMatrix steep = DefaultSearchMatrix();
+    for (size_t i = 1; i < steep.size(); ++i) steep[i] = std::min(255, steep[i] * steep[i] / 20);
+    for (const SearchMatrix& m : {FlatSearchMatrix(16), steep}) {
+        const double s = ssimulacra2.Score(m).objective, b = butteraugli.Score(m).objective;
+        const MatrixScore score = both.Score(m);
+        EXPECT_EQ(score.objective, std::max(s, b));
+        EXPECT_EQ(score.opinionObjectives, (std::vector<double>{s, b}));
+        EXPECT_EQ(both.ScoreCurves(score.curves).objective, score.objective);
+    }
+}
+
+// A found matrix that only ties with the best named matrix is not the
+// answer: the named matrix is, by its name.
+TEST(PerceptualSearch, NamedMatrixThatIsNotBeatenIsTheAnswer) {
+    const std::vector<CodedPicture> pictures = {GrainyPicture(64, 48, 1), GrainyPicture(80, 48, 2)};
+    const Objective objective(pictures, kSsimulacra2Butteraugli, {2, 4, 7, 12}, 2);
+    SearchAnswer named =
+        ChooseAnswer(objective, objective, DefaultSearchMatrix(), objective.Score(DefaultSearchMatrix()));
+    ASSERT_EQ(named.named.size(), NamedMatrices().size());
+    const auto best =
+        std::min_element(named.named.begin(), named.named.end(),
+                         [](const NamedObjective& a, const NamedObjective& b) { return a.objective < b.objective; });
+    ASSERT_LT(best->objective, std::min(named.defaultObjective, named.flatObjective))
+        << "no named matrix beats the presets here";
+    EXPECT_EQ(named.preset, best->name);
+    SearchMatrix tie{};
+    for (const FamilyMatrix& m : NamedMatrices()) {
+        if (m.name == best->name) tie = m.matrix;
+    }
+    const SearchAnswer tied = ChooseAnswer(objective, objective, tie, objective.Score(tie));
+    EXPECT_EQ(tied.preset, best->name);
+    EXPECT_EQ(tied.matrix, tie);
+}
+
 // Candidates at six codes, the answer at all of them: its figure is the
 // found matrix coded again at every code, never the six-code one.
 TEST(PerceptualSearch, AnswerIsChosenAtEveryScaleCode) {
@@ -79,9 +128,9 @@ TEST(PerceptualSearch, AnswerIsChosenAtEveryScaleCode) {
     const Objective counting(pictures, QualityMeasure::kSsimulacra2, codes, 2);
     SearchSettings settings;
     settings.budgetSeconds = 0;
-    settings.maxEvaluations = 30;
+    settings.maxEvaluations = 45;
     const SearchResult result = RunMatrixSearch(searched, settings, {}, {}, &counting);
-    EXPECT_EQ(result.families.size(), StartingFamilies().size() + PerceptualFamilies().size());
+    EXPECT_EQ(result.families.size(), StartingFamilies().size() + PerceptualFamilies().size() + NamedMatrices().size());
     const SearchAnswer answer = ChooseAnswer(counting, searched, result.best, result.score);
     EXPECT_EQ(answer.score.curves.front().size(), codes.size());
     EXPECT_EQ(answer.score.objective, counting.Score(answer.matrix).objective);
