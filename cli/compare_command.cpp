@@ -11,7 +11,6 @@
 #include "command_common.h"
 #include "compare/compare_report.h"
 #include "compare/comparison.h"
-#include "encoders/butteraugli_tool.h"
 #include "exit_status.h"
 #include "interrupt.h"
 #include "options.h"
@@ -65,7 +64,7 @@ void DefineCompareOptions(CLI::App& app, CompareOptions& o) {
         ->check(CLI::IsMember({"ffmpeg"}))
         ->type_name("ENCODER");
     app.add_flag("--no-butteraugli", o.noButteraugli,
-                 "Do not measure the encoder's pictures by butteraugli_main even where it is installed");
+                 "Leave Butteraugli out of the figures (it takes about as long again as the rest)");
     app.add_option("--out", o.out, "Folder for report.json and band-NAME.svg/.png (default compare-out)")
         ->type_name("DIR");
     app.add_option("-j,--threads", o.threads, "Threads, 1..1024 (default: every core); results do not depend on it")
@@ -123,8 +122,8 @@ int RunCompareCommand(int argc, char** argv) {
                 throw UsageError("--confirm " + o.confirm + ": " +
                                  (encoder.missing.empty() ? "the model is not " + o.confirm + "'s" : encoder.missing));
             job.confirm = true;
-            if (!o.noButteraugli) job.butteraugli = FindButteraugli();
         }
+        job.butteraugli = !o.noButteraugli;
         job.outputFolder = o.out;
         job.checkStop = ThrowIfInterrupted;
         Progress line(-1, !o.quiet && StderrIsTerminal());

@@ -143,21 +143,7 @@ void PrintBandTable(std::FILE* out, const ComparisonResult& r, size_t band) {
 
 }  // namespace
 
-const char* MeasureTitle(QualityMeasure measure) {
-    switch (measure) {
-        case QualityMeasure::kPsnrY:
-            return "luma PSNR";
-        case QualityMeasure::kSsim:
-            return "SSIM";
-        case QualityMeasure::kPsnr611:
-            return "PSNR 6:1:1";
-        case QualityMeasure::kSsimulacra2:
-            return "SSIMULACRA 2";
-        case QualityMeasure::kButteraugli:
-            return "Butteraugli";
-    }
-    return "?";
-}
+const char* MeasureTitle(QualityMeasure measure) { return QualityMeasureLabel(measure); }
 
 std::string BandTitle(const RateBand& band) {
     if (band.Whole()) return "whole range";

@@ -83,7 +83,7 @@ CurveSet MeasuredCurves(const ComparisonOptions& o, const std::vector<CodedPictu
                         const std::vector<QualityMeasure>& measures) {
     const ConfirmingEncoder encoder = FindConfirmingEncoder(o.model);
     if (encoder.name.empty()) throw CompareError("cannot confirm: " + encoder.missing);
-    const EncoderConfirmation runner(encoder, o.model, pictures, o.butteraugli);
+    const EncoderConfirmation runner(encoder, o.model, pictures);
     const auto stop = [&] {
         if (!o.checkStop) return false;
         try {
@@ -213,7 +213,11 @@ ComparisonResult RunComparison(const ComparisonOptions& o) {
     r.model = DescribeModel(o.model);
     const std::vector<RateBand>& bands = o.bands;
     std::vector<QualityMeasure> measures = o.measures;
-    if (measures.empty()) measures = {QualityMeasure::kSsimulacra2, QualityMeasure::kSsim, QualityMeasure::kPsnrY};
+    if (measures.empty()) {
+        measures = {QualityMeasure::kSsimulacra2, QualityMeasure::kButteraugli, QualityMeasure::kSsim,
+                    QualityMeasure::kPsnrY};
+        if (!o.butteraugli) measures.erase(measures.begin() + 1);
+    }
 
     const std::vector<CodedPicture> pictures = LoadCodedPictures(o.inputs, o.frames, o.model, o.threads, o.checkStop);
     if (pictures.empty()) throw CompareError("no pictures to compare the matrices on");
@@ -230,10 +234,8 @@ ComparisonResult RunComparison(const ComparisonOptions& o) {
     r.predicted = RankSide("predicted", measures, PredictedCurves(o, pictures, r.candidates, r.scaleCodes, measures), r,
                            pixels, bands);
     if (o.confirm) {
-        std::vector<QualityMeasure> measured = measures;
-        if (!o.butteraugli.empty()) measured.push_back(QualityMeasure::kButteraugli);
         const ConfirmingEncoder encoder = FindConfirmingEncoder(o.model);
-        r.measured = RankSide(encoder.name, measured, MeasuredCurves(o, pictures, r.candidates, r.scaleCodes, measured),
+        r.measured = RankSide(encoder.name, measures, MeasuredCurves(o, pictures, r.candidates, r.scaleCodes, measures),
                               r, pixels, bands);
         r.confirmed = true;
     }

@@ -61,13 +61,12 @@ struct ComparisonOptions {
     // The bands ranked; the whole range is always ranked after them.
     std::vector<RateBand> bands = StandardBands();
     // The measures of the figures, the first ranks. Empty: SSIMULACRA 2,
-    // SSIM and luma PSNR.
+    // Butteraugli (unless `butteraugli` is false), SSIM and luma PSNR.
     std::vector<QualityMeasure> measures;
+    bool butteraugli = true;
     // Have the model's real encoder code every point too (it must be
-    // installed: ConfirmingEncoder); with `butteraugli` (the program's
-    // path) its pictures are measured by Butteraugli as well.
+    // installed: ConfirmingEncoder), its pictures measured as ours are.
     bool confirm = false;
-    std::string butteraugli;
     int32_t threads = 1;
     // Curves in each band's plot beside the default's: the best ones.
     int32_t plottedCandidates = 3;

@@ -36,6 +36,13 @@ constexpr NamedValue<QualityMeasure> kMeasureTitles[] = {
     {kSsimulacra2Butteraugli, "SSIMULACRA 2 (and Butteraugli)"},
 };
 
+// The same as a table's column and a verdict name them.
+constexpr NamedValue<QualityMeasure> kMeasureLabels[] = {
+    {QualityMeasure::kPsnrY, "luma PSNR"},         {QualityMeasure::kSsim, "SSIM"},
+    {QualityMeasure::kPsnr611, "PSNR 6:1:1"},      {QualityMeasure::kSsimulacra2, "SSIMULACRA 2"},
+    {QualityMeasure::kButteraugli, "Butteraugli"}, {kSsimulacra2Butteraugli, "SSIMULACRA 2 + Butteraugli"},
+};
+
 }  // namespace
 
 const char* QualityMeasureName(QualityMeasure measure) { return NameIn(kMeasureNames, measure); }
@@ -49,6 +56,8 @@ bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure) {
 
 const char* QualityMeasureTitle(QualityMeasure measure) { return NameIn(kMeasureTitles, measure); }
 
+const char* QualityMeasureLabel(QualityMeasure measure) { return NameIn(kMeasureLabels, measure); }
+
 std::vector<std::string> SearchMeasureNames() {
     std::vector<std::string> names;
     for (QualityMeasure m : AllQualityMeasures()) names.push_back(QualityMeasureName(m));
@@ -58,7 +67,6 @@ std::vector<std::string> SearchMeasureNames() {
 }
 
 double MeasureQuality(QualityMeasure measure, const PointResult& point) {
-    if (measure == kSsimulacra2Butteraugli) return point.ssimulacra2;
     switch (measure) {
         case QualityMeasure::kPsnrY:
             return point.error.y.Psnr();
@@ -67,6 +75,7 @@ double MeasureQuality(QualityMeasure measure, const PointResult& point) {
         case QualityMeasure::kPsnr611:
             return (6.0 * point.error.y.Psnr() + point.error.cb.Psnr() + point.error.cr.Psnr()) / 8.0;
         case QualityMeasure::kSsimulacra2:
+        case QualityMeasure::kSsimulacra2Butteraugli:  // a point's quality by both is its SSIMULACRA 2
             return point.ssimulacra2;
         case QualityMeasure::kButteraugli:
             return -std::log(point.butteraugli);
@@ -75,7 +84,6 @@ double MeasureQuality(QualityMeasure measure, const PointResult& point) {
 }
 
 PointMeasures MeasuresFor(QualityMeasure measure) {
-    if (measure == kSsimulacra2Butteraugli) return kMeasureSsimulacra2 | kMeasureButteraugli;
     switch (measure) {
         case QualityMeasure::kPsnrY:
             return kMeasureLumaPsnr;
@@ -87,6 +95,8 @@ PointMeasures MeasuresFor(QualityMeasure measure) {
             return kMeasureSsimulacra2;
         case QualityMeasure::kButteraugli:
             return kMeasureButteraugli;
+        case QualityMeasure::kSsimulacra2Butteraugli:
+            return kMeasureSsimulacra2 | kMeasureButteraugli;
     }
     return 0;
 }

@@ -53,10 +53,8 @@ using SearchMatrix = std::array<int32_t, kMatrixEntries>;
 // at once, SSIMULACRA 2 and Butteraugli: a point's quality by it is its
 // SSIMULACRA 2 score, but an objective by it scores a matrix by the worse
 // of the two opinions' figures (Objective).
-enum class QualityMeasure { kPsnrY, kSsim, kPsnr611, kSsimulacra2, kButteraugli };
-// The two opinions, kept out of the enumerators so that the switches over
-// single measures (the comparison's titles) need not know it.
-constexpr QualityMeasure kSsimulacra2Butteraugli = QualityMeasure(5);
+enum class QualityMeasure { kPsnrY, kSsim, kPsnr611, kSsimulacra2, kButteraugli, kSsimulacra2Butteraugli };
+constexpr QualityMeasure kSsimulacra2Butteraugli = QualityMeasure::kSsimulacra2Butteraugli;
 
 // The single measures an objective by `measure` draws its curves from:
 // SSIMULACRA 2 then Butteraugli for the two opinions, else the measure.
@@ -70,6 +68,9 @@ const char* QualityMeasureName(QualityMeasure measure);
 bool ParseQualityMeasure(const std::string& text, QualityMeasure* measure);
 // The measure as a plot's axis names it: "Y PSNR (dB)", "SSIMULACRA 2".
 const char* QualityMeasureTitle(QualityMeasure measure);
+// The measure as a table's column and a verdict name it: "luma PSNR",
+// "SSIM", "PSNR 6:1:1", "SSIMULACRA 2", "Butteraugli".
+const char* QualityMeasureLabel(QualityMeasure measure);
 // The names of the measures a search can take, for option lists: those of
 // AllQualityMeasures, then butteraugli and ssimulacra2+butteraugli.
 std::vector<std::string> SearchMeasureNames();
