@@ -6,6 +6,7 @@
 #include "matrix/ffmpeg_option.h"
 #include "matrix/stream_limit.h"
 #include "media/report_text.h"
+#include "search/search_report.h"
 
 namespace vardelk {
 namespace {
@@ -31,17 +32,6 @@ size_t BestBy(const BandRanking& ranking, size_t m) {
         if (ranking.figures[c][m].meanBdRate < ranking.figures[best][m].meanBdRate) best = c;
     }
     return best;
-}
-
-std::string NumberJson(double value) { return std::isfinite(value) ? FormatDecimal(value) : "null"; }
-
-std::string CurveJson(const RdCurveData& curve) {
-    std::string json = "[";
-    for (const CurvePoint& p : curve) {
-        json += (json.size() > 1 ? ", [" : "[") + std::to_string(p.scaleCode) + ", " + FormatDecimal(p.bytes) + ", " +
-                NumberJson(p.quality) + "]";
-    }
-    return json + "]";
 }
 
 std::string MeasureKey(QualityMeasure m) { return QualityMeasureName(m); }

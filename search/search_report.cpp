@@ -19,18 +19,6 @@ std::string MatrixJson(const SearchMatrix& m) {
     return json.str();
 }
 
-std::string NumberJson(double value) { return std::isfinite(value) ? FormatDecimal(value) : "null"; }
-
-// [[scale code, bytes, quality], ...]
-std::string CurveJson(const RdCurveData& curve) {
-    std::string json = "[";
-    for (const CurvePoint& p : curve) {
-        json += (json.size() > 1 ? ", [" : "[") + std::to_string(p.scaleCode) + ", " + FormatDecimal(p.bytes) + ", " +
-                NumberJson(p.quality) + "]";
-    }
-    return json + "]";
-}
-
 std::string SetJson(const SetFigures& f) {
     std::ostringstream json;
     json << "{\n    \"bd_rate_vs_default\": " << NumberJson(Mean(f.foundVsDefault))
@@ -102,6 +90,17 @@ std::string ConfirmationJson(const Confirmation& c) {
 }
 
 }  // namespace
+
+std::string NumberJson(double value) { return std::isfinite(value) ? FormatDecimal(value) : "null"; }
+
+std::string CurveJson(const RdCurveData& curve) {
+    std::string json = "[";
+    for (const CurvePoint& p : curve) {
+        json += (json.size() > 1 ? ", [" : "[") + std::to_string(p.scaleCode) + ", " + FormatDecimal(p.bytes) + ", " +
+                NumberJson(p.quality) + "]";
+    }
+    return json + "]";
+}
 
 const std::vector<MeasureFigures>* PredictedByMeasure(const SearchRunReport& run, const std::string& set) {
     return set == "validation" ? run.validationByMeasure : run.trainingByMeasure;

@@ -40,6 +40,11 @@ struct SearchRunReport {
 
 std::string SearchReportJson(const SearchRunReport& run);
 
+// A figure as JSON: the number, or null when it is not finite.
+std::string NumberJson(double value);
+// A curve as JSON: [[scale code, bytes, quality], ...].
+std::string CurveJson(const RdCurveData& curve);
+
 // The predicted figures by every measure of a set ("training" or
 // "validation"), null when there are none.
 const std::vector<MeasureFigures>* PredictedByMeasure(const SearchRunReport& run, const std::string& set);
