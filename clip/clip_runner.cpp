@@ -56,17 +56,25 @@ FrameResult ClipRunner::Process(const Y4mFrame& input, const Ssimulacra2Original
     for (LevelRecorder& recorder : recorders_) recorder.Clear();
     result.bytes = coders_.size() > 1 ? CodeBands(input) : CodeFrame(input);
     if (!planar_) YcToY4m(format_, output_.data(), format_.width, reconstruction_, cpuFlags_);
-    if (measureError_) result.error = CompareFrames(input, reconstruction_, cpuFlags_);
+    const bool perceptual = measureSsimulacra2_ || measureButteraugli_;
+    const bool codedPlanes =
+        measureCodedPlanes_ && format_.chroma != ChromaFormat::kMono && (measureError_ || measureSsim_);
+    const Y4mFrame* original = &input;
+    const Y4mFrame* reconstruction = &reconstruction_;
+    if (perceptual || codedPlanes) {
+        const bool needOriginal = codedPlanes || (measureSsimulacra2_ && prepared == nullptr) ||
+                                  (measureButteraugli_ && preparedButteraugli == nullptr);
+        Frames420(input, needOriginal, &original, &reconstruction);
+    }
+    if (measureError_)
+        result.error = codedPlanes ? CompareFrames(*original, *reconstruction, cpuFlags_)
+                                   : CompareFrames(input, reconstruction_, cpuFlags_);
     if (measureSsim_) {
         result.hasSsim = true;
-        result.ssim = CompareFramesSsim(format_, input, reconstruction_);
+        result.ssim = codedPlanes ? CompareFramesSsim(format420_, *original, *reconstruction)
+                                  : CompareFramesSsim(format_, input, reconstruction_);
     }
-    if (!measureSsimulacra2_ && !measureButteraugli_) return result;
-    const bool needOriginal =
-        (measureSsimulacra2_ && prepared == nullptr) || (measureButteraugli_ && preparedButteraugli == nullptr);
-    const Y4mFrame* original = nullptr;
-    const Y4mFrame* reconstruction = nullptr;
-    Frames420(input, needOriginal, &original, &reconstruction);
+    if (!perceptual) return result;
     if (measureSsimulacra2_) {
         result.hasSsimulacra2 = true;
         result.ssimulacra2 = prepared != nullptr

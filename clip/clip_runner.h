@@ -66,6 +66,13 @@ public:
     // Measure PSNR of every frame (on unless turned off; a face that only
     // shows the reconstruction saves its time).
     void MeasureError(bool on) { measureError_ = on; }
+    // Measure PSNR and SSIM of a 4:2:2 or 4:4:4 clip the way SSIMULACRA 2
+    // and Butteraugli take it, the coded 4:2:0 planes against the
+    // reconstruction in 4:2:0, instead of the clip's own planes against the
+    // reconstruction in its layout (off unless asked). 4:2:0 clips, which
+    // are their coded planes, and monochrome ones, measured by their luma,
+    // give the same figures either way.
+    void MeasureCodedPlanes(bool on) { measureCodedPlanes_ = on; }
     // Codes the frames from now on with other settings or another matrix
     // (which must outlive the runner's use of it).
     void SetCoding(const CodingSettings& settings, const int32_t* matrix) {
@@ -126,6 +133,7 @@ private:
     Y4mFrame reconstruction_;
     int64_t processed_ = 0;
     bool measureError_ = true;
+    bool measureCodedPlanes_ = false;
     bool measureSsim_ = false;
     bool measureSsimulacra2_ = false;
     int32_t ssimulacra2Threads_ = 1;

@@ -12,16 +12,21 @@ std::string PointName(const std::string& matrix, const CodingSettings& settings)
            std::to_string(settings.scaleCode);
 }
 
-// Pools the measures of every decoded frame against the clip's.
-void MeasureDecoded(const FfmpegRun& run, const std::string& point, const Y4mFormat& format,
+// Pools the measures of every decoded frame against the clip's. A
+// monochrome clip's PSNR and SSIM are of its luma alone, as a sweep predicts
+// them: the neutral chroma it is coded with is no part of the picture.
+void MeasureDecoded(const FfmpegRun& run, const std::string& point, const Y4mFormat& format, bool monochrome,
                     const std::vector<Y4mFrame>& clip, const PerceptualOriginals* perceptual, MeasuredPoint& measured) {
     size_t index = 0;
     double scores = 0;
     ButteraugliDistance distances;
+    Y4mFormat measuredFormat = format;
+    if (monochrome) measuredFormat.chroma = ChromaFormat::kMono;
     const size_t frames = run.ReadDecoded(format.width, format.height, point, [&](const Y4mFrame& frame) {
         if (index < clip.size()) {  // the rest only counted, for the message below
-            measured.error.Add(CompareFrames(clip[index], frame));
-            measured.ssim.Add(CompareFramesSsim(format, clip[index], frame));
+            measured.error.Add(monochrome ? FrameError{ComparePlanes(clip[index].y, frame.y), {}, {}}
+                                          : CompareFrames(clip[index], frame));
+            measured.ssim.Add(CompareFramesSsim(measuredFormat, clip[index], frame));
             if (perceptual && perceptual->Ssimulacra2()) scores += perceptual->Score(index, format, clip[index], frame);
             if (perceptual && perceptual->Butteraugli()) {
                 const ButteraugliDistance d = perceptual->Distance(index, format, clip[index], frame);
@@ -60,6 +65,7 @@ FfmpegConfirmer::FfmpegConfirmer(std::string ffmpeg, const Y4mFormat& format, co
                                  FailureCheck stopped)
     : ffmpeg_{std::move(ffmpeg), FfmpegOptions{}},
       format_(CodedPlanesFormat(format)),
+      monochrome_(format.chroma == ChromaFormat::kMono),
       clip_(clip),
       source_(folder_.File("source.y4m")),
       stopped_(std::move(stopped)) {
@@ -82,7 +88,7 @@ MeasuredPoint FfmpegConfirmer::Measure(const NamedMatrix& matrix, const CodingSe
     try {
         const FfmpegRun run(ffmpeg_, source_, settings, matrix.entries, folder_.File("point" + std::to_string(index)),
                             check);
-        MeasureDecoded(run, name, format_, clip_, perceptual_, point);
+        MeasureDecoded(run, name, format_, monochrome_, clip_, perceptual_, point);
         point.totalBytes = int64_t(run.Stream().size());
     } catch (const FfmpegFailure& failure) {
         if (stopped_) stopped_();  // throws when the run ended of the caller's stop

@@ -41,10 +41,11 @@ struct MeasuredPoint {
     ButteraugliDistance butteraugli;  // the means of the frames' norms, when the confirmer measures them
 };
 
-// The 4:2:0 frames a confirmed sweep codes and hands ffmpeg: the planes our
-// coder codes of each frame (CodedPlanes420, media/coded_planes.h: 4:2:0
-// clips as they are, another layout's chroma gathered as the coder gathers
-// it, mono with neutral chroma), in the format of CodedPlanesFormat.
+// The 4:2:0 frames a confirmed sweep hands ffmpeg and measures against:
+// the planes our coder codes of each frame (CodedPlanes420,
+// media/coded_planes.h: 4:2:0 clips as they are, another layout's chroma
+// gathered as the coder gathers it, mono with neutral chroma), in the
+// format of CodedPlanesFormat.
 std::vector<Y4mFrame> ConvertTo420(const Y4mFormat& format, const std::vector<Y4mFrame>& clip);
 
 class FfmpegConfirmer {
@@ -58,8 +59,9 @@ public:
     // ffmpeg too), so that it ends the sweep as a stop.
     using FailureCheck = std::function<void()>;
 
-    // Writes the clip (4:2:0) into a private temporary folder; the clip must
-    // outlive the object, which measures against it.
+    // Writes the clip, the 4:2:0 planes coded of a clip in `format`
+    // (ConvertTo420), into a private temporary folder; the clip must outlive
+    // the object, which measures against it.
     FfmpegConfirmer(std::string ffmpeg, const Y4mFormat& format, const std::vector<Y4mFrame>& clip,
                     FailureCheck stopped = {});
 
@@ -75,7 +77,8 @@ public:
 
 private:
     Ffmpeg ffmpeg_;
-    Y4mFormat format_;
+    Y4mFormat format_;  // the clip's 4:2:0 form
+    bool monochrome_;   // the clip was monochrome: measured by its luma
     const std::vector<Y4mFrame>& clip_;
     TemporaryFolder folder_;
     std::string source_;

@@ -40,6 +40,7 @@ SweepRow RunOne(const std::vector<Y4mFrame>& clip, const Y4mFormat& format, cons
     row.scaleCode = settings.scaleCode;
     row.quantiserScale = QuantiserScale(settings.scaleCode, settings.nonLinearScale);
     runner.MeasureSsim(true);
+    runner.MeasureCodedPlanes(true);
     runner.MeasureSsimulacra2(perceptual != nullptr && perceptual->Ssimulacra2());
     runner.MeasureButteraugli(perceptual != nullptr && perceptual->Butteraugli());
     double scores = 0;

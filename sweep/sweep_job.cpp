@@ -5,7 +5,6 @@
 #include "clip/clip_source.h"
 #include "clip/job_outputs.h"
 #include "clip/user_matrix.h"
-#include "media/coded_planes.h"
 #include "sweep/sweep_curves.h"
 #include "sweep/sweep_error.h"
 
@@ -58,15 +57,9 @@ SweepReport RunSweepJob(const SweepJob& job) {
     CheckWritable(job.stats);
     CheckWritable(job.plot);
     std::unique_ptr<ClipSource> source = OpenClipSource(job.input, job.maxFrames > 0 ? int32_t(job.maxFrames) : 1);
-    Y4mFormat format = source->Format();
-    std::vector<Y4mFrame> clip = LoadClip(*source, job.maxFrames, job.checkStop);
+    const Y4mFormat format = source->Format();
+    const std::vector<Y4mFrame> clip = LoadClip(*source, job.maxFrames, job.checkStop);
     if (clip.empty()) throw SweepError(job.input + ": holds no frames");
-    // The confirming encoder codes 4:2:0 only; so that both code the same
-    // planes, the sweep codes the clip's 4:2:0 form too.
-    if (job.confirm && format.chroma != ChromaFormat::k420) {
-        clip = ConvertTo420(format, clip);
-        format = CodedPlanesFormat(format);
-    }
 
     const bool s2 = job.ssimulacra2 || job.plotMetric == RdMetric::kSsimulacra2;
     const bool butteraugli = job.butteraugli || job.plotMetric == RdMetric::kButteraugli;
@@ -91,10 +84,17 @@ SweepReport RunSweepJob(const SweepJob& job) {
     report.modelColumn = job.modelColumn;
     report.method = job.method;
     report.matrixNotes = notes;
+    if (format.chroma == ChromaFormat::k422 || format.chroma == ChromaFormat::k444)
+        report.reference = kCodedPlanesReference;
     report.rows = RunSweep(clip, format, points, job.cpuFlags, job.threads,
                            {job.checkStop, progress(int64_t(points.size()) * int64_t(clip.size()))}, originals.get());
     if (job.confirm) {
-        FfmpegConfirmer confirmer(ffmpeg, format, clip, job.checkStopArriving);
+        // The confirming encoder codes 4:2:0 only: it is given the planes our
+        // coder codes of the clip, which every figure is measured against.
+        std::vector<Y4mFrame> converted;
+        if (format.chroma != ChromaFormat::k420) converted = ConvertTo420(format, clip);
+        FfmpegConfirmer confirmer(ffmpeg, format, format.chroma == ChromaFormat::k420 ? clip : converted,
+                                  job.checkStopArriving);
         confirmer.MeasurePerceptual(originals.get());
         ConfirmSweep(confirmer, points, job.threads, {job.checkStop, progress(int64_t(points.size()))}, report.rows);
         report.confirmedBy = "ffmpeg";

@@ -116,8 +116,9 @@ std::string SweepCsv(const SweepReport& report) {
 
 std::string SweepJson(const SweepReport& report) {
     std::ostringstream json;
-    json << "{\n  \"input\": " << JsonString(report.input) << ",\n  \"model\": " << JsonString(report.model)
-         << ",\n  \"rows\": [";
+    json << "{\n  \"input\": " << JsonString(report.input) << ",\n  \"model\": " << JsonString(report.model);
+    if (!report.reference.empty()) json << ",\n  \"reference\": " << JsonString(report.reference);
+    json << ",\n  \"rows\": [";
     for (size_t i = 0; i < report.rows.size(); ++i) {
         const SweepRow& r = report.rows[i];
         json << (i ? ",\n" : "\n") << "    " << PointJson(r) << ", \"quantiser_scale\": " << r.quantiserScale

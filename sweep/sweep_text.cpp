@@ -13,8 +13,9 @@ std::string MeasuredCell(const SweepRow& r, const std::string& text) { return r.
 
 void PrintTable(std::FILE* out, const SweepReport& report) {
     const bool confirmed = !report.confirmedBy.empty(), s2 = report.ssimulacra2, butteraugli = report.butteraugli;
-    std::fprintf(out, "coding model: %s%s%s\n", report.model.c_str(), confirmed ? "; measured by " : "",
-                 report.confirmedBy.c_str());
+    std::fprintf(out, "coding model: %s%s%s%s%s\n", report.model.c_str(), confirmed ? "; measured by " : "",
+                 report.confirmedBy.c_str(), report.reference.empty() ? "" : "; figures against the ",
+                 report.reference.c_str());
     std::fprintf(out, "%-24s %-10s %4s %6s %12s %10s %9s %9s %9s %9s", "matrix", "mapping", "code", "qscale",
                  "bytes/frame", "Mbit/s", "Y dB", "Cb dB", "Cr dB", "SSIM");
     if (s2) std::fprintf(out, " %12s", "SSIMULACRA 2");
