@@ -1,17 +1,21 @@
 // A 4:2:2 or 4:4:4 clip is measured against the 4:2:0 planes the coder
-// codes of it: the planes a confirmed sweep hands ffmpeg (and codes itself)
-// and the original SSIMULACRA 2 and Butteraugli measure against, prepared
-// for the sweep or not, are CodedPlanes420 of the frame.
+// codes of it: the planes a confirmed sweep hands ffmpeg and the original
+// SSIMULACRA 2 and Butteraugli measure against, prepared for the sweep or
+// not, are CodedPlanes420 of the frame, and confirming a sweep changes none
+// of its predicted figures.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "clip/clip_runner.h"
+#include "codec/coding_model.h"
+#include "encoders/child_process.h"
 #include "media/coded_planes.h"
 #include "media/yc_convert.h"
 #include "sweep/ffmpeg_points.h"
 #include "sweep/perceptual_originals.h"
+#include "sweep/sweep_job.h"
 #include "testing/random.h"
 
 namespace vardelk {
@@ -77,6 +81,41 @@ TEST(CodedOriginals, ConfirmationAndPerceptualMeasuresTakeThePlanesCoded) {
             EXPECT_DOUBLE_EQ(prepared.ssimulacra2, score);
             EXPECT_EQ(prepared.butteraugli.maxNorm, distance.maxNorm);
             EXPECT_EQ(prepared.butteraugli.norm3, distance.norm3);
+        }
+    }
+}
+
+// Confirming a sweep leaves its predictions alone: the clip is coded as it
+// is either way (with field DCT a 4:4:4 clip's chroma is not gathered as its
+// 4:2:0 form's is) and measured against the same planes, the coded 4:2:0
+// ones, or a monochrome clip's luma alone, ffmpeg's pictures too.
+TEST(CodedOriginals, ConfirmingKeepsThePredictedFigures) {
+    if (FindOnPath("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg: not installed (scripts/setup.sh installs it)";
+    const TemporaryFolder folder("vardelk-sweep-test");
+    for (const ChromaFormat chroma : {ChromaFormat::k444, ChromaFormat::kMono}) {
+        Y4mFormat format;
+        format.width = 48;
+        format.height = 32;
+        format.chroma = chroma;
+        format.chromaTag = chroma == ChromaFormat::k444 ? "444" : "mono";
+        SCOPED_TRACE(format.chromaTag);
+        SweepJob job;
+        job.input = folder.File(format.chromaTag + ".y4m");
+        WriteY4mFile(job.input, format, {Grainy(format, 7)});
+        job.scaleCodes = {2, 9};
+        job.settings.model = PresetModel(EncoderPreset::kFfmpeg);
+        job.settings.interlacedDct = true;
+        const SweepReport plain = RunSweepJob(job);
+        job.confirm = true;
+        const SweepReport confirmed = RunSweepJob(job);
+        ASSERT_EQ(confirmed.rows.size(), plain.rows.size());
+        for (size_t i = 0; i < plain.rows.size(); ++i) {
+            const SweepRow &a = plain.rows[i], &b = confirmed.rows[i];
+            EXPECT_EQ(b.totalBytes, a.totalBytes);
+            EXPECT_EQ(b.error.cb.squaredError, a.error.cb.squaredError);
+            EXPECT_EQ(b.error.cb.samples, a.error.cb.samples);
+            EXPECT_EQ(b.ssim.all.Ssim(), a.ssim.all.Ssim());
+            EXPECT_EQ(b.measured.ssim.cb.Measured(), a.ssim.cb.Measured());
         }
     }
 }
