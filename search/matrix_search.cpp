@@ -36,12 +36,19 @@ public:
     // improves on the best; true when it did. A candidate that finds a limit
     // reached is not scored: from then on Stopped() holds, nothing more is
     // scored, and every phase returns at once.
-    bool Try(const SearchMatrix& matrix, const std::string& move) {
+    // Only a candidate of the starting families is always scored whole
+    // (`whole`): the others need only show whether they beat the best, and
+    // by two opinions the first's figures often show they cannot
+    // (Objective::ScoreAgainst). The candidates and choices are the same
+    // either way; `seen_` then keeps the lower bound, enough to skip the
+    // matrix if it comes again.
+    bool Try(const SearchMatrix& matrix, const std::string& move, bool whole = false) {
         if (Stopped() || seen_.count(matrix) != 0) return false;
         stopped_ = LimitReached();
         if (Stopped()) return false;
-        MatrixScore score = objective_.Score(matrix);
+        MatrixScore score = whole ? objective_.Score(matrix) : objective_.ScoreAgainst(matrix, result_.score.objective);
         ++result_.evaluations;
+        if (!score.complete) ++result_.settledByFirstOpinion;
         seen_[matrix] = score.objective;
         const bool better = score.objective < result_.score.objective;
         if (better) {
@@ -66,7 +73,7 @@ public:
             families.push_back(std::move(named));
         }
         for (const FamilyMatrix& family : families) {
-            Try(family.matrix, "family " + family.name);
+            Try(family.matrix, "family " + family.name, true);
             if (Stopped()) return;
             result_.families.emplace_back(family.name, seen_[family.matrix]);
         }

@@ -85,6 +85,9 @@ struct SearchResult {
     std::vector<std::pair<std::string, double>> families;         // every starting point's objective
     std::vector<std::pair<std::string, SearchMatrix>> phaseBest;  // the best when each phase ended
     int64_t evaluations = 0;
+    // Of those, candidates by two opinions that the first one's figures
+    // alone showed could not beat the best (never measured by the second).
+    int64_t settledByFirstOpinion = 0;
     double seconds = 0.0;
     SearchStop stop = SearchStop::kConverged;
 };

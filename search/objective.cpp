@@ -334,4 +334,24 @@ MatrixScore Objective::ScoreOpinion(std::vector<RdCurveData> curves, size_t opin
 
 MatrixScore Objective::Score(const SearchMatrix& matrix) const { return ScoreCurves(Curves(matrix)); }
 
+MatrixScore Objective::ScoreAgainst(const SearchMatrix& matrix, double bound) const {
+    const std::vector<QualityMeasure>& opinions = Opinions(measure_);
+    if (opinions.size() == 1) return Score(matrix);
+    // Every point is coded again for the later opinions: the coding costs
+    // little beside their measures, and the figures are those of one
+    // coding (the coder is deterministic).
+    std::vector<RdCurveData> curves = std::move(CurvesByMeasure(matrix, {opinions.front()}).front());
+    MatrixScore first = ScoreOpinion(curves, 0);
+    if (first.objective >= bound) {
+        first.opinionObjectives = {first.objective};
+        first.complete = false;
+        return first;
+    }
+    const std::vector<QualityMeasure> later(opinions.begin() + 1, opinions.end());
+    for (std::vector<RdCurveData>& byOpinion : CurvesByMeasure(matrix, later))
+        curves.insert(curves.end(), std::make_move_iterator(byOpinion.begin()),
+                      std::make_move_iterator(byOpinion.end()));
+    return ScoreCurves(std::move(curves));
+}
+
 }  // namespace vardelk

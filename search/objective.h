@@ -120,6 +120,11 @@ struct MatrixScore {
     std::vector<double> opinionObjectives;
     // Opinion after opinion, each one curve per picture.
     std::vector<RdCurveData> curves;
+    // False for a score by several opinions that stopped at the first
+    // opinion's figures because they alone reached the bound it was asked
+    // against (Objective::ScoreAgainst): its objective is then only a
+    // lower bound, its figures, opinion and curves the first opinion's.
+    bool complete = true;
 };
 
 // The BD-rate of `test` against `anchor` in percent, NaN when not computable.
@@ -170,6 +175,13 @@ public:
     std::vector<std::vector<RdCurveData>> CurvesByMeasure(const SearchMatrix& matrix,
                                                           const std::vector<QualityMeasure>& measures) const;
     MatrixScore Score(const SearchMatrix& matrix) const;
+    // The score of a matrix that is only of interest if its objective lies
+    // below `bound`. By several opinions the objective is the worst of
+    // theirs, so the first opinion's alone at or above the bound settles
+    // it: the points are then coded and measured by that opinion only
+    // (SSIMULACRA 2, a fraction of Butteraugli's cost) and the score comes
+    // back incomplete. Otherwise, and for a single opinion, it is Score's.
+    MatrixScore ScoreAgainst(const SearchMatrix& matrix, double bound) const;
     // The same figures for curves already coded.
     // By several opinions each is scored on its own curves and the score is
     // that of the worse: a matrix must improve by both.

@@ -1,6 +1,7 @@
 #include "search/search_text.h"
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "matrix/ffmpeg_option.h"
@@ -94,11 +95,14 @@ void PrintConfirmation(std::FILE* out, const Confirmation& c, bool colour) {
 void PrintSearchSummary(std::FILE* out, const SearchRunReport& run, const std::string& folder, bool colour) {
     const SearchAnswer& answer = *run.answer;
     const std::string band = run.band.empty() ? "" : ", band " + run.band;
-    std::fprintf(out, "search (%s, %s model%s, scale codes %d..%d): %lld matrices in %.0f s (%.2f/s), ended: %s\n",
+    const int64_t settled = run.result->settledByFirstOpinion;
+    const std::string settledWords =
+        settled > 0 ? ", " + std::to_string(settled) + " of them settled by the first opinion alone" : "";
+    std::fprintf(out, "search (%s, %s model%s, scale codes %d..%d): %lld matrices in %.0f s (%.2f/s%s), ended: %s\n",
                  run.measure.c_str(), DescribeModel(run.model).c_str(), band.c_str(), run.codes.front(),
                  run.codes.back(), static_cast<long long>(run.result->evaluations), run.result->seconds,
                  run.result->seconds > 0 ? double(run.result->evaluations) / run.result->seconds : 0.0,
-                 SearchStopWords(run.result->stop));
+                 settledWords.c_str(), SearchStopWords(run.result->stop));
     std::fprintf(
         out, "objective (every byte counted, as the progress line): found %+.3f%%, default %+.3f%%, flat16 %+.3f%%\n",
         answer.foundObjective, answer.defaultObjective, answer.flatObjective);

@@ -92,6 +92,12 @@ TEST(PerceptualSearch, TwoOpinionsScoreByTheWorse) {
         EXPECT_EQ(score.objective, std::max(s, b));
         EXPECT_EQ(score.opinionObjectives, (std::vector<double>{s, b}));
         EXPECT_EQ(both.ScoreCurves(score.curves).objective, score.objective);
+        // Asked against a bound above it, the score is whole; against one
+        // SSIMULACRA 2 alone reaches, that figure settles it.
+        EXPECT_EQ(both.ScoreAgainst(m, score.objective + 1).objective, score.objective);
+        const MatrixScore settled = both.ScoreAgainst(m, s);
+        EXPECT_FALSE(settled.complete);
+        EXPECT_EQ(settled.objective, s);
     }
 }
 
