@@ -22,11 +22,8 @@ CliError ForOption(const ValueError& error, const std::string& option) {
         const char* field;
         const char* option;
     };
-    static const FieldOption kOptions[] = {{"input", "--input"},
-                                           {"plot", "--plot"},
-                                           {"confirm", "--confirm"},
-                                           {"codes", "--codes"},
-                                           {"budget", "--budget"}};
+    static const FieldOption kOptions[] = {{"input", "--input"}, {"plot", "--plot"}, {"confirm", "--confirm"},
+                                           {"codes", "--codes"}, {"bpp", "--bpp"},   {"budget", "--budget"}};
     std::string name = option;
     for (const FieldOption& known : kOptions)
         if (name.empty() && error.Field() == known.field) name = known.option;

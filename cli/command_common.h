@@ -23,13 +23,25 @@ void CheckLogFolder(const std::string& dir);
 // (`option`, or the option of the error's field) in front of the message.
 CliError ForOption(const ValueError& error, const std::string& option = "");
 
-// Runs `call`, turning its ValueError into the option's CliError.
+// Runs `call`, turning its ValueError into the option's CliError: a value
+// of an input or output that failed as such.
 template <typename Call>
 auto NamingOption(const std::string& option, Call call) -> decltype(call()) {
     try {
         return call();
     } catch (const ValueError& error) {
         throw ForOption(error, option);
+    }
+}
+
+// Runs `call`, turning its ValueError into a UsageError naming the option of
+// the error's field: a value the command line should not have given.
+template <typename Call>
+auto AsUsageError(Call call) -> decltype(call()) {
+    try {
+        return call();
+    } catch (const ValueError& error) {
+        throw UsageError(ForOption(error).what());
     }
 }
 
