@@ -71,11 +71,7 @@ void DefineCompareOptions(CLI::App& app, CompareOptions& o) {
 }  // namespace
 
 int RunCompareCommand(int argc, char** argv) {
-    CLI::App app{"vardelk compare"};
-    app.name("vardelk compare");
-    CompareOptions o;
-    DefineCompareOptions(app, o);
-    return RunWithExitStatus(app, argc, argv, {"vardelk compare", ""}, [&]() -> int {
+    return RunCommand("vardelk compare", argc, argv, DefineCompareOptions, [](CompareOptions& o) {
         if (o.job.inputs.empty()) throw UsageError(std::string("no pictures given (usage: ") + kCompareUsage + ")");
         ComparisonOptions& job = o.job;
         job.model = ParseModelOptions(o.model);

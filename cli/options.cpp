@@ -149,12 +149,9 @@ void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
         }
         return;
     }
-    if (o.sweepNonLinear) throw UsageError("--sweep-nonlinear needs --sweep");
-    if (!o.codes.empty()) throw UsageError("--codes needs --sweep");
-    if (!o.plot.empty()) throw UsageError("--plot needs --sweep");
-    if (app.count("--bd-method") > 0) throw UsageError("--bd-method needs --sweep");
-    if (app.count("--plot-metric") > 0) throw UsageError("--plot-metric needs --sweep");
-    if (!o.confirm.empty()) throw UsageError("--confirm needs --sweep");
+    for (const char* name : {"--sweep-nonlinear", "--codes", "--plot", "--bd-method", "--plot-metric", "--confirm"}) {
+        if (app.count(name) > 0) throw UsageError(std::string(name) + " needs --sweep");
+    }
     if (o.matrices.size() > 1)
         throw UsageError("--matrix was given " + std::to_string(o.matrices.size()) +
                          " times; several matrices need --sweep");

@@ -1,4 +1,4 @@
-#include "sweep_command.h"
+#include "run_command.h"
 
 #include <memory>
 
