@@ -1,6 +1,5 @@
-// What the commands share: where their text goes, the coefficient logs'
-// folder checked before the work starts, and a library's refusal of a value
-// put in the words of the option it came from.
+// What the commands share: where their text goes, and a library's refusal
+// of a value put in the words of the option it came from.
 #pragma once
 
 #include <cstdio>
@@ -14,10 +13,6 @@ namespace vardelk {
 // Where tables and summaries go: standard output unless it carries data,
 // then standard error; nothing when quiet.
 std::FILE* TextStream(const CliOptions& options);
-
-// Checks that the coefficient logs can be created in `dir` (the pipeline
-// itself skips a log it cannot open without a word).
-void CheckLogFolder(const std::string& dir);
 
 // A ValueError as the command reports it: the option behind the value
 // (`option`, or the option of the error's field) in front of the message.
