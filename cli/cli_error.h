@@ -18,4 +18,10 @@ public:
     using Error::Error;
 };
 
+// A wrong command line (as opposed to bad input data): exit code 2.
+class UsageError : public CliError {
+public:
+    using CliError::CliError;
+};
+
 }  // namespace vardelk

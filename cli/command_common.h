@@ -1,6 +1,5 @@
-// What the commands share: where their text goes, the coefficient logs'
-// folder checked before the work starts, and a library's refusal of a value
-// put in the words of the option it came from.
+// What the commands share: where their text goes, and a library's refusal
+// of a value put in the words of the option it came from.
 #pragma once
 
 #include <cstdio>
@@ -15,21 +14,29 @@ namespace vardelk {
 // then standard error; nothing when quiet.
 std::FILE* TextStream(const CliOptions& options);
 
-// Checks that the coefficient logs can be created in `dir` (the pipeline
-// itself skips a log it cannot open without a word).
-void CheckLogFolder(const std::string& dir);
-
 // A ValueError as the command reports it: the option behind the value
 // (`option`, or the option of the error's field) in front of the message.
 CliError ForOption(const ValueError& error, const std::string& option = "");
 
-// Runs `call`, turning its ValueError into the option's CliError.
+// Runs `call`, turning its ValueError into the option's CliError: a value
+// of an input or output that failed as such.
 template <typename Call>
 auto NamingOption(const std::string& option, Call call) -> decltype(call()) {
     try {
         return call();
     } catch (const ValueError& error) {
         throw ForOption(error, option);
+    }
+}
+
+// Runs `call`, turning its ValueError into a UsageError naming the option of
+// the error's field: a value the command line should not have given.
+template <typename Call>
+auto AsUsageError(Call call) -> decltype(call()) {
+    try {
+        return call();
+    } catch (const ValueError& error) {
+        throw UsageError(ForOption(error).what());
     }
 }
 

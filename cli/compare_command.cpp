@@ -1,21 +1,19 @@
 #include "compare_command.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
-#include "clip/user_matrix.h"
 #include "command_common.h"
 #include "compare/compare_report.h"
 #include "compare/comparison.h"
+#include "compare/comparison_values.h"
 #include "exit_status.h"
 #include "interrupt.h"
-#include "options.h"
 #include "progress.h"
-#include "search/encoder_confirmation.h"
+#include "search/operating_range.h"
 #include "search/search_values.h"
 
 namespace vardelk {
@@ -25,10 +23,12 @@ constexpr char kCompareUsage[] =
     "vardelk compare PICTURES... [-m MATRIX]... [--bpp A..B | --codes CODES] [--confirm ffmpeg] [--out FOLDER]; "
     "vardelk compare --help for every option";
 
+// The options as given; those the job takes as they are go straight in.
 struct CompareOptions {
-    std::vector<std::string> inputs, matrices;
-    std::string bpp, codes, confirm, out = "compare-out", encoder = "ffmpeg", intraVlc, dcPrecision, threads;
-    int32_t frames = 1;
+    ComparisonOptions job;
+    std::vector<std::string> matrices;
+    ModelOptions model{"ffmpeg", "", ""};
+    std::string bpp, codes, confirm, threads;
     bool noButteraugli = false, quiet = false;
 };
 
@@ -37,8 +37,7 @@ void DefineCompareOptions(CLI::App& app, CompareOptions& o) {
         "Codes every candidate matrix on every picture of a set under an encoder's coding model and ranks them per "
         "band of rates by their mean BD-rate against the default matrix by SSIMULACRA 2, with SSIM and luma PSNR "
         "beside; optionally the encoder itself codes every point again.");
-    app.add_option("inputs", o.inputs, "Pictures (.png, .jpg), clips (.y4m), folders of them, or list files")
-        ->type_name("SET");
+    AddPictureSet(app, o.job.inputs);
     app.add_option(
            "-m,--matrix", o.matrices,
            "A candidate: a named matrix (vardelk matrices lists them) or a matrix file (FORMAT:FILE); repeat for more (default: the "
@@ -52,12 +51,8 @@ void DefineCompareOptions(CLI::App& app, CompareOptions& o) {
                    "Scale codes of the curves, A..B or a list; without --bpp the verdict covers their whole range "
                    "(default 2..10,12,14,16,19,22,26,31)")
         ->type_name("CODES");
-    app.add_option("--encoder", o.encoder, "The coding model: ffmpeg (default), mpeg2enc, tm5 or filter")
-        ->type_name("NAME");
-    app.add_option("--intra-vlc", o.intraVlc, "AC table of the model: 0 or 1 (default: the encoder's)")
-        ->type_name("0|1");
-    app.add_option("--dc-precision", o.dcPrecision, "DC precision of the model in bits, 8..11")->type_name("BITS");
-    app.add_option("--frames", o.frames, "Frames taken from each clip, spread evenly over it (default 1)")
+    AddModelOptions(app, o.model, "The coding model: ffmpeg (default), mpeg2enc, tm5 or filter");
+    app.add_option("--frames", o.job.frames, "Frames taken from each clip, spread evenly over it (default 1)")
         ->check(CLI::Range(1, 1000))
         ->type_name("N");
     app.add_option("--confirm", o.confirm, "Code every point again with the encoder itself: ffmpeg")
@@ -65,66 +60,36 @@ void DefineCompareOptions(CLI::App& app, CompareOptions& o) {
         ->type_name("ENCODER");
     app.add_flag("--no-butteraugli", o.noButteraugli,
                  "Leave Butteraugli out of the figures (it takes about as long again as the rest)");
-    app.add_option("--out", o.out, "Folder for report.json and band-NAME.svg/.png (default compare-out)")
+    o.job.outputFolder = "compare-out";
+    app.add_option("--out", o.job.outputFolder, "Folder for report.json and band-NAME.svg/.png (default compare-out)")
         ->type_name("DIR");
-    app.add_option("-j,--threads", o.threads, "Threads, 1..1024 (default: every core); results do not depend on it")
-        ->type_name("N");
+    AddThreadsOption(app, o.threads);
     app.add_flag("-q,--quiet", o.quiet, "No progress line and no report on standard output");
     app.footer("Exit status: 0 when done, 130 when stopped by Ctrl-C, 1 on failure, 2 for a wrong command line.");
-}
-
-// "0.4..0.8" as a band.
-RateBand ParseBppBand(const std::string& text) {
-    const size_t dots = text.find("..");
-    char* end = nullptr;
-    const double low = dots == std::string::npos ? 0 : std::strtod(text.substr(0, dots).c_str(), &end);
-    const bool lowRead = end != nullptr && *end == '\0';
-    const double high = dots == std::string::npos ? 0 : std::strtod(text.substr(dots + 2).c_str(), &end);
-    if (!lowRead || *end != '\0' || !(low > 0) || !(high > low) || high > 24)
-        throw UsageError("--bpp " + text + ": expected A..B bits per pixel with 0 < A < B <= 24, such as 0.4..0.8");
-    return BppBand(low, high);
-}
-
-// A matrix file's candidate is named by its file's stem.
-std::string CandidateName(const std::string& source) {
-    std::string name = source.substr(source.find_last_of(":/") + 1);
-    return name.substr(0, name.find('.'));
 }
 
 }  // namespace
 
 int RunCompareCommand(int argc, char** argv) {
-    CLI::App app{"vardelk compare"};
-    app.name("vardelk compare");
-    CompareOptions o;
-    DefineCompareOptions(app, o);
-    return RunWithExitStatus(app, argc, argv, {"vardelk compare", ""}, [&]() -> int {
-        if (o.inputs.empty()) throw UsageError(std::string("no pictures given (usage: ") + kCompareUsage + ")");
-        ComparisonOptions job;
-        job.inputs = o.inputs;
-        job.frames = o.frames;
-        job.model = ParseModelOptions(o.encoder, o.intraVlc, o.dcPrecision);
+    return RunCommand("vardelk compare", argc, argv, DefineCompareOptions, [](CompareOptions& o) {
+        if (o.job.inputs.empty()) throw UsageError(std::string("no pictures given (usage: ") + kCompareUsage + ")");
+        ComparisonOptions& job = o.job;
+        job.model = ParseModelOptions(o.model);
         job.threads = ParseThreads(o.threads);
-        if (!o.codes.empty()) job.scaleCodes = NamingOption("--codes", [&] { return ParseScaleCodes(o.codes); });
-        if (!o.bpp.empty())
-            job.bands = {ParseBppBand(o.bpp)};
-        else if (!o.codes.empty())
+        if (!o.codes.empty()) job.scaleCodes = AsUsageError([&] { return ParseScaleCodes(o.codes); });
+        if (!o.bpp.empty()) {
+            const auto [low, high] = AsUsageError([&] { return ParseBppRange(o.bpp); });
+            job.bands = {BppBand(low, high)};
+        } else if (!o.codes.empty()) {
             job.bands.clear();
-        for (const std::string& source : o.matrices) {
-            NamedMatrix matrix = LoadMatrix(source);
-            CheckEncoderMatrix(matrix, job.model, o.encoder);
-            job.candidates.push_back(Candidate{
-                source.find_first_of(":/.") == std::string::npos ? source : CandidateName(source), matrix.entries});
         }
+        for (const std::string& source : o.matrices)
+            job.candidates.push_back(LoadCandidate(source, job.model, o.model.encoder));
         if (!o.confirm.empty()) {
-            const ConfirmingEncoder encoder = FindConfirmingEncoder(job.model);
-            if (encoder.name != o.confirm)
-                throw UsageError("--confirm " + o.confirm + ": " +
-                                 (encoder.missing.empty() ? "the model is not " + o.confirm + "'s" : encoder.missing));
+            AsUsageError([&] { CheckConfirmingEncoder(o.confirm, job.model); });
             job.confirm = true;
         }
         job.butteraugli = !o.noButteraugli;
-        job.outputFolder = o.out;
         job.checkStop = ThrowIfInterrupted;
         Progress line(-1, !o.quiet && StderrIsTerminal());
         job.progress = [&](int64_t done, int64_t total) {

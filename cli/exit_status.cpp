@@ -22,11 +22,7 @@ int RunWithExitStatus(CLI::App& app, int argc, char** argv, const ExitMessages& 
     app.formatter(PlaceholderFormatter());
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForVersion& e) {
+    } catch (const CLI::Success& e) {  // help or the version, printed
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "%s: %s\n", program, ParseErrorMessage(app, e, messages.program).c_str());

@@ -23,4 +23,14 @@ struct ExitMessages {
 int RunWithExitStatus(CLI::App& app, int argc, char** argv, const ExitMessages& messages,
                       const std::function<int()>& work);
 
+// A command whose options `define` adds to an app named `program`: parsed
+// and run as above, `work` given the options.
+template <typename Options, typename Work>
+int RunCommand(const std::string& program, int argc, char** argv, void (*define)(CLI::App&, Options&), Work work) {
+    CLI::App app{"", program};
+    Options options;
+    define(app, options);
+    return RunWithExitStatus(app, argc, argv, {program, ""}, [&]() -> int { return work(options); });
+}
+
 }  // namespace vardelk

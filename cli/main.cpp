@@ -12,7 +12,6 @@
 #include "exit_status.h"
 #include "options.h"
 #include "run_command.h"
-#include "sweep_command.h"
 #include "usage_messages.h"
 
 int main(int argc, char** argv) {

@@ -17,11 +17,7 @@ void DefineMatricesOptions(CLI::App& app, MatricesOptions& o) {
 }
 
 int RunMatricesCommand(int argc, char** argv) {
-    CLI::App app{"vardelk matrices"};
-    app.name("vardelk matrices");
-    MatricesOptions o;
-    DefineMatricesOptions(app, o);
-    return RunWithExitStatus(app, argc, argv, {"vardelk matrices", ""}, [&] {
+    return RunCommand("vardelk matrices", argc, argv, DefineMatricesOptions, [](const MatricesOptions& o) {
         if (o.name.empty()) {
             std::fputs(KnownMatricesListing().c_str(), stdout);
         } else {

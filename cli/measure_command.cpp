@@ -31,11 +31,7 @@ void DefineMeasureOptions(CLI::App& app, MeasureOptions& o) {
 }
 
 int RunMeasureCommand(int argc, char** argv) {
-    CLI::App app{"vardelk measure"};
-    app.name("vardelk measure");
-    MeasureOptions o;
-    DefineMeasureOptions(app, o);
-    return RunWithExitStatus(app, argc, argv, {"vardelk measure", ""}, [&] {
+    return RunCommand("vardelk measure", argc, argv, DefineMeasureOptions, [](const MeasureOptions& o) {
         const Ssimulacra2Options options{ParseThreads(o.threadsText), DetectedCpuFlags()};
         const PairMeasure m = MeasurePair(o.reference, o.distorted, options, ThrowIfInterrupted);
         if (o.json)

@@ -1,6 +1,5 @@
 #include "options.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 
@@ -10,7 +9,6 @@
 #include "commands.h"
 #include "matrix/known_matrices.h"
 #include "media/file_name.h"
-#include "parallel/parallel_for.h"
 #include "pictures/picture_file.h"
 #include "plot/rd_plot.h"
 #include "quality/bd_rate.h"
@@ -102,17 +100,12 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
                    "Interpolation of the sweep's Bjontegaard figures: pchip (default), akima or cubic")
         ->type_name("METHOD")
         ->check(CLI::IsMember(BdInterpolationNames()));
-    app.add_option(
-           "--encoder", o.encoder,
-           "Coding model: filter (default: the filter's own quantiser, the intra AC table and an unscaled 11-bit DC), or the model of a real encoder: ffmpeg, mpeg2enc or tm5, each with its own quantiser rounding, AC table and DC precision")
-        ->type_name("NAME");
-    app.add_option("--intra-vlc", o.intraVlcText,
-                   "AC code table of the model: 0 the table shared with non-intra blocks, 1 the intra table "
-                   "(default: the encoder's)")
-        ->type_name("0|1");
-    app.add_option("--dc-precision", o.dcPrecisionText,
-                   "DC precision of the model, 8..11 bits (default: the encoder's)")
-        ->type_name("BITS");
+    AddModelOptions(
+        app, o.modelText,
+        "Coding model: filter (default: the filter's own quantiser, the intra AC table and an unscaled 11-bit DC), or the model of a real encoder: ffmpeg, mpeg2enc or tm5, each with its own quantiser rounding, AC table and DC precision",
+        "AC code table of the model: 0 the table shared with non-intra blocks, 1 the intra table (default: the "
+        "encoder's)",
+        "DC precision of the model, 8..11 bits (default: the encoder's)");
     app.add_option(
            "--confirm", o.confirm,
            "In a sweep, also code every point with this encoder (only ffmpeg for now; it must be on PATH) at the same settings, decode it, and report the measured bytes (the whole stream, headers included), PSNR, SSIM and Bjontegaard figures beside the predicted ones. A clip not in 4:2:0 is converted to 4:2:0 first, for both; ffmpeg's non-linear mapping stops at code 28")
@@ -132,21 +125,6 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
         "\n"
         "Exit status: 0 on success, 1 when input or output fails, 2 for a wrong command line, 130 when stopped by Ctrl-C.\n"
         "Example: ffmpeg -i clip.mp4 -f yuv4mpegpipe - | vardelk -i - -s 8 -o out.y4m --stats stats.json");
-}
-
-int64_t ParseBoundedInteger(const std::string& option, const std::string& text, int64_t lo, int64_t hi,
-                            const std::string& meaning) {
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || end == text.c_str() || *end != '\0') {
-        throw UsageError(option + " " + text + ": not an integer");
-    }
-    if (errno == ERANGE || value < lo || value > hi) {
-        throw UsageError(option + " " + text + ": out of range; " + meaning + " must be " + std::to_string(lo) + ".." +
-                         std::to_string(hi));
-    }
-    return value;
 }
 
 namespace {
@@ -171,12 +149,9 @@ void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
         }
         return;
     }
-    if (o.sweepNonLinear) throw UsageError("--sweep-nonlinear needs --sweep");
-    if (!o.codes.empty()) throw UsageError("--codes needs --sweep");
-    if (!o.plot.empty()) throw UsageError("--plot needs --sweep");
-    if (app.count("--bd-method") > 0) throw UsageError("--bd-method needs --sweep");
-    if (app.count("--plot-metric") > 0) throw UsageError("--plot-metric needs --sweep");
-    if (!o.confirm.empty()) throw UsageError("--confirm needs --sweep");
+    for (const char* name : {"--sweep-nonlinear", "--codes", "--plot", "--bd-method", "--plot-metric", "--confirm"}) {
+        if (app.count(name) > 0) throw UsageError(std::string(name) + " needs --sweep");
+    }
     if (o.matrices.size() > 1)
         throw UsageError("--matrix was given " + std::to_string(o.matrices.size()) +
                          " times; several matrices need --sweep");
@@ -226,7 +201,8 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
         throw UsageError("--save-input " + o.saveInput + ": the input copy is written as .y4m or .png");
     // A sweep ffmpeg confirms predicts with ffmpeg's model unless told otherwise.
     const bool confirmedModel = !o.confirm.empty() && app.count("--encoder") == 0;
-    o.model = ParseModelOptions(confirmedModel ? "ffmpeg" : o.encoder, o.intraVlcText, o.dcPrecisionText);
+    o.model = ParseModelOptions(confirmedModel ? "ffmpeg" : o.modelText.encoder, o.modelText.intraVlc,
+                                o.modelText.dcPrecision);
     o.modelChosen =
         app.count("--encoder") + app.count("--intra-vlc") + app.count("--dc-precision") > 0 || !o.confirm.empty();
     if (!o.confirm.empty() && o.confirm != "ffmpeg")
@@ -248,28 +224,6 @@ CodingSettings SettingsFrom(const CliOptions& o) {
     s.interlacedDct = o.interlaced;
     s.model = o.model;
     return s;
-}
-
-int32_t ParseThreads(const std::string& text) {
-    return text.empty() ? HardwareThreads()
-                        : int32_t(ParseBoundedInteger("--threads", text, 1, 1024, "the thread count"));
-}
-
-CodingModel ParseModelOptions(const std::string& encoder, const std::string& intraVlc, const std::string& dcPrecision) {
-    EncoderPreset preset = EncoderPreset::kFilter;
-    if (!ParsePreset(encoder, preset)) {
-        std::string names;
-        for (const std::string& name : PresetNames()) names += (names.empty() ? "" : ", ") + name;
-        throw UsageError("--encoder: unknown encoder '" + encoder + "' (" + names + ")");
-    }
-    CodingModel model = PresetModel(preset);
-    if (!intraVlc.empty())
-        model.intraVlcFormat = int32_t(ParseBoundedInteger("--intra-vlc", intraVlc, kMpegVlcTable, kIntraVlcTable,
-                                                           "the AC table (intra_vlc_format)"));
-    if (!dcPrecision.empty())
-        model.dcPrecision = int32_t(
-            ParseBoundedInteger("--dc-precision", dcPrecision, kMinDcPrecision, kMaxDcPrecision, "the DC precision"));
-    return model;
 }
 
 }  // namespace vardelk

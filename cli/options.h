@@ -10,14 +10,9 @@
 
 #include "cli_error.h"
 #include "codec/types.h"
+#include "shared_options.h"
 
 namespace vardelk {
-
-// A wrong command line (as opposed to bad input data): exit code 2.
-class UsageError : public CliError {
-public:
-    using CliError::CliError;
-};
 
 struct CliOptions {
     std::string input;
@@ -52,10 +47,8 @@ struct CliOptions {
     std::string writeMatrix;
     std::string stream;  // --stream, or -o naming a stream
     std::string matrixFormat = "plain";
-    std::string encoder = "filter";  // --encoder: the coding model's preset
-    std::string intraVlcText;        // --intra-vlc, empty for the preset's
-    std::string dcPrecisionText;     // --dc-precision, empty for the preset's
-    std::string confirm;             // --confirm: the encoder that checks a sweep, empty for none
+    ModelOptions modelText{"filter", "", ""};  // the coding model's options as written
+    std::string confirm;                       // --confirm: the encoder that checks a sweep, empty for none
 
     // Checked values, filled by CheckOptions.
     int32_t scaleCode = 1;
@@ -75,18 +68,6 @@ void DefineOptions(CLI::App& app, CliOptions& options);
 // that make no sense; throws UsageError naming the option and the value.
 void CheckOptions(const CLI::App& app, CliOptions& options);
 
-// Parses a whole decimal integer given for `option`, in lo..hi.
-int64_t ParseBoundedInteger(const std::string& option, const std::string& text, int64_t lo, int64_t hi,
-                            const std::string& meaning);
-
 CodingSettings SettingsFrom(const CliOptions& options);
-
-// The thread count of -j/--threads as written, every core when empty;
-// throws UsageError outside 1..1024.
-int32_t ParseThreads(const std::string& text);
-
-// The coding model of --encoder, --intra-vlc and --dc-precision; throws
-// UsageError naming the option and the value.
-CodingModel ParseModelOptions(const std::string& encoder, const std::string& intraVlc, const std::string& dcPrecision);
 
 }  // namespace vardelk

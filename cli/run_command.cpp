@@ -24,6 +24,18 @@
 namespace vardelk {
 namespace {
 
+// Checks that the coefficient logs can be created in `dir` (the pipeline
+// itself skips a log it cannot open without a word).
+void CheckLogFolder(const std::string& dir) {
+    if (dir.empty()) return;
+    for (const char* name : {"/dct.txt", "/qdct.txt"}) {
+        const std::string path = dir + name;
+        std::FILE* file = std::fopen(path.c_str(), "a");
+        if (file == nullptr) throw CliError("--log " + dir + ": cannot write " + path);
+        std::fclose(file);
+    }
+}
+
 // Everything a run writes besides the table, opened before the work starts.
 struct RunOutputs {
     std::unique_ptr<ReconstructionSink> reconstruction;

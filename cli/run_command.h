@@ -1,11 +1,15 @@
-// One run over a clip with one set of settings.
+// The simulator's own work on a clip with the command line's settings: one
+// run, or the rate-distortion sweep (sweep/) with its table, plot and
+// figures.
 #pragma once
 
 #include "options.h"
 
 namespace vardelk {
 
-// Returns the exit status; throws CliError or MediaError on failure.
+// Each returns the exit status; throws CliError, or a library's error, on
+// failure.
 int RunClipCommand(const CliOptions& options);
+int RunSweepCommand(const CliOptions& options);
 
 }  // namespace vardelk

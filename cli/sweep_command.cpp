@@ -1,4 +1,4 @@
-#include "sweep_command.h"
+#include "run_command.h"
 
 #include <memory>
 
@@ -18,7 +18,7 @@ int RunSweepCommand(const CliOptions& o) {
     job.matrices = o.matrices;
     job.settings = SettingsFrom(o);
     job.bothMappings = o.sweepNonLinear;
-    if (!o.codes.empty()) job.scaleCodes = NamingOption("--codes", [&] { return ParseScaleCodes(o.codes); });
+    if (!o.codes.empty()) job.scaleCodes = AsUsageError([&] { return ParseScaleCodes(o.codes); });
     job.modelColumn = o.modelChosen;
     job.cpuFlags = o.cpuFlags;
     job.threads = o.threads;

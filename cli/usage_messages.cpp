@@ -43,6 +43,9 @@ std::string NearestName(const std::string& word, const std::vector<std::string>&
     return nearest;
 }
 
+namespace {
+
+// Every option name of the app as typed: "-s", "--scale", ...
 std::vector<std::string> OptionNames(const CLI::App& app) {
     std::vector<std::string> names;
     for (const CLI::Option* opt : app.get_options()) {
@@ -52,13 +55,13 @@ std::vector<std::string> OptionNames(const CLI::App& app) {
     return names;
 }
 
-namespace {
-
-std::string Unknown(const char* kind, const std::string& word, const std::vector<std::string>& names,
-                    const std::string& program, const char* listed) {
+// "unknown option '--scael' (did you mean '--scale'?)", or with a pointer
+// to `program --help` when no name is near.
+std::string Unknown(const std::string& kind, const std::string& word, const std::vector<std::string>& names,
+                    const std::string& program) {
     const std::string nearest = NearestName(word, names);
-    return std::string("unknown ") + kind + " '" + word + "' (" +
-           (nearest.empty() ? program + " --help lists the " + listed : "did you mean '" + nearest + "'?") + ")";
+    return "unknown " + kind + " '" + word + "' (" +
+           (nearest.empty() ? program + " --help lists the " + kind + "s" : "did you mean '" + nearest + "'?") + ")";
 }
 
 // An argument the parser did not take, as the user typed it: the first
@@ -75,18 +78,7 @@ std::string FirstUnexpected(const std::vector<std::string>& extras, bool* option
     return extras.empty() ? std::string() : extras.front();
 }
 
-}  // namespace
-
-std::string UnknownOptionMessage(const std::string& word, const std::vector<std::string>& names,
-                                 const std::string& program) {
-    return Unknown("option", word, names, program, "options");
-}
-
-std::string UnknownCommandMessage(const std::string& word, const std::vector<std::string>& commands,
-                                  const std::string& program) {
-    return Unknown("command", word, commands, program, "commands");
-}
-
+// The usage line of an app: "vardelk search [OPTIONS] SET...".
 std::string UsageLine(const CLI::App& app) {
     std::string line = app.get_name();
     if (!app.get_options([](const CLI::Option* o) { return o->nonpositional(); }).empty()) line += " [OPTIONS]";
@@ -97,11 +89,18 @@ std::string UsageLine(const CLI::App& app) {
     return line;
 }
 
+}  // namespace
+
+std::string UnknownCommandMessage(const std::string& word, const std::vector<std::string>& commands,
+                                  const std::string& program) {
+    return Unknown("command", word, commands, program);
+}
+
 std::string ParseErrorMessage(const CLI::App& app, const CLI::ParseError& error, const std::string& program) {
     if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
         bool option = false;
         const std::string word = FirstUnexpected(app.remaining(), &option);
-        if (option) return UnknownOptionMessage(word, OptionNames(app), program);
+        if (option) return Unknown("option", word, OptionNames(app), program);
         if (!word.empty()) return "unexpected argument '" + word + "' (usage: " + UsageLine(app) + ")";
     }
     if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {

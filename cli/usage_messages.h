@@ -21,20 +21,10 @@ int32_t EditDistance(const std::string& a, const std::string& b);
 // first of equally near names wins.
 std::string NearestName(const std::string& word, const std::vector<std::string>& names);
 
-// Every option name of the app as typed: "-s", "--scale", ...
-std::vector<std::string> OptionNames(const CLI::App& app);
-
-// "unknown option '--scael' (did you mean '--scale'?)", or with a pointer
+// "unknown command 'serach' (did you mean 'search'?)", or with a pointer
 // to `program --help` when no name is near.
-std::string UnknownOptionMessage(const std::string& word, const std::vector<std::string>& names,
-                                 const std::string& program);
-
-// "unknown command 'serach' (did you mean 'search'?)", likewise.
 std::string UnknownCommandMessage(const std::string& word, const std::vector<std::string>& commands,
                                   const std::string& program);
-
-// The usage line of an app: "vardelk search [OPTIONS] SET...".
-std::string UsageLine(const CLI::App& app);
 
 // The message for a parse error other than a request for help or the
 // version, without the program's name in front.

@@ -100,6 +100,10 @@ expect_failure 2 "--dc-precision 12: out of range" -- -i good.y4m --encoder ffmp
 expect_failure 2 "--intra-vlc 2: out of range" -- -i good.y4m --intra-vlc 2 --sweep --stats stats.csv
 expect_failure 2 "--confirm x264: only ffmpeg" -- -i good.y4m --sweep --confirm x264 --stats stats.csv
 expect_failure 2 "--confirm needs --sweep" -- -i good.y4m --confirm ffmpeg -o out.y4m
+# A wrong scale-code list or band is a wrong command line, named by its option.
+expect_failure 2 "--codes 4,8: needs at least 4 distinct scale codes" -- -i good.y4m --sweep --codes 4,8 --stats stats.csv
+expect_failure 2 "vardelk compare: --codes 4,8: needs at least 4" -- compare good.y4m --codes 4,8 --out out.cmp
+expect_failure 2 "vardelk search: --bpp 3: expected A..B bits per pixel" -- search good.y4m --bpp 3 --out out.search
 # A real encoder's matrix holds 8-bit AC entries; the DC weight is free.
 { numbers 10; echo 256; numbers 53; } >m_256.txt
 { echo 999; numbers 63; } >m_dc999.txt

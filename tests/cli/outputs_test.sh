@@ -87,6 +87,10 @@ status=0
 [ "$status" = 2 ] && grep -q "hvs-best, avamat7" stderr.txt && [ ! -s stdout.txt ] ||
   fail "vardelk matrices hvs: status $status, $(cat stderr.txt)"
 
+# A comparison's candidate from a matrix file goes by the file's stem.
+"$VARDELK" compare clip.y4m -m plain:canary.txt --codes 2..5 --no-butteraugli -q -j 2 --out compared &&
+  grep -q '"name": "canary", "matrix": \[1,2,3,' compared/report.json || fail "compare names a file's candidate by its stem"
+
 # The MPEG-2 stream: its size is the reported total, and its matrix reads back.
 "$VARDELK" -q -i clip.y4m -s 3 -m canary.txt -o canary.m2v --stats stream.csv || fail "stream output"
 [ "$(stat -c %s canary.m2v)" = "$(awk -F, '$1 == "total" { print $6 }' stream.csv)" ] || fail "stream size against --stats"
