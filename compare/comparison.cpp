@@ -13,6 +13,7 @@
 #include "compare/compare_report.h"
 #include "compare/comparison_outputs.h"
 #include "matrix/known_matrices.h"
+#include "parallel/heap_reuse.h"
 #include "parallel/parallel_for.h"
 #include "search/coded_picture.h"
 #include "search/encoder_confirmation.h"
@@ -206,6 +207,7 @@ BandRanking RankBand(const CurveSet& curves, const std::vector<std::string>& pic
 }
 
 ComparisonResult RunComparison(const ComparisonOptions& o) {
+    ReuseFreedLargeBlocks();  // every candidate measures many points
     ComparisonResult r;
     r.candidates = CandidatesOf(o);
     r.scaleCodes = o.scaleCodes.empty() ? DefaultCompareCodes() : o.scaleCodes;

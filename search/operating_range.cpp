@@ -131,8 +131,19 @@ std::vector<int32_t> BandScaleCodes(const std::vector<CodedPicture>& pictures, c
         else
             --finest;
     }
+    // Every code up to 10, then ever sparser, as the rate falls by about
+    // equal steps; both ends always.
+    static constexpr int32_t kLadder[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 14, 16, 19, 22, 26, 31};
     std::vector<int32_t> codes;
-    for (int32_t c = finest; c <= coarsest; ++c) codes.push_back(c);
+    for (int32_t c : kLadder) {
+        if (c > finest && c < coarsest) codes.push_back(c);
+    }
+    codes.insert(codes.begin(), finest);
+    codes.push_back(coarsest);
+    if (codes.size() < 4) {
+        codes.clear();
+        for (int32_t c = finest; c <= coarsest; ++c) codes.push_back(c);
+    }
     return codes;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "media/error.h"
+#include "parallel/heap_reuse.h"
 #include "search/picture_list.h"
 #include "search/search_outputs.h"
 
@@ -52,6 +53,7 @@ void Confirm(const SearchJob& job, const std::vector<CodedPicture>& training,
 }  // namespace
 
 std::unique_ptr<SearchOutcome> RunSearchJob(const SearchJob& request) {
+    ReuseFreedLargeBlocks();  // every candidate measures many points
     const auto started = std::chrono::steady_clock::now();
     PrepareSearchOutputFolder(request.out);  // refused before the work, not after it
     SearchJob job = request;

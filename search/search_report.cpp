@@ -121,7 +121,8 @@ std::string SearchReportJson(const SearchRunReport& run) {
          << ",\n  \"picture_weights\": \"macroblocks, capped at twice the median picture's\""
          << ",\n  \"spread_weight\": " << FormatDecimal(run.spread)
          << ",\n  \"min_overlap\": " << FormatDecimal(run.minOverlap) << ",\n  \"evaluations\": " << result.evaluations
-         << ",\n  \"settled_by_first_opinion\": " << result.settledByFirstOpinion << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"evaluations_per_second\": "
+         << ",\n  \"settled_by_first_opinion\": " << result.settledByFirstOpinion
+         << ",\n  \"seconds\": " << FormatDecimal(result.seconds) << ",\n  \"evaluations_per_second\": "
          << NumberJson(result.seconds > 0 ? double(result.evaluations) / result.seconds : NAN) << ",\n  \"stop\": \""
          << SearchStopName(result.stop)
          << "\",\n  \"answer\": " << JsonString(answer.preset.empty() ? "found" : answer.preset)

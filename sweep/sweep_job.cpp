@@ -5,6 +5,7 @@
 #include "clip/clip_source.h"
 #include "clip/job_outputs.h"
 #include "clip/user_matrix.h"
+#include "parallel/heap_reuse.h"
 #include "sweep/sweep_curves.h"
 #include "sweep/sweep_error.h"
 
@@ -39,6 +40,7 @@ void WriteOutputs(const SweepJob& job, const SweepReport& report, const Y4mForma
 }  // namespace
 
 SweepReport RunSweepJob(const SweepJob& job) {
+    ReuseFreedLargeBlocks();  // every matrix measures many points
     const std::string ffmpeg = job.confirm ? FfmpegConfirmer::Locate() : "";
     std::vector<NamedMatrix> matrices;
     for (const std::string& source : job.matrices) matrices.push_back(LoadMatrix(source));

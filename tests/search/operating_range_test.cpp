@@ -61,7 +61,7 @@ TEST(OperatingRange, BandCodesCoverTheBandOnEveryPicture) {
     const RateBand band = BppBand(1.4, 2.8);
     const std::vector<int32_t> codes = BandScaleCodes(pictures, band, model, 2);
     ASSERT_GE(codes.size(), 4u);
-    for (size_t i = 1; i < codes.size(); ++i) EXPECT_EQ(codes[i], codes[i - 1] + 1);
+    for (size_t i = 1; i < codes.size(); ++i) EXPECT_GT(codes[i], codes[i - 1]);
     PointCoder coder;
     for (const CodedPicture& p : pictures) {
         const double pixels = double(p.format.width) * double(p.format.height);
