@@ -74,4 +74,106 @@ void ForwardDct(int32_t block[64]) { Transform(block, dct::kFilterForward); }
 
 void ForwardDctAccurate(int32_t block[64]) { Transform(block, dct::kAccurateForward); }
 
+// ffmpeg's 16-bit transform. Each column goes through a scaled butterfly
+// whose rotations multiply by tangents (16-bit products keeping the high
+// half); each row is then a dot product with 15-bit cosine factors scaled
+// by the row's vertical frequency, rounded at 17 fraction bits. Words
+// saturate, shifted words wrap, 32-bit sums wrap, as the vector
+// instructions they model do; the row's last step saturates to 16 bits.
+namespace {
+namespace word16 {
+
+int16_t Saturate(int64_t v) { return static_cast<int16_t>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v)); }
+int16_t Add(int16_t a, int16_t b) { return Saturate(int32_t{a} + b); }
+int16_t Sub(int16_t a, int16_t b) { return Saturate(int32_t{a} - b); }
+int16_t ShiftLeft(int16_t a, int bits) {
+    const uint16_t wrapped = static_cast<uint16_t>(static_cast<uint16_t>(a) << bits);
+    return static_cast<int16_t>(wrapped >= 0x8000u ? int32_t{wrapped} - 0x10000 : int32_t{wrapped});
+}
+// The high half of the 32-bit product, rounded toward minus infinity.
+int16_t MultiplyHigh(int16_t a, int16_t b) {
+    const int32_t product = int32_t{a} * b;
+    return static_cast<int16_t>(product >= 0 ? product / 65536 : -((-int64_t{product} + 65535) / 65536));
+}
+int16_t OddOne(int16_t a) { return static_cast<int16_t>(a | 1); }
+
+constexpr int16_t kTan1 = 13036;   // tan(pi/16) x 2^16
+constexpr int16_t kTan2 = 27146;   // tan(2 pi/16) x 2^16
+constexpr int16_t kTan3 = -21746;  // (tan(3 pi/16) - 1) x 2^16
+constexpr int16_t kCos4 = 23170;   // cos(pi/4) x 2^15
+
+// Cosine factors c1..c7 of the row pass for each vertical frequency (rows
+// 0 and 4, 1 and 7, 2 and 6, 3 and 5 share theirs).
+constexpr int32_t kRowFactors[4][8] = {
+    {0, 22725, 21407, 19266, 16384, 12873, 8867, 4520},
+    {0, 31521, 29692, 26722, 22725, 17855, 12299, 6270},
+    {0, 29692, 27969, 25172, 21407, 16819, 11585, 5906},
+    {0, 26722, 25172, 22654, 19266, 15137, 10426, 5315},
+};
+constexpr int kRowSet[8] = {0, 1, 2, 3, 0, 3, 2, 1};
+
+void Column(const int16_t r[8], int16_t out[8]) {
+    const int16_t a = ShiftLeft(Add(r[1], r[6]), 3), b = ShiftLeft(Add(r[2], r[5]), 3);
+    const int16_t c = ShiftLeft(Add(r[0], r[7]), 3), d = ShiftLeft(Add(r[3], r[4]), 3);
+    const int16_t sumAb = Add(a, b), sumCd = Add(c, d), diffAb = Sub(a, b), diffCd = Sub(c, d);
+    out[0] = Add(sumCd, sumAb);
+    out[4] = Sub(sumCd, sumAb);
+    out[2] = OddOne(Add(MultiplyHigh(kTan2, diffAb), diffCd));
+    out[6] = OddOne(Sub(MultiplyHigh(kTan2, diffCd), diffAb));
+
+    const int16_t e = ShiftLeft(Sub(r[1], r[6]), 4), f = ShiftLeft(Sub(r[2], r[5]), 4);
+    const int16_t p = OddOne(MultiplyHigh(kCos4, Add(e, f)));
+    const int16_t q = MultiplyHigh(kCos4, Sub(e, f));
+    const int16_t g = ShiftLeft(Sub(r[3], r[4]), 3), h = ShiftLeft(Sub(r[0], r[7]), 3);
+    const int16_t u = Add(g, q), v = Sub(g, q);
+    const int16_t hp = Add(h, p), hm = Sub(h, p);
+    out[1] = OddOne(Add(MultiplyHigh(kTan1, u), hp));
+    out[7] = Sub(MultiplyHigh(kTan1, hp), u);
+    out[5] = Add(Add(MultiplyHigh(kTan3, hm), hm), v);
+    out[3] = Sub(hm, Add(MultiplyHigh(kTan3, v), v));
+}
+
+// Four products summed as 32-bit lanes do (wrapping), rounded, shifted by 17
+// and saturated.
+int16_t RowOutput(int32_t f0, int16_t x0, int32_t f1, int16_t x1, int32_t f2, int16_t x2, int32_t f3, int16_t x3) {
+    const int64_t sum = f0 * int64_t{x0} + f1 * int64_t{x1} + f2 * int64_t{x2} + f3 * int64_t{x3} + (1 << 16);
+    const uint32_t low = static_cast<uint32_t>(static_cast<uint64_t>(sum));
+    const int64_t wrapped = low >= 0x80000000u ? int64_t{low} - (int64_t{1} << 32) : int64_t{low};
+    return Saturate(wrapped >= 0 ? wrapped >> 17 : -((-wrapped + (1 << 17) - 1) >> 17));
+}
+
+void Row(const int16_t x[8], const int32_t c[8], int16_t out[8]) {
+    int16_t s[4], d[4];
+    for (int k = 0; k < 4; ++k) {
+        s[k] = Add(x[k], x[7 - k]);
+        d[k] = Sub(x[k], x[7 - k]);
+    }
+    out[0] = RowOutput(c[4], s[0], c[4], s[1], c[4], s[2], c[4], s[3]);
+    out[4] = RowOutput(c[4], s[0], -c[4], s[1], -c[4], s[2], c[4], s[3]);
+    out[2] = RowOutput(c[2], s[0], c[6], s[1], -c[6], s[2], -c[2], s[3]);
+    out[6] = RowOutput(c[6], s[0], -c[2], s[1], c[2], s[2], -c[6], s[3]);
+    out[1] = RowOutput(c[1], d[0], c[3], d[1], c[5], d[2], c[7], d[3]);
+    out[3] = RowOutput(c[3], d[0], -c[7], d[1], -c[1], d[2], -c[5], d[3]);
+    out[5] = RowOutput(c[5], d[0], -c[1], d[1], c[7], d[2], c[3], d[3]);
+    out[7] = RowOutput(c[7], d[0], -c[5], d[1], c[3], d[2], -c[1], d[3]);
+}
+
+}  // namespace word16
+}  // namespace
+
+void ForwardDctFixed16(int32_t block[64]) {
+    int16_t columns[64];  // after the column pass, row-major
+    for (int x = 0; x < 8; ++x) {
+        int16_t in[8], out[8];
+        for (int y = 0; y < 8; ++y) in[y] = word16::Saturate(block[y * 8 + x]);
+        word16::Column(in, out);
+        for (int y = 0; y < 8; ++y) columns[y * 8 + x] = out[y];
+    }
+    for (int y = 0; y < 8; ++y) {
+        int16_t out[8];
+        word16::Row(columns + y * 8, word16::kRowFactors[word16::kRowSet[y]], out);
+        for (int x = 0; x < 8; ++x) block[y * 8 + x] = out[x];
+    }
+}
+
 }  // namespace vardelk

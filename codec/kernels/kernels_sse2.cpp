@@ -104,10 +104,11 @@ uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables
 }
 
 // The 64-bit products of the even and the odd lanes (pmuludq), shifted back
-// to 32 bits and interleaved again. Magnitudes below 2^31 times multipliers
-// of at most 2^22 stay below 2^53, so the shifted value fits 32 unsigned
-// bits; anything past 2047 is clamped. The magnitude 2^31 of -2^31 would
-// carry into the next lane: it is taken as 2^31 - 1, which clamps alike.
+// to 32 bits and interleaved again. Magnitudes below 2^31 plus offsets
+// below 2^15, as unsigned lanes, times multipliers below 2^21 stay below
+// 2^53, so the shifted value fits 32 unsigned bits; anything past 2047 is
+// clamped. The magnitude 2^31 of -2^31 would carry into the next lane: it
+// is taken as 2^31 - 1, which clamps alike.
 uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& tables) {
     const __m128i bias = _mm_set1_epi64x(tables.reciprocalBias);
     const __m128i maxLevel = _mm_set1_epi32(tables.maxLevel);
@@ -119,6 +120,7 @@ uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& table
         const __m128i sign = _mm_srai_epi32(f, 31);
         __m128i m = _mm_sub_epi32(_mm_xor_si128(f, sign), sign);
         m = _mm_sub_epi32(m, _mm_srli_epi32(m, 31));
+        m = _mm_add_epi32(m, _mm_load_si128(reinterpret_cast<const __m128i*>(tables.magnitudeOffset + i)));
         const __m128i r = _mm_load_si128(reinterpret_cast<const __m128i*>(tables.multiplier + i));
         const __m128i even = _mm_srli_epi64(_mm_add_epi64(_mm_mul_epu32(m, r), bias), 21);
         const __m128i odd =
@@ -159,7 +161,6 @@ void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
 void FillSse2Kernels([[maybe_unused]] KernelTable& table) {
 #if defined(__SSE2__)
     table.forwardDct = ForwardDctVector<dct::FilterWeights>;
-    table.forwardDctAccurate = ForwardDctVector<dct::AccurateWeights>;
     table.inverseDct = InverseDctVector;
     table.reconstructFlat = ReconstructFlatBlockVector;
     table.gather = {GatherWholeProgressive, GatherWholeInterlaced};
