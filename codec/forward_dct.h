@@ -19,8 +19,8 @@ void ForwardDctAccurate(int32_t block[64]);
 // ffmpeg's own transform on x86 (what it codes with unless told -dct): a
 // column pass and a row pass in 16-bit fixed point, at the accurate
 // transform's scale, X = 8 F, with the DC the exact sum of the samples.
-// Its values differ from the accurate transform's by a unit here and there,
-// mostly downward in magnitude. Every sum saturates to 16 bits as ffmpeg's
+// Its values stay within about two units of 8 x the exact transform (the
+// accurate one's within one). Every sum saturates to 16 bits as ffmpeg's
 // does; for samples of 8-bit pictures (0..255, or -128..127 for chroma about
 // zero) none does, and the coefficients do not depend on which of the two
 // ranges a block is in, except the DC, which moves by 64 x 128.
