@@ -13,6 +13,7 @@
 #include "codec/forward_dct.h"
 
 #include "codec/dct_constants.h"
+#include "codec/dct_fixed16.h"
 
 namespace vardelk {
 namespace {
@@ -74,14 +75,15 @@ void ForwardDct(int32_t block[64]) { Transform(block, dct::kFilterForward); }
 
 void ForwardDctAccurate(int32_t block[64]) { Transform(block, dct::kAccurateForward); }
 
-// ffmpeg's 16-bit transform. Each column goes through a scaled butterfly
-// whose rotations multiply by tangents (16-bit products keeping the high
-// half); each row is then a dot product with 15-bit cosine factors scaled
-// by the row's vertical frequency, rounded at 17 fraction bits. Words
-// saturate, shifted words wrap, 32-bit sums wrap, as the vector
-// instructions they model do; the row's last step saturates to 16 bits.
+// ffmpeg's 16-bit transform (factors in dct_fixed16.h): a scaled butterfly
+// down each column whose rotations multiply by tangents, then a dot product
+// along each row rounded at 17 fraction bits. Words saturate, shifted words
+// wrap and 32-bit sums wrap, as the vector instructions it is written for
+// do; each row's outputs saturate to 16 bits.
 namespace {
 namespace word16 {
+
+using namespace dct::fixed16;
 
 int16_t Saturate(int64_t v) { return static_cast<int16_t>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v)); }
 int16_t Add(int16_t a, int16_t b) { return Saturate(int32_t{a} + b); }
@@ -96,21 +98,6 @@ int16_t MultiplyHigh(int16_t a, int16_t b) {
     return static_cast<int16_t>(product >= 0 ? product / 65536 : -((-int64_t{product} + 65535) / 65536));
 }
 int16_t OddOne(int16_t a) { return static_cast<int16_t>(a | 1); }
-
-constexpr int16_t kTan1 = 13036;   // tan(pi/16) x 2^16
-constexpr int16_t kTan2 = 27146;   // tan(2 pi/16) x 2^16
-constexpr int16_t kTan3 = -21746;  // (tan(3 pi/16) - 1) x 2^16
-constexpr int16_t kCos4 = 23170;   // cos(pi/4) x 2^15
-
-// Cosine factors c1..c7 of the row pass for each vertical frequency (rows
-// 0 and 4, 1 and 7, 2 and 6, 3 and 5 share theirs).
-constexpr int32_t kRowFactors[4][8] = {
-    {0, 22725, 21407, 19266, 16384, 12873, 8867, 4520},
-    {0, 31521, 29692, 26722, 22725, 17855, 12299, 6270},
-    {0, 29692, 27969, 25172, 21407, 16819, 11585, 5906},
-    {0, 26722, 25172, 22654, 19266, 15137, 10426, 5315},
-};
-constexpr int kRowSet[8] = {0, 1, 2, 3, 0, 3, 2, 1};
 
 void Column(const int16_t r[8], int16_t out[8]) {
     const int16_t a = ShiftLeft(Add(r[1], r[6]), 3), b = ShiftLeft(Add(r[2], r[5]), 3);
@@ -133,29 +120,22 @@ void Column(const int16_t r[8], int16_t out[8]) {
     out[3] = Sub(hm, Add(MultiplyHigh(kTan3, v), v));
 }
 
-// Four products summed as 32-bit lanes do (wrapping), rounded, shifted by 17
-// and saturated.
-int16_t RowOutput(int32_t f0, int16_t x0, int32_t f1, int16_t x1, int32_t f2, int16_t x2, int32_t f3, int16_t x3) {
-    const int64_t sum = f0 * int64_t{x0} + f1 * int64_t{x1} + f2 * int64_t{x2} + f3 * int64_t{x3} + (1 << 16);
-    const uint32_t low = static_cast<uint32_t>(static_cast<uint64_t>(sum));
-    const int64_t wrapped = low >= 0x80000000u ? int64_t{low} - (int64_t{1} << 32) : int64_t{low};
-    return Saturate(wrapped >= 0 ? wrapped >> 17 : -((-wrapped + (1 << 17) - 1) >> 17));
-}
-
-void Row(const int16_t x[8], const int32_t c[8], int16_t out[8]) {
-    int16_t s[4], d[4];
-    for (int k = 0; k < 4; ++k) {
-        s[k] = Add(x[k], x[7 - k]);
-        d[k] = Sub(x[k], x[7 - k]);
+// Each output: eight products summed as 32-bit lanes sum them (wrapping),
+// rounded, shifted arithmetically and saturated.
+void Row(const int16_t x[8], int set, int16_t out[8]) {
+    int16_t sd[8];
+    for (int j = 0; j < 4; ++j) {
+        sd[j] = Add(x[j], x[7 - j]);
+        sd[4 + j] = Sub(x[j], x[7 - j]);
     }
-    out[0] = RowOutput(c[4], s[0], c[4], s[1], c[4], s[2], c[4], s[3]);
-    out[4] = RowOutput(c[4], s[0], -c[4], s[1], -c[4], s[2], c[4], s[3]);
-    out[2] = RowOutput(c[2], s[0], c[6], s[1], -c[6], s[2], -c[2], s[3]);
-    out[6] = RowOutput(c[6], s[0], -c[2], s[1], c[2], s[2], -c[6], s[3]);
-    out[1] = RowOutput(c[1], d[0], c[3], d[1], c[5], d[2], c[7], d[3]);
-    out[3] = RowOutput(c[3], d[0], -c[7], d[1], -c[1], d[2], -c[5], d[3]);
-    out[5] = RowOutput(c[5], d[0], -c[1], d[1], c[7], d[2], c[3], d[3]);
-    out[7] = RowOutput(c[7], d[0], -c[5], d[1], c[3], d[2], -c[1], d[3]);
+    for (int k = 0; k < 8; ++k) {
+        int64_t sum = int64_t{1} << (kRowShift - 1);
+        for (int j = 0; j < 8; ++j) sum += int64_t{kRowWeights.w[set][k][j]} * sd[j];
+        const uint32_t low = static_cast<uint32_t>(static_cast<uint64_t>(sum));
+        const int64_t wrapped = low >= 0x80000000u ? int64_t{low} - (int64_t{1} << 32) : int64_t{low};
+        out[k] =
+            Saturate(wrapped >= 0 ? wrapped >> kRowShift : -((-wrapped + (int64_t{1} << kRowShift) - 1) >> kRowShift));
+    }
 }
 
 }  // namespace word16
@@ -171,7 +151,7 @@ void ForwardDctFixed16(int32_t block[64]) {
     }
     for (int y = 0; y < 8; ++y) {
         int16_t out[8];
-        word16::Row(columns + y * 8, word16::kRowFactors[word16::kRowSet[y]], out);
+        word16::Row(columns + y * 8, dct::fixed16::kRowSetOf[y], out);
         for (int x = 0; x < 8; ++x) block[y * 8 + x] = out[x];
     }
 }

@@ -1,4 +1,5 @@
-// The SSE2 family: the transforms (dct_sse2_body.h), the flat-block
+// The SSE2 family: the transforms (dct_sse2_body.h, and ffmpeg's in
+// dct_fixed16_sse2_body.h, which the AVX2 family takes too), the flat-block
 // reconstruction and the gathers and scatters (bodies shared with the AVX2
 // family) and the quantisers, each exactly equal to its plain entry. A
 // build without SSE2 fills nothing from here. A wasm build with the SSE2
@@ -13,6 +14,7 @@
 #include <cstddef>
 
 #include "codec/dct_constants.h"
+#include "codec/dct_fixed16.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
 #include "codec/kernels/flat_block.h"
@@ -32,6 +34,7 @@ namespace kernels {
 
 #if defined(__SSE2__)
 namespace {
+#include "codec/kernels/dct_fixed16_sse2_body.h"
 #include "codec/kernels/dct_sse2_body.h"
 #include "codec/kernels/flat_block_body.h"
 #include "codec/kernels/macroblock_body.h"
@@ -161,6 +164,7 @@ void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
 void FillSse2Kernels([[maybe_unused]] KernelTable& table) {
 #if defined(__SSE2__)
     table.forwardDct = ForwardDctVector<dct::FilterWeights>;
+    table.forwardDctAccurate = ForwardDctFixed16Vector;
     table.inverseDct = InverseDctVector;
     table.reconstructFlat = ReconstructFlatBlockVector;
     table.gather = {GatherWholeProgressive, GatherWholeInterlaced};
