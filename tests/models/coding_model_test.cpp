@@ -71,8 +71,8 @@ public:
 
 // DC levels of a macroblock whose luma DC coefficients are `luma` and
 // whose chroma ones (signed, about zero) are `chroma`, at the standard's
-// scale, as the model codes it (eight times them for a model on the
-// accurate transform, which keeps 3 more fraction bits).
+// scale, as the model codes it (eight times them for ffmpeg's model, whose
+// transform keeps 3 more fraction bits).
 std::array<int32_t, 6> DcLevels(const CodingModel& model, int32_t luma, int32_t chroma) {
     MacroblockBuffer buffer{};
     const int32_t scale = model.rule == QuantiserRule::kFfmpeg ? 8 : 1;
