@@ -38,7 +38,9 @@ void QuantiseTestModel(int32_t block[64], const int32_t weights[kMatrixEntries],
 }  // namespace
 
 FfmpegStep FfmpegStepOf(int32_t weight, int32_t qs) {
-    int32_t reciprocal = static_cast<int32_t>(((int64_t{1} << 17) / (int64_t{weight} * qs)) & 0xFFFF);
+    const int64_t whole = (int64_t{1} << 17) / (int64_t{weight} * qs);
+    if (whole == 0) return {0, 0};  // a step past 2^17 (W beyond 255): every level 0
+    int32_t reciprocal = static_cast<int32_t>(whole & 0xFFFF);
     if (reciprocal == 0 || reciprocal == 0x8000) reciprocal = 0x7FFF;
     return {reciprocal, (3 * (1 << 13) + reciprocal / 2) / reciprocal};
 }

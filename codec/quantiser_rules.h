@@ -47,7 +47,9 @@ constexpr int32_t kMaxAcLevel = 2047;  // what an escape's 12-bit level holds
 // where 0 and 32768 (from d = 1, 2 and 4) become 32767; b = 3 x 2^13 / r
 // rounded to nearest, halves up. Only d = 3 (the non-linear scale's code
 // 1 with W = 3) gives an r past 32767, which ffmpeg's signed multiply takes
-// as negative: the model keeps the true r there.
+// as negative: the model keeps the true r there. Steps past 2^17, which
+// only weights beyond ffmpeg's 255 make, get r = b = 0 (every level 0)
+// rather than ffmpeg's 32767 for a reciprocal of 0.
 struct FfmpegStep {
     int32_t reciprocal;
     int32_t bias;
