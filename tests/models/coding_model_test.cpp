@@ -44,6 +44,7 @@ TEST(QuantiserRules, HandWorkedLevels) {
     EXPECT_EQ(FfmpegStepOf(2, 1).reciprocal, 32767);
     EXPECT_EQ(FfmpegStepOf(1, 4).reciprocal, 32767);
     EXPECT_EQ(Level(QuantiserRule::kFfmpeg, 100, 1, 2), 50) << "(100 + 1) 32767 >> 16";
+    EXPECT_EQ(Level(QuantiserRule::kFfmpeg, 30000, 4095, 62), 0) << "a step past 2^17 wraps nothing";
     // mpeg2enc: (32 |F| + W qs) / (2 W qs), nearest with halves up.
     EXPECT_EQ(Level(QuantiserRule::kMpeg2enc, 10, 16, 4), 3) << "2.5 rounds up";
     EXPECT_EQ(Level(QuantiserRule::kMpeg2enc, -10, 16, 4), -3);
