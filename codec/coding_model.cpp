@@ -46,8 +46,9 @@ struct RuleBehaviour {
 constexpr RuleBehaviour kBehaviours[kQuantiserRules] = {
     // The module: its own transform, zeros beyond the picture, any entry its boxes take, blocks alone.
     {false, false, false, kMaxMatrixEntry, false},
-    // ffmpeg transforms with the accurate integer DCT (-dct int) and pads
-    // its picture by repeating the edge; its DC rounds as a whole.
+    // ffmpeg transforms and quantises as it does on x86 when no -dct is
+    // given (ForwardDctFixed16, quantiser_rules.h) and pads its picture by
+    // repeating the edge; its DC rounds as a whole.
     {true, true, false, kMaxStreamMatrixEntry, true},
     // mpeg2enc and the test model: the reference transform's coefficients
     // (the filter's match them), the DC about mid grey.

@@ -21,7 +21,7 @@ namespace vardelk {
 // kernels are (codec/quantiser_rules.h).
 enum class QuantiserRule : uint8_t {
     kFilter,     // offset of half a step whatever the sign, truncation toward zero
-    kFfmpeg,     // sign-symmetric, 3/8 of a step, with 21-bit reciprocals
+    kFfmpeg,     // sign-symmetric, 3/8 of a step, with 16-bit reciprocals
     kMpeg2enc,   // sign-symmetric, rounding to nearest
     kTestModel,  // sign-symmetric with the test model's rounding
 };
@@ -48,9 +48,11 @@ struct CodingModel {
     }
     bool operator!=(const CodingModel& other) const { return !(*this == other); }
 
-    // The transform: whether the rule works on the accurate integer
-    // transform's coefficients, X = 8 F (ForwardDctAccurate), rather than
-    // the filter's F; and so the fraction bits of its coefficients, 3 or 0.
+    // The transform: whether the rule works on its encoder's own transform
+    // at eight times the scale, X = 8 F (the kernel table's
+    // forwardDctAccurate entry: ffmpeg's 16-bit transform, ForwardDctFixed16),
+    // rather than the filter's F; and so the fraction bits of its
+    // coefficients, 3 or 0.
     bool UsesAccurateTransform() const;
     int32_t CoefficientFractionBits() const { return UsesAccurateTransform() ? 3 : 0; }
     // Partial macroblocks at the right and bottom: whether they repeat the

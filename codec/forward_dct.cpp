@@ -13,6 +13,7 @@
 #include "codec/forward_dct.h"
 
 #include "codec/dct_constants.h"
+#include "codec/dct_fixed16.h"
 
 namespace vardelk {
 namespace {
@@ -73,5 +74,86 @@ void Transform(int32_t block[64], const dct::ForwardFactors& c) {
 void ForwardDct(int32_t block[64]) { Transform(block, dct::kFilterForward); }
 
 void ForwardDctAccurate(int32_t block[64]) { Transform(block, dct::kAccurateForward); }
+
+// ffmpeg's 16-bit transform (factors in dct_fixed16.h): a scaled butterfly
+// down each column whose rotations multiply by tangents, then a dot product
+// along each row rounded at 17 fraction bits. Words saturate, shifted words
+// wrap and 32-bit sums wrap, as the vector instructions it is written for
+// do; each row's outputs saturate to 16 bits.
+namespace {
+namespace word16 {
+
+using namespace dct::fixed16;
+
+int16_t Saturate(int64_t v) { return static_cast<int16_t>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v)); }
+int16_t Add(int16_t a, int16_t b) { return Saturate(int32_t{a} + b); }
+int16_t Sub(int16_t a, int16_t b) { return Saturate(int32_t{a} - b); }
+int16_t ShiftLeft(int16_t a, int bits) {
+    const uint16_t wrapped = static_cast<uint16_t>(static_cast<uint16_t>(a) << bits);
+    return static_cast<int16_t>(wrapped >= 0x8000u ? int32_t{wrapped} - 0x10000 : int32_t{wrapped});
+}
+// The high half of the 32-bit product, rounded toward minus infinity.
+int16_t MultiplyHigh(int16_t a, int16_t b) {
+    const int32_t product = int32_t{a} * b;
+    return static_cast<int16_t>(product >= 0 ? product / 65536 : -((-int64_t{product} + 65535) / 65536));
+}
+int16_t OddOne(int16_t a) { return static_cast<int16_t>(a | 1); }
+
+void Column(const int16_t r[8], int16_t out[8]) {
+    const int16_t a = ShiftLeft(Add(r[1], r[6]), 3), b = ShiftLeft(Add(r[2], r[5]), 3);
+    const int16_t c = ShiftLeft(Add(r[0], r[7]), 3), d = ShiftLeft(Add(r[3], r[4]), 3);
+    const int16_t sumAb = Add(a, b), sumCd = Add(c, d), diffAb = Sub(a, b), diffCd = Sub(c, d);
+    out[0] = Add(sumCd, sumAb);
+    out[4] = Sub(sumCd, sumAb);
+    out[2] = OddOne(Add(MultiplyHigh(kTan2, diffAb), diffCd));
+    out[6] = OddOne(Sub(MultiplyHigh(kTan2, diffCd), diffAb));
+
+    const int16_t e = ShiftLeft(Sub(r[1], r[6]), 4), f = ShiftLeft(Sub(r[2], r[5]), 4);
+    const int16_t p = OddOne(MultiplyHigh(kCos4, Add(e, f)));
+    const int16_t q = MultiplyHigh(kCos4, Sub(e, f));
+    const int16_t g = ShiftLeft(Sub(r[3], r[4]), 3), h = ShiftLeft(Sub(r[0], r[7]), 3);
+    const int16_t u = Add(g, q), v = Sub(g, q);
+    const int16_t hp = Add(h, p), hm = Sub(h, p);
+    out[1] = OddOne(Add(MultiplyHigh(kTan1, u), hp));
+    out[7] = Sub(MultiplyHigh(kTan1, hp), u);
+    out[5] = Add(Add(MultiplyHigh(kTan3, hm), hm), v);
+    out[3] = Sub(hm, Add(MultiplyHigh(kTan3, v), v));
+}
+
+// Each output: eight products summed as 32-bit lanes sum them (wrapping),
+// rounded, shifted arithmetically and saturated.
+void Row(const int16_t x[8], int set, int16_t out[8]) {
+    int16_t sd[8];
+    for (int j = 0; j < 4; ++j) {
+        sd[j] = Add(x[j], x[7 - j]);
+        sd[4 + j] = Sub(x[j], x[7 - j]);
+    }
+    for (int k = 0; k < 8; ++k) {
+        int64_t sum = int64_t{1} << (kRowShift - 1);
+        for (int j = 0; j < 8; ++j) sum += int64_t{kRowWeights.w[set][k][j]} * sd[j];
+        const uint32_t low = static_cast<uint32_t>(static_cast<uint64_t>(sum));
+        const int64_t wrapped = low >= 0x80000000u ? int64_t{low} - (int64_t{1} << 32) : int64_t{low};
+        out[k] =
+            Saturate(wrapped >= 0 ? wrapped >> kRowShift : -((-wrapped + (int64_t{1} << kRowShift) - 1) >> kRowShift));
+    }
+}
+
+}  // namespace word16
+}  // namespace
+
+void ForwardDctFixed16(int32_t block[64]) {
+    int16_t columns[64];  // after the column pass, row-major
+    for (int x = 0; x < 8; ++x) {
+        int16_t in[8], out[8];
+        for (int y = 0; y < 8; ++y) in[y] = word16::Saturate(block[y * 8 + x]);
+        word16::Column(in, out);
+        for (int y = 0; y < 8; ++y) columns[y * 8 + x] = out[y];
+    }
+    for (int y = 0; y < 8; ++y) {
+        int16_t out[8];
+        word16::Row(columns + y * 8, dct::fixed16::kRowSetOf[y], out);
+        for (int x = 0; x < 8; ++x) block[y * 8 + x] = out[x];
+    }
+}
 
 }  // namespace vardelk

@@ -13,10 +13,9 @@ int32_t WithSignOf(int32_t f, int64_t magnitude) {
 }
 
 void QuantiseFfmpeg(int32_t block[64], const int32_t weights[kMatrixEntries], int32_t qs) {
-    constexpr int64_t kBias = int64_t{3} << 18;  // 3/8 at 21 fraction bits
     for (int i = 1; i < 64; ++i) {
-        const int64_t reciprocal = (int64_t{1} << 22) / (int64_t{qs} * weights[i]);
-        block[i] = WithSignOf(block[i], (Magnitude(block[i]) * reciprocal + kBias) >> 21);
+        const FfmpegStep step = FfmpegStepOf(weights[i], qs);
+        block[i] = WithSignOf(block[i], ((Magnitude(block[i]) + step.bias) * step.reciprocal) >> 16);
     }
 }
 
@@ -37,6 +36,14 @@ void QuantiseTestModel(int32_t block[64], const int32_t weights[kMatrixEntries],
 }
 
 }  // namespace
+
+FfmpegStep FfmpegStepOf(int32_t weight, int32_t qs) {
+    const int64_t whole = (int64_t{1} << 17) / (int64_t{weight} * qs);
+    if (whole == 0) return {0, 0};  // a step past 2^17 (W beyond 255): every level 0
+    int32_t reciprocal = static_cast<int32_t>(whole & 0xFFFF);
+    if (reciprocal == 0 || reciprocal == 0x8000) reciprocal = 0x7FFF;
+    return {reciprocal, (3 * (1 << 13) + reciprocal / 2) / reciprocal};
+}
 
 void QuantiseBlockByRule(QuantiserRule rule, int32_t block[64], const int32_t weights[kMatrixEntries], int32_t qs) {
     switch (rule) {

@@ -9,11 +9,14 @@
 //
 // filter     level = ((W qs >> 1) + 16 F) / (W qs), division toward zero: the
 //            offset is added whatever the sign.
-// ffmpeg     Works on X, the accurate transform's coefficient (8 F; see
-//            ForwardDctAccurate), which it multiplies by the reciprocal
-//            r = floor(2^22 / (qs W)), adding a bias of 3/8 in 21-bit fixed
-//            point: |level| = (|X| r + 3 x 2^18) >> 21, sign of X, at most
-//            2047.
+// ffmpeg     Its quantiser on x86, where it codes unless told -dct. Works
+//            on X, the coefficient of its 16-bit transform (8 F; see
+//            ForwardDctFixed16), with a 16-bit reciprocal of the step and
+//            a bias of 3/8 step rounded to whole units of X (FfmpegStepOf):
+//            |level| = ((|X| + b) r) >> 16, sign of X, at most 2047. The
+//            two roundings of r and b put each threshold up to a unit of X
+//            away from 3/8 of a step; at the finest steps that is what
+//            tells it from the 22-bit reciprocal of its plain quantiser.
 // mpeg2enc   Rounding to nearest, halves up:
 //            |level| = (32 |F| + W qs) / (2 W qs), sign of F, at most 2047.
 //            (The encoder itself codes a macroblock again at the next
@@ -38,6 +41,20 @@
 namespace vardelk {
 
 constexpr int32_t kMaxAcLevel = 2047;  // what an escape's 12-bit level holds
+
+// ffmpeg's reciprocal of a step d = qs W and its bias, as its encoder
+// prepares them for the x86 quantiser: r = floor(2^17 / d) kept in 16 bits,
+// where 0 and 32768 (from d = 1, 2 and 4) become 32767; b = 3 x 2^13 / r
+// rounded to nearest, halves up. Only d = 3 (the non-linear scale's code
+// 1 with W = 3) gives an r past 32767, which ffmpeg's signed multiply takes
+// as negative: the model keeps the true r there. Steps past 2^17, which
+// only weights beyond ffmpeg's 255 make, get r = b = 0 (every level 0)
+// rather than ffmpeg's 32767 for a reciprocal of 0.
+struct FfmpegStep {
+    int32_t reciprocal;
+    int32_t bias;
+};
+FfmpegStep FfmpegStepOf(int32_t weight, int32_t qs);
 
 // One block in place. weights in 1..4095, qs in 1..112, |F| up to 40000
 // (|X| up to 320000).

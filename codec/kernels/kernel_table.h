@@ -47,7 +47,7 @@ using MacroblockBitsFunction = int32_t (*)(const MacroblockBuffer& buffer, const
 
 struct KernelTable {
     BlockTransform forwardDct;
-    BlockTransform forwardDctAccurate;  // the encoders' transform, at 8 x the scale
+    BlockTransform forwardDctAccurate;  // ffmpeg's transform (ForwardDctFixed16), at 8 x the scale
     BlockTransform inverseDct;
     QuantiseFunction quantise;            // the filter's rule
     QuantiseFunction quantiseSymmetric;   // the real encoders' rules

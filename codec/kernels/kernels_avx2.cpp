@@ -91,6 +91,7 @@ uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& table
         const __m256i f = _mm256_loadu_si256(p);
         __m256i m = _mm256_abs_epi32(f);
         m = _mm256_sub_epi32(m, _mm256_srli_epi32(m, 31));
+        m = _mm256_add_epi32(m, _mm256_load_si256(reinterpret_cast<const __m256i*>(tables.magnitudeOffset + i)));
         const __m256i r = _mm256_load_si256(reinterpret_cast<const __m256i*>(tables.multiplier + i));
         const __m256i even = _mm256_srli_epi64(_mm256_add_epi64(_mm256_mul_epu32(m, r), bias), 21);
         const __m256i odd = _mm256_srli_epi64(
@@ -130,7 +131,6 @@ void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
 void FillAvx2Kernels([[maybe_unused]] KernelTable& table) {
 #if defined(VARDELK_HAVE_AVX2)
     table.forwardDct = ForwardDctVector<dct::FilterWeights>;
-    table.forwardDctAccurate = ForwardDctVector<dct::AccurateWeights>;
     table.inverseDct = InverseDctVector;
     table.quantise = QuantiseBlock;
     table.quantiseSymmetric = QuantiseSymmetricBlock;

@@ -67,7 +67,7 @@ void ReconstructFlatBlock(int32_t block[64]) {
 
 void FillPlainKernels(KernelTable& table) {
     table.forwardDct = ForwardDct;
-    table.forwardDctAccurate = ForwardDctAccurate;
+    table.forwardDctAccurate = ForwardDctFixed16;
     table.inverseDct = InverseDct;
     table.quantise = QuantiseBlock;
     table.quantiseSymmetric = QuantiseSymmetricBlock;

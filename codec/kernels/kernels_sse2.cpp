@@ -1,4 +1,5 @@
-// The SSE2 family: the transforms (dct_sse2_body.h), the flat-block
+// The SSE2 family: the transforms (dct_sse2_body.h, and ffmpeg's in
+// dct_fixed16_sse2_body.h, which the AVX2 family takes too), the flat-block
 // reconstruction and the gathers and scatters (bodies shared with the AVX2
 // family) and the quantisers, each exactly equal to its plain entry. A
 // build without SSE2 fills nothing from here. A wasm build with the SSE2
@@ -13,6 +14,7 @@
 #include <cstddef>
 
 #include "codec/dct_constants.h"
+#include "codec/dct_fixed16.h"
 #include "codec/forward_dct.h"
 #include "codec/inverse_dct.h"
 #include "codec/kernels/flat_block.h"
@@ -32,6 +34,7 @@ namespace kernels {
 
 #if defined(__SSE2__)
 namespace {
+#include "codec/kernels/dct_fixed16_sse2_body.h"
 #include "codec/kernels/dct_sse2_body.h"
 #include "codec/kernels/flat_block_body.h"
 #include "codec/kernels/macroblock_body.h"
@@ -104,10 +107,11 @@ uint64_t QuantiseSymmetricBlock(int32_t block[64], const QuantiserTables& tables
 }
 
 // The 64-bit products of the even and the odd lanes (pmuludq), shifted back
-// to 32 bits and interleaved again. Magnitudes below 2^31 times multipliers
-// of at most 2^22 stay below 2^53, so the shifted value fits 32 unsigned
-// bits; anything past 2047 is clamped. The magnitude 2^31 of -2^31 would
-// carry into the next lane: it is taken as 2^31 - 1, which clamps alike.
+// to 32 bits and interleaved again. Magnitudes below 2^31 plus offsets
+// below 2^15, as unsigned lanes, times multipliers below 2^21 stay below
+// 2^53, so the shifted value fits 32 unsigned bits; anything past 2047 is
+// clamped. The magnitude 2^31 of -2^31 would carry into the next lane: it
+// is taken as 2^31 - 1, which clamps alike.
 uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& tables) {
     const __m128i bias = _mm_set1_epi64x(tables.reciprocalBias);
     const __m128i maxLevel = _mm_set1_epi32(tables.maxLevel);
@@ -119,6 +123,7 @@ uint64_t QuantiseReciprocalBlock(int32_t block[64], const QuantiserTables& table
         const __m128i sign = _mm_srai_epi32(f, 31);
         __m128i m = _mm_sub_epi32(_mm_xor_si128(f, sign), sign);
         m = _mm_sub_epi32(m, _mm_srli_epi32(m, 31));
+        m = _mm_add_epi32(m, _mm_load_si128(reinterpret_cast<const __m128i*>(tables.magnitudeOffset + i)));
         const __m128i r = _mm_load_si128(reinterpret_cast<const __m128i*>(tables.multiplier + i));
         const __m128i even = _mm_srli_epi64(_mm_add_epi64(_mm_mul_epu32(m, r), bias), 21);
         const __m128i odd =
@@ -159,7 +164,7 @@ void DequantiseBlock(int32_t block[64], const QuantiserTables& tables) {
 void FillSse2Kernels([[maybe_unused]] KernelTable& table) {
 #if defined(__SSE2__)
     table.forwardDct = ForwardDctVector<dct::FilterWeights>;
-    table.forwardDctAccurate = ForwardDctVector<dct::AccurateWeights>;
+    table.forwardDctAccurate = ForwardDctFixed16Vector;
     table.inverseDct = InverseDctVector;
     table.reconstructFlat = ReconstructFlatBlockVector;
     table.gather = {GatherWholeProgressive, GatherWholeInterlaced};

@@ -50,11 +50,15 @@ double ReciprocalRoundedUp(int64_t c) {
 void PrepareSymmetric(QuantiserRule rule, const int32_t weights[kMatrixEntries], int32_t q, QuantiserTables& tables) {
     for (int i = 0; i < 64; ++i) {
         const int64_t w = weights[i];
+        tables.magnitudeOffset[i] = 0;
         if (rule == QuantiserRule::kFfmpeg) {
-            tables.scale[i] = (int64_t{1} << 22) / (int64_t{q} * w);
-            tables.multiplier[i] = static_cast<int32_t>(tables.scale[i]);
-            tables.offset[i] = int64_t{3} << 18;
-            tables.stepDivisor[i] = int64_t{1} << 21;
+            // ((m + bias) reciprocal) >> 16, as ((m + bias) 32 reciprocal) >> 21.
+            const FfmpegStep step = FfmpegStepOf(weights[i], q);
+            tables.scale[i] = step.reciprocal;
+            tables.offset[i] = int64_t{step.bias} * step.reciprocal;
+            tables.stepDivisor[i] = int64_t{1} << 16;
+            tables.multiplier[i] = step.reciprocal * 32;
+            tables.magnitudeOffset[i] = step.bias;
         } else if (rule == QuantiserRule::kMpeg2enc) {
             tables.scale[i] = 32;
             tables.offset[i] = w * q;
@@ -74,7 +78,7 @@ void PrepareSymmetric(QuantiserRule rule, const int32_t weights[kMatrixEntries],
     tables.finalOffsetReal = static_cast<double>(tables.finalOffset);
     tables.inverseFinal = ReciprocalRoundedUp(tables.finalDivisor);
     tables.maxLevel = kMaxAcLevel;
-    tables.reciprocalBias = int64_t{3} << 18;
+    tables.reciprocalBias = 0;
 }
 
 }  // namespace

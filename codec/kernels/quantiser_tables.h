@@ -37,8 +37,10 @@ struct QuantiserTables {
     alignas(32) double offsetReal[64];
     alignas(32) double inverseStep[64];
     // The one-rounding rule of reciprocals (ffmpeg's): |level| =
-    // (|X| multiplier + reciprocalBias) >> 21, the same as a..c above.
+    // ((|X| + magnitudeOffset) multiplier + reciprocalBias) >> 21, the same
+    // as a..c above.
     alignas(32) int32_t multiplier[64];
+    alignas(32) int32_t magnitudeOffset[64];
     int64_t reciprocalBias = 0;
     int64_t finalOffset = 0;   // e
     int64_t finalDivisor = 1;  // f
@@ -58,7 +60,7 @@ void PrepareQuantiser(QuantiserRule rule, const int32_t weights[kMatrixEntries],
 // The table's quantise entry is the filter's rule, quantiseSymmetric the
 // sign-symmetric rules' (whichever the tables were prepared for), and
 // quantiseReciprocal the same for tables of ffmpeg's rule only, in 64-bit
-// integer products (any coefficient). Dequantise: any levels.
+// integer products (any coefficient below 2^31 in magnitude). Dequantise: any levels.
 using QuantiseFunction = uint64_t (*)(int32_t block[64], const QuantiserTables& tables);
 using DequantiseFunction = void (*)(int32_t block[64], const QuantiserTables& tables);
 

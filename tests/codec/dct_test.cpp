@@ -116,6 +116,33 @@ TEST(ForwardDct, WithinOneOfTheExactTransformForNominalSamples) {
     }
 }
 
+// ffmpeg's 16-bit transform on 8-bit blocks: the DC is the exact sum, the
+// rest near 8 x the exact transform, and chroma about zero (as the pipeline
+// holds it) gives the coefficients of the same samples unsigned (as ffmpeg
+// sees them) but for the DC.
+TEST(ForwardDctFixed16, EightTimesTheTransformAndChromaOffsetOnlyInTheDc) {
+    testing::Random random(3);
+    for (int trial = 0; trial < 2000; ++trial) {
+        Block unsigned8, centred;
+        int32_t sum = 0;
+        for (int i = 0; i < 64; ++i) {
+            unsigned8[i] = random.Between(0, 256);
+            centred[i] = unsigned8[i] - 128;
+            sum += unsigned8[i];
+        }
+        const auto exact = ExactForward(unsigned8);
+        Block a = unsigned8, c = centred;
+        ForwardDctFixed16(a.data());
+        ForwardDctFixed16(c.data());
+        ASSERT_EQ(a[0], sum) << trial;
+        ASSERT_EQ(c[0], sum - 64 * 128) << trial;
+        for (int i = 1; i < 64; ++i) {
+            ASSERT_EQ(a[i], c[i]) << trial << " at " << i;
+            ASSERT_LT(std::fabs(a[i] - 8 * exact[i]), 2.5) << trial << " at " << i;
+        }
+    }
+}
+
 // Samples from the extremes of the host's range drive the column pass far
 // beyond 32 bits; the result must still be the transform, not a wrapped value.
 TEST(ForwardDct, ExtremeSamplesDoNotWrap) {

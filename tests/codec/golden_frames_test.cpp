@@ -62,7 +62,7 @@ TEST(GoldenFrames, EveryEncodersPresetInEveryMode) {
         uint64_t natural, extreme;
     };
     const Row rows[] = {
-        {EncoderPreset::kFfmpeg, 0x522eab3067903da4ull, 0xd529c2e6c76ff9e4ull},
+        {EncoderPreset::kFfmpeg, 0xd445c1f91bdf98a8ull, 0x6f7a4e5964a9364full},
         {EncoderPreset::kMpeg2enc, 0x5256095b39c1a113ull, 0xb22852c9945adae4ull},
         {EncoderPreset::kTestModel, 0xc59ba6757af8f2d7ull, 0x9d47cc08b0f97424ull},
     };

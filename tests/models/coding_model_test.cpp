@@ -29,12 +29,22 @@ int32_t Level(QuantiserRule rule, int32_t coefficient, int32_t weight, int32_t q
 }
 
 TEST(QuantiserRules, HandWorkedLevels) {
-    // ffmpeg on the accurate transform's X = 8 F: r = 2^22 / 64 = 65536, so
-    // |level| = (65536 |X| + 3 x 2^18) >> 21 = floor(|X| / 32 + 3/8).
+    // ffmpeg on X = 8 F: r = 2^17 / 64 = 2048, b = (3 x 2^13 + 1024) / 2048
+    // = 12, so |level| = ((|X| + 12) 2048) >> 16 = floor((|X| + 12) / 32).
     EXPECT_EQ(Level(QuantiserRule::kFfmpeg, 1000, 16, 4), 31);
     EXPECT_EQ(Level(QuantiserRule::kFfmpeg, -1000, 16, 4), -31);
-    EXPECT_EQ(Level(QuantiserRule::kFfmpeg, 20, 16, 4), 1) << "20/32 + 3/8 is exactly 1";
+    EXPECT_EQ(Level(QuantiserRule::kFfmpeg, 20, 16, 4), 1) << "(20 + 12) / 32 is exactly 1";
     EXPECT_EQ(Level(QuantiserRule::kFfmpeg, 19, 16, 4), 0);
+    // Its roundings at the finest step: W 19, qs 2 give r = 3449 (not
+    // 3449.26) and b = 7 (not 7.125), so 12 stays 0 where 3/8 of a step
+    // would make it 1; and 13 (20 x 3449 = 68980 >= 2^16) is 1.
+    EXPECT_EQ(Level(QuantiserRule::kFfmpeg, 12, 19, 2), 0);
+    EXPECT_EQ(Level(QuantiserRule::kFfmpeg, -13, 19, 2), -1);
+    // A step of 1, 2 or 4 would need r = 2^15 or more: ffmpeg keeps 32767.
+    EXPECT_EQ(FfmpegStepOf(2, 1).reciprocal, 32767);
+    EXPECT_EQ(FfmpegStepOf(1, 4).reciprocal, 32767);
+    EXPECT_EQ(Level(QuantiserRule::kFfmpeg, 100, 1, 2), 50) << "(100 + 1) 32767 >> 16";
+    EXPECT_EQ(Level(QuantiserRule::kFfmpeg, 30000, 4095, 62), 0) << "a step past 2^17 wraps nothing";
     // mpeg2enc: (32 |F| + W qs) / (2 W qs), nearest with halves up.
     EXPECT_EQ(Level(QuantiserRule::kMpeg2enc, 10, 16, 4), 3) << "2.5 rounds up";
     EXPECT_EQ(Level(QuantiserRule::kMpeg2enc, -10, 16, 4), -3);
@@ -62,8 +72,8 @@ public:
 
 // DC levels of a macroblock whose luma DC coefficients are `luma` and
 // whose chroma ones (signed, about zero) are `chroma`, at the standard's
-// scale, as the model codes it (eight times them for a model on the
-// accurate transform, which keeps 3 more fraction bits).
+// scale, as the model codes it (eight times them for ffmpeg's model, whose
+// transform keeps 3 more fraction bits).
 std::array<int32_t, 6> DcLevels(const CodingModel& model, int32_t luma, int32_t chroma) {
     MacroblockBuffer buffer{};
     const int32_t scale = model.rule == QuantiserRule::kFfmpeg ? 8 : 1;
