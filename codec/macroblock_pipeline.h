@@ -5,9 +5,9 @@
 // inverse transform back to samples. The kernels come from one kernel
 // table (the plain table is the reference every other one equals).
 //
-// The transform. Models of encoders that use the accurate integer transform
-// (CodingModel::UsesAccurateTransform) get its coefficients, at 8 x the
-// scale; the others get the filter's.
+// The transform. A model whose rule works on its encoder's own transform
+// (CodingModel::UsesAccurateTransform: ffmpeg's 16-bit one) gets those
+// coefficients, at 8 x the scale; the others get the filter's.
 //
 // The DC. With the filter's own DC (CodingModel::CarriesFilterDc) the DC
 // coefficient passes through quantisation unscaled, chroma about zero as
@@ -15,7 +15,7 @@
 // model quantises it to a level of its precision p, as the stream carries
 // it:
 //   level = clamp((DC + chroma offset + 2^(10-p)) >> (11-p), 0, 2^p - 1)
-// (with the accurate transform's 3 more fraction bits in DC, offset and shift)
+// (with the encoder's transform's 3 more fraction bits in DC, offset and shift)
 // where the chroma offset kChromaDcOffset = 8 x 128 turns the pipeline's
 // signed chroma back into unsigned samples; a decoder reconstructs level x 2^(11-p) less
 // the same offset, and the predictors start each row at 2^(p-1).

@@ -41,7 +41,10 @@ bool FfmpegCodes(const CodingSettings& settings);
 // defaults hold it to our arithmetic; the opposite of each is ffmpeg as it
 // codes when a person runs it.
 struct FfmpegOptions {
-    bool integerDct = true;         // -dct int: the integer DCT and its plain quantiser; else ffmpeg's default
+    // -dct int: the integer DCT and its plain quantiser; else the transform
+    // and quantiser ffmpeg picks itself (on x86 its 16-bit ones), which the
+    // ffmpeg coding model follows.
+    bool integerDct = false;
     bool oneThread = true;          // -threads 1 for reading and coding; else ffmpeg's choice
     bool loadDefaultMatrix = true;  // else the default matrix is left to ffmpeg, whose own it is: none is loaded
 };

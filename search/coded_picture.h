@@ -73,7 +73,7 @@ void CodedPlanes(const Y4mFormat& format, const Y4mFrame& frame, Y4mFormat& plan
 
 // Cuts the frame to the planes the codec codes (CodedPlanes) and captures
 // the transform of every macroblock with progressive DCT, as the model
-// transforms (models of encoders with the accurate transform get its
+// transforms (a model on its encoder's own transform gets those
 // coefficients). Throws MediaError for an empty picture.
 CodedPicture PrepareCodedPicture(const std::string& name, const Y4mFormat& format, const Y4mFrame& frame,
                                  const CodingModel& model = CodingModel{});

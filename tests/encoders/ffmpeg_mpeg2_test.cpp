@@ -36,7 +36,9 @@ TEST(FfmpegMpeg2, ArgumentsFollowTheSettings) {
     EXPECT_EQ(ValueAfter(linear, "-qmax"), "31");
     EXPECT_EQ(ValueAfter(linear, "-intra_vlc"), "0");
     EXPECT_EQ(ValueAfter(linear, "-dc"), "8");
-    EXPECT_EQ(ValueAfter(linear, "-dct"), "int");
+    EXPECT_EQ(std::count(linear.begin(), linear.end(), "-dct"), 0);
+    EXPECT_EQ(ValueAfter(FfmpegEncodeArguments("ffmpeg", "in.y4m", "out.m2v", s, matrix, FfmpegOptions{true}), "-dct"),
+              "int");
     EXPECT_EQ(ValueAfter(linear, "-intra_matrix").substr(0, 8), "255,2,3,");
     EXPECT_EQ(std::count(linear.begin(), linear.end(), "-non_linear_quant"), 0);
     EXPECT_EQ(std::count(linear.begin(), linear.end(), "+ildct"), 0);
