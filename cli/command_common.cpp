@@ -4,7 +4,7 @@ namespace vardelk {
 
 std::FILE* TextStream(const CliOptions& o) {
     if (o.quiet) return nullptr;
-    return (o.output == "-" || o.saveInput == "-" || o.stats == "-") ? stderr : stdout;
+    return (o.run.output == "-" || o.run.saveInput == "-" || o.stats == "-") ? stderr : stdout;
 }
 
 CliError ForOption(const ValueError& error) {

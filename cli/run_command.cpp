@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "clip/clip_job.h"
 #include "command_common.h"
 #include "interrupt.h"
 #include "plot/run_picture.h"
@@ -12,7 +11,7 @@
 namespace vardelk {
 
 int RunClipCommand(const CliOptions& o) {
-    ClipJob job;
+    ClipJob job = o.run;
     job.input = o.input;
     job.maxFrames = o.maxFrames;
     if (!o.matrices.empty()) job.matrix = o.matrices.front();
@@ -20,17 +19,10 @@ int RunClipCommand(const CliOptions& o) {
     job.namesModel = o.modelChosen;
     job.cpuFlags = o.cpuFlags;
     job.threads = o.threads;
-    job.ssim = o.ssim;
     job.ssimulacra2 = o.ssimulacra2;
     job.butteraugli = o.butteraugli;
-    job.logDir = o.logDir;
-    job.output = o.output;
-    job.saveInput = o.saveInput;
-    job.stream = o.stream;
     job.stats = o.stats;
     job.statsJson = o.statsFormat == "json";
-    job.picture = o.picture;
-    job.pictureFrame = o.pictureFrame;
     job.drawPicture = RunPicture(job, o.differenceGain, o.ssimMap);
     job.checkStop = ThrowIfInterrupted;
     if (!o.quiet)
@@ -39,7 +31,7 @@ int RunClipCommand(const CliOptions& o) {
     std::unique_ptr<Progress> progress;
     job.starting = [&](int64_t expected) {
         progress = std::make_unique<Progress>(expected, !o.quiet && StderrIsTerminal());
-        if (text) PrintFrameHeader(text, o.ssim, !o.stream.empty(), o.ssimulacra2, o.butteraugli);
+        if (text) PrintFrameHeader(text, job.ssim, !job.stream.empty(), job.ssimulacra2, job.butteraugli);
     };
     job.frameDone = [&](const FrameResult& frame, int64_t done) {
         if (text) {
@@ -56,12 +48,7 @@ int RunClipCommand(const CliOptions& o) {
         throw ForOption(error);
     }
     progress.reset();
-    if (report.clippedLevels > 0) {
-        std::fprintf(stderr,
-                     "vardelk: warning: %lld levels beyond what the stream carries were clipped; the decoded "
-                     "picture differs from the simulation in those blocks\n",
-                     static_cast<long long>(report.clippedLevels));
-    }
+    if (!report.clippedLevels.empty()) std::fprintf(stderr, "vardelk: warning: %s\n", report.clippedLevels.c_str());
     if (text) PrintSummary(text, report.run, report.summary);
     return 0;
 }

@@ -93,7 +93,11 @@ void Finish(const ClipJob& job, RunOutputs& outputs, ClipReport& report) {
     }
     if (outputs.stream) outputs.stream->Commit();
     placed.Done();
-    if (outputs.stream) report.clippedLevels = outputs.stream->ClippedLevels();
+    if (outputs.stream && outputs.stream->ClippedLevels() > 0) {
+        report.clippedLevels = std::to_string(outputs.stream->ClippedLevels()) +
+                               " levels beyond what the stream carries were clipped; the decoded picture differs "
+                               "from the simulation in those blocks";
+    }
 }
 
 }  // namespace
@@ -165,6 +169,12 @@ ClipReport RunClipJob(const ClipJob& job) {
     pipeline.Run(readFrame, emitFrame);
     Finish(job, outputs, report);
     return report;
+}
+
+std::string StatsFormByName(const std::string& path) {
+    if (path == "-" || (path.size() > 4 && EndsWith(path, ".csv"))) return "csv";
+    if (path.size() > 5 && EndsWith(path, ".json")) return "json";
+    return "";
 }
 
 }  // namespace vardelk

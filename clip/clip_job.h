@@ -57,14 +57,18 @@ struct ClipReport {
     RunDescription run;
     std::vector<FrameResult> frames;
     RunSummary summary;
-    // Levels beyond what the stream carries, clipped: its decoded picture
-    // differs from the simulation in those blocks.
-    int64_t clippedLevels = 0;
+    // The levels beyond what the stream carries that were clipped, and what
+    // that means for its decoded picture; "" when there were none.
+    std::string clippedLevels;
 };
 
 // Runs the job and writes its files; throws ValueError of the field
 // "input", "output", "saveInput", "logDir" or "pictureFrame" for a value it
 // cannot take as such, ClipError and the libraries' errors for the rest.
 ClipReport RunClipJob(const ClipJob& job);
+
+// The form of the figures' file its name asks for: "csv" for "-" or a name
+// ending in .csv, "json" for one ending in .json, "" for any other.
+std::string StatsFormByName(const std::string& path);
 
 }  // namespace vardelk
