@@ -108,7 +108,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
         "DC precision of the model, 8..11 bits (default: the encoder's)");
     app.add_option(
            "--confirm", o.confirm,
-           "In a sweep, also code every point with this encoder (only ffmpeg for now; it must be on PATH) at the same settings, decode it, and report the measured bytes (the whole stream, headers included), PSNR, SSIM and Bjontegaard figures beside the predicted ones. A clip not in 4:2:0 is converted to 4:2:0 first, for both; ffmpeg's non-linear mapping stops at code 28")
+           "In a sweep, also code every point with this encoder (only ffmpeg for now; it must be on PATH) at the same settings, decode it, and report the measured bytes (the whole stream, headers included), PSNR, SSIM and Bjontegaard figures beside the predicted ones. A clip not in 4:2:0 is given to it as the 4:2:0 planes our coder codes, which every figure of the sweep is measured against; ffmpeg's non-linear mapping stops at code 28")
         ->type_name("ENCODER");
     app.set_version_flag("--version",
                          "vardelk " VARDELK_VERSION
