@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include "clip/clip_error.h"
 #include "clip/clip_source.h"
@@ -103,6 +104,7 @@ void Finish(const ClipJob& job, RunOutputs& outputs, ClipReport& report) {
 }  // namespace
 
 ClipReport RunClipJob(const ClipJob& job) {
+    if (!job.picture.empty() && !job.drawPicture) throw std::logic_error("a job's picture needs drawPicture");
     ClipReport report;
     RunDescription& run = report.run;
     run.input = job.input == "-" ? "standard input" : job.input;

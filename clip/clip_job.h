@@ -39,7 +39,8 @@ struct ClipJob {
     std::string picture;  // a PNG of one frame drawn by drawPicture; "" for none
     int64_t pictureFrame = 0;
     // The picture of frame pictureFrame, drawn from the runner that has just
-    // coded it (its reconstruction and macroblock bits are the frame's).
+    // coded it (its reconstruction and macroblock bits are the frame's);
+    // needed with `picture`. The callbacks below may be left empty.
     std::function<RgbImage(const ClipRunner& runner, const Y4mFrame& input, const FrameResult& frame)> drawPicture;
 
     // Asked before every frame is read and after it is coded; throws to stop.
