@@ -18,6 +18,17 @@ std::FILE* TextStream(const CliOptions& options);
 // in front of the message.
 CliError ForOption(const ValueError& error);
 
+// Runs a job's `call`, turning its ValueError into the CliError of the
+// option behind the error's field: a value that failed as such.
+template <typename Call>
+auto NamingOption(Call call) -> decltype(call()) {
+    try {
+        return call();
+    } catch (const ValueError& error) {
+        throw ForOption(error);
+    }
+}
+
 // Runs `call`, turning its ValueError into a UsageError naming the option of
 // the error's field: a value the command line should not have given.
 template <typename Call>

@@ -41,12 +41,7 @@ int RunClipCommand(const CliOptions& o) {
         }
         progress->Update(done, text != nullptr);
     };
-    ClipReport report;
-    try {
-        report = RunClipJob(job);
-    } catch (const ValueError& error) {
-        throw ForOption(error);
-    }
+    const ClipReport report = NamingOption([&] { return RunClipJob(job); });
     progress.reset();
     if (!report.clippedLevels.empty()) std::fprintf(stderr, "vardelk: warning: %s\n", report.clippedLevels.c_str());
     if (text) PrintSummary(text, report.run, report.summary);
