@@ -43,7 +43,7 @@ int RunClipCommand(const CliOptions& o) {
     };
     const ClipReport report = NamingOption([&] { return RunClipJob(job); });
     progress.reset();
-    if (!report.clippedLevels.empty()) std::fprintf(stderr, "vardelk: warning: %s\n", report.clippedLevels.c_str());
+    if (!report.streamWarning.empty()) std::fprintf(stderr, "vardelk: warning: %s\n", report.streamWarning.c_str());
     if (text) PrintSummary(text, report.run, report.summary);
     return 0;
 }

@@ -95,7 +95,7 @@ void Finish(const ClipJob& job, RunOutputs& outputs, ClipReport& report) {
     if (outputs.stream) outputs.stream->Commit();
     placed.Done();
     if (outputs.stream && outputs.stream->ClippedLevels() > 0) {
-        report.clippedLevels = std::to_string(outputs.stream->ClippedLevels()) +
+        report.streamWarning = std::to_string(outputs.stream->ClippedLevels()) +
                                " levels beyond what the stream carries were clipped; the decoded picture differs "
                                "from the simulation in those blocks";
     }

@@ -20,6 +20,9 @@
 namespace vardelk {
 
 struct ClipJob {
+    using DrawPicture =
+        std::function<RgbImage(const ClipRunner& runner, const Y4mFrame& input, const FrameResult& frame)>;
+
     std::string input;               // a clip or picture, as OpenClipSource takes it
     int64_t maxFrames = -1;          // frames read at most, -1 for all (the built-in scene makes this many, else one)
     std::string matrix = "default";  // as LoadMatrix takes it
@@ -41,7 +44,7 @@ struct ClipJob {
     // The picture of frame pictureFrame, drawn from the runner that has just
     // coded it (its reconstruction and macroblock bits are the frame's);
     // needed with `picture`. The callbacks below may be left empty.
-    std::function<RgbImage(const ClipRunner& runner, const Y4mFrame& input, const FrameResult& frame)> drawPicture;
+    DrawPicture drawPicture;
 
     // Asked before every frame is read and after it is coded; throws to stop.
     std::function<void()> checkStop;
@@ -60,7 +63,7 @@ struct ClipReport {
     RunSummary summary;
     // The levels beyond what the stream carries that were clipped, and what
     // that means for its decoded picture; "" when there were none.
-    std::string clippedLevels;
+    std::string streamWarning;
 };
 
 // Runs the job and writes its files; throws ValueError of the field

@@ -10,7 +10,7 @@
 
 namespace vardelk {
 
-decltype(ClipJob::drawPicture) RunPicture(const ClipJob& job, int32_t differenceGain, bool ssimMap) {
+ClipJob::DrawPicture RunPicture(const ClipJob& job, int32_t differenceGain, bool ssimMap) {
     const std::string model = job.namesModel ? DescribeModel(job.settings.model) : "";
     const std::string caption =
         job.input.substr(job.input.find_last_of('/') + 1) + ": " + RunCaption(job.settings, job.matrix);

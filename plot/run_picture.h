@@ -15,7 +15,7 @@ namespace vardelk {
 // difference times `differenceGain` and the bits per macroblock, with a
 // panel of luma SSIM per macroblock when `ssimMap` is set. Takes the job's
 // input, settings, matrix and namesModel as they are when called.
-decltype(ClipJob::drawPicture) RunPicture(const ClipJob& job, int32_t differenceGain, bool ssimMap);
+ClipJob::DrawPicture RunPicture(const ClipJob& job, int32_t differenceGain, bool ssimMap);
 
 // The settings a run codes with, for the caption of its pictures: "scale
 // code 8 (qscale 16), linear mapping, matrix default, model filter", with
