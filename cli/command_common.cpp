@@ -4,20 +4,27 @@ namespace vardelk {
 
 std::FILE* TextStream(const CliOptions& o) {
     if (o.quiet) return nullptr;
-    return (o.output == "-" || o.saveInput == "-" || o.stats == "-") ? stderr : stdout;
+    return (o.run.output == "-" || o.run.saveInput == "-" || o.stats == "-") ? stderr : stdout;
 }
 
-CliError ForOption(const ValueError& error, const std::string& option) {
+CliError ForOption(const ValueError& error) {
     struct FieldOption {
         const char* field;
         const char* option;
     };
-    static const FieldOption kOptions[] = {{"input", "--input"}, {"plot", "--plot"}, {"confirm", "--confirm"},
-                                           {"codes", "--codes"}, {"bpp", "--bpp"},   {"budget", "--budget"}};
-    std::string name = option;
+    static const FieldOption kOptions[] = {{"input", "--input"},
+                                           {"output", "--output"},
+                                           {"saveInput", "--save-input"},
+                                           {"logDir", "--log"},
+                                           {"pictureFrame", "--picture-frame"},
+                                           {"plot", "--plot"},
+                                           {"confirm", "--confirm"},
+                                           {"codes", "--codes"},
+                                           {"bpp", "--bpp"},
+                                           {"budget", "--budget"}};
     for (const FieldOption& known : kOptions)
-        if (name.empty() && error.Field() == known.field) name = known.option;
-    return CliError(name.empty() ? error.what() : name + " " + error.what());
+        if (error.Field() == known.field) return CliError(std::string(known.option) + " " + error.what());
+    return CliError(error.what());
 }
 
 }  // namespace vardelk

@@ -14,18 +14,18 @@ namespace vardelk {
 // then standard error; nothing when quiet.
 std::FILE* TextStream(const CliOptions& options);
 
-// A ValueError as the command reports it: the option behind the value
-// (`option`, or the option of the error's field) in front of the message.
-CliError ForOption(const ValueError& error, const std::string& option = "");
+// A ValueError as the command reports it: the option of the error's field
+// in front of the message.
+CliError ForOption(const ValueError& error);
 
-// Runs `call`, turning its ValueError into the option's CliError: a value
-// of an input or output that failed as such.
+// Runs a job's `call`, turning its ValueError into the CliError of the
+// option behind the error's field: a value that failed as such.
 template <typename Call>
-auto NamingOption(const std::string& option, Call call) -> decltype(call()) {
+auto NamingOption(Call call) -> decltype(call()) {
     try {
         return call();
     } catch (const ValueError& error) {
-        throw ForOption(error, option);
+        throw ForOption(error);
     }
 }
 

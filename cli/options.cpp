@@ -25,20 +25,20 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
                    "built-in test scene")
         ->type_name("SOURCE");
     app.add_option(
-           "-o,--output", o.output,
+           "-o,--output", o.run.output,
            "Reconstruction: .y4m, .png (%d for the frame number), .yc (raw host frames) or - for Y4M on standard output; .m2v writes the MPEG-2 stream instead")
         ->type_name("FILE");
-    app.add_option("--stream", o.stream,
+    app.add_option("--stream", o.run.stream,
                    "Also write the MPEG-2 video stream of the simulated levels (.m2v), every frame an I picture")
         ->type_name("FILE");
-    app.add_option("--save-input", o.saveInput,
+    app.add_option("--save-input", o.run.saveInput,
                    "Also write the input frames as read (.y4m or .png), e.g. to keep the built-in scene")
         ->type_name("FILE");
     app.add_option("-s,--scale", o.scaleText, "Quantiser scale code, 1..31 (default 1)")->type_name("CODE");
     app.add_flag("--nonlinear", o.nonLinear, "Non-linear quantiser scale mapping");
     app.add_flag("--alternate-scan", o.alternateScan, "Alternate scan order for the bit estimate");
     app.add_flag("--interlaced", o.interlaced, "Interlaced (field) DCT");
-    app.add_option("--log", o.logDir,
+    app.add_option("--log", o.run.logDir,
                    "Write the coefficient logs dct.txt and qdct.txt into this folder (they hold the last frame)")
         ->type_name("DIR");
     app.add_option("-m,--matrix", o.matrices,
@@ -63,7 +63,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--stats-format", o.statsFormat, "csv or json")
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"csv", "json"}));
-    app.add_option("--picture", o.picture,
+    app.add_option("--picture", o.run.picture,
                    "Write a PNG comparing input, reconstruction, difference and bits per macroblock")
         ->type_name("FILE");
     app.add_option("--picture-frame", o.pictureFrameText, "Frame shown by --picture (default 0)")->type_name("N");
@@ -74,7 +74,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
            "Kernel builds the codec may use: plain, sse2, avx2 or auto (default auto, or the environment variable VARDELK_CPU); results do not depend on it")
         ->type_name("LEVEL")
         ->check(CLI::IsMember({"plain", "sse2", "avx2", "auto"}));
-    app.add_flag("--ssim", o.ssim,
+    app.add_flag("--ssim", o.run.ssim,
                  "Also measure SSIM per plane and overall, per frame and over the clip (the sweep always does)");
     app.add_flag("--ssimulacra2", o.ssimulacra2,
                  "Also score every frame by SSIMULACRA 2 (the 4:2:0 planes as RGB, BT.601 studio range): per frame "
@@ -108,7 +108,7 @@ void DefineOptions(CLI::App& app, CliOptions& o) {
         "DC precision of the model, 8..11 bits (default: the encoder's)");
     app.add_option(
            "--confirm", o.confirm,
-           "In a sweep, also code every point with this encoder (only ffmpeg for now; it must be on PATH) at the same settings, decode it, and report the measured bytes (the whole stream, headers included), PSNR, SSIM and Bjontegaard figures beside the predicted ones. A clip not in 4:2:0 is converted to 4:2:0 first, for both; ffmpeg's non-linear mapping stops at code 28")
+           "In a sweep, also code every point with this encoder (only ffmpeg for now; it must be on PATH) at the same settings, decode it, and report the measured bytes (the whole stream, headers included), PSNR, SSIM and Bjontegaard figures beside the predicted ones. A clip not in 4:2:0 is given to it as the 4:2:0 planes our coder codes, which every figure of the sweep is measured against; ffmpeg's non-linear mapping stops at code 28")
         ->type_name("ENCODER");
     app.set_version_flag("--version",
                          "vardelk " VARDELK_VERSION
@@ -159,9 +159,10 @@ void CheckSweepCombination(const CLI::App& app, const CliOptions& o) {
 
 void CheckStandardOutput(const CliOptions& o) {
     int users = 0;
-    for (const std::string* name : {&o.output, &o.saveInput, &o.stats, &o.picture, &o.plot}) users += *name == "-";
+    for (const std::string* name : {&o.run.output, &o.run.saveInput, &o.stats, &o.run.picture, &o.plot})
+        users += *name == "-";
     if (users > 1) throw UsageError("only one output can go to standard output (-)");
-    if (o.picture == "-" || o.plot == "-") throw UsageError("pictures and plots need a file name, not -");
+    if (o.run.picture == "-" || o.plot == "-") throw UsageError("pictures and plots need a file name, not -");
 }
 
 }  // namespace
@@ -176,29 +177,23 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     o.scaleCode = int32_t(ParseBoundedInteger("--scale", o.scaleText, kMinScaleCode, kMaxScaleCode, "the scale code"));
     if (!o.framesText.empty())
         o.maxFrames = ParseBoundedInteger("--frames", o.framesText, 1, INT32_MAX, "the frame count");
-    o.pictureFrame = ParseBoundedInteger("--picture-frame", o.pictureFrameText, 0, INT32_MAX, "the frame number");
+    o.run.pictureFrame = ParseBoundedInteger("--picture-frame", o.pictureFrameText, 0, INT32_MAX, "the frame number");
     o.differenceGain = int32_t(ParseBoundedInteger("--difference-gain", o.gainText, 1, 64, "the gain"));
     o.cpuFlags = DetectedCpuFlags() & CpuMask(o.cpu);
     o.threads = ParseThreads(o.threadsText);
-    if (app.count("--picture-frame") > 0 && o.picture.empty()) throw UsageError("--picture-frame needs --picture");
-    if (o.ssimMap && o.picture.empty()) throw UsageError("--ssim-map needs --picture");
+    if (app.count("--picture-frame") > 0 && o.run.picture.empty()) throw UsageError("--picture-frame needs --picture");
+    if (o.ssimMap && o.run.picture.empty()) throw UsageError("--ssim-map needs --picture");
     CheckStandardOutput(o);
-    if (!o.picture.empty()) CheckPictureOutput(o.picture, "--picture");
-    if (NamesPicture(o.output)) CheckPictureOutput(o.output, "--output");
-    if (NamesPicture(o.saveInput)) CheckPictureOutput(o.saveInput, "--save-input");
+    if (!o.run.picture.empty()) CheckPictureOutput(o.run.picture, "--picture");
+    if (NamesPicture(o.run.output)) CheckPictureOutput(o.run.output, "--output");
+    if (NamesPicture(o.run.saveInput)) CheckPictureOutput(o.run.saveInput, "--save-input");
     if (!o.stats.empty() && o.statsFormat.empty()) {
-        const std::string& s = o.stats;
-        if (s == "-")
-            o.statsFormat = "csv";
-        else if (s.size() > 4 && EndsWith(s, ".csv"))
-            o.statsFormat = "csv";
-        else if (s.size() > 5 && EndsWith(s, ".json"))
-            o.statsFormat = "json";
-        else
-            throw UsageError("--stats " + s + ": name it .csv or .json, or give --stats-format");
+        o.statsFormat = StatsFormByName(o.stats);
+        if (o.statsFormat.empty())
+            throw UsageError("--stats " + o.stats + ": name it .csv or .json, or give --stats-format");
     }
-    if (EndsWith(o.saveInput, ".yc"))
-        throw UsageError("--save-input " + o.saveInput + ": the input copy is written as .y4m or .png");
+    if (EndsWith(o.run.saveInput, ".yc"))
+        throw UsageError("--save-input " + o.run.saveInput + ": the input copy is written as .y4m or .png");
     // A sweep ffmpeg confirms predicts with ffmpeg's model unless told otherwise.
     const bool confirmedModel = !o.confirm.empty() && app.count("--encoder") == 0;
     o.model = ParseModelOptions(confirmedModel ? "ffmpeg" : o.modelText.encoder, o.modelText.intraVlc,
@@ -208,11 +203,11 @@ void CheckOptions(const CLI::App& app, CliOptions& o) {
     if (!o.confirm.empty() && o.confirm != "ffmpeg")
         throw UsageError("--confirm " + o.confirm + ": only ffmpeg can confirm a sweep for now");
     CheckSweepCombination(app, o);
-    if (IsStreamPath(o.output)) {
-        if (!o.stream.empty())
-            throw UsageError("--output " + o.output + " and --stream " + o.stream + ": one stream at a time");
-        o.stream = o.output;
-        o.output.clear();
+    if (IsStreamPath(o.run.output)) {
+        if (!o.run.stream.empty())
+            throw UsageError("--output " + o.run.output + " and --stream " + o.run.stream + ": one stream at a time");
+        o.run.stream = o.run.output;
+        o.run.output.clear();
     }
 }
 

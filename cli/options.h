@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli_error.h"
+#include "clip/clip_job.h"
 #include "codec/types.h"
 #include "shared_options.h"
 
@@ -16,18 +17,17 @@ namespace vardelk {
 
 struct CliOptions {
     std::string input;
-    std::string output;
-    std::string saveInput;
+    // The run's own outputs and measures, bound as the job takes them; the
+    // run command fills in the rest of the job.
+    ClipJob run;
     std::string scaleText = "1";
     bool nonLinear = false;
     bool alternateScan = false;
     bool interlaced = false;
-    std::string logDir;
     std::vector<std::string> matrices;
     std::string framesText;
     std::string stats;
     std::string statsFormat;
-    std::string picture;
     std::string pictureFrameText = "0";
     std::string gainText = "8";
     bool sweep = false;
@@ -38,14 +38,12 @@ struct CliOptions {
     std::string threadsText;
     std::string cpu;        // --cpu: the kernel builds allowed, empty for the environment's or all
     uint32_t cpuFlags = 0;  // the detected builds within --cpu (or VARDELK_CPU)
-    bool ssim = false;
     bool ssimMap = false;
     bool ssimulacra2 = false;
     bool butteraugli = false;
     std::string bdMethod = "pchip";
     std::string plotMetric = "psnr";
     std::string writeMatrix;
-    std::string stream;  // --stream, or -o naming a stream
     std::string matrixFormat = "plain";
     ModelOptions modelText{"filter", "", ""};  // the coding model's options as written
     std::string confirm;                       // --confirm: the encoder that checks a sweep, empty for none
@@ -53,7 +51,6 @@ struct CliOptions {
     // Checked values, filled by CheckOptions.
     int32_t scaleCode = 1;
     int64_t maxFrames = -1;  // -1: all
-    int64_t pictureFrame = 0;
     int32_t differenceGain = 8;
     int32_t threads = 1;  // --threads, or every core
     CodingModel model;    // the preset with the fields given on the command line

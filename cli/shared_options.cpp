@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "cli_error.h"
+#include "clip/user_matrix.h"
 #include "codec/coding_model.h"
 #include "parallel/parallel_for.h"
 
@@ -49,11 +50,8 @@ int32_t ParseThreads(const std::string& text) {
 
 CodingModel ParseModelOptions(const std::string& encoder, const std::string& intraVlc, const std::string& dcPrecision) {
     EncoderPreset preset = EncoderPreset::kFilter;
-    if (!ParsePreset(encoder, preset)) {
-        std::string names;
-        for (const std::string& name : PresetNames()) names += (names.empty() ? "" : ", ") + name;
-        throw UsageError("--encoder: unknown encoder '" + encoder + "' (" + names + ")");
-    }
+    if (!ParsePreset(encoder, preset))
+        throw UsageError("--encoder: unknown encoder '" + encoder + "' (" + NameList(PresetNames(), ", ", ", ") + ")");
     CodingModel model = PresetModel(preset);
     if (!intraVlc.empty())
         model.intraVlcFormat = int32_t(ParseBoundedInteger("--intra-vlc", intraVlc, kMpegVlcTable, kIntraVlcTable,

@@ -48,12 +48,7 @@ int RunSweepCommand(const CliOptions& o) {
                      "vardelk: warning: the sweep predicts with the %s model but ffmpeg quantises by its own rule; "
                      "predicted and measured figures differ by that too (--encoder ffmpeg predicts as ffmpeg codes)\n",
                      DescribeModel(job.settings.model).c_str());
-    SweepReport report;
-    try {
-        report = RunSweepJob(job);
-    } catch (const ValueError& error) {
-        throw ForOption(error);
-    }
+    const SweepReport report = NamingOption([&] { return RunSweepJob(job); });
     line.reset();
     if (std::FILE* text = TextStream(o)) PrintSweepReport(text, report);
     if (!o.quiet) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "media/nearest_name.h"
+
 namespace vardelk {
 namespace {
 
