@@ -44,9 +44,9 @@ struct Candidate {
 std::vector<Candidate> DefaultCandidates();
 
 // The scale codes coded when none are given: wide enough that the default's
-// curve spans the standard bands on photographs of DVD size, from 2: at
-// scale code 1 the ffmpeg model's bytes and SSIMULACRA 2 stray from
-// ffmpeg's (about 2 % and up to 0.6), which a narrow band magnifies.
+// curve spans the standard bands on photographs of DVD size, from code 1,
+// where the finest pictures reach the high band (the ffmpeg model's levels
+// are ffmpeg's own there too).
 std::vector<int32_t> DefaultCompareCodes();
 
 struct ComparisonOptions {
