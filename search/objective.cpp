@@ -206,8 +206,16 @@ Objective::Objective(const std::vector<CodedPicture>& pictures, QualityMeasure m
     const RateBand band{"bpp", options_.lowBpp, options_.highBpp};
     for (size_t i = 0; i < anchor_.size(); ++i) {
         const Y4mFormat& format = pictures_[i % pictures_.size()].format;
-        const PictureBand on = BandOnCurve(anchor_[i], double(format.width) * double(format.height), band);
-        if (on.covered && on.qualityHigh > on.qualityLow) intervals_[i] = {on.qualityLow, on.qualityHigh};
+        const double pixels = double(format.width) * double(format.height);
+        const PictureBand on = BandOnCurve(anchor_[i], pixels, band);
+        // A picture the default brings to the band's higher rate only at
+        // the finest codes leaves a steeper matrix no code fine enough to
+        // reach the same quality there: its curve would share too little
+        // of the band and it would be refused for that alone. Such a
+        // picture, like one the band misses, counts over the whole range.
+        const bool roomAbove =
+            !anchor_[i].empty() && BitsPerPixel(anchor_[i].front().bytes, pixels) >= kBandRoomAbove * band.highBpp;
+        if (on.covered && roomAbove && on.qualityHigh > on.qualityLow) intervals_[i] = {on.qualityLow, on.qualityHigh};
     }
 }
 

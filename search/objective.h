@@ -36,6 +36,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "quality/bd_rate.h"
@@ -138,6 +139,11 @@ double WeightedBdRate(const std::vector<double>& bdRates, const std::vector<doub
 // picture's, normalised to sum to 1.
 std::vector<double> PictureWeights(const std::vector<CodedPicture>& pictures);
 
+// In a band, a picture's figures are taken over the band's interval only
+// where the default spends at least this much more than the band's higher
+// rate at the finest scale code coded (else over the whole range).
+constexpr double kBandRoomAbove = 1.25;
+
 struct ObjectiveOptions {
     CodingModel model;  // the filter's own by default
     // The share of shared range below which a matrix is refused (0 accepts
@@ -152,7 +158,8 @@ struct ObjectiveOptions {
     // A band of bits per pixel (search/operating_range.h) the figures are
     // taken in: each picture's BD figures over the quality interval the
     // default's curve spans between the band's rates, where the curve
-    // covers the band, else over the whole range. Both 0: the whole range.
+    // covers the band with room above (kBandRoomAbove), else over the whole
+    // range. Both 0: the whole range.
     double lowBpp = 0.0;
     double highBpp = 0.0;
 };
@@ -196,6 +203,9 @@ public:
     const std::vector<RdCurveData>& AnchorCurves() const { return anchor_; }
     const std::vector<RdCurveData>& FlatCurves() const { return flat_; }
     const std::vector<double>& Weights() const { return weights_; }
+    // Per opinion and picture, the quality interval the figures are taken
+    // over; both 0 where they take the whole range.
+    const std::vector<std::pair<double, double>>& BandIntervals() const { return intervals_; }
     const CodingModel& Model() const { return options_.model; }
     QualityMeasure Measure() const { return measure_; }
     const std::vector<int32_t>& ScaleCodes() const { return scaleCodes_; }

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "media/error.h"
+#include "search/objective.h"
 #include "search/operating_range.h"
 #include "test_pictures.h"
 
@@ -74,6 +76,26 @@ TEST(OperatingRange, BandCodesCoverTheBandOnEveryPicture) {
         EXPECT_LE(bpp(codes.back()), band.lowBpp) << p.name;
     }
     EXPECT_LT(codes.back() - codes.front(), 30);
+}
+
+// A picture the default brings to the band's top only at the finest code
+// counts over the whole range; with room above, over the band's interval.
+TEST(OperatingRange, PictureWithoutRoomAboveTheBandCountsOverTheWholeRange) {
+    const std::vector<CodedPicture> pictures = {GrainyPicture(64, 48, 1)};
+    const std::vector<int32_t> codes = {2, 4, 8, 16};
+    const Objective whole(pictures, QualityMeasure::kPsnrY, codes, 1);
+    const CodedPicture& p = pictures[0];
+    const double finest = BitsPerPixel(whole.AnchorCurves()[0].front().bytes, double(p.format.width) * p.format.height);
+    const double coarsest =
+        BitsPerPixel(whole.AnchorCurves()[0].back().bytes, double(p.format.width) * p.format.height);
+    ObjectiveOptions options;
+    options.lowBpp = coarsest * 1.1;
+    options.highBpp = finest / (kBandRoomAbove * 1.01);
+    const Objective roomy(pictures, QualityMeasure::kPsnrY, codes, 1, options);
+    EXPECT_LT(roomy.BandIntervals()[0].first, roomy.BandIntervals()[0].second);
+    options.highBpp = finest / (kBandRoomAbove * 0.99);
+    const Objective tight(pictures, QualityMeasure::kPsnrY, codes, 1, options);
+    EXPECT_EQ(tight.BandIntervals()[0], std::make_pair(0.0, 0.0));
 }
 
 }  // namespace
