@@ -49,7 +49,7 @@ void DefineCompareOptions(CLI::App& app, CompareOptions& o) {
         ->type_name("A..B");
     app.add_option("--codes", o.codes,
                    "Scale codes of the curves, A..B or a list; without --bpp the verdict covers their whole range "
-                   "(default 1..10,12,14,16,19,22,26,31)")
+                   "(default 2..10,12,14,16,19,22,26,31)")
         ->type_name("CODES");
     AddModelOptions(app, o.model, "The coding model: ffmpeg (default), mpeg2enc, tm5 or filter");
     app.add_option("--frames", o.job.frames, "Frames taken from each clip, spread evenly over it (default 1)")

@@ -141,7 +141,7 @@ std::vector<Candidate> DefaultCandidates() {
     return candidates;
 }
 
-std::vector<int32_t> DefaultCompareCodes() { return {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 14, 16, 19, 22, 26, 31}; }
+std::vector<int32_t> DefaultCompareCodes() { return {2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 14, 16, 19, 22, 26, 31}; }
 
 BandRanking RankBand(const CurveSet& curves, const std::vector<std::string>& pictures,
                      const std::vector<double>& weights, const std::vector<double>& pixels, const RateBand& band) {

@@ -44,9 +44,11 @@ struct Candidate {
 std::vector<Candidate> DefaultCandidates();
 
 // The scale codes coded when none are given: wide enough that the default's
-// curve spans the standard bands on photographs of DVD size, from code 1,
-// where the finest pictures reach the high band (the ffmpeg model's levels
-// are ffmpeg's own there too).
+// curve spans the standard bands on photographs of DVD size, from 2. At
+// scale code 1 the ffmpeg model's levels are ffmpeg's own, but its
+// reconstruction and ffmpeg's decoder round the inverse transform
+// differently, which moves SSIMULACRA 2 by up to 0.07 a point there and a
+// narrow band's BD figures by up to 0.8 points (docs/compare.md).
 std::vector<int32_t> DefaultCompareCodes();
 
 struct ComparisonOptions {
