@@ -125,6 +125,12 @@ std::vector<int32_t> BandScaleCodes(const std::vector<CodedPicture>& pictures, c
         coarsest = std::max(coarsest, coarse);
     }
     if (pictures.empty()) finest = 1, coarsest = kCodes;
+    // The candidates must span the band too: a matrix of half the default's
+    // weights (the DVD matrices of fine steps) comes down to the band's
+    // lower rate only at twice the code, a steeper one reaches its higher
+    // rate only at a finer one.
+    finest = std::max(1, finest / 2);
+    coarsest = std::min(kCodes, 2 * coarsest);
     while (coarsest - finest < 3) {
         if (coarsest < kCodes)
             ++coarsest;

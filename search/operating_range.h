@@ -81,7 +81,9 @@ PictureBand BandOnCurve(const RdCurveData& curve, double pixels, const RateBand&
 // The scale codes (linear mapping) whose curves cover the band on every
 // picture: from the finest code any picture needs to reach the band's
 // higher rate with the default matrix to the coarsest any needs to come
-// down to its lower rate (code 1 or 31 where a picture cannot); between
+// down to its lower rate (code 1 or 31 where a picture cannot), widened to
+// half the finest and twice the coarsest so that the candidates' curves,
+// finer or steeper than the default's, span the band as well; between
 // them every code up to 10, then 12, 14, 16, 19, 22 and 26 (the figures at
 // every code would cost twice the time and tell nothing more), at least 4. Each picture is coded with the default at
 // every code for its bytes, as the objective counts them under `model`.
